@@ -1,0 +1,140 @@
+// phylo: the current input and the current output.
+//
+// Readers consume the current input and writers write the current output; neither ever
+// takes a file. An input_source is a buffered byte source over a file descriptor or an
+// in-memory text; an output_sink assembles output in a large buffer and writes it to a file
+// descriptor (or appends it to a string) in blocks.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace phylo {
+
+class input_source {
+public:
+  // Opens a file for reading. name_error when it cannot be opened; use_error when it is
+  // a directory. The descriptor is closed with the source.
+  static input_source open_file(const std::string &path);
+  // Reads a descriptor that the caller keeps open (standard input, a pipe).
+  static input_source from_fd(int fd, std::string name);
+  // Reads an in-memory text.
+  static input_source from_text(std::string_view text, std::string name = "text");
+
+  input_source(input_source &&) noexcept;
+  input_source &operator=(input_source &&) noexcept;
+  ~input_source();
+
+  // The name used in diagnostics (a path, or "standard input").
+  const std::string &name() const noexcept { return name_; }
+  // 1-based number of the line that holds the read position.
+  std::size_t line() const noexcept;
+
+  // The next byte without consuming it, or -1 at the end of input.
+  int peek() {
+    if (pos_ == end_ && !refill()) return -1;
+    return static_cast<unsigned char>(*pos_);
+  }
+  // Consumes one byte; only after peek() returned a byte.
+  void advance() noexcept { ++pos_; }
+  // The byte k positions past the read position without consuming anything, or -1 when the
+  // input ends first. The buffer grows as far as needed.
+  int peek_at(std::size_t k);
+  // The bytes that are already buffered, starting at the read position; refills when empty.
+  // An empty view means the end of input.
+  std::string_view buffered() {
+    if (pos_ == end_) refill();
+    return {pos_, static_cast<std::size_t>(end_ - pos_)};
+  }
+  // Consumes n buffered bytes (n <= buffered().size()).
+  void consume(std::size_t n) noexcept { pos_ += n; }
+
+private:
+  input_source(int fd, bool owns_fd, std::string name, std::size_t capacity);
+  bool refill(); // false at the end of input
+  void release() noexcept;
+
+  int fd_ = -1;
+  bool owns_fd_ = false;
+  bool eof_ = false;
+  std::string name_;
+  std::unique_ptr<char[]> buf_;
+  std::size_t cap_ = 0;
+  char *pos_ = nullptr;
+  char *end_ = nullptr;
+  std::size_t lines_before_ = 0; // line ends in bytes already dropped from the buffer
+};
+
+// The source that the readers consume; standard input until set otherwise.
+input_source &current_input() noexcept;
+// Makes `in` the current input (the caller keeps it alive) and returns the previous one.
+input_source *set_current_input(input_source *in) noexcept;
+
+// Makes a source the current input for the lifetime of this object.
+class scoped_input {
+public:
+  explicit scoped_input(input_source &in) : previous_(set_current_input(&in)) {}
+  scoped_input(const scoped_input &) = delete;
+  scoped_input &operator=(const scoped_input &) = delete;
+  ~scoped_input() { set_current_input(previous_); }
+
+private:
+  input_source *previous_;
+};
+
+class output_sink {
+public:
+  // Writes to a descriptor that the caller keeps open.
+  static output_sink to_fd(int fd, std::string name);
+  // Appends to a string (tests, in-memory conversion).
+  static output_sink to_string(std::string &target);
+
+  output_sink(output_sink &&) noexcept;
+  output_sink &operator=(output_sink &&) noexcept;
+  ~output_sink(); // flushes, ignoring errors: call flush() to see them
+
+  // A pointer to at least n writable bytes; finish with commit(end of what was written).
+  char *reserve(std::size_t n) {
+    if (static_cast<std::size_t>(limit_ - pos_) < n) make_room(n);
+    return pos_;
+  }
+  void commit(char *end) noexcept { pos_ = end; }
+  void write(std::string_view text);
+  void put(char c) { *reserve(1) = c; ++pos_; }
+  // Delivers everything buffered. write_error when the descriptor cannot be written.
+  void flush();
+  const std::string &name() const noexcept { return name_; }
+
+private:
+  output_sink(int fd, std::string *target, std::string name);
+  void make_room(std::size_t n);
+  void deliver(const char *data, std::size_t n);
+
+  int fd_ = -1;
+  std::string *target_ = nullptr;
+  std::string name_;
+  std::unique_ptr<char[]> buf_;
+  std::size_t cap_ = 0;
+  char *pos_ = nullptr;
+  char *limit_ = nullptr;
+};
+
+// The sink that the writers write; standard output until set otherwise.
+output_sink &current_output() noexcept;
+output_sink *set_current_output(output_sink *out) noexcept;
+
+// Makes a sink the current output for the lifetime of this object.
+class scoped_output {
+public:
+  explicit scoped_output(output_sink &out) : previous_(set_current_output(&out)) {}
+  scoped_output(const scoped_output &) = delete;
+  scoped_output &operator=(const scoped_output &) = delete;
+  ~scoped_output() { set_current_output(previous_); }
+
+private:
+  output_sink *previous_;
+};
+
+} // namespace phylo

@@ -1,0 +1,9 @@
+// phylo: the whole library.
+#pragma once
+
+#include "phylo/chars.hpp"
+#include "phylo/distfunc.hpp"
+#include "phylo/io.hpp"
+#include "phylo/print.hpp"
+#include "phylo/read.hpp"
+#include "phylo/types.hpp"

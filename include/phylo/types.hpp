@@ -1,0 +1,167 @@
+// phylo: the data model shared by the readers, writers and distance functions.
+//
+// Records are plain data whose sizes are fixed when they are created; behaviour lives
+// in free functions of the namespaces phylo::read, phylo::print, phylo::distfunc and
+// phylo::text. Indices are 0-based: taxon i of a matrix with n_tax taxa is 0 <= i < n_tax.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+
+namespace phylo {
+
+// ---------------------------------------------------------------------------------------
+// Errors. Every failure of the library is one of these; each carries its kind's name.
+
+struct error : std::runtime_error {
+  error(const char *kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
+  // The error kind as written in diagnostics: "format_error", "range_error", ...
+  const char *kind() const noexcept { return kind_; }
+
+private:
+  const char *kind_;
+};
+
+#define PHYLO_ERROR_KIND(name)                                                                 \
+  struct name : error {                                                                        \
+    explicit name(const std::string &what) : error(#name, what) {}                             \
+  }
+// The characters at the read position do not form the expected number or item.
+PHYLO_ERROR_KIND(format_error);
+// The input ends before a read is complete.
+PHYLO_ERROR_KIND(end_of_input);
+// A file name that cannot be opened.
+PHYLO_ERROR_KIND(name_error);
+// A file that exists but cannot be used as asked (a directory, a read failure).
+PHYLO_ERROR_KIND(use_error);
+// A value outside its accepted range, an index outside its bounds.
+PHYLO_ERROR_KIND(range_error);
+// An argument outside the domain of an elementary function.
+PHYLO_ERROR_KIND(argument_error);
+// The current output cannot be written (full disk, closed descriptor).
+PHYLO_ERROR_KIND(write_error);
+// A character set or pattern that must not be empty (phylo::text).
+PHYLO_ERROR_KIND(pattern_error);
+// A text that must not be empty (phylo::text).
+PHYLO_ERROR_KIND(length_error);
+// A distance form that is not defined for the kind of character matrix (make_dist).
+PHYLO_ERROR_KIND(formula_error);
+// A FASTA sequence holding a character that is no nucleotide code (read_fasta).
+PHYLO_ERROR_KIND(invalid_character_error);
+// Sequences of unequal length printed as a matrix (print_char_mat).
+PHYLO_ERROR_KIND(unaligned_error);
+#undef PHYLO_ERROR_KIND
+
+// ---------------------------------------------------------------------------------------
+// Limits.
+
+inline constexpr int max_taxa = 5000;        // taxa of a matrix or a sequence set: 1 .. 5000
+inline constexpr int max_chars = 1048576;    // characters of a character matrix: 1 .. 2^20
+inline constexpr float max_distance = 3.40282347e38f; // distances lie in 0.0 .. max_distance
+
+// ---------------------------------------------------------------------------------------
+// fixed_array: a heap array whose length is fixed at creation; copying copies every
+// element. The building block of labels and cells.
+
+template <class T> class fixed_array {
+public:
+  fixed_array() = default;
+  explicit fixed_array(std::size_t n) : size_(n), data_(n ? new T[n]() : nullptr) {}
+  fixed_array(const fixed_array &o) : fixed_array(o.size_) {
+    for (std::size_t i = 0; i < size_; ++i) data_[i] = o.data_[i];
+  }
+  fixed_array(fixed_array &&) noexcept = default;
+  fixed_array &operator=(const fixed_array &o) {
+    if (this != &o) {
+      fixed_array copy(o);
+      *this = std::move(copy);
+    }
+    return *this;
+  }
+  fixed_array &operator=(fixed_array &&) noexcept = default;
+
+  std::size_t size() const noexcept { return size_; }
+  T *data() noexcept { return data_.get(); }
+  const T *data() const noexcept { return data_.get(); }
+  T &operator[](std::size_t i) noexcept { return data_[i]; }
+  const T &operator[](std::size_t i) const noexcept { return data_[i]; }
+  T *begin() noexcept { return data(); }
+  T *end() noexcept { return data() + size_; }
+  const T *begin() const noexcept { return data(); }
+  const T *end() const noexcept { return data() + size_; }
+
+  friend bool operator==(const fixed_array &a, const fixed_array &b) {
+    if (a.size_ != b.size_) return false;
+    for (std::size_t i = 0; i < a.size_; ++i)
+      if (!(a.data_[i] == b.data_[i])) return false;
+    return true;
+  }
+
+private:
+  std::size_t size_ = 0;
+  std::unique_ptr<T[]> data_;
+};
+
+// One label per taxon (also the per-taxon comments of a character matrix). Labels are
+// 8-bit texts of any length; nothing pads or cuts them.
+using tax_lab_type = fixed_array<std::string>;
+
+// A square n x n array of single-precision cells stored row by row in one allocation.
+template <class T> class square_array {
+public:
+  square_array() = default;
+  explicit square_array(std::size_t n) : n_(n), cells_(n * n) {}
+  std::size_t n() const noexcept { return n_; }
+  T &operator()(std::size_t i, std::size_t j) noexcept { return cells_[i * n_ + j]; }
+  const T &operator()(std::size_t i, std::size_t j) const noexcept { return cells_[i * n_ + j]; }
+  T *row(std::size_t i) noexcept { return cells_.data() + i * n_; }
+  const T *row(std::size_t i) const noexcept { return cells_.data() + i * n_; }
+  T *data() noexcept { return cells_.data(); }
+  const T *data() const noexcept { return cells_.data(); }
+
+private:
+  std::size_t n_ = 0;
+  fixed_array<T> cells_;
+};
+
+// Cells hold distances in 0.0 .. max_distance once a reader or computation filled them.
+using positive_matrix = square_array<float>;
+using fast_positive_matrix = fixed_array<float>;
+
+// A square distance matrix: labels(i) names taxon i; distances(i, j) is the distance
+// from taxon i to taxon j as read (neither symmetry nor a zero diagonal is implied).
+struct dist_mat_type {
+  explicit dist_mat_type(std::size_t n_tax) : labels(n_tax), distances(n_tax) {}
+  std::size_t n_tax() const noexcept { return labels.size(); }
+
+  tax_lab_type labels;
+  positive_matrix distances;
+};
+
+// The flat form: cell (i, j) is distances[i * n_tax + j]; n_cells >= n_tax * n_tax is the
+// caller's choice (trailing cells are left alone by the reader).
+struct fast_dist_mat_type {
+  fast_dist_mat_type(std::size_t n_tax, std::size_t n_cells) : labels(n_tax), distances(n_cells) {}
+  std::size_t n_tax() const noexcept { return labels.size(); }
+  std::size_t n_cells() const noexcept { return distances.size(); }
+
+  tax_lab_type labels;
+  fast_positive_matrix distances;
+};
+
+// Owning references to heap-allocated matrices.
+using dist_mat_access = std::unique_ptr<dist_mat_type>;
+using fast_dist_mat_access = std::unique_ptr<fast_dist_mat_type>;
+
+// ---------------------------------------------------------------------------------------
+// Layout selectors. The order of the literals is part of the interface.
+
+enum class dist_format_type { PHYLIP, EXTENDED_PHYLIP, TAB, NEXUS, NEXUS_ENCLOSED, ONE_COLUMN, RAW };
+enum class char_format_type { PHYLIP, EXTENDED_PHYLIP, NEXUS, NEXUS_ENCLOSED, COMMENTED_PHYLIP };
+enum class label_format_type { PHYLIP, EXTENDED_PHYLIP, COMMENTED_PHYLIP, TAB_SEPARATED };
+
+} // namespace phylo

@@ -1,0 +1,275 @@
+#include "phylo/io.hpp"
+
+#include "phylo/types.hpp"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace phylo {
+namespace {
+
+constexpr std::size_t input_block = 1 << 18;
+constexpr std::size_t output_block = 1 << 20;
+
+std::size_t count_line_ends(const char *first, const char *last) noexcept {
+  std::size_t n = 0;
+  while (first < last) {
+    const void *hit = std::memchr(first, '\n', static_cast<std::size_t>(last - first));
+    if (!hit) break;
+    ++n;
+    first = static_cast<const char *>(hit) + 1;
+  }
+  return n;
+}
+
+std::string system_message(int err) { return std::strerror(err); }
+
+} // namespace
+
+// ------------------------------------------------------------------------------------------
+// input_source
+
+input_source::input_source(int fd, bool owns_fd, std::string name, std::size_t capacity)
+    : fd_(fd), owns_fd_(owns_fd), name_(std::move(name)), buf_(new char[capacity ? capacity : 1]),
+      cap_(capacity ? capacity : 1), pos_(buf_.get()), end_(buf_.get()) {}
+
+input_source input_source::open_file(const std::string &path) {
+  if (path.empty()) throw name_error("empty file name");
+  int fd;
+  do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  while (fd < 0 && errno == EINTR);
+  if (fd < 0) throw name_error(path + ": " + system_message(errno));
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    throw use_error(path + ": is a directory");
+  }
+  return input_source(fd, true, path, input_block);
+}
+
+input_source input_source::from_fd(int fd, std::string name) {
+  return input_source(fd, false, std::move(name), input_block);
+}
+
+input_source input_source::from_text(std::string_view text, std::string name) {
+  input_source in(-1, false, std::move(name), text.size());
+  std::memcpy(in.buf_.get(), text.data(), text.size());
+  in.end_ = in.buf_.get() + text.size();
+  in.eof_ = true;
+  return in;
+}
+
+input_source::input_source(input_source &&o) noexcept
+    : fd_(o.fd_), owns_fd_(o.owns_fd_), eof_(o.eof_), name_(std::move(o.name_)),
+      buf_(std::move(o.buf_)), cap_(o.cap_), pos_(o.pos_), end_(o.end_),
+      lines_before_(o.lines_before_) {
+  o.fd_ = -1;
+  o.owns_fd_ = false;
+  o.pos_ = o.end_ = nullptr;
+}
+
+input_source &input_source::operator=(input_source &&o) noexcept {
+  if (this != &o) {
+    release();
+    fd_ = o.fd_;
+    owns_fd_ = o.owns_fd_;
+    eof_ = o.eof_;
+    name_ = std::move(o.name_);
+    buf_ = std::move(o.buf_);
+    cap_ = o.cap_;
+    pos_ = o.pos_;
+    end_ = o.end_;
+    lines_before_ = o.lines_before_;
+    o.fd_ = -1;
+    o.owns_fd_ = false;
+    o.pos_ = o.end_ = nullptr;
+  }
+  return *this;
+}
+
+input_source::~input_source() { release(); }
+
+void input_source::release() noexcept {
+  if (owns_fd_ && fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  owns_fd_ = false;
+}
+
+std::size_t input_source::line() const noexcept {
+  if (!buf_) return lines_before_ + 1;
+  return lines_before_ + count_line_ends(buf_.get(), pos_) + 1;
+}
+
+// Drops the consumed bytes, keeps the unread ones at the start of the buffer, and reads
+// until at least `want` unread bytes are buffered or the input ends.
+static bool fill(int fd, bool &eof, std::unique_ptr<char[]> &buf, std::size_t &cap, char *&pos,
+                 char *&end, std::size_t &lines_before, std::size_t want, const std::string &name) {
+  std::size_t unread = static_cast<std::size_t>(end - pos);
+  if (unread >= want) return true;
+  if (eof) return false;
+  lines_before += count_line_ends(buf.get(), pos);
+  if (want > cap) {
+    std::size_t new_cap = std::max(want, cap * 2);
+    std::unique_ptr<char[]> bigger(new char[new_cap]);
+    std::memcpy(bigger.get(), pos, unread);
+    buf = std::move(bigger);
+    cap = new_cap;
+  } else if (pos != buf.get()) {
+    std::memmove(buf.get(), pos, unread);
+  }
+  pos = buf.get();
+  end = pos + unread;
+  while (static_cast<std::size_t>(end - pos) < want) {
+    ssize_t got = ::read(fd, end, cap - static_cast<std::size_t>(end - buf.get()));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw use_error(name + ": read error: " + system_message(errno));
+    }
+    if (got == 0) {
+      eof = true;
+      break;
+    }
+    end += got;
+  }
+  return static_cast<std::size_t>(end - pos) >= want;
+}
+
+bool input_source::refill() {
+  if (fd_ < 0) {
+    eof_ = true;
+    return pos_ != end_;
+  }
+  return fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, 1, name_);
+}
+
+int input_source::peek_at(std::size_t k) {
+  if (static_cast<std::size_t>(end_ - pos_) <= k) {
+    if (fd_ < 0 || !fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, k + 1, name_))
+      return -1;
+  }
+  return static_cast<unsigned char>(pos_[k]);
+}
+
+namespace {
+input_source &standard_input() {
+  static input_source in = input_source::from_fd(0, "standard input");
+  return in;
+}
+input_source *current_in = nullptr;
+} // namespace
+
+input_source &current_input() noexcept { return current_in ? *current_in : standard_input(); }
+
+input_source *set_current_input(input_source *in) noexcept {
+  input_source *previous = current_in;
+  current_in = in;
+  return previous;
+}
+
+// ------------------------------------------------------------------------------------------
+// output_sink
+
+output_sink::output_sink(int fd, std::string *target, std::string name)
+    : fd_(fd), target_(target), name_(std::move(name)), buf_(new char[output_block]),
+      cap_(output_block), pos_(buf_.get()), limit_(buf_.get() + output_block) {}
+
+output_sink output_sink::to_fd(int fd, std::string name) { return output_sink(fd, nullptr, std::move(name)); }
+
+output_sink output_sink::to_string(std::string &target) { return output_sink(-1, &target, "string"); }
+
+output_sink::output_sink(output_sink &&o) noexcept
+    : fd_(o.fd_), target_(o.target_), name_(std::move(o.name_)), buf_(std::move(o.buf_)),
+      cap_(o.cap_), pos_(o.pos_), limit_(o.limit_) {
+  o.pos_ = o.limit_ = nullptr;
+}
+
+output_sink &output_sink::operator=(output_sink &&o) noexcept {
+  if (this != &o) {
+    try {
+      flush();
+    } catch (...) {
+    }
+    fd_ = o.fd_;
+    target_ = o.target_;
+    name_ = std::move(o.name_);
+    buf_ = std::move(o.buf_);
+    cap_ = o.cap_;
+    pos_ = o.pos_;
+    limit_ = o.limit_;
+    o.pos_ = o.limit_ = nullptr;
+  }
+  return *this;
+}
+
+output_sink::~output_sink() {
+  try {
+    flush();
+  } catch (...) {
+  }
+}
+
+void output_sink::deliver(const char *data, std::size_t n) {
+  if (target_) {
+    target_->append(data, n);
+    return;
+  }
+  while (n > 0) {
+    ssize_t put = ::write(fd_, data, n);
+    if (put < 0) {
+      if (errno == EINTR) continue;
+      throw write_error(name_ + ": write error: " + system_message(errno));
+    }
+    data += put;
+    n -= static_cast<std::size_t>(put);
+  }
+}
+
+void output_sink::flush() {
+  if (!buf_ || pos_ == buf_.get()) return;
+  std::size_t n = static_cast<std::size_t>(pos_ - buf_.get());
+  pos_ = buf_.get(); // what fails to be written is dropped: it can never be delivered
+  deliver(buf_.get(), n);
+}
+
+void output_sink::make_room(std::size_t n) {
+  flush();
+  if (n > cap_) {
+    buf_.reset(new char[n]);
+    cap_ = n;
+    pos_ = buf_.get();
+    limit_ = pos_ + cap_;
+  }
+}
+
+void output_sink::write(std::string_view text) {
+  if (text.size() >= cap_) {
+    flush();
+    deliver(text.data(), text.size());
+    return;
+  }
+  char *p = reserve(text.size());
+  std::memcpy(p, text.data(), text.size());
+  commit(p + text.size());
+}
+
+namespace {
+output_sink &standard_output() {
+  static output_sink out = output_sink::to_fd(1, "standard output");
+  return out;
+}
+output_sink *current_out = nullptr;
+} // namespace
+
+output_sink &current_output() noexcept { return current_out ? *current_out : standard_output(); }
+
+output_sink *set_current_output(output_sink *out) noexcept {
+  output_sink *previous = current_out;
+  current_out = out;
+  return previous;
+}
+
+} // namespace phylo

@@ -1,0 +1,139 @@
+// The 12-character image of a single-precision value: « d.dddddE±xx», six significant
+// digits, the exact value of the float rounded halfway away from zero.
+//
+// The six digits come from one double-precision scaling, whose error is far below 1e-7 of a
+// unit of the sixth digit. Only when the scaled value lies that close to a halfway point is
+// the rounding decided on the exact value, with a small big-integer comparison.
+
+#include "phylo/print.hpp"
+
+#include "pow10_table.hpp"
+
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+
+namespace phylo::print {
+namespace {
+
+// An unsigned integer of up to 384 bits: enough for 2^25 * 2^104 * 10^51 and the like.
+struct big_uint {
+  std::uint32_t w[12] = {};
+  int n = 1; // words in use
+
+  explicit big_uint(std::uint64_t v) {
+    w[0] = static_cast<std::uint32_t>(v);
+    w[1] = static_cast<std::uint32_t>(v >> 32);
+    n = w[1] ? 2 : 1;
+  }
+  void mul_small(std::uint32_t f) {
+    std::uint64_t carry = 0;
+    for (int i = 0; i < n; ++i) {
+      std::uint64_t t = std::uint64_t{w[i]} * f + carry;
+      w[i] = static_cast<std::uint32_t>(t);
+      carry = t >> 32;
+    }
+    if (carry) w[n++] = static_cast<std::uint32_t>(carry);
+  }
+  void mul_pow10(int q) {
+    for (; q >= 9; q -= 9) mul_small(1000000000u);
+    for (; q > 0; --q) mul_small(10u);
+  }
+  void shift_left(int k) {
+    for (; k >= 31; k -= 31) mul_small(1u << 31);
+    if (k > 0) mul_small(1u << k);
+  }
+  friend bool operator>=(const big_uint &a, const big_uint &b) {
+    int na = a.n, nb = b.n;
+    while (na > 1 && a.w[na - 1] == 0) --na;
+    while (nb > 1 && b.w[nb - 1] == 0) --nb;
+    if (na != nb) return na > nb;
+    for (int i = na - 1; i >= 0; --i)
+      if (a.w[i] != b.w[i]) return a.w[i] > b.w[i];
+    return true;
+  }
+};
+
+// Whether |x| * 10^q >= n + 1/2 exactly, for the float with the given bits.
+bool reaches_halfway(std::uint32_t bits, std::uint32_t n, int q) {
+  const std::uint32_t field = (bits >> 23) & 0xFF;
+  std::uint64_t m = bits & 0x7FFFFF;
+  int k = -149;
+  if (field != 0) {
+    m |= 0x800000;
+    k = static_cast<int>(field) - 150;
+  }
+  big_uint lhs(2 * m), rhs(2 * std::uint64_t{n} + 1);
+  if (k >= 0) lhs.shift_left(k);
+  else rhs.shift_left(-k);
+  if (q >= 0) lhs.mul_pow10(q);
+  else rhs.mul_pow10(-q);
+  return lhs >= rhs;
+}
+
+inline double pow10(int k) noexcept { return detail::pow10_table[k - detail::pow10_min]; }
+
+} // namespace
+
+char *write_number_image(float v, char *out) noexcept {
+  std::uint32_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  const bool negative = bits >> 31;
+  if (((bits >> 23) & 0xFF) == 0xFF) {
+    const char *text = (bits & 0x7FFFFF) ? "NaN********" : negative ? "-Inf*******" : " +Inf*******";
+    std::size_t len = std::strlen(text);
+    std::memcpy(out, text, len);
+    return out + len;
+  }
+  *out++ = negative ? '-' : ' ';
+  if ((bits & 0x7FFFFFFF) == 0) {
+    std::memcpy(out, "0.00000E+00", 11);
+    return out + 11;
+  }
+  const double d = std::fabs(static_cast<double>(v));
+  std::uint64_t dbits;
+  std::memcpy(&dbits, &d, sizeof dbits);
+  const int binary_exponent = static_cast<int>((dbits >> 52) & 0x7FF) - 1023;
+  int e10 = (binary_exponent * 1233) >> 12; // floor(binary_exponent * log10(2)), or one less
+  double s = d * pow10(5 - e10);
+  while (s >= 1e6) s = d * pow10(5 - ++e10);
+  while (s < 1e5) s = d * pow10(5 - --e10);
+  std::uint32_t n = static_cast<std::uint32_t>(s);
+  const double fraction = s - n;
+  if (fraction > 0.5 - 1e-7 && fraction < 0.5 + 1e-7) {
+    n += reaches_halfway(bits, n, 5 - e10);
+  } else if (fraction > 0.5) {
+    ++n;
+  }
+  if (n >= 1000000) { // 9.999995... carries into the exponent
+    n = 100000;
+    ++e10;
+  }
+  out[0] = static_cast<char>('0' + n / 100000);
+  out[1] = '.';
+  std::uint32_t rest = n % 100000;
+  for (int i = 6; i >= 2; --i) {
+    out[i] = static_cast<char>('0' + rest % 10);
+    rest /= 10;
+  }
+  out[7] = 'E';
+  out[8] = e10 < 0 ? '-' : '+';
+  const int a = e10 < 0 ? -e10 : e10;
+  out[9] = static_cast<char>('0' + a / 10);
+  out[10] = static_cast<char>('0' + a % 10);
+  return out + 11;
+}
+
+std::string number_image(float v) {
+  char buf[number_image_size];
+  char *end = write_number_image(v, buf);
+  return std::string(buf, end);
+}
+
+std::string integer_image(long long v) {
+  std::string s = std::to_string(v);
+  if (v >= 0) s.insert(s.begin(), ' ');
+  return s;
+}
+
+} // namespace phylo::print
