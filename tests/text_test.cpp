@@ -155,9 +155,9 @@ TEST(Cap, AllForms) {
                                          {"X", "X"},
                                          {"", ""},
                                          {"1AB", "1ab"},
-                                         {"\xe0\xc9", "\xc0\xe9"},      // 224 -> 192, 201 -> 233
-                                         {"\xfe\xde", "\xde\xfe"},      // 254 <-> 222
-                                         {"\xf8\xd8", "\xd8\xf8"},      // 248 <-> 216
+                                         {"\xe0\xc9", "\xc0\xe9"}, // 224 -> 192, 201 -> 233
+                                         {"\xfe\xde", "\xde\xfe"}, // 254 <-> 222
+                                         {"\xf8\xd8", "\xd8\xf8"}, // 248 <-> 216
                                          {"\xdf\xff\xf7\xd7", "\xdf\xff\xf7\xd7"}, // no partners
                                          {"\xff", "\xff"},
                                          {"\xf7", "\xf7"}})

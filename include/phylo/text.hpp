@@ -6,8 +6,9 @@
 //   - a growable text (in and out) is a std::string&, replaced by the function's result;
 //   - a text held in place is a std::span<char>, overwritten with a result of its own length.
 // Given a std::string lvalue, overload resolution picks the in-place form; pass a
-// std::string_view (or std::as_const) to get a new value instead. Errors are raised before an
-// in-place or appending form touches its argument, which then keeps its value.
+// std::string_view (or std::as_const) to get a new value instead. revstr has no growable
+// form: a std::string s is reversed in place through std::span<char>(s). Errors are raised
+// before an in-place or appending form touches its argument, which then keeps its value.
 #pragma once
 
 #include "phylo/chars.hpp"
@@ -63,16 +64,17 @@ void uncap(std::string &text) noexcept;
 
 // text with its first maximal run of set characters (or, when all is set, every such run)
 // replaced by replacement. pattern_error "phylo-text:313" for an empty set.
-std::string string_map(std::string_view text, const char_set_type &set, std::string_view replacement,
-                       bool all);
-void string_map(std::string &text, const char_set_type &set, std::string_view replacement, bool all);
+std::string string_map(std::string_view text, const char_set_type &set,
+                       std::string_view replacement, bool all);
+void string_map(std::string &text, const char_set_type &set, std::string_view replacement,
+                bool all);
 
 // text with the first (or, when all is set, every, without overlap) occurrence of pattern
 // replaced by replacement; each text character passes through map before it is compared.
 // Unmatched characters are kept as they were. text is returned unchanged when pattern equals
 // replacement. pattern_error "phylo-text:363" for an empty pattern.
-std::string string_map(std::string_view text, std::string_view pattern, std::string_view replacement,
-                       bool all, const char_map_type &map);
+std::string string_map(std::string_view text, std::string_view pattern,
+                       std::string_view replacement, bool all, const char_map_type &map);
 void string_map(std::string &text, std::string_view pattern, std::string_view replacement, bool all,
                 const char_map_type &map);
 
@@ -107,7 +109,8 @@ void split(ustr_vecs &vec, std::string_view text, const char_set_type &set);
 // text passed through map; adjacent separators give an empty field. Fields hold the text's own
 // characters. An empty separator gives one element per character.
 ustr_vecs split(std::string_view text, std::string_view separator, const char_map_type &map);
-void split(ustr_vecs &vec, std::string_view text, std::string_view separator, const char_map_type &map);
+void split(ustr_vecs &vec, std::string_view text, std::string_view separator,
+           const char_map_type &map);
 
 // The elements of vec in order with separator between each two neighbours.
 std::string join(const ustr_vecs &vec, std::string_view separator);

@@ -77,7 +77,8 @@ void append_all(ustr_vecs &vec, ustr_vecs &&items) {
   if (items.empty()) return;
   if (items.size() > phylo::text::max_vector_length - vec.size())
     throw phylo::range_error("vector is already at its maximum length");
-  vec.insert(vec.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
+  vec.insert(vec.end(), std::make_move_iterator(items.begin()),
+             std::make_move_iterator(items.end()));
 }
 
 // One element per character of text.
@@ -120,7 +121,9 @@ bool phylo::text::is_in(std::string_view text, const char_set_type &set) {
   return std::all_of(text.begin(), text.end(), [&](char c) { return set.contains(c); });
 }
 
-std::string phylo::text::revstr(std::string_view text) { return std::string(text.rbegin(), text.rend()); }
+std::string phylo::text::revstr(std::string_view text) {
+  return std::string(text.rbegin(), text.rend());
+}
 
 void phylo::text::revstr(std::span<char> text) noexcept { std::reverse(text.begin(), text.end()); }
 
@@ -191,13 +194,14 @@ std::string phylo::text::string_map(std::string_view text, const char_set_type &
   return out;
 }
 
-void phylo::text::string_map(std::string &text, const char_set_type &set, std::string_view replacement,
-                             bool all) {
+void phylo::text::string_map(std::string &text, const char_set_type &set,
+                             std::string_view replacement, bool all) {
   text = string_map(std::string_view(text), set, replacement, all);
 }
 
 std::string phylo::text::string_map(std::string_view text, std::string_view pattern,
-                                    std::string_view replacement, bool all, const char_map_type &map) {
+                                    std::string_view replacement, bool all,
+                                    const char_map_type &map) {
   if (pattern.empty()) throw pattern_error("phylo-text:363");
   if (pattern == replacement) return std::string(text);
   std::string out;
@@ -214,8 +218,8 @@ std::string phylo::text::string_map(std::string_view text, std::string_view patt
   return out;
 }
 
-void phylo::text::string_map(std::string &text, std::string_view pattern, std::string_view replacement,
-                             bool all, const char_map_type &map) {
+void phylo::text::string_map(std::string &text, std::string_view pattern,
+                             std::string_view replacement, bool all, const char_map_type &map) {
   text = string_map(std::string_view(text), pattern, replacement, all, map);
 }
 
