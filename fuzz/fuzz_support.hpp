@@ -1,0 +1,67 @@
+// Shared by the fuzz targets: in-memory input and output, typed-error guard, property checks.
+#pragma once
+
+#include "phylo/io.hpp"
+#include "phylo/types.hpp"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <exception>
+#include <string>
+#include <string_view>
+
+namespace phylo::fuzz {
+
+// A property that must hold: reports and aborts, so that the fuzzer keeps the input.
+#define FUZZ_CHECK(cond)                                                                           \
+  do {                                                                                             \
+    if (!(cond)) {                                                                                 \
+      std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #cond);           \
+      std::abort();                                                                                \
+    }                                                                                              \
+  } while (0)
+
+// Runs f; a phylo::error is an accepted outcome and is returned as its kind (nullptr when f
+// succeeded). Anything else thrown aborts: the library raises its typed errors only.
+template <class F> const char *typed_errors_only(F &&f) {
+  try {
+    f();
+    return nullptr;
+  } catch (const phylo::error &e) {
+    return e.kind();
+  } catch (const std::exception &e) {
+    std::fprintf(stderr, "untyped exception: %s\n", e.what());
+    std::abort();
+  } catch (...) {
+    std::fprintf(stderr, "exception of unknown type\n");
+    std::abort();
+  }
+}
+
+// The input as text, and the input without its first k bytes (which steer the target).
+inline std::string_view as_text(const std::uint8_t *data, std::size_t size) {
+  return {reinterpret_cast<const char *>(data), size};
+}
+
+// Makes a text the current input for the lifetime of the object.
+struct text_input {
+  explicit text_input(std::string_view text, std::string name = "fuzz input")
+      : source(input_source::from_text(text, std::move(name))), scope(source) {}
+  input_source source;
+  scoped_input scope;
+};
+
+// Collects the current output for the lifetime of the object.
+struct captured_output {
+  captured_output() : sink(output_sink::to_string(buffer)), scope(sink) {}
+  const std::string &text() {
+    sink.flush();
+    return buffer;
+  }
+  std::string buffer;
+  output_sink sink;
+  scoped_output scope;
+};
+
+} // namespace phylo::fuzz
