@@ -52,15 +52,34 @@ struct text_input {
   scoped_input scope;
 };
 
-// Collects the current output for the lifetime of the object.
-struct captured_output {
-  captured_output() : sink(output_sink::to_string(buffer)), scope(sink) {}
-  const std::string &text() {
-    sink.flush();
-    return buffer;
+// A sink that appends to a string, made once and reused: a sink's buffer is large, and making
+// one on every run would cost more than the run. Use: reset, write, take.
+struct reused_sink {
+  output_sink &sink() {
+    return sink_;
   }
-  std::string buffer;
-  output_sink sink;
+  void reset() {
+    sink_.flush(); // drops what an aborted run left behind
+    text_.clear();
+  }
+  const std::string &take() {
+    sink_.flush();
+    return text_;
+  }
+
+private:
+  std::string text_;
+  output_sink sink_ = output_sink::to_string(text_);
+};
+
+// Collects the current output for the lifetime of the object (not nested).
+struct captured_output {
+  captured_output() : scope(shared().sink()) { shared().reset(); }
+  std::string text() { return shared().take(); }
+  static reused_sink &shared() {
+    static reused_sink s;
+    return s;
+  }
   scoped_output scope;
 };
 

@@ -30,16 +30,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (args.size() > 8) return 0; // long command lines add nothing
   const std::string_view input = text.substr(std::min(nl + 1, text.size()));
 
-  std::string out, err;
+  static phylo::fuzz::reused_sink out_sink, err_sink;
+  out_sink.reset();
+  err_sink.reset();
   int status = -1;
-  {
-    phylo::input_source standard_input = phylo::input_source::from_text(input, "standard input");
-    phylo::output_sink out_sink = phylo::output_sink::to_string(out);
-    phylo::output_sink err_sink = phylo::output_sink::to_string(err);
-    const char *kind = phylo::fuzz::typed_errors_only(
-        [&] { status = karvel::run("karvel", args, standard_input, out_sink, err_sink); });
-    FUZZ_CHECK(kind == nullptr);
-  }
+  phylo::input_source standard_input = phylo::input_source::from_text(input, "standard input");
+  const char *kind = phylo::fuzz::typed_errors_only(
+      [&] { status = karvel::run("karvel", args, standard_input, out_sink.sink(), err_sink.sink()); });
+  FUZZ_CHECK(kind == nullptr);
+  const std::string &out = out_sink.take(), &err = err_sink.take();
   FUZZ_CHECK(status == 0 || status == 1);
   if (status == 0) FUZZ_CHECK(err.empty());
   if (status == 1) {

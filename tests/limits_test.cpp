@@ -40,7 +40,7 @@ launch_spec with_args(std::vector<std::string> args) {
 constexpr int big_n = 5000;
 
 std::string big_label(int i) {
-  char buf[16];
+  char buf[24];
   std::snprintf(buf, sizeof buf, "Taxon%05d", i + 1);
   return buf;
 }
