@@ -52,6 +52,15 @@ check_output() { # NAME COMMAND...
 
 check_output installed_karvel "$prefix/bin/karvel" -r -T -
 
+# The README shows the program: the same text, less its opening comment.
+readme=$source/../../README.md
+if [ -f "$readme" ] && grep -q '^```cpp$' "$readme"; then
+  diff <(awk '/^```cpp$/ { on = 1; next } on && /^```$/ { exit } on' "$readme") \
+    <(awk 'body || !/^\/\// { body = 1; print }' "$source/main.cpp") ||
+    fail "README's program differs from $source/main.cpp"
+  echo "ok: README shows main.cpp"
+fi
+
 # Through the CMake package, with the compiler and flags of this build (sanitizer builds
 # need their flags at link time too).
 cmake -S "$source" -B "$scratch/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \

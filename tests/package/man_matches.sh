@@ -64,4 +64,11 @@ done
 printf '2\nA 0 1\nB 1 0\n' > m.dist
 m=$(message 1 -l m.dist)
 grep -qxF "$m" <<< "$diagnostics" || fail "the manual's example diagnostic is not: $m"
+if [ -w /dev/full ]; then
+  status=0
+  m=$("$karvel" m.dist 2>&1 > /dev/full) || status=$?
+  [ "$status" = 1 ] || fail "karvel > /dev/full: status $status"
+  grep -qxF '.BI "karvel: standard output: write error: " reason' "$page" &&
+    [[ $m == "karvel: standard output: write error: "?* ]] || fail "write error: $m"
+fi
 echo "ok: messages"
