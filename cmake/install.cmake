@@ -2,33 +2,39 @@
 # (find_package(phylo) gives phylo::phylo), a pkg-config file, the manual pages and the bash
 # completions, laid out under the prefix by GNUInstallDirs; `cpack -G DEB` packs the same.
 #
-# Included from the top-level CMakeLists.txt after the targets are defined. A new program is
-# installed by adding its target to phylo_programs, with its page man/NAME.1 and its
-# completion completion/NAME beside the others.
+# Included from the top-level CMakeLists.txt. The programs are the targets named in
+# phylo_programs that exist once the whole tree has been read; a program's manual page
+# man/NAME.1 and its completion completion/NAME are installed when they exist.
 
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
-set(phylo_programs karvel)
-set(phylo_manual_pages ${PROJECT_SOURCE_DIR}/man/karvel.1)
-set(phylo_completions ${PROJECT_SOURCE_DIR}/completion/karvel)
-if(TARGET phylo_cli)
-  list(APPEND phylo_programs phylo_cli)
-endif()
-foreach(page phylo.1)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/man/${page})
-    list(APPEND phylo_manual_pages ${PROJECT_SOURCE_DIR}/man/${page})
+set(phylo_programs karvel phylo_cli)
+function(phylo_install_programs)
+  set(programs)
+  foreach(program IN LISTS phylo_programs)
+    if(TARGET ${program})
+      list(APPEND programs ${program})
+    endif()
+  endforeach()
+  install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+endfunction()
+cmake_language(DEFER DIRECTORY ${PROJECT_SOURCE_DIR} CALL phylo_install_programs)
+
+# Manual pages and completions are named after the programs (phylo_cli's program is phylo).
+set(phylo_manual_pages)
+set(phylo_completions)
+foreach(name karvel phylo)
+  if(EXISTS ${PROJECT_SOURCE_DIR}/man/${name}.1)
+    list(APPEND phylo_manual_pages ${PROJECT_SOURCE_DIR}/man/${name}.1)
   endif()
-endforeach()
-foreach(completion phylo)
-  if(EXISTS ${PROJECT_SOURCE_DIR}/completion/${completion})
-    list(APPEND phylo_completions ${PROJECT_SOURCE_DIR}/completion/${completion})
+  if(EXISTS ${PROJECT_SOURCE_DIR}/completion/${name})
+    list(APPEND phylo_completions ${PROJECT_SOURCE_DIR}/completion/${name})
   endif()
 endforeach()
 
 set(phylo_cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/phylo)
 
-install(TARGETS ${phylo_programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(TARGETS phylo EXPORT phylo-targets
   ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR}
   LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
