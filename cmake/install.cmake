@@ -52,23 +52,16 @@ write_basic_package_version_file(${PROJECT_BINARY_DIR}/package/phyloConfigVersio
 install(FILES ${PROJECT_BINARY_DIR}/package/phyloConfig.cmake
   ${PROJECT_BINARY_DIR}/package/phyloConfigVersion.cmake DESTINATION ${phylo_cmake_dir})
 
-# The pkg-config file names the prefix that the install step is given (cmake --install
-# --prefix, or /usr when cpack packs), so it is written at install time.
-set(phylo_pc ${PROJECT_BINARY_DIR}/package/phylo.pc)
+# The pkg-config file names the prefix that the install step is given, so it is written then.
 install(CODE "
-  set(PHYLO_PC_PREFIX \"\${CMAKE_INSTALL_PREFIX}\")
-  set(PHYLO_PC_LIBDIR \"${CMAKE_INSTALL_LIBDIR}\")
-  set(PHYLO_PC_INCLUDEDIR \"${CMAKE_INSTALL_INCLUDEDIR}\")
-  set(PHYLO_PC_VERSION \"${PROJECT_VERSION}\")
-  set(PHYLO_PC_DESCRIPTION \"${PROJECT_DESCRIPTION}\")
-  foreach(dir LIBDIR INCLUDEDIR)
-    if(NOT IS_ABSOLUTE \"\${PHYLO_PC_\${dir}}\")
-      set(PHYLO_PC_\${dir} \"\\\${prefix}/\${PHYLO_PC_\${dir}}\")
-    endif()
-  endforeach()
-  configure_file(\"${CMAKE_CURRENT_LIST_DIR}/phylo.pc.in\" \"${phylo_pc}\" @ONLY)
+  set(PHYLO_PC_TEMPLATE [[${CMAKE_CURRENT_LIST_DIR}/phylo.pc.in]])
+  set(PHYLO_PC_SCRATCH [[${PROJECT_BINARY_DIR}/package/pkg-config]])
+  set(PHYLO_PC_LIBDIR [[${CMAKE_INSTALL_LIBDIR}]])
+  set(PHYLO_PC_INCLUDEDIR [[${CMAKE_INSTALL_INCLUDEDIR}]])
+  set(PHYLO_PC_VERSION [[${PROJECT_VERSION}]])
+  set(PHYLO_PC_DESCRIPTION [[${PROJECT_DESCRIPTION}]])
+  include([[${CMAKE_CURRENT_LIST_DIR}/install_pkg_config.cmake]])
 ")
-install(FILES ${phylo_pc} DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
 install(FILES ${phylo_manual_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${phylo_completions} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)

@@ -3,10 +3,14 @@
 # letters as its usage text, layout examples that are what karvel writes for the worked
 # two-taxon example, and the messages that karvel prints.
 #
-# usage: man_matches.sh KARVEL PAGE COMPLETION EXAMPLES
+# usage: man_matches.sh KARVEL PAGE COMPLETION EXAMPLES VERSION
 set -euo pipefail
 karvel=$(realpath "$1") page=$(realpath "$2") completion=$(realpath "$3") examples=$(realpath "$4")
+version=$5
 fail() { echo "FAIL: $*" >&2; exit 1; }
+
+grep -Eq "^\.TH KARVEL 1 [0-9]{4}-[0-9]{2}-[0-9]{2} \"phylo $version\" " "$page" ||
+  fail "the title line does not give version $version: $(grep '^\.TH' "$page")"
 
 # Roff text to plain text: tab marks, minus signs, unpaddable blanks, zero-width marks, quotes.
 unroff() { sed -e 's/\\(->/\t/g' -e 's/\\-/-/g' -e 's/\\ / /g' -e 's/\\&//g' -e "s/\\\\(aq/'/g"; }
