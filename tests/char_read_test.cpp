@@ -56,6 +56,8 @@ TEST(CharMatType, OnlyTheDataOfItsKindExists) {
   EXPECT_EQ(d.labels.size(), 1u);
   EXPECT_EQ(d.labels[0], "");
   EXPECT_EQ(d.tax_comments[0], "");
+  // A size whose cell count would wrap around.
+  EXPECT_THROW(char_mat_type(4, static_cast<std::size_t>(-1) / 2, matrix_type::DISCR), range_error);
 }
 
 TEST(SequenceVecs, HoldsAtMostFiveThousand) {

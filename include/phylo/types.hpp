@@ -166,7 +166,8 @@ using fast_dist_mat_access = std::unique_ptr<fast_dist_mat_type>;
 template <class T> class rect_array {
 public:
   rect_array() = default;
-  rect_array(std::size_t rows, std::size_t cols) : rows_(rows), cols_(cols), cells_(rows * cols) {}
+  // range_error when rows x cols does not fit a size_t.
+  rect_array(std::size_t rows, std::size_t cols) : rows_(rows), cols_(cols), cells_(checked_size(rows, cols)) {}
   std::size_t rows() const noexcept { return rows_; }
   std::size_t cols() const noexcept { return cols_; }
   T &operator()(std::size_t i, std::size_t j) noexcept { return cells_[i * cols_ + j]; }
@@ -182,6 +183,11 @@ public:
   }
 
 private:
+  static std::size_t checked_size(std::size_t rows, std::size_t cols) {
+    if (cols != 0 && rows > static_cast<std::size_t>(-1) / cols) throw range_error("a matrix of this size cannot exist");
+    return rows * cols;
+  }
+
   std::size_t rows_ = 0;
   std::size_t cols_ = 0;
   fixed_array<T> cells_;
