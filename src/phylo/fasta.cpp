@@ -29,6 +29,17 @@ std::string_view trim(std::string_view text, const char_set_type &set) {
   return text.substr(first, last - first);
 }
 
+// Appends the characters of `piece` that are not whitespace, run by run.
+void append_residues(std::string &target, std::string_view piece) {
+  std::size_t k = 0;
+  while (k < piece.size()) {
+    const std::size_t start = k;
+    while (k < piece.size() && !whitespace.contains(piece[k])) ++k;
+    target.append(piece.data() + start, k - start);
+    while (k < piece.size() && whitespace.contains(piece[k])) ++k;
+  }
+}
+
 // Completes one sequence: `residues` holds the sequence lines without whitespace.
 void append_and_reset(sequence_vecs &sequences, const std::string &label, std::string &residues) {
   apply_in_place(good_gaps, residues);
@@ -56,7 +67,7 @@ void read_fasta(sequence_vecs &sequences) {
       seen_header = true;
       label = trim(header, whitespace);
     } else {
-      take_line(in, [&](std::string_view piece) { append_black(pending, piece, whitespace); });
+      take_line(in, [&](std::string_view piece) { append_residues(pending, piece); });
     }
   }
   append_and_reset(sequences, label, pending);
