@@ -164,7 +164,8 @@ void expect_big_output(stream_check &check, char layout) {
 class LargestMatrix : public ::testing::TestWithParam<std::tuple<std::string, char>> {};
 
 TEST_P(LargestMatrix, ConvertsExactly) {
-  const auto &[input_layout, output_layout] = GetParam();
+  const std::string input_layout = std::get<0>(GetParam());
+  const char output_layout = std::get<1>(GetParam());
   scratch_dir dir;
   const std::string input = dir.path + "/big";
   write_big_input(input, input_layout);
