@@ -57,7 +57,7 @@ input_source input_source::from_fd(int fd, std::string name) {
 
 input_source input_source::from_text(std::string_view text, std::string name) {
   input_source in(-1, false, std::move(name), text.size());
-  std::memcpy(in.buf_.get(), text.data(), text.size());
+  if (!text.empty()) std::memcpy(in.buf_.get(), text.data(), text.size()); // an empty view may hold no pointer
   in.end_ = in.buf_.get() + text.size();
   in.eof_ = true;
   return in;
@@ -259,6 +259,7 @@ void output_sink::write(std::string_view text) {
     deliver(text.data(), text.size());
     return;
   }
+  if (text.empty()) return; // an empty view may hold no pointer, which memcpy must not get
   char *p = reserve(text.size());
   std::memcpy(p, text.data(), text.size());
   commit(p + text.size());
