@@ -105,12 +105,14 @@ char *write_number_image(float v, char *out) noexcept {
   double s = d * pow10(5 - e10);
   while (s >= 1e6) s = d * pow10(5 - ++e10);
   while (s < 1e5) s = d * pow10(5 - --e10);
-  std::uint32_t n = static_cast<std::uint32_t>(s);
-  const double fraction = s - n;
-  if (fraction > 0.5 - 1e-7 && fraction < 0.5 + 1e-7) {
-    n += reaches_halfway(bits, n, 5 - e10);
-  } else if (fraction > 0.5) {
-    ++n;
+  // Rounded half up without a branch; `past` is how far s + 1/2 lies above n, so a value
+  // within 1e-7 of a halfway point has `past` within 1e-7 of 0 or 1.
+  const double t = s + 0.5;
+  std::uint32_t n = static_cast<std::uint32_t>(t);
+  const double past = t - n;
+  if (past < 1e-7 || past > 1 - 1e-7) [[unlikely]] {
+    const std::uint32_t below = past < 0.5 ? n - 1 : n; // the six digits before the halfway point
+    n = below + reaches_halfway(bits, below, 5 - e10);
   }
   if (n >= 1000000) { // 9.999995... carries into the exponent
     n = 100000;
