@@ -154,7 +154,7 @@ phylo::dist_mat_type workload_matrix(std::size_t n) {
 
 void BM_convert_dist(benchmark::State &state) {
   const auto conv = static_cast<phylo::distfunc::dist_conv_type>(state.range(0));
-  const std::size_t n = 1000;
+  const auto n = static_cast<std::size_t>(state.range(1));
   const phylo::dist_mat_type pristine = workload_matrix(n);
   phylo::dist_mat_type m = workload_matrix(n);
   for (auto _ : state) {
@@ -166,7 +166,10 @@ void BM_convert_dist(benchmark::State &state) {
   }
   state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations() * n * (n - 1) / 2));
 }
-BENCHMARK(BM_convert_dist)->DenseRange(0, 6)->ArgName("conv")->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_convert_dist)
+    ->ArgsProduct({benchmark::CreateDenseRange(0, 5, 1), {1000, 5000}})
+    ->ArgNames({"conv", "taxa"})
+    ->Unit(benchmark::kMillisecond);
 
 void BM_read_dist_mat(benchmark::State &state) {
   const auto format = static_cast<dist_format_type>(state.range(0));

@@ -1,5 +1,5 @@
-// The long check of the number image and the number reader (opt-in: -DPHYLO_LONG_CHECKS=ON;
-// it runs for minutes).
+// The long check of the number image, the number reader and the arcsine transformation
+// (opt-in: -DPHYLO_LONG_CHECKS=ON; it runs for minutes).
 //
 //   number_long_check [RANDOM_IMAGES [RANDOM_TEXTS]]
 //
@@ -10,13 +10,16 @@
 // (default 100 million). The reader is compared with std::from_chars on RANDOM_TEXTS random
 // texts (default 20 million): 12-character images, floats printed with random digit counts
 // and random digit strings, read once from memory and once from a file so that numbers
-// straddle refills.
+// straddle refills. The arcsine transformation, which approximates before it rounds, is
+// compared with std::asin on every float distance from 0 to 1.
 
+#include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
 #include "phylo/print.hpp"
 #include "phylo/read.hpp"
 #include "phylo/types.hpp"
 
+#include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -259,6 +262,49 @@ void random_reads(std::uint64_t count, tally &in_memory, tally &from_file) {
   ::unlink(path);
 }
 
+// ---------------------------------------------------------------------------------------
+// The arcsine transformation on every float distance from 0 up to the first whose square root
+// rounds above 1: the stored value must be std::asin of the rounded square root, rounded.
+
+void every_arcsine(tally &t) {
+  const std::size_t n = 4096;
+  phylo::dist_mat_type m(n);
+  std::uint32_t next = 0;
+  const std::uint32_t last = bits_of(std::nextafter(1.0f, 2.0f)) + 1; // sqrt of 1 + 2^-23 rounds to 1
+  std::vector<std::uint32_t> placed;
+  while (next <= last) {
+    placed.clear();
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = i + 1; j < n; ++j) {
+        const std::uint32_t b = next <= last ? next++ : 0;
+        m.distances(i, j) = from_bits(b);
+        placed.push_back(b);
+      }
+    float highest = 0;
+    for (std::uint32_t b : placed) highest = std::max(highest, static_cast<float>(std::sqrt(double{from_bits(b)})));
+    if (highest > 1.0f) { // the last batch: keep the distances whose root is at most 1
+      for (std::size_t i = 0, k = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j, ++k)
+          if (static_cast<float>(std::sqrt(double{from_bits(placed[k])})) > 1.0f) {
+            placed[k] = 0;
+            m.distances(i, j) = 0.0f;
+          }
+    }
+    phylo::distfunc::convert_dist(m, phylo::distfunc::dist_conv_type::ARCSIN);
+    for (std::size_t i = 0, k = 0; i < n; ++i)
+      for (std::size_t j = i + 1; j < n; ++j, ++k) {
+        const float r = static_cast<float>(std::sqrt(double{from_bits(placed[k])}));
+        const float want = static_cast<float>(std::asin(double{r}));
+        ++t.checked;
+        if (bits_of(m.distances(i, j)) != bits_of(want) || bits_of(m.distances(j, i)) != bits_of(want)) {
+          if (++t.failed <= 20)
+            std::printf("  arcsin(sqrt(%a)): got %a, want %a\n", double{from_bits(placed[k])},
+                        double{m.distances(i, j)}, double{want});
+        }
+      }
+  }
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
@@ -267,7 +313,7 @@ int main(int argc, char **argv) {
   const auto start = std::chrono::steady_clock::now();
   tally ties{"image: exact ties (both signs)"}, carry{"image: near carries across powers of ten"},
       random{"image: random bit patterns"}, memory{"reader: random texts in memory"},
-      file{"reader: random texts from a file"};
+      file{"reader: random texts from a file"}, arcsine{"arcsin(sqrt(D)): every float D up to 1"};
   exact_ties(ties);
   ties.report();
   carries(carry);
@@ -277,9 +323,12 @@ int main(int argc, char **argv) {
   random_reads(reads, memory, file);
   memory.report();
   file.report();
+  every_arcsine(arcsine);
+  arcsine.report();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const std::uint64_t failed = ties.failed + carry.failed + random.failed + memory.failed + file.failed;
+  const std::uint64_t failed =
+      ties.failed + carry.failed + random.failed + memory.failed + file.failed + arcsine.failed;
   std::printf("%s after %.0f s\n", failed ? "FAILED" : "all agree", seconds);
   return failed ? 1 : 0;
 }
