@@ -7,14 +7,14 @@
 # BUILD_DIR is a build of the `bench` preset (default: build/bench beside this script's
 # folder). The matrices are generated into SCRATCH_DIR (default /tmp/karvel-bench) once and
 # reused; they are never meant to be committed. Every case runs once per round, the cases
-# taking turns, and the best of the rounds counts: CPU time (user + system) is the measure
+# taking turns in a rotating order, and the best of the rounds counts: CPU time (user + system) is the measure
 # that survives a loaded machine, wall time is shown beside it.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
 build="$here/../build/bench"
 taxa=5000
-rounds=3
+rounds=5
 scratch=/tmp/karvel-bench
 while getopts "b:n:r:d:h" opt; do
   case $opt in
@@ -65,11 +65,16 @@ cases=(
   "half|$karvel $scratch/m$half.phy"
 )
 
+load_at_start=$(cut -d' ' -f1-3 /proc/loadavg)
 less() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 
 declare -A cpu wall rss
+n_cases=${#cases[@]}
 for ((round = 1; round <= rounds; ++round)); do
-  for entry in "${cases[@]}"; do
+  # Each round starts at another case, so that no case always follows the same one (the
+  # floor leaves the memory in a state that the next program pays for).
+  for ((k = 0; k < n_cases; ++k)); do
+    entry=${cases[$(((k + (round - 1) * 7) % n_cases))]}
     name=${entry%%|*}
     cmd=${entry#*|}
     stats=$(mktemp)
@@ -100,7 +105,7 @@ row() { # row GOAL CASE BASE LOW HIGH
 }
 
 echo "karvel benchmark: $taxa taxa, best of $rounds rounds, $(date -u '+%Y-%m-%d %H:%M UTC')"
-echo "load before: $(cut -d' ' -f1-3 /proc/loadavg) at the end; $(nproc) cores"
+echo "load average (1, 5, 15 min): $load_at_start at the start, $(cut -d' ' -f1-3 /proc/loadavg) at the end; $(nproc) cores"
 echo
 printf "%-10s %8s %8s %10s\n" case cpu_s wall_s peak_MiB
 for entry in "${cases[@]}"; do
