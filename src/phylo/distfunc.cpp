@@ -91,7 +91,9 @@ float arcsin_to_float(float r) noexcept {
 struct arcsin_sqrt {
   cell_fault operator()(float d, float &v) const noexcept {
     if (d < 0.0f) return {fault::argument, "sqrt(D) is undefined for a negative D"};
-    const float r = static_cast<float>(std::sqrt(static_cast<double>(d)));
+    // The single-precision root is the double-precision root rounded: a double carries more
+    // than twice a float's digits, which makes rounding twice harmless for a square root.
+    const float r = std::sqrt(d);
     if (r > 1.0f) return {fault::argument, "arcsin(sqrt(D)) is undefined for D above 1"};
     v = arcsin_to_float(r);
     return {};
