@@ -7,7 +7,7 @@
 # BUILD_DIR is a build of the `bench` preset (default: build/bench beside this script's
 # folder). The matrices are generated into SCRATCH_DIR (default /tmp/karvel-bench) once and
 # reused; they are never meant to be committed. Every case runs once per round, the cases
-# taking turns in a rotating order, and the best of the rounds counts: CPU time (user + system) is the measure
+# taking turns in a shuffled order, and the best of the rounds counts: CPU time (user + system) is the measure
 # that survives a loaded machine, wall time is shown beside it.
 set -euo pipefail
 
@@ -71,10 +71,12 @@ less() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a < b) }'; }
 declare -A cpu wall rss
 n_cases=${#cases[@]}
 for ((round = 1; round <= rounds; ++round)); do
-  # Each round starts at another case, so that no case always follows the same one (the
-  # floor leaves the memory in a state that the next program pays for).
-  for ((k = 0; k < n_cases; ++k)); do
-    entry=${cases[$(((k + (round - 1) * 7) % n_cases))]}
+  # Each round takes the cases in another order (the same for every run of the script), so
+  # that no case always follows the same one: the floor, for one, leaves the memory in a state
+  # that the program after it pays for.
+  mapfile -t order < <(seq 0 $((n_cases - 1)) | shuf --random-source=<(yes "$round"))
+  for k in "${order[@]}"; do
+    entry=${cases[$k]}
     name=${entry%%|*}
     cmd=${entry#*|}
     stats=$(mktemp)
