@@ -5,6 +5,7 @@
 #include "phylo/print.hpp"
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 
 namespace phylo::print {
@@ -46,11 +47,33 @@ std::string to_quoted_nexus_label(std::string_view label) {
 }
 
 char *write_plain_decimal(float v, char *out) noexcept {
-  if (v == 0.0f) {
+  if (v == 0.0f || !std::isfinite(v)) { // distances are finite; zero may be negative
     *out = '0';
     return out + 1;
   }
-  return std::to_chars(out, out + 64, v, std::chars_format::fixed).ptr;
+  // The shortest digits that read back as v, d.ddd times ten to the power e, set out in full.
+  char sci[32];
+  char *end = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific).ptr;
+  const char *p = sci;
+  if (*p == '-') *out++ = *p++;
+  char digits[16];
+  int n = 0;
+  for (; *p != 'e'; ++p)
+    if (*p != '.') digits[n++] = *p;
+  int e = 0;
+  std::from_chars(p + (p[1] == '+' ? 2 : 1), end, e);
+  if (e < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int k = -1; k > e; --k) *out++ = '0';
+    std::memcpy(out, digits, static_cast<std::size_t>(n));
+    return out + n;
+  }
+  for (int k = 0; k <= e || k < n; ++k) {
+    if (k == e + 1) *out++ = '.';
+    *out++ = k < n ? digits[k] : '0';
+  }
+  return out;
 }
 
 void print_nexus_dist_mat(const dist_mat_type &dist) {

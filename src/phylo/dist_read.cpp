@@ -57,19 +57,47 @@ std::string row_name(std::size_t i, const std::string &label) {
 std::string read_row_label(text_cursor &c, label_mode mode, std::size_t i) {
   std::string label;
   if (mode == label_mode::PHYLIP) {
-    // The first ten characters of the line, or fewer when the line ends first.
+    // The first ten characters of the line. A shorter line is a row of a label alone, whose
+    // writer did not pad it: it is one word.
+    const text_cursor start = c;
+    bool short_line = false;
     for (int k = 0; k < 10; ++k) {
       int ch = c.peek();
-      if (ch < 0 || ch == '\n' || (ch == '\r' && c.peek_at(1) == '\n')) break;
-      if (ch == '\t')
+      if (ch < 0 || ch == '\n' || (ch == '\r' && c.peek_at(1) == '\n')) {
+        short_line = true;
+        break;
+      }
+      if (ch == '\t') {
+        c = start;
         fail("row " + std::to_string(i + 1) + " has a tab within its first 10 characters, so they are no PHYLIP label");
+      }
       label.push_back(static_cast<char>(ch));
       c.advance();
     }
     std::size_t first = label.find_first_not_of(' ');
-    if (first == std::string::npos) fail("row " + std::to_string(i + 1) + " has no label in its first 10 characters");
+    if (first == std::string::npos) {
+      c = start;
+      fail("row " + std::to_string(i + 1) + " has no label in its first 10 characters");
+    }
     label.erase(0, first);
     label.erase(label.find_last_not_of(' ') + 1);
+    if (short_line && label.find(' ') != std::string::npos) {
+      c = start;
+      fail("row " + std::to_string(i + 1) + " ends within the 10 characters of a PHYLIP label");
+    }
+    // A label that ends in the first characters of a number that goes on after it ("x 0." and
+    // "5") is a label word and a number that the 10-character rule would cut.
+    const std::size_t blank = label.rfind(' ');
+    if (!short_line && blank != std::string::npos && detail::number_char(c.peek())) {
+      std::string_view last = std::string_view(label).substr(blank + 1);
+      bool numeric = true;
+      for (char ch : last) numeric = numeric && detail::number_char(static_cast<unsigned char>(ch));
+      if (numeric) {
+        c = start;
+        fail("row " + std::to_string(i + 1) + ": its 10th character would cut the number " +
+             detail::quote_text(std::string(last) + static_cast<char>(c.peek_at(10))) + "...");
+      }
+    }
     return label;
   }
   const char_set_type &delimiters = mode == label_mode::TAB ? controlchr : whitespace;
@@ -86,14 +114,17 @@ std::string read_row_label(text_cursor &c, label_mode mode, std::size_t i) {
 }
 
 float read_value(text_cursor &c, std::size_t i, const std::string &label, std::size_t k, std::size_t want) {
+  const text_cursor before = c;
   for (;;) { // numbers may continue on the following lines
     detail::skip_blanks(c);
     if (c.peek() != '\n') break;
     c.advance();
   }
-  if (c.at_end())
+  if (c.at_end()) {
+    c = before;
     fail("the input ends in " + row_name(i, label) + ", after " + std::to_string(k) + " of its " +
          std::to_string(want) + " values");
+  }
   if (!detail::number_starts(c))
     fail(row_name(i, label) + " has " + std::to_string(k) + " values where " + std::to_string(want) +
          " were expected: found " + detail::describe_char(c.peek()) + " where a distance should be");
@@ -255,7 +286,7 @@ dist_mat_access read_rows_matrix(dist_text_type &t, text_cursor &c, dist_layout_
   case dist_layout_type::TSV: modes = {label_mode::TAB}; break;
   case dist_layout_type::PHYLIP: modes = {label_mode::PHYLIP}; break;
   case dist_layout_type::RELAXED: modes = {label_mode::WORD}; break;
-  default: modes = {label_mode::PHYLIP, label_mode::WORD}; break;
+  default: modes = {label_mode::WORD, label_mode::PHYLIP}; break;
   }
   std::vector<dist_shape_type> shapes;
   if (t.shape == dist_shape_type::AUTO) shapes.assign(std::begin(all_shapes), std::end(all_shapes));
@@ -289,7 +320,7 @@ dist_mat_access read_rows_matrix(dist_text_type &t, text_cursor &c, dist_layout_
   }
   if (!chosen) {
     attempt &f = *furthest_failure;
-    t.line = f.after.line;
+    t.line = f.after.reported_line();
     std::string how;
     if (modes.size() * shapes.size() > 1)
       how = " (read with " + std::string(mode_name(f.labels)) + " as a " + describe_shape(f.shape) +
@@ -338,7 +369,7 @@ dist_layout_type recognise_layout(std::string_view text) {
 }
 
 dist_mat_access read_dist_text(dist_text_type &t) {
-  text_cursor c{t.text.data() + t.pos, t.text.data() + t.text.size(), t.line};
+  text_cursor c{t.text.data() + t.pos, t.text.data() + t.text.size(), t.line, t.text.data()};
   if (t.pos == 0 && t.text.size() >= 3 && std::memcmp(t.text.data(), "\xEF\xBB\xBF", 3) == 0) c.p += 3;
   auto commit = [&] {
     t.pos = static_cast<std::size_t>(c.p - t.text.data());
@@ -373,7 +404,7 @@ dist_mat_access read_dist_text(dist_text_type &t) {
     commit();
     return mat;
   } catch (...) {
-    if (t.line == 0) t.line = c.line;
+    if (t.line == 0) t.line = c.reported_line();
     throw;
   }
 }

@@ -95,7 +95,7 @@ token next_token(dist_text_type &t, text_cursor &c) {
     return tk;
   }
   while ((ch = c.peek()) >= 0 && !is_space(ch) && ch != '\'' && punctuation.find(static_cast<char>(ch)) == std::string_view::npos) {
-    tk.text.push_back(static_cast<char>(ch));
+    tk.text.push_back(ch == '_' ? ' ' : static_cast<char>(ch)); // an underscore in a bare word is a blank
     c.advance();
   }
   return tk;

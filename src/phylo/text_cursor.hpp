@@ -15,6 +15,13 @@ struct text_cursor {
   const char *p = nullptr;
   const char *end = nullptr;
   std::size_t line = 1;
+  const char *begin = nullptr; // the start of the text, when known
+
+  // The line to name in a message about this position: at the end of a text that ends with
+  // a line end, the last line rather than the empty one after it.
+  std::size_t reported_line() const noexcept {
+    return p >= end && begin && p > begin && p[-1] == '\n' && line > 1 ? line - 1 : line;
+  }
 
   int peek() const noexcept { return p < end ? static_cast<unsigned char>(*p) : -1; }
   int peek_at(std::size_t k) const noexcept {
@@ -28,6 +35,11 @@ struct text_cursor {
 
 // Blanks, tabs and carriage returns: what may stand between fields on one line.
 inline bool is_blank(int c) noexcept { return c == ' ' || c == '\t' || c == '\r'; }
+
+// A character that can stand in a number: a digit, a sign, a point, an exponent letter.
+inline bool number_char(int c) noexcept {
+  return (c >= '0' && c <= '9') || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E';
+}
 
 // Passes over blanks, tabs and carriage returns, not over the line end.
 inline void skip_blanks(text_cursor &c) noexcept {
