@@ -14,10 +14,16 @@ struct command_type {
 };
 
 int run_convert(std::span<char *const> args);
+int run_align(std::span<char *const> args);
+int run_dist(std::span<char *const> args);
+int run_count(std::span<char *const> args);
 
 // Every subcommand, in the order that --help lists them.
 inline constexpr command_type commands[] = {
     {"convert", "convert distance matrices between layouts, shapes and transformations", run_convert},
+    {"align", "write FASTA nucleotide alignments as PHYLIP or NEXUS character matrices", run_align},
+    {"dist", "compute distance matrices from alignments and character matrices", run_dist},
+    {"count", "count the quartets or triplets of N taxa", run_count},
 };
 
 // Writes "phylo: TEXT" and a line end on standard error.

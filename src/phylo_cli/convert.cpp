@@ -2,6 +2,7 @@
 // them and writes them in the layout asked for.
 
 #include "commands.hpp"
+#include "dist_layouts.hpp"
 #include "options.hpp"
 #include "output_file.hpp"
 
@@ -69,33 +70,6 @@ constexpr phylo_cli::option_spec specs[] = {
     {"help", 'h', arg_kind::NONE},
 };
 
-enum class writer_type { KARVEL, LOWER, NEXUS };
-
-struct output_layout {
-  std::string_view name;
-  writer_type writer;
-  dist_format_type format;
-  label_form_type labels;
-};
-
-constexpr output_layout output_layouts[] = {
-    {"relaxed", writer_type::KARVEL, dist_format_type::EXTENDED_PHYLIP, label_form_type::NO_BLANK},
-    {"phylip", writer_type::KARVEL, dist_format_type::PHYLIP, label_form_type::PHYLIP},
-    {"tsv", writer_type::KARVEL, dist_format_type::TAB, label_form_type::AS_STORED},
-    {"nexus-paup", writer_type::KARVEL, dist_format_type::NEXUS, label_form_type::NEXUS_CLEANED},
-    {"nexus-paup-quoted", writer_type::KARVEL, dist_format_type::NEXUS_ENCLOSED, label_form_type::NEXUS_ENCLOSED},
-    {"pairs", writer_type::KARVEL, dist_format_type::ONE_COLUMN, label_form_type::AS_STORED},
-    {"raw", writer_type::KARVEL, dist_format_type::RAW, label_form_type::AS_STORED},
-    {"phylip-lower", writer_type::LOWER, dist_format_type::PHYLIP, label_form_type::PHYLIP},
-    {"relaxed-lower", writer_type::LOWER, dist_format_type::EXTENDED_PHYLIP, label_form_type::NO_BLANK},
-    {"nexus", writer_type::NEXUS, dist_format_type::NEXUS, label_form_type::NEXUS_QUOTED},
-};
-
-template <class T> struct named {
-  std::string_view name;
-  T value;
-};
-
 constexpr named<dist_layout_type> input_layouts[] = {
     {"auto", dist_layout_type::AUTO}, {"phylip", dist_layout_type::PHYLIP}, {"relaxed", dist_layout_type::RELAXED},
     {"tsv", dist_layout_type::TSV},   {"nexus", dist_layout_type::NEXUS},
@@ -105,25 +79,11 @@ constexpr named<dist_shape_type> shapes[] = {
     {"lower", dist_shape_type::LOWER}, {"lower-diagonal", dist_shape_type::LOWER_DIAGONAL},
     {"upper", dist_shape_type::UPPER}, {"upper-diagonal", dist_shape_type::UPPER_DIAGONAL},
 };
-constexpr named<dist_conv_type> transforms[] = {
-    {"none", dist_conv_type::NONE},     {"arcsin", dist_conv_type::ARCSIN}, {"exp", dist_conv_type::EXP},
-    {"neglog", dist_conv_type::NEG_LOG}, {"square", dist_conv_type::SQUARE}, {"range", dist_conv_type::RANGING},
-    {"sqrt", dist_conv_type::SQUARE_ROOT},
-};
 constexpr named<phylo::symmetrize_type> symmetrizers[] = {
     {"lower", phylo::symmetrize_type::LOWER},
     {"upper", phylo::symmetrize_type::UPPER},
     {"mean", phylo::symmetrize_type::MEAN},
 };
-
-template <class Table> auto pick(const Table &table, std::string_view option, const std::string &value) {
-  std::string known;
-  for (const auto &entry : table) {
-    if (entry.name == value) return &entry;
-    known += (known.empty() ? "" : ", ") + std::string(entry.name);
-  }
-  throw usage_error{"--" + std::string(option) + "=" + value + " is not one of " + known};
-}
 
 struct settings {
   dist_layout_type from = dist_layout_type::AUTO;
@@ -166,14 +126,6 @@ settings parse_settings(std::span<char *const> args) {
   s.inputs = std::move(parsed.operands);
   if (s.inputs.empty()) s.inputs.emplace_back("-");
   return s;
-}
-
-void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to) {
-  switch (to.writer) {
-  case writer_type::KARVEL: return phylo::print::print_dist_mat(mat, to.format);
-  case writer_type::LOWER: return phylo::print::print_lower_dist_mat(mat, to.format);
-  case writer_type::NEXUS: return phylo::print::print_nexus_dist_mat(mat);
-  }
 }
 
 // A problem found in the data, already reported; ends the run with status 1.
