@@ -11,6 +11,7 @@
 #include "phylo/io.hpp"
 #include "phylo/read.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -248,6 +249,18 @@ void matrix_distances(const input_text &in, const settings &s) {
     } catch (const phylo::range_error &e) {
       report(at(source.line()) + e.what());
       throw data_refused{};
+    }
+    if (format == char_format_type::PHYLIP) {
+      // A PHYLIP label is 10 characters; the blanks that pad it are no part of the name.
+      for (std::size_t i = 0; i < chars->n_tax(); ++i) {
+        std::string &label = chars->labels[i];
+        label.erase(0, std::min(label.size(), label.find_first_not_of(' ')));
+        label.erase(label.find_last_not_of(' ') + 1);
+        if (label.empty()) {
+          report(at(line) + "taxon " + std::to_string(i + 1) + " has no label: its first 10 characters are blank");
+          throw data_refused{};
+        }
+      }
     }
     write_distances(*chars, s, at(line));
   }
