@@ -197,13 +197,14 @@ void write_distances(const phylo::char_mat_type &chars, const settings &s, const
 }
 
 void fasta_distances(const input_text &in, const settings &s) {
-  const phylo::sequence_vecs seqs = read_alignment(in);
+  phylo::sequence_vecs seqs = read_alignment(in);
   const std::size_t n = seqs.size(), m = seqs[0].residues.size();
   phylo::char_mat_type chars(n, m, matrix_type::DISCR);
   phylo::discr_matrix_type &cells = chars.discr_data();
   for (std::size_t i = 0; i < n; ++i) {
-    chars.labels[i] = seqs[i].label;
+    chars.labels[i] = std::move(seqs[i].label);
     std::memcpy(cells.row(i), seqs[i].residues.data(), m);
+    std::string().swap(seqs[i].residues); // each residue is held once
   }
   write_distances(chars, s, in.name + ": ");
 }
