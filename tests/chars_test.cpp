@@ -1,1 +1,57 @@
+// The named character sets and maps.
+#include "phylo/chars.hpp"
+
 #include <gtest/gtest.h>
+
+namespace {
+
+using namespace phylo;
+
+unsigned char u(int c) { return static_cast<unsigned char>(c); }
+
+TEST(CharSets, Classification) {
+  for (int c : {9, 13, 133, 0, 31, 127, 159}) {
+    EXPECT_TRUE(whitespace.contains(u(c))) << c;
+    EXPECT_TRUE(controlchr.contains(u(c))) << c;
+    EXPECT_FALSE(blackspace.contains(u(c))) << c;
+  }
+  EXPECT_TRUE(whitespace.contains(' '));
+  EXPECT_FALSE(controlchr.contains(' '));
+  EXPECT_FALSE(whitespace.contains(u(160)));
+  EXPECT_TRUE(nexus_label_set.contains(u(160)));
+  EXPECT_TRUE(newick_label_set.contains(u(160)));
+  for (char c : std::string_view("ACGT")) {
+    EXPECT_FALSE(nuc_set.contains(c));
+    EXPECT_TRUE(wide_nuc_set.contains(c));
+  }
+  for (char c : std::string_view("uU.")) EXPECT_FALSE(wide_nuc_set.contains(c)) << c;
+  EXPECT_TRUE(gapped_nuc_set.contains('-'));
+  EXPECT_TRUE(non_gapped_nuc_set.contains('A'));
+  EXPECT_TRUE(wide_amino_acids.contains('*'));
+  EXPECT_FALSE(wide_amino_acids.contains('B'));
+  EXPECT_TRUE(word_set.contains(u(233)));
+  EXPECT_FALSE(word_set.contains(u(215))); // the multiplication sign is no letter
+  int excluded = 0;
+  for (int c = 32; c < 127; ++c) excluded += !nexus_label_set.contains(u(c));
+  EXPECT_EQ(excluded, 21);
+  EXPECT_EQ(non_nexus_label_set, ~nexus_label_set);
+}
+
+TEST(CharMaps, Replacements) {
+  EXPECT_EQ(nexus_label_map('-'), '_');
+  EXPECT_EQ(nexus_label_map('\''), '_');
+  EXPECT_EQ(nexus_label_map(' '), '_');
+  EXPECT_EQ(nexus_label_map('.'), '.');
+  EXPECT_EQ(nexus_label_map('\xe9'), '\xe9');
+  EXPECT_EQ(nexus_label_map('7'), '7');
+  EXPECT_EQ(newick_label_map('['), '[');
+  EXPECT_EQ(newick_label_map(':'), '_');
+  EXPECT_EQ(word_map('.'), '_');
+  EXPECT_EQ(word_map('_'), '_');
+  EXPECT_EQ(word_map('\xe9'), '\xe9');
+  EXPECT_EQ(apply(good_gaps, "a.c-"), "a-c-");
+  EXPECT_EQ(apply(good_comment, "[x] {y}"), "{x} {y}");
+  EXPECT_EQ(apply(no_space, " a b\t"), "_a_b\t");
+}
+
+} // namespace

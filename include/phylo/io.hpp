@@ -65,6 +65,7 @@ private:
   char *pos_ = nullptr;
   char *end_ = nullptr;
   std::size_t lines_before_ = 0; // line ends in bytes already dropped from the buffer
+  char last_dropped_ = 0;        // the last byte dropped from the buffer
 };
 
 // The source that the readers consume; standard input until set otherwise.

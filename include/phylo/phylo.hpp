@@ -6,4 +6,5 @@
 #include "phylo/io.hpp"
 #include "phylo/print.hpp"
 #include "phylo/read.hpp"
+#include "phylo/text.hpp"
 #include "phylo/types.hpp"

@@ -3,6 +3,7 @@
 // Every line ends with a line feed; the only separator inside a line is the tab.
 #pragma once
 
+#include "phylo/chars.hpp"
 #include "phylo/types.hpp"
 
 #include <string>
@@ -31,6 +32,8 @@ std::string to_nexus_label(std::string_view label);
 // The length of the longest label (every character counted), at least 1. range_error for
 // an empty label.
 std::size_t max_label_length(const tax_lab_type &labels);
+// The same over the labels of a sequence set (1 for an empty set).
+std::size_t max_label_length(const sequence_vecs &sequences);
 // Writes one label, without anything after it: PHYLIP fitted to 10; EXTENDED_PHYLIP with
 // blanks made '_' and fitted to width; NEXUS cleaned and fitted; NEXUS_ENCLOSED with ' made `
 // and enclosed in ', the whole fitted; TAB, ONE_COLUMN, RAW exactly as stored.
@@ -43,5 +46,26 @@ void print_label(std::string_view label, char_format_type format, std::size_t wi
 // Writes the whole matrix in one of the seven layouts, NEXUS trailer included. In every
 // layout but PHYLIP and ONE_COLUMN, range_error for an empty label before anything is written.
 void print_dist_mat(const dist_mat_type &dist, dist_format_type format);
+
+// ---- Character matrices and sequence sets -----------------------------------------------
+
+// Writes the matrix in one of the five layouts: the count line (COMMENTED_PHYLIP with the
+// trimmed matrix comment) or the NEXUS data-block header (with a ruler for DISCR data), one
+// line per taxon, and the closing block of print_footer. In every layout but PHYLIP,
+// range_error for an empty label before anything is written.
+void print_char_mat(const char_mat_type &mat, char_format_type format);
+// Writes an aligned sequence set as a symbol matrix in one of the five layouts.
+// unaligned_error "phylo-print:330" when the sequences differ in length; range_error when
+// the set is empty, the first sequence is empty or longer than max_chars, or (but in PHYLIP)
+// a label is empty. Nothing is written on failure.
+void print_char_mat(const sequence_vecs &sequences, char_format_type format);
+// The two ruler lines above the symbols of a NEXUS matrix: "[" fitted to width, a tab, then
+// the numbers 10, 20, ... (n_char / 10 + 1 of them) right-aligned in 10 columns, and below
+// them a point at every tenth column.
+void print_char_nums(std::size_t n_char, std::size_t width);
+// The end of the NEXUS data block and the PAUP command block; nothing for the other layouts.
+void print_footer(char_format_type format);
+// Replaces every symbol of a DISCR matrix by its image under `map`; other kinds unchanged.
+void convert_chars(char_mat_type &mat, const char_map_type &map);
 
 } // namespace phylo::print

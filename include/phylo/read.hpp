@@ -71,4 +71,37 @@ void read_dist_mat(dist_format_type format, dist_mat_type &mat);
 // The same for the flat form; range_error when the cells do not fit in n_cells.
 void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat);
 
+// ---- Character matrices ----------------------------------------------------------------
+
+// The two counts of a character-matrix header.
+struct char_mat_size {
+  int n_tax;  // 1 .. max_taxa
+  int n_char; // 1 .. max_chars
+};
+
+// Reads the taxon count and the character count (integers, on one line or on several) and
+// skips the rest of the line holding the second. format_error when a count is no number;
+// range_error for a taxon count outside 1 .. 5000 (the second count is then not read) or a
+// character count outside 1 .. 1048576.
+char_mat_size read_header();
+// Fills the labels and the cells of `mat` (whose kind says what a cell is): n_tax rows, each a
+// label (PHYLIP: 10 characters; COMMENTED_PHYLIP: a word, the next word dropped; otherwise a
+// word) and n_char values, which may run over several lines; the rest of the row's last line
+// is ignored. QUANT cells are numbers; DISCR cells the next characters that are not
+// whitespace; CNTCH cells integers, range_error when negative. Comments are not touched.
+void read_char_mat(char_format_type format, char_mat_type &mat);
+
+// ---- FASTA -----------------------------------------------------------------------------
+
+// Reads FASTA text to the end of the input and appends one sequence per header line (lines
+// before the first header belong to the first sequence; an input without a header gives one
+// sequence with an empty label). The label is the header after '>' with whitespace trimmed
+// from both ends; residues are the sequence lines joined, whitespace removed and '.' made '-'.
+// invalid_character_error "phylo-read:285" for a residue outside wide_nuc_set, range_error
+// when the vector is full; the sequences appended before stay.
+void read_fasta(sequence_vecs &sequences);
+// True when every sequence has as many residues as the first. range_error when the vector
+// is empty or the first sequence has no residues.
+bool is_aligned(const sequence_vecs &sequences);
+
 } // namespace phylo::read

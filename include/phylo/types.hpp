@@ -11,6 +11,8 @@
 #include <stdexcept>
 #include <string>
 #include <utility>
+#include <variant>
+#include <vector>
 
 namespace phylo {
 
@@ -156,6 +158,121 @@ struct fast_dist_mat_type {
 // Owning references to heap-allocated matrices.
 using dist_mat_access = std::unique_ptr<dist_mat_type>;
 using fast_dist_mat_access = std::unique_ptr<fast_dist_mat_type>;
+
+// ---------------------------------------------------------------------------------------
+// Character matrices.
+
+// A rows x cols array stored row by row (the column index varies fastest) in one allocation.
+template <class T> class rect_array {
+public:
+  rect_array() = default;
+  // range_error when rows x cols does not fit a size_t.
+  rect_array(std::size_t rows, std::size_t cols) : rows_(rows), cols_(cols), cells_(checked_size(rows, cols)) {}
+  std::size_t rows() const noexcept { return rows_; }
+  std::size_t cols() const noexcept { return cols_; }
+  T &operator()(std::size_t i, std::size_t j) noexcept { return cells_[i * cols_ + j]; }
+  const T &operator()(std::size_t i, std::size_t j) const noexcept { return cells_[i * cols_ + j]; }
+  T *row(std::size_t i) noexcept { return cells_.data() + i * cols_; }
+  const T *row(std::size_t i) const noexcept { return cells_.data() + i * cols_; }
+  T *data() noexcept { return cells_.data(); }
+  const T *data() const noexcept { return cells_.data(); }
+
+  // Cell by cell with the element's ==: floats by value, so 0.0 equals -0.0.
+  friend bool operator==(const rect_array &a, const rect_array &b) {
+    return a.rows_ == b.rows_ && a.cols_ == b.cols_ && a.cells_ == b.cells_;
+  }
+
+private:
+  static std::size_t checked_size(std::size_t rows, std::size_t cols) {
+    if (cols != 0 && rows > static_cast<std::size_t>(-1) / cols) throw range_error("a matrix of this size cannot exist");
+    return rows * cols;
+  }
+
+  std::size_t rows_ = 0;
+  std::size_t cols_ = 0;
+  fixed_array<T> cells_;
+};
+
+// The kinds of character data: quantitative values, discrete symbols, counts.
+enum class matrix_type { QUANT, DISCR, CNTCH };
+
+using quant_matrix_type = rect_array<float>;        // any sign
+using discr_matrix_type = rect_array<char>;         // one symbol per cell
+using count_matrix_type = rect_array<std::int32_t>; // 0 .. 2147483647 when read
+
+// n_tax taxa by n_char characters of one kind, fixed at creation. Only the data field of the
+// matrix's kind exists; reaching for another kind's data raises range_error. Cell (i, j) is
+// character j of taxon i. Labels and comments start empty, cells zero.
+struct char_mat_type {
+  char_mat_type(std::size_t n_tax, std::size_t n_char, matrix_type kind);
+
+  std::size_t n_tax() const noexcept { return n_tax_; }
+  std::size_t n_char() const noexcept { return n_char_; }
+  matrix_type kind() const noexcept { return kind_; }
+
+  quant_matrix_type &quant_data();
+  const quant_matrix_type &quant_data() const;
+  discr_matrix_type &discr_data();
+  const discr_matrix_type &discr_data() const;
+  count_matrix_type &count_data();
+  const count_matrix_type &count_data() const;
+
+  std::string comment;     // a text about the whole matrix
+  tax_lab_type labels;     // label of each taxon
+  tax_lab_type tax_comments; // a text about each taxon
+
+private:
+  std::size_t n_tax_;
+  std::size_t n_char_;
+  matrix_type kind_;
+  std::variant<quant_matrix_type, discr_matrix_type, count_matrix_type> data_;
+};
+
+// Equal when n_tax, n_char, kind, comment, labels, tax_comments and the cells are equal,
+// compared in this order; the first difference decides.
+bool operator==(const char_mat_type &a, const char_mat_type &b);
+
+using char_mat_access = std::unique_ptr<char_mat_type>;
+
+// ---------------------------------------------------------------------------------------
+// Sequences.
+
+struct sequence_type {
+  std::string label;
+  std::string note;     // kept with the sequence; no reader fills it, no writer prints it
+  std::string residues;
+  friend bool operator==(const sequence_type &, const sequence_type &) = default;
+};
+
+// A vector of at most max_taxa sequences.
+class sequence_vecs {
+public:
+  static constexpr std::size_t max_length = max_taxa;
+
+  // Appends at the end. range_error "vector is already at its maximum length" when it
+  // already holds max_length sequences; the vector is then unchanged.
+  void append(sequence_type seq);
+  void append(std::string label, std::string residues);
+
+  std::size_t size() const noexcept { return items_.size(); }
+  bool empty() const noexcept { return items_.empty(); }
+  sequence_type &operator[](std::size_t i) noexcept { return items_[i]; }
+  const sequence_type &operator[](std::size_t i) const noexcept { return items_[i]; }
+  sequence_type &front() noexcept { return items_.front(); }
+  const sequence_type &front() const noexcept { return items_.front(); }
+  sequence_type &back() noexcept { return items_.back(); }
+  const sequence_type &back() const noexcept { return items_.back(); }
+  auto begin() noexcept { return items_.begin(); }
+  auto end() noexcept { return items_.end(); }
+  auto begin() const noexcept { return items_.begin(); }
+  auto end() const noexcept { return items_.end(); }
+  void clear() noexcept { items_.clear(); }
+
+  friend bool operator==(const sequence_vecs &, const sequence_vecs &) = default;
+
+private:
+  std::vector<sequence_type> items_;
+};
 
 // ---------------------------------------------------------------------------------------
 // Layout selectors. The order of the literals is part of the interface.

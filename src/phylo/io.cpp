@@ -66,7 +66,7 @@ input_source input_source::from_text(std::string_view text, std::string name) {
 input_source::input_source(input_source &&o) noexcept
     : fd_(o.fd_), owns_fd_(o.owns_fd_), eof_(o.eof_), name_(std::move(o.name_)),
       buf_(std::move(o.buf_)), cap_(o.cap_), pos_(o.pos_), end_(o.end_),
-      lines_before_(o.lines_before_) {
+      lines_before_(o.lines_before_), last_dropped_(o.last_dropped_) {
   o.fd_ = -1;
   o.owns_fd_ = false;
   o.pos_ = o.end_ = nullptr;
@@ -84,6 +84,7 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     pos_ = o.pos_;
     end_ = o.end_;
     lines_before_ = o.lines_before_;
+    last_dropped_ = o.last_dropped_;
     o.fd_ = -1;
     o.owns_fd_ = false;
     o.pos_ = o.end_ = nullptr;
@@ -101,17 +102,24 @@ void input_source::release() noexcept {
 
 std::size_t input_source::line() const noexcept {
   if (!buf_) return lines_before_ + 1;
-  return lines_before_ + count_line_ends(buf_.get(), pos_) + 1;
+  std::size_t line = lines_before_ + count_line_ends(buf_.get(), pos_) + 1;
+  // At the end of an input whose last line has its line end, the position is the last line,
+  // not the line after it that does not exist.
+  const char previous = pos_ != buf_.get() ? pos_[-1] : last_dropped_;
+  if (pos_ == end_ && eof_ && previous == '\n' && line > 1) --line;
+  return line;
 }
 
 // Drops the consumed bytes, keeps the unread ones at the start of the buffer, and reads
 // until at least `want` unread bytes are buffered or the input ends.
 static bool fill(int fd, bool &eof, std::unique_ptr<char[]> &buf, std::size_t &cap, char *&pos,
-                 char *&end, std::size_t &lines_before, std::size_t want, const std::string &name) {
+                 char *&end, std::size_t &lines_before, char &last_dropped, std::size_t want,
+                 const std::string &name) {
   std::size_t unread = static_cast<std::size_t>(end - pos);
   if (unread >= want) return true;
   if (eof) return false;
   lines_before += count_line_ends(buf.get(), pos);
+  if (pos != buf.get()) last_dropped = pos[-1];
   if (want > cap) {
     std::size_t new_cap = std::max(want, cap * 2);
     std::unique_ptr<char[]> bigger(new char[new_cap]);
@@ -143,12 +151,12 @@ bool input_source::refill() {
     eof_ = true;
     return pos_ != end_;
   }
-  return fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, 1, name_);
+  return fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, last_dropped_, 1, name_);
 }
 
 int input_source::peek_at(std::size_t k) {
   if (static_cast<std::size_t>(end_ - pos_) <= k) {
-    if (fd_ < 0 || !fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, k + 1, name_))
+    if (fd_ < 0 || !fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, last_dropped_, k + 1, name_))
       return -1;
   }
   return static_cast<unsigned char>(pos_[k]);

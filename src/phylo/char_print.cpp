@@ -1,0 +1,250 @@
+#include "phylo/print.hpp"
+
+#include "phylo/chars.hpp"
+#include "phylo/io.hpp"
+#include "phylo/read.hpp"
+
+#include <charconv>
+#include <cstring>
+
+namespace phylo::print {
+namespace {
+
+constexpr std::string_view data_footer = "\t;\n"
+                                         "end;\n"
+                                         "\n"
+                                         "begin paup;\n"
+                                         "\tset torder=left tcompress taxlabels=full outroot=monophyl\n"
+                                         "\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n"
+                                         "\t\tstoretreewts storebrlens rootmethod=outgroup\n"
+                                         "\t\twarnroot=no;\n"
+                                         "\tpset opt=deltran collapse=minbrlen;\n"
+                                         "\tdset dcollapse distance=hky85 missdist=ignore rates=equal\n"
+                                         "\t\tpinvar=0;\n"
+                                         "\tdefaults nj bionj breakties=random;\n"
+                                         "\tdefaults upgma bionj breakties=random;\n"
+                                         "\tdefaults bootstrap grpfreq=no;\n"
+                                         "\tdefaults contree grpfreq=no;\n"
+                                         "\tdefaults hsearch addseq=random;\n"
+                                         "\tdefaults savedist triangle=both;\n"
+                                         "end;\n"
+                                         "\n";
+
+// Tab, blank and the square brackets: what is trimmed from the ends of a comment.
+constexpr char_set_type comment_trim_set = char_set_type::of("\t []");
+
+bool is_nexus(char_format_type format) {
+  return format == char_format_type::NEXUS || format == char_format_type::NEXUS_ENCLOSED;
+}
+
+// The width of the label column, computed before anything is written; range_error for an
+// empty label (every layout but PHYLIP) or a value outside the enumeration.
+template <class Labels> std::size_t label_width(const Labels &labels, char_format_type format) {
+  switch (format) {
+  case char_format_type::PHYLIP:
+    return 10;
+  case char_format_type::EXTENDED_PHYLIP:
+  case char_format_type::NEXUS:
+  case char_format_type::COMMENTED_PHYLIP:
+    return max_label_length(labels);
+  case char_format_type::NEXUS_ENCLOSED:
+    return max_label_length(labels) + 2;
+  }
+  throw range_error("output format " + std::to_string(static_cast<int>(format)) + " is not a layout");
+}
+
+std::string_view trim(std::string_view text, const char_set_type &set) {
+  std::size_t first = 0, last = text.size();
+  while (first < last && set.contains(text[first])) ++first;
+  while (last > first && set.contains(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
+void write_mapped(output_sink &out, std::string_view text, const char_map_type &map) {
+  char *p = out.reserve(text.size());
+  for (char c : text) *p++ = map(c);
+  out.commit(p);
+}
+
+void write_counts(output_sink &out, std::size_t n_tax, std::size_t n_char) {
+  out.write(integer_image(static_cast<long long>(n_tax)));
+  out.put('\t');
+  out.write(integer_image(static_cast<long long>(n_char)));
+}
+
+void write_nexus_head(output_sink &out, std::size_t n_tax, std::size_t n_char, bool symbols) {
+  out.write("begin data;\n\tdimensions ntax=");
+  out.write(integer_image(static_cast<long long>(n_tax)));
+  out.write(" nchar=");
+  out.write(integer_image(static_cast<long long>(n_char)));
+  out.write(symbols ? ";\n\tformat datatype=nucleotide gap=- missing=?;\n\tmatrix\n"
+                    : ";\n\tformat datatype=numerical missing=?;\n\tmatrix\n");
+}
+
+// "[" fitted to width, then a tab.
+void write_ruler_start(output_sink &out, std::size_t width) {
+  if (width > 0) {
+    char *p = out.reserve(width);
+    *p = '[';
+    std::memset(p + 1, ' ', width - 1);
+    out.commit(p + width);
+  }
+  out.put('\t');
+}
+
+void write_quant_row(output_sink &out, const float *row, std::size_t m) {
+  char *p = out.reserve(m * (number_image_size + 1));
+  for (std::size_t j = 0; j < m; ++j) {
+    *p++ = '\t';
+    p = write_number_image(row[j], p);
+  }
+  out.commit(p);
+}
+
+void write_count_row(output_sink &out, const std::int32_t *row, std::size_t m) {
+  constexpr std::size_t cell = 13; // a tab, a blank or sign, up to 11 characters
+  char *p = out.reserve(m * cell);
+  for (std::size_t j = 0; j < m; ++j) {
+    *p++ = '\t';
+    if (row[j] >= 0) *p++ = ' ';
+    p = std::to_chars(p, p + 11, row[j]).ptr;
+  }
+  out.commit(p);
+}
+
+} // namespace
+
+std::size_t max_label_length(const sequence_vecs &sequences) {
+  std::size_t longest = 1;
+  for (std::size_t i = 0; i < sequences.size(); ++i) {
+    const std::string &label = sequences[i].label;
+    if (label.empty()) throw range_error("the label of sequence " + std::to_string(i + 1) + " is empty");
+    if (label.size() > longest) longest = label.size();
+  }
+  return longest;
+}
+
+void print_char_nums(std::size_t n_char, std::size_t width) {
+  output_sink &out = current_output();
+  const std::size_t m = n_char / 10 + 1;
+  write_ruler_start(out, width);
+  for (std::size_t k = 1; k <= m; ++k) {
+    char digits[24];
+    const char *end = std::to_chars(digits, digits + sizeof digits, 10 * k).ptr;
+    const std::size_t len = static_cast<std::size_t>(end - digits);
+    const std::size_t pad = len < 10 ? 10 - len : 0;
+    char *p = out.reserve(pad + len);
+    std::memset(p, ' ', pad);
+    std::memcpy(p + pad, digits, len);
+    out.commit(p + pad + len);
+  }
+  out.write("]\n");
+  write_ruler_start(out, width);
+  for (std::size_t k = 1; k <= m; ++k) out.write("         .");
+  out.write("]\n");
+}
+
+void print_footer(char_format_type format) {
+  if (is_nexus(format)) current_output().write(data_footer);
+}
+
+void print_char_mat(const char_mat_type &mat, char_format_type format) {
+  const std::size_t w = label_width(mat.labels, format);
+  output_sink &out = current_output();
+  const std::size_t n = mat.n_tax(), m = mat.n_char();
+
+  switch (format) {
+  case char_format_type::PHYLIP:
+  case char_format_type::EXTENDED_PHYLIP:
+    write_counts(out, n, m);
+    out.put('\n');
+    break;
+  case char_format_type::COMMENTED_PHYLIP: {
+    write_counts(out, n, m);
+    const std::string_view comment = trim(mat.comment, comment_trim_set);
+    if (!comment.empty()) {
+      out.write("\t[");
+      out.write(comment);
+      out.put(']');
+    }
+    out.put('\n');
+    break;
+  }
+  case char_format_type::NEXUS:
+  case char_format_type::NEXUS_ENCLOSED:
+    out.write("#NEXUS\n\n");
+    if (!mat.comment.empty()) {
+      out.put('[');
+      write_mapped(out, mat.comment, good_comment);
+      out.write("]\n\n");
+    }
+    write_nexus_head(out, n, m, mat.kind() == matrix_type::DISCR);
+    if (mat.kind() == matrix_type::DISCR) print_char_nums(m, w);
+    break;
+  }
+
+  for (std::size_t i = 0; i < n; ++i) {
+    print_label(mat.labels[i], format, w);
+    if (format == char_format_type::COMMENTED_PHYLIP) {
+      out.write("\t[");
+      write_mapped(out, trim(mat.tax_comments[i], comment_trim_set), no_space);
+      out.put(']');
+    }
+    switch (mat.kind()) {
+    case matrix_type::QUANT:
+      write_quant_row(out, mat.quant_data().row(i), m);
+      break;
+    case matrix_type::DISCR:
+      out.put('\t');
+      out.write(std::string_view(mat.discr_data().row(i), m));
+      break;
+    case matrix_type::CNTCH:
+      write_count_row(out, mat.count_data().row(i), m);
+      break;
+    }
+    if (is_nexus(format) && !mat.tax_comments[i].empty()) {
+      out.write("\t[");
+      write_mapped(out, mat.tax_comments[i], good_comment);
+      out.put(']');
+    }
+    out.put('\n');
+  }
+  print_footer(format);
+}
+
+void print_char_mat(const sequence_vecs &sequences, char_format_type format) {
+  if (!read::is_aligned(sequences)) throw unaligned_error("phylo-print:330");
+  const std::size_t n = sequences.size(), m = sequences[0].residues.size();
+  if (n > static_cast<std::size_t>(max_taxa))
+    throw range_error("a sequence set holds at most " + std::to_string(max_taxa) + " sequences");
+  if (m > static_cast<std::size_t>(max_chars))
+    throw range_error("sequences of " + std::to_string(m) + " residues are longer than " + std::to_string(max_chars));
+  const std::size_t w = label_width(sequences, format);
+
+  output_sink &out = current_output();
+  if (is_nexus(format)) {
+    out.write("#NEXUS\n\n");
+    write_nexus_head(out, n, m, true);
+    print_char_nums(m, w);
+  } else {
+    write_counts(out, n, m);
+    out.put('\n');
+  }
+  for (const sequence_type &seq : sequences) {
+    print_label(seq.label, format, w);
+    out.put('\t');
+    out.write(seq.residues);
+    out.put('\n');
+  }
+  print_footer(format);
+}
+
+void convert_chars(char_mat_type &mat, const char_map_type &map) {
+  if (mat.kind() != matrix_type::DISCR) return;
+  discr_matrix_type &data = mat.discr_data();
+  char *cells = data.data();
+  const std::size_t size = mat.n_tax() * mat.n_char();
+  for (std::size_t k = 0; k < size; ++k) cells[k] = map(cells[k]);
+}
+
+} // namespace phylo::print
