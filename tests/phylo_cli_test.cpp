@@ -135,6 +135,12 @@ TEST(PhyloCli, Runs) {
   }
 }
 
+TEST(PhyloCli, FullDiskIsAFailure) {
+  run_result r = phylo::test::run(PHYLO_PATH, {"convert"}, "1\nA 0\n", "", "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "phylo: standard output: write error: No space left on device\n");
+}
+
 TEST(PhyloCli, HelpTexts) {
   run_result top = run({"--help"});
   EXPECT_EQ(top.status, 0);

@@ -144,7 +144,7 @@ float read_value(text_cursor &c, std::size_t i, const std::string &label, std::s
 // True when a row read with a label word at line_start reads alike with a 10-character label:
 // the word begins the line, and only blanks follow it up to the 10th character or the line end.
 bool phylip_alike(const char *line_start, std::size_t word_length, const text_cursor &c) {
-  if (word_length > 10 || *line_start == ' ') return false;
+  if (word_length > 10 || detail::is_blank(static_cast<unsigned char>(*line_start))) return false;
   for (const char *p = line_start + word_length; p < line_start + 10; ++p) {
     if (p >= c.end || *p == '\n' || (*p == '\r' && p + 1 < c.end && p[1] == '\n')) return true;
     if (*p != ' ') return false;
