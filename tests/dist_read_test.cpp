@@ -249,6 +249,7 @@ TEST(ReadNexus, Blocks) {
 }
 
 const failure_case nexus_failures[] = {
+    {"no #NEXUS where NEXUS is asked for", "2\nA 0 1\nB 1 0\n", dist_layout_type::NEXUS, 1, "must begin with #NEXUS"},
     {"a missing distance", "#NEXUS\nbegin distances; dimensions ntax=2;\nmatrix\nA 0\nB ? 0;\nend;\n",
      dist_layout_type::AUTO, 5, "missing"},
     {"a row label that is not the taxon's",
