@@ -112,7 +112,7 @@ const cli_case cases[] = {
     {"no command", {}, "", 2, "", "Usage: phylo COMMAND"},
     {"unknown command", {"frobnicate"}, "", 2, "",
      "phylo: unknown command 'frobnicate'\nTry 'phylo --help' for more information.\n"},
-    {"version", {"--version"}, "", 0, "phylo 0.1.0\n", ""},
+    {"version", {"--version"}, "", 0, "phylo " PHYLO_VERSION "\n", ""},
     {"missing file", {"convert", "/nonexistent/file"}, "", 1, "",
      "phylo: /nonexistent/file: No such file or directory\n"},
     {"phangorn's NEXUS", {"convert", samples + "/phangorn_raw_lower.nex"}, "", 1, "",
