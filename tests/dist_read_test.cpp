@@ -117,6 +117,15 @@ TEST(ReadDistText, ReadsMatricesOneAfterTheOther) {
   EXPECT_FALSE(phylo::read::read_dist_text(t));
 }
 
+TEST(ReadDistText, CutLabelsThatMakeTaxaOfOneNameAreNoReading) {
+  // Cut to 10 characters, the labels would all be "Sequence_0", and the numbers after the
+  // cut would make a lower triangle with a diagonal.
+  auto t = text_of("3\nSequence_0001\nSequence_0002 0.1\nSequence_0003 0.2 0.3\n");
+  auto m = phylo::read::read_dist_text(t);
+  EXPECT_EQ(cells_text(*m), "Sequence_0001: 0 0.1 0.2\nSequence_0002: 0.1 0 0.3\nSequence_0003: 0.2 0.3 0\n");
+  EXPECT_EQ(t.found_layout, dist_layout_type::RELAXED);
+}
+
 TEST(ReadDistText, GivenLayoutAndShapeAreObeyed) {
   // Read as a relaxed square, the row of a PHYLIP label with a blank fails.
   auto t = text_of("2\nBeta gamma0 1\nB         1 0\n", dist_layout_type::RELAXED);
@@ -136,7 +145,7 @@ struct failure_case {
 
 const failure_case failures[] = {
     {"label words and PHYLIP labels read differently",
-     "3\nSequence_0001\nSequence_0002 0.1\nSequence_0003 0.2 0.3\n", dist_layout_type::AUTO, 1,
+     "3\nAlpha_00001\nBetaa_00002 0.1\nGamma_00003 0.2 0.3\n", dist_layout_type::AUTO, 1,
      "say --from=phylip or --from=relaxed"},
     {"a value is missing in row 3", "3\nA 0 1 2\nB 1 0 3\nC 2 0\n", dist_layout_type::AUTO, 4, "row 3 ('C'), after 2 of its 3"},
     {"a row holds too many values", "2\nA 0 1 5\nB 1 0\n", dist_layout_type::AUTO, 2, "row 1 ('A')"},
@@ -240,6 +249,7 @@ TEST(ReadNexus, Blocks) {
 }
 
 const failure_case nexus_failures[] = {
+    {"no #NEXUS where NEXUS is asked for", "2\nA 0 1\nB 1 0\n", dist_layout_type::NEXUS, 1, "must begin with #NEXUS"},
     {"a missing distance", "#NEXUS\nbegin distances; dimensions ntax=2;\nmatrix\nA 0\nB ? 0;\nend;\n",
      dist_layout_type::AUTO, 5, "missing"},
     {"a row label that is not the taxon's",

@@ -1,88 +1,39 @@
 // The phylo command, run as a program: outputs byte for byte, exit statuses, messages.
+#include "run_program.hpp"
+
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <cstdlib>
+#include <algorithm>
 #include <dirent.h>
-#include <fcntl.h>
-#include <fstream>
-#include <spawn.h>
-#include <sstream>
 #include <string>
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
+using phylo::test::run_result;
+using phylo::test::scratch_dir;
+using phylo::test::slurp;
+
 const std::string samples = SAMPLES_DIR;
 
-struct run_result {
-  int status = -1;
-  std::string out, err;
-};
+void spill(const std::string &path, const std::string &text) { phylo::test::write_file(path, text); }
 
-std::string slurp(const std::string &path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spill(const std::string &path, const std::string &text) {
-  std::ofstream out(path, std::ios::binary);
-  out << text;
-}
-
-// A scratch folder, removed with everything in it.
-struct scratch_dir {
-  std::string path;
-  scratch_dir() {
-    char name[] = "/tmp/phylo_cli_test.XXXXXX";
-    path = ::mkdtemp(name);
+// The names in a folder, sorted.
+std::vector<std::string> entries(const std::string &folder) {
+  std::vector<std::string> names;
+  if (DIR *d = ::opendir(folder.c_str())) {
+    while (dirent *e = ::readdir(d))
+      if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.emplace_back(e->d_name);
+    ::closedir(d);
   }
-  ~scratch_dir() { std::system(("rm -rf '" + path + "'").c_str()); }
-  std::vector<std::string> entries() const {
-    std::vector<std::string> names;
-    if (DIR *d = ::opendir(path.c_str())) {
-      while (dirent *e = ::readdir(d))
-        if (std::string(e->d_name) != "." && std::string(e->d_name) != "..") names.emplace_back(e->d_name);
-      ::closedir(d);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-};
+  std::sort(names.begin(), names.end());
+  return names;
+}
 
 // Runs phylo with the arguments, `input` on its standard input.
-run_result run(std::vector<std::string> args, const std::string &input = "") {
-  scratch_dir io;
-  const std::string in = io.path + "/in", out = io.path + "/out", err = io.path + "/err";
-  spill(in, input);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
-  posix_spawn_file_actions_addopen(&actions, 1, out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  std::vector<char *> argv;
-  std::string program = PHYLO_PATH;
-  argv.push_back(program.data());
-  for (std::string &a : args) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  pid_t pid;
-  run_result r;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-    ADD_FAILURE() << "cannot run " << program;
-    return r;
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-  r.out = slurp(out);
-  r.err = slurp(err);
-  return r;
+run_result run(const std::vector<std::string> &args, const std::string &input = "") {
+  return phylo::test::run(PHYLO_PATH, args, input);
 }
 
 const char *const square3 = "3\nA 0 1 2\nB 1 0 3\nC 2 3 0\n";
@@ -139,11 +90,13 @@ const cli_case cases[] = {
     {"a transformation that fails", {"convert", "--transform=neglog"}, "2\nA\nB 1\n", 1, "",
      "phylo: standard input:1: the transformation fails: "},
     {"no matrix at all", {"convert"}, "\n\n", 1, "", "phylo: standard input: holds no distance matrix\n"},
-    {"ambiguous labels", {"convert"}, "2\nSequence_01\nSequence_02 0.1\n", 1, "",
+    {"ambiguous labels", {"convert"}, "2\nAlpha_00001\nBetaa_00002 0.1\n", 1, "",
      "phylo: standard input:1: the rows read both with label words and with 10-character PHYLIP labels, and the "
-     "two readings differ (label 1 is 'Sequence_01' or 'Sequence_0'); say --from=phylip or --from=relaxed\n"},
-    {"ambiguity settled", {"convert", "--from=relaxed", "--to=pairs"}, "2\nSequence_01\nSequence_02 0.1\n", 0,
-     "Sequence_02\tSequence_01\t 1.00000E-01\n", ""},
+     "two readings differ (label 1 is 'Alpha_00001' or 'Alpha_0000'); say --from=phylip or --from=relaxed\n"},
+    {"ambiguity settled", {"convert", "--from=relaxed", "--to=pairs"}, "2\nAlpha_00001\nBetaa_00002 0.1\n", 0,
+     "Betaa_00002\tAlpha_00001\t 1.00000E-01\n", ""},
+    {"cut labels that would be equal are no reading", {"convert", "--to=pairs"}, "2\nSequence_01\nSequence_02 0.1\n",
+     0, "Sequence_02\tSequence_01\t 1.00000E-01\n", ""},
     {"unknown option", {"convert", "--frm=x"}, "", 2, "",
      "phylo: convert: unknown option '--frm'\nTry 'phylo convert --help' for more information.\n"},
     {"unknown layout", {"convert", "--to=fasta"}, "", 2, "",
@@ -159,7 +112,7 @@ const cli_case cases[] = {
     {"no command", {}, "", 2, "", "Usage: phylo COMMAND"},
     {"unknown command", {"frobnicate"}, "", 2, "",
      "phylo: unknown command 'frobnicate'\nTry 'phylo --help' for more information.\n"},
-    {"version", {"--version"}, "", 0, "phylo 0.1.0\n", ""},
+    {"version", {"--version"}, "", 0, "phylo " PHYLO_VERSION "\n", ""},
     {"missing file", {"convert", "/nonexistent/file"}, "", 1, "",
      "phylo: /nonexistent/file: No such file or directory\n"},
     {"phangorn's NEXUS", {"convert", samples + "/phangorn_raw_lower.nex"}, "", 1, "",
@@ -180,6 +133,12 @@ TEST(PhyloCli, Runs) {
     else if (c.err.back() == '\n') EXPECT_EQ(r.err, c.err);
     else EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << r.err;
   }
+}
+
+TEST(PhyloCli, FullDiskIsAFailure) {
+  run_result r = phylo::test::run(PHYLO_PATH, {"convert"}, "1\nA 0\n", "", "/dev/full");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "phylo: standard output: write error: No space left on device\n");
 }
 
 TEST(PhyloCli, HelpTexts) {
@@ -233,7 +192,7 @@ TEST(PhyloCli, OutputFileAppearsOnlyOnSuccess) {
   EXPECT_EQ(fail.status, 1);
   EXPECT_EQ(fail.err.rfind("phylo: " + bad + ":3: ", 0), 0u) << fail.err;
   EXPECT_EQ(slurp(target), "A\t 0.00000E+00\n");
-  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"bad.dist", "out.dist"})) << "no temporary file is left";
+  EXPECT_EQ(entries(dir.path), (std::vector<std::string>{"bad.dist", "out.dist"})) << "no temporary file is left";
 
   // The input may be the output.
   run_result in_place = run({"convert", "--to=raw", "-o", target, "--from=tsv", target}, "");

@@ -5,6 +5,7 @@
 #include "phylo/io.hpp"
 #include "text_cursor.hpp"
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 
@@ -41,6 +42,7 @@ struct attempt {
   text_cursor after;     // where it ended, or where it failed
   std::string why;       // why it failed
   bool range = false;    // the failure is a value out of range
+  bool phylip_alike = false; // read with label words, and alike with 10-character labels
 };
 
 struct row_failure {
@@ -139,13 +141,29 @@ float read_value(text_cursor &c, std::size_t i, const std::string &label, std::s
 }
 
 // Reads n rows of one label mode and shape. Throws row_failure with the cursor where it failed.
-dist_mat_access read_rows(text_cursor &c, std::size_t n, label_mode mode, dist_shape_type shape) {
+// True when a row read with a label word at line_start reads alike with a 10-character label:
+// the word begins the line, and only blanks follow it up to the 10th character or the line end.
+bool phylip_alike(const char *line_start, std::size_t word_length, const text_cursor &c) {
+  if (word_length > 10 || detail::is_blank(static_cast<unsigned char>(*line_start))) return false;
+  for (const char *p = line_start + word_length; p < line_start + 10; ++p) {
+    if (p >= c.end || *p == '\n' || (*p == '\r' && p + 1 < c.end && p[1] == '\n')) return true;
+    if (*p != ' ') return false;
+  }
+  return true;
+}
+
+// Reads n rows of one label mode and shape. Throws row_failure with the cursor where it failed.
+// For label words, *alike tells whether every row reads alike with 10-character labels.
+dist_mat_access read_rows(text_cursor &c, std::size_t n, label_mode mode, dist_shape_type shape, bool *alike) {
   auto mat = std::make_unique<dist_mat_type>(n);
+  *alike = mode == label_mode::WORD;
   for (std::size_t i = 0; i < n; ++i) {
     detail::skip_blank_lines(c);
     if (c.at_end())
       fail("the input ends after " + std::to_string(i) + " of the " + std::to_string(n) + " rows");
+    const char *line_start = c.p;
     std::string label = read_row_label(c, mode, i);
+    if (*alike) *alike = phylip_alike(line_start, label.size(), c);
     const row_span span = span_of(shape, i, n);
     for (std::size_t k = 0; k < span.count; ++k) {
       const std::size_t j = span.first + k;
@@ -175,6 +193,12 @@ bool next_is_header(text_cursor c, label_mode mode) {
   return c.at_end() || detail::is_blank(c.peek()) || c.peek() == '\n';
 }
 
+bool has_duplicate(const dist_mat_type &m) {
+  std::vector<std::string_view> labels(m.labels.begin(), m.labels.end());
+  std::sort(labels.begin(), labels.end());
+  return std::adjacent_find(labels.begin(), labels.end()) != labels.end();
+}
+
 std::string_view rest_of_line(const text_cursor &c) {
   const void *nl = std::memchr(c.p, '\n', static_cast<std::size_t>(c.end - c.p));
   const char *stop = nl ? static_cast<const char *>(nl) : c.end;
@@ -182,9 +206,9 @@ std::string_view rest_of_line(const text_cursor &c) {
 }
 
 attempt try_reading(const text_cursor &start, std::size_t n, label_mode mode, dist_shape_type shape) {
-  attempt a{mode, shape, nullptr, start, {}, false};
+  attempt a{mode, shape, nullptr, start, {}, false, false};
   try {
-    dist_mat_access mat = read_rows(a.after, n, mode, shape);
+    dist_mat_access mat = read_rows(a.after, n, mode, shape, &a.phylip_alike);
     if (!next_is_header(a.after, mode)) {
       detail::skip_blank_lines(a.after);
       fail("after the " + std::to_string(n) + " rows comes " + detail::quote_text(rest_of_line(a.after)) +
@@ -295,6 +319,8 @@ dist_mat_access read_rows_matrix(dist_text_type &t, text_cursor &c, dist_layout_
   std::optional<attempt> chosen;
   std::optional<attempt> furthest_failure;
   for (label_mode mode : modes) {
+    // Rows that read alike both ways need not be read twice.
+    if (mode == label_mode::PHYLIP && chosen && chosen->phylip_alike) break;
     for (dist_shape_type shape : shapes) {
       attempt a = try_reading(c, n, mode, shape);
       if (!a.mat) {
@@ -306,6 +332,12 @@ dist_mat_access read_rows_matrix(dist_text_type &t, text_cursor &c, dist_layout_
         continue;
       }
       if (same_matrix(*chosen->mat, *a.mat)) continue;
+      // Labels cut to 10 characters that make taxa of one name, where label words keep them
+      // apart, are no reading of the matrix.
+      if (chosen->labels != a.labels && has_duplicate(*a.mat) != has_duplicate(*chosen->mat)) {
+        if (has_duplicate(*chosen->mat)) chosen = std::move(a);
+        continue;
+      }
       t.line = t.matrix_line;
       if (chosen->labels != a.labels)
         throw format_error("the rows read both with " + std::string(mode_name(chosen->labels)) + " and with " +

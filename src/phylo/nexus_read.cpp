@@ -454,12 +454,13 @@ dist_mat_access read_distances_block(dist_text_type &t, text_cursor &c, const to
 void start_nexus(dist_text_type &t, text_cursor &c) {
   skip_blank_lines(c);
   skip_blanks(c);
+  const std::size_t line = c.line;
   std::string head;
-  for (int k = 0; k < 6 && c.peek() >= 0; ++k) {
+  for (int k = 0; k < 6 && c.peek() >= 0 && c.peek() != '\n'; ++k) {
     head.push_back(upper(static_cast<char>(c.peek())));
     c.advance();
   }
-  if (head != "#NEXUS") fail_at(t, c.line, "a NEXUS text must begin with #NEXUS");
+  if (head != "#NEXUS") fail_at(t, line, "a NEXUS text must begin with #NEXUS");
 }
 
 dist_mat_access read_nexus_dist(dist_text_type &t, text_cursor &c) {

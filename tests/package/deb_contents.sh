@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Builds the Debian package with cpack and checks its control data and its files, then runs
+# the karvel it holds (unpacked, not installed) on the worked two-taxon example.
+#
+# usage: deb_contents.sh BUILD_DIR SCRATCH EXAMPLES VERSION
+set -euo pipefail
+build=$1 scratch=$2 examples=$3 version=$4
+
+for tool in cpack dpkg-deb dpkg-shlibdeps dpkg; do
+  if ! command -v "$tool" > /dev/null; then
+    echo "$tool is not installed (dpkg-dev provides dpkg-shlibdeps): skipped"
+    exit 77
+  fi
+done
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$scratch"
+mkdir -p "$scratch"
+(cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out") \
+  > "$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log"; fail "cpack"; }
+arch=$(dpkg --print-architecture)
+deb=$scratch/out/phylo_${version}_${arch}.deb
+[ -f "$deb" ] || fail "no $deb; cpack made: $(ls "$scratch/out")"
+
+# Control data.
+dpkg-deb --info "$deb" > "$scratch/info"
+cat "$scratch/info"
+field() { dpkg-deb --field "$deb" "$1"; }
+[ "$(field Package)" = phylo ] || fail "Package: $(field Package)"
+[ "$(field Version)" = "$version" ] || fail "Version: $(field Version)"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture: $(field Architecture)"
+[ "$(field Section)" = science ] || fail "Section: $(field Section)"
+field Maintainer | grep -Eq '^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$' || fail "Maintainer: $(field Maintainer)"
+depends=$(field Depends)
+for lib in libc6 libstdc++6; do
+  [[ ", $depends," == *", $lib "* ]] || fail "Depends lacks $lib: $depends"
+done
+description=$(field Description)
+[[ $description == *karvel* ]] || fail "Description does not name karvel"
+# The long description is indented under the summary and no line of it is over 80 columns.
+awk 'length > 80 { bad = 1 } END { exit bad }' <<< "$description" || fail "Description line over 80 columns"
+
+# Files: everything under /usr, executables executable, the rest readable, all root's.
+dpkg-deb --contents "$deb" > "$scratch/contents"
+cat "$scratch/contents"
+paths=$(awk '{ print $NF }' "$scratch/contents")
+for path in ./usr/bin/karvel ./usr/bin/phylo ./usr/include/phylo/phylo.hpp ./usr/include/phylo/read.hpp \
+    ./usr/share/man/man1/karvel.1 ./usr/share/bash-completion/completions/karvel; do
+  grep -qx -- "$path" <<< "$paths" || fail "$path missing"
+done
+for pattern in '^\./usr/lib/([^/]+/)?libphylo\.a$' '^\./usr/lib/([^/]+/)?pkgconfig/phylo\.pc$' \
+    '^\./usr/lib/([^/]+/)?cmake/phylo/phyloConfig\.cmake$' \
+    '^\./usr/lib/([^/]+/)?cmake/phylo/phyloConfigVersion\.cmake$' \
+    '^\./usr/lib/([^/]+/)?cmake/phylo/phylo-targets\.cmake$'; do
+  grep -Eq -- "$pattern" <<< "$paths" || fail "no file matches $pattern"
+done
+! grep -v -E '^\./usr/' <<< "$paths" | grep -v -x './' || fail "files outside /usr"
+! grep -q '/usr/local' <<< "$paths" || fail "files under /usr/local"
+! grep -q '/include/phylo/.*\.cpp$\|scan_number' <<< "$paths" || fail "private sources packed"
+awk '$NF ~ /^\.\/usr\/bin\/./ && $1 != "-rwxr-xr-x" { exit 1 }' "$scratch/contents" ||
+  fail "a program is not mode 755"
+awk '$1 ~ /^-/ && $NF !~ /^\.\/usr\/bin\// && $1 != "-rw-r--r--" { print; bad = 1 } END { exit bad }' \
+  "$scratch/contents" || fail "data files not mode 644"
+awk '$2 != "root/root" { print; bad = 1 } END { exit bad }' "$scratch/contents" ||
+  fail "files not owned by root"
+
+# The files as unpacked: the pkg-config file names /usr, and the karvel inside runs.
+dpkg-deb --extract "$deb" "$scratch/root"
+pc=$(find "$scratch/root" -name phylo.pc)
+grep -qx 'prefix=/usr' "$pc" || fail "phylo.pc: $(cat "$pc")"
+expected=$' 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n'
+"$scratch/root/usr/bin/karvel" -t -P "$examples/two_taxa.tsv" > "$scratch/karvel.out"
+printf '%s' "$expected" | cmp - "$scratch/karvel.out" || fail "packed karvel wrote another text"
+echo "ok: $deb"

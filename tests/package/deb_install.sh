@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Installs the Debian package into the system with dpkg -i, runs the installed karvel and
+# its manual page, and removes the package again. Changes the machine, so it runs only as
+# root and only when PHYLO_SYSTEM_TESTS=1 (CI sets it); otherwise it reports itself skipped.
+#
+# usage: deb_install.sh BUILD_DIR SCRATCH EXAMPLES
+set -euo pipefail
+build=$1 scratch=$2 examples=$3
+
+if [ "${PHYLO_SYSTEM_TESTS:-0}" != 1 ] || [ "$(id -u)" != 0 ]; then
+  echo "installs into the system: runs only as root with PHYLO_SYSTEM_TESTS=1: skipped"
+  exit 77
+fi
+for tool in cpack dpkg dpkg-shlibdeps; do
+  command -v "$tool" > /dev/null || { echo "$tool is not installed: skipped"; exit 77; }
+done
+if dpkg-query -W -f '${Status}' phylo 2> /dev/null | grep -q 'installed'; then
+  echo "a package named phylo is already installed; it is left alone: skipped"
+  exit 77
+fi
+if [ -e /usr/bin/karvel ]; then
+  echo "/usr/bin/karvel exists outside the package; it is left alone: skipped"
+  exit 77
+fi
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$scratch"
+mkdir -p "$scratch"
+(cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out") \
+  > "$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log"; fail "cpack"; }
+deb=$(find "$scratch/out" -maxdepth 1 -name 'phylo_*.deb' -print -quit)
+[ -n "$deb" ] || fail "cpack made no package"
+
+trap 'dpkg --remove phylo > /dev/null 2>&1 || true' EXIT
+dpkg --install "$deb" || fail "dpkg --install"
+dpkg-query -W -f '${Status}\n' phylo | grep -qx 'install ok installed' || fail "not installed"
+
+[ "$(command -v karvel)" = /usr/bin/karvel ] || fail "karvel is not /usr/bin/karvel on PATH"
+expected=$'\tAlpha\tBeta gamma\nAlpha\t 0.00000E+00\t 5.00000E-01\nBeta gamma\t 5.00000E-01\t 0.00000E+00\n'
+karvel -t -s -T "$examples/two_taxa.tsv" > "$scratch/karvel.out" || fail "karvel exited with $?"
+printf '%s' "$expected" | cmp - "$scratch/karvel.out" || fail "installed karvel wrote another text"
+# The usage text names the program as it was invoked.
+status=0
+karvel 2> "$scratch/usage" || status=$?
+[ "$status" = 1 ] || fail "usage status $status"
+head -n 1 "$scratch/usage" | grep -qx 'karvel converts distance matrices.' || fail "usage text"
+dpkg -L phylo | grep -qx /usr/share/man/man1/karvel.1 || fail "the manual page is not in the package"
+# (A machine whose dpkg excludes manual pages has the page listed but not on disk.)
+if command -v man > /dev/null && [ -f /usr/share/man/man1/karvel.1 ]; then
+  man -w karvel | grep -q '^/usr/share/man/man1/karvel\.1' || fail "man -w karvel: $(man -w karvel)"
+fi
+[ -f /usr/share/bash-completion/completions/karvel ] || fail "completion not installed"
+
+dpkg --remove phylo || fail "dpkg --remove"
+trap - EXIT
+[ ! -e /usr/bin/karvel ] || fail "karvel left behind after removal"
+echo "ok: installed, ran and removed $deb"

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# Installs the build tree into a scratch prefix, checks what lands where, then builds the
+# downstream example against the installed library twice, through the CMake package and
+# through pkg-config, and runs both builds and the installed karvel on one input.
+#
+# usage: downstream.sh BUILD_DIR DOWNSTREAM_SOURCE SCRATCH
+# The environment gives the compiler, its flags and the build type: DOWNSTREAM_CXX,
+# DOWNSTREAM_CXXFLAGS, DOWNSTREAM_BUILD_TYPE.
+set -euo pipefail
+build=$1 source=$2 scratch=$3
+cxx=${DOWNSTREAM_CXX:-c++} cxxflags=${DOWNSTREAM_CXXFLAGS:-} build_type=${DOWNSTREAM_BUILD_TYPE:-Release}
+
+rm -rf "$scratch"
+mkdir -p "$scratch"
+prefix=$scratch/prefix
+cmake --install "$build" --prefix "$prefix" > "$scratch/install.log"
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+# The install tree, laid out as GNUInstallDirs says (the library directory may be lib or
+# lib64 or a multiarch directory).
+libdir=$(dirname "$(find "$prefix" -name libphylo.a -print -quit)")
+[ -n "$libdir" ] && [ "$libdir" != . ] || fail "libphylo.a not installed"
+for path in bin/karvel include/phylo/phylo.hpp include/phylo/read.hpp include/phylo/print.hpp \
+    include/phylo/distfunc.hpp include/phylo/types.hpp include/phylo/io.hpp \
+    share/man/man1/karvel.1 share/bash-completion/completions/karvel \
+    "${libdir#"$prefix"/}/cmake/phylo/phyloConfig.cmake" \
+    "${libdir#"$prefix"/}/cmake/phylo/phyloConfigVersion.cmake" \
+    "${libdir#"$prefix"/}/pkgconfig/phylo.pc"; do
+  [ -f "$prefix/$path" ] || fail "$path not installed"
+done
+[ -x "$prefix/bin/karvel" ] || fail "bin/karvel is not executable"
+# Only the public headers: the private helpers stay with the sources.
+extra=$(find "$prefix/include" -type f ! -path "$prefix/include/phylo/*.hpp")
+[ -z "$extra" ] || fail "unexpected files under include: $extra"
+grep -qx "prefix=$prefix" "$libdir/pkgconfig/phylo.pc" || fail "phylo.pc names another prefix"
+
+# Two matrices; the first has 0.5, 2 and 4 above the diagonal, so D/max(D) gives 0.125,
+# 0.5 and 1; the second is one taxon, which no transformation changes.
+input=$'3\nA 0 0.5 2\nB 0.5 0 4\nC 2 4 0\n1\nZ 0\n'
+expected=$'\tA\tB\tC\nA\t 0.00000E+00\t 1.25000E-01\t 5.00000E-01\nB\t 1.25000E-01\t 0.00000E+00\t 1.00000E+00\nC\t 5.00000E-01\t 1.00000E+00\t 0.00000E+00\n\tZ\nZ\t 0.00000E+00\n'
+
+check_output() { # NAME COMMAND...
+  local name=$1; shift
+  printf '%s' "$input" | "$@" > "$scratch/$name.out" || fail "$name exited with status $?"
+  printf '%s' "$expected" | cmp - "$scratch/$name.out" || {
+    diff <(printf '%s' "$expected") "$scratch/$name.out" >&2 || true
+    fail "$name wrote another text"
+  }
+  echo "ok: $name"
+}
+
+check_output installed_karvel "$prefix/bin/karvel" -r -T -
+
+# The README shows the program: the same text, less its opening comment.
+readme=$source/../../README.md
+if [ -f "$readme" ] && grep -q '^```cpp$' "$readme"; then
+  diff <(awk '/^```cpp$/ { on = 1; next } on && /^```$/ { exit } on' "$readme") \
+    <(awk 'body || !/^\/\// { body = 1; print }' "$source/main.cpp") ||
+    fail "README's program differs from $source/main.cpp"
+  echo "ok: README shows main.cpp"
+fi
+
+# Through the CMake package, with the compiler and flags of this build (sanitizer builds
+# need their flags at link time too).
+cmake -S "$source" -B "$scratch/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
+  -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_BUILD_TYPE="$build_type" \
+  > "$scratch/cmake-configure.log" || { cat "$scratch/cmake-configure.log"; fail "configure"; }
+cmake --build "$scratch/cmake-build" > "$scratch/cmake-build.log" 2>&1 ||
+  { cat "$scratch/cmake-build.log"; fail "build through the CMake package"; }
+check_output cmake_package "$scratch/cmake-build/downstream"
+
+# The version file refuses a version the package does not satisfy.
+cat > "$scratch/version.cmake" <<'CMAKE'
+cmake_minimum_required(VERSION 3.25)
+project(version_check LANGUAGES NONE)
+find_package(phylo 99.0 QUIET)
+if(phylo_FOUND)
+  message(FATAL_ERROR "phylo 99.0 accepted")
+endif()
+find_package(phylo REQUIRED)
+message(STATUS "phylo version ${phylo_VERSION}")
+CMAKE
+mkdir -p "$scratch/version"
+mv "$scratch/version.cmake" "$scratch/version/CMakeLists.txt"
+cmake -S "$scratch/version" -B "$scratch/version-build" -DCMAKE_PREFIX_PATH="$prefix" \
+  > "$scratch/version.log" 2>&1 || { cat "$scratch/version.log"; fail "version check"; }
+echo "ok: version file"
+
+# Through pkg-config.
+if ! command -v pkg-config > /dev/null; then
+  echo "pkg-config is not installed: the pkg-config half is skipped"
+  exit 77
+fi
+export PKG_CONFIG_PATH=$libdir/pkgconfig
+# shellcheck disable=SC2046,SC2086
+"$cxx" -std=c++20 $cxxflags "$source/main.cpp" $(pkg-config --cflags --libs phylo) \
+  -o "$scratch/downstream-pc" || fail "build through pkg-config"
+[ "$(pkg-config --modversion phylo)" = "$(sed -n 's/^Version: //p' "$libdir/pkgconfig/phylo.pc")" ]
+check_output pkg_config "$scratch/downstream-pc"
