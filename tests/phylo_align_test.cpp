@@ -164,3 +164,18 @@ TEST(PhyloAlign, CommandLineMistakesAndFiles) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(PhyloCharCommands, HelpFitsEightyColumns) {
+  for (const char *command : {"align", "dist", "count"}) {
+    const run_result r = run(phylo_path, {command, "--help"});
+    EXPECT_EQ(r.status, 0) << command;
+    std::size_t start = 0;
+    for (std::size_t end; (end = r.out.find('\n', start)) != std::string::npos; start = end + 1)
+      EXPECT_LT(end - start, 80u) << command << ": " << r.out.substr(start, end - start);
+    EXPECT_EQ(start, r.out.size()) << command << ": the help ends with a line end";
+  }
+}
+
+} // namespace

@@ -17,26 +17,29 @@ namespace {
 
 constexpr std::string_view help_text =
     "Usage: phylo align [OPTION]... [FILE]...\n"
-    "Read the FASTA nucleotide alignment of every FILE (standard input when there is none,\n"
-    "or for \"-\") and write it as a character matrix, one matrix per FILE.\n"
+    "Read the FASTA nucleotide alignment of every FILE (standard input when there\n"
+    "is none, or for \"-\") and write it as a character matrix, one matrix per FILE.\n"
     "\n"
-    "  -t, --to=LAYOUT     relaxed (default), phylip, nexus-paup or nexus-paup-quoted\n"
+    "  -t, --to=LAYOUT     relaxed (default), phylip, nexus-paup or\n"
+    "                      nexus-paup-quoted\n"
     "  -o, --output=FILE   write to FILE, which is replaced only when all went well\n"
     "  -q, --quiet         do not warn about labels that the layout writes alike\n"
     "  -h, --help          print this help and exit\n"
     "\n"
-    "Layouts: phylip has labels cut or padded to 10 characters, as PHYLIP's programs\n"
-    "(dnadist, dnapars, ...) read them; relaxed a label word of any length with blanks made\n"
-    "'_'; nexus-paup a NEXUS DATA block with labels cleaned to NEXUS words, followed by a\n"
-    "PAUP block; nexus-paup-quoted the same with labels in single quotes.\n"
+    "Layouts: phylip has labels cut or padded to 10 characters, as PHYLIP's\n"
+    "programs (dnadist, dnapars, ...) read them; relaxed a label word of any length\n"
+    "with blanks made '_'; nexus-paup a NEXUS DATA block with labels cleaned to\n"
+    "NEXUS words, followed by a PAUP block; nexus-paup-quoted the same with labels\n"
+    "in single quotes.\n"
     "\n"
-    "Residues are the nucleotide codes A, C, G, T and the IUPAC codes R, Y, M, K, S, W, H,\n"
-    "B, V, D, N in either case, '-' and '?' ('.' is taken as '-'); blanks and line ends\n"
-    "inside a sequence are dropped. Every sequence needs a label and as many residues as\n"
-    "the others; a message names the sequence and the line otherwise.\n"
+    "Residues are the nucleotide codes A, C, G, T and the IUPAC codes R, Y, M, K,\n"
+    "S, W, H, B, V, D, N in either case, '-' and '?' ('.' is taken as '-'); blanks\n"
+    "and line ends inside a sequence are dropped. Every sequence needs a label and\n"
+    "as many residues as the others; a message names the sequence and the line\n"
+    "otherwise.\n"
     "\n"
-    "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake in the\n"
-    "command line.\n";
+    "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake in\n"
+    "the command line.\n";
 
 constexpr option_spec specs[] = {
     {"to", 't', arg_kind::REQUIRED},

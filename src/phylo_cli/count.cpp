@@ -16,14 +16,16 @@ namespace {
 
 constexpr std::string_view help_text =
     "Usage: phylo count quartets|triplets N\n"
-    "Print the number of quartets (sets of four taxa) or triplets (sets of three taxa)\n"
-    "that N taxa give. A count must lie in 1 to 2147483647: quartets need 4 to 477 taxa,\n"
-    "triplets 3 to 2345; for any other N the message \"Too many quartets.\" or \"Too many\n"
-    "triplets.\" is written on standard error and the exit status is 1.\n"
+    "Print the number of quartets (sets of four taxa) or triplets (sets of three\n"
+    "taxa) that N taxa give. A count must lie in 1 to 2147483647: quartets need 4\n"
+    "to 477 taxa, triplets 3 to 2345; for any other N the message \"Too many\n"
+    "quartets.\" or \"Too many triplets.\" is written on standard error and the exit\n"
+    "status is 1.\n"
     "\n"
     "  -h, --help  print this help and exit\n"
     "\n"
-    "Exit status: 0 success, 1 a count out of range, 2 a mistake in the command line.\n";
+    "Exit status: 0 success, 1 a count out of range, 2 a mistake in the command\n"
+    "line.\n";
 
 constexpr option_spec specs[] = {
     {"help", 'h', arg_kind::NONE},
