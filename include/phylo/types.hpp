@@ -8,8 +8,10 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <new>
 #include <stdexcept>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -65,6 +67,14 @@ inline constexpr int max_taxa = 5000;        // taxa of a matrix or a sequence s
 inline constexpr int max_chars = 1048576;    // characters of a character matrix: 1 .. 2^20
 inline constexpr float max_distance = 3.40282347e38f; // distances lie in 0.0 .. max_distance
 
+namespace detail {
+// Zero-filled memory for `bytes` bytes (bad_alloc when there is none), and its release with
+// the same size. Large blocks are mapped as fresh pages, in huge pages where the system
+// offers them, so that filling a big matrix costs few page faults.
+void *allocate_zeroed(std::size_t bytes);
+void release_zeroed(void *p, std::size_t bytes) noexcept;
+} // namespace detail
+
 // ---------------------------------------------------------------------------------------
 // fixed_array: a heap array whose length is fixed at creation; copying copies every
 // element. The building block of labels and cells.
@@ -72,7 +82,7 @@ inline constexpr float max_distance = 3.40282347e38f; // distances lie in 0.0 ..
 template <class T> class fixed_array {
 public:
   fixed_array() = default;
-  explicit fixed_array(std::size_t n) : size_(n), data_(n ? new T[n]() : nullptr) {}
+  explicit fixed_array(std::size_t n) : size_(n), data_(allocate(n)) {}
   fixed_array(const fixed_array &o) : fixed_array(o.size_) {
     for (std::size_t i = 0; i < size_; ++i) data_[i] = o.data_[i];
   }
@@ -104,8 +114,29 @@ public:
   }
 
 private:
+  // Numbers come zero-filled from allocate_zeroed, which hands out a large array as fresh
+  // pages instead of writing zeros over it before a reader writes it again.
+  static constexpr bool numeric = std::is_arithmetic_v<T>;
+  struct release {
+    std::size_t bytes = 0;
+    void operator()(T *p) const noexcept {
+      if constexpr (numeric) detail::release_zeroed(p, bytes);
+      else delete[] p;
+    }
+  };
+  static std::unique_ptr<T[], release> allocate(std::size_t n) {
+    if (n == 0) return {};
+    if constexpr (numeric) {
+      if (n > static_cast<std::size_t>(-1) / sizeof(T)) throw std::bad_array_new_length();
+      const std::size_t bytes = n * sizeof(T);
+      return {static_cast<T *>(detail::allocate_zeroed(bytes)), release{bytes}};
+    } else {
+      return {new T[n](), release{}};
+    }
+  }
+
   std::size_t size_ = 0;
-  std::unique_ptr<T[]> data_;
+  std::unique_ptr<T[], release> data_;
 };
 
 // One label per taxon (also the per-taxon comments of a character matrix). Labels are

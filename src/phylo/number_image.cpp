@@ -73,6 +73,13 @@ bool reaches_halfway(std::uint32_t bits, std::uint32_t n, int q) {
 
 inline double pow10(int k) noexcept { return detail::pow10_table[k - detail::pow10_min]; }
 
+// "00" "01" ... "99": two digits at a time.
+constexpr char digit_pairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                               "8081828384858687888990919293949596979899";
+
+inline void put_pair(char *out, std::uint32_t v) noexcept { std::memcpy(out, digit_pairs + 2 * v, 2); }
+
 } // namespace
 
 char *write_number_image(float v, char *out) noexcept {
@@ -98,29 +105,28 @@ char *write_number_image(float v, char *out) noexcept {
   double s = d * pow10(5 - e10);
   while (s >= 1e6) s = d * pow10(5 - ++e10);
   while (s < 1e5) s = d * pow10(5 - --e10);
-  std::uint32_t n = static_cast<std::uint32_t>(s);
-  const double fraction = s - n;
-  if (fraction > 0.5 - 1e-7 && fraction < 0.5 + 1e-7) {
-    n += reaches_halfway(bits, n, 5 - e10);
-  } else if (fraction > 0.5) {
-    ++n;
+  // Rounded half up without a branch; `past` is how far s + 1/2 lies above n, so a value
+  // within 1e-7 of a halfway point has `past` within 1e-7 of 0 or 1.
+  const double t = s + 0.5;
+  std::uint32_t n = static_cast<std::uint32_t>(t);
+  const double past = t - n;
+  if (past < 1e-7 || past > 1 - 1e-7) [[unlikely]] {
+    const std::uint32_t below = past < 0.5 ? n - 1 : n; // the six digits before the halfway point
+    n = below + reaches_halfway(bits, below, 5 - e10);
   }
   if (n >= 1000000) { // 9.999995... carries into the exponent
     n = 100000;
     ++e10;
   }
-  out[0] = static_cast<char>('0' + n / 100000);
+  const std::uint32_t head = n / 10000, tail = n % 10000; // d d, dddd
+  out[0] = static_cast<char>('0' + head / 10);
   out[1] = '.';
-  std::uint32_t rest = n % 100000;
-  for (int i = 6; i >= 2; --i) {
-    out[i] = static_cast<char>('0' + rest % 10);
-    rest /= 10;
-  }
+  out[2] = static_cast<char>('0' + head % 10);
+  put_pair(out + 3, tail / 100);
+  put_pair(out + 5, tail % 100);
   out[7] = 'E';
   out[8] = e10 < 0 ? '-' : '+';
-  const int a = e10 < 0 ? -e10 : e10;
-  out[9] = static_cast<char>('0' + a / 10);
-  out[10] = static_cast<char>('0' + a % 10);
+  put_pair(out + 9, static_cast<std::uint32_t>(e10 < 0 ? -e10 : e10));
   return out + 11;
 }
 

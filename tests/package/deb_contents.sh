@@ -44,7 +44,7 @@ awk 'length > 80 { bad = 1 } END { exit bad }' <<< "$description" || fail "Descr
 dpkg-deb --contents "$deb" > "$scratch/contents"
 cat "$scratch/contents"
 paths=$(awk '{ print $NF }' "$scratch/contents")
-for path in ./usr/bin/karvel ./usr/include/phylo/phylo.hpp ./usr/include/phylo/read.hpp \
+for path in ./usr/bin/karvel ./usr/bin/phylo ./usr/include/phylo/phylo.hpp ./usr/include/phylo/read.hpp \
     ./usr/share/man/man1/karvel.1 ./usr/share/bash-completion/completions/karvel; do
   grep -qx -- "$path" <<< "$paths" || fail "$path missing"
 done
@@ -57,9 +57,9 @@ done
 ! grep -v -E '^\./usr/' <<< "$paths" | grep -v -x './' || fail "files outside /usr"
 ! grep -q '/usr/local' <<< "$paths" || fail "files under /usr/local"
 ! grep -q '/include/phylo/.*\.cpp$\|scan_number' <<< "$paths" || fail "private sources packed"
-awk '$NF == "./usr/bin/karvel" && $1 != "-rwxr-xr-x" { exit 1 }' "$scratch/contents" ||
-  fail "karvel is not mode 755"
-awk '$1 ~ /^-/ && $NF != "./usr/bin/karvel" && $1 != "-rw-r--r--" { print; bad = 1 } END { exit bad }' \
+awk '$NF ~ /^\.\/usr\/bin\/./ && $1 != "-rwxr-xr-x" { exit 1 }' "$scratch/contents" ||
+  fail "a program is not mode 755"
+awk '$1 ~ /^-/ && $NF !~ /^\.\/usr\/bin\// && $1 != "-rw-r--r--" { print; bad = 1 } END { exit bad }' \
   "$scratch/contents" || fail "data files not mode 644"
 awk '$2 != "root/root" { print; bad = 1 } END { exit bad }' "$scratch/contents" ||
   fail "files not owned by root"

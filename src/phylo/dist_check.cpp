@@ -1,0 +1,127 @@
+#include "phylo/dist_check.hpp"
+
+#include "phylo/chars.hpp"
+#include "phylo/print.hpp"
+#include "text_cursor.hpp"
+
+#include <cmath>
+#include <unordered_map>
+
+namespace phylo {
+namespace {
+
+using detail::float_text;
+using detail::quote_text;
+
+std::string taxon(const dist_mat_type &d, std::size_t i) {
+  return std::to_string(i + 1) + " (" + quote_text(d.labels[i]) + ")";
+}
+
+// The label as the layout writes it, letters in their case.
+std::string written_label(std::string_view label, label_form_type form) {
+  std::string out;
+  switch (form) {
+  case label_form_type::AS_STORED:
+    return std::string(label);
+  case label_form_type::PHYLIP:
+    out.assign(label.substr(0, 10));
+    out.erase(out.find_last_not_of(' ') + 1);
+    out.erase(0, out.find_first_not_of(' ') == std::string::npos ? out.size() : out.find_first_not_of(' '));
+    return out;
+  case label_form_type::NO_BLANK:
+    return phylo::apply(no_space, label);
+  case label_form_type::NEXUS_CLEANED:
+    return print::to_nexus_label(label);
+  case label_form_type::NEXUS_ENCLOSED:
+    return phylo::apply(char_map_type::from_strings("'", "`"), label);
+  case label_form_type::NEXUS_QUOTED:
+    return std::string(label);
+  }
+  return out;
+}
+
+} // namespace
+
+std::string label_as_written(std::string_view label, label_form_type form) {
+  std::string out = written_label(label, form);
+  if (form == label_form_type::NEXUS_CLEANED || form == label_form_type::NEXUS_ENCLOSED ||
+      form == label_form_type::NEXUS_QUOTED)
+    for (char &c : out)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  return out;
+}
+
+std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tolerance, label_form_type form) {
+  std::vector<dist_finding_type> found;
+  const std::size_t n = d.n_tax();
+  [&] {
+    for (std::size_t i = 1; i < n; ++i)
+      for (std::size_t j = 0; j < i; ++j) {
+        const double a = d.distances(i, j), b = d.distances(j, i);
+        if (std::fabs(a - b) > static_cast<double>(tolerance)) {
+          found.push_back({finding_kind_type::ASYMMETRY, i, j,
+                           "the matrix is not symmetric: row " + taxon(d, i) + ", column " + std::to_string(j + 1) +
+                               " holds " + float_text(d.distances(i, j)) + ", but row " + std::to_string(j + 1) +
+                               ", column " + std::to_string(i + 1) + " holds " + float_text(d.distances(j, i)) +
+                               " (tolerance " + float_text(tolerance) + ")"});
+          return;
+        }
+      }
+  }();
+  for (std::size_t i = 0; i < n; ++i)
+    if (d.distances(i, i) != 0.0f) {
+      found.push_back({finding_kind_type::DIAGONAL, i, i,
+                       "the diagonal is not zero: taxon " + taxon(d, i) + " is at " + float_text(d.distances(i, i)) +
+                           " from itself"});
+      break;
+    }
+  {
+    std::unordered_map<std::string_view, std::size_t> seen;
+    for (std::size_t i = 0; i < n; ++i) {
+      auto [it, fresh] = seen.emplace(d.labels[i], i);
+      if (!fresh) {
+        found.push_back({finding_kind_type::DUPLICATE_LABEL, it->second, i,
+                         "taxa " + std::to_string(it->second + 1) + " and " + std::to_string(i + 1) +
+                             " have the same label " + quote_text(d.labels[i])});
+        break;
+      }
+    }
+  }
+  if (form != label_form_type::AS_STORED) {
+    std::unordered_map<std::string, std::size_t> written;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::string as = label_as_written(d.labels[i], form);
+      if (as.empty() && !d.labels[i].empty()) {
+        found.push_back({finding_kind_type::OUTPUT_LABEL, i, i,
+                         "the label of taxon " + taxon(d, i) + " is written as an empty label in this layout"});
+        break;
+      }
+      auto [it, fresh] = written.emplace(std::move(as), i);
+      if (!fresh && d.labels[it->second] != d.labels[i]) {
+        found.push_back({finding_kind_type::OUTPUT_LABEL, it->second, i,
+                         "the labels of taxa " + taxon(d, it->second) + " and " + taxon(d, i) +
+                             " are written alike in this layout, as " +
+                             quote_text(written_label(d.labels[i], form))});
+        break;
+      }
+    }
+  }
+  return found;
+}
+
+void symmetrize_dist(dist_mat_type &d, symmetrize_type how) noexcept {
+  const std::size_t n = d.n_tax();
+  for (std::size_t i = 1; i < n; ++i)
+    for (std::size_t j = 0; j < i; ++j) {
+      float &low = d.distances(i, j), &up = d.distances(j, i);
+      switch (how) {
+      case symmetrize_type::LOWER: up = low; break;
+      case symmetrize_type::UPPER: low = up; break;
+      case symmetrize_type::MEAN:
+        low = up = static_cast<float>((static_cast<double>(low) + static_cast<double>(up)) / 2.0);
+        break;
+      }
+    }
+}
+
+} // namespace phylo

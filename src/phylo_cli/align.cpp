@@ -1,0 +1,116 @@
+// phylo align: FASTA nucleotide alignments written as character matrices for the programs
+// that read PHYLIP or NEXUS.
+
+#include "char_input.hpp"
+#include "commands.hpp"
+#include "dist_layouts.hpp"
+#include "options.hpp"
+
+#include "phylo/print.hpp"
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace phylo_cli {
+namespace {
+
+constexpr std::string_view help_text =
+    "Usage: phylo align [OPTION]... [FILE]...\n"
+    "Read the FASTA nucleotide alignment of every FILE (standard input when there\n"
+    "is none, or for \"-\") and write it as a character matrix, one matrix per FILE.\n"
+    "\n"
+    "  -t, --to=LAYOUT     relaxed (default), phylip, nexus-paup or\n"
+    "                      nexus-paup-quoted\n"
+    "  -o, --output=FILE   write to FILE, which is replaced only when all went well\n"
+    "  -q, --quiet         do not warn about labels that the layout writes alike\n"
+    "  -h, --help          print this help and exit\n"
+    "\n"
+    "Layouts: phylip has labels cut or padded to 10 characters, as PHYLIP's\n"
+    "programs (dnadist, dnapars, ...) read them; relaxed a label word of any length\n"
+    "with blanks made '_'; nexus-paup a NEXUS DATA block with labels cleaned to\n"
+    "NEXUS words, followed by a PAUP block; nexus-paup-quoted the same with labels\n"
+    "in single quotes.\n"
+    "\n"
+    "Residues are the nucleotide codes A, C, G, T and the IUPAC codes R, Y, M, K,\n"
+    "S, W, H, B, V, D, N in either case, '-' and '?' ('.' is taken as '-'); blanks\n"
+    "and line ends inside a sequence are dropped. Every sequence needs a label and\n"
+    "as many residues as the others; a message names the sequence and the line\n"
+    "otherwise.\n"
+    "\n"
+    "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake in\n"
+    "the command line.\n";
+
+constexpr option_spec specs[] = {
+    {"to", 't', arg_kind::REQUIRED},
+    {"output", 'o', arg_kind::REQUIRED},
+    {"quiet", 'q', arg_kind::NONE},
+    {"help", 'h', arg_kind::NONE},
+};
+
+struct align_layout {
+  std::string_view name;
+  phylo::char_format_type format;
+  phylo::label_form_type labels; // how the layout writes a label, for the label warnings
+};
+
+constexpr align_layout align_layouts[] = {
+    {"relaxed", phylo::char_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
+    {"phylip", phylo::char_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
+    {"nexus-paup", phylo::char_format_type::NEXUS, phylo::label_form_type::NEXUS_CLEANED},
+    {"nexus-paup-quoted", phylo::char_format_type::NEXUS_ENCLOSED, phylo::label_form_type::NEXUS_ENCLOSED},
+};
+
+struct settings {
+  const align_layout *to = &align_layouts[0];
+  std::optional<std::string> output;
+  bool quiet = false;
+  bool help = false;
+  std::vector<std::string> inputs;
+};
+
+settings parse_settings(std::span<char *const> args) {
+  settings s;
+  parsed_args parsed = parse_options(args, specs);
+  for (const parsed_option &o : parsed.options) {
+    const std::string_view name = o.spec->long_name;
+    if (name == "to") s.to = pick(align_layouts, name, *o.value);
+    else if (name == "output") s.output = *o.value;
+    else if (name == "quiet") s.quiet = true;
+    else if (name == "help") s.help = true;
+  }
+  s.inputs = std::move(parsed.operands);
+  if (s.inputs.empty()) s.inputs.emplace_back("-");
+  return s;
+}
+
+void align_inputs(const settings &s) {
+  for (const std::string &operand : s.inputs) {
+    const input_text in = read_input(operand);
+    const phylo::sequence_vecs seqs = read_alignment(in);
+    std::vector<std::string_view> labels;
+    labels.reserve(seqs.size());
+    for (const phylo::sequence_type &q : seqs) labels.emplace_back(q.label);
+    warn_about_labels(labels, s.to->labels, in.name + ": ", s.quiet);
+    phylo::print::print_char_mat(seqs, s.to->format);
+  }
+}
+
+} // namespace
+
+int run_align(std::span<char *const> args) {
+  settings s;
+  try {
+    s = parse_settings(args);
+  } catch (const usage_error &e) {
+    report("align: " + e.message + "\nTry 'phylo align --help' for more information.");
+    return 2;
+  }
+  if (s.help) {
+    std::fwrite(help_text.data(), 1, help_text.size(), stdout);
+    return 0;
+  }
+  return run_with_output(s.output, [&] { align_inputs(s); });
+}
+
+} // namespace phylo_cli

@@ -1,0 +1,32 @@
+// The subcommands of phylo. Each runs with the words after its name and returns the exit
+// status: 0 success, 1 a problem with the data or the files, 2 a mistake in the command line.
+#pragma once
+
+#include <span>
+#include <string_view>
+
+namespace phylo_cli {
+
+struct command_type {
+  std::string_view name;
+  std::string_view summary;
+  int (*run)(std::span<char *const> args);
+};
+
+int run_convert(std::span<char *const> args);
+int run_align(std::span<char *const> args);
+int run_dist(std::span<char *const> args);
+int run_count(std::span<char *const> args);
+
+// Every subcommand, in the order that --help lists them.
+inline constexpr command_type commands[] = {
+    {"convert", "convert distance matrices between layouts, shapes and transformations", run_convert},
+    {"align", "write FASTA nucleotide alignments as PHYLIP or NEXUS character matrices", run_align},
+    {"dist", "compute distance matrices from alignments and character matrices", run_dist},
+    {"count", "count the quartets or triplets of N taxa", run_count},
+};
+
+// Writes "phylo: TEXT" and a line end on standard error.
+void report(std::string_view text);
+
+} // namespace phylo_cli

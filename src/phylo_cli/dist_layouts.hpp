@@ -1,0 +1,66 @@
+// What the subcommands that write distance matrices share: the names of the output layouts
+// and of the transformations as --to= and --transform= take them, and the writer of a layout.
+#pragma once
+
+#include "options.hpp"
+
+#include "phylo/dist_check.hpp"
+#include "phylo/distfunc.hpp"
+#include "phylo/types.hpp"
+
+#include <string>
+#include <string_view>
+
+namespace phylo_cli {
+
+// A name on the command line and the value it stands for.
+template <class T> struct named {
+  std::string_view name;
+  T value;
+};
+
+// The entry of `table` called `value`; usage_error naming the option and the known names.
+template <class Table> auto pick(const Table &table, std::string_view option, const std::string &value) {
+  std::string known;
+  for (const auto &entry : table) {
+    if (entry.name == value) return &entry;
+    known += (known.empty() ? "" : ", ") + std::string(entry.name);
+  }
+  throw usage_error{"--" + std::string(option) + "=" + value + " is not one of " + known};
+}
+
+// Which writer a layout uses: print_dist_mat, print_lower_dist_mat or print_nexus_dist_mat.
+enum class writer_type { KARVEL, LOWER, NEXUS };
+
+struct output_layout {
+  std::string_view name;
+  writer_type writer;
+  phylo::dist_format_type format;
+  phylo::label_form_type labels; // how the layout writes a label, for the label checks
+};
+
+inline constexpr output_layout output_layouts[] = {
+    {"relaxed", writer_type::KARVEL, phylo::dist_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
+    {"phylip", writer_type::KARVEL, phylo::dist_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
+    {"tsv", writer_type::KARVEL, phylo::dist_format_type::TAB, phylo::label_form_type::AS_STORED},
+    {"nexus-paup", writer_type::KARVEL, phylo::dist_format_type::NEXUS, phylo::label_form_type::NEXUS_CLEANED},
+    {"nexus-paup-quoted", writer_type::KARVEL, phylo::dist_format_type::NEXUS_ENCLOSED,
+     phylo::label_form_type::NEXUS_ENCLOSED},
+    {"pairs", writer_type::KARVEL, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::AS_STORED},
+    {"raw", writer_type::KARVEL, phylo::dist_format_type::RAW, phylo::label_form_type::AS_STORED},
+    {"phylip-lower", writer_type::LOWER, phylo::dist_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
+    {"relaxed-lower", writer_type::LOWER, phylo::dist_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
+    {"nexus", writer_type::NEXUS, phylo::dist_format_type::NEXUS, phylo::label_form_type::NEXUS_QUOTED},
+};
+
+inline constexpr named<phylo::distfunc::dist_conv_type> transforms[] = {
+    {"none", phylo::distfunc::dist_conv_type::NONE},       {"arcsin", phylo::distfunc::dist_conv_type::ARCSIN},
+    {"exp", phylo::distfunc::dist_conv_type::EXP},         {"neglog", phylo::distfunc::dist_conv_type::NEG_LOG},
+    {"square", phylo::distfunc::dist_conv_type::SQUARE},   {"range", phylo::distfunc::dist_conv_type::RANGING},
+    {"sqrt", phylo::distfunc::dist_conv_type::SQUARE_ROOT},
+};
+
+// Writes the whole matrix on the current output in the layout.
+void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to);
+
+} // namespace phylo_cli

@@ -1,0 +1,41 @@
+// GNU-style option parsing for the subcommands of phylo: short options (-o FILE, -oFILE,
+// clusters such as -qc), long options (--output FILE, --output=FILE, unique prefixes such as
+// --out), "--" to end the options, and "-" as an operand. Options and operands may mix.
+#pragma once
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace phylo_cli {
+
+enum class arg_kind { NONE, REQUIRED, OPTIONAL };
+
+struct option_spec {
+  std::string_view long_name; // without the leading "--"
+  char short_name;            // 0 when the option has no short form
+  arg_kind arg;
+};
+
+struct parsed_option {
+  const option_spec *spec;
+  std::optional<std::string> value;
+};
+
+struct parsed_args {
+  std::vector<parsed_option> options; // in command-line order
+  std::vector<std::string> operands;
+};
+
+// A mistake in the command line; the message says what is wrong.
+struct usage_error {
+  std::string message;
+};
+
+// Parses args (the words after the subcommand). usage_error for an unknown or ambiguous
+// option, a missing value, or a value given to an option that takes none.
+parsed_args parse_options(std::span<char *const> args, std::span<const option_spec> specs);
+
+} // namespace phylo_cli

@@ -1,0 +1,334 @@
+// The long check of the number image, the number reader and the arcsine transformation
+// (opt-in: -DPHYLO_LONG_CHECKS=ON; it runs for minutes).
+//
+//   number_long_check [RANDOM_IMAGES [RANDOM_TEXTS]]
+//
+// The image is compared with a slow exact reference (the exact decimal expansion of the
+// float, cut after the seventh significant digit and rounded up when that digit is 5 or
+// more) on every float that lies exactly halfway between two six-digit decimals, on every
+// float near a carry across a power of ten, and on RANDOM_IMAGES random bit patterns
+// (default 100 million). The reader is compared with std::from_chars on RANDOM_TEXTS random
+// texts (default 20 million): 12-character images, floats printed with random digit counts
+// and random digit strings, read once from memory and once from a file so that numbers
+// straddle refills. The arcsine transformation, which approximates before it rounds, is
+// compared with std::asin on every float distance from 0 to 1.
+
+#include "phylo/distfunc.hpp"
+#include "phylo/io.hpp"
+#include "phylo/print.hpp"
+#include "phylo/read.hpp"
+#include "phylo/types.hpp"
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+float from_bits(std::uint32_t b) {
+  float f;
+  std::memcpy(&f, &b, sizeof f);
+  return f;
+}
+
+std::uint32_t bits_of(float f) {
+  std::uint32_t b;
+  std::memcpy(&b, &f, sizeof b);
+  return b;
+}
+
+// The reference image of a finite float, into out[12].
+void reference_image(float v, char *out) {
+  out[0] = std::signbit(v) ? '-' : ' ';
+  if (v == 0) {
+    std::memcpy(out + 1, "0.00000E+00", 11);
+    return;
+  }
+  char buf[160];
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<double>(v)),
+                               std::chars_format::scientific, 120); // exact for every float
+  const char *e = static_cast<const char *>(std::memchr(buf, 'e', static_cast<std::size_t>(r.ptr - buf)));
+  int exponent = std::atoi(e + 1);
+  long n = buf[0] - '0';
+  for (int k = 2; k <= 6; ++k) n = n * 10 + (buf[k] - '0');
+  if (buf[7] >= '5') ++n;
+  if (n == 1000000) {
+    n = 100000;
+    ++exponent;
+  }
+  const int a = exponent < 0 ? -exponent : exponent;
+  const char text[] = {static_cast<char>('0' + n / 100000), '.', static_cast<char>('0' + n / 10000 % 10),
+                       static_cast<char>('0' + n / 1000 % 10), static_cast<char>('0' + n / 100 % 10),
+                       static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10), 'E',
+                       exponent < 0 ? '-' : '+', static_cast<char>('0' + a / 10), static_cast<char>('0' + a % 10)};
+  std::memcpy(out + 1, text, sizeof text);
+}
+
+struct tally {
+  const char *what;
+  std::uint64_t checked = 0, failed = 0;
+  void report() const {
+    std::printf("%-44s %12llu checked, %llu failed\n", what, static_cast<unsigned long long>(checked),
+                static_cast<unsigned long long>(failed));
+    std::fflush(stdout);
+  }
+};
+
+void check_image(float v, tally &t) {
+  char got[16] = {}, want[16] = {};
+  phylo::print::write_number_image(v, got);
+  reference_image(v, want);
+  ++t.checked;
+  if (std::memcmp(got, want, 12) != 0) {
+    if (++t.failed <= 20)
+      std::printf("  image of %a (bits %08x): got \"%.12s\", want \"%.12s\"\n", static_cast<double>(v), bits_of(v), got,
+                  want);
+  }
+}
+
+// Every float (n + 1/2) * 10^q with n of six digits: x = (2n + 1) * 10^q / 2.
+void exact_ties(tally &t) {
+  for (int q = -12; q <= 4; ++q) {
+    std::uint64_t five = 1;
+    for (int k = 0; k < (q < 0 ? -q : q); ++k) five *= 5;
+    for (std::uint64_t n = 100000; n <= 999999; ++n) {
+      const std::uint64_t odd = 2 * n + 1;
+      double x;
+      if (q >= 0) {
+        x = std::ldexp(static_cast<double>(odd * five), q - 1); // exact: below 2^53
+      } else {
+        if (odd % five != 0) continue;
+        x = std::ldexp(static_cast<double>(odd / five), q - 1);
+      }
+      const float f = static_cast<float>(x);
+      if (static_cast<double>(f) != x) continue; // not a float
+      check_image(f, t);
+      check_image(-f, t);
+    }
+  }
+}
+
+// Every float within 256 steps of the values that carry into the next power of ten:
+// 9.999995 * 10^e (the first one that rounds up to 10^(e+1)) and 10^(e+1) itself.
+void carries(tally &t) {
+  for (int e = -46; e <= 38; ++e) {
+    for (double boundary : {9.999995 * std::pow(10.0, e), std::pow(10.0, e + 1)}) {
+      float f = static_cast<float>(boundary);
+      if (!std::isfinite(f)) continue;
+      std::uint32_t b = bits_of(f);
+      for (std::uint32_t k = b > 256 ? b - 256 : 0; k <= b + 256 && k < 0x7F800000u; ++k) {
+        check_image(from_bits(k), t);
+        check_image(-from_bits(k), t);
+      }
+    }
+  }
+}
+
+void random_images(std::uint64_t count, tally &t) {
+  std::mt19937_64 rng(20261206);
+  while (t.checked < count) {
+    const std::uint64_t r = rng();
+    for (std::uint32_t b : {static_cast<std::uint32_t>(r), static_cast<std::uint32_t>(r >> 32)}) {
+      if ((b & 0x7F800000u) == 0x7F800000u) continue; // infinities and NaNs: fixed texts
+      check_image(from_bits(b), t);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// The reader.
+
+struct expected {
+  enum kind_type { value, too_large } kind;
+  float v;
+};
+
+// What the reader must give for a text of the number grammar: std::from_chars's float, its
+// out-of-range split into overflow (format_error) and underflow (a zero of the text's sign).
+expected reference_read(const std::string &text) {
+  const char *p = text.data() + (text[0] == '+');
+  float f = 0;
+  const auto r = std::from_chars(p, text.data() + text.size(), f, std::chars_format::general);
+  if (r.ec == std::errc()) return {expected::value, f};
+  double d = 0;
+  std::from_chars(p, text.data() + text.size(), d, std::chars_format::general);
+  if (std::fabs(d) >= 1.0) return {expected::too_large, 0};
+  return {expected::value, text[0] == '-' ? -0.0f : 0.0f};
+}
+
+std::string random_text(std::mt19937_64 &rng) {
+  char buf[96];
+  std::string s;
+  switch (rng() % 5) {
+  case 0: { // the 12-character image of a float, without its blank
+    float v;
+    do v = from_bits(static_cast<std::uint32_t>(rng()));
+    while (!std::isfinite(v));
+    char *end = phylo::print::write_number_image(v, buf);
+    s.assign(buf + (buf[0] == ' '), end);
+    break;
+  }
+  case 1: { // a float printed with a random digit count
+    float v;
+    do v = from_bits(static_cast<std::uint32_t>(rng()));
+    while (!std::isfinite(v));
+    const int digits = static_cast<int>(rng() % 13);
+    const auto fmt = rng() % 3 == 0 ? std::chars_format::general : std::chars_format::scientific;
+    s.assign(buf, std::to_chars(buf, buf + sizeof buf, v, fmt, digits).ptr);
+    break;
+  }
+  case 2: { // a value of the workload printed with few digits, fixed
+    const float v = static_cast<float>(rng() >> 40) * 0x1p-24f * 0.75f;
+    s.assign(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, static_cast<int>(rng() % 10)).ptr);
+    break;
+  }
+  default: { // random digits, a random point, a random exponent
+    const int n = 1 + static_cast<int>(rng() % 30);
+    for (int k = 0; k < n; ++k) s += static_cast<char>('0' + rng() % 10);
+    if (rng() % 2) s.insert(1 + rng() % s.size(), ".");
+    if (s.back() == '.') s += '0';
+    if (rng() % 2) s += "e" + std::to_string(static_cast<int>(rng() % 100) - 60);
+    break;
+  }
+  }
+  for (char &c : s)
+    if (c == 'e' && rng() % 2) c = 'E';
+  if (s[0] != '-' && rng() % 8 == 0) s.insert(s.begin(), '+');
+  return s;
+}
+
+// Reads every number of `texts` from the current input and compares it with the reference.
+void read_all(const std::vector<std::string> &texts, const std::vector<expected> &want, tally &t) {
+  for (std::size_t k = 0; k < texts.size(); ++k) {
+    ++t.checked;
+    bool ok;
+    float got = 0;
+    try {
+      got = phylo::read::read_real();
+      ok = want[k].kind == expected::value && bits_of(got) == bits_of(want[k].v);
+    } catch (const phylo::format_error &) {
+      ok = want[k].kind == expected::too_large; // the number is consumed all the same
+    }
+    if (!ok && ++t.failed <= 20)
+      std::printf("  read \"%s\": got %a, want %s %a\n", texts[k].c_str(), static_cast<double>(got),
+                  want[k].kind == expected::value ? "value" : "format_error", static_cast<double>(want[k].v));
+  }
+}
+
+void random_reads(std::uint64_t count, tally &in_memory, tally &from_file) {
+  std::mt19937_64 rng(7);
+  char path[] = "/tmp/number_long_check_XXXXXX";
+  const int fd = ::mkstemp(path);
+  if (fd < 0) {
+    std::perror("mkstemp");
+    std::exit(1);
+  }
+  const std::uint64_t batch = 1 << 20;
+  for (std::uint64_t done = 0; done < count; done += batch) {
+    std::vector<std::string> texts;
+    std::vector<expected> want;
+    std::string all;
+    for (std::uint64_t k = 0; k < batch; ++k) {
+      texts.push_back(random_text(rng));
+      want.push_back(reference_read(texts.back()));
+      all += texts.back();
+      all += k % 7 == 0 ? "\n" : rng() % 2 ? "\t" : " ";
+    }
+    {
+      phylo::input_source in = phylo::input_source::from_text(all);
+      phylo::scoped_input use(in);
+      read_all(texts, want, in_memory);
+    }
+    if (::ftruncate(fd, 0) != 0 || ::pwrite(fd, all.data(), all.size(), 0) != static_cast<ssize_t>(all.size())) {
+      std::perror(path);
+      std::exit(1);
+    }
+    {
+      phylo::input_source in = phylo::input_source::open_file(path);
+      phylo::scoped_input use(in);
+      read_all(texts, want, from_file);
+    }
+  }
+  ::close(fd);
+  ::unlink(path);
+}
+
+// ---------------------------------------------------------------------------------------
+// The arcsine transformation on every float distance from 0 up to the first whose square root
+// rounds above 1: the stored value must be std::asin of the rounded square root, rounded.
+
+void every_arcsine(tally &t) {
+  const std::size_t n = 4096;
+  phylo::dist_mat_type m(n);
+  std::uint32_t next = 0;
+  const std::uint32_t last = bits_of(std::nextafter(1.0f, 2.0f)) + 1; // sqrt of 1 + 2^-23 rounds to 1
+  std::vector<std::uint32_t> placed;
+  while (next <= last) {
+    placed.clear();
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = i + 1; j < n; ++j) {
+        const std::uint32_t b = next <= last ? next++ : 0;
+        m.distances(i, j) = from_bits(b);
+        placed.push_back(b);
+      }
+    float highest = 0;
+    for (std::uint32_t b : placed) highest = std::max(highest, static_cast<float>(std::sqrt(double{from_bits(b)})));
+    if (highest > 1.0f) { // the last batch: keep the distances whose root is at most 1
+      for (std::size_t i = 0, k = 0; i < n; ++i)
+        for (std::size_t j = i + 1; j < n; ++j, ++k)
+          if (static_cast<float>(std::sqrt(double{from_bits(placed[k])})) > 1.0f) {
+            placed[k] = 0;
+            m.distances(i, j) = 0.0f;
+          }
+    }
+    phylo::distfunc::convert_dist(m, phylo::distfunc::dist_conv_type::ARCSIN);
+    for (std::size_t i = 0, k = 0; i < n; ++i)
+      for (std::size_t j = i + 1; j < n; ++j, ++k) {
+        const float r = static_cast<float>(std::sqrt(double{from_bits(placed[k])}));
+        const float want = static_cast<float>(std::asin(double{r}));
+        ++t.checked;
+        if (bits_of(m.distances(i, j)) != bits_of(want) || bits_of(m.distances(j, i)) != bits_of(want)) {
+          if (++t.failed <= 20)
+            std::printf("  arcsin(sqrt(%a)): got %a, want %a\n", double{from_bits(placed[k])},
+                        double{m.distances(i, j)}, double{want});
+        }
+      }
+  }
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  const std::uint64_t images = argc > 1 ? std::strtoull(argv[1], nullptr, 10) : 100000000;
+  const std::uint64_t reads = argc > 2 ? std::strtoull(argv[2], nullptr, 10) : 20000000;
+  const auto start = std::chrono::steady_clock::now();
+  tally ties{"image: exact ties (both signs)"}, carry{"image: near carries across powers of ten"},
+      random{"image: random bit patterns"}, memory{"reader: random texts in memory"},
+      file{"reader: random texts from a file"}, arcsine{"arcsin(sqrt(D)): every float D up to 1"};
+  exact_ties(ties);
+  ties.report();
+  carries(carry);
+  carry.report();
+  random_images(images, random);
+  random.report();
+  random_reads(reads, memory, file);
+  memory.report();
+  file.report();
+  every_arcsine(arcsine);
+  arcsine.report();
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const std::uint64_t failed =
+      ties.failed + carry.failed + random.failed + memory.failed + file.failed + arcsine.failed;
+  std::printf("%s after %.0f s\n", failed ? "FAILED" : "all agree", seconds);
+  return failed ? 1 : 0;
+}
