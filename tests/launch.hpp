@@ -15,7 +15,7 @@
 
 namespace phylo::test {
 
-struct launch_spec {
+struct launch_setup {
   std::vector<std::string> args;
   std::string stdin_path = "/dev/null";
   bool close_stdin = false;
@@ -41,36 +41,36 @@ inline void drain(int fd) {
   }
 }
 
-inline launch_result launch(const std::string &program, const launch_spec &spec, const pipe_reader &reader = drain) {
+inline launch_result launch(const std::string &program, const launch_setup &def, const pipe_reader &reader = drain) {
   char err_tmpl[] = "/tmp/phylo-launch-err-XXXXXX";
   const int err_fd = ::mkstemp(err_tmpl);
   int out_pipe[2] = {-1, -1};
-  const bool piped = spec.stdout_path.empty() && !spec.close_stdout;
+  const bool piped = def.stdout_path.empty() && !def.close_stdout;
   if (piped && ::pipe(out_pipe) != 0) return {};
   const pid_t pid = ::fork();
   if (pid == 0) {
-    if (spec.ignore_sigpipe) std::signal(SIGPIPE, SIG_IGN);
-    if (spec.close_stdin) ::close(0);
+    if (def.ignore_sigpipe) std::signal(SIGPIPE, SIG_IGN);
+    if (def.close_stdin) ::close(0);
     else {
-      int in = ::open(spec.stdin_path.c_str(), O_RDONLY);
+      int in = ::open(def.stdin_path.c_str(), O_RDONLY);
       ::dup2(in, 0);
       ::close(in);
     }
-    if (spec.close_stdout) ::close(1);
+    if (def.close_stdout) ::close(1);
     else if (piped) {
       ::dup2(out_pipe[1], 1);
       ::close(out_pipe[0]);
       ::close(out_pipe[1]);
     } else {
-      int out = ::open(spec.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      int out = ::open(def.stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
       ::dup2(out, 1);
       ::close(out);
     }
-    if (spec.close_stderr) ::close(2);
+    if (def.close_stderr) ::close(2);
     else ::dup2(err_fd, 2);
     ::close(err_fd);
     std::vector<char *> argv{const_cast<char *>(program.c_str())};
-    for (const std::string &a : spec.args) argv.push_back(const_cast<char *>(a.c_str()));
+    for (const std::string &a : def.args) argv.push_back(const_cast<char *>(a.c_str()));
     argv.push_back(nullptr);
     ::execv(program.c_str(), argv.data());
     ::_exit(127);

@@ -20,15 +20,15 @@ namespace {
 
 using phylo::test::launch;
 using phylo::test::launch_result;
-using phylo::test::launch_spec;
+using phylo::test::launch_setup;
 using phylo::test::scratch_dir;
 
 const std::string karvel = KARVEL_PATH;
 
-launch_spec with_args(std::vector<std::string> args) {
-  launch_spec spec;
-  spec.args = std::move(args);
-  return spec;
+launch_setup with_args(std::vector<std::string> args) {
+  launch_setup def;
+  def.args = std::move(args);
+  return def;
 }
 
 // ---- The largest matrix, in every input layout to every output layout -------------------
@@ -195,16 +195,16 @@ struct ran {
   std::string out;
 };
 
-ran run_karvel(launch_spec spec) {
+ran run_karvel(launch_setup def) {
   ran x;
-  x.r = launch(karvel, spec, phylo::test::collect_into(x.out));
+  x.r = launch(karvel, def, phylo::test::collect_into(x.out));
   return x;
 }
 
 ran run_karvel(std::vector<std::string> args, const std::string &stdin_path = "/dev/null") {
-  launch_spec spec = with_args(std::move(args));
-  spec.stdin_path = stdin_path;
-  return run_karvel(spec);
+  launch_setup def = with_args(std::move(args));
+  def.stdin_path = stdin_path;
+  return run_karvel(def);
 }
 
 void expect_ran(const ran &x, int status, const std::string &out, const std::string &err) {
@@ -371,7 +371,7 @@ TEST(Limits, EmptyAndClosedStandardInput) {
   scratch_dir dir;
   const std::string f = dir.file("m", "1\nA 0\n");
   expect_ran(run_karvel({"-"}, dir.file("empty", "")), 0, "", "");
-  launch_spec closed = with_args({"-"});
+  launch_setup closed = with_args({"-"});
   closed.close_stdin = true;
   // A closed standard input cannot be read: it is reported like a file that cannot be used.
   expect_ran(run_karvel(closed), 1, "", "Invalid filename.\n");
@@ -391,12 +391,12 @@ TEST(Limits, OutputThatCannotBeWritten) {
   }
   const std::string big = dir.file("big", text); // 13 MB of output: the sink fills up mid-run
   for (const std::string &f : {small, big}) {
-    launch_spec full = with_args({f});
+    launch_setup full = with_args({f});
     full.stdout_path = "/dev/full";
     launch_result r = launch(karvel, full);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "karvel: standard output: write error: No space left on device\n");
-    launch_spec closed = with_args({f});
+    launch_setup closed = with_args({f});
     closed.close_stdout = true;
     r = launch(karvel, closed);
     EXPECT_EQ(r.status, 1);
@@ -420,10 +420,10 @@ TEST(Limits, ReaderThatGoesAwayEndsTheRunQuietly) {
   const std::string big = dir.file("big", text);
   // karvel big | head -1, with SIGPIPE as the parent left it: default or ignored.
   for (bool ignored : {false, true}) {
-    launch_spec spec = with_args({big});
-    spec.ignore_sigpipe = ignored;
+    launch_setup def = with_args({big});
+    def.ignore_sigpipe = ignored;
     std::string first;
-    launch_result r = launch(karvel, spec, [&](int fd) {
+    launch_result r = launch(karvel, def, [&](int fd) {
       char c;
       while (::read(fd, &c, 1) == 1 && c != '\n') first += c;
     });

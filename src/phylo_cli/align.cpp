@@ -41,7 +41,7 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake in\n"
     "the command line.\n";
 
-constexpr option_spec specs[] = {
+constexpr option_def defs[] = {
     {"to", 't', arg_kind::REQUIRED},
     {"output", 'o', arg_kind::REQUIRED},
     {"quiet", 'q', arg_kind::NONE},
@@ -71,9 +71,9 @@ struct settings {
 
 settings parse_settings(std::span<char *const> args) {
   settings s;
-  parsed_args parsed = parse_options(args, specs);
+  parsed_args parsed = parse_options(args, defs);
   for (const parsed_option &o : parsed.options) {
-    const std::string_view name = o.spec->long_name;
+    const std::string_view name = o.def->long_name;
     if (name == "to") s.to = pick(align_layouts, name, *o.value);
     else if (name == "output") s.output = *o.value;
     else if (name == "quiet") s.quiet = true;

@@ -67,7 +67,7 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake\n"
     "in the command line.\n";
 
-constexpr phylo_cli::option_spec specs[] = {
+constexpr phylo_cli::option_def defs[] = {
     {"from", 'f', arg_kind::REQUIRED},      {"shape", 's', arg_kind::REQUIRED},
     {"to", 't', arg_kind::REQUIRED},        {"transform", 'x', arg_kind::REQUIRED},
     {"check", 'c', arg_kind::OPTIONAL},     {"symmetrize", 'S', arg_kind::REQUIRED},
@@ -113,9 +113,9 @@ float parse_tolerance(const std::string &text) {
 
 settings parse_settings(std::span<char *const> args) {
   settings s;
-  parsed_args parsed = parse_options(args, specs);
+  parsed_args parsed = parse_options(args, defs);
   for (const parsed_option &o : parsed.options) {
-    const std::string_view name = o.spec->long_name;
+    const std::string_view name = o.def->long_name;
     if (name == "from") s.from = pick(input_layouts, name, *o.value)->value;
     else if (name == "shape") s.shape = pick(shapes, name, *o.value)->value;
     else if (name == "to") s.to = pick(output_layouts, name, *o.value);

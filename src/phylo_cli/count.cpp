@@ -27,7 +27,7 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a count out of range, 2 a mistake in the command\n"
     "line.\n";
 
-constexpr option_spec specs[] = {
+constexpr option_def defs[] = {
     {"help", 'h', arg_kind::NONE},
 };
 
@@ -51,7 +51,7 @@ int run_count(std::span<char *const> args) {
   bool quartets = false;
   int n = 0;
   try {
-    parsed_args parsed = parse_options(args, specs);
+    parsed_args parsed = parse_options(args, defs);
     if (!parsed.options.empty()) { // --help is the only option
       std::fwrite(help_text.data(), 1, help_text.size(), stdout);
       return 0;

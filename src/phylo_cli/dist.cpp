@@ -75,7 +75,7 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake in\n"
     "the command line.\n";
 
-constexpr option_spec specs[] = {
+constexpr option_def defs[] = {
     {"kind", 'k', arg_kind::REQUIRED},      {"layout", 'l', arg_kind::REQUIRED},
     {"metric", 'm', arg_kind::REQUIRED},    {"to", 't', arg_kind::REQUIRED},
     {"transform", 'x', arg_kind::REQUIRED}, {"output", 'o', arg_kind::REQUIRED},
@@ -142,10 +142,10 @@ std::string metric_names(input_kind k) {
 
 settings parse_settings(std::span<char *const> args) {
   settings s;
-  parsed_args parsed = parse_options(args, specs);
+  parsed_args parsed = parse_options(args, defs);
   std::string metric_given;
   for (const parsed_option &o : parsed.options) {
-    const std::string_view name = o.spec->long_name;
+    const std::string_view name = o.def->long_name;
     if (name == "kind") s.kind = pick(kinds, name, *o.value)->value;
     else if (name == "layout") s.layout = pick(layouts, name, *o.value)->value;
     else if (name == "metric") s.metric = pick(metrics, name, *o.value);

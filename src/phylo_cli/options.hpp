@@ -13,14 +13,14 @@ namespace phylo_cli {
 
 enum class arg_kind { NONE, REQUIRED, OPTIONAL };
 
-struct option_spec {
+struct option_def {
   std::string_view long_name; // without the leading "--"
   char short_name;            // 0 when the option has no short form
   arg_kind arg;
 };
 
 struct parsed_option {
-  const option_spec *spec;
+  const option_def *def;
   std::optional<std::string> value;
 };
 
@@ -36,6 +36,6 @@ struct usage_error {
 
 // Parses args (the words after the subcommand). usage_error for an unknown or ambiguous
 // option, a missing value, or a value given to an option that takes none.
-parsed_args parse_options(std::span<char *const> args, std::span<const option_spec> specs);
+parsed_args parse_options(std::span<char *const> args, std::span<const option_def> defs);
 
 } // namespace phylo_cli
