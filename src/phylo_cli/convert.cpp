@@ -1,10 +1,10 @@
 // phylo convert: reads distance matrices in any layout and shape, checks them, transforms
 // them and writes them in the layout asked for.
 
+#include "char_input.hpp"
 #include "commands.hpp"
 #include "dist_layouts.hpp"
 #include "options.hpp"
-#include "output_file.hpp"
 
 #include "phylo/dist_check.hpp"
 #include "phylo/dist_print.hpp"
@@ -133,9 +133,6 @@ settings parse_settings(std::span<char *const> args) {
   return s;
 }
 
-// A problem found in the data, already reported; ends the run with status 1.
-struct data_refused {};
-
 std::string place(const phylo::read::dist_text_type &t, std::size_t line) {
   return t.name + ":" + std::to_string(line) + ": ";
 }
@@ -209,38 +206,7 @@ int run_convert(std::span<char *const> args) {
     std::fwrite(help_text.data(), 1, help_text.size(), stdout);
     return 0;
   }
-  try {
-    std::unique_ptr<output_file> file;
-    std::optional<phylo::output_sink> sink;
-    std::optional<phylo::scoped_output> use;
-    if (s.output) {
-      file = std::make_unique<output_file>(*s.output);
-      sink.emplace(phylo::output_sink::to_fd(file->fd(), *s.output));
-      use.emplace(*sink);
-    }
-    try {
-      convert_inputs(s);
-    } catch (...) {
-      if (!s.output) {
-        try {
-          phylo::current_output().flush(); // what was converted before the failure stays
-        } catch (const phylo::error &) {
-        }
-      }
-      throw;
-    }
-    phylo::current_output().flush();
-    if (file) file->commit();
-    return 0;
-  } catch (const data_refused &) {
-    return 1;
-  } catch (const phylo::error &e) {
-    report(e.what());
-    return 1;
-  } catch (const std::bad_alloc &) {
-    report("out of memory");
-    return 1;
-  }
+  return run_with_output(s.output, [&] { convert_inputs(s); });
 }
 
 } // namespace phylo_cli
