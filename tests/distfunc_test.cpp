@@ -78,6 +78,44 @@ TEST(ConvertDist, CellsBeforeTheFailureKeepTheirNewValues) {
   EXPECT_EQ(m.distances(2, 1), 9.0f);
 }
 
+TEST(ConvertDist, FailureInALongRowStopsAtItsOwnCell) {
+  // Rows longer than the blocks the transformations work in, with distances on both sides of
+  // 3/4 (the arcsine takes another path above it) and one bad cell late in row 1.
+  using C = dist_conv_type;
+  const std::size_t n = 600, bad_col = 517;
+  struct {
+    C conv;
+    float bad;
+    float (*want)(float d);
+  } cases[] = {
+      {C::NEG_LOG, 1.5f, [](float d) { return -static_cast<float>(std::log(double{1.0f - d})); }},
+      {C::SQUARE, 1e20f, [](float d) { return d * d; }},
+      {C::SQUARE_ROOT, -0.5f, [](float d) { return static_cast<float>(std::sqrt(double{d})); }},
+      {C::RANGING, -0.5f, [](float d) { return d / 0.9f; }},
+      {C::ARCSIN, 1.5f, [](float d) { return static_cast<float>(std::asin(double{std::sqrt(d)})); }},
+  };
+  for (const auto &c : cases) {
+    dist_mat_type m(n);
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = 0; j < n; ++j) m.distances(i, j) = i == j ? 0.0f : static_cast<float>((i * 7919 + j * 104729) % 1000) * 0.0009f + 0.0009f;
+    m.distances(1, bad_col) = c.bad;
+    const dist_mat_type before = m;
+    try {
+      convert_dist(m, c.conv);
+      ADD_FAILURE() << static_cast<int>(c.conv) << " accepted " << c.bad;
+    } catch (const phylo::error &) {
+    }
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t j = i + 1; j < n; ++j) {
+        const bool done = i == 0 || (i == 1 && j < bad_col);
+        const float up = done ? c.want(before.distances(i, j)) : before.distances(i, j);
+        const float low = done ? up : before.distances(j, i);
+        ASSERT_TRUE(same(m.distances(i, j), up) && same(m.distances(j, i), low))
+            << static_cast<int>(c.conv) << " at " << i << "," << j << ": " << m.distances(i, j) << " " << m.distances(j, i);
+      }
+  }
+}
+
 TEST(ConvertDist, UpperTriangleRulesDiagonalUntouched) {
   dist_mat_type m = matrix(3, {5, 0.5f, 2, 9, 6, 4, 9, 9, 7});
   dist_mat_type none = m;

@@ -20,6 +20,11 @@ struct cell_fault {
 inline bool in_distance_range(float v) noexcept { return v >= 0.0f && v <= max_distance; }
 
 // Each transformation of one cell: writes the result to v, or returns the fault.
+//
+// A transformation may also have a block kernel, block(d, out, hard, m), that transforms m
+// cells without a branch, so that the compiler can use vector instructions: out[k] is the
+// transform of d[k] unless hard[k] is set, when the cell goes through the per-cell path (a
+// fault, or a result the kernel cannot vouch for).
 struct neg_log {
   cell_fault operator()(float d, float &v) const noexcept {
     const float t = 1.0f - d;
@@ -35,11 +40,19 @@ struct one_minus_exp {
     return {};
   }
 };
+inline unsigned char outside_range(float v) noexcept { return !((v >= 0.0f) & (v <= max_distance)); }
+
 struct square {
   cell_fault operator()(float d, float &v) const noexcept {
     v = d * d;
     if (std::isinf(v)) return {fault::range, "D^2 overflows single precision"};
     return {};
+  }
+  void block(const float *d, float *out, unsigned char *hard, std::size_t m) const noexcept {
+    for (std::size_t k = 0; k < m; ++k) {
+      out[k] = d[k] * d[k];
+      hard[k] = outside_range(out[k]);
+    }
   }
 };
 struct square_root {
@@ -48,6 +61,14 @@ struct square_root {
     v = static_cast<float>(std::sqrt(static_cast<double>(d)));
     return {};
   }
+  // The single-precision root is the double-precision root rounded: a double carries more than
+  // twice a float's digits, which makes rounding twice harmless for a square root.
+  void block(const float *d, float *out, unsigned char *hard, std::size_t m) const noexcept {
+    for (std::size_t k = 0; k < m; ++k) {
+      out[k] = std::sqrt(d[k]); // NaN below 0, and marked
+      hard[k] = static_cast<unsigned char>((d[k] < 0.0f) | outside_range(out[k]));
+    }
+  }
 };
 struct ranging {
   float max;
@@ -55,39 +76,87 @@ struct ranging {
     v = d / max;
     return {};
   }
+  void block(const float *d, float *out, unsigned char *hard, std::size_t m) const noexcept {
+    for (std::size_t k = 0; k < m; ++k) {
+      out[k] = d[k] / max;
+      hard[k] = outside_range(out[k]);
+    }
+  }
 };
 
-// The arcsine of a float r in [0, 1], rounded to a float: the same float as std::asin(r)
-// rounded, in about half the time. A polynomial approximates the arcsine in double precision
-// with a relative error below 5e-13: asin(x) = x + x z P(z) with z = x^2 up to x = 1/2, and
-// asin(x) = pi/2 - 2 asin(sqrt((1 - x) / 2)) above. Rounding that to a float can only differ
-// from rounding the exact arcsine when the approximation lies within its error of a point
-// halfway between two floats; there the library's arcsine decides.
-float arcsin_to_float(float r) noexcept {
+// The arcsine of a float in [0, 1], rounded to a float, is the same float as std::asin's
+// rounded, in a fraction of the time. A polynomial approximates the arcsine of y in
+// [-1/2, 1/2] in double precision with a relative error below 5e-13: asin(y) = y + y z P(z),
+// z = y^2. Three reductions bring r there:
+//   r <= 1/2:        asin(r) itself;
+//   r^2 <= 3/4:      asin(r) = pi/4 - asin(1 - 2 r^2) / 2, the double angle: r^2 and
+//                    1 - 2 r^2 are exact in double precision, so no square root is needed;
+//   above, up to 1:  asin(r) = pi/2 - 2 asin(sqrt((1 - r) / 2)).
+// Rounding the result to a float can only differ from rounding the exact arcsine when the
+// approximation lies within its error of a point halfway between two floats; there the
+// library's arcsine decides.
+constexpr double half_pi_hi = 0x1.921fb54442d18p+0, half_pi_lo = 0x1.1a62633145c07p-54;
+
+// asin(s) for s in [-1/2, 1/2], z = s^2.
+inline double asin_poly(double s, double z) noexcept {
   // Chebyshev fit of (asin(sqrt z) - sqrt z) / z^(3/2) on [0, 1/4], highest power first.
-  static constexpr double p[] = {0x1.d06eddee004bep-6, 0x1.17d722d86d4bep-10, 0x1.144d1f0d0554dp-6,
-                                 0x1.14eefea06d8d9p-6, 0x1.6f347e4a44c5dp-6, 0x1.f1beb9c867b18p-6,
-                                 0x1.6db6f5e9d0b98p-5, 0x1.333333133277ep-4, 0x1.555555555ba9ep-3};
-  constexpr double half_pi_hi = 0x1.921fb54442d18p+0, half_pi_lo = 0x1.1a62633145c07p-54;
-  const double x = r;
-  const bool near_zero = x <= 0.5;
-  const double z = near_zero ? x * x : (1 - x) * 0.5;
-  const double root = std::sqrt((1 - x) * 0.5);
-  const double s = near_zero ? x : root;
+  constexpr double p[] = {0x1.d06eddee004bep-6, 0x1.17d722d86d4bep-10, 0x1.144d1f0d0554dp-6,
+                          0x1.14eefea06d8d9p-6, 0x1.6f347e4a44c5dp-6, 0x1.f1beb9c867b18p-6,
+                          0x1.6db6f5e9d0b98p-5, 0x1.333333133277ep-4, 0x1.555555555ba9ep-3};
   // Estrin's scheme: the same polynomial as Horner's rule, in four dependent steps instead of
   // eight, so that neighbouring cells overlap in the pipeline.
   const double z2 = z * z, z4 = z2 * z2;
   const double a0 = p[7] * z + p[8], a1 = p[5] * z + p[6], a2 = p[3] * z + p[4], a3 = p[1] * z + p[2];
   const double b0 = a1 * z2 + a0, b1 = a3 * z2 + a2;
-  double q = (p[0] * z4 + b1) * z4 + b0;
-  q = s + s * z * q;
-  const double a = near_zero ? q : half_pi_hi - (2 * q - half_pi_lo);
-  // The 29 bits that a float drops: 2^28 is exactly halfway. The error above is below 2^14
-  // units of the last place of a; 2^16 on either side leaves room.
+  const double q = (p[0] * z4 + b1) * z4 + b0;
+  return s + s * z * q;
+}
+
+// Whether a lies too close to a point halfway between two floats to be rounded to a float
+// safely. The 29 bits that a float drops: 2^28 is exactly halfway. The error of the
+// approximation is below 2^14 units of the last place of a; 2^16 on either side leaves room.
+inline bool near_halfway(double a) noexcept {
   std::uint64_t bits;
   std::memcpy(&bits, &a, sizeof bits);
-  const std::uint64_t dropped = bits & ((std::uint64_t{1} << 29) - 1);
-  if (dropped - ((std::uint64_t{1} << 28) - (1u << 16)) < (std::uint64_t{1} << 17)) [[unlikely]]
+  const auto dropped = static_cast<std::uint32_t>(bits) & ((std::uint32_t{1} << 29) - 1);
+  return dropped - ((std::uint32_t{1} << 28) - (std::uint32_t{1} << 16)) < (std::uint32_t{1} << 17);
+}
+
+// a if c, else b, by masks: cells alternate unpredictably between the reductions, and a
+// branch here would be mispredicted for a third of them.
+inline double choose(bool c, double a, double b) noexcept {
+  std::uint64_t ab, bb;
+  std::memcpy(&ab, &a, sizeof ab);
+  std::memcpy(&bb, &b, sizeof bb);
+  const std::uint64_t mask = std::uint64_t{0} - std::uint64_t{c};
+  const std::uint64_t chosen = (ab & mask) | (bb & ~mask);
+  double result;
+  std::memcpy(&result, &chosen, sizeof result);
+  return result;
+}
+
+// The first two reductions, for r^2 = x2 <= 3/4.
+inline double asin_near(double x, double x2) noexcept {
+  const bool small = x <= 0.5;
+  const double y = 1 - 2 * x2; // exact for r^2 in (1/4, 3/4]
+  const double q = asin_poly(choose(small, x, y), choose(small, x2, y * y));
+  // q itself, or pi/4 - q/2 = hi + (k q - lo).
+  const double hi = choose(small, 0.0, 0.5 * half_pi_hi), k = choose(small, 1.0, -0.5),
+               lo = choose(small, 0.0, -0.5 * half_pi_lo);
+  return hi + (k * q - lo);
+}
+
+float arcsin_to_float(float r) noexcept {
+  const double x = r;
+  const double x2 = x * x; // exact: 48 significant bits at most
+  double a;
+  if (x2 <= 0.75) {
+    a = asin_near(x, x2);
+  } else {
+    const double z = (1 - x) * 0.5;
+    a = half_pi_hi - (2 * asin_poly(std::sqrt(z), z) - half_pi_lo);
+  }
+  if (near_halfway(a)) [[unlikely]]
     return static_cast<float>(std::asin(x));
   return static_cast<float>(a);
 }
@@ -95,12 +164,22 @@ float arcsin_to_float(float r) noexcept {
 struct arcsin_sqrt {
   cell_fault operator()(float d, float &v) const noexcept {
     if (d < 0.0f) return {fault::argument, "sqrt(D) is undefined for a negative D"};
-    // The single-precision root is the double-precision root rounded: a double carries more
-    // than twice a float's digits, which makes rounding twice harmless for a square root.
-    const float r = std::sqrt(d);
+    const float r = std::sqrt(d); // the double-precision root rounded, as above
     if (r > 1.0f) return {fault::argument, "arcsin(sqrt(D)) is undefined for D above 1"};
     v = arcsin_to_float(r);
     return {};
+  }
+
+  // The cells with a distance in [0, 3/4] and a result clear of a rounding boundary.
+  void block(const float *d, float *out, unsigned char *hard, std::size_t m) const noexcept {
+    for (std::size_t k = 0; k < m; ++k) {
+      const float dk = d[k];
+      const double x = std::sqrt(dk); // NaN below 0, and marked
+      const double x2 = x * x;
+      const double a = asin_near(x, x2);
+      out[k] = static_cast<float>(a);
+      hard[k] = static_cast<unsigned char>(!(dk >= 0.0f) | !(x2 <= 0.75) | near_halfway(a));
+    }
   }
 };
 
@@ -137,20 +216,40 @@ std::string image_of(float v) {
 template <class Transform> void transform_upper(dist_mat_type &dist, Transform f) {
   const std::size_t n = dist.n_tax();
   float *c = dist.distances.data();
-  for (std::size_t i = 0; i + 1 < n; ++i) {
-    float *row = c + i * n;
-    for (std::size_t j = i + 1; j < n; ++j) {
-      float v = 0.0f;
-      cell_fault bad = f(row[j], v);
-      if (bad.kind == fault::none && !in_distance_range(v)) bad = {fault::range, "the result is out of range"};
-      if (bad.kind != fault::none) {
-        mirror_upper(dist, i, j);
-        std::string what = cell_name(i, j) + ", D = " + image_of(row[j]) + ": " + bad.why;
-        if (bad.kind == fault::argument) throw argument_error(what);
-        throw range_error(what);
-      }
-      row[j] = v;
+  auto cell = [&](std::size_t i, std::size_t j) {
+    float *at = c + i * n + j;
+    float v = 0.0f;
+    cell_fault bad = f(*at, v);
+    if (bad.kind == fault::none && !in_distance_range(v)) bad = {fault::range, "the result is out of range"};
+    if (bad.kind != fault::none) {
+      mirror_upper(dist, i, j);
+      std::string what = cell_name(i, j) + ", D = " + image_of(*at) + ": " + bad.why;
+      if (bad.kind == fault::argument) throw argument_error(what);
+      throw range_error(what);
     }
+    *at = v;
+  };
+  for (std::size_t i = 0; i + 1 < n; ++i) {
+    std::size_t j = i + 1;
+    if constexpr (requires(float *p, unsigned char *h) { f.block(p, p, h, n); }) {
+      // The block kernel does the common cells; the cells it marks go through the per-cell
+      // path in order, so that a fault still stops at its own cell.
+      constexpr std::size_t block = 256;
+      float out[block];
+      unsigned char hard[block];
+      float *row = c + i * n;
+      for (; j < n; j += block) {
+        const std::size_t m = std::min(block, n - j);
+        f.block(row + j, out, hard, m);
+        for (std::size_t k = 0; k < m; ++k) {
+          if (hard[k]) [[unlikely]]
+            cell(i, j + k);
+          else
+            row[j + k] = out[k];
+        }
+      }
+    }
+    for (; j < n; ++j) cell(i, j);
   }
   mirror_upper(dist, n, 0);
 }
@@ -159,13 +258,21 @@ template <class Transform> void transform_upper(dist_mat_type &dist, Transform f
 
 float max_dist(const dist_mat_type &dist) {
   const std::size_t n = dist.n_tax();
-  float max = 0.0f;
+  // Eight running maxima, each kept by `>` like a single one would be, let the compiler use
+  // vector instructions; the largest of them is the largest cell.
+  constexpr std::size_t lanes = 8;
+  float max[lanes] = {};
   for (std::size_t i = 0; i + 1 < n; ++i) {
     const float *row = dist.distances.row(i);
-    for (std::size_t j = i + 1; j < n; ++j)
-      if (row[j] > max) max = row[j];
+    std::size_t j = i + 1;
+    for (; j + lanes <= n; j += lanes)
+      for (std::size_t k = 0; k < lanes; ++k) max[k] = row[j + k] > max[k] ? row[j + k] : max[k];
+    for (; j < n; ++j) max[0] = row[j] > max[0] ? row[j] : max[0];
   }
-  return max;
+  float largest = 0.0f;
+  for (float m : max)
+    if (m > largest) largest = m;
+  return largest;
 }
 
 std::pair<float, float> max_and_ssq(const fast_dist_mat_type &dist) {
