@@ -27,10 +27,10 @@ while getopts "b:n:r:d:h" opt; do
 done
 build=$(cd "$build" && pwd)
 karvel="$build/karvel"
-for tool in "$karvel" "$build/bench/make_matrix" "$build/bench/floor_convert"; do
+measure="$build/bench/measure"
+for tool in "$karvel" "$build/bench/make_matrix" "$build/bench/floor_convert" "$measure"; do
   [[ -x $tool ]] || { echo "run.sh: $tool is missing: cmake --preset bench && cmake --build --preset bench" >&2; exit 1; }
 done
-[[ -x /usr/bin/time ]] || { echo "run.sh: /usr/bin/time is needed (Debian package time)" >&2; exit 1; }
 half=$((taxa / 2))
 mkdir -p "$scratch"
 
@@ -79,16 +79,14 @@ for ((round = 1; round <= rounds; ++round)); do
     entry=${cases[$k]}
     name=${entry%%|*}
     cmd=${entry#*|}
-    stats=$(mktemp)
     if [[ $name == pipe ]]; then
       # karvel alone is timed; cat feeds it through a pipe.
-      /usr/bin/time -f "%e %U %S %M" -o "$stats" $cmd < <(cat "$x_in") > /dev/null
+      read -r e u s m < <("$measure" -i <(cat "$x_in") $cmd)
     else
-      /usr/bin/time -f "%e %U %S %M" -o "$stats" $cmd > /dev/null
+      read -r e u s m < <("$measure" $cmd)
     fi
-    read -r e u s m < <(tail -n 1 "$stats")
-    rm -f "$stats"
-    c=$(awk -v u="$u" -v s="$s" 'BEGIN { printf "%.2f", u + s }')
+    c=$(awk -v u="$u" -v s="$s" 'BEGIN { printf "%.3f", u + s }')
+    e=$(awk -v e="$e" 'BEGIN { printf "%.3f", e }')
     if [[ -z ${cpu[$name]:-} ]] || less "$c" "${cpu[$name]}"; then cpu[$name]=$c; fi
     if [[ -z ${wall[$name]:-} ]] || less "$e" "${wall[$name]}"; then wall[$name]=$e; fi
     if [[ -z ${rss[$name]:-} ]] || ((m > ${rss[$name]})); then rss[$name]=$m; fi
