@@ -11,8 +11,6 @@
 namespace phylo::detail {
 namespace {
 
-inline bool is_digit(int c) noexcept { return static_cast<unsigned>(c - '0') < 10u; }
-
 std::string describe(int c) {
   if (c < 0) return "the end of the input";
   if (c >= 32 && c < 127) return std::string("'") + static_cast<char>(c) + "'";
@@ -23,22 +21,6 @@ std::string describe(int c) {
 
 [[noreturn]] void throw_incomplete(const char *what, int c) {
   throw format_error(std::string(what) + ", found " + describe(c));
-}
-
-inline void take_digit(decimal_number &d, int digit, bool fraction) noexcept {
-  if (d.n_mantissa == 0 && digit == 0) { // a leading zero
-    if (fraction) --d.point;
-    return;
-  }
-  if (!fraction) ++d.point;
-  if (d.n_mantissa < 19) {
-    d.mantissa = d.mantissa * 10 + static_cast<unsigned>(digit);
-    ++d.n_mantissa;
-  } else if (d.n_extra < decimal_number::max_digits) {
-    d.extra[d.n_extra++] = static_cast<char>('0' + digit);
-  } else if (digit != 0) {
-    d.sticky = true;
-  }
 }
 
 [[noreturn]] void throw_overflow() {
@@ -94,50 +76,10 @@ namespace {
 // The general path: byte by byte through the source, across buffer refills, with every
 // diagnostic of the grammar.
 float scan_real_general(input_source &in) {
-  int c = skip_number_space(in);
+  const int c = skip_number_space(in);
   if (c < 0) throw end_of_input("the input ends where a number was expected");
   decimal_number d;
-  if (c == '+' || c == '-') {
-    d.negative = c == '-';
-    in.advance();
-    c = in.peek();
-    if (!is_digit(c)) throw_incomplete("expected a digit after the sign", c);
-  } else if (!is_digit(c)) {
-    throw_not_a_number(c);
-  }
-  do {
-    take_digit(d, c - '0', false);
-    in.advance();
-    c = in.peek();
-  } while (is_digit(c));
-  if (c == '.') {
-    in.advance();
-    c = in.peek();
-    if (!is_digit(c)) throw_incomplete("expected a digit after the decimal point", c);
-    do {
-      take_digit(d, c - '0', true);
-      in.advance();
-      c = in.peek();
-    } while (is_digit(c));
-  }
-  if (c == 'e' || c == 'E') {
-    in.advance();
-    c = in.peek();
-    bool negative_exponent = false;
-    if (c == '+' || c == '-') {
-      negative_exponent = c == '-';
-      in.advance();
-      c = in.peek();
-    }
-    if (!is_digit(c)) throw_incomplete("expected the digits of an exponent", c);
-    std::int64_t exponent = 0;
-    do {
-      if (exponent < 1000000000000LL) exponent = exponent * 10 + (c - '0');
-      in.advance();
-      c = in.peek();
-    } while (is_digit(c));
-    d.point += negative_exponent ? -exponent : exponent;
-  }
+  if (const char *expected = scan_decimal(in, d)) throw_incomplete(expected, in.peek());
   return to_float(d);
 }
 

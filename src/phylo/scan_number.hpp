@@ -33,6 +33,74 @@ struct decimal_number {
   char extra[max_digits];
 };
 
+inline bool is_digit(int c) noexcept { return static_cast<unsigned>(c - '0') < 10u; }
+
+// Adds one digit of the integer part or the fraction to d.
+inline void take_digit(decimal_number &d, int digit, bool fraction) noexcept {
+  if (d.n_mantissa == 0 && digit == 0) { // a leading zero
+    if (fraction) --d.point;
+    return;
+  }
+  if (!fraction) ++d.point;
+  if (d.n_mantissa < 19) {
+    d.mantissa = d.mantissa * 10 + static_cast<unsigned>(digit);
+    ++d.n_mantissa;
+  } else if (d.n_extra < decimal_number::max_digits) {
+    d.extra[d.n_extra++] = static_cast<char>('0' + digit);
+  } else if (digit != 0) {
+    d.sticky = true;
+  }
+}
+
+// Reads [+-]digits[.digits][(E|e)[+-]digits] into d, byte by byte from any source with peek()
+// (the next byte, or -1 at the end) and advance(). Returns nullptr, or what was expected where
+// the grammar broke; the source then stands at the byte that broke it.
+template <class Source> const char *scan_decimal(Source &in, decimal_number &d) {
+  int c = in.peek();
+  if (c == '+' || c == '-') {
+    d.negative = c == '-';
+    in.advance();
+    c = in.peek();
+    if (!is_digit(c)) return "expected a digit after the sign";
+  } else if (!is_digit(c)) {
+    return "expected a number";
+  }
+  do {
+    take_digit(d, c - '0', false);
+    in.advance();
+    c = in.peek();
+  } while (is_digit(c));
+  if (c == '.') {
+    in.advance();
+    c = in.peek();
+    if (!is_digit(c)) return "expected a digit after the decimal point";
+    do {
+      take_digit(d, c - '0', true);
+      in.advance();
+      c = in.peek();
+    } while (is_digit(c));
+  }
+  if (c == 'e' || c == 'E') {
+    in.advance();
+    c = in.peek();
+    bool negative_exponent = false;
+    if (c == '+' || c == '-') {
+      negative_exponent = c == '-';
+      in.advance();
+      c = in.peek();
+    }
+    if (!is_digit(c)) return "expected the digits of an exponent";
+    std::int64_t exponent = 0;
+    do {
+      if (exponent < 1000000000000LL) exponent = exponent * 10 + (c - '0');
+      in.advance();
+      c = in.peek();
+    } while (is_digit(c));
+    d.point += negative_exponent ? -exponent : exponent;
+  }
+  return nullptr;
+}
+
 // Converts a scanned decimal to the nearest float (ties to even). format_error when the
 // value is beyond the largest finite float; an underflow gives zero of the number's sign.
 float to_float(const decimal_number &d);

@@ -7,28 +7,6 @@
 #include <cstring>
 
 namespace phylo::detail {
-namespace {
-
-inline bool is_digit(int c) noexcept { return static_cast<unsigned>(c - '0') < 10u; }
-
-inline void take_digit(decimal_number &d, int digit, bool fraction) noexcept {
-  if (d.n_mantissa == 0 && digit == 0) { // a leading zero
-    if (fraction) --d.point;
-    return;
-  }
-  if (!fraction) ++d.point;
-  if (d.n_mantissa < 19) {
-    d.mantissa = d.mantissa * 10 + static_cast<unsigned>(digit);
-    ++d.n_mantissa;
-  } else if (d.n_extra < decimal_number::max_digits) {
-    d.extra[d.n_extra++] = static_cast<char>('0' + digit);
-  } else if (digit != 0) {
-    d.sticky = true;
-  }
-}
-
-} // namespace
-
 void skip_to_next_line(text_cursor &c) noexcept {
   const void *nl = std::memchr(c.p, '\n', static_cast<std::size_t>(c.end - c.p));
   if (!nl) {
@@ -89,48 +67,7 @@ float scan_real_text(text_cursor &c) {
     throw format_error(why);
   };
   decimal_number d;
-  int ch = c.peek();
-  if (ch == '+' || ch == '-') {
-    d.negative = ch == '-';
-    c.advance();
-    ch = c.peek();
-    if (!is_digit(ch)) return fail("expected a digit after the sign, found " + describe_char(ch));
-  } else if (!is_digit(ch)) {
-    return fail("expected a number, found " + describe_char(ch));
-  }
-  do {
-    take_digit(d, ch - '0', false);
-    c.advance();
-    ch = c.peek();
-  } while (is_digit(ch));
-  if (ch == '.') {
-    c.advance();
-    ch = c.peek();
-    if (!is_digit(ch)) return fail("expected a digit after the decimal point, found " + describe_char(ch));
-    do {
-      take_digit(d, ch - '0', true);
-      c.advance();
-      ch = c.peek();
-    } while (is_digit(ch));
-  }
-  if (ch == 'e' || ch == 'E') {
-    c.advance();
-    ch = c.peek();
-    bool negative_exponent = false;
-    if (ch == '+' || ch == '-') {
-      negative_exponent = ch == '-';
-      c.advance();
-      ch = c.peek();
-    }
-    if (!is_digit(ch)) return fail("expected the digits of an exponent, found " + describe_char(ch));
-    std::int64_t exponent = 0;
-    do {
-      if (exponent < 1000000000000LL) exponent = exponent * 10 + (ch - '0');
-      c.advance();
-      ch = c.peek();
-    } while (is_digit(ch));
-    d.point += negative_exponent ? -exponent : exponent;
-  }
+  if (const char *expected = scan_decimal(c, d)) return fail(std::string(expected) + ", found " + describe_char(c.peek()));
   try {
     return to_float(d);
   } catch (const format_error &) {
