@@ -1,41 +1,118 @@
 #!/usr/bin/env bash
-# The bash completion offers karvel's options after a dash and file names otherwise, also
-# names with blanks, and leaves a complete option alone.
+# The bash completion of a program (karvel or phylo, named by the completion file) offers
+# what the program accepts: its options after a dash, file names otherwise (also names with
+# blanks), and for phylo the commands first, then each command's options and the values of
+# the options that take one of a fixed set. Given the built program, the options and values
+# offered are compared with those that the program itself lists and accepts.
 #
-# usage: completion.sh COMPLETION SCRATCH
+# usage: completion.sh COMPLETION SCRATCH [PROGRAM]
 set -euo pipefail
-completion=$(realpath "$1") scratch=$2
+completion=$(realpath "$1") scratch=$2 binary=${3:+$(realpath "$3")}
+program=$(basename "$completion")
 rm -rf "$scratch"
 mkdir -p "$scratch/dir"
 cd "$scratch"
 touch m.phy 'my matrix.tsv' other.txt dir/inner.phy
 
-# complete WORD...: the sorted completions of the last word, one a line.
+# complete_words WORD...: the sorted completions of the last word, one a line. The words are
+# those that bash makes of the line: "--to=ph" is "--to" "=" "ph". As bash does, the function
+# is given the current word without a lone "=", and the word before it.
 complete_words() {
   bash --norc --noprofile -c '
-    source "$1"; shift
-    COMP_WORDS=(karvel "$@"); COMP_CWORD=$#
-    COMP_LINE="karvel $*"; COMP_POINT=${#COMP_LINE}
-    _karvel karvel "${COMP_WORDS[COMP_CWORD]}" "${COMP_WORDS[COMP_CWORD-1]}"
-    printf "%s\n" "${COMPREPLY[@]}" | sort' bash "$completion" "$@"
+    program=$1 completion=$2; shift 2
+    source "$completion"
+    COMP_WORDS=("$program" "$@"); COMP_CWORD=$#
+    COMP_LINE="$program $*"; COMP_POINT=${#COMP_LINE}
+    cur=${COMP_WORDS[COMP_CWORD]} prev=${COMP_WORDS[COMP_CWORD-1]}
+    [ "$cur" = = ] && cur= prev=${COMP_WORDS[COMP_CWORD-1]}
+    "_$program" "$program" "$cur" "$prev"
+    printf "%s\n" "${COMPREPLY[@]}" | sort' bash "$program" "$completion" "$@"
 }
 fail() { echo "FAIL: $*" >&2; exit 1; }
 check() { # EXPECTED WORD...
   local expected=$1; shift
   local got
   got=$(complete_words "$@")
-  [ "$got" = "$(printf '%b' "$expected" | sort)" ] || fail "karvel $*<TAB> gives:
+  [ "$got" = "$(printf '%b' "$expected" | sort)" ] || fail "$program $*<TAB> gives:
 $got"
-  echo "ok: karvel $*<TAB>"
+  echo "ok: $program $*<TAB>"
 }
+lines() { printf '%s\n' "$@"; }
 
-all_options='-\n-C\n-E\n-N\n-O\n-P\n-R\n-T\n-a\n-e\n-l\n-n\n-p\n-q\n-r\n-s\n-t\n-x'
-check "$all_options" -
-check "$all_options" -p m.phy -
-check '-P' -p -P
-check 'm.phy\nmy matrix.tsv' m
-check 'm.phy\nmy matrix.tsv\nother.txt\ndir' ''
-check 'dir/inner.phy' -T dir/
-bash --norc --noprofile -c 'source "$1"; complete -p karvel' bash "$completion" |
-  grep -qx 'complete -F _karvel karvel' || fail "the completion is not registered for karvel"
-echo "ok: registered for karvel"
+case $program in
+karvel)
+  all_options='-\n-C\n-E\n-N\n-O\n-P\n-R\n-T\n-a\n-e\n-l\n-n\n-p\n-q\n-r\n-s\n-t\n-x'
+  check "$all_options" -
+  check "$all_options" -p m.phy -
+  check '-P' -p -P
+  check 'm.phy\nmy matrix.tsv' m
+  check 'm.phy\nmy matrix.tsv\nother.txt\ndir' ''
+  check 'dir/inner.phy' -T dir/
+  ;;
+phylo)
+  check 'convert\nalign\ndist\ncount\nhelp' ''
+  check 'convert\ncount' co
+  check '-h\n--help\n-V\n--version' -
+  layouts='relaxed\nphylip\ntsv\nnexus-paup\nnexus-paup-quoted\npairs\nraw\nphylip-lower\nrelaxed-lower\nnexus'
+  check "$layouts" convert --to =
+  check 'phylip\nphylip-lower' convert m.phy --to = ph
+  check 'phylip\nphylip-lower' convert -t ph
+  check 'phylip\nphylip-lower' convert --to ph
+  check 'nexus-paup\nnexus-paup-quoted' align -t nexus
+  check 'upper\nupper-diagonal' convert --shape = up
+  check 'bray-curtis\nedgar' dist --kind = count --metric =
+  check 'bray-curtis\nedgar' dist -k count -m ''
+  check 'quartets\ntriplets' count ''
+  check '' count quartets ''
+  check 'convert\ncount' help co
+  check 'm.phy\nmy matrix.tsv' convert --to = nexus m
+  check 'm.phy\nmy matrix.tsv' convert -q m
+  check 'm.phy\nmy matrix.tsv' dist -o m
+  check 'm.phy\nmy matrix.tsv' convert --output = m
+  check 'dir/inner.phy' align dir/
+  check '--symmetrize=' convert --sy
+  check 'm.phy\nmy matrix.tsv' convert -c m
+  # After "--" a word that begins with a dash is a file name.
+  touch -- -x.phy
+  check '-x.phy' convert -- -x
+  check '-x' convert -x
+  # Without "=" among the word breaks the option and its value are one word.
+  check '--to=phylip\n--to=phylip-lower' convert --to=ph
+  ;;
+*) fail "no cases for $program" ;;
+esac
+
+if [ -n "$binary" ]; then
+  # Each command's options, as its --help lists them, and the values it accepts, as its
+  # message for a value it does not know lists them.
+  for command in convert align dist count; do
+    help=$("$binary" "$command" --help)
+    expected=$(sed -En 's/^  -(.), --([a-z-]+)(=[A-Z]+)?(\[=[A-Z]+\])?( .*)?$/-\1 --\2\3 \4/p' <<< "$help" |
+      while read -r short long optional; do
+        echo "$short"
+        case $long in
+        *=*) echo "${long%%=*}=" ;;
+        *) echo "$long"; if [ -n "$optional" ]; then echo "$long="; fi ;;
+        esac
+      done | sort)
+    [ -n "$expected" ] || fail "no options in phylo $command --help"
+    got=$(complete_words "$command" -)
+    [ "$got" = "$expected" ] || fail "phylo $command -<TAB> differs from --help:
+$(diff <(echo "$expected") <(echo "$got"))"
+    for long in $(sed -En 's/^  -., --([a-z-]+)=.*/\1/p' <<< "$help"); do
+      status=0
+      message=$("$binary" "$command" "--$long=@" 2>&1 > /dev/null) || status=$?
+      known=$(sed -n 's/.* is not one of //p' <<< "$message" | sed 's/, /\n/g' | sort)
+      [ -n "$known" ] || continue # a value of any text (a file name, a number)
+      got=$(complete_words "$command" "--$long" =)
+      [ "$got" = "$known" ] || fail "phylo $command --$long=<TAB> differs from what phylo accepts:
+$(diff <(echo "$known") <(echo "$got"))"
+      echo "ok: phylo $command --$long=<TAB> offers the $(wc -l <<< "$known") values that phylo accepts"
+    done
+    echo "ok: phylo $command -<TAB> offers the options of its --help"
+  done
+fi
+
+bash --norc --noprofile -c 'source "$1"; complete -p "$2"' bash "$completion" "$program" |
+  grep -qx "complete -F _$program $program" || fail "the completion is not registered for $program"
+echo "ok: registered for $program"
