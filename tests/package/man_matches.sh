@@ -7,14 +7,8 @@
 set -euo pipefail
 karvel=$(realpath "$1") page=$(realpath "$2") completion=$(realpath "$3") examples=$(realpath "$4")
 version=$5
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-grep -Eq "^\.TH KARVEL 1 [0-9]{4}-[0-9]{2}-[0-9]{2} \"phylo $version\" " "$page" ||
-  fail "the title line does not give version $version: $(grep '^\.TH' "$page")"
-
-# Roff text to plain text: tab marks, minus signs, unpaddable blanks, zero-width marks, quotes.
-unroff() { sed -e 's/\\(->/\t/g' -e 's/\\-/-/g' -e 's/\\ / /g' -e 's/\\&//g' -e "s/\\\\(aq/'/g"; }
-section() { awk -v name="$1" '/^\.SH/ { on = ($0 ~ name); next } on' "$page"; }
+source "$(dirname "$0")/man_lib.sh"
+check_title KARVEL "$version"
 
 # Option letters.
 status=0
