@@ -6,6 +6,11 @@
 # phylo_programs that exist once the whole tree has been read; a program's manual page
 # man/NAME.1 and its completion completion/NAME are installed when they exist.
 
+# Debian and its derivatives keep libraries in lib/<multiarch tuple>, under /usr (where the
+# package installs) as under /usr/local; their pkg-config and find_package look there.
+if(CMAKE_LIBRARY_ARCHITECTURE AND EXISTS /etc/debian_version AND NOT DEFINED CACHE{CMAKE_INSTALL_LIBDIR})
+  set(CMAKE_INSTALL_LIBDIR lib/${CMAKE_LIBRARY_ARCHITECTURE} CACHE PATH "Object code libraries (LIBDIR)")
+endif()
 include(GNUInstallDirs)
 include(CMakePackageConfigHelpers)
 
@@ -63,7 +68,32 @@ install(CODE "
   include([[${CMAKE_CURRENT_LIST_DIR}/install_pkg_config.cmake]])
 ")
 
-install(FILES ${phylo_manual_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Manual pages and the change log are installed compressed, as Debian's policy asks: gzip -9n
+# leaves out the name and time, so the same sources give the same bytes.
+find_program(PHYLO_GZIP gzip)
+function(phylo_install_gzipped source destination)
+  if(NOT PHYLO_GZIP)
+    install(FILES ${source} DESTINATION ${destination})
+    return()
+  endif()
+  get_filename_component(name ${source} NAME)
+  set(packed ${PROJECT_BINARY_DIR}/package/gzipped/${name}.gz)
+  add_custom_command(OUTPUT ${packed}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/package/gzipped
+    COMMAND ${PHYLO_GZIP} -9n -c ${source} > ${packed}
+    DEPENDS ${source} VERBATIM)
+  list(APPEND phylo_gzipped ${packed})
+  set(phylo_gzipped ${phylo_gzipped} PARENT_SCOPE)
+  install(FILES ${packed} DESTINATION ${destination})
+endfunction()
+set(phylo_gzipped)
+foreach(page IN LISTS phylo_manual_pages)
+  phylo_install_gzipped(${page} ${CMAKE_INSTALL_MANDIR}/man1)
+endforeach()
+phylo_install_gzipped(${CMAKE_CURRENT_LIST_DIR}/changelog ${CMAKE_INSTALL_DOCDIR})
+if(phylo_gzipped)
+  add_custom_target(phylo_gzipped_docs ALL DEPENDS ${phylo_gzipped})
+endif()
 install(FILES ${phylo_completions} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 if(EXISTS ${PROJECT_SOURCE_DIR}/README.md)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})

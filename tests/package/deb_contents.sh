@@ -45,7 +45,8 @@ dpkg-deb --contents "$deb" > "$scratch/contents"
 cat "$scratch/contents"
 paths=$(awk '{ print $NF }' "$scratch/contents")
 for path in ./usr/bin/karvel ./usr/bin/phylo ./usr/include/phylo/phylo.hpp ./usr/include/phylo/read.hpp \
-    ./usr/share/man/man1/karvel.1 ./usr/share/bash-completion/completions/karvel; do
+    ./usr/share/man/man1/karvel.1.gz ./usr/share/bash-completion/completions/karvel \
+    ./usr/share/doc/phylo/changelog.gz; do
   grep -qx -- "$path" <<< "$paths" || fail "$path missing"
 done
 for pattern in '^\./usr/lib/([^/]+/)?libphylo\.a$' '^\./usr/lib/([^/]+/)?pkgconfig/phylo\.pc$' \
@@ -71,4 +72,17 @@ grep -qx 'prefix=/usr' "$pc" || fail "phylo.pc: $(cat "$pc")"
 expected=$' 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n'
 "$scratch/root/usr/bin/karvel" -t -P "$examples/two_taxa.tsv" > "$scratch/karvel.out"
 printf '%s' "$expected" | cmp - "$scratch/karvel.out" || fail "packed karvel wrote another text"
+# The change log names this version.
+zcat "$scratch/root/usr/share/doc/phylo/changelog.gz" | head -n 1 | grep -q "^phylo ($version) " ||
+  fail "changelog.gz does not start with version $version"
+
+# Debian's own checks, where lintian is installed. The package has no copyright file until
+# the project states its licence.
+if command -v lintian > /dev/null; then
+  lintian --suppress-tags no-copyright-file "$deb" > "$scratch/lintian" 2>&1 || true
+  cat "$scratch/lintian"
+  ! grep -E '^[EW]: ' "$scratch/lintian" || fail "lintian complains"
+else
+  echo "lintian is not installed: Debian's checks not run"
+fi
 echo "ok: $deb"

@@ -44,10 +44,10 @@ status=0
 karvel 2> "$scratch/usage" || status=$?
 [ "$status" = 1 ] || fail "usage status $status"
 head -n 1 "$scratch/usage" | grep -qx 'karvel converts distance matrices.' || fail "usage text"
-dpkg -L phylo | grep -qx /usr/share/man/man1/karvel.1 || fail "the manual page is not in the package"
+dpkg -L phylo | grep -qx /usr/share/man/man1/karvel.1.gz || fail "the manual page is not in the package"
 # (A machine whose dpkg excludes manual pages has the page listed but not on disk.)
-if command -v man > /dev/null && [ -f /usr/share/man/man1/karvel.1 ]; then
-  man -w karvel | grep -q '^/usr/share/man/man1/karvel\.1' || fail "man -w karvel: $(man -w karvel)"
+if command -v man > /dev/null && [ -f /usr/share/man/man1/karvel.1.gz ]; then
+  man -w karvel | grep -qx '/usr/share/man/man1/karvel\.1\.gz' || fail "man -w karvel: $(man -w karvel)"
 fi
 [ -f /usr/share/bash-completion/completions/karvel ] || fail "completion not installed"
 

@@ -23,7 +23,7 @@ libdir=$(dirname "$(find "$prefix" -name libphylo.a -print -quit)")
 [ -n "$libdir" ] && [ "$libdir" != . ] || fail "libphylo.a not installed"
 for path in bin/karvel include/phylo/phylo.hpp include/phylo/read.hpp include/phylo/print.hpp \
     include/phylo/distfunc.hpp include/phylo/types.hpp include/phylo/io.hpp \
-    share/man/man1/karvel.1 share/bash-completion/completions/karvel \
+    share/man/man1/karvel.1.gz share/doc/phylo/changelog.gz share/bash-completion/completions/karvel \
     "${libdir#"$prefix"/}/cmake/phylo/phyloConfig.cmake" \
     "${libdir#"$prefix"/}/cmake/phylo/phyloConfigVersion.cmake" \
     "${libdir#"$prefix"/}/pkgconfig/phylo.pc"; do
@@ -73,7 +73,7 @@ check_output cmake_package "$scratch/cmake-build/downstream"
 # The version file refuses a version the package does not satisfy.
 cat > "$scratch/version.cmake" <<'CMAKE'
 cmake_minimum_required(VERSION 3.25)
-project(version_check LANGUAGES NONE)
+project(version_check LANGUAGES CXX) # a language, so that lib/<multiarch> is searched
 find_package(phylo 99.0 QUIET)
 if(phylo_FOUND)
   message(FATAL_ERROR "phylo 99.0 accepted")
