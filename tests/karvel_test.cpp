@@ -18,17 +18,7 @@ const std::string examples = EXAMPLES_DIR;
 const std::string worked_example = " 2\nAlpha 0 0.25\nBeta_gamma 0.25 0\n";
 const std::string worked_tab = "\tAlpha\tBeta gamma\nAlpha\t0\t0.25\nBeta gamma\t0.25\t0\n";
 
-const std::string trailer = "\t;\nend;\n\nbegin paup;\n"
-                            "\tset torder=left tcompress taxlabels=full outroot=monophyl\n"
-                            "\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n"
-                            "\t\tstoretreewts storebrlens rootmethod=outgroup\n"
-                            "\t\twarnroot=no;\n"
-                            "\tdefaults nj bionj breakties=random;\n"
-                            "\tdefaults upgma bionj breakties=random;\n"
-                            "\tdefaults contree grpfreq=no;\n"
-                            "\tdefaults hsearch addseq=random;\n"
-                            "\tdefaults savedist triangle=both;\n"
-                            "end;\n\n";
+const std::string trailer = phylo::test::paup_trailer;
 
 std::string usage(const std::string &program) {
   return program + " converts distance matrices.\n\nUsage: " + program +

@@ -120,17 +120,7 @@ private:
   std::string what_;
 };
 
-const char *const nexus_trailer = "\t;\nend;\n\nbegin paup;\n"
-                                  "\tset torder=left tcompress taxlabels=full outroot=monophyl\n"
-                                  "\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n"
-                                  "\t\tstoretreewts storebrlens rootmethod=outgroup\n"
-                                  "\t\twarnroot=no;\n"
-                                  "\tdefaults nj bionj breakties=random;\n"
-                                  "\tdefaults upgma bionj breakties=random;\n"
-                                  "\tdefaults contree grpfreq=no;\n"
-                                  "\tdefaults hsearch addseq=random;\n"
-                                  "\tdefaults savedist triangle=both;\n"
-                                  "end;\n\n";
+const std::string nexus_trailer = phylo::test::paup_trailer;
 
 std::string image(int digit) { return std::string(" ") + static_cast<char>('0' + digit) + ".00000E+00"; }
 

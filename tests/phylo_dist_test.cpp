@@ -136,17 +136,7 @@ TEST(PhyloDist, MetricsThatDoNotFitAreRefusedBeforeReading) {
 TEST(PhyloDist, FastaDistancesInTheLayoutsOfConvert) {
   const std::string fasta = ">Alpha\nACGT\n>Beta gamma\nACGA\n";
   const std::string rows = "Alpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n";
-  const std::string trailer = "\t;\nend;\n\nbegin paup;\n"
-                              "\tset torder=left tcompress taxlabels=full outroot=monophyl\n"
-                              "\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n"
-                              "\t\tstoretreewts storebrlens rootmethod=outgroup\n"
-                              "\t\twarnroot=no;\n"
-                              "\tdefaults nj bionj breakties=random;\n"
-                              "\tdefaults upgma bionj breakties=random;\n"
-                              "\tdefaults contree grpfreq=no;\n"
-                              "\tdefaults hsearch addseq=random;\n"
-                              "\tdefaults savedist triangle=both;\n"
-                              "end;\n\n";
+  const std::string trailer = phylo::test::paup_trailer;
   const std::string nexus_head = "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 2;\n"
                                  "\tformat triangle=both labels;\n\tmatrix\n";
   struct {

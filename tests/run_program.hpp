@@ -12,6 +12,19 @@
 
 namespace phylo::test {
 
+// What follows the matrix in both NEXUS layouts: the end of the block and the PAUP block.
+inline const std::string paup_trailer = "\t;\nend;\n\nbegin paup;\n"
+                                        "\tset torder=left tcompress taxlabels=full outroot=monophyl\n"
+                                        "\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n"
+                                        "\t\tstoretreewts storebrlens rootmethod=outgroup\n"
+                                        "\t\twarnroot=no;\n"
+                                        "\tdefaults nj bionj breakties=random;\n"
+                                        "\tdefaults upgma bionj breakties=random;\n"
+                                        "\tdefaults contree grpfreq=no;\n"
+                                        "\tdefaults hsearch addseq=random;\n"
+                                        "\tdefaults savedist triangle=both;\n"
+                                        "end;\n\n";
+
 struct run_result {
   int status = -1; // exit status, or 128 + signal
   std::string out, err;
