@@ -3,13 +3,18 @@
 //   make_matrix N LAYOUT [SEED] > FILE
 //
 // LAYOUT is x (extended PHYLIP: labels taxon_00001 ...), p (PHYLIP: 10-character labels
-// taxon00001 ...) or t (tab-separated with a header line of labels). The diagonal is zero;
-// cell (i, j) = cell (j, i) is a value in [0, 0.75) drawn from a hash of (SEED, i, j), so
-// any row can be made without the others, and the file depends on N, LAYOUT and SEED only.
-// Every cell is written as its 12-character image, the cells of a row separated by tabs.
+// taxon00001 ...) or t (tab-separated with a header line of labels), each cell written as
+// the 12-character image of its single-precision value and the cells of a row separated by
+// tabs; r (relaxed PHYLIP as tree builders write it: a label word, then the cells with six
+// decimals, separated by blanks); or s (tab-separated as scikit-bio and pandas write it:
+// every cell the shortest decimal that reads back as its double, up to 17 digits, the
+// diagonal "0.0"). The diagonal is zero; cell (i, j) = cell (j, i) is a double in [0, 0.75)
+// drawn from a hash of (SEED, i, j), so any row can be made without the others, and the file
+// depends on N, LAYOUT and SEED only. Every layout holds the same matrix.
 
 #include "phylo/print.hpp"
 
+#include <charconv>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -26,11 +31,30 @@ std::uint64_t mix(std::uint64_t z) {
   return z ^ (z >> 31);
 }
 
-float cell(std::uint64_t seed, std::size_t i, std::size_t j) {
-  if (i == j) return 0.0f;
+double cell(std::uint64_t seed, std::size_t i, std::size_t j) {
+  if (i == j) return 0.0;
   if (i > j) std::swap(i, j);
   const std::uint64_t h = mix(mix(seed ^ (std::uint64_t{i} << 32 | j)));
-  return static_cast<float>(h >> 40) * 0x1p-24f * 0.75f; // 24 random bits: exact, below 0.75
+  return static_cast<double>(h >> 11) * 0x1p-53 * 0.75; // 53 random bits, below 0.75
+}
+
+// The cell as the layout writes it, after a separator.
+void append_cell(std::string &out, char layout, double v) {
+  char buf[64];
+  switch (layout) {
+  case 'r':
+    out += ' ';
+    out.append(buf, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, "%.6f", v)));
+    return;
+  case 's':
+    out += '\t';
+    if (v == 0.0) out += "0.0";
+    else out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+    return;
+  default:
+    out += '\t';
+    out.append(buf, phylo::print::write_number_image(static_cast<float>(v), buf));
+  }
 }
 
 std::string label(char layout, std::size_t i) {
@@ -52,8 +76,8 @@ void put(std::string &out, bool last) {
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 3 || argc > 4 || std::strlen(argv[2]) != 1 || !std::strchr("xpt", argv[2][0])) {
-    std::fprintf(stderr, "usage: make_matrix N x|p|t [SEED] > FILE\n");
+  if (argc < 3 || argc > 4 || std::strlen(argv[2]) != 1 || !std::strchr("xptrs", argv[2][0])) {
+    std::fprintf(stderr, "usage: make_matrix N x|p|t|r|s [SEED] > FILE\n");
     return 2;
   }
   const long n = std::strtol(argv[1], nullptr, 10);
@@ -65,19 +89,15 @@ int main(int argc, char **argv) {
   }
   const auto size = static_cast<std::size_t>(n);
   std::string out;
-  if (layout == 't') {
+  if (layout == 't' || layout == 's') {
     for (std::size_t i = 0; i < size; ++i) out += '\t' + label(layout, i);
     out += '\n';
   } else {
     out += ' ' + std::to_string(n) + '\n';
   }
-  char image[phylo::print::number_image_size];
   for (std::size_t i = 0; i < size; ++i) {
     out += label(layout, i);
-    for (std::size_t j = 0; j < size; ++j) {
-      out += '\t';
-      out.append(image, phylo::print::write_number_image(cell(seed, i, j), image));
-    }
+    for (std::size_t j = 0; j < size; ++j) append_cell(out, layout, cell(seed, i, j));
     out += '\n';
     put(out, false);
   }
