@@ -1,6 +1,6 @@
 #include "text_cursor.hpp"
 
-#include "scan_number.hpp"
+#include "number_scan.hpp"
 
 #include <charconv>
 #include <cstdio>

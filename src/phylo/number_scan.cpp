@@ -1,4 +1,4 @@
-#include "scan_number.hpp"
+#include "number_scan.hpp"
 
 #include "pow10_table.hpp"
 

@@ -1,6 +1,6 @@
 #include "phylo/dist_read.hpp"
 
-#include "nexus_read.hpp"
+#include "nexus_parts.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/io.hpp"
 #include "text_cursor.hpp"

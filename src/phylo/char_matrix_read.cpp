@@ -1,7 +1,7 @@
 #include "phylo/read.hpp"
 
 #include "phylo/io.hpp"
-#include "scan_number.hpp"
+#include "number_scan.hpp"
 
 #include <string>
 

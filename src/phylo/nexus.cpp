@@ -1,4 +1,4 @@
-#include "nexus_read.hpp"
+#include "nexus_parts.hpp"
 
 #include <cstring>
 
