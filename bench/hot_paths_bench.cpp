@@ -3,8 +3,8 @@
 
 #include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
-#include "phylo/print.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
+#include "phylo/phylo.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -9,8 +9,8 @@
 #include "fuzz_support.hpp"
 
 #include "phylo/chars.hpp"
-#include "phylo/print.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
+#include "phylo/phylo.hpp"
 
 #include <optional>
 

@@ -12,8 +12,8 @@
 #include "fuzz_support.hpp"
 
 #include "phylo/chars.hpp"
-#include "phylo/print.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
+#include "phylo/phylo.hpp"
 
 #include <cstring>
 

@@ -10,8 +10,8 @@
 // against the exact decimal expansion rounded halfway away from zero by hand, and read back.
 #include "fuzz_support.hpp"
 
-#include "phylo/print.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
+#include "phylo/phylo.hpp"
 
 #include <cerrno>
 #include <cfloat>

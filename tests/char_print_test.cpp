@@ -1,6 +1,6 @@
 // Character matrices and sequence sets written in the five layouts.
-#include "phylo/print.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
+#include "phylo/phylo.hpp"
 #include "test_io.hpp"
 
 #include <gtest/gtest.h>

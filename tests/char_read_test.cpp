@@ -1,5 +1,5 @@
 // Character matrices: the data model and the reader.
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
 #include "phylo/types.hpp"
 #include "test_io.hpp"
 

@@ -1,5 +1,5 @@
 // Lower triangles and standard NEXUS.
-#include "phylo/dist_print.hpp"
+#include "phylo/phylo.hpp"
 
 #include "test_io.hpp"
 

@@ -1,5 +1,5 @@
 // Reading matrices whose layout and shape are recognised from the text.
-#include "phylo/dist_read.hpp"
+#include "phylo/phylo.hpp"
 
 #include "phylo/io.hpp"
 
@@ -41,14 +41,18 @@ std::string cells_text(const expected_matrix &e) {
   return out.str();
 }
 
-phylo::read::dist_text_type text_of(std::string text, dist_layout_type layout = dist_layout_type::AUTO,
-                                    dist_shape_type shape = dist_shape_type::AUTO) {
-  phylo::read::dist_text_type t;
-  t.text = std::move(text);
-  t.layout = layout;
-  t.shape = shape;
-  return t;
-}
+// A text and the reader of its matrices.
+struct text_reader {
+  explicit text_reader(std::string_view text, dist_layout_type layout = dist_layout_type::AUTO,
+                       dist_shape_type shape = dist_shape_type::AUTO, std::string name = "text")
+      : source(phylo::input_source::from_text(text, std::move(name))), reader(source, {layout, shape}) {}
+  phylo::dist_mat_access next() { return reader.next(); }
+  phylo::input_source source;
+  phylo::read::dist_reader reader;
+};
+
+// The line that an error names.
+std::size_t line_of(const phylo::error &e) { return e.where() ? e.where()->line : 0; }
 
 // The same 3-taxon matrix in every shape and label layout.
 const expected_matrix abc{{"Alpha", "Beta gamma", "C"}, {0, 0.5f, 1.25f, 0.5f, 0, 2, 1.25f, 2, 0}};
@@ -95,43 +99,43 @@ TEST(ReadDistText, RecognisesLayoutAndShape) {
   const expected_matrix one{{"A"}, {0}};
   for (const shape_case &c : shape_cases) {
     SCOPED_TRACE(c.name);
-    auto t = text_of(c.text);
-    phylo::dist_mat_access m = phylo::read::read_dist_text(t);
+    text_reader t(c.text);
+    phylo::dist_mat_access m = t.next();
     ASSERT_TRUE(m);
     EXPECT_EQ(cells_text(*m), cells_text(c.want ? *c.want : one));
-    EXPECT_EQ(t.found_layout, c.layout);
-    EXPECT_EQ(t.found_shape, c.shape);
-    EXPECT_FALSE(phylo::read::read_dist_text(t)) << "nothing after the matrix";
+    EXPECT_EQ(t.reader.layout(), c.layout);
+    EXPECT_EQ(t.reader.shape(), c.shape);
+    EXPECT_FALSE(t.next()) << "nothing after the matrix";
   }
 }
 
 TEST(ReadDistText, ReadsMatricesOneAfterTheOther) {
-  auto t = text_of("2\nA\nB 1\n\n2\nC 0 3\nD 3 0\n");
-  auto first = phylo::read::read_dist_text(t);
+  text_reader t("2\nA\nB 1\n\n2\nC 0 3\nD 3 0\n");
+  auto first = t.next();
   ASSERT_TRUE(first);
   EXPECT_EQ(cells_text(*first), "A: 0 1\nB: 1 0\n");
-  auto second = phylo::read::read_dist_text(t);
+  auto second = t.next();
   ASSERT_TRUE(second);
   EXPECT_EQ(cells_text(*second), "C: 0 3\nD: 3 0\n");
-  EXPECT_EQ(t.matrix_line, 5u);
-  EXPECT_FALSE(phylo::read::read_dist_text(t));
+  EXPECT_EQ(t.reader.matrix_line(), 5u);
+  EXPECT_FALSE(t.next());
 }
 
 TEST(ReadDistText, CutLabelsThatMakeTaxaOfOneNameAreNoReading) {
   // Cut to 10 characters, the labels would all be "Sequence_0", and the numbers after the
   // cut would make a lower triangle with a diagonal.
-  auto t = text_of("3\nSequence_0001\nSequence_0002 0.1\nSequence_0003 0.2 0.3\n");
-  auto m = phylo::read::read_dist_text(t);
+  text_reader t("3\nSequence_0001\nSequence_0002 0.1\nSequence_0003 0.2 0.3\n");
+  auto m = t.next();
   EXPECT_EQ(cells_text(*m), "Sequence_0001: 0 0.1 0.2\nSequence_0002: 0.1 0 0.3\nSequence_0003: 0.2 0.3 0\n");
-  EXPECT_EQ(t.found_layout, dist_layout_type::RELAXED);
+  EXPECT_EQ(t.reader.layout(), dist_layout_type::RELAXED);
 }
 
 TEST(ReadDistText, GivenLayoutAndShapeAreObeyed) {
   // Read as a relaxed square, the row of a PHYLIP label with a blank fails.
-  auto t = text_of("2\nBeta gamma0 1\nB         1 0\n", dist_layout_type::RELAXED);
-  EXPECT_THROW(phylo::read::read_dist_text(t), phylo::format_error);
-  auto u = text_of("2\nBeta gamma0 1\nB         1 0\n", dist_layout_type::PHYLIP, dist_shape_type::SQUARE);
-  auto m = phylo::read::read_dist_text(u);
+  text_reader t("2\nBeta gamma0 1\nB         1 0\n", dist_layout_type::RELAXED);
+  EXPECT_THROW(t.next(), phylo::format_error);
+  text_reader u("2\nBeta gamma0 1\nB         1 0\n", dist_layout_type::PHYLIP, dist_shape_type::SQUARE);
+  auto m = u.next();
   EXPECT_EQ(cells_text(*m), "Beta gamma: 0 1\nB: 1 0\n");
 }
 
@@ -146,13 +150,13 @@ struct failure_case {
 const failure_case failures[] = {
     {"label words and PHYLIP labels read differently",
      "3\nAlpha_00001\nBetaa_00002 0.1\nGamma_00003 0.2 0.3\n", dist_layout_type::AUTO, 1,
-     "say --from=phylip or --from=relaxed"},
+     "read both with label words and with 10-character PHYLIP labels"},
     {"a value is missing in row 3", "3\nA 0 1 2\nB 1 0 3\nC 2 0\n", dist_layout_type::AUTO, 4, "row 3 ('C'), after 2 of its 3"},
     {"a row holds too many values", "2\nA 0 1 5\nB 1 0\n", dist_layout_type::AUTO, 2, "row 1 ('A')"},
     {"the input ends early", "3\nA\nB 1\n", dist_layout_type::AUTO, 3, "the input ends after 2 of the 3 rows"},
     {"text after the rows", "2\nA 0 1\nB 1 0\nnonsense here\n", dist_layout_type::AUTO, 4,
      "neither a row nor the start of another matrix"},
-    {"no recognisable first line", "A 0 1\n", dist_layout_type::AUTO, 1, "say --from=phylip, relaxed, tsv or nexus"},
+    {"no recognisable first line", "A 0 1\n", dist_layout_type::AUTO, 1, "cannot tell the layout"},
     {"a decimal comma", "2\nA 0 0,5\nB 0,5 0\n", dist_layout_type::RELAXED, 2, "row 1 ('A')"},
     {"no count where the layout needs one", "#NEXUS\n", dist_layout_type::PHYLIP, 1, "taxon count"},
 };
@@ -161,24 +165,50 @@ const failure_case failures[] = {
 template <std::size_t N> void expect_refusals(const failure_case (&cases)[N]) {
   for (const failure_case &c : cases) {
     SCOPED_TRACE(c.name);
-    auto t = text_of(c.text, c.layout);
+    text_reader t(c.text, c.layout);
     try {
-      phylo::read::read_dist_text(t);
+      t.next();
       ADD_FAILURE() << "no error";
     } catch (const phylo::format_error &e) {
       EXPECT_NE(std::string(e.what()).find(c.message_part), std::string::npos) << e.what();
-      EXPECT_EQ(t.line, c.line) << e.what();
+      EXPECT_EQ(line_of(e), c.line) << e.what();
     }
   }
 }
 
 TEST(ReadDistText, RefusesWithLineAndReason) { expect_refusals(failures); }
 
+// What cannot be decided is raised with its reason, from which a command phrases its advice.
+TEST(ReadDistText, UndecidedReasons) {
+  using phylo::read::undecided_type;
+  struct {
+    const char *text;
+    undecided_type reason;
+    dist_shape_type first, second;
+  } cases[] = {
+      {"A 0 1\n", undecided_type::LAYOUT, dist_shape_type::AUTO, dist_shape_type::AUTO},
+      {"2\nAlpha_00001\nBetaa_00002 0.1\n", undecided_type::LABELS, dist_shape_type::AUTO, dist_shape_type::AUTO},
+      {"2\nA 0 1\nB 1\n0\n", undecided_type::SHAPE, dist_shape_type::SQUARE, dist_shape_type::UPPER_DIAGONAL},
+  };
+  for (const auto &c : cases) {
+    text_reader t(c.text);
+    try {
+      t.next();
+      ADD_FAILURE() << c.text << ": no error";
+    } catch (const phylo::read::undecided_error &e) {
+      EXPECT_EQ(e.reason, c.reason) << c.text;
+      EXPECT_EQ(e.shapes[0], c.first) << c.text;
+      EXPECT_EQ(e.shapes[1], c.second) << c.text;
+      EXPECT_EQ(line_of(e), 1u) << c.text;
+    }
+  }
+}
+
 TEST(ReadDistText, RangeErrors) {
   for (const char *text : {"0\n", "5001\n", "2\nA 0 -1\nB 1 0\n"}) {
     SCOPED_TRACE(text);
-    auto t = text_of(text);
-    EXPECT_THROW(phylo::read::read_dist_text(t), phylo::range_error);
+    text_reader t(text);
+    EXPECT_THROW(t.next(), phylo::range_error);
   }
 }
 
@@ -191,9 +221,15 @@ TEST(RecogniseLayout, Table) {
       {"\tA\tB\n", dist_layout_type::TSV},        {"   12\n", dist_layout_type::PHYLIP},
       {"\n12 60\n", dist_layout_type::PHYLIP},    {"\xEF\xBB\xBF" "3\n", dist_layout_type::PHYLIP},
   };
-  for (const auto &c : cases) EXPECT_EQ(phylo::read::recognise_layout(c.text), c.layout) << c.text;
-  for (const char *bad : {"", "A 1\n", "12abc\n", ">seq\nACGT\n"})
-    EXPECT_THROW(phylo::read::recognise_layout(bad), phylo::format_error) << bad;
+  for (const auto &c : cases) {
+    phylo::input_source in = phylo::input_source::from_text(c.text);
+    EXPECT_EQ(phylo::read::recognise_layout(in), c.layout) << c.text;
+    EXPECT_EQ(in.offset(), 0u) << "nothing is consumed";
+  }
+  for (const char *bad : {"", "A 1\n", "12abc\n", ">seq\nACGT\n"}) {
+    phylo::input_source in = phylo::input_source::from_text(bad);
+    EXPECT_THROW(phylo::read::recognise_layout(in), phylo::format_error) << bad;
+  }
 }
 
 // ---- NEXUS ------------------------------------------------------------------------------------
@@ -238,15 +274,15 @@ const nexus_case nexus_cases[] = {
 TEST(ReadNexus, Blocks) {
   for (const nexus_case &c : nexus_cases) {
     SCOPED_TRACE(c.name);
-    auto t = text_of(c.text);
+    text_reader t(c.text);
     try {
-      phylo::dist_mat_access m = phylo::read::read_dist_text(t);
+      phylo::dist_mat_access m = t.next();
       ASSERT_TRUE(m);
       EXPECT_EQ(cells_text(*m), c.want);
-      EXPECT_EQ(t.found_layout, dist_layout_type::NEXUS);
-      EXPECT_FALSE(phylo::read::read_dist_text(t));
+      EXPECT_EQ(t.reader.layout(), dist_layout_type::NEXUS);
+      EXPECT_FALSE(t.next());
     } catch (const phylo::error &e) {
-      ADD_FAILURE() << "line " << t.line << ": " << e.what();
+      ADD_FAILURE() << "line " << line_of(e) << ": " << e.what();
     }
   }
 }
@@ -282,18 +318,18 @@ std::string sample(const char *name) {
 }
 
 phylo::dist_mat_access read_sample(const char *name, dist_layout_type layout, dist_shape_type shape) {
-  auto t = text_of(sample(name));
-  t.name = name;
+  const std::string text = sample(name);
+  text_reader t(text, dist_layout_type::AUTO, dist_shape_type::AUTO, name);
   phylo::dist_mat_access m;
   try {
-    m = phylo::read::read_dist_text(t);
+    m = t.next();
   } catch (const phylo::error &e) {
-    ADD_FAILURE() << name << ":" << t.line << ": " << e.what();
+    ADD_FAILURE() << name << ":" << line_of(e) << ": " << e.what();
     return nullptr;
   }
-  EXPECT_EQ(t.found_layout, layout) << name;
-  EXPECT_EQ(t.found_shape, shape) << name;
-  EXPECT_FALSE(phylo::read::read_dist_text(t)) << name << ": a second matrix";
+  EXPECT_EQ(t.reader.layout(), layout) << name;
+  EXPECT_EQ(t.reader.shape(), shape) << name;
+  EXPECT_FALSE(t.next()) << name << ": a second matrix";
   return m;
 }
 
@@ -367,12 +403,12 @@ TEST(Samples, MothurLowerTriangle) {
 }
 
 TEST(Samples, PhangornNexusWithUnquotedBlankIsRefused) {
-  auto t = text_of(sample("phangorn_raw_lower.nex"));
+  text_reader t(sample("phangorn_raw_lower.nex"));
   try {
-    phylo::read::read_dist_text(t);
+    t.next();
     ADD_FAILURE() << "the file was read";
   } catch (const phylo::format_error &e) {
-    EXPECT_EQ(t.line, 5u);
+    EXPECT_EQ(line_of(e), 5u);
     EXPECT_NE(std::string(e.what()).find("more labels than the 12 taxa"), std::string::npos) << e.what();
     EXPECT_NE(std::string(e.what()).find("single quotes"), std::string::npos) << e.what();
   }
@@ -382,8 +418,8 @@ TEST(Samples, PhangornNexusWithTheLabelQuotedIsRead) {
   std::string text = sample("phangorn_raw_lower.nex");
   for (std::size_t at = 0; (at = text.find("Beta gamma", at)) != std::string::npos; at += 12)
     text.replace(at, 10, "'Beta gamma'");
-  auto t = text_of(text);
-  auto m = phylo::read::read_dist_text(t);
+  text_reader t(text);
+  auto m = t.next();
   ASSERT_TRUE(m);
   // An underscore in a bare NEXUS word stands for a blank.
   std::vector<std::string> labels = aln12_labels;

@@ -1,5 +1,5 @@
 // FASTA input and the alignment check.
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
 #include "test_io.hpp"
 
 #include <gtest/gtest.h>

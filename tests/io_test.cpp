@@ -1,6 +1,6 @@
 // The current input and output at their edges, and karvel's run in-process.
 #include "phylo/io.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
 #include "run.hpp"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // Distances computed from character matrices; quartet and triplet counts.
 #include "phylo/distfunc.hpp"
-#include "phylo/print.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
+#include "phylo/phylo.hpp"
 #include "test_io.hpp"
 
 #include <gtest/gtest.h>

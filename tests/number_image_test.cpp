@@ -1,6 +1,6 @@
 // The 12-character number image: six significant digits of the exact value, halfway cases
 // away from zero, carries into the exponent.
-#include "phylo/print.hpp"
+#include "phylo/phylo.hpp"
 
 #include <gtest/gtest.h>
 

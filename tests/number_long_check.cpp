@@ -15,8 +15,8 @@
 
 #include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
-#include "phylo/print.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
+#include "phylo/phylo.hpp"
 #include "phylo/types.hpp"
 
 #include <algorithm>

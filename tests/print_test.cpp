@@ -1,5 +1,5 @@
 // Labels and distance matrices as text, compared byte for byte.
-#include "phylo/print.hpp"
+#include "phylo/phylo.hpp"
 
 #include "test_io.hpp"
 

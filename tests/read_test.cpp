@@ -1,5 +1,5 @@
 // The readers of distance matrices and their primitives, fed from in-memory texts.
-#include "phylo/read.hpp"
+#include "phylo/phylo.hpp"
 
 #include "test_io.hpp"
 

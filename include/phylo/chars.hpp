@@ -116,9 +116,20 @@ inline constexpr char_set_type blackspace = ~whitespace;
 inline constexpr char_map_type no_space = char_map_type::from_strings(" ", "_");
 inline constexpr char_map_type good_comment = char_map_type::from_strings("[]", "{}");
 
+// The letters a to z to A to Z and every other character to itself: the case that NEXUS
+// ignores in its words.
+inline constexpr char_map_type ascii_upper_map =
+    char_map_type::from_strings("abcdefghijklmnopqrstuvwxyz", "ABCDEFGHIJKLMNOPQRSTUVWXYZ");
+
+// How a byte (or -1, the end of the input) appears in a message: 'x' for a printable ASCII
+// character, "a blank", "a tab", "a carriage return", "the line end", "the end of the input",
+// and \xNN for any other byte.
+std::string describe_char(int c);
+
 static_assert(whitespace.contains('\t') && whitespace.contains('\r') && whitespace.contains(static_cast<unsigned char>(133)));
 static_assert(whitespace.contains(' ') && !controlchr.contains(' '));
 static_assert(!whitespace.contains(static_cast<unsigned char>(160)) && nexus_label_set.contains(static_cast<unsigned char>(160)));
 static_assert(nexus_punctuation.size() == 21);
+static_assert(ascii_upper_map('q') == 'Q' && ascii_upper_map(static_cast<char>(224)) == static_cast<char>(224));
 
 } // namespace phylo

@@ -1,6 +1,7 @@
 // phylo: checks of a distance matrix before it is written, and making it symmetric.
 #pragma once
 
+#include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 #include <string>
@@ -21,15 +22,6 @@ struct dist_finding_type {
   std::size_t i, j;
   std::string message;
 };
-
-// How an output layout writes a label, as a reader of that layout tells labels apart:
-// AS_STORED; PHYLIP (first 10 characters, padding blanks not counted); NO_BLANK (blanks made
-// '_'); NEXUS_CLEANED (to_nexus_label); NEXUS_ENCLOSED (' made `); NEXUS_QUOTED (unchanged).
-// The NEXUS forms ignore the case of letters A-Z, as NEXUS readers do.
-enum class label_form_type { AS_STORED, PHYLIP, NO_BLANK, NEXUS_CLEANED, NEXUS_ENCLOSED, NEXUS_QUOTED };
-
-// The label as the layout makes it, in the form in which two labels compare.
-std::string label_as_written(std::string_view label, label_form_type form);
 
 // Checks the matrix: cells that differ from their mirror by more than `tolerance`, diagonal
 // cells other than zero, duplicate labels, labels that `form` makes equal or empty. Returns

@@ -6,12 +6,18 @@
 // descriptor (or appends it to a string) in blocks.
 #pragma once
 
+#include "phylo/types.hpp"
+
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 namespace phylo {
+
+class input_mark;
 
 class input_source {
 public:
@@ -29,8 +35,20 @@ public:
 
   // The name used in diagnostics (a path, or "standard input").
   const std::string &name() const noexcept { return name_; }
-  // 1-based number of the line that holds the read position.
+  // 1-based number of the line that holds the read position; at the end of an input whose
+  // last line has its line end, the last line.
   std::size_t line() const noexcept;
+  // 1-based column of the read position: the bytes since the last line end, plus one.
+  std::size_t column() const noexcept;
+  // The name, line and column of the read position, as errors carry them.
+  input_position position() const;
+  // The same for an earlier offset whose byte is still buffered (under an input_mark, say);
+  // the read position's when it is not.
+  input_position position_at(std::uint64_t offset) const;
+  // How many bytes were consumed since the start of the input.
+  std::uint64_t offset() const noexcept { return base_ + static_cast<std::uint64_t>(pos_ - buf_.get()); }
+  // How many bytes are left when that is known (a text, a regular file); none otherwise.
+  std::optional<std::uint64_t> known_size_left() const noexcept;
 
   // The next byte without consuming it, or -1 at the end of input.
   int peek() {
@@ -52,8 +70,10 @@ public:
   void consume(std::size_t n) noexcept { pos_ += n; }
 
 private:
+  friend class input_mark;
   input_source(int fd, bool owns_fd, std::string name, std::size_t capacity);
   bool refill(); // false at the end of input
+  bool fill(std::size_t want);
   void release() noexcept;
 
   int fd_ = -1;
@@ -64,12 +84,43 @@ private:
   std::size_t cap_ = 0;
   char *pos_ = nullptr;
   char *end_ = nullptr;
-  std::size_t lines_before_ = 0; // line ends in bytes already dropped from the buffer
-  char last_dropped_ = 0;        // the last byte dropped from the buffer
+  std::uint64_t base_ = 0;          // the offset of buf_[0] in the input
+  std::uint64_t pinned_ = UINT64_MAX; // bytes from this offset on stay buffered (input_mark)
+  std::size_t lines_before_ = 0;    // line ends in bytes already dropped from the buffer
+  std::size_t column_before_ = 0;   // bytes after the last line end among the dropped ones
+  char last_dropped_ = 0;           // the last byte dropped from the buffer
+  std::optional<std::uint64_t> size_; // the size of the whole input, when known
+  // line() remembers how far it counted, so that calling it as reading goes on costs only
+  // the bytes read in between.
+  mutable std::uint64_t counted_to_ = 0;
+  mutable std::size_t counted_lines_ = 0;
+};
+
+// Bounded lookahead: while a mark lives, the bytes of its source from the marked position
+// on stay in the buffer, and rewind() takes the read position back there. A reader marks
+// where a row begins, tries the ways the row can be read, and rewinds between them; what it
+// looks ahead is what the buffer holds meanwhile. Marks may nest.
+class input_mark {
+public:
+  explicit input_mark(input_source &in) noexcept;
+  input_mark(const input_mark &) = delete;
+  input_mark &operator=(const input_mark &) = delete;
+  ~input_mark();
+
+  // Back to the marked position.
+  void rewind() noexcept;
+  // To a position between the mark and the furthest byte read since (an offset()).
+  void seek(std::uint64_t offset) noexcept;
+  std::uint64_t offset() const noexcept { return offset_; }
+
+private:
+  input_source &in_;
+  std::uint64_t offset_;
+  std::uint64_t previous_pin_;
 };
 
 // The source that the readers consume; standard input until set otherwise.
-input_source &current_input() noexcept;
+input_source &current_input();
 // Makes `in` the current input (the caller keeps it alive) and returns the previous one.
 input_source *set_current_input(input_source *in) noexcept;
 
@@ -123,7 +174,7 @@ private:
 };
 
 // The sink that the writers write; standard output until set otherwise.
-output_sink &current_output() noexcept;
+output_sink &current_output();
 output_sink *set_current_output(output_sink *out) noexcept;
 
 // Makes a sink the current output for the lifetime of this object.

@@ -46,6 +46,9 @@ void revstr(std::span<char> text) noexcept;
 std::string remove(std::string_view text, const char_set_type &set);
 void remove(std::string &text, const char_set_type &set);
 
+// text without the characters of set at either end: a view into text.
+std::string_view trim(std::string_view text, const char_set_type &set) noexcept;
+
 // text with every run of consecutive set characters reduced to the run's first character.
 // pattern_error "phylo-text:143" for an empty set.
 std::string squeeze(std::string_view text, const char_set_type &set);

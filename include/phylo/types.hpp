@@ -21,18 +21,35 @@ namespace phylo {
 // ---------------------------------------------------------------------------------------
 // Errors. Every failure of the library is one of these; each carries its kind's name.
 
+// Where a problem lies in an input: the input's name as messages give it (a path, "standard
+// input"), and the 1-based line and column of the byte where the problem was found (0 when
+// not known).
+struct input_position {
+  std::string name;
+  std::size_t line = 0;
+  std::size_t column = 0;
+};
+
 struct error : std::runtime_error {
   error(const char *kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
+  error(const char *kind, const std::string &what, input_position where)
+      : std::runtime_error(what), kind_(kind),
+        where_(std::make_shared<const input_position>(std::move(where))) {}
   // The error kind as written in diagnostics: "format_error", "range_error", ...
   const char *kind() const noexcept { return kind_; }
+  // Where in an input the problem was found; null for an error that concerns no input (a
+  // transformation, a file that cannot be opened).
+  const input_position *where() const noexcept { return where_.get(); }
 
 private:
   const char *kind_;
+  std::shared_ptr<const input_position> where_; // shared, so that copying cannot throw
 };
 
-#define PHYLO_ERROR_KIND(name)                                                                 \
-  struct name : error {                                                                        \
-    explicit name(const std::string &what) : error(#name, what) {}                             \
+#define PHYLO_ERROR_KIND(name)                                                                     \
+  struct name : error {                                                                            \
+    explicit name(const std::string &what) : error(#name, what) {}                                 \
+    name(const std::string &what, input_position where) : error(#name, what, std::move(where)) {}  \
   }
 // The characters at the read position do not form the expected number or item.
 PHYLO_ERROR_KIND(format_error);
@@ -54,11 +71,21 @@ PHYLO_ERROR_KIND(pattern_error);
 PHYLO_ERROR_KIND(length_error);
 // A distance form that is not defined for the kind of character matrix (make_dist).
 PHYLO_ERROR_KIND(formula_error);
-// A FASTA sequence holding a character that is no nucleotide code (read_fasta).
-PHYLO_ERROR_KIND(invalid_character_error);
 // Sequences of unequal length printed as a matrix (print_char_mat).
 PHYLO_ERROR_KIND(unaligned_error);
 #undef PHYLO_ERROR_KIND
+
+// A FASTA sequence holding a character that is no nucleotide code (read_fasta): where the
+// first such character stands, and the character.
+struct invalid_character_error : error {
+  explicit invalid_character_error(const std::string &what) : error("invalid_character_error", what) {}
+  invalid_character_error(const std::string &what, input_position where, char character)
+      : error("invalid_character_error", what, std::move(where)), character_(character) {}
+  char character() const noexcept { return character_; }
+
+private:
+  char character_ = 0;
+};
 
 // ---------------------------------------------------------------------------------------
 // Limits.
@@ -86,7 +113,8 @@ public:
   fixed_array(const fixed_array &o) : fixed_array(o.size_) {
     for (std::size_t i = 0; i < size_; ++i) data_[i] = o.data_[i];
   }
-  fixed_array(fixed_array &&) noexcept = default;
+  // A moved-from array is empty.
+  fixed_array(fixed_array &&o) noexcept : size_(std::exchange(o.size_, 0)), data_(std::move(o.data_)) {}
   fixed_array &operator=(const fixed_array &o) {
     if (this != &o) {
       fixed_array copy(o);
@@ -94,7 +122,11 @@ public:
     }
     return *this;
   }
-  fixed_array &operator=(fixed_array &&) noexcept = default;
+  fixed_array &operator=(fixed_array &&o) noexcept {
+    size_ = std::exchange(o.size_, 0);
+    data_ = std::move(o.data_);
+    return *this;
+  }
 
   std::size_t size() const noexcept { return size_; }
   T *data() noexcept { return data_.get(); }
@@ -143,22 +175,64 @@ private:
 // 8-bit texts of any length; nothing pads or cuts them.
 using tax_lab_type = fixed_array<std::string>;
 
-// A square n x n array of single-precision cells stored row by row in one allocation.
+// A rows x cols array stored row by row (the column index varies fastest) in one allocation.
+template <class T> class rect_array {
+public:
+  rect_array() = default;
+  // range_error when rows x cols does not fit a size_t.
+  rect_array(std::size_t rows, std::size_t cols) : rows_(rows), cols_(cols), cells_(checked_size(rows, cols)) {}
+  rect_array(const rect_array &) = default;
+  rect_array &operator=(const rect_array &) = default;
+  // A moved-from array is empty.
+  rect_array(rect_array &&o) noexcept
+      : rows_(std::exchange(o.rows_, 0)), cols_(std::exchange(o.cols_, 0)), cells_(std::move(o.cells_)) {}
+  rect_array &operator=(rect_array &&o) noexcept {
+    rows_ = std::exchange(o.rows_, 0);
+    cols_ = std::exchange(o.cols_, 0);
+    cells_ = std::move(o.cells_);
+    return *this;
+  }
+  std::size_t rows() const noexcept { return rows_; }
+  std::size_t cols() const noexcept { return cols_; }
+  T &operator()(std::size_t i, std::size_t j) noexcept { return cells_[i * cols_ + j]; }
+  const T &operator()(std::size_t i, std::size_t j) const noexcept { return cells_[i * cols_ + j]; }
+  T *row(std::size_t i) noexcept { return cells_.data() + i * cols_; }
+  const T *row(std::size_t i) const noexcept { return cells_.data() + i * cols_; }
+  T *data() noexcept { return cells_.data(); }
+  const T *data() const noexcept { return cells_.data(); }
+
+  // Cell by cell with the element's ==: floats by value, so 0.0 equals -0.0.
+  friend bool operator==(const rect_array &a, const rect_array &b) {
+    return a.rows_ == b.rows_ && a.cols_ == b.cols_ && a.cells_ == b.cells_;
+  }
+
+private:
+  static std::size_t checked_size(std::size_t rows, std::size_t cols) {
+    if (cols != 0 && rows > static_cast<std::size_t>(-1) / cols) throw range_error("a matrix of this size cannot exist");
+    return rows * cols;
+  }
+
+  std::size_t rows_ = 0;
+  std::size_t cols_ = 0;
+  fixed_array<T> cells_;
+};
+
+// A square n x n array stored row by row in one allocation: a rect_array of n by n.
+// range_error when n x n does not fit a size_t.
 template <class T> class square_array {
 public:
   square_array() = default;
-  explicit square_array(std::size_t n) : n_(n), cells_(n * n) {}
-  std::size_t n() const noexcept { return n_; }
-  T &operator()(std::size_t i, std::size_t j) noexcept { return cells_[i * n_ + j]; }
-  const T &operator()(std::size_t i, std::size_t j) const noexcept { return cells_[i * n_ + j]; }
-  T *row(std::size_t i) noexcept { return cells_.data() + i * n_; }
-  const T *row(std::size_t i) const noexcept { return cells_.data() + i * n_; }
+  explicit square_array(std::size_t n) : cells_(n, n) {}
+  std::size_t n() const noexcept { return cells_.rows(); }
+  T &operator()(std::size_t i, std::size_t j) noexcept { return cells_(i, j); }
+  const T &operator()(std::size_t i, std::size_t j) const noexcept { return cells_(i, j); }
+  T *row(std::size_t i) noexcept { return cells_.row(i); }
+  const T *row(std::size_t i) const noexcept { return cells_.row(i); }
   T *data() noexcept { return cells_.data(); }
   const T *data() const noexcept { return cells_.data(); }
 
 private:
-  std::size_t n_ = 0;
-  fixed_array<T> cells_;
+  rect_array<T> cells_;
 };
 
 // Cells hold distances in 0.0 .. max_distance once a reader or computation filled them.
@@ -192,37 +266,6 @@ using fast_dist_mat_access = std::unique_ptr<fast_dist_mat_type>;
 
 // ---------------------------------------------------------------------------------------
 // Character matrices.
-
-// A rows x cols array stored row by row (the column index varies fastest) in one allocation.
-template <class T> class rect_array {
-public:
-  rect_array() = default;
-  // range_error when rows x cols does not fit a size_t.
-  rect_array(std::size_t rows, std::size_t cols) : rows_(rows), cols_(cols), cells_(checked_size(rows, cols)) {}
-  std::size_t rows() const noexcept { return rows_; }
-  std::size_t cols() const noexcept { return cols_; }
-  T &operator()(std::size_t i, std::size_t j) noexcept { return cells_[i * cols_ + j]; }
-  const T &operator()(std::size_t i, std::size_t j) const noexcept { return cells_[i * cols_ + j]; }
-  T *row(std::size_t i) noexcept { return cells_.data() + i * cols_; }
-  const T *row(std::size_t i) const noexcept { return cells_.data() + i * cols_; }
-  T *data() noexcept { return cells_.data(); }
-  const T *data() const noexcept { return cells_.data(); }
-
-  // Cell by cell with the element's ==: floats by value, so 0.0 equals -0.0.
-  friend bool operator==(const rect_array &a, const rect_array &b) {
-    return a.rows_ == b.rows_ && a.cols_ == b.cols_ && a.cells_ == b.cells_;
-  }
-
-private:
-  static std::size_t checked_size(std::size_t rows, std::size_t cols) {
-    if (cols != 0 && rows > static_cast<std::size_t>(-1) / cols) throw range_error("a matrix of this size cannot exist");
-    return rows * cols;
-  }
-
-  std::size_t rows_ = 0;
-  std::size_t cols_ = 0;
-  fixed_array<T> cells_;
-};
 
 // The kinds of character data: quantitative values, discrete symbols, counts.
 enum class matrix_type { QUANT, DISCR, CNTCH };

@@ -3,31 +3,14 @@
 #include "run.hpp"
 
 #include "phylo/types.hpp"
+#include "shell.hpp"
 
 #include <csignal>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
-namespace {
-
-// The standard descriptors must exist: were one closed, the first file opened would take its
-// number, and output would go to an input file. Each stand-in is opened for the wrong
-// direction, so that using it fails with a message instead of reading or writing nothing.
-void reserve_standard_descriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) == -1) {
-      int null = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
-      if (null >= 0 && null != fd) ::close(null);
-    }
-  }
-}
-
-} // namespace
-
 int main(int argc, char **argv) {
-  reserve_standard_descriptors();
+  cli::reserve_standard_descriptors();
   // A reader that goes away (karvel ... | head) ends the run quietly by SIGPIPE, also when
   // the parent left the signal ignored.
   std::signal(SIGPIPE, SIG_DFL);

@@ -1,8 +1,9 @@
 #include "run.hpp"
 
 #include "phylo/distfunc.hpp"
-#include "phylo/print.hpp"
-#include "phylo/read.hpp"
+#include "phylo/phylip.hpp"
+#include "phylo/words.hpp"
+#include "shell.hpp"
 
 #include <memory>
 #include <new>
@@ -97,46 +98,25 @@ void convert_all(const selections &s) {
   }
 }
 
-// The input being read; it outlives the run so that a diagnostic can name its line.
-struct inputs {
-  std::optional<phylo::input_source> file;
-  phylo::input_source *active = nullptr;
-};
-
+// Reads every input in turn; `in` holds the input being read, and outlives the run so that
+// a diagnostic can name its line.
 void traverse_files(const std::vector<std::string> &names, const selections &s, phylo::input_source &standard_input,
-                    inputs &in) {
+                    std::unique_ptr<cli::input_operand> &in) {
   for (const std::string &name : names) {
-    in.active = nullptr;
-    if (name == "-") {
-      in.active = &standard_input;
-    } else {
-      in.file.reset();
-      in.file.emplace(phylo::input_source::open_file(name));
-      in.active = &*in.file;
-    }
-    phylo::scoped_input use(*in.active);
+    in.reset();
+    in = std::make_unique<cli::input_operand>(name, standard_input);
+    phylo::scoped_input use(in->source());
     convert_all(s);
   }
 }
 
-std::string program_name(std::string_view invoked_as) {
-  std::string_view p = invoked_as.empty() ? "karvel" : invoked_as;
-  std::size_t slash = p.rfind('/');
-  return std::string(slash == std::string_view::npos ? p : p.substr(slash + 1));
-}
-
-void report(phylo::output_sink &diagnostics, const std::string &line) {
-  diagnostics.write(line + "\n");
-  diagnostics.flush();
-}
-
 // Delivers what is buffered for the output; reports a failure and returns false.
-bool flush_output(phylo::output_sink &out, phylo::output_sink &diagnostics, const std::string &program) {
+bool flush_output(phylo::output_sink &out, const cli::reporter &report) {
   try {
     out.flush();
     return true;
   } catch (const phylo::error &e) {
-    report(diagnostics, program + ": " + e.what());
+    report(e.what());
     return false;
   }
 }
@@ -145,7 +125,7 @@ bool flush_output(phylo::output_sink &out, phylo::output_sink &diagnostics, cons
 
 int run(const std::string &invoked_as, const std::vector<std::string> &args, phylo::input_source &standard_input,
         phylo::output_sink &out, phylo::output_sink &diagnostics) {
-  const std::string program = program_name(invoked_as);
+  const cli::reporter report(cli::program_name(invoked_as, "karvel"), diagnostics);
   selections s;
   const std::vector<std::string> names = parse_arguments(args, s);
   if (names.empty()) {
@@ -153,36 +133,37 @@ int run(const std::string &invoked_as, const std::vector<std::string> &args, phy
     diagnostics.flush();
     return 1;
   }
-  inputs in;
+  std::unique_ptr<cli::input_operand> in;
   phylo::scoped_output to(out);
   try {
     traverse_files(names, s, standard_input, in);
   } catch (const phylo::name_error &) {
-    flush_output(out, diagnostics, program);
-    report(diagnostics, "Invalid filename.");
+    flush_output(out, report);
+    report.line("Invalid filename.");
     return 1;
   } catch (const phylo::use_error &) {
-    flush_output(out, diagnostics, program);
-    report(diagnostics, "Invalid filename.");
+    flush_output(out, report);
+    report.line("Invalid filename.");
     return 1;
   } catch (const phylo::format_error &) {
-    flush_output(out, diagnostics, program);
-    report(diagnostics, "Wrong file format.");
+    flush_output(out, report);
+    report.line("Wrong file format.");
     return 1;
   } catch (const phylo::write_error &e) {
-    report(diagnostics, program + ": " + e.what());
+    report(e.what());
     return 1;
   } catch (const phylo::error &e) {
-    flush_output(out, diagnostics, program);
-    std::string where = in.active ? in.active->name() + ":" + std::to_string(in.active->line()) + ": " : "";
-    report(diagnostics, program + ": " + where + e.kind() + ": " + e.what());
+    flush_output(out, report);
+    // The line where reading stopped.
+    const std::string where = in ? in->source().name() + ":" + std::to_string(in->source().line()) + ": " : "";
+    report(where + e.kind() + ": " + e.what());
     return 1;
   } catch (const std::bad_alloc &) {
-    flush_output(out, diagnostics, program);
-    report(diagnostics, program + ": out of memory");
+    flush_output(out, report);
+    report("out of memory");
     return 1;
   }
-  return flush_output(out, diagnostics, program) ? 0 : 1;
+  return flush_output(out, report) ? 0 : 1;
 }
 
 } // namespace karvel

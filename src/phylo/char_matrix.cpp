@@ -1,34 +1,111 @@
-#include "phylo/print.hpp"
+// Character matrices: the reader of their rows, and the writers of matrices and of aligned
+// sequence sets.
+#include "phylo/char_matrix.hpp"
 
-#include "phylo/chars.hpp"
+#include "line_input.hpp"
+#include "nexus_parts.hpp"
+#include "number_scan.hpp"
+#include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
-#include "phylo/read.hpp"
+#include "phylo/label.hpp"
+#include "phylo/nexus.hpp"
+#include "phylo/number.hpp"
+#include "phylo/text.hpp"
 
 #include <charconv>
 #include <cstring>
+#include <string>
+
+namespace phylo::read {
+namespace {
+
+label_format_type label_layout(char_format_type format) {
+  switch (format) {
+  case char_format_type::PHYLIP:
+    return label_format_type::PHYLIP;
+  case char_format_type::COMMENTED_PHYLIP:
+    return label_format_type::COMMENTED_PHYLIP;
+  case char_format_type::EXTENDED_PHYLIP:
+  case char_format_type::NEXUS:
+  case char_format_type::NEXUS_ENCLOSED:
+    return label_format_type::EXTENDED_PHYLIP;
+  }
+  throw range_error("character format " + std::to_string(static_cast<int>(format)) + " is not a layout");
+}
+
+// Fills `row` with the next n symbols: every character that is not whitespace (line ends
+// included) is one symbol.
+void read_symbols(input_source &in, char *row, std::size_t n) {
+  std::size_t j = 0;
+  while (j < n) {
+    const std::string_view chunk = in.buffered();
+    if (chunk.empty())
+      detail::fail_at<end_of_input>(in, "the input ends after " + std::to_string(j) + " of " + std::to_string(n) +
+                                            " symbols of a row");
+    std::size_t k = 0;
+    for (; k < chunk.size() && j < n; ++k)
+      if (!whitespace.contains(chunk[k])) row[j++] = chunk[k];
+    in.consume(k);
+  }
+}
+
+void read_counts(input_source &in, std::int32_t *row, std::size_t n, std::size_t taxon) {
+  for (std::size_t j = 0; j < n; ++j) {
+    const std::int32_t v = detail::scan_integer(in);
+    if (v < 0)
+      detail::fail_at<range_error>(in, "count " + std::to_string(v) + " of taxon " + std::to_string(taxon + 1) +
+                                           ", character " + std::to_string(j + 1) + " is negative");
+    row[j] = v;
+  }
+}
+
+void read_values(input_source &in, float *row, std::size_t n) {
+  for (std::size_t j = 0; j < n; ++j) row[j] = detail::scan_real<false>(in);
+}
+
+} // namespace
+
+char_mat_size read_header() {
+  input_source &in = current_input();
+  detail::skip_number_space<false>(in);
+  const std::size_t line = in.line();
+  const std::int32_t n_tax = detail::scan_integer(in);
+  if (n_tax < 1 || n_tax > max_taxa)
+    detail::fail_at<range_error>(in, "taxon count " + std::to_string(n_tax) + " is outside 1 to " +
+                                         std::to_string(max_taxa));
+  const std::int32_t n_char = detail::scan_integer(in);
+  if (n_char < 1 || n_char > max_chars)
+    detail::fail_at<range_error>(in, "character count " + std::to_string(n_char) + " is outside 1 to " +
+                                         std::to_string(max_chars));
+  detail::discard_line(in);
+  return {n_tax, n_char, line};
+}
+
+void read_char_mat(char_format_type format, char_mat_type &mat) {
+  const label_format_type labels_as = label_layout(format);
+  input_source &in = current_input();
+  const std::size_t n = mat.n_tax(), m = mat.n_char();
+  for (std::size_t i = 0; i < n; ++i) {
+    mat.labels[i] = read_label(labels_as);
+    switch (mat.kind()) {
+    case matrix_type::QUANT:
+      read_values(in, mat.quant_data().row(i), m);
+      break;
+    case matrix_type::DISCR:
+      read_symbols(in, mat.discr_data().row(i), m);
+      break;
+    case matrix_type::CNTCH:
+      read_counts(in, mat.count_data().row(i), m, i);
+      break;
+    }
+    detail::discard_line(in);
+  }
+}
+
+} // namespace phylo::read
 
 namespace phylo::print {
 namespace {
-
-constexpr std::string_view data_footer = "\t;\n"
-                                         "end;\n"
-                                         "\n"
-                                         "begin paup;\n"
-                                         "\tset torder=left tcompress taxlabels=full outroot=monophyl\n"
-                                         "\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n"
-                                         "\t\tstoretreewts storebrlens rootmethod=outgroup\n"
-                                         "\t\twarnroot=no;\n"
-                                         "\tpset opt=deltran collapse=minbrlen;\n"
-                                         "\tdset dcollapse distance=hky85 missdist=ignore rates=equal\n"
-                                         "\t\tpinvar=0;\n"
-                                         "\tdefaults nj bionj breakties=random;\n"
-                                         "\tdefaults upgma bionj breakties=random;\n"
-                                         "\tdefaults bootstrap grpfreq=no;\n"
-                                         "\tdefaults contree grpfreq=no;\n"
-                                         "\tdefaults hsearch addseq=random;\n"
-                                         "\tdefaults savedist triangle=both;\n"
-                                         "end;\n"
-                                         "\n";
 
 // Tab, blank and the square brackets: what is trimmed from the ends of a comment.
 constexpr char_set_type comment_trim_set = char_set_type::of("\t []");
@@ -53,13 +130,6 @@ template <class Labels> std::size_t label_width(const Labels &labels, char_forma
   throw range_error("output format " + std::to_string(static_cast<int>(format)) + " is not a layout");
 }
 
-std::string_view trim(std::string_view text, const char_set_type &set) {
-  std::size_t first = 0, last = text.size();
-  while (first < last && set.contains(text[first])) ++first;
-  while (last > first && set.contains(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
 void write_mapped(output_sink &out, std::string_view text, const char_map_type &map) {
   char *p = out.reserve(text.size());
   for (char c : text) *p++ = map(c);
@@ -72,15 +142,6 @@ void write_counts(output_sink &out, std::size_t n_tax, std::size_t n_char) {
   out.write(integer_image(static_cast<long long>(n_char)));
 }
 
-void write_nexus_head(output_sink &out, std::size_t n_tax, std::size_t n_char, bool symbols) {
-  out.write("begin data;\n\tdimensions ntax=");
-  out.write(integer_image(static_cast<long long>(n_tax)));
-  out.write(" nchar=");
-  out.write(integer_image(static_cast<long long>(n_char)));
-  out.write(symbols ? ";\n\tformat datatype=nucleotide gap=- missing=?;\n\tmatrix\n"
-                    : ";\n\tformat datatype=numerical missing=?;\n\tmatrix\n");
-}
-
 // "[" fitted to width, then a tab.
 void write_ruler_start(output_sink &out, std::size_t width) {
   if (width > 0) {
@@ -90,15 +151,6 @@ void write_ruler_start(output_sink &out, std::size_t width) {
     out.commit(p + width);
   }
   out.put('\t');
-}
-
-void write_quant_row(output_sink &out, const float *row, std::size_t m) {
-  char *p = out.reserve(m * (number_image_size + 1));
-  for (std::size_t j = 0; j < m; ++j) {
-    *p++ = '\t';
-    p = write_number_image(row[j], p);
-  }
-  out.commit(p);
 }
 
 void write_count_row(output_sink &out, const std::int32_t *row, std::size_t m) {
@@ -113,16 +165,6 @@ void write_count_row(output_sink &out, const std::int32_t *row, std::size_t m) {
 }
 
 } // namespace
-
-std::size_t max_label_length(const sequence_vecs &sequences) {
-  std::size_t longest = 1;
-  for (std::size_t i = 0; i < sequences.size(); ++i) {
-    const std::string &label = sequences[i].label;
-    if (label.empty()) throw range_error("the label of sequence " + std::to_string(i + 1) + " is empty");
-    if (label.size() > longest) longest = label.size();
-  }
-  return longest;
-}
 
 void print_char_nums(std::size_t n_char, std::size_t width) {
   output_sink &out = current_output();
@@ -145,7 +187,7 @@ void print_char_nums(std::size_t n_char, std::size_t width) {
 }
 
 void print_footer(char_format_type format) {
-  if (is_nexus(format)) current_output().write(data_footer);
+  if (is_nexus(format)) print_paup_block(paup_block_type::DATA);
 }
 
 void print_char_mat(const char_mat_type &mat, char_format_type format) {
@@ -161,7 +203,7 @@ void print_char_mat(const char_mat_type &mat, char_format_type format) {
     break;
   case char_format_type::COMMENTED_PHYLIP: {
     write_counts(out, n, m);
-    const std::string_view comment = trim(mat.comment, comment_trim_set);
+    const std::string_view comment = text::trim(mat.comment, comment_trim_set);
     if (!comment.empty()) {
       out.write("\t[");
       out.write(comment);
@@ -178,7 +220,7 @@ void print_char_mat(const char_mat_type &mat, char_format_type format) {
       write_mapped(out, mat.comment, good_comment);
       out.write("]\n\n");
     }
-    write_nexus_head(out, n, m, mat.kind() == matrix_type::DISCR);
+    detail::print_nexus_data_head(n, m, mat.kind() == matrix_type::DISCR);
     if (mat.kind() == matrix_type::DISCR) print_char_nums(m, w);
     break;
   }
@@ -187,12 +229,12 @@ void print_char_mat(const char_mat_type &mat, char_format_type format) {
     print_label(mat.labels[i], format, w);
     if (format == char_format_type::COMMENTED_PHYLIP) {
       out.write("\t[");
-      write_mapped(out, trim(mat.tax_comments[i], comment_trim_set), no_space);
+      write_mapped(out, text::trim(mat.tax_comments[i], comment_trim_set), no_space);
       out.put(']');
     }
     switch (mat.kind()) {
     case matrix_type::QUANT:
-      write_quant_row(out, mat.quant_data().row(i), m);
+      print_number_images(mat.quant_data().row(i), m);
       break;
     case matrix_type::DISCR:
       out.put('\t');
@@ -224,7 +266,7 @@ void print_char_mat(const sequence_vecs &sequences, char_format_type format) {
   output_sink &out = current_output();
   if (is_nexus(format)) {
     out.write("#NEXUS\n\n");
-    write_nexus_head(out, n, m, true);
+    detail::print_nexus_data_head(n, m, true);
     print_char_nums(m, w);
   } else {
     write_counts(out, n, m);

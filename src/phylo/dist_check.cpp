@@ -1,8 +1,7 @@
 #include "phylo/dist_check.hpp"
 
-#include "phylo/chars.hpp"
-#include "phylo/print.hpp"
-#include "text_cursor.hpp"
+#include "message.hpp"
+#include "phylo/number.hpp"
 
 #include <cmath>
 #include <unordered_map>
@@ -10,46 +9,14 @@
 namespace phylo {
 namespace {
 
-using detail::float_text;
 using detail::quote_text;
+using print::shortest_decimal;
 
 std::string taxon(const dist_mat_type &d, std::size_t i) {
   return std::to_string(i + 1) + " (" + quote_text(d.labels[i]) + ")";
 }
 
-// The label as the layout writes it, letters in their case.
-std::string written_label(std::string_view label, label_form_type form) {
-  std::string out;
-  switch (form) {
-  case label_form_type::AS_STORED:
-    return std::string(label);
-  case label_form_type::PHYLIP:
-    out.assign(label.substr(0, 10));
-    out.erase(out.find_last_not_of(' ') + 1);
-    out.erase(0, out.find_first_not_of(' ') == std::string::npos ? out.size() : out.find_first_not_of(' '));
-    return out;
-  case label_form_type::NO_BLANK:
-    return phylo::apply(no_space, label);
-  case label_form_type::NEXUS_CLEANED:
-    return print::to_nexus_label(label);
-  case label_form_type::NEXUS_ENCLOSED:
-    return phylo::apply(char_map_type::from_strings("'", "`"), label);
-  case label_form_type::NEXUS_QUOTED:
-    return std::string(label);
-  }
-  return out;
-}
-
 } // namespace
-
-std::string label_as_written(std::string_view label, label_form_type form) {
-  std::string out = written_label(label, form);
-  if (form == label_form_type::NEXUS_CLEANED || form == label_form_type::NEXUS_ENCLOSED ||
-      form == label_form_type::NEXUS_QUOTED)
-    for (char &c : out)
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  return out;
-}
 
 std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tolerance, label_form_type form) {
   std::vector<dist_finding_type> found;
@@ -61,9 +28,9 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
         if (std::fabs(a - b) > static_cast<double>(tolerance)) {
           found.push_back({finding_kind_type::ASYMMETRY, i, j,
                            "the matrix is not symmetric: row " + taxon(d, i) + ", column " + std::to_string(j + 1) +
-                               " holds " + float_text(d.distances(i, j)) + ", but row " + std::to_string(j + 1) +
-                               ", column " + std::to_string(i + 1) + " holds " + float_text(d.distances(j, i)) +
-                               " (tolerance " + float_text(tolerance) + ")"});
+                               " holds " + shortest_decimal(d.distances(i, j)) + ", but row " + std::to_string(j + 1) +
+                               ", column " + std::to_string(i + 1) + " holds " + shortest_decimal(d.distances(j, i)) +
+                               " (tolerance " + shortest_decimal(tolerance) + ")"});
           return;
         }
       }
@@ -71,7 +38,7 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
   for (std::size_t i = 0; i < n; ++i)
     if (d.distances(i, i) != 0.0f) {
       found.push_back({finding_kind_type::DIAGONAL, i, i,
-                       "the diagonal is not zero: taxon " + taxon(d, i) + " is at " + float_text(d.distances(i, i)) +
+                       "the diagonal is not zero: taxon " + taxon(d, i) + " is at " + shortest_decimal(d.distances(i, i)) +
                            " from itself"});
       break;
     }
@@ -90,7 +57,7 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
   if (form != label_form_type::AS_STORED) {
     std::unordered_map<std::string, std::size_t> written;
     for (std::size_t i = 0; i < n; ++i) {
-      std::string as = label_as_written(d.labels[i], form);
+      std::string as = label_as_compared(d.labels[i], form);
       if (as.empty() && !d.labels[i].empty()) {
         found.push_back({finding_kind_type::OUTPUT_LABEL, i, i,
                          "the label of taxon " + taxon(d, i) + " is written as an empty label in this layout"});
@@ -101,7 +68,7 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
         found.push_back({finding_kind_type::OUTPUT_LABEL, it->second, i,
                          "the labels of taxa " + taxon(d, it->second) + " and " + taxon(d, i) +
                              " are written alike in this layout, as " +
-                             quote_text(written_label(d.labels[i], form))});
+                             quote_text(label_as_written(d.labels[i], form))});
         break;
       }
     }

@@ -1,5 +1,7 @@
 #include "phylo/distfunc.hpp"
 
+#include "phylo/number.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -207,12 +209,6 @@ std::string cell_name(std::size_t i, std::size_t j) {
   return "cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ")";
 }
 
-std::string image_of(float v) {
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
-
 template <class Transform> void transform_upper(dist_mat_type &dist, Transform f) {
   const std::size_t n = dist.n_tax();
   float *c = dist.distances.data();
@@ -223,7 +219,7 @@ template <class Transform> void transform_upper(dist_mat_type &dist, Transform f
     if (bad.kind == fault::none && !in_distance_range(v)) bad = {fault::range, "the result is out of range"};
     if (bad.kind != fault::none) {
       mirror_upper(dist, i, j);
-      std::string what = cell_name(i, j) + ", D = " + image_of(*at) + ": " + bad.why;
+      std::string what = cell_name(i, j) + ", D = " + print::shortest_decimal(*at) + ": " + bad.why;
       if (bad.kind == fault::argument) throw argument_error(what);
       throw range_error(what);
     }

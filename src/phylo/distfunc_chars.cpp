@@ -2,6 +2,8 @@
 // done in the order written; products and sums are never fused.
 #include "phylo/distfunc.hpp"
 
+#include "phylo/number.hpp"
+
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -23,12 +25,6 @@ constexpr std::int64_t count_max = std::numeric_limits<std::int32_t>::max();
 constexpr std::int64_t count_min = std::numeric_limits<std::int32_t>::min();
 
 inline bool in_range(float v) noexcept { return v >= 0.0f && v <= max_distance; }
-
-std::string image_of(float v) {
-  char buf[32];
-  auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
 
 std::string pair_name(std::size_t i, std::size_t j) {
   return "taxa " + std::to_string(i + 1) + " and " + std::to_string(j + 1);
@@ -70,7 +66,7 @@ inline void add_checked(float &sum, float t, const char *what) {
 
 // The square root of a single-precision value, evaluated in double and rounded to single.
 inline float root(float x) {
-  if (x < 0.0f) throw argument_error("square root of the negative value " + image_of(x));
+  if (x < 0.0f) throw argument_error("square root of the negative value " + print::shortest_decimal(x));
   return static_cast<float>(std::sqrt(static_cast<double>(x)));
 }
 
@@ -89,7 +85,7 @@ template <class Pair> void fill_pairs(dist_mat_type &dist, Pair pair) {
     dist.distances(i, i) = 0.0f;
     for (std::size_t j = i + 1; j < n; ++j) {
       const float d = pair(i, j);
-      if (!in_range(d)) throw range_error("the distance of " + pair_name(i, j) + " is " + image_of(d));
+      if (!in_range(d)) throw range_error("the distance of " + pair_name(i, j) + " is " + print::shortest_decimal(d));
       dist.distances(i, j) = d;
       dist.distances(j, i) = d;
     }
@@ -134,7 +130,7 @@ void quant_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
     for (std::size_t i = 0; i < n; ++i) {
       const float *r = x.row(i);
       for (std::size_t k = 0; k < m; ++k) {
-        if (!in_range(v[k])) throw range_error("the variance of character " + std::to_string(k + 1) + " is " + image_of(v[k]));
+        if (!in_range(v[k])) throw range_error("the variance of character " + std::to_string(k + 1) + " is " + print::shortest_decimal(v[k]));
         if (v[k] != 0.0f) add_checked(w[i], r[k] * r[k] / v[k], "a weighted sum of squares");
       }
     }
@@ -169,7 +165,7 @@ void quant_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
       const float *ri = x.row(i), *rj = x.row(j);
       float sdot = 0.0f;
       for (std::size_t k = 0; k < m; ++k) {
-        if (!in_range(v[k])) throw range_error("the variance of character " + std::to_string(k + 1) + " is " + image_of(v[k]));
+        if (!in_range(v[k])) throw range_error("the variance of character " + std::to_string(k + 1) + " is " + print::shortest_decimal(v[k]));
         if (v[k] != 0.0f) sdot += ri[k] * rj[k] / v[k];
       }
       return root((w[i] + w[j] - (sdot + sdot)) / mf);

@@ -1,76 +1,117 @@
-#include "phylo/read.hpp"
+// FASTA: sequences read record by record, the whole-input reader, and the alignment check.
+#include "phylo/fasta.hpp"
 
-#include "phylo/io.hpp"
+#include "phylo/chars.hpp"
+#include "phylo/text.hpp"
 
 #include <cstring>
+#include <optional>
 #include <string>
 
 namespace phylo::read {
 namespace {
 
-// Consumes the rest of the current line and its line end, handing the text over in pieces
-// as the buffer holds it. A line is read whole, however long.
-template <class Sink> void take_line(input_source &in, Sink sink) {
+// The first residue that is no nucleotide code: where it stands, and the character.
+struct bad_residue {
+  input_position where;
+  char character;
+};
+
+// Consumes the rest of the current line and its line end, however long, into `text`.
+void take_line(input_source &in, std::string &text) {
   for (;;) {
-    std::string_view chunk = in.buffered();
+    const std::string_view chunk = in.buffered();
     if (chunk.empty()) return;
     const void *nl = std::memchr(chunk.data(), '\n', chunk.size());
     const std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - chunk.data()) : chunk.size();
-    sink(chunk.substr(0, len));
+    text.append(chunk.data(), len);
     in.consume(nl ? len + 1 : len);
     if (nl) return;
   }
 }
 
-std::string_view trim(std::string_view text, const char_set_type &set) {
-  std::size_t first = 0, last = text.size();
-  while (first < last && set.contains(text[first])) ++first;
-  while (last > first && set.contains(text[last - 1])) --last;
-  return text.substr(first, last - first);
-}
-
-// Appends the characters of `piece` that are not whitespace, run by run.
-void append_residues(std::string &target, std::string_view piece) {
-  std::size_t k = 0;
-  while (k < piece.size()) {
-    const std::size_t start = k;
-    while (k < piece.size() && !whitespace.contains(piece[k])) ++k;
-    target.append(piece.data() + start, k - start);
-    while (k < piece.size() && whitespace.contains(piece[k])) ++k;
+// Consumes the rest of a sequence line and its line end, appending the characters that are
+// not whitespace to `residues`, and notes the first that is no nucleotide code.
+void take_residues(input_source &in, std::string &residues, std::optional<bad_residue> &bad) {
+  for (;;) {
+    const std::string_view chunk = in.buffered();
+    if (chunk.empty()) return;
+    const void *nl = std::memchr(chunk.data(), '\n', chunk.size());
+    const std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - chunk.data()) : chunk.size();
+    std::size_t k = 0;
+    for (; k < len; ++k) {
+      const char ch = chunk[k];
+      if (whitespace.contains(ch)) continue;
+      if (!bad && non_wide_nuc_set.contains(good_gaps(ch))) break;
+      residues.push_back(ch);
+    }
+    if (k < len) { // the first residue that is no nucleotide code: where does it stand?
+      in.consume(k);
+      bad = bad_residue{in.position(), chunk[k]};
+      residues.push_back(chunk[k]);
+      in.advance();
+      continue;
+    }
+    in.consume(nl ? len + 1 : len);
+    if (nl) return;
   }
-}
-
-// Completes one sequence: `residues` holds the sequence lines without whitespace.
-void append_and_reset(sequence_vecs &sequences, const std::string &label, std::string &residues) {
-  apply_in_place(good_gaps, residues);
-  for (char c : residues)
-    if (non_wide_nuc_set.contains(c)) throw invalid_character_error("phylo-read:285");
-  sequences.append(label, std::move(residues));
-  residues.clear();
 }
 
 } // namespace
 
-void read_fasta(sequence_vecs &sequences) {
-  input_source &in = current_input();
-  std::string label, pending, header;
-  bool seen_header = false;
-  // Lines made only of blanks, tabs and carriage returns add nothing to a sequence, so
-  // reading them gives the same sequences as stopping once at_end() holds, without looking
-  // ahead over long blank runs.
-  while (in.peek() >= 0) {
-    if (in.peek() == '>') {
-      in.advance();
-      header.clear();
-      take_line(in, [&](std::string_view piece) { header.append(piece); });
-      if (seen_header) append_and_reset(sequences, label, pending);
-      seen_header = true;
-      label = trim(header, whitespace);
-    } else {
-      take_line(in, [&](std::string_view piece) { append_residues(pending, piece); });
-    }
+bool fasta_reader::next(fasta_record &record) {
+  if (done_) return false;
+  record.residues.clear();
+  std::optional<bad_residue> bad;
+  bool seen_header = started_;
+  if (started_) {
+    record.label = std::move(label_);
+    record.header_line = header_line_;
+  } else {
+    record.label.clear();
+    record.header_line = 0;
   }
-  append_and_reset(sequences, label, pending);
+  started_ = true;
+  // Lines made only of blanks, tabs and carriage returns add nothing to a sequence, so
+  // reading them gives the same sequences as stopping once nothing but space is left,
+  // without looking ahead over long blank runs.
+  for (;;) {
+    const int c = in_.peek();
+    if (c < 0) {
+      done_ = true;
+      break;
+    }
+    if (c != '>') {
+      take_residues(in_, record.residues, bad);
+      continue;
+    }
+    const std::size_t line = in_.line();
+    in_.advance();
+    std::string header;
+    take_line(in_, header);
+    if (!seen_header) { // the first header names the lines read so far
+      seen_header = true;
+      record.label = text::trim(header, whitespace);
+      record.header_line = line;
+      continue;
+    }
+    label_ = text::trim(header, whitespace);
+    header_line_ = line;
+    break;
+  }
+  apply_in_place(good_gaps, record.residues);
+  if (bad) throw invalid_character_error("phylo-read:285", std::move(bad->where), bad->character);
+  return true;
+}
+
+} // namespace phylo::read
+
+namespace phylo::read {
+
+void read_fasta(sequence_vecs &sequences) {
+  fasta_reader reader(current_input());
+  fasta_record record;
+  while (reader.next(record)) sequences.append(std::move(record.label), std::move(record.residues));
 }
 
 bool is_aligned(const sequence_vecs &sequences) {

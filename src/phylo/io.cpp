@@ -3,6 +3,7 @@
 #include "phylo/types.hpp"
 
 #include <algorithm>
+#include <utility>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -37,6 +38,17 @@ input_source::input_source(int fd, bool owns_fd, std::string name, std::size_t c
     : fd_(fd), owns_fd_(owns_fd), name_(std::move(name)), buf_(new char[capacity ? capacity : 1]),
       cap_(capacity ? capacity : 1), pos_(buf_.get()), end_(buf_.get()) {}
 
+namespace {
+// The bytes left in a descriptor that reads a regular file, from its current offset.
+std::optional<std::uint64_t> regular_file_left(int fd) {
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  const off_t at = ::lseek(fd, 0, SEEK_CUR);
+  if (at < 0 || at > st.st_size) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size - at);
+}
+} // namespace
+
 input_source input_source::open_file(const std::string &path) {
   if (path.empty()) throw name_error("empty file name");
   int fd;
@@ -48,11 +60,15 @@ input_source input_source::open_file(const std::string &path) {
     ::close(fd);
     throw use_error(path + ": is a directory");
   }
-  return input_source(fd, true, path, input_block);
+  input_source in(fd, true, path, input_block);
+  in.size_ = regular_file_left(fd);
+  return in;
 }
 
 input_source input_source::from_fd(int fd, std::string name) {
-  return input_source(fd, false, std::move(name), input_block);
+  input_source in(fd, false, std::move(name), input_block);
+  in.size_ = regular_file_left(fd);
+  return in;
 }
 
 input_source input_source::from_text(std::string_view text, std::string name) {
@@ -60,34 +76,36 @@ input_source input_source::from_text(std::string_view text, std::string name) {
   if (!text.empty()) std::memcpy(in.buf_.get(), text.data(), text.size()); // an empty view may hold no pointer
   in.end_ = in.buf_.get() + text.size();
   in.eof_ = true;
+  in.size_ = text.size();
   return in;
 }
 
 input_source::input_source(input_source &&o) noexcept
-    : fd_(o.fd_), owns_fd_(o.owns_fd_), eof_(o.eof_), name_(std::move(o.name_)),
-      buf_(std::move(o.buf_)), cap_(o.cap_), pos_(o.pos_), end_(o.end_),
-      lines_before_(o.lines_before_), last_dropped_(o.last_dropped_) {
-  o.fd_ = -1;
-  o.owns_fd_ = false;
-  o.pos_ = o.end_ = nullptr;
-}
+    : fd_(std::exchange(o.fd_, -1)), owns_fd_(std::exchange(o.owns_fd_, false)), eof_(o.eof_),
+      name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(std::exchange(o.pos_, nullptr)),
+      end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
+      column_before_(o.column_before_), last_dropped_(o.last_dropped_), size_(o.size_), counted_to_(o.counted_to_),
+      counted_lines_(o.counted_lines_) {}
 
 input_source &input_source::operator=(input_source &&o) noexcept {
   if (this != &o) {
     release();
-    fd_ = o.fd_;
-    owns_fd_ = o.owns_fd_;
+    fd_ = std::exchange(o.fd_, -1);
+    owns_fd_ = std::exchange(o.owns_fd_, false);
     eof_ = o.eof_;
     name_ = std::move(o.name_);
     buf_ = std::move(o.buf_);
     cap_ = o.cap_;
-    pos_ = o.pos_;
-    end_ = o.end_;
+    pos_ = std::exchange(o.pos_, nullptr);
+    end_ = std::exchange(o.end_, nullptr);
+    base_ = o.base_;
+    pinned_ = o.pinned_;
     lines_before_ = o.lines_before_;
+    column_before_ = o.column_before_;
     last_dropped_ = o.last_dropped_;
-    o.fd_ = -1;
-    o.owns_fd_ = false;
-    o.pos_ = o.end_ = nullptr;
+    size_ = o.size_;
+    counted_to_ = o.counted_to_;
+    counted_lines_ = o.counted_lines_;
   }
   return *this;
 }
@@ -102,7 +120,15 @@ void input_source::release() noexcept {
 
 std::size_t input_source::line() const noexcept {
   if (!buf_) return lines_before_ + 1;
-  std::size_t line = lines_before_ + count_line_ends(buf_.get(), pos_) + 1;
+  const std::uint64_t here = offset();
+  std::size_t ends;
+  if (counted_to_ >= base_ && counted_to_ <= here)
+    ends = counted_lines_ + count_line_ends(buf_.get() + (counted_to_ - base_), pos_);
+  else
+    ends = lines_before_ + count_line_ends(buf_.get(), pos_);
+  counted_to_ = here;
+  counted_lines_ = ends;
+  std::size_t line = ends + 1;
   // At the end of an input whose last line has its line end, the position is the last line,
   // not the line after it that does not exist.
   const char previous = pos_ != buf_.get() ? pos_[-1] : last_dropped_;
@@ -110,40 +136,89 @@ std::size_t input_source::line() const noexcept {
   return line;
 }
 
-// Drops the consumed bytes, keeps the unread ones at the start of the buffer, and reads
-// until at least `want` unread bytes are buffered or the input ends.
-static bool fill(int fd, bool &eof, std::unique_ptr<char[]> &buf, std::size_t &cap, char *&pos,
-                 char *&end, std::size_t &lines_before, char &last_dropped, std::size_t want,
-                 const std::string &name) {
-  std::size_t unread = static_cast<std::size_t>(end - pos);
-  if (unread >= want) return true;
-  if (eof) return false;
-  lines_before += count_line_ends(buf.get(), pos);
-  if (pos != buf.get()) last_dropped = pos[-1];
-  if (want > cap) {
-    std::size_t new_cap = std::max(want, cap * 2);
-    std::unique_ptr<char[]> bigger(new char[new_cap]);
-    std::memcpy(bigger.get(), pos, unread);
-    buf = std::move(bigger);
-    cap = new_cap;
-  } else if (pos != buf.get()) {
-    std::memmove(buf.get(), pos, unread);
-  }
-  pos = buf.get();
-  end = pos + unread;
-  while (static_cast<std::size_t>(end - pos) < want) {
-    ssize_t got = ::read(fd, end, cap - static_cast<std::size_t>(end - buf.get()));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw use_error(name + ": read error: " + system_message(errno));
-    }
-    if (got == 0) {
-      eof = true;
+std::size_t input_source::column() const noexcept {
+  if (!buf_) return column_before_ + 1;
+  for (const char *p = pos_; p != buf_.get(); --p)
+    if (p[-1] == '\n') return static_cast<std::size_t>(pos_ - p) + 1;
+  return column_before_ + static_cast<std::size_t>(pos_ - buf_.get()) + 1;
+}
+
+input_position input_source::position() const { return {name_, line(), column()}; }
+
+input_position input_source::position_at(std::uint64_t offset) const {
+  if (!buf_ || offset < base_ || offset > base_ + static_cast<std::uint64_t>(end_ - buf_.get())) return position();
+  const char *at = buf_.get() + (offset - base_);
+  std::size_t line = lines_before_ + count_line_ends(buf_.get(), at) + 1;
+  const char previous = at != buf_.get() ? at[-1] : last_dropped_;
+  if (at == end_ && eof_ && previous == '\n' && line > 1) --line;
+  std::size_t column = column_before_ + static_cast<std::size_t>(at - buf_.get()) + 1;
+  for (const char *p = at; p != buf_.get(); --p)
+    if (p[-1] == '\n') {
+      column = static_cast<std::size_t>(at - p) + 1;
       break;
     }
-    end += got;
+  return {name_, line, column};
+}
+
+std::optional<std::uint64_t> input_source::known_size_left() const noexcept {
+  if (!size_) return std::nullopt;
+  const std::uint64_t here = offset();
+  return *size_ > here ? *size_ - here : 0;
+}
+
+// Drops the bytes before the read position (and before the earliest mark), keeps the rest at
+// the start of the buffer, and reads until at least `want` unread bytes are buffered or the
+// input ends.
+bool input_source::fill(std::size_t want) {
+  const std::size_t unread = static_cast<std::size_t>(end_ - pos_);
+  if (unread >= want) return true;
+  if (fd_ < 0 || eof_) {
+    eof_ = true;
+    return false;
   }
-  return static_cast<std::size_t>(end - pos) >= want;
+  char *keep = pos_;
+  if (pinned_ >= base_ && pinned_ - base_ < static_cast<std::uint64_t>(pos_ - buf_.get()))
+    keep = buf_.get() + (pinned_ - base_);
+  if (keep != buf_.get()) {
+    const char *last_end = nullptr;
+    for (const char *p = keep; p != buf_.get(); --p)
+      if (p[-1] == '\n') {
+        last_end = p;
+        break;
+      }
+    column_before_ = last_end ? static_cast<std::size_t>(keep - last_end)
+                              : column_before_ + static_cast<std::size_t>(keep - buf_.get());
+    lines_before_ += count_line_ends(buf_.get(), keep);
+    last_dropped_ = keep[-1];
+  }
+  const std::size_t kept = static_cast<std::size_t>(end_ - keep);
+  const std::size_t need = kept - unread + want;
+  const std::size_t read_at = static_cast<std::size_t>(pos_ - keep);
+  base_ += static_cast<std::uint64_t>(keep - buf_.get());
+  if (need > cap_) {
+    const std::size_t new_cap = std::max(need, cap_ * 2);
+    std::unique_ptr<char[]> bigger(new char[new_cap]);
+    std::memcpy(bigger.get(), keep, kept);
+    buf_ = std::move(bigger);
+    cap_ = new_cap;
+  } else if (keep != buf_.get()) {
+    std::memmove(buf_.get(), keep, kept);
+  }
+  pos_ = buf_.get() + read_at;
+  end_ = buf_.get() + kept;
+  while (static_cast<std::size_t>(end_ - pos_) < want) {
+    ssize_t got = ::read(fd_, end_, cap_ - static_cast<std::size_t>(end_ - buf_.get()));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      throw use_error(name_ + ": read error: " + system_message(errno));
+    }
+    if (got == 0) {
+      eof_ = true;
+      break;
+    }
+    end_ += got;
+  }
+  return static_cast<std::size_t>(end_ - pos_) >= want;
 }
 
 bool input_source::refill() {
@@ -151,15 +226,24 @@ bool input_source::refill() {
     eof_ = true;
     return pos_ != end_;
   }
-  return fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, last_dropped_, 1, name_);
+  return fill(1);
 }
 
 int input_source::peek_at(std::size_t k) {
-  if (static_cast<std::size_t>(end_ - pos_) <= k) {
-    if (fd_ < 0 || !fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, last_dropped_, k + 1, name_))
-      return -1;
-  }
+  if (static_cast<std::size_t>(end_ - pos_) <= k && !fill(k + 1)) return -1;
   return static_cast<unsigned char>(pos_[k]);
+}
+
+input_mark::input_mark(input_source &in) noexcept : in_(in), offset_(in.offset()), previous_pin_(in.pinned_) {
+  if (offset_ < in_.pinned_) in_.pinned_ = offset_;
+}
+
+input_mark::~input_mark() { in_.pinned_ = previous_pin_; }
+
+void input_mark::rewind() noexcept { seek(offset_); }
+
+void input_mark::seek(std::uint64_t offset) noexcept {
+  in_.pos_ = in_.buf_.get() + (offset - in_.base_);
 }
 
 namespace {
@@ -170,7 +254,7 @@ input_source &standard_input() {
 input_source *current_in = nullptr;
 } // namespace
 
-input_source &current_input() noexcept { return current_in ? *current_in : standard_input(); }
+input_source &current_input() { return current_in ? *current_in : standard_input(); }
 
 input_source *set_current_input(input_source *in) noexcept {
   input_source *previous = current_in;
@@ -273,7 +357,7 @@ output_sink &standard_output() {
 output_sink *current_out = nullptr;
 } // namespace
 
-output_sink &current_output() noexcept { return current_out ? *current_out : standard_output(); }
+output_sink &current_output() { return current_out ? *current_out : standard_output(); }
 
 output_sink *set_current_output(output_sink *out) noexcept {
   output_sink *previous = current_out;

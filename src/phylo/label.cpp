@@ -1,9 +1,42 @@
-#include "phylo/print.hpp"
+// Taxon labels: the label reader of every strict layout, the label writers, and the forms in
+// which layouts write labels.
+#include "phylo/label.hpp"
 
+#include "line_input.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/io.hpp"
+#include "phylo/text.hpp"
 
 #include <cstring>
+
+namespace phylo::read {
+
+std::string read_label(label_format_type format) {
+  input_source &in = current_input();
+  std::string label;
+  auto word = [&](const char_set_type &delimiters, std::string *keep) {
+    if (!detail::take_word(in, {delimiters, true, true}, keep))
+      detail::fail_at<end_of_input>(in, "the input ends where a word was expected");
+  };
+  switch (format) {
+  case label_format_type::PHYLIP:
+    detail::take_phylip_label(in, false, label);
+    return label;
+  case label_format_type::EXTENDED_PHYLIP:
+    word(whitespace, &label);
+    return label;
+  case label_format_type::COMMENTED_PHYLIP:
+    word(whitespace, &label);
+    word(whitespace, nullptr);
+    return label;
+  case label_format_type::TAB_SEPARATED:
+    word(controlchr, &label);
+    return label;
+  }
+  throw range_error("label format " + std::to_string(static_cast<int>(format)) + " is not a layout");
+}
+
+} // namespace phylo::read
 
 namespace phylo::print {
 namespace {
@@ -14,7 +47,7 @@ void write_fitted(output_sink &out, std::string_view text, const char_map_type *
   char *p = out.reserve(w);
   if (map) {
     for (std::size_t i = 0; i < len; ++i) p[i] = (*map)(text[i]);
-  } else {
+  } else if (len > 0) {
     std::memcpy(p, text.data(), len);
   }
   std::memset(p + len, ' ', w - len);
@@ -30,55 +63,28 @@ void write_enclosed(output_sink &out, std::string_view label, std::size_t w) {
   write_fitted(out, quoted, nullptr, w);
 }
 
-void write_line(output_sink &out, std::string_view text) {
-  char *p = out.reserve(text.size() + 1);
-  std::memcpy(p, text.data(), text.size());
-  p[text.size()] = '\n';
-  out.commit(p + text.size() + 1);
-}
-
 [[noreturn]] void bad_format(int value) {
   throw range_error("output format " + std::to_string(value) + " is not a layout");
-}
-
-constexpr std::string_view nexus_trailer = "\t;\n"
-                                           "end;\n"
-                                           "\n"
-                                           "begin paup;\n"
-                                           "\tset torder=left tcompress taxlabels=full outroot=monophyl\n"
-                                           "\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n"
-                                           "\t\tstoretreewts storebrlens rootmethod=outgroup\n"
-                                           "\t\twarnroot=no;\n"
-                                           "\tdefaults nj bionj breakties=random;\n"
-                                           "\tdefaults upgma bionj breakties=random;\n"
-                                           "\tdefaults contree grpfreq=no;\n"
-                                           "\tdefaults hsearch addseq=random;\n"
-                                           "\tdefaults savedist triangle=both;\n"
-                                           "end;\n"
-                                           "\n";
-
-// One row: the label as print_label writes it, then a tab and the image of every cell.
-void write_row(output_sink &out, const dist_mat_type &dist, std::size_t i, dist_format_type format,
-               std::size_t w) {
-  print_label(dist.labels[i], format, w);
-  const std::size_t n = dist.n_tax();
-  const float *row = dist.distances.row(i);
-  char *p = out.reserve(n * (number_image_size + 1) + 1);
-  for (std::size_t j = 0; j < n; ++j) {
-    *p++ = '\t';
-    p = write_number_image(row[j], p);
-  }
-  *p++ = '\n';
-  out.commit(p);
 }
 
 } // namespace
 
 std::string to_nexus_label(std::string_view label) {
-  std::size_t first = 0, last = label.size();
-  while (first < last && non_nexus_label_set.contains(label[first])) ++first;
-  while (last > first && non_nexus_label_set.contains(label[last - 1])) --last;
-  return apply(nexus_label_map, label.substr(first, last - first));
+  return phylo::apply(nexus_label_map, text::trim(label, non_nexus_label_set));
+}
+
+std::string to_quoted_nexus_label(std::string_view label) {
+  bool bare = !label.empty();
+  for (char c : label)
+    if (!nexus_label_set.contains(c) || c == '_') bare = false;
+  if (bare) return std::string(label);
+  std::string quoted = "'";
+  for (char c : label) {
+    quoted.push_back(c);
+    if (c == '\'') quoted.push_back('\'');
+  }
+  quoted.push_back('\'');
+  return quoted;
 }
 
 std::size_t max_label_length(const tax_lab_type &labels) {
@@ -86,6 +92,16 @@ std::size_t max_label_length(const tax_lab_type &labels) {
   for (std::size_t i = 0; i < labels.size(); ++i) {
     if (labels[i].empty()) throw range_error("label " + std::to_string(i + 1) + " is empty");
     if (labels[i].size() > longest) longest = labels[i].size();
+  }
+  return longest;
+}
+
+std::size_t max_label_length(const sequence_vecs &sequences) {
+  std::size_t longest = 1;
+  for (std::size_t i = 0; i < sequences.size(); ++i) {
+    const std::string &label = sequences[i].label;
+    if (label.empty()) throw range_error("the label of sequence " + std::to_string(i + 1) + " is empty");
+    if (label.size() > longest) longest = label.size();
   }
   return longest;
 }
@@ -124,70 +140,37 @@ void print_label(std::string_view label, char_format_type format, std::size_t wi
   bad_format(static_cast<int>(format));
 }
 
-void print_dist_mat(const dist_mat_type &dist, dist_format_type format) {
-  std::size_t w = 0;
-  switch (format) {
-  case dist_format_type::PHYLIP:
-    w = 10;
-    break;
-  case dist_format_type::EXTENDED_PHYLIP:
-  case dist_format_type::TAB:
-  case dist_format_type::NEXUS:
-  case dist_format_type::RAW:
-    w = max_label_length(dist.labels);
-    break;
-  case dist_format_type::NEXUS_ENCLOSED:
-    w = max_label_length(dist.labels) + 2;
-    break;
-  case dist_format_type::ONE_COLUMN:
-    break;
-  default:
-    bad_format(static_cast<int>(format));
-  }
+} // namespace phylo::print
 
-  output_sink &out = current_output();
-  const std::size_t n = dist.n_tax();
-  switch (format) {
-  case dist_format_type::PHYLIP:
-  case dist_format_type::EXTENDED_PHYLIP:
-    write_line(out, integer_image(static_cast<long long>(n)));
-    break;
-  case dist_format_type::TAB:
-    for (std::size_t i = 0; i < n; ++i) {
-      out.put('\t');
-      out.write(dist.labels[i]);
-    }
-    out.put('\n');
-    break;
-  case dist_format_type::NEXUS:
-  case dist_format_type::NEXUS_ENCLOSED:
-    out.write("#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax=");
-    out.write(integer_image(static_cast<long long>(n)));
-    out.write(";\n\tformat triangle=both labels;\n\tmatrix\n");
-    break;
-  default:
-    break;
-  }
+namespace phylo {
 
-  if (format == dist_format_type::ONE_COLUMN) {
-    for (std::size_t i = 1; i < n; ++i) {
-      const float *row = dist.distances.row(i);
-      for (std::size_t j = 0; j < i; ++j) {
-        out.write(dist.labels[i]);
-        out.put('\t');
-        out.write(dist.labels[j]);
-        char *p = out.reserve(number_image_size + 2);
-        *p++ = '\t';
-        p = write_number_image(row[j], p);
-        *p++ = '\n';
-        out.commit(p);
-      }
-    }
-    return;
-  }
-
-  for (std::size_t i = 0; i < n; ++i) write_row(out, dist, i, format, w);
-  if (format == dist_format_type::NEXUS || format == dist_format_type::NEXUS_ENCLOSED) out.write(nexus_trailer);
+std::string_view trim_phylip_label(std::string_view label) noexcept {
+  return text::trim(label, char_set_type::of(" "));
 }
 
-} // namespace phylo::print
+std::string label_as_written(std::string_view label, label_form_type form) {
+  switch (form) {
+  case label_form_type::AS_STORED:
+  case label_form_type::NEXUS_QUOTED:
+    return std::string(label);
+  case label_form_type::PHYLIP:
+    return std::string(trim_phylip_label(label.substr(0, 10)));
+  case label_form_type::NO_BLANK:
+    return phylo::apply(no_space, label);
+  case label_form_type::NEXUS_CLEANED:
+    return print::to_nexus_label(label);
+  case label_form_type::NEXUS_ENCLOSED:
+    return phylo::apply(char_map_type::from_strings("'", "`"), label);
+  }
+  return std::string(label);
+}
+
+std::string label_as_compared(std::string_view label, label_form_type form) {
+  std::string out = label_as_written(label, form);
+  if (form == label_form_type::NEXUS_CLEANED || form == label_form_type::NEXUS_ENCLOSED ||
+      form == label_form_type::NEXUS_QUOTED)
+    apply_in_place(ascii_upper_map, out);
+  return out;
+}
+
+} // namespace phylo

@@ -1,36 +1,39 @@
+// NEXUS: the reader of TAXA and DISTANCES blocks, and the writers of karvel's NEXUS layouts,
+// of standard NEXUS distances and of the PAUP blocks.
+#include "phylo/nexus.hpp"
+
+#include "line_input.hpp"
+#include "message.hpp"
 #include "nexus_parts.hpp"
+#include "number_scan.hpp"
+#include "phylo/chars.hpp"
+#include "phylo/io.hpp"
+#include "phylo/label.hpp"
+#include "phylo/number.hpp"
 
 #include <cstring>
+#include <string_view>
 
 namespace phylo::detail {
 namespace {
-
-using read::dist_text_type;
 
 // The characters that are tokens of their own in NEXUS.
 constexpr std::string_view punctuation = "()[]{}/\\,;:=*\"`+-<>";
 
 struct token {
   std::string text;
-  std::size_t line = 0;
+  std::size_t line = 0, column = 0;
   bool quoted = false;
-  bool end = false; // the end of the text
+  bool end = false; // the end of the input
   char punct = 0;   // a punctuation token
 };
 
-[[noreturn]] void fail_at(dist_text_type &t, std::size_t line, const std::string &why) {
-  t.line = line;
-  throw format_error(why);
-}
-
 bool is_space(int c) noexcept { return c >= 0 && c <= ' '; }
-
-char upper(char c) noexcept { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c; }
 
 bool iequals(std::string_view a, std::string_view b) noexcept {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i)
-    if (upper(a[i]) != upper(b[i])) return false;
+    if (ascii_upper_map(a[i]) != ascii_upper_map(b[i])) return false;
   return true;
 }
 
@@ -41,167 +44,224 @@ std::string show(const token &tk) {
   return quote_text(tk.text);
 }
 
-// Skips a comment whose '[' is at the cursor; comments nest.
-void skip_comment(dist_text_type &t, text_cursor &c) {
-  const std::size_t first_line = c.line;
-  int depth = 0;
-  do {
-    int ch = c.peek();
-    if (ch < 0) fail_at(t, first_line, "a comment that begins here is never closed with ']'");
-    if (ch == '[') ++depth;
-    if (ch == ']') --depth;
-    c.advance();
-  } while (depth > 0);
-}
+// The input of a NEXUS text, token by token, with the line and column of the read position
+// counted as it goes.
+class lexer {
+public:
+  lexer(input_source &in, std::size_t max_taxa) : in_(in), max_taxa_(max_taxa), line_(in.line()), column_(in.column()) {}
 
-// Passes over white space and comments; with stop_at_line_end, stops before a line end.
-void skip_space(dist_text_type &t, text_cursor &c, bool stop_at_line_end = false) {
-  for (;;) {
-    int ch = c.peek();
-    if (ch == '[') skip_comment(t, c);
-    else if (is_space(ch) && !(stop_at_line_end && ch == '\n')) c.advance();
-    else return;
-  }
-}
-
-token next_token(dist_text_type &t, text_cursor &c) {
-  skip_space(t, c);
-  token tk;
-  tk.line = c.line;
-  int ch = c.peek();
-  if (ch < 0) {
-    tk.end = true;
+  std::size_t max_taxa() const noexcept { return max_taxa_; }
+  std::size_t line() const noexcept { return line_; }
+  // A token that stands for the read position in messages.
+  token here() const {
+    token tk;
+    tk.line = line_;
+    tk.column = column_;
     return tk;
   }
-  if (ch == '\'') {
-    tk.quoted = true;
-    c.advance();
+
+  template <class Error = format_error> [[noreturn]] void fail(std::size_t line, std::size_t column, const std::string &why) const {
+    throw Error(why, input_position{in_.name(), line, column});
+  }
+  [[noreturn]] void fail(const token &at, const std::string &why) const { fail(at.line, at.column, why); }
+  [[noreturn]] void fail_here(const std::string &why) const { fail(line_, column_, why); }
+
+  int peek() { return in_.peek(); }
+  void advance() {
+    if (in_.peek() == '\n') {
+      ++line_;
+      column_ = 1;
+    } else {
+      ++column_;
+    }
+    in_.advance();
+  }
+
+  // Passes over white space and comments; with stop_at_line_end, stops before a line end.
+  void skip_space(bool stop_at_line_end = false) {
     for (;;) {
-      ch = c.peek();
-      if (ch < 0) fail_at(t, tk.line, "a label that begins here in ' is never closed");
-      c.advance();
-      if (ch == '\'') {
-        if (c.peek() != '\'') break;
-        c.advance(); // a doubled apostrophe stands for one
+      const int ch = peek();
+      if (ch == '[') skip_comment();
+      else if (is_space(ch) && !(stop_at_line_end && ch == '\n')) advance();
+      else return;
+    }
+  }
+
+  token next() {
+    skip_space();
+    token tk;
+    tk.line = line_;
+    tk.column = column_;
+    int ch = peek();
+    if (ch < 0) {
+      tk.end = true;
+      return tk;
+    }
+    if (ch == '\'') {
+      tk.quoted = true;
+      advance();
+      for (;;) {
+        ch = peek();
+        if (ch < 0) fail(tk, "a label that begins here in ' is never closed");
+        advance();
+        if (ch == '\'') {
+          if (peek() != '\'') break;
+          advance(); // a doubled apostrophe stands for one
+        }
+        tk.text.push_back(static_cast<char>(ch));
       }
-      tk.text.push_back(static_cast<char>(ch));
+      return tk;
+    }
+    if (punctuation.find(static_cast<char>(ch)) != std::string_view::npos) {
+      tk.punct = static_cast<char>(ch);
+      tk.text.assign(1, tk.punct);
+      advance();
+      return tk;
+    }
+    while ((ch = peek()) >= 0 && !is_space(ch) && ch != '\'' &&
+           punctuation.find(static_cast<char>(ch)) == std::string_view::npos) {
+      tk.text.push_back(ch == '_' ? ' ' : static_cast<char>(ch)); // an underscore in a bare word is a blank
+      advance();
     }
     return tk;
   }
-  if (punctuation.find(static_cast<char>(ch)) != std::string_view::npos) {
-    tk.punct = static_cast<char>(ch);
-    tk.text.assign(1, tk.punct);
-    c.advance();
+
+  // The next token, left unread.
+  token peek_token() {
+    input_mark mark(in_);
+    const std::size_t line = line_, column = column_;
+    token tk = next();
+    mark.rewind();
+    line_ = line;
+    column_ = column;
     return tk;
   }
-  while ((ch = c.peek()) >= 0 && !is_space(ch) && ch != '\'' && punctuation.find(static_cast<char>(ch)) == std::string_view::npos) {
-    tk.text.push_back(ch == '_' ? ' ' : static_cast<char>(ch)); // an underscore in a bare word is a blank
-    c.advance();
+
+  // The text of one value: up to white space, a comment, ';' or ','.
+  std::string value_text() {
+    std::string text;
+    int ch;
+    while ((ch = peek()) >= 0 && !is_space(ch) && ch != ';' && ch != '[' && ch != ',') {
+      text.push_back(static_cast<char>(ch));
+      advance();
+    }
+    return text;
   }
-  return tk;
-}
 
-token peek_token(dist_text_type &t, const text_cursor &c) {
-  text_cursor copy = c;
-  return next_token(t, copy);
-}
+private:
+  // Skips a comment whose '[' is at the read position; comments nest.
+  void skip_comment() {
+    const std::size_t first_line = line_, first_column = column_;
+    int depth = 0;
+    do {
+      const int ch = peek();
+      if (ch < 0) fail(first_line, first_column, "a comment that begins here is never closed with ']'");
+      if (ch == '[') ++depth;
+      if (ch == ']') --depth;
+      advance();
+    } while (depth > 0);
+  }
 
-void expect_semicolon(dist_text_type &t, text_cursor &c, std::string_view after) {
-  token tk = next_token(t, c);
-  if (tk.punct != ';') fail_at(t, tk.line, "expected ';' after " + std::string(after) + ", found " + show(tk));
+  input_source &in_;
+  std::size_t max_taxa_;
+  std::size_t line_, column_;
+};
+
+void expect_semicolon(lexer &lx, std::string_view after) {
+  const token tk = lx.next();
+  if (tk.punct != ';') lx.fail(tk, "expected ';' after " + std::string(after) + ", found " + show(tk));
 }
 
 // Consumes the rest of a command up to and including its ';'.
-void skip_command(dist_text_type &t, text_cursor &c, const token &start) {
+void skip_command(lexer &lx, const token &start) {
   for (;;) {
-    token tk = next_token(t, c);
-    if (tk.end) fail_at(t, start.line, "the command " + show(start) + " that begins here never ends with ';'");
+    const token tk = lx.next();
+    if (tk.end) lx.fail(start, "the command " + show(start) + " that begins here never ends with ';'");
     if (tk.punct == ';') return;
   }
 }
 
 // Skips a block up to and including END; (or ENDBLOCK;).
-void skip_block(dist_text_type &t, text_cursor &c, const token &name) {
+void skip_block(lexer &lx, const token &name) {
   for (;;) {
-    token tk = next_token(t, c);
-    if (tk.end) fail_at(t, name.line, "the block " + show(name) + " that begins here has no END;");
+    const token tk = lx.next();
+    if (tk.end) lx.fail(name, "the block " + show(name) + " that begins here has no END;");
     if (is_word(tk, "END") || is_word(tk, "ENDBLOCK")) {
-      expect_semicolon(t, c, "END");
+      expect_semicolon(lx, "END");
       return;
     }
   }
 }
 
 // A whole positive number after "NAME =".
-std::size_t read_count_value(dist_text_type &t, text_cursor &c, std::string_view name) {
-  token eq = next_token(t, c);
-  if (eq.punct != '=') fail_at(t, eq.line, "expected '=' after " + std::string(name) + ", found " + show(eq));
-  token v = next_token(t, c);
+std::size_t read_count_value(lexer &lx, std::string_view name) {
+  const token eq = lx.next();
+  if (eq.punct != '=') lx.fail(eq, "expected '=' after " + std::string(name) + ", found " + show(eq));
+  const token v = lx.next();
   std::size_t n = 0;
   bool digits = !v.text.empty() && !v.quoted;
   for (char ch : v.text) {
     if (ch < '0' || ch > '9') digits = false;
-    else if (n <= static_cast<std::size_t>(max_taxa)) n = n * 10 + static_cast<std::size_t>(ch - '0');
+    else if (n <= lx.max_taxa()) n = n * 10 + static_cast<std::size_t>(ch - '0');
   }
-  if (!digits) fail_at(t, v.line, "expected a number after " + std::string(name) + "=, found " + show(v));
+  if (!digits) lx.fail(v, "expected a number after " + std::string(name) + "=, found " + show(v));
   return n;
 }
 
-std::size_t read_ntax(dist_text_type &t, text_cursor &c) {
-  std::size_t n = read_count_value(t, c, "NTAX");
-  if (n < 1 || n > static_cast<std::size_t>(max_taxa)) {
-    t.line = c.line;
-    throw range_error("NTAX=" + (n > static_cast<std::size_t>(max_taxa) ? "above " + std::to_string(max_taxa) : std::to_string(n)) +
-                      " is outside 1 to " + std::to_string(max_taxa));
-  }
+std::size_t read_ntax(lexer &lx) {
+  const std::size_t n = read_count_value(lx, "NTAX");
+  if (n < 1 || n > lx.max_taxa())
+    lx.fail<range_error>(lx.line(), 0,
+                         "NTAX=" + (n > lx.max_taxa() ? "above " + std::to_string(lx.max_taxa()) : std::to_string(n)) +
+                             " is outside 1 to " + std::to_string(lx.max_taxa()));
   return n;
 }
 
 // TAXLABELS: exactly n labels and ';'.
-std::vector<std::string> read_taxlabels(dist_text_type &t, text_cursor &c, std::size_t n, std::size_t command_line) {
+std::vector<std::string> read_taxlabels(lexer &lx, std::size_t n, const token &command) {
   std::vector<std::string> labels;
   for (;;) {
-    token tk = next_token(t, c);
+    token tk = lx.next();
     if (tk.punct == ';') break;
-    if (tk.end) fail_at(t, command_line, "TAXLABELS never ends with ';'");
+    if (tk.end) lx.fail(command, "TAXLABELS never ends with ';'");
     if (tk.punct)
-      fail_at(t, tk.line, "TAXLABELS holds " + show(tk) +
-                              ", which is no label: a label with blanks or punctuation must be enclosed in single quotes");
+      lx.fail(tk, "TAXLABELS holds " + show(tk) +
+                      ", which is no label: a label with blanks or punctuation must be enclosed in single quotes");
     if (labels.size() == n)
-      fail_at(t, tk.line, "TAXLABELS lists more labels than the " + std::to_string(n) + " taxa of NTAX (" + show(tk) +
-                              " is one too many): a label with a blank inside must be enclosed in single quotes");
+      lx.fail(tk, "TAXLABELS lists more labels than the " + std::to_string(n) + " taxa of NTAX (" + show(tk) +
+                      " is one too many): a label with a blank inside must be enclosed in single quotes");
     labels.push_back(std::move(tk.text));
   }
   if (labels.size() < n)
-    fail_at(t, c.line, "TAXLABELS lists " + std::to_string(labels.size()) + " labels, but NTAX is " + std::to_string(n));
+    lx.fail_here("TAXLABELS lists " + std::to_string(labels.size()) + " labels, but NTAX is " + std::to_string(n));
   return labels;
 }
 
-void read_taxa_block(dist_text_type &t, text_cursor &c, const token &name) {
+void read_taxa_block(lexer &lx, const token &name, std::vector<std::string> &taxa) {
   std::size_t n = 0;
   bool have_labels = false;
   for (;;) {
-    token cmd = next_token(t, c);
-    if (cmd.end) fail_at(t, name.line, "the TAXA block that begins here has no END;");
+    const token cmd = lx.next();
+    if (cmd.end) lx.fail(name, "the TAXA block that begins here has no END;");
     if (cmd.punct == ';') continue;
     if (is_word(cmd, "END") || is_word(cmd, "ENDBLOCK")) {
-      expect_semicolon(t, c, "END");
+      expect_semicolon(lx, "END");
       break;
     }
     if (is_word(cmd, "DIMENSIONS")) {
-      token item = next_token(t, c);
-      if (!is_word(item, "NTAX")) fail_at(t, item.line, "expected NTAX in DIMENSIONS, found " + show(item));
-      n = read_ntax(t, c);
-      expect_semicolon(t, c, "DIMENSIONS");
+      const token item = lx.next();
+      if (!is_word(item, "NTAX")) lx.fail(item, "expected NTAX in DIMENSIONS, found " + show(item));
+      n = read_ntax(lx);
+      expect_semicolon(lx, "DIMENSIONS");
     } else if (is_word(cmd, "TAXLABELS")) {
-      if (n == 0) fail_at(t, cmd.line, "TAXLABELS comes before DIMENSIONS NTAX");
-      t.nexus_taxa = read_taxlabels(t, c, n, cmd.line);
+      if (n == 0) lx.fail(cmd, "TAXLABELS comes before DIMENSIONS NTAX");
+      taxa = read_taxlabels(lx, n, cmd);
       have_labels = true;
     } else {
-      skip_command(t, c, cmd);
+      skip_command(lx, cmd);
     }
   }
-  if (!have_labels) fail_at(t, name.line, "the TAXA block has no TAXLABELS");
+  if (!have_labels) lx.fail(name, "the TAXA block has no TAXLABELS");
 }
 
 enum class triangle_type { LOWER, UPPER, BOTH };
@@ -214,24 +274,24 @@ struct matrix_format {
   std::string missing = "?";
 };
 
-void read_format(dist_text_type &t, text_cursor &c, matrix_format &f) {
+void read_format(lexer &lx, matrix_format &f) {
   for (;;) {
-    token item = next_token(t, c);
+    const token item = lx.next();
     if (item.punct == ';') return;
-    if (item.end || item.punct || item.quoted) fail_at(t, item.line, "expected a FORMAT item, found " + show(item));
+    if (item.end || item.punct || item.quoted) lx.fail(item, "expected a FORMAT item, found " + show(item));
     auto value = [&]() {
-      token eq = next_token(t, c);
-      if (eq.punct != '=') fail_at(t, eq.line, "expected '=' after " + item.text + ", found " + show(eq));
-      token v = next_token(t, c);
-      if (v.end || v.punct == ';') fail_at(t, v.line, "expected a value after " + item.text + "=, found " + show(v));
+      const token eq = lx.next();
+      if (eq.punct != '=') lx.fail(eq, "expected '=' after " + item.text + ", found " + show(eq));
+      token v = lx.next();
+      if (v.end || v.punct == ';') lx.fail(v, "expected a value after " + item.text + "=, found " + show(v));
       return v;
     };
     if (is_word(item, "TRIANGLE")) {
-      token v = value();
+      const token v = value();
       if (is_word(v, "LOWER")) f.triangle = triangle_type::LOWER;
       else if (is_word(v, "UPPER")) f.triangle = triangle_type::UPPER;
       else if (is_word(v, "BOTH")) f.triangle = triangle_type::BOTH;
-      else fail_at(t, v.line, "TRIANGLE must be LOWER, UPPER or BOTH, not " + show(v));
+      else lx.fail(v, "TRIANGLE must be LOWER, UPPER or BOTH, not " + show(v));
     } else if (is_word(item, "DIAGONAL")) {
       f.diagonal = true;
     } else if (is_word(item, "NODIAGONAL")) {
@@ -242,18 +302,18 @@ void read_format(dist_text_type &t, text_cursor &c, matrix_format &f) {
       f.labels = false;
     } else if (is_word(item, "INTERLEAVE")) {
       f.interleave = true;
-      if (peek_token(t, c).punct == '=') {
-        token v = value();
+      if (lx.peek_token().punct == '=') {
+        const token v = value();
         if (is_word(v, "NO")) f.interleave = false;
-        else if (!is_word(v, "YES")) fail_at(t, v.line, "INTERLEAVE must be YES or NO, not " + show(v));
+        else if (!is_word(v, "YES")) lx.fail(v, "INTERLEAVE must be YES or NO, not " + show(v));
       }
     } else if (is_word(item, "MISSING")) {
-      token v = value();
-      if (v.text.size() != 1) fail_at(t, v.line, "MISSING must be one character, not " + show(v));
+      const token v = value();
+      if (v.text.size() != 1) lx.fail(v, "MISSING must be one character, not " + show(v));
       f.missing = v.text;
     } else {
-      fail_at(t, item.line, "unknown FORMAT item " + show(item) +
-                                " (known: TRIANGLE=, DIAGONAL, NODIAGONAL, LABELS, NOLABELS, MISSING=, INTERLEAVE)");
+      lx.fail(item, "unknown FORMAT item " + show(item) +
+                        " (known: TRIANGLE=, DIAGONAL, NODIAGONAL, LABELS, NOLABELS, MISSING=, INTERLEAVE)");
     }
   }
 }
@@ -277,9 +337,22 @@ std::size_t column_of(const row_cells &r, std::size_t i, std::size_t k) {
   return j;
 }
 
+// A text read as a whole number: [+-]digits[.digits][(E|e)[+-]digits] and nothing else.
+struct text_source {
+  std::string_view text;
+  std::size_t at = 0;
+  int peek() const noexcept { return at < text.size() ? static_cast<unsigned char>(text[at]) : -1; }
+  void advance() noexcept { ++at; }
+};
+
+bool parse_distance(std::string_view text, float &value) {
+  text_source src{text};
+  decimal_number d;
+  return !scan_decimal(src, d) && src.at == text.size() && to_float(d, value);
+}
+
 struct matrix_reader {
-  dist_text_type &t;
-  text_cursor &c;
+  lexer &lx;
   const matrix_format &f;
   dist_mat_type &mat;
 
@@ -296,51 +369,35 @@ struct matrix_reader {
   // The label of row i: it names the taxon when the taxa have no labels yet; otherwise it
   // must be the taxon's label (in any case) or its number.
   void read_label(std::size_t i) {
-    token tk = next_token(t, c);
+    token tk = lx.next();
     if (tk.end || tk.punct)
-      fail_at(t, tk.line, "expected the label of row " + std::to_string(i + 1) + " of the matrix, found " + show(tk) +
-                              (tk.punct == ';' ? " (the matrix has fewer rows than its " + std::to_string(mat.n_tax()) + " taxa)" : ""));
+      lx.fail(tk, "expected the label of row " + std::to_string(i + 1) + " of the matrix, found " + show(tk) +
+                      (tk.punct == ';' ? " (the matrix has fewer rows than its " + std::to_string(mat.n_tax()) + " taxa)"
+                                       : ""));
     if (mat.labels[i].empty()) {
       mat.labels[i] = std::move(tk.text);
     } else if (!label_matches(tk, i)) {
-      fail_at(t, tk.line, "row " + std::to_string(i + 1) + " of the matrix is labelled " + show(tk) + ", but taxon " +
-                              std::to_string(i + 1) + " is " + quote_text(mat.labels[i]) +
-                              (tk.quoted ? "" : " (a label with a blank inside must be enclosed in single quotes)"));
+      lx.fail(tk, "row " + std::to_string(i + 1) + " of the matrix is labelled " + show(tk) + ", but taxon " +
+                      std::to_string(i + 1) + " is " + quote_text(mat.labels[i]) +
+                      (tk.quoted ? "" : " (a label with a blank inside must be enclosed in single quotes)"));
     }
-  }
-
-  // The text of one value: up to white space, a comment, ';' or ','.
-  std::string_view value_text() {
-    const char *start = c.p;
-    int ch;
-    while ((ch = c.peek()) >= 0 && !is_space(ch) && ch != ';' && ch != '[' && ch != ',') c.advance();
-    return std::string_view(start, static_cast<std::size_t>(c.p - start));
   }
 
   void read_value(std::size_t i, std::size_t j, std::size_t k, std::size_t count) {
-    skip_space(t, c, f.interleave);
-    const std::size_t line = c.line;
-    std::string_view text = value_text();
+    lx.skip_space(f.interleave);
+    const token at = lx.here();
+    const std::string text = lx.value_text();
     if (text.empty())
-      fail_at(t, line, "row " + who(i) + " of the matrix has " + std::to_string(k) + " values where " +
-                           std::to_string(count) + " were expected: found " + describe_char(c.peek()));
+      lx.fail(at, "row " + who(i) + " of the matrix has " + std::to_string(k) + " values where " +
+                      std::to_string(count) + " were expected: found " + describe_char(lx.peek()));
     if (text == f.missing)
-      fail_at(t, line, "the distance between " + who(i) + " and " + who(j) + " is missing (" + f.missing +
-                           "); a matrix with missing distances cannot be converted");
-    text_cursor v{text.data(), text.data() + text.size(), line};
+      lx.fail(at, "the distance between " + who(i) + " and " + who(j) + " is missing (" + f.missing +
+                      "); a matrix with missing distances cannot be converted");
     float value = 0;
-    try {
-      value = scan_real_text(v);
-    } catch (const format_error &) {
-      v.p = text.data();
-    }
-    if (v.p != v.end || text.empty())
-      fail_at(t, line, quote_text(text) + " in row " + who(i) + " is no distance" +
-                           (k == 0 && f.labels ? "" : " (or the row has fewer than " + std::to_string(count) + " values)"));
-    if (value < 0.0f) {
-      t.line = line;
-      throw range_error("distance " + quote_text(text) + " in row " + who(i) + " is negative");
-    }
+    if (!parse_distance(text, value))
+      lx.fail(at, quote_text(text) + " in row " + who(i) + " is no distance" +
+                      (k == 0 && f.labels ? "" : " (or the row has fewer than " + std::to_string(count) + " values)"));
+    if (value < 0.0f) lx.fail<range_error>(at.line, at.column, "distance " + quote_text(text) + " in row " + who(i) + " is negative");
     mat.distances(i, j) = value;
     if (f.triangle != triangle_type::BOTH) mat.distances(j, i) = value;
   }
@@ -367,119 +424,203 @@ struct matrix_reader {
         const row_cells r = cells_of(f, i, n);
         if (filled[i] == r.count) {
           // A row without values may have a line of its own in the first pass.
-          if (pass == 0 && f.labels && (mat.labels[i].empty() || label_matches(peek_token(t, c), i))) read_label(i);
+          if (pass == 0 && f.labels && (mat.labels[i].empty() || label_matches(lx.peek_token(), i))) read_label(i);
           continue;
         }
         if (f.labels) read_label(i);
         for (;;) {
-          skip_space(t, c, true);
-          if (c.peek() < 0 || c.peek() == '\n' || c.peek() == ';') break;
+          lx.skip_space(true);
+          if (lx.peek() < 0 || lx.peek() == '\n' || lx.peek() == ';') break;
           if (filled[i] == r.count)
-            fail_at(t, c.line, "row " + who(i) + " of the matrix holds more than its " + std::to_string(r.count) + " values");
+            lx.fail_here("row " + who(i) + " of the matrix holds more than its " + std::to_string(r.count) + " values");
           read_value(i, column_of(r, i, filled[i]), filled[i], r.count);
           ++filled[i];
           --remaining;
         }
       }
       if (remaining == 0) return;
-      if (remaining == before) fail_at(t, c.line, "the interleaved matrix gives no further values");
+      if (remaining == before) lx.fail_here("the interleaved matrix gives no further values");
     }
   }
 };
 
-dist_mat_access read_distances_block(dist_text_type &t, text_cursor &c, const token &name) {
+dist_mat_access read_distances_block(lexer &lx, const token &name, const std::vector<std::string> &taxa) {
   std::size_t n = 0;
   bool newtaxa = false;
   matrix_format f;
   std::vector<std::string> own_labels;
   dist_mat_access mat;
   for (;;) {
-    token cmd = next_token(t, c);
-    if (cmd.end) fail_at(t, name.line, "the DISTANCES block that begins here has no END;");
+    const token cmd = lx.next();
+    if (cmd.end) lx.fail(name, "the DISTANCES block that begins here has no END;");
     if (cmd.punct == ';') continue;
     if (is_word(cmd, "END") || is_word(cmd, "ENDBLOCK")) {
-      expect_semicolon(t, c, "END");
+      expect_semicolon(lx, "END");
       break;
     }
     if (mat) {
-      skip_command(t, c, cmd);
+      skip_command(lx, cmd);
     } else if (is_word(cmd, "DIMENSIONS")) {
       for (;;) {
-        token item = next_token(t, c);
+        const token item = lx.next();
         if (item.punct == ';') break;
         if (is_word(item, "NEWTAXA")) newtaxa = true;
-        else if (is_word(item, "NTAX")) n = read_ntax(t, c);
-        else if (is_word(item, "NCHAR")) read_count_value(t, c, "NCHAR");
-        else fail_at(t, item.line, "expected NEWTAXA, NTAX= or NCHAR= in DIMENSIONS, found " + show(item));
+        else if (is_word(item, "NTAX")) n = read_ntax(lx);
+        else if (is_word(item, "NCHAR")) read_count_value(lx, "NCHAR");
+        else lx.fail(item, "expected NEWTAXA, NTAX= or NCHAR= in DIMENSIONS, found " + show(item));
       }
     } else if (is_word(cmd, "FORMAT")) {
-      read_format(t, c, f);
+      read_format(lx, f);
     } else if (is_word(cmd, "TAXLABELS")) {
-      if (n == 0) fail_at(t, cmd.line, "TAXLABELS comes before DIMENSIONS NTAX");
-      own_labels = read_taxlabels(t, c, n, cmd.line);
+      if (n == 0) lx.fail(cmd, "TAXLABELS comes before DIMENSIONS NTAX");
+      own_labels = read_taxlabels(lx, n, cmd);
     } else if (is_word(cmd, "MATRIX")) {
-      const bool own_taxa = newtaxa || t.nexus_taxa.empty();
-      if (!own_taxa && n != 0 && n != t.nexus_taxa.size())
-        fail_at(t, cmd.line, "DIMENSIONS NTAX=" + std::to_string(n) + " differs from the " +
-                                 std::to_string(t.nexus_taxa.size()) + " taxa of the TAXA block (say NEWTAXA for taxa of its own)");
+      const bool own_taxa = newtaxa || taxa.empty();
+      if (!own_taxa && n != 0 && n != taxa.size())
+        lx.fail(cmd, "DIMENSIONS NTAX=" + std::to_string(n) + " differs from the " + std::to_string(taxa.size()) +
+                         " taxa of the TAXA block (say NEWTAXA for taxa of its own)");
       if (n == 0) {
-        if (own_taxa) fail_at(t, cmd.line, "the matrix has no taxon count: neither DIMENSIONS NTAX= nor a TAXA block gives one");
-        n = t.nexus_taxa.size();
+        if (own_taxa) lx.fail(cmd, "the matrix has no taxon count: neither DIMENSIONS NTAX= nor a TAXA block gives one");
+        n = taxa.size();
       }
       const std::vector<std::string> *known = nullptr;
       if (!own_labels.empty()) known = &own_labels;
-      else if (!own_taxa) known = &t.nexus_taxa;
-      if (!known && !f.labels)
-        fail_at(t, cmd.line, "the taxa have no labels: the matrix has NOLABELS and there is no TAXLABELS");
+      else if (!own_taxa) known = &taxa;
+      if (!known && !f.labels) lx.fail(cmd, "the taxa have no labels: the matrix has NOLABELS and there is no TAXLABELS");
       mat = std::make_unique<dist_mat_type>(n);
       if (known)
         for (std::size_t i = 0; i < n; ++i) mat->labels[i] = (*known)[i];
       for (std::size_t i = 0; i < n; ++i) mat->distances(i, i) = 0.0f;
-      matrix_reader r{t, c, f, *mat};
+      matrix_reader r{lx, f, *mat};
       if (f.interleave) r.read_interleaved();
       else r.read_sequential();
-      token end = next_token(t, c);
+      const token end = lx.next();
       if (end.punct != ';')
-        fail_at(t, end.line, "expected ';' after the " + std::to_string(n) + " rows of the matrix, found " + show(end));
+        lx.fail(end, "expected ';' after the " + std::to_string(n) + " rows of the matrix, found " + show(end));
     } else {
-      skip_command(t, c, cmd);
+      skip_command(lx, cmd);
     }
   }
-  if (!mat) fail_at(t, name.line, "the DISTANCES block that begins here has no MATRIX");
+  if (!mat) lx.fail(name, "the DISTANCES block that begins here has no MATRIX");
   return mat;
 }
 
 } // namespace
 
-void start_nexus(dist_text_type &t, text_cursor &c) {
-  skip_blank_lines(c);
-  skip_blanks(c);
-  const std::size_t line = c.line;
+void start_nexus(input_source &in) {
+  skip_blank_lines(in);
+  skip_blanks<true>(in);
+  const input_position where = in.position();
   std::string head;
-  for (int k = 0; k < 6 && c.peek() >= 0 && c.peek() != '\n'; ++k) {
-    head.push_back(upper(static_cast<char>(c.peek())));
-    c.advance();
+  for (int k = 0; k < 6 && in.peek() >= 0 && in.peek() != '\n'; ++k) {
+    head.push_back(ascii_upper_map(static_cast<char>(in.peek())));
+    in.advance();
   }
-  if (head != "#NEXUS") fail_at(t, line, "a NEXUS text must begin with #NEXUS");
+  if (head != "#NEXUS") throw format_error("a NEXUS text must begin with #NEXUS", where);
 }
 
-dist_mat_access read_nexus_dist(dist_text_type &t, text_cursor &c) {
+dist_mat_access read_nexus_dist(input_source &in, std::vector<std::string> &taxa, std::size_t max_taxa,
+                                std::size_t &matrix_line) {
+  lexer lx(in, max_taxa);
   for (;;) {
-    token tk = next_token(t, c);
+    const token tk = lx.next();
     if (tk.end) return nullptr;
-    if (!is_word(tk, "BEGIN")) fail_at(t, tk.line, "expected BEGIN of a NEXUS block, found " + show(tk));
-    token name = next_token(t, c);
-    if (name.end || name.punct) fail_at(t, name.line, "expected the name of a block after BEGIN, found " + show(name));
-    expect_semicolon(t, c, "BEGIN " + name.text);
+    if (!is_word(tk, "BEGIN")) lx.fail(tk, "expected BEGIN of a NEXUS block, found " + show(tk));
+    const token name = lx.next();
+    if (name.end || name.punct) lx.fail(name, "expected the name of a block after BEGIN, found " + show(name));
+    expect_semicolon(lx, "BEGIN " + name.text);
     if (is_word(name, "TAXA")) {
-      read_taxa_block(t, c, name);
+      read_taxa_block(lx, name, taxa);
     } else if (is_word(name, "DISTANCES")) {
-      t.matrix_line = tk.line;
-      return read_distances_block(t, c, name);
+      matrix_line = tk.line;
+      return read_distances_block(lx, name, taxa);
     } else {
-      skip_block(t, c, name);
+      skip_block(lx, name);
     }
   }
 }
 
+void print_nexus_distances_head(std::size_t n_tax) {
+  output_sink &out = current_output();
+  out.write("#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax=");
+  out.write(print::integer_image(static_cast<long long>(n_tax)));
+  out.write(";\n\tformat triangle=both labels;\n\tmatrix\n");
+}
+
+void print_nexus_data_head(std::size_t n_tax, std::size_t n_char, bool symbols) {
+  output_sink &out = current_output();
+  out.write("begin data;\n\tdimensions ntax=");
+  out.write(print::integer_image(static_cast<long long>(n_tax)));
+  out.write(" nchar=");
+  out.write(print::integer_image(static_cast<long long>(n_char)));
+  out.write(symbols ? ";\n\tformat datatype=nucleotide gap=- missing=?;\n\tmatrix\n"
+                    : ";\n\tformat datatype=numerical missing=?;\n\tmatrix\n");
+}
+
 } // namespace phylo::detail
+
+namespace phylo::print {
+namespace {
+
+// The lines of both PAUP blocks in order; each block writes the lines that it holds.
+struct paup_line {
+  std::string_view text;
+  bool distances, data;
+};
+constexpr paup_line paup_lines[] = {
+    {"\t;\n", true, true},
+    {"end;\n", true, true},
+    {"\n", true, true},
+    {"begin paup;\n", true, true},
+    {"\tset torder=left tcompress taxlabels=full outroot=monophyl\n", true, true},
+    {"\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n", true, true},
+    {"\t\tstoretreewts storebrlens rootmethod=outgroup\n", true, true},
+    {"\t\twarnroot=no;\n", true, true},
+    {"\tpset opt=deltran collapse=minbrlen;\n", false, true},
+    {"\tdset dcollapse distance=hky85 missdist=ignore rates=equal\n", false, true},
+    {"\t\tpinvar=0;\n", false, true},
+    {"\tdefaults nj bionj breakties=random;\n", true, true},
+    {"\tdefaults upgma bionj breakties=random;\n", true, true},
+    {"\tdefaults bootstrap grpfreq=no;\n", false, true},
+    {"\tdefaults contree grpfreq=no;\n", true, true},
+    {"\tdefaults hsearch addseq=random;\n", true, true},
+    {"\tdefaults savedist triangle=both;\n", true, true},
+    {"end;\n", true, true},
+    {"\n", true, true},
+};
+
+} // namespace
+
+void print_paup_block(paup_block_type after) {
+  output_sink &out = current_output();
+  for (const paup_line &line : paup_lines)
+    if (after == paup_block_type::DISTANCES ? line.distances : line.data) out.write(line.text);
+}
+
+void print_nexus_dist_mat(const dist_mat_type &dist) {
+  output_sink &out = current_output();
+  const std::size_t n = dist.n_tax();
+  const std::string count = std::to_string(n);
+  out.write("#NEXUS\n\nbegin taxa;\n\tdimensions ntax=" + count + ";\n\ttaxlabels\n");
+  for (std::size_t i = 0; i < n; ++i) {
+    out.write("\t\t");
+    out.write(to_quoted_nexus_label(dist.labels[i]));
+    out.put('\n');
+  }
+  out.write("\t;\nend;\n\nbegin distances;\n\tdimensions ntax=" + count +
+            ";\n\tformat triangle=lower diagonal labels missing=?;\n\tmatrix\n");
+  for (std::size_t i = 0; i < n; ++i) {
+    out.write("\t\t");
+    out.write(to_quoted_nexus_label(dist.labels[i]));
+    const float *row = dist.distances.row(i);
+    for (std::size_t j = 0; j <= i; ++j) {
+      char *p = out.reserve(66);
+      *p++ = '\t';
+      out.commit(write_plain_decimal(row[j], p));
+    }
+    out.put('\n');
+  }
+  out.write("\t;\nend;\n");
+}
+
+} // namespace phylo::print

@@ -1,15 +1,31 @@
-// The NEXUS part of read_dist_text: TAXA and DISTANCES blocks.
+// The parts of NEXUS that the other layouts' readers and writers use: the heads of karvel's
+// DISTANCES block and of a DATA block, and the reader of TAXA and DISTANCES blocks that the
+// recognising reader calls once a text began with #NEXUS.
 #pragma once
 
-#include "phylo/dist_read.hpp"
-#include "text_cursor.hpp"
+#include "phylo/io.hpp"
+#include "phylo/types.hpp"
+
+#include <cstddef>
+#include <string>
+#include <vector>
 
 namespace phylo::detail {
 
-// Consumes "#NEXUS" (in any case) at the start of a text; format_error when it is not there.
-void start_nexus(read::dist_text_type &t, text_cursor &c);
+// "#NEXUS", an empty line, "begin distances;" and the dimensions, format and matrix lines of
+// karvel's NEXUS layouts.
+void print_nexus_distances_head(std::size_t n_tax);
+// "begin data;" and the dimensions, format (nucleotide symbols, or numbers) and matrix lines.
+void print_nexus_data_head(std::size_t n_tax, std::size_t n_char, bool symbols);
+
+// Consumes "#NEXUS" (in any case) after blank lines and blanks; format_error when it is not
+// there.
+void start_nexus(input_source &in);
 // Reads blocks up to and including the next DISTANCES block and returns its matrix; null at
-// the end of the text. A TAXA block on the way sets t.nexus_taxa; other blocks are skipped.
-dist_mat_access read_nexus_dist(read::dist_text_type &t, text_cursor &c);
+// the end of the input. A TAXA block on the way sets `taxa`; other blocks are skipped.
+// `matrix_line` gets the line where the DISTANCES block begins. format_error, or range_error
+// for a taxon count outside 1 .. max_taxa or a negative distance, with the line concerned.
+dist_mat_access read_nexus_dist(input_source &in, std::vector<std::string> &taxa, std::size_t max_taxa,
+                                std::size_t &matrix_line);
 
 } // namespace phylo::detail

@@ -1,14 +1,17 @@
-// The 12-character image of a single-precision value: « d.dddddE±xx», six significant
-// digits, the exact value of the float rounded halfway away from zero.
+// Numbers as the writers write them. The 12-character image of a single-precision value:
+// « d.dddddE±xx», six significant digits, the exact value of the float rounded halfway away
+// from zero; plain decimals; integers.
 //
 // The six digits come from one double-precision scaling, whose error is far below 1e-7 of a
 // unit of the sixth digit. Only when the scaled value lies that close to a halfway point is
 // the rounding decided on the exact value, with a small big-integer comparison.
 
-#include "phylo/print.hpp"
+#include "phylo/number.hpp"
 
+#include "phylo/io.hpp"
 #include "pow10_table.hpp"
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -136,10 +139,56 @@ std::string number_image(float v) {
   return std::string(buf, end);
 }
 
+void print_number_images(const float *values, std::size_t count) {
+  output_sink &out = current_output();
+  char *p = out.reserve(count * (number_image_size + 1));
+  for (std::size_t j = 0; j < count; ++j) {
+    *p++ = '\t';
+    p = write_number_image(values[j], p);
+  }
+  out.commit(p);
+}
+
 std::string integer_image(long long v) {
   std::string s = std::to_string(v);
   if (v >= 0) s.insert(s.begin(), ' ');
   return s;
+}
+
+char *write_plain_decimal(float v, char *out) noexcept {
+  if (v == 0.0f || !std::isfinite(v)) { // distances are finite; zero may be negative
+    *out = '0';
+    return out + 1;
+  }
+  // The shortest digits that read back as v, d.ddd times ten to the power e, set out in full.
+  char sci[32];
+  char *end = std::to_chars(sci, sci + sizeof sci, v, std::chars_format::scientific).ptr;
+  const char *p = sci;
+  if (*p == '-') *out++ = *p++;
+  char digits[16];
+  int n = 0;
+  for (; *p != 'e'; ++p)
+    if (*p != '.') digits[n++] = *p;
+  int e = 0;
+  std::from_chars(p + (p[1] == '+' ? 2 : 1), end, e);
+  if (e < 0) {
+    *out++ = '0';
+    *out++ = '.';
+    for (int k = -1; k > e; --k) *out++ = '0';
+    std::memcpy(out, digits, static_cast<std::size_t>(n));
+    return out + n;
+  }
+  for (int k = 0; k <= e || k < n; ++k) {
+    if (k == e + 1) *out++ = '.';
+    *out++ = k < n ? digits[k] : '0';
+  }
+  return out;
+}
+
+std::string shortest_decimal(float v) {
+  char buf[64];
+  auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
 }
 
 } // namespace phylo::print

@@ -1,5 +1,8 @@
 #include "number_scan.hpp"
 
+#include "phylo/number.hpp"
+
+#include "phylo/chars.hpp"
 #include "pow10_table.hpp"
 
 #include <cfloat>
@@ -11,46 +14,50 @@
 namespace phylo::detail {
 namespace {
 
-std::string describe(int c) {
-  if (c < 0) return "the end of the input";
-  if (c >= 32 && c < 127) return std::string("'") + static_cast<char>(c) + "'";
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "byte %d", c);
-  return buf;
+[[noreturn]] void throw_incomplete(const input_source &in, const char *what, int c) {
+  throw format_error(std::string(what) + ", found " + describe_char(c), in.position());
 }
 
-[[noreturn]] void throw_incomplete(const char *what, int c) {
-  throw format_error(std::string(what) + ", found " + describe(c));
-}
-
-[[noreturn]] void throw_overflow() {
-  throw format_error("number too large for single precision");
+[[noreturn]] void throw_overflow(const input_source &in) {
+  throw format_error("number too large for single precision", in.position());
 }
 
 inline float with_sign(bool negative, float f) noexcept { return negative ? -f : f; }
 
 } // namespace
 
-void throw_not_a_number(int c) { throw format_error("expected a number, found " + describe(c)); }
-
-float to_float(const decimal_number &d) {
-  if (d.mantissa == 0) return with_sign(d.negative, 0.0f); // every digit was zero
+bool to_float(const decimal_number &d, float &out) noexcept {
+  if (d.mantissa == 0) { // every digit was zero
+    out = with_sign(d.negative, 0.0f);
+    return true;
+  }
   const std::int64_t e = d.point - d.n_mantissa;
-  if (d.n_extra == 0 && !d.sticky && d.mantissa <= (std::uint64_t{1} << 53) && e >= -22 && e <= 22) {
-    // mantissa and 10^|e| are exact doubles, so one operation rounds correctly to double.
-    // Rounding that double to float is then correct unless it lies exactly halfway between
-    // two floats (the true value may lie on either side); such values, and values below
-    // the normal range, take the general path.
+  if (d.n_extra == 0 && !d.sticky && e >= -22 && e <= 22) {
+    // 10^|e| is an exact double. Up to 2^53 the mantissa is one too, so one operation rounds
+    // correctly to double, and rounding that double to a float is correct unless it lies
+    // exactly halfway between two floats (the true value may lie on either side). A longer
+    // mantissa (the 17 digits that write a double) is rounded once more, which leaves the
+    // double within 2 units of its last place of the true value: rounding to a float is then
+    // correct unless the double lies that close to a halfway point. Such values, and values
+    // outside the normal range of floats, take the general path.
+    const bool exact = d.mantissa <= (std::uint64_t{1} << 53);
     const double m = static_cast<double>(d.mantissa);
     const double v = e < 0 ? m / pow10_table[-e - pow10_min] : m * pow10_table[e - pow10_min];
     std::uint64_t bits;
     std::memcpy(&bits, &v, sizeof bits);
-    if (v >= static_cast<double>(FLT_MIN) && (bits & 0x1FFFFFFFu) != 0x10000000u)
-      return with_sign(d.negative, static_cast<float>(v));
+    const std::uint32_t dropped = static_cast<std::uint32_t>(bits) & 0x1FFFFFFFu; // what a float drops
+    const std::uint32_t margin = exact ? 0 : 4;
+    if (v >= static_cast<double>(FLT_MIN) && v < 3.4e38 && dropped - (0x10000000u - margin) > 2 * margin) {
+      out = with_sign(d.negative, static_cast<float>(v));
+      return true;
+    }
   }
   // |value| lies in [10^(point-1), 10^point).
-  if (d.point > 39) throw_overflow();
-  if (d.point < -46) return with_sign(d.negative, 0.0f);
+  if (d.point > 39) return false;
+  if (d.point < -46) {
+    out = with_sign(d.negative, 0.0f);
+    return true;
+  }
   char text[decimal_number::max_digits + 64];
   auto [p, ec0] = std::to_chars(text, text + 20, d.mantissa);
   (void)ec0;
@@ -64,23 +71,27 @@ float to_float(const decimal_number &d) {
   auto [end, ec] = std::from_chars(text, p, f, std::chars_format::scientific);
   (void)end;
   if (ec == std::errc::result_out_of_range) {
-    if (d.point >= 38) throw_overflow();
-    return with_sign(d.negative, 0.0f);
+    if (d.point >= 38) return false;
+    out = with_sign(d.negative, 0.0f);
+    return true;
   }
-  if (std::isinf(f)) throw_overflow();
-  return with_sign(d.negative, f);
+  if (std::isinf(f)) return false;
+  out = with_sign(d.negative, f);
+  return true;
 }
 
 namespace {
 
 // The general path: byte by byte through the source, across buffer refills, with every
 // diagnostic of the grammar.
-float scan_real_general(input_source &in) {
-  const int c = skip_number_space(in);
-  if (c < 0) throw end_of_input("the input ends where a number was expected");
+template <bool Tolerant> float scan_real_general(input_source &in) {
+  const int c = skip_number_space<Tolerant>(in);
+  if (c < 0) throw end_of_input("the input ends where a number was expected", in.position());
   decimal_number d;
-  if (const char *expected = scan_decimal(in, d)) throw_incomplete(expected, in.peek());
-  return to_float(d);
+  if (const char *expected = scan_decimal(in, d)) throw_incomplete(in, expected, in.peek());
+  float f;
+  if (!to_float(d, f)) throw_overflow(in);
+  return f;
 }
 
 // Powers of ten that are exact floats (5^10 < 2^24).
@@ -159,6 +170,7 @@ inline bool scan_image(const char *&first, float &value) {
 }
 
 // Any other number: buffered when it ends inside the buffer, through the source otherwise.
+template <bool Tolerant>
 [[gnu::noinline]] float scan_other(input_source &in, const char *begin, const char *p, const char *end) {
   if (p != end) {
     decimal_number d;
@@ -170,40 +182,58 @@ inline bool scan_image(const char *&first, float &value) {
         const float m = static_cast<float>(d.mantissa);
         return with_sign(d.negative, e < 0 ? m / exact_pow10f[-e] : m * exact_pow10f[e]);
       }
-      return to_float(d);
+      float f;
+      if (!to_float(d, f)) throw_overflow(in);
+      return f;
     }
   }
   in.consume(static_cast<std::size_t>(p - begin));
-  return scan_real_general(in);
+  return scan_real_general<Tolerant>(in);
 }
 
 } // namespace
 
-float scan_real(input_source &in) {
+template <bool Tolerant> float scan_real(input_source &in) {
   const std::string_view chunk = in.buffered();
   const char *const begin = chunk.data();
   const char *const end = begin + chunk.size();
   const char *p = begin;
-  while (p != end && (*p == ' ' || *p == '\t' || *p == '\n')) ++p;
+  while (p != end && is_number_space<Tolerant>(static_cast<unsigned char>(*p))) ++p;
   float value;
   if (end - p >= 13 && scan_image(p, value)) {
     in.consume(static_cast<std::size_t>(p - begin));
     return value;
   }
-  return scan_other(in, begin, p, end);
+  return scan_other<Tolerant>(in, begin, p, end);
+}
+template float scan_real<false>(input_source &);
+template float scan_real<true>(input_source &);
+
+float scan_real_at(input_source &in) {
+  const std::string_view chunk = in.buffered();
+  const char *const begin = chunk.data();
+  const char *const end = begin + chunk.size();
+  const char *p = begin;
+  float value;
+  if (end - p >= 13 && scan_image(p, value)) {
+    in.consume(static_cast<std::size_t>(p - begin));
+    return value;
+  }
+  // Nothing precedes the number: either rules skip nothing here.
+  return scan_other<false>(in, begin, p, end);
 }
 
 std::int32_t scan_integer(input_source &in) {
-  int c = skip_number_space(in);
-  if (c < 0) throw end_of_input("the input ends where a number was expected");
+  int c = skip_number_space<false>(in);
+  if (c < 0) throw end_of_input("the input ends where a number was expected", in.position());
   bool negative = false;
   if (c == '+' || c == '-') {
     negative = c == '-';
     in.advance();
     c = in.peek();
-    if (!is_digit(c)) throw_incomplete("expected a digit after the sign", c);
+    if (!is_digit(c)) throw_incomplete(in, "expected a digit after the sign", c);
   } else if (!is_digit(c)) {
-    throw_not_a_number(c);
+    throw format_error("expected a number, found " + describe_char(c), in.position());
   }
   std::uint64_t value = 0;
   bool too_big = false;
@@ -214,9 +244,17 @@ std::int32_t scan_integer(input_source &in) {
     c = in.peek();
   } while (is_digit(c));
   const std::uint64_t limit = negative ? 0x80000000u : 0x7FFFFFFFu;
-  if (too_big || value > limit) throw format_error("integer too large for 32 bits");
+  if (too_big || value > limit) throw format_error("integer too large for 32 bits", in.position());
   return negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(value))
                   : static_cast<std::int32_t>(value);
 }
 
 } // namespace phylo::detail
+
+namespace phylo::read {
+
+std::int32_t read_integer() { return detail::scan_integer(current_input()); }
+
+float read_real() { return detail::scan_real<false>(current_input()); }
+
+} // namespace phylo::read

@@ -1,5 +1,6 @@
-// Decimal number scanning on an input_source: the grammar of the readers, and the exact
-// conversion to single precision.
+// Decimal number scanning on an input_source: the grammar of every reader, and the exact
+// conversion to single precision. karvel's strict reader and the recognising reader share
+// it; they differ only in what may stand before a number (the Tolerant parameter).
 #pragma once
 
 #include "phylo/io.hpp"
@@ -10,16 +11,20 @@
 
 namespace phylo::detail {
 
-// Passes over blanks, tabs and line feeds. Returns the next byte, or -1 at the end.
-inline int skip_number_space(input_source &in) {
+// What may stand before a number: blanks, tabs and line feeds; under the tolerant rules of
+// the recognising reader also carriage returns, which karvel's layouts take as text.
+template <bool Tolerant> constexpr bool is_number_space(int c) noexcept {
+  return c == ' ' || c == '\t' || c == '\n' || (Tolerant && c == '\r');
+}
+
+// Passes over number space. Returns the next byte, or -1 at the end.
+template <bool Tolerant> int skip_number_space(input_source &in) {
   for (;;) {
     int c = in.peek();
-    if (c != ' ' && c != '\t' && c != '\n') return c;
+    if (!is_number_space<Tolerant>(c)) return c;
     in.advance();
   }
 }
-
-[[noreturn]] void throw_not_a_number(int c);
 
 // The significant digits and decimal exponent of a scanned number: |value| = 0.digits x 10^point.
 struct decimal_number {
@@ -101,13 +106,20 @@ template <class Source> const char *scan_decimal(Source &in, decimal_number &d) 
   return nullptr;
 }
 
-// Converts a scanned decimal to the nearest float (ties to even). format_error when the
-// value is beyond the largest finite float; an underflow gives zero of the number's sign.
-float to_float(const decimal_number &d);
+// Converts a scanned decimal to the nearest float (ties to even) in `out`; false when the
+// value is beyond the largest finite float. An underflow gives zero of the number's sign.
+bool to_float(const decimal_number &d, float &out) noexcept;
 
-// Scans [+-]digits[.digits][(E|e)[+-]digits] at the read position (after number space).
-float scan_real(input_source &in);
-// Scans [+-]digits; format_error when it does not fit 32 bits.
+// Scans [+-]digits[.digits][(E|e)[+-]digits] after number space and converts it.
+// end_of_input when the input ends first; format_error when no number starts there, when it
+// is incomplete ("1.", "1e", a lone sign) or beyond the largest float. The input then stands
+// where the grammar broke.
+template <bool Tolerant> float scan_real(input_source &in);
+extern template float scan_real<false>(input_source &);
+extern template float scan_real<true>(input_source &);
+// The same at the read position, with nothing passed over before the number.
+float scan_real_at(input_source &in);
+// Scans [+-]digits after (strict) number space; format_error when it does not fit 32 bits.
 std::int32_t scan_integer(input_source &in);
 
 } // namespace phylo::detail

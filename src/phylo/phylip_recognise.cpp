@@ -1,24 +1,45 @@
-#include "phylo/dist_read.hpp"
+// The recognising reader of phylo convert: matrices of the PHYLIP family whose label layout
+// and shape it tells from their first rows, and NEXUS texts (read by nexus.cpp).
+//
+// A matrix is read in every way that the settings leave open (10-character labels or label
+// words, and five shapes), but only over its first rows, under an input_mark: the buffer then
+// holds those rows and nothing more. The way that fits is chosen, and the whole matrix is
+// read that way from its first row. A small matrix is read whole in every way, so that its
+// end decides as well.
+#include "phylo/phylip.hpp"
 
+#include "line_input.hpp"
+#include "message.hpp"
 #include "nexus_parts.hpp"
+#include "number_scan.hpp"
 #include "phylo/chars.hpp"
-#include "phylo/io.hpp"
-#include "text_cursor.hpp"
+#include "phylo/label.hpp"
+#include "phylo/number.hpp"
 
 #include <algorithm>
-#include <cstring>
 #include <optional>
 
 namespace phylo::read {
 namespace {
 
-using detail::text_cursor;
+using detail::quote_text;
+
+// How the rows are read before a way is chosen: enough to tell every shape from every other
+// (row 1 tells a square from a lower triangle, row 2 a square from an upper triangle with
+// its diagonal), and one row to spare. A matrix of no more rows is read whole.
+constexpr std::size_t first_rows = 3;
 
 enum class label_mode { PHYLIP, WORD, TAB };
 
 constexpr dist_shape_type all_shapes[] = {dist_shape_type::SQUARE, dist_shape_type::LOWER,
                                           dist_shape_type::LOWER_DIAGONAL, dist_shape_type::UPPER,
                                           dist_shape_type::UPPER_DIAGONAL};
+
+// One way of reading the rows.
+struct way_type {
+  label_mode labels;
+  dist_shape_type shape;
+};
 
 // The columns that row i (from 0) of n holds: first .. first + count - 1.
 struct row_span {
@@ -34,200 +55,216 @@ row_span span_of(dist_shape_type shape, std::size_t i, std::size_t n) {
   }
 }
 
-// One way of reading the rows, tried on a copy of the cursor.
-struct attempt {
-  label_mode labels;
-  dist_shape_type shape;
-  dist_mat_access mat;   // set when the reading succeeded
-  text_cursor after;     // where it ended, or where it failed
-  std::string why;       // why it failed
-  bool range = false;    // the failure is a value out of range
-  bool phylip_alike = false; // read with label words, and alike with 10-character labels
-};
-
+// Why a way of reading failed, and where: of several failed ways, the one whose failure lies
+// furthest into the input is reported.
 struct row_failure {
   std::string why;
-  bool range = false;
+  bool range = false; // a value out of range rather than text that does not fit
+  std::uint64_t offset = 0;
+  input_position where;
 };
 
-[[noreturn]] void fail(const std::string &why) { throw row_failure{why}; }
-
-std::string row_name(std::size_t i, const std::string &label) {
-  return "row " + std::to_string(i + 1) + (label.empty() ? std::string() : " (" + detail::quote_text(label) + ")");
+[[noreturn]] void fail_at(const input_source &in, std::uint64_t offset, std::string why, bool range = false) {
+  throw row_failure{std::move(why), range, offset, in.position_at(offset)};
+}
+[[noreturn]] void fail(const input_source &in, std::string why, bool range = false) {
+  throw row_failure{std::move(why), range, in.offset(), in.position()};
 }
 
-std::string read_row_label(text_cursor &c, label_mode mode, std::size_t i) {
-  std::string label;
+std::string row_name(std::size_t i, const std::string &label) {
+  return "row " + std::to_string(i + 1) + (label.empty() ? std::string() : " (" + quote_text(label) + ")");
+}
+
+// A character that can stand in a number: a digit, a sign, a point, an exponent letter.
+bool number_char(int c) noexcept {
+  return detail::is_digit(c) || c == '.' || c == '+' || c == '-' || c == 'e' || c == 'E';
+}
+// Whether a number starts with the characters `first` and `second`.
+bool number_starts(int first, int second) noexcept {
+  return detail::is_digit(first == '+' || first == '-' ? second : first);
+}
+
+// The label of row i, which begins at `start`.
+void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint64_t start, std::string &label) {
+  const std::string row = "row " + std::to_string(i + 1);
+  label.clear();
   if (mode == label_mode::PHYLIP) {
     // The first ten characters of the line. A shorter line is a row of a label alone, whose
     // writer did not pad it: it is one word.
-    const text_cursor start = c;
-    bool short_line = false;
-    for (int k = 0; k < 10; ++k) {
-      int ch = c.peek();
-      if (ch < 0 || ch == '\n' || (ch == '\r' && c.peek_at(1) == '\n')) {
-        short_line = true;
-        break;
-      }
-      if (ch == '\t') {
-        c = start;
-        fail("row " + std::to_string(i + 1) + " has a tab within its first 10 characters, so they are no PHYLIP label");
-      }
-      label.push_back(static_cast<char>(ch));
-      c.advance();
-    }
-    std::size_t first = label.find_first_not_of(' ');
-    if (first == std::string::npos) {
-      c = start;
-      fail("row " + std::to_string(i + 1) + " has no label in its first 10 characters");
-    }
-    label.erase(0, first);
-    label.erase(label.find_last_not_of(' ') + 1);
-    if (short_line && label.find(' ') != std::string::npos) {
-      c = start;
-      fail("row " + std::to_string(i + 1) + " ends within the 10 characters of a PHYLIP label");
-    }
+    const bool short_line = detail::take_phylip_label(in, true, label) < 10;
+    if (label.find('\t') != std::string::npos)
+      fail_at(in, start, row + " has a tab within its first 10 characters, so they are no PHYLIP label");
+    const std::string_view text = trim_phylip_label(label);
+    if (text.empty()) fail_at(in, start, row + " has no label in its first 10 characters");
+    if (short_line && text.find(' ') != std::string_view::npos)
+      fail_at(in, start, row + " ends within the 10 characters of a PHYLIP label");
     // A label that ends in the first characters of a number that goes on after it ("x 0." and
     // "5") is a label word and a number that the 10-character rule would cut.
-    const std::size_t blank = label.rfind(' ');
-    if (!short_line && blank != std::string::npos && detail::number_char(c.peek())) {
-      std::string_view last = std::string_view(label).substr(blank + 1);
-      bool numeric = true;
-      for (char ch : last) numeric = numeric && detail::number_char(static_cast<unsigned char>(ch));
-      if (numeric) {
-        c = start;
-        fail("row " + std::to_string(i + 1) + ": its 10th character would cut the number " +
-             detail::quote_text(std::string(last) + static_cast<char>(c.peek_at(10))) + "...");
-      }
+    const std::size_t blank = text.rfind(' ');
+    if (!short_line && blank != std::string_view::npos && number_char(in.peek())) {
+      const std::string_view last = text.substr(blank + 1);
+      if (std::all_of(last.begin(), last.end(), [](char ch) { return number_char(static_cast<unsigned char>(ch)); }))
+        fail_at(in, start, row + ": its 10th character would cut the number " +
+                               quote_text(std::string(last) + static_cast<char>(in.peek())) + "...");
     }
-    return label;
+    label = std::string(text);
+    return;
   }
   const char_set_type &delimiters = mode == label_mode::TAB ? controlchr : whitespace;
-  if (mode == label_mode::WORD) detail::skip_blanks(c);
-  else
-    while (c.peek() == '\t') c.advance();
-  while (c.peek() >= 0 && !delimiters.contains(static_cast<unsigned char>(c.peek()))) {
-    label.push_back(static_cast<char>(c.peek()));
-    c.advance();
-  }
-  if (label.empty()) fail("row " + std::to_string(i + 1) + " has no label");
-  if (mode == label_mode::TAB && c.peek() == '\t') c.advance();
-  return label;
+  if (!detail::take_word(in, {delimiters, false, false}, &label)) fail(in, row + " has no label");
+  if (mode == label_mode::TAB && in.peek() == '\t') in.advance();
 }
 
-float read_value(text_cursor &c, std::size_t i, const std::string &label, std::size_t k, std::size_t want) {
-  const text_cursor before = c;
-  for (;;) { // numbers may continue on the following lines
-    detail::skip_blanks(c);
-    if (c.peek() != '\n') break;
-    c.advance();
+// Whether a row whose label word, `length` characters long, began the line reads alike with
+// a 10-character label: only blanks follow the word up to the 10th character or the line end.
+bool phylip_alike(input_source &in, std::size_t length) {
+  if (length > 10) return false;
+  for (std::size_t k = 0; k < 10 - length; ++k) {
+    const int c = in.peek_at(k);
+    if (c < 0 || c == '\n' || (c == '\r' && in.peek_at(k + 1) == '\n')) return true;
+    if (c != ' ') return false;
   }
-  if (c.at_end()) {
-    c = before;
-    fail("the input ends in " + row_name(i, label) + ", after " + std::to_string(k) + " of its " +
-         std::to_string(want) + " values");
+  return true;
+}
+
+// Value k of the `want` values of row i; numbers may continue on the following lines.
+float read_value(input_source &in, std::size_t i, const std::string &label, std::size_t k, std::size_t want) {
+  const std::uint64_t before = in.offset();
+  for (;;) {
+    const std::string_view chunk = in.buffered();
+    std::size_t s = 0;
+    while (s < chunk.size() && (detail::is_blank<true>(static_cast<unsigned char>(chunk[s])) || chunk[s] == '\n')) ++s;
+    in.consume(s);
+    if (s < chunk.size() || chunk.empty()) break;
   }
-  if (!detail::number_starts(c))
-    fail(row_name(i, label) + " has " + std::to_string(k) + " values where " + std::to_string(want) +
-         " were expected: found " + detail::describe_char(c.peek()) + " where a distance should be");
+  const int c = in.peek();
+  if (c < 0)
+    fail_at(in, before, "the input ends in " + row_name(i, label) + ", after " + std::to_string(k) + " of its " +
+                            std::to_string(want) + " values");
+  if (!number_starts(c, in.peek_at(1)))
+    fail(in, row_name(i, label) + " has " + std::to_string(k) + " values where " + std::to_string(want) +
+                 " were expected: found " + describe_char(c) + " where a distance should be");
+  const std::uint64_t start = in.offset();
   float v;
   try {
-    v = detail::scan_real_text(c);
+    v = detail::scan_real_at(in);
   } catch (const format_error &e) {
-    fail(row_name(i, label) + ": " + e.what());
+    fail_at(in, start, row_name(i, label) + ": " + e.what());
   }
-  if (v < 0.0f) throw row_failure{row_name(i, label) + ": distance " + detail::float_text(v) + " is negative", true};
+  if (v < 0.0f) fail(in, row_name(i, label) + ": distance " + print::shortest_decimal(v) + " is negative", true);
   return v;
 }
 
-// Reads n rows of one label mode and shape. Throws row_failure with the cursor where it failed.
-// True when a row read with a label word at line_start reads alike with a 10-character label:
-// the word begins the line, and only blanks follow it up to the 10th character or the line end.
-bool phylip_alike(const char *line_start, std::size_t word_length, const text_cursor &c) {
-  if (word_length > 10 || detail::is_blank(static_cast<unsigned char>(*line_start))) return false;
-  for (const char *p = line_start + word_length; p < line_start + 10; ++p) {
-    if (p >= c.end || *p == '\n' || (*p == '\r' && p + 1 < c.end && p[1] == '\n')) return true;
-    if (*p != ' ') return false;
-  }
-  return true;
+// Reads row i of n in one way: its label, then its values, each handed to put(k, value).
+// *alike (when given) is cleared unless the row reads alike with a 10-character label.
+// Throws row_failure.
+template <class Put>
+void read_row(input_source &in, way_type way, std::size_t n, std::size_t i, std::string &label, Put put, bool *alike) {
+  detail::skip_blank_lines(in);
+  if (in.peek() < 0) fail(in, "the input ends after " + std::to_string(i) + " of the " + std::to_string(n) + " rows");
+  const std::uint64_t start = in.offset();
+  const bool blank_first = detail::is_blank<true>(in.peek());
+  read_row_label(in, way.labels, i, start, label);
+  if (alike && *alike) *alike = !blank_first && phylip_alike(in, label.size());
+  const row_span span = span_of(way.shape, i, n);
+  for (std::size_t k = 0; k < span.count; ++k) put(k, read_value(in, i, label, k, span.count));
+  if (!detail::at_line_end<true>(in))
+    fail(in, row_name(i, label) + " holds more than the " + std::to_string(span.count) +
+                 " values expected: found " + describe_char(in.peek()));
+  if (in.peek() == '\n') in.advance();
 }
 
-// Reads n rows of one label mode and shape. Throws row_failure with the cursor where it failed.
-// For label words, *alike tells whether every row reads alike with 10-character labels.
-dist_mat_access read_rows(text_cursor &c, std::size_t n, label_mode mode, dist_shape_type shape, bool *alike) {
-  auto mat = std::make_unique<dist_mat_type>(n);
-  *alike = mode == label_mode::WORD;
-  for (std::size_t i = 0; i < n; ++i) {
-    detail::skip_blank_lines(c);
-    if (c.at_end())
-      fail("the input ends after " + std::to_string(i) + " of the " + std::to_string(n) + " rows");
-    const char *line_start = c.p;
-    std::string label = read_row_label(c, mode, i);
-    if (*alike) *alike = phylip_alike(line_start, label.size(), c);
-    const row_span span = span_of(shape, i, n);
-    for (std::size_t k = 0; k < span.count; ++k) {
-      const std::size_t j = span.first + k;
-      const float v = read_value(c, i, label, k, span.count);
-      mat->distances(i, j) = v;
-      if (shape != dist_shape_type::SQUARE) mat->distances(j, i) = v;
+// After the last row: the end of the input or the header of another matrix.
+void expect_end(input_source &in, label_mode mode, std::size_t n) {
+  detail::skip_blank_lines(in);
+  if (in.peek() < 0) return;
+  bool header;
+  if (mode == label_mode::TAB) {
+    header = in.peek() == '\t';
+  } else {
+    std::size_t k = 0;
+    while (detail::is_blank<true>(in.peek_at(k))) ++k;
+    header = detail::is_digit(in.peek_at(k));
+    while (detail::is_digit(in.peek_at(k))) ++k;
+    const int c = in.peek_at(k);
+    header = header && (c < 0 || detail::is_blank<true>(c) || c == '\n');
+  }
+  if (header) return;
+  std::string rest; // of the line, as much as a message shows
+  for (int c; rest.size() <= 40 && (c = in.peek_at(rest.size())) >= 0 && c != '\n';) rest.push_back(static_cast<char>(c));
+  fail(in, "after the " + std::to_string(n) + " rows comes " + quote_text(rest) +
+               ", which is neither a row nor the start of another matrix");
+}
+
+// The first rows of a matrix read in one way, or why they cannot be.
+struct reading {
+  way_type way;
+  std::vector<std::string> labels;
+  std::vector<std::vector<float>> rows; // the values of each row, as read
+  bool ok = false;
+  bool alike = false; // read with label words, and alike with 10-character labels
+  row_failure failure;
+  std::uint64_t end = 0; // where the reading stopped
+};
+
+reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_t n, std::size_t rows) {
+  mark.rewind();
+  reading r{way, {}, {}, false, way.labels == label_mode::WORD, {}, 0};
+  try {
+    for (std::size_t i = 0; i < rows; ++i) {
+      std::string label;
+      std::vector<float> values;
+      read_row(in, way, n, i, label, [&](std::size_t, float v) { values.push_back(v); }, &r.alike);
+      r.labels.push_back(std::move(label));
+      r.rows.push_back(std::move(values));
     }
-    if (!detail::at_line_end(c))
-      fail(row_name(i, label) + " holds more than the " + std::to_string(span.count) +
-           " values expected: found " + detail::describe_char(c.peek()));
-    if (c.peek() == '\n') c.advance();
-    mat->labels[i] = std::move(label);
+    if (rows == n) expect_end(in, way.labels, n);
+    r.ok = true;
+  } catch (row_failure &f) {
+    r.failure = std::move(f);
   }
-  if (shape == dist_shape_type::LOWER || shape == dist_shape_type::UPPER)
-    for (std::size_t i = 0; i < n; ++i) mat->distances(i, i) = 0.0f;
-  return mat;
+  r.end = in.offset();
+  return r;
 }
 
-// After the last row: the end of the text or the header of another matrix.
-bool next_is_header(text_cursor c, label_mode mode) {
-  detail::skip_blank_lines(c);
-  if (c.at_end()) return true;
-  if (mode == label_mode::TAB) return c.peek() == '\t';
-  detail::skip_blanks(c);
-  if (!detail::number_starts(c) || c.peek() == '+' || c.peek() == '-') return false;
-  while (c.peek() >= '0' && c.peek() <= '9') c.advance();
-  return c.at_end() || detail::is_blank(c.peek()) || c.peek() == '\n';
+// Cell (i, j) as a reading gives it, when its rows tell it: read in its own row, mirrored
+// from the other triangle, or a diagonal that the shape leaves out.
+std::optional<float> cell_of(const reading &r, std::size_t n, std::size_t i, std::size_t j) {
+  const std::size_t rows = r.rows.size();
+  if (i < rows) {
+    const row_span s = span_of(r.way.shape, i, n);
+    if (j >= s.first && j - s.first < s.count) return r.rows[i][j - s.first];
+  }
+  if (r.way.shape != dist_shape_type::SQUARE && j < rows) {
+    const row_span s = span_of(r.way.shape, j, n);
+    if (i >= s.first && i - s.first < s.count) return r.rows[j][i - s.first];
+  }
+  if (i == j && r.way.shape != dist_shape_type::SQUARE) return 0.0f;
+  return std::nullopt;
 }
 
-bool has_duplicate(const dist_mat_type &m) {
-  std::vector<std::string_view> labels(m.labels.begin(), m.labels.end());
+// The first label or cell in which two readings differ, as a message says it; empty when
+// they agree wherever both tell.
+std::string first_difference(const reading &a, const reading &b, std::size_t n) {
+  for (std::size_t i = 0; i < a.labels.size(); ++i)
+    if (a.labels[i] != b.labels[i])
+      return "label " + std::to_string(i + 1) + " is " + quote_text(a.labels[i]) + " or " + quote_text(b.labels[i]);
+  const std::size_t rows = a.rows.size();
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j) {
+      if (i >= rows && j >= rows) break; // only the columns of the rows read tell more
+      const std::optional<float> x = cell_of(a, n, i, j), y = cell_of(b, n, i, j);
+      if (x && y && *x != *y)
+        return "cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ") is " + print::shortest_decimal(*x) +
+               " or " + print::shortest_decimal(*y);
+    }
+  return {};
+}
+
+bool has_duplicate(const reading &r) {
+  std::vector<std::string_view> labels(r.labels.begin(), r.labels.end());
   std::sort(labels.begin(), labels.end());
   return std::adjacent_find(labels.begin(), labels.end()) != labels.end();
-}
-
-std::string_view rest_of_line(const text_cursor &c) {
-  const void *nl = std::memchr(c.p, '\n', static_cast<std::size_t>(c.end - c.p));
-  const char *stop = nl ? static_cast<const char *>(nl) : c.end;
-  return std::string_view(c.p, static_cast<std::size_t>(stop - c.p));
-}
-
-attempt try_reading(const text_cursor &start, std::size_t n, label_mode mode, dist_shape_type shape) {
-  attempt a{mode, shape, nullptr, start, {}, false, false};
-  try {
-    dist_mat_access mat = read_rows(a.after, n, mode, shape, &a.phylip_alike);
-    if (!next_is_header(a.after, mode)) {
-      detail::skip_blank_lines(a.after);
-      fail("after the " + std::to_string(n) + " rows comes " + detail::quote_text(rest_of_line(a.after)) +
-           ", which is neither a row nor the start of another matrix");
-    }
-    a.mat = std::move(mat);
-  } catch (const row_failure &f) {
-    a.why = f.why;
-    a.range = f.range;
-  }
-  return a;
-}
-
-bool same_matrix(const dist_mat_type &a, const dist_mat_type &b) {
-  if (a.n_tax() != b.n_tax() || !(a.labels == b.labels)) return false;
-  const std::size_t cells = a.n_tax() * a.n_tax();
-  for (std::size_t k = 0; k < cells; ++k)
-    if (a.distances.data()[k] != b.distances.data()[k]) return false;
-  return true;
 }
 
 std::string describe_shape(dist_shape_type shape) {
@@ -257,200 +294,55 @@ dist_layout_type layout_of(label_mode mode) {
   }
 }
 
-std::string first_difference(const dist_mat_type &a, const dist_mat_type &b) {
-  for (std::size_t i = 0; i < a.n_tax(); ++i)
-    if (a.labels[i] != b.labels[i])
-      return "label " + std::to_string(i + 1) + " is " + detail::quote_text(a.labels[i]) + " or " +
-             detail::quote_text(b.labels[i]);
-  for (std::size_t i = 0; i < a.n_tax(); ++i)
-    for (std::size_t j = 0; j < a.n_tax(); ++j)
-      if (a.distances(i, j) != b.distances(i, j))
-        return "cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ") is " +
-               detail::float_text(a.distances(i, j)) + " or " + detail::float_text(b.distances(i, j));
-  return "they agree";
-}
-
 // The count line of a PHYLIP or relaxed matrix: an integer, the rest of the line ignored.
-std::size_t read_count(text_cursor &c) {
-  detail::skip_blanks(c);
-  if (!detail::number_starts(c) || c.peek() == '+' || c.peek() == '.')
-    throw format_error("expected the taxon count of a matrix, found " + detail::describe_char(c.peek()));
-  long long n = 0;
-  while (c.peek() >= '0' && c.peek() <= '9') {
-    if (n <= max_taxa) n = n * 10 + (c.peek() - '0');
-    c.advance();
+std::size_t read_count(input_source &in, std::size_t max) {
+  const int c = detail::skip_blanks<true>(in);
+  if (!number_starts(c, in.peek_at(1)) || c == '+')
+    throw format_error("expected the taxon count of a matrix, found " + describe_char(c), in.position());
+  std::size_t n = 0;
+  while (detail::is_digit(in.peek())) {
+    if (n <= max) n = n * 10 + static_cast<std::size_t>(in.peek() - '0');
+    in.advance();
   }
-  if (c.peek() == '-' || n < 1 || n > max_taxa) {
-    throw range_error("taxon count " + (n > max_taxa ? std::string("above ") + std::to_string(max_taxa) : std::to_string(n)) +
-                      " is outside 1 to " + std::to_string(max_taxa));
-  }
-  if (c.peek() == '.') throw format_error("the taxon count must be a whole number");
-  detail::skip_to_next_line(c);
-  return static_cast<std::size_t>(n);
+  if (in.peek() == '-' || n < 1 || n > max)
+    throw range_error("taxon count " + (n > max ? "above " + std::to_string(max) : std::to_string(n)) +
+                          " is outside 1 to " + std::to_string(max),
+                      in.position());
+  if (in.peek() == '.') throw format_error("the taxon count must be a whole number", in.position());
+  detail::discard_line(in);
+  return n;
 }
 
-std::size_t read_tab_header(text_cursor &c) {
-  std::size_t tabs = 0;
-  while (c.peek() >= 0 && c.peek() != '\n') {
-    tabs += c.peek() == '\t';
-    c.advance();
-  }
-  if (c.peek() == '\n') c.advance();
-  if (tabs < 1 || tabs > static_cast<std::size_t>(max_taxa))
+// The header line of a tab-separated matrix: one tab per taxon.
+std::size_t read_tab_header(input_source &in, std::size_t max) {
+  const std::size_t tabs = detail::count_line_tabs(in);
+  if (tabs < 1 || tabs > max)
     throw range_error("the header line holds " + std::to_string(tabs) + " tabs; the taxon count must be 1 to " +
-                      std::to_string(max_taxa));
+                          std::to_string(max),
+                      in.position());
   return tabs;
 }
 
-// Reads one matrix of the PHYLIP family or TSV, recognising what is not given.
-dist_mat_access read_rows_matrix(dist_text_type &t, text_cursor &c, dist_layout_type layout) {
-  const std::size_t n = layout == dist_layout_type::TSV ? read_tab_header(c) : read_count(c);
-  std::vector<label_mode> modes;
-  switch (layout) {
-  case dist_layout_type::TSV: modes = {label_mode::TAB}; break;
-  case dist_layout_type::PHYLIP: modes = {label_mode::PHYLIP}; break;
-  case dist_layout_type::RELAXED: modes = {label_mode::WORD}; break;
-  default: modes = {label_mode::WORD, label_mode::PHYLIP}; break;
-  }
-  std::vector<dist_shape_type> shapes;
-  if (t.shape == dist_shape_type::AUTO) shapes.assign(std::begin(all_shapes), std::end(all_shapes));
-  else shapes = {t.shape};
-
-  std::optional<attempt> chosen;
-  std::optional<attempt> furthest_failure;
-  for (label_mode mode : modes) {
-    // Rows that read alike both ways need not be read twice.
-    if (mode == label_mode::PHYLIP && chosen && chosen->phylip_alike) break;
-    for (dist_shape_type shape : shapes) {
-      attempt a = try_reading(c, n, mode, shape);
-      if (!a.mat) {
-        if (!furthest_failure || a.after.p > furthest_failure->after.p) furthest_failure = std::move(a);
-        continue;
-      }
-      if (!chosen) {
-        chosen = std::move(a);
-        continue;
-      }
-      if (same_matrix(*chosen->mat, *a.mat)) continue;
-      // Labels cut to 10 characters that make taxa of one name, where label words keep them
-      // apart, are no reading of the matrix.
-      if (chosen->labels != a.labels && has_duplicate(*a.mat) != has_duplicate(*chosen->mat)) {
-        if (has_duplicate(*chosen->mat)) chosen = std::move(a);
-        continue;
-      }
-      t.line = t.matrix_line;
-      if (chosen->labels != a.labels)
-        throw format_error("the rows read both with " + std::string(mode_name(chosen->labels)) + " and with " +
-                           std::string(mode_name(a.labels)) + ", and the two readings differ (" +
-                           first_difference(*chosen->mat, *a.mat) +
-                           "); say --from=phylip or --from=relaxed");
-      throw format_error("the rows fit both a " + describe_shape(chosen->shape) + " and a " +
-                         describe_shape(a.shape) + ", and the two readings differ (" +
-                         first_difference(*chosen->mat, *a.mat) + "); say --shape=" +
-                         std::string(shape_name(chosen->shape)) + " or --shape=" + std::string(shape_name(a.shape)));
-    }
-  }
-  if (!chosen) {
-    attempt &f = *furthest_failure;
-    t.line = f.after.reported_line();
-    std::string how;
-    if (modes.size() * shapes.size() > 1)
-      how = " (read with " + std::string(mode_name(f.labels)) + " as a " + describe_shape(f.shape) +
-            ", the reading that went furthest)";
-    if (f.range) throw range_error(f.why + how);
-    throw format_error(f.why + how);
-  }
-  c = chosen->after;
-  t.found_layout = layout_of(chosen->labels);
-  t.found_shape = chosen->shape;
-  return std::move(chosen->mat);
+// Copies each cell of the triangle that was read into the other one, in tiles so that both
+// stay in cache, and zeroes the diagonal that the shape leaves out.
+void complete_shape(dist_mat_type &mat, dist_shape_type shape) {
+  if (shape == dist_shape_type::SQUARE) return;
+  constexpr std::size_t tile = 64;
+  const std::size_t n = mat.n_tax();
+  float *c = mat.distances.data();
+  const bool lower = shape == dist_shape_type::LOWER || shape == dist_shape_type::LOWER_DIAGONAL;
+  for (std::size_t r0 = 0; r0 < n; r0 += tile)
+    for (std::size_t c0 = 0; c0 <= r0; c0 += tile)
+      for (std::size_t r = r0; r < std::min(n, r0 + tile); ++r)
+        for (std::size_t k = c0; k < std::min(r, c0 + tile); ++k) {
+          if (lower) c[k * n + r] = c[r * n + k];
+          else c[r * n + k] = c[k * n + r];
+        }
+  if (shape == dist_shape_type::LOWER || shape == dist_shape_type::UPPER)
+    for (std::size_t i = 0; i < n; ++i) c[i * n + i] = 0.0f;
 }
 
 } // namespace
-
-std::string read_whole_input() {
-  input_source &in = current_input();
-  std::string all;
-  for (;;) {
-    std::string_view chunk = in.buffered();
-    if (chunk.empty()) return all;
-    all.append(chunk);
-    in.consume(chunk.size());
-  }
-}
-
-dist_layout_type recognise_layout(std::string_view text) {
-  text_cursor c{text.data(), text.data() + text.size(), 1};
-  if (text.size() >= 3 && std::memcmp(text.data(), "\xEF\xBB\xBF", 3) == 0) c.p += 3;
-  detail::skip_blank_lines(c);
-  const bool tab_first = c.peek() == '\t';
-  detail::skip_blanks(c);
-  if (c.end - c.p >= 6) {
-    std::string head(c.p, 6);
-    for (char &ch : head) ch = static_cast<char>(ch >= 'a' && ch <= 'z' ? ch - 32 : ch);
-    if (head == "#NEXUS") return dist_layout_type::NEXUS;
-  }
-  if (tab_first) return dist_layout_type::TSV;
-  if (c.peek() >= '0' && c.peek() <= '9') {
-    text_cursor d = c;
-    while (d.peek() >= '0' && d.peek() <= '9') d.advance();
-    if (d.at_end() || detail::is_blank(d.peek()) || d.peek() == '\n') return dist_layout_type::PHYLIP;
-  }
-  throw format_error("cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line "
-                     "that begins with a tab (tab-separated) nor #NEXUS; say --from=phylip, relaxed, tsv or nexus");
-}
-
-dist_mat_access read_dist_text(dist_text_type &t) {
-  text_cursor c{t.text.data() + t.pos, t.text.data() + t.text.size(), t.line, t.text.data()};
-  if (t.pos == 0 && t.text.size() >= 3 && std::memcmp(t.text.data(), "\xEF\xBB\xBF", 3) == 0) c.p += 3;
-  auto commit = [&] {
-    t.pos = static_cast<std::size_t>(c.p - t.text.data());
-    t.line = c.line;
-  };
-  t.line = 0; // set by a reader that knows better where a problem lies
-  try {
-    dist_mat_access mat;
-    if (!t.in_nexus) {
-      detail::skip_blank_lines(c);
-      if (c.at_end()) {
-        commit();
-        return nullptr;
-      }
-      t.matrix_line = c.line;
-      dist_layout_type layout = t.layout;
-      if (layout == dist_layout_type::AUTO) {
-        layout = recognise_layout(std::string_view(c.p, static_cast<std::size_t>(c.end - c.p)));
-        if (layout == dist_layout_type::PHYLIP) layout = dist_layout_type::AUTO; // PHYLIP or RELAXED
-      }
-      if (layout == dist_layout_type::NEXUS) {
-        detail::start_nexus(t, c);
-        t.in_nexus = true;
-      } else {
-        mat = read_rows_matrix(t, c, layout);
-      }
-    }
-    if (t.in_nexus) {
-      mat = detail::read_nexus_dist(t, c);
-      if (mat) t.found_layout = dist_layout_type::NEXUS;
-    }
-    commit();
-    return mat;
-  } catch (...) {
-    if (t.line == 0) t.line = c.reported_line();
-    throw;
-  }
-}
-
-std::string_view layout_name(dist_layout_type layout) {
-  switch (layout) {
-  case dist_layout_type::AUTO: return "auto";
-  case dist_layout_type::PHYLIP: return "phylip";
-  case dist_layout_type::RELAXED: return "relaxed";
-  case dist_layout_type::TSV: return "tsv";
-  case dist_layout_type::NEXUS: return "nexus";
-  }
-  return "?";
-}
 
 std::string_view shape_name(dist_shape_type shape) {
   switch (shape) {
@@ -462,6 +354,155 @@ std::string_view shape_name(dist_shape_type shape) {
   case dist_shape_type::UPPER_DIAGONAL: return "upper-diagonal";
   }
   return "?";
+}
+
+dist_layout_type recognise_layout(input_source &in) {
+  std::size_t k = 0;
+  if (in.offset() == 0 && in.peek_at(0) == 0xEF && in.peek_at(1) == 0xBB && in.peek_at(2) == 0xBF) k = 3;
+  for (;;) { // lines of blanks
+    std::size_t j = k;
+    while (detail::is_blank<true>(in.peek_at(j))) ++j;
+    if (in.peek_at(j) != '\n') break;
+    k = j + 1;
+  }
+  const bool tab_first = in.peek_at(k) == '\t';
+  while (detail::is_blank<true>(in.peek_at(k))) ++k;
+  constexpr std::string_view nexus = "#NEXUS";
+  bool is_nexus = true;
+  for (std::size_t m = 0; m < nexus.size() && is_nexus; ++m) {
+    const int c = in.peek_at(k + m);
+    is_nexus = c >= 0 && ascii_upper_map(static_cast<char>(c)) == nexus[m];
+  }
+  if (is_nexus) return dist_layout_type::NEXUS;
+  if (tab_first) return dist_layout_type::TSV;
+  if (detail::is_digit(in.peek_at(k))) {
+    while (detail::is_digit(in.peek_at(k))) ++k;
+    const int c = in.peek_at(k);
+    if (c < 0 || detail::is_blank<true>(c) || c == '\n') return dist_layout_type::PHYLIP;
+  }
+  throw undecided_error(undecided_type::LAYOUT,
+                        "cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line "
+                        "that begins with a tab (tab-separated) nor #NEXUS",
+                        in.position());
+}
+
+dist_reader::dist_reader(input_source &in, dist_read_settings settings) : in_(in), settings_(settings) {}
+
+dist_mat_access dist_reader::next() {
+  if (!in_nexus_) {
+    if (in_.offset() == 0 && in_.peek_at(0) == 0xEF && in_.peek_at(1) == 0xBB && in_.peek_at(2) == 0xBF) in_.consume(3);
+    detail::skip_blank_lines(in_);
+    if (in_.peek() < 0) return nullptr;
+    matrix_line_ = in_.line();
+    dist_layout_type layout = settings_.layout;
+    if (layout == dist_layout_type::AUTO) {
+      layout = recognise_layout(in_);
+      if (layout == dist_layout_type::PHYLIP) layout = dist_layout_type::AUTO; // PHYLIP or RELAXED
+    }
+    if (layout != dist_layout_type::NEXUS) return read_rows_matrix(layout);
+    detail::start_nexus(in_);
+    in_nexus_ = true;
+  }
+  dist_mat_access mat = detail::read_nexus_dist(in_, nexus_taxa_, settings_.max_taxa, matrix_line_);
+  if (mat) {
+    found_layout_ = dist_layout_type::NEXUS;
+    found_shape_ = dist_shape_type::AUTO;
+  }
+  return mat;
+}
+
+dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
+  const input_position matrix_start = in_.position();
+  const std::size_t n =
+      layout == dist_layout_type::TSV ? read_tab_header(in_, settings_.max_taxa) : read_count(in_, settings_.max_taxa);
+  std::vector<label_mode> modes;
+  switch (layout) {
+  case dist_layout_type::TSV: modes = {label_mode::TAB}; break;
+  case dist_layout_type::PHYLIP: modes = {label_mode::PHYLIP}; break;
+  case dist_layout_type::RELAXED: modes = {label_mode::WORD}; break;
+  default: modes = {label_mode::WORD, label_mode::PHYLIP}; break;
+  }
+  std::vector<dist_shape_type> shapes;
+  if (settings_.shape == dist_shape_type::AUTO) shapes.assign(std::begin(all_shapes), std::end(all_shapes));
+  else shapes = {settings_.shape};
+  const bool several = modes.size() * shapes.size() > 1;
+  auto how = [&](way_type way) {
+    return several ? " (read with " + std::string(mode_name(way.labels)) + " as a " + describe_shape(way.shape) +
+                         ", the reading that went furthest)"
+                   : std::string();
+  };
+  auto raise = [&](const row_failure &f, way_type way) -> dist_mat_access {
+    if (f.range) throw range_error(f.why + how(way), f.where);
+    throw format_error(f.why + how(way), f.where);
+  };
+
+  const std::size_t rows = std::min(n, first_rows);
+  std::optional<reading> chosen, furthest_failure;
+  {
+    input_mark mark(in_);
+    for (label_mode mode : modes) {
+      // Rows that read alike both ways need not be read twice.
+      if (mode == label_mode::PHYLIP && chosen && chosen->alike) break;
+      for (dist_shape_type shape : shapes) {
+        reading a = try_reading(in_, mark, {mode, shape}, n, rows);
+        if (!a.ok) {
+          if (!furthest_failure || a.failure.offset > furthest_failure->failure.offset) furthest_failure = std::move(a);
+          continue;
+        }
+        if (!chosen) {
+          chosen = std::move(a);
+          continue;
+        }
+        const std::string difference = first_difference(*chosen, a, n);
+        if (difference.empty()) continue;
+        // Labels cut to 10 characters that make taxa of one name, where label words keep them
+        // apart, are no reading of the matrix.
+        if (chosen->way.labels != a.way.labels && has_duplicate(a) != has_duplicate(*chosen)) {
+          if (has_duplicate(*chosen)) chosen = std::move(a);
+          continue;
+        }
+        if (chosen->way.labels != a.way.labels)
+          throw undecided_error(undecided_type::LABELS,
+                                "the rows read both with " + std::string(mode_name(chosen->way.labels)) + " and with " +
+                                    std::string(mode_name(a.way.labels)) + ", and the two readings differ (" +
+                                    difference + ")",
+                                matrix_start);
+        throw undecided_error(undecided_type::SHAPE,
+                              "the rows fit both a " + describe_shape(chosen->way.shape) + " and a " +
+                                  describe_shape(a.way.shape) + ", and the two readings differ (" + difference + ")",
+                              matrix_start, chosen->way.shape, a.way.shape);
+      }
+    }
+    if (!chosen) return raise(furthest_failure->failure, furthest_failure->way);
+    if (rows == n) mark.seek(chosen->end);
+    else mark.rewind();
+  }
+
+  const way_type way = chosen->way;
+  found_layout_ = layout_of(way.labels);
+  found_shape_ = way.shape;
+  auto mat = std::make_unique<dist_mat_type>(n);
+  if (rows == n) { // read whole
+    for (std::size_t i = 0; i < n; ++i) {
+      mat->labels[i] = std::move(chosen->labels[i]);
+      for (std::size_t j = 0; j < n; ++j) mat->distances(i, j) = cell_of(*chosen, n, i, j).value_or(0.0f);
+    }
+    return mat;
+  }
+  chosen.reset();
+  try {
+    std::string label;
+    for (std::size_t i = 0; i < n; ++i) {
+      float *row = mat->distances.row(i) + span_of(way.shape, i, n).first;
+      read_row(in_, way, n, i, label, [row](std::size_t k, float v) { row[k] = v; }, nullptr);
+      mat->labels[i] = label;
+    }
+    expect_end(in_, way.labels, n);
+  } catch (const row_failure &f) {
+    return raise(f, way);
+  }
+  complete_shape(*mat, way.shape);
+  return mat;
 }
 
 } // namespace phylo::read

@@ -140,6 +140,13 @@ void phylo::text::remove(std::string &text, const char_set_type &set) {
   text = remove(std::string_view(text), set);
 }
 
+std::string_view phylo::text::trim(std::string_view text, const char_set_type &set) noexcept {
+  std::size_t first = 0, last = text.size();
+  while (first < last && set.contains(text[first])) ++first;
+  while (last > first && set.contains(text[last - 1])) --last;
+  return text.substr(first, last - first);
+}
+
 std::string phylo::text::squeeze(std::string_view text, const char_set_type &set) {
   if (set.empty()) throw pattern_error("phylo-text:143");
   std::string out;

@@ -6,7 +6,7 @@
 #include "dist_layouts.hpp"
 #include "options.hpp"
 
-#include "phylo/print.hpp"
+#include "phylo/char_matrix.hpp"
 
 #include <cstdio>
 #include <string>
@@ -14,6 +14,8 @@
 
 namespace phylo_cli {
 namespace {
+
+using cli::arg_kind;
 
 constexpr std::string_view help_text =
     "Usage: phylo align [OPTION]... [FILE]...\n"
@@ -41,7 +43,7 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake in\n"
     "the command line.\n";
 
-constexpr option_def defs[] = {
+constexpr cli::option_def defs[] = {
     {"to", 't', arg_kind::REQUIRED},
     {"output", 'o', arg_kind::REQUIRED},
     {"quiet", 'q', arg_kind::NONE},
@@ -71,8 +73,8 @@ struct settings {
 
 settings parse_settings(std::span<char *const> args) {
   settings s;
-  parsed_args parsed = parse_options(args, defs);
-  for (const parsed_option &o : parsed.options) {
+  cli::parsed_args parsed = cli::parse_options(args, defs);
+  for (const cli::parsed_option &o : parsed.options) {
     const std::string_view name = o.def->long_name;
     if (name == "to") s.to = pick(align_layouts, name, *o.value);
     else if (name == "output") s.output = *o.value;
@@ -84,33 +86,33 @@ settings parse_settings(std::span<char *const> args) {
   return s;
 }
 
-void align_inputs(const settings &s) {
+void align_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
-    const input_text in = read_input(operand);
-    const phylo::sequence_vecs seqs = read_alignment(in);
+    cli::input_operand input(operand, streams.standard_input);
+    phylo::input_source &in = input.source();
+    // The writer of sequence sets takes at most max_taxa sequences.
+    std::vector<phylo::sequence_type> read = read_alignment(streams.report, in, phylo::sequence_vecs::max_length);
+    phylo::sequence_vecs seqs;
+    for (phylo::sequence_type &q : read) seqs.append(std::move(q));
     std::vector<std::string_view> labels;
     labels.reserve(seqs.size());
     for (const phylo::sequence_type &q : seqs) labels.emplace_back(q.label);
-    warn_about_labels(labels, s.to->labels, in.name + ": ", s.quiet);
+    warn_about_labels(streams.report, labels, s.to->labels, in.name() + ": ", s.quiet);
     phylo::print::print_char_mat(seqs, s.to->format);
   }
 }
 
 } // namespace
 
-int run_align(std::span<char *const> args) {
+int run_align(const cli::streams_type &streams, std::span<char *const> args) {
   settings s;
-  try {
-    s = parse_settings(args);
-  } catch (const usage_error &e) {
-    report("align: " + e.message + "\nTry 'phylo align --help' for more information.");
-    return 2;
-  }
-  if (s.help) {
-    std::fwrite(help_text.data(), 1, help_text.size(), stdout);
-    return 0;
-  }
-  return run_with_output(s.output, [&] { align_inputs(s); });
+  return cli::run_subcommand(
+      streams.report, "align", help_text,
+      [&] {
+        s = parse_settings(args);
+        return s.help;
+      },
+      [&] { return cli::run_with_output(streams, s.output, [&] { align_inputs(streams, s); }); });
 }
 
 } // namespace phylo_cli

@@ -2,6 +2,8 @@
 // status: 0 success, 1 a problem with the data or the files, 2 a mistake in the command line.
 #pragma once
 
+#include "shell.hpp"
+
 #include <span>
 #include <string_view>
 
@@ -10,13 +12,13 @@ namespace phylo_cli {
 struct command_type {
   std::string_view name;
   std::string_view summary;
-  int (*run)(std::span<char *const> args);
+  int (*run)(const cli::streams_type &streams, std::span<char *const> args);
 };
 
-int run_convert(std::span<char *const> args);
-int run_align(std::span<char *const> args);
-int run_dist(std::span<char *const> args);
-int run_count(std::span<char *const> args);
+int run_convert(const cli::streams_type &streams, std::span<char *const> args);
+int run_align(const cli::streams_type &streams, std::span<char *const> args);
+int run_dist(const cli::streams_type &streams, std::span<char *const> args);
+int run_count(const cli::streams_type &streams, std::span<char *const> args);
 
 // Every subcommand, in the order that --help lists them.
 inline constexpr command_type commands[] = {
@@ -25,8 +27,5 @@ inline constexpr command_type commands[] = {
     {"dist", "compute distance matrices from alignments and character matrices", run_dist},
     {"count", "count the quartets or triplets of N taxa", run_count},
 };
-
-// Writes "phylo: TEXT" and a line end on standard error.
-void report(std::string_view text);
 
 } // namespace phylo_cli

@@ -1,21 +1,19 @@
 // phylo convert: reads distance matrices in any layout and shape, checks them, transforms
 // them and writes them in the layout asked for.
 
-#include "char_input.hpp"
 #include "commands.hpp"
 #include "dist_layouts.hpp"
 #include "options.hpp"
 
 #include "phylo/dist_check.hpp"
-#include "phylo/dist_print.hpp"
-#include "phylo/dist_read.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
-#include "phylo/print.hpp"
+#include "phylo/phylip.hpp"
 
 #include <charconv>
 #include <cmath>
-#include <cstdio>
+#include <cstdint>
+#include <limits>
 #include <memory>
 #include <optional>
 #include <string>
@@ -26,8 +24,14 @@ namespace {
 using phylo::dist_format_type;
 using phylo::label_form_type;
 using phylo::distfunc::dist_conv_type;
+using cli::arg_kind;
+using cli::data_refused;
+using cli::usage_error;
 using phylo::read::dist_layout_type;
 using phylo::read::dist_shape_type;
+
+// phylo is not bound by karvel's 5000 taxa: a matrix may be as large as memory allows.
+constexpr std::size_t any_taxa = std::numeric_limits<std::int32_t>::max();
 
 constexpr std::string_view help_text =
     "Usage: phylo convert [OPTION]... [FILE]...\n"
@@ -67,7 +71,7 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake\n"
     "in the command line.\n";
 
-constexpr phylo_cli::option_def defs[] = {
+constexpr cli::option_def defs[] = {
     {"from", 'f', arg_kind::REQUIRED},      {"shape", 's', arg_kind::REQUIRED},
     {"to", 't', arg_kind::REQUIRED},        {"transform", 'x', arg_kind::REQUIRED},
     {"check", 'c', arg_kind::OPTIONAL},     {"symmetrize", 'S', arg_kind::REQUIRED},
@@ -113,8 +117,8 @@ float parse_tolerance(const std::string &text) {
 
 settings parse_settings(std::span<char *const> args) {
   settings s;
-  parsed_args parsed = parse_options(args, defs);
-  for (const parsed_option &o : parsed.options) {
+  cli::parsed_args parsed = cli::parse_options(args, defs);
+  for (const cli::parsed_option &o : parsed.options) {
     const std::string_view name = o.def->long_name;
     if (name == "from") s.from = pick(input_layouts, name, *o.value)->value;
     else if (name == "shape") s.shape = pick(shapes, name, *o.value)->value;
@@ -133,80 +137,82 @@ settings parse_settings(std::span<char *const> args) {
   return s;
 }
 
-std::string place(const phylo::read::dist_text_type &t, std::size_t line) {
-  return t.name + ":" + std::to_string(line) + ": ";
+std::string place(const std::string &name, std::size_t line) { return name + ":" + std::to_string(line) + ": "; }
+
+// The reason why a text could not be read, and, when an option settles it, which.
+std::string refusal(const phylo::error &e) {
+  std::string text = e.what();
+  if (const auto *undecided = dynamic_cast<const phylo::read::undecided_error *>(&e)) {
+    switch (undecided->reason) {
+    case phylo::read::undecided_type::LAYOUT: text += "; say --from=phylip, relaxed, tsv or nexus"; break;
+    case phylo::read::undecided_type::LABELS: text += "; say --from=phylip or --from=relaxed"; break;
+    case phylo::read::undecided_type::SHAPE:
+      text += "; say --shape=" + std::string(phylo::read::shape_name(undecided->shapes[0])) +
+              " or --shape=" + std::string(phylo::read::shape_name(undecided->shapes[1]));
+      break;
+    }
+  }
+  return text;
 }
 
 // Reads every matrix of one input, and writes each before the next is read.
-void convert_text(phylo::read::dist_text_type &t, const settings &s) {
+void convert_input(const cli::reporter &report, phylo::input_source &in, const settings &s) {
+  phylo::read::dist_reader reader(in, {s.from, s.shape, any_taxa});
   std::size_t count = 0;
-  while (phylo::dist_mat_access mat = phylo::read::read_dist_text(t)) {
+  for (;;) {
+    phylo::dist_mat_access mat;
+    try {
+      mat = reader.next();
+    } catch (const phylo::format_error &e) {
+      report((e.where() ? place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
+      throw data_refused{};
+    } catch (const phylo::range_error &e) {
+      report((e.where() ? place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
+      throw data_refused{};
+    }
+    if (!mat) break;
     ++count;
+    const std::string at = place(in.name(), reader.matrix_line());
     if (s.symmetrize) phylo::symmetrize_dist(*mat, *s.symmetrize);
     const auto findings = phylo::check_dist_mat(*mat, s.check.value_or(0.0f), s.to->labels);
     if (s.check && !findings.empty()) {
-      for (const auto &f : findings) report(place(t, t.matrix_line) + f.message);
+      for (const auto &f : findings) report(at + f.message);
       throw data_refused{};
     }
     if (!s.quiet)
-      for (const auto &f : findings) report(place(t, t.matrix_line) + "warning: " + f.message);
+      for (const auto &f : findings) report(at + "warning: " + f.message);
     try {
       phylo::distfunc::convert_dist(*mat, s.transform);
     } catch (const phylo::error &e) {
-      report(place(t, t.matrix_line) + "the transformation fails: " + e.what());
+      report(at + "the transformation fails: " + e.what());
       throw data_refused{};
     }
     write_matrix(*mat, *s.to);
   }
   if (count == 0) {
-    report(t.name + ": holds no distance matrix");
+    report(in.name() + ": holds no distance matrix");
     throw data_refused{};
-  }
-}
-
-void convert_inputs(const settings &s) {
-  phylo::input_source standard_input = phylo::input_source::from_fd(0, "standard input");
-  for (const std::string &name : s.inputs) {
-    phylo::read::dist_text_type t;
-    t.layout = s.from;
-    t.shape = s.shape;
-    if (name == "-") {
-      phylo::scoped_input use(standard_input);
-      t.name = "standard input";
-      t.text = phylo::read::read_whole_input();
-    } else {
-      phylo::input_source file = phylo::input_source::open_file(name);
-      phylo::scoped_input use(file);
-      t.name = name;
-      t.text = phylo::read::read_whole_input();
-    }
-    try {
-      convert_text(t, s);
-    } catch (const phylo::format_error &e) {
-      report(place(t, t.line) + e.what());
-      throw data_refused{};
-    } catch (const phylo::range_error &e) {
-      report(place(t, t.line) + e.what());
-      throw data_refused{};
-    }
   }
 }
 
 } // namespace
 
-int run_convert(std::span<char *const> args) {
+int run_convert(const cli::streams_type &streams, std::span<char *const> args) {
   settings s;
-  try {
-    s = parse_settings(args);
-  } catch (const usage_error &e) {
-    report("convert: " + e.message + "\nTry 'phylo convert --help' for more information.");
-    return 2;
-  }
-  if (s.help) {
-    std::fwrite(help_text.data(), 1, help_text.size(), stdout);
-    return 0;
-  }
-  return run_with_output(s.output, [&] { convert_inputs(s); });
+  return cli::run_subcommand(
+      streams.report, "convert", help_text,
+      [&] {
+        s = parse_settings(args);
+        return s.help;
+      },
+      [&] {
+        return cli::run_with_output(streams, s.output, [&] {
+          for (const std::string &name : s.inputs) {
+            cli::input_operand input(name, streams.standard_input);
+            convert_input(streams.report, input.source(), s);
+          }
+        });
+      });
 }
 
 } // namespace phylo_cli

@@ -14,6 +14,9 @@
 namespace phylo_cli {
 namespace {
 
+using cli::arg_kind;
+using cli::usage_error;
+
 constexpr std::string_view help_text =
     "Usage: phylo count quartets|triplets N\n"
     "Print the number of quartets (sets of four taxa) or triplets (sets of three\n"
@@ -27,7 +30,7 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a count out of range, 2 a mistake in the command\n"
     "line.\n";
 
-constexpr option_def defs[] = {
+constexpr cli::option_def defs[] = {
     {"help", 'h', arg_kind::NONE},
 };
 
@@ -47,11 +50,11 @@ int parse_taxa(const std::string &text) {
 
 } // namespace
 
-int run_count(std::span<char *const> args) {
+int run_count(const cli::streams_type &streams, std::span<char *const> args) {
   bool quartets = false;
   int n = 0;
   try {
-    parsed_args parsed = parse_options(args, defs);
+    cli::parsed_args parsed = cli::parse_options(args, defs);
     if (!parsed.options.empty()) { // --help is the only option
       std::fwrite(help_text.data(), 1, help_text.size(), stdout);
       return 0;
@@ -63,7 +66,7 @@ int run_count(std::span<char *const> args) {
     quartets = what == "quartets";
     n = parse_taxa(parsed.operands[1]);
   } catch (const usage_error &e) {
-    report("count: " + e.message + "\nTry 'phylo count --help' for more information.");
+    streams.report("count: " + e.message + "\nTry 'phylo count --help' for more information.");
     return 2;
   }
   std::int32_t count = 0;
@@ -74,7 +77,7 @@ int run_count(std::span<char *const> args) {
   }
   const std::string line = std::to_string(count) + "\n";
   if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
-    report("standard output: cannot be written");
+    streams.report("standard output: cannot be written");
     return 1;
   }
   return 0;

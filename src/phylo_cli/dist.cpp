@@ -6,20 +6,25 @@
 #include "dist_layouts.hpp"
 #include "options.hpp"
 
+#include "phylo/char_matrix.hpp"
 #include "phylo/chars.hpp"
+#include "phylo/dist_check.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
-#include "phylo/read.hpp"
+#include "phylo/label.hpp"
+#include "phylo/words.hpp"
 
-#include <algorithm>
-#include <cstdio>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
 namespace phylo_cli {
 namespace {
 
+using cli::arg_kind;
+using cli::data_refused;
+using cli::usage_error;
 using phylo::char_format_type;
 using phylo::matrix_type;
 using phylo::distfunc::dist_conv_type;
@@ -75,7 +80,7 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake in\n"
     "the command line.\n";
 
-constexpr option_def defs[] = {
+constexpr cli::option_def defs[] = {
     {"kind", 'k', arg_kind::REQUIRED},      {"layout", 'l', arg_kind::REQUIRED},
     {"metric", 'm', arg_kind::REQUIRED},    {"to", 't', arg_kind::REQUIRED},
     {"transform", 'x', arg_kind::REQUIRED}, {"output", 'o', arg_kind::REQUIRED},
@@ -142,9 +147,8 @@ std::string metric_names(input_kind k) {
 
 settings parse_settings(std::span<char *const> args) {
   settings s;
-  parsed_args parsed = parse_options(args, defs);
-  std::string metric_given;
-  for (const parsed_option &o : parsed.options) {
+  cli::parsed_args parsed = cli::parse_options(args, defs);
+  for (const cli::parsed_option &o : parsed.options) {
     const std::string_view name = o.def->long_name;
     if (name == "kind") s.kind = pick(kinds, name, *o.value)->value;
     else if (name == "layout") s.layout = pick(layouts, name, *o.value)->value;
@@ -182,7 +186,8 @@ settings parse_settings(std::span<char *const> args) {
 
 // Computes, transforms, checks and writes the distances of one character matrix; `place`
 // starts the messages about it.
-void write_distances(const phylo::char_mat_type &chars, const settings &s, const std::string &place) {
+void write_distances(const cli::reporter &report, const phylo::char_mat_type &chars, const settings &s,
+                     const std::string &place) {
   phylo::dist_mat_type mat(chars.n_tax());
   const dist_form_type form = s.metric ? s.metric->value : dist_form_type::EUKLIDEAN; // not consulted for DISCR
   try {
@@ -203,8 +208,9 @@ void write_distances(const phylo::char_mat_type &chars, const settings &s, const
   write_matrix(mat, *s.to);
 }
 
-void fasta_distances(const input_text &in, const settings &s) {
-  phylo::sequence_vecs seqs = read_alignment(in);
+// A FASTA alignment of any number of sequences: phylo is not bound by karvel's 5000 taxa.
+void fasta_distances(const cli::reporter &report, phylo::input_source &in, const settings &s) {
+  std::vector<phylo::sequence_type> seqs = read_alignment(report, in, std::numeric_limits<std::size_t>::max());
   const std::size_t n = seqs.size(), m = seqs[0].residues.size();
   phylo::char_mat_type chars(n, m, matrix_type::DISCR);
   phylo::discr_matrix_type &cells = chars.discr_data();
@@ -213,34 +219,30 @@ void fasta_distances(const input_text &in, const settings &s) {
     std::memcpy(cells.row(i), seqs[i].residues.data(), m);
     std::string().swap(seqs[i].residues); // each residue is held once
   }
-  write_distances(chars, s, in.name + ": ");
+  write_distances(report, chars, s, in.name() + ": ");
 }
 
-void matrix_distances(const input_text &in, const settings &s) {
+void matrix_distances(const cli::reporter &report, phylo::input_source &in, const settings &s) {
   const matrix_type kind = *s.kind == input_kind::QUANT   ? matrix_type::QUANT
                            : *s.kind == input_kind::COUNT ? matrix_type::CNTCH
                                                           : matrix_type::DISCR;
   const char_format_type format = s.layout.value_or(char_format_type::EXTENDED_PHYLIP);
-  phylo::input_source source = phylo::input_source::from_text(in.text, in.name);
-  phylo::scoped_input use(source);
-  auto at = [&](std::size_t line) { return in.name + ":" + std::to_string(line) + ": "; };
+  phylo::scoped_input use(in);
+  auto at = [&](std::size_t line) { return in.name() + ":" + std::to_string(line) + ": "; };
+  // Where an error of the reader lies: the line it names, or where reading stopped.
+  auto where = [&](const phylo::error &e) { return at(e.where() ? e.where()->line : in.line()); };
   std::size_t count = 0;
   while (!phylo::read::at_end()) {
     ++count;
-    // The line of the header: the first that holds more than whitespace.
-    std::size_t line = source.line();
-    for (std::size_t k = 0;; ++k) {
-      const int c = source.peek_at(k);
-      if (c < 0 || !phylo::whitespace.contains(static_cast<char>(c))) break;
-      if (c == '\n') ++line;
-    }
     phylo::char_mat_access chars;
+    std::size_t line = in.line();
     try {
       const phylo::read::char_mat_size size = phylo::read::read_header();
+      line = size.line;
       // A text that cannot hold one character per cell ends before the matrix does: say so
       // before making room for cells that it does not hold.
       const auto cells = static_cast<unsigned long long>(size.n_tax) * static_cast<unsigned long long>(size.n_char);
-      if (cells > in.text.size()) {
+      if (const auto left = in.known_size_left(); left && cells > *left) {
         report(at(line) + "the header announces " + std::to_string(size.n_tax) + " taxa of " +
                std::to_string(size.n_char) + " characters, more than the text holds");
         throw data_refused{};
@@ -248,46 +250,46 @@ void matrix_distances(const input_text &in, const settings &s) {
       chars = std::make_unique<phylo::char_mat_type>(size.n_tax, size.n_char, kind);
       phylo::read::read_char_mat(format, *chars);
     } catch (const phylo::end_of_input &e) {
-      report(at(source.line()) + "the input ends inside the matrix that begins on line " + std::to_string(line) +
-             " (" + e.what() + ")");
+      report(where(e) + "the input ends inside the matrix that begins on line " + std::to_string(line) + " (" +
+             e.what() + ")");
       throw data_refused{};
     } catch (const phylo::format_error &e) {
-      report(at(source.line()) + e.what());
+      report(where(e) + e.what());
       throw data_refused{};
     } catch (const phylo::range_error &e) {
-      report(at(source.line()) + e.what());
+      report(where(e) + e.what());
       throw data_refused{};
     }
     if (format == char_format_type::PHYLIP) {
       // A PHYLIP label is 10 characters; the blanks that pad it are no part of the name.
       for (std::size_t i = 0; i < chars->n_tax(); ++i) {
         std::string &label = chars->labels[i];
-        label.erase(0, std::min(label.size(), label.find_first_not_of(' ')));
-        label.erase(label.find_last_not_of(' ') + 1);
+        label = std::string(phylo::trim_phylip_label(label));
         if (label.empty()) {
           report(at(line) + "taxon " + std::to_string(i + 1) + " has no label: its first 10 characters are blank");
           throw data_refused{};
         }
       }
     }
-    write_distances(*chars, s, at(line));
+    write_distances(report, *chars, s, at(line));
   }
   if (count == 0) {
-    report(in.name + ": holds no character matrix");
+    report(in.name() + ": holds no character matrix");
     throw data_refused{};
   }
 }
 
-void dist_inputs(const settings &s) {
+void dist_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
-    const input_text in = read_input(operand);
-    if (s.kind ? *s.kind == input_kind::FASTA : looks_like_fasta(in.text)) {
-      fasta_distances(in, s);
+    cli::input_operand input(operand, streams.standard_input);
+    phylo::input_source &in = input.source();
+    if (s.kind ? *s.kind == input_kind::FASTA : looks_like_fasta(in)) {
+      fasta_distances(streams.report, in, s);
     } else if (s.kind) {
-      matrix_distances(in, s);
+      matrix_distances(streams.report, in, s);
     } else {
-      report(in.name + ": is not a FASTA alignment (it does not begin with '>'); for a character matrix "
-                       "give --kind=discrete, quant or count");
+      streams.report(in.name() + ": is not a FASTA alignment (it does not begin with '>'); for a character matrix "
+                                 "give --kind=discrete, quant or count");
       throw data_refused{};
     }
   }
@@ -295,19 +297,15 @@ void dist_inputs(const settings &s) {
 
 } // namespace
 
-int run_dist(std::span<char *const> args) {
+int run_dist(const cli::streams_type &streams, std::span<char *const> args) {
   settings s;
-  try {
-    s = parse_settings(args);
-  } catch (const usage_error &e) {
-    report("dist: " + e.message + "\nTry 'phylo dist --help' for more information.");
-    return 2;
-  }
-  if (s.help) {
-    std::fwrite(help_text.data(), 1, help_text.size(), stdout);
-    return 0;
-  }
-  return run_with_output(s.output, [&] { dist_inputs(s); });
+  return cli::run_subcommand(
+      streams.report, "dist", help_text,
+      [&] {
+        s = parse_settings(args);
+        return s.help;
+      },
+      [&] { return cli::run_with_output(streams, s.output, [&] { dist_inputs(streams, s); }); });
 }
 
 } // namespace phylo_cli

@@ -1,7 +1,7 @@
 #include "dist_layouts.hpp"
 
-#include "phylo/dist_print.hpp"
-#include "phylo/print.hpp"
+#include "phylo/nexus.hpp"
+#include "phylo/phylip.hpp"
 
 namespace phylo_cli {
 

@@ -4,8 +4,8 @@
 
 #include "options.hpp"
 
-#include "phylo/dist_check.hpp"
 #include "phylo/distfunc.hpp"
+#include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 #include <string>
@@ -13,21 +13,8 @@
 
 namespace phylo_cli {
 
-// A name on the command line and the value it stands for.
-template <class T> struct named {
-  std::string_view name;
-  T value;
-};
-
-// The entry of `table` called `value`; usage_error naming the option and the known names.
-template <class Table> auto pick(const Table &table, std::string_view option, const std::string &value) {
-  std::string known;
-  for (const auto &entry : table) {
-    if (entry.name == value) return &entry;
-    known += (known.empty() ? "" : ", ") + std::string(entry.name);
-  }
-  throw usage_error{"--" + std::string(option) + "=" + value + " is not one of " + known};
-}
+using cli::named;
+using cli::pick;
 
 // Which writer a layout uses: print_dist_mat, print_lower_dist_mat or print_nexus_dist_mat.
 enum class writer_type { KARVEL, LOWER, NEXUS };

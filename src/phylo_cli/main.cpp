@@ -3,24 +3,11 @@
 #include "commands.hpp"
 
 #include <cstdio>
-#include <fcntl.h>
 #include <string>
-#include <unistd.h>
 
 #ifndef PHYLO_VERSION
 #define PHYLO_VERSION "0"
 #endif
-
-namespace phylo_cli {
-
-void report(std::string_view text) {
-  std::string line = "phylo: ";
-  line.append(text);
-  line.push_back('\n');
-  std::fwrite(line.data(), 1, line.size(), stderr);
-}
-
-} // namespace phylo_cli
 
 namespace {
 
@@ -42,21 +29,15 @@ void print_help(std::FILE *to) {
   std::fwrite(text.data(), 1, text.size(), to);
 }
 
-// The standard descriptors must exist: were one closed, the first file opened would take its
-// number, and output would go to an input file.
-void reserve_standard_descriptors() {
-  for (int fd = 0; fd <= 2; ++fd) {
-    if (::fcntl(fd, F_GETFD) == -1) {
-      int null = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
-      if (null >= 0 && null != fd) ::close(null);
-    }
-  }
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
-  reserve_standard_descriptors();
+  cli::reserve_standard_descriptors();
+  phylo::input_source standard_input = phylo::input_source::from_fd(0, "standard input");
+  phylo::output_sink standard_output = phylo::output_sink::to_fd(1, "standard output");
+  phylo::output_sink diagnostics = phylo::output_sink::to_fd(2, "standard error");
+  const cli::reporter report("phylo", diagnostics, true);
+  const cli::streams_type streams{standard_input, standard_output, report};
   if (argc < 2) {
     print_help(stderr);
     return 2;
@@ -67,8 +48,8 @@ int main(int argc, char **argv) {
       char help[] = "--help";
       char *args[] = {help};
       for (const auto &c : phylo_cli::commands)
-        if (c.name == argv[2]) return c.run(std::span<char *const>(args, 1));
-      phylo_cli::report("unknown command '" + std::string(argv[2]) + "'");
+        if (c.name == argv[2]) return c.run(streams, std::span<char *const>(args, 1));
+      report("unknown command '" + std::string(argv[2]) + "'");
       return 2;
     }
     print_help(stdout);
@@ -79,7 +60,7 @@ int main(int argc, char **argv) {
     return 0;
   }
   for (const auto &c : phylo_cli::commands)
-    if (c.name == first) return c.run(std::span<char *const>(argv + 2, static_cast<std::size_t>(argc - 2)));
-  phylo_cli::report("unknown command '" + std::string(first) + "'\nTry 'phylo --help' for more information.");
+    if (c.name == first) return c.run(streams, std::span<char *const>(argv + 2, static_cast<std::size_t>(argc - 2)));
+  report("unknown command '" + std::string(first) + "'\nTry 'phylo --help' for more information.");
   return 2;
 }

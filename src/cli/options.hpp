@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-namespace phylo_cli {
+namespace cli {
 
 enum class arg_kind { NONE, REQUIRED, OPTIONAL };
 
@@ -38,4 +38,20 @@ struct usage_error {
 // option, a missing value, or a value given to an option that takes none.
 parsed_args parse_options(std::span<char *const> args, std::span<const option_def> defs);
 
-} // namespace phylo_cli
+// A name on the command line and the value it stands for.
+template <class T> struct named {
+  std::string_view name;
+  T value;
+};
+
+// The entry of `table` called `value`; usage_error naming the option and the known names.
+template <class Table> auto pick(const Table &table, std::string_view option, const std::string &value) {
+  std::string known;
+  for (const auto &entry : table) {
+    if (entry.name == value) return &entry;
+    known += (known.empty() ? "" : ", ") + std::string(entry.name);
+  }
+  throw usage_error{"--" + std::string(option) + "=" + value + " is not one of " + known};
+}
+
+} // namespace cli

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace phylo_cli {
+namespace cli {
 
 class output_file {
 public:
@@ -25,4 +25,4 @@ private:
   bool committed_ = false;
 };
 
-} // namespace phylo_cli
+} // namespace cli

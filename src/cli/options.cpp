@@ -1,6 +1,6 @@
 #include "options.hpp"
 
-namespace phylo_cli {
+namespace cli {
 namespace {
 
 const option_def *find_long(std::string_view name, std::span<const option_def> defs) {
@@ -70,4 +70,4 @@ parsed_args parse_options(std::span<char *const> args, std::span<const option_de
   return out;
 }
 
-} // namespace phylo_cli
+} // namespace cli

@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-namespace phylo_cli {
+namespace cli {
 
 output_file::output_file(std::string path) : path_(std::move(path)) {
   if (path_.empty()) throw phylo::name_error("the output file name is empty");
@@ -59,4 +59,4 @@ void output_file::commit() {
   committed_ = true;
 }
 
-} // namespace phylo_cli
+} // namespace cli

@@ -1,0 +1,55 @@
+// phylo: character matrices (one row per taxon: a label and one value per character), read
+// from rows in the PHYLIP, extended and commented PHYLIP layouts and written in those and in
+// two NEXUS layouts; aligned sequence sets are written in the same layouts.
+#pragma once
+
+#include "phylo/chars.hpp"
+#include "phylo/types.hpp"
+
+#include <cstddef>
+
+namespace phylo::read {
+
+// The two counts of a character-matrix header, and the line that holds the first.
+struct char_mat_size {
+  int n_tax;  // 1 .. max_taxa
+  int n_char; // 1 .. max_chars
+  std::size_t line = 0;
+};
+
+// Reads the taxon count and the character count (integers, on one line or on several) and
+// skips the rest of the line holding the second. format_error when a count is no number;
+// range_error for a taxon count outside 1 .. 5000 (the second count is then not read) or a
+// character count outside 1 .. 1048576.
+char_mat_size read_header();
+// Fills the labels and the cells of `mat` (whose kind says what a cell is): n_tax rows, each a
+// label (PHYLIP: 10 characters; COMMENTED_PHYLIP: a word, the next word dropped; otherwise a
+// word) and n_char values, which may run over several lines; the rest of the row's last line
+// is ignored. QUANT cells are numbers; DISCR cells the next characters that are not
+// whitespace; CNTCH cells integers, range_error when negative. Comments are not touched.
+void read_char_mat(char_format_type format, char_mat_type &mat);
+
+} // namespace phylo::read
+
+namespace phylo::print {
+
+// Writes the matrix in one of the five layouts: the count line (COMMENTED_PHYLIP with the
+// trimmed matrix comment) or the NEXUS data-block header (with a ruler for DISCR data), one
+// line per taxon, and the closing block of print_footer. In every layout but PHYLIP,
+// range_error for an empty label before anything is written.
+void print_char_mat(const char_mat_type &mat, char_format_type format);
+// Writes an aligned sequence set as a symbol matrix in one of the five layouts.
+// unaligned_error "phylo-print:330" when the sequences differ in length; range_error when
+// the set is empty, the first sequence is empty or longer than max_chars, or (but in PHYLIP)
+// a label is empty. Nothing is written on failure.
+void print_char_mat(const sequence_vecs &sequences, char_format_type format);
+// The two ruler lines above the symbols of a NEXUS matrix: "[" fitted to width, a tab, then
+// the numbers 10, 20, ... (n_char / 10 + 1 of them) right-aligned in 10 columns, and below
+// them a point at every tenth column.
+void print_char_nums(std::size_t n_char, std::size_t width);
+// The end of the NEXUS data block and the PAUP command block; nothing for the other layouts.
+void print_footer(char_format_type format);
+// Replaces every symbol of a DISCR matrix by its image under `map`; other kinds unchanged.
+void convert_chars(char_mat_type &mat, const char_map_type &map);
+
+} // namespace phylo::print

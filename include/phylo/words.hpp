@@ -1,0 +1,39 @@
+// phylo::read: the input primitives that every reader of the current input stands on: a
+// character, a line, a word at a time (see phylo/io.hpp).
+//
+// Line ends are line feeds. A carriage return is an ordinary (control) character.
+#pragma once
+
+#include "phylo/chars.hpp"
+
+#include <string>
+#include <string_view>
+
+namespace phylo::read {
+
+// The next character; line ends are passed over and never returned. end_of_input at the end.
+char read_char();
+// True when the next character is a line end or the input is exhausted; consumes nothing.
+bool at_end_of_line();
+// Discards everything up to and including the next line end; the end of input counts as a
+// line end when at least one character remains. end_of_input when nothing remains.
+void skip_line();
+// Ends a row: like skip_line, but also quiet when the input is already exhausted.
+void end_row();
+// True when nothing but blanks, tabs, carriage returns and line feeds is left. Consumes nothing.
+bool at_end();
+
+// One word: delimiters before it are skipped (line ends too); it ends at a delimiter
+// (consumed) or at a line end (left unread) and is never empty. end_of_input when the input
+// ends before the word begins.
+std::string get_word(const char_set_type &delimiters);
+// Consumes one word exactly as get_word would and discards it.
+void skip_word(const char_set_type &delimiters);
+// The next character that is not in `set` (line ends are passed over). end_of_input at the end.
+char get_black(const char_set_type &set);
+// The characters of `text` that are not in `set`, in order.
+std::string black_only(std::string_view text, const char_set_type &set);
+// Appends the characters of `text` that are not in `set` to `target`.
+void append_black(std::string &target, std::string_view text, const char_set_type &set);
+
+} // namespace phylo::read

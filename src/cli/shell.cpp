@@ -1,0 +1,108 @@
+#include "shell.hpp"
+
+#include "options.hpp"
+#include "output_file.hpp"
+
+#include <cstdio>
+#include <fcntl.h>
+#include <memory>
+#include <new>
+#include <unistd.h>
+
+namespace cli {
+
+void reserve_standard_descriptors() noexcept {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (::fcntl(fd, F_GETFD) == -1) {
+      const int null = ::open("/dev/null", fd == 0 ? O_WRONLY : O_RDONLY);
+      if (null >= 0 && null != fd) ::close(null);
+    }
+  }
+}
+
+std::string program_name(std::string_view invoked_as, std::string_view fallback) {
+  const std::string_view p = invoked_as.empty() ? fallback : invoked_as;
+  const std::size_t slash = p.rfind('/');
+  return std::string(slash == std::string_view::npos ? p : p.substr(slash + 1));
+}
+
+void reporter::operator()(std::string_view text) const {
+  std::string message = program_ + ": ";
+  message.append(text);
+  line(message);
+}
+
+void reporter::line(std::string_view text) const {
+  try {
+    sink_.write(text);
+    sink_.put('\n');
+    sink_.flush();
+  } catch (const phylo::write_error &) {
+    if (!carry_on_) throw;
+  }
+}
+
+input_operand::input_operand(const std::string &operand, phylo::input_source &standard_input) {
+  if (operand == "-") {
+    source_ = &standard_input;
+  } else {
+    file_.emplace(phylo::input_source::open_file(operand));
+    source_ = &*file_;
+  }
+}
+
+int run_with_output(const streams_type &streams, const std::optional<std::string> &output,
+                    const std::function<void()> &body) {
+  const reporter &report = streams.report;
+  try {
+    std::unique_ptr<output_file> file;
+    std::optional<phylo::output_sink> sink;
+    if (output) {
+      file = std::make_unique<output_file>(*output);
+      sink.emplace(phylo::output_sink::to_fd(file->fd(), *output));
+    }
+    phylo::output_sink &out = sink ? *sink : streams.standard_output;
+    phylo::scoped_output use(out);
+    try {
+      body();
+    } catch (...) {
+      if (!output) {
+        try {
+          out.flush(); // what was written before the failure stays
+        } catch (const phylo::error &) {
+        }
+      }
+      throw;
+    }
+    out.flush();
+    if (file) file->commit();
+    return 0;
+  } catch (const data_refused &) {
+    return 1;
+  } catch (const phylo::error &e) {
+    report(e.what());
+    return 1;
+  } catch (const std::bad_alloc &) {
+    report("out of memory");
+    return 1;
+  }
+}
+
+int run_subcommand(const reporter &report, std::string_view name, std::string_view help_text,
+                   const std::function<bool()> &parse, const std::function<int()> &body) {
+  bool help = false;
+  try {
+    help = parse();
+  } catch (const usage_error &e) {
+    report(std::string(name) + ": " + e.message + "\nTry '" + report.program() + " " + std::string(name) +
+           " --help' for more information.");
+    return 2;
+  }
+  if (help) {
+    std::fwrite(help_text.data(), 1, help_text.size(), stdout);
+    return 0;
+  }
+  return body();
+}
+
+} // namespace cli

@@ -1,0 +1,82 @@
+// Lines, blanks, words and PHYLIP labels on an input_source: the line handling of every
+// reader. karvel's strict reader and the recognising reader of phylo convert share it; where
+// their rules differ, a parameter says which rules apply:
+//   - Tolerant: a carriage return is a blank between fields (CRLF text reads as LF text);
+//     strict, it is an ordinary control character, taken as text;
+//   - a word may or may not pass over line ends before it begins, and may or may not consume
+//     the delimiter that ends it;
+//   - a PHYLIP label is the next 10 characters, line ends passed over (strict), or the first
+//     10 characters of its line (within_line).
+#pragma once
+
+#include "phylo/chars.hpp"
+#include "phylo/io.hpp"
+#include "phylo/types.hpp"
+
+#include <cstddef>
+#include <string>
+
+namespace phylo::detail {
+
+// Raises Error with `what` at the read position of `in`.
+template <class Error> [[noreturn]] void fail_at(const input_source &in, const std::string &what) {
+  throw Error(what, in.position());
+}
+
+// What separates fields on one line: the blank and the tab; under the tolerant rules also
+// the carriage return.
+template <bool Tolerant> constexpr bool is_blank(int c) noexcept {
+  return c == ' ' || c == '\t' || (Tolerant && c == '\r');
+}
+
+// Passes over blanks (never over a line end). Returns the next byte, or -1 at the end.
+template <bool Tolerant> int skip_blanks(input_source &in) {
+  for (;;) {
+    const int c = in.peek();
+    if (!is_blank<Tolerant>(c)) return c;
+    in.advance();
+  }
+}
+
+// Passes over blanks; true when the line or the input ends there (the line end stays unread).
+template <bool Tolerant> bool at_line_end(input_source &in) {
+  const int c = skip_blanks<Tolerant>(in);
+  return c < 0 || c == '\n';
+}
+
+// The next character; line ends are passed over. end_of_input at the end.
+char next_char(input_source &in);
+
+// Consumes the rest of the current line and its line end (or the rest of the input).
+void discard_line(input_source &in);
+
+// Consumes the current line and its line end, however long, and returns how many tabs it
+// holds.
+std::size_t count_line_tabs(input_source &in);
+
+// Passes over the lines that hold nothing but blanks, tabs and carriage returns, and stops at
+// the start of the next other line or at the end of the input. Looks ahead one line.
+void skip_blank_lines(input_source &in);
+
+// True when nothing but blanks, tabs, carriage returns and line feeds is left. Consumes
+// nothing.
+bool only_space_left(input_source &in);
+
+struct word_rules {
+  const char_set_type &delimiters;
+  bool pass_line_ends;    // delimiters and line ends before the word are skipped alike
+  bool consume_delimiter; // the delimiter that ends the word is consumed
+};
+
+// Reads a word into *keep (when not null): delimiters before it are skipped; it ends at a
+// delimiter or at a line end (left unread). False when nothing but delimiters stands before
+// the end of the input, or, without pass_line_ends, before the end of the line.
+bool take_word(input_source &in, const word_rules &rules, std::string *keep);
+
+// A PHYLIP label: the next 10 characters, line ends passed over and not counted (strict:
+// end_of_input when the input ends first); or, within_line, the characters of the line up to
+// the 10th (a carriage return before the line end ends the line). Returns how many characters
+// the label holds: fewer than 10 within a short line.
+std::size_t take_phylip_label(input_source &in, bool within_line, std::string &label);
+
+} // namespace phylo::detail
