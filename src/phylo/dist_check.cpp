@@ -3,7 +3,10 @@
 #include "message.hpp"
 #include "phylo/number.hpp"
 
+#include <algorithm>
 #include <cmath>
+#include <optional>
+#include <utility>
 #include <unordered_map>
 
 namespace phylo {
@@ -16,25 +19,44 @@ std::string taxon(const dist_mat_type &d, std::size_t i) {
   return std::to_string(i + 1) + " (" + quote_text(d.labels[i]) + ")";
 }
 
+// The first cell (i, j) below the diagonal, in row order, that differs from (j, i) by more
+// than the tolerance. The matrix is walked in tiles, so that the column of (j, i) stays in
+// cache; within a band of rows the earliest cell found wins.
+std::optional<std::pair<std::size_t, std::size_t>> first_asymmetry(const dist_mat_type &d, float tolerance) {
+  constexpr std::size_t tile = 64;
+  const std::size_t n = d.n_tax();
+  const float *c = d.distances.data();
+  const double tol = tolerance;
+  for (std::size_t r0 = 0; r0 < n; r0 += tile) {
+    const std::size_t r1 = std::min(n, r0 + tile);
+    std::optional<std::pair<std::size_t, std::size_t>> first;
+    for (std::size_t c0 = 0; c0 < r1; c0 += tile) {
+      const std::size_t c1 = std::min(r1, c0 + tile);
+      for (std::size_t i = r0; i < r1 && (!first || i <= first->first); ++i)
+        for (std::size_t j = c0; j < std::min(i, c1); ++j)
+          if (std::fabs(static_cast<double>(c[i * n + j]) - static_cast<double>(c[j * n + i])) > tol) {
+            if (!first || i < first->first || (i == first->first && j < first->second)) first.emplace(i, j);
+            break;
+          }
+    }
+    if (first) return first;
+  }
+  return std::nullopt;
+}
+
 } // namespace
 
 std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tolerance, label_form_type form) {
   std::vector<dist_finding_type> found;
   const std::size_t n = d.n_tax();
-  [&] {
-    for (std::size_t i = 1; i < n; ++i)
-      for (std::size_t j = 0; j < i; ++j) {
-        const double a = d.distances(i, j), b = d.distances(j, i);
-        if (std::fabs(a - b) > static_cast<double>(tolerance)) {
-          found.push_back({finding_kind_type::ASYMMETRY, i, j,
-                           "the matrix is not symmetric: row " + taxon(d, i) + ", column " + std::to_string(j + 1) +
-                               " holds " + shortest_decimal(d.distances(i, j)) + ", but row " + std::to_string(j + 1) +
-                               ", column " + std::to_string(i + 1) + " holds " + shortest_decimal(d.distances(j, i)) +
-                               " (tolerance " + shortest_decimal(tolerance) + ")"});
-          return;
-        }
-      }
-  }();
+  if (const auto cell = first_asymmetry(d, tolerance)) {
+    const auto [i, j] = *cell;
+    found.push_back({finding_kind_type::ASYMMETRY, i, j,
+                     "the matrix is not symmetric: row " + taxon(d, i) + ", column " + std::to_string(j + 1) + " holds " +
+                         shortest_decimal(d.distances(i, j)) + ", but row " + std::to_string(j + 1) + ", column " +
+                         std::to_string(i + 1) + " holds " + shortest_decimal(d.distances(j, i)) + " (tolerance " +
+                         shortest_decimal(tolerance) + ")"});
+  }
   for (std::size_t i = 0; i < n; ++i)
     if (d.distances(i, i) != 0.0f) {
       found.push_back({finding_kind_type::DIAGONAL, i, i,

@@ -35,6 +35,8 @@ struct neg_log {
     v = -static_cast<float>(std::log(static_cast<double>(t)));
     return {};
   }
+  // The cells with a distance in [0, 1) and a result clear of a rounding boundary.
+  void block(const float *d, float *out, unsigned char *hard, std::size_t m) const noexcept;
 };
 struct one_minus_exp {
   cell_fault operator()(float d, float &v) const noexcept {
@@ -185,22 +187,58 @@ struct arcsin_sqrt {
   }
 };
 
-// Copies cell (r, c) to (c, r) for every cell above the diagonal that comes before cell
-// (stop_row, stop_col) in row order, in tiles so that both triangles stay in cache.
-void mirror_upper(dist_mat_type &dist, std::size_t stop_row, std::size_t stop_col) {
-  constexpr std::size_t tile = 64;
+// The natural logarithm of a float t in [2^-24, 1] in double precision with a relative error
+// below 1e-14: t = 2^k m with m in [sqrt(1/2), sqrt(2)), and ln m = 2 atanh(s) with
+// s = (m - 1) / (m + 1), |s| < 0.172, by its series to s^17. Free of branches, and taken
+// apart in single precision (exactly), so that the compiler can use vector instructions.
+inline double ln_of_float(float t) noexcept {
+  constexpr double ln2_hi = 0x1.62e42fefa3800p-1, ln2_lo = 0x1.ef35793c76730p-45;
+  std::uint32_t bits;
+  std::memcpy(&bits, &t, sizeof bits);
+  const bool big = (bits & 0x7FFFFFu) > 0x3504F3u; // the mantissa above sqrt(2)
+  const std::uint32_t m_bits = (bits & 0x7FFFFFu) | (big ? 0x3F000000u : 0x3F800000u); // m in [sqrt(1/2), sqrt(2))
+  float mf;
+  std::memcpy(&mf, &m_bits, sizeof mf);
+  const double m = mf;
+  const double k = static_cast<double>(static_cast<std::int32_t>(bits >> 23) - 127 + static_cast<std::int32_t>(big));
+  const double s = (m - 1) / (m + 1), z = s * s;
+  // atanh(s) / s = 1 + z/3 + z^2/5 + ... + z^8/17, by Estrin's scheme.
+  const double z2 = z * z, z4 = z2 * z2, z8 = z4 * z4;
+  const double a0 = 1.0 + z * (1.0 / 3), a1 = 1.0 / 5 + z * (1.0 / 7), a2 = 1.0 / 9 + z * (1.0 / 11),
+               a3 = 1.0 / 13 + z * (1.0 / 15);
+  const double q = (a0 + z2 * a1) + z4 * (a2 + z2 * a3) + z8 * (1.0 / 17);
+  return k * ln2_hi + (2 * s * q + k * ln2_lo);
+}
+
+void neg_log::block(const float *d, float *out, unsigned char *hard, std::size_t m) const noexcept {
+  for (std::size_t k = 0; k < m; ++k) {
+    const float dk = d[k];
+    const float t = 1.0f - dk;
+    const double a = -ln_of_float(t);
+    out[k] = static_cast<float>(a);
+    hard[k] = static_cast<unsigned char>(!(dk >= 0.0f) | !(dk < 1.0f) | near_halfway(a));
+  }
+}
+
+// The rows that are transformed before their cells are mirrored below the diagonal: few
+// enough that they are still in cache when the mirror reads them.
+constexpr std::size_t band = 16;
+
+// Copies cell (r, col) to (col, r) for every cell above the diagonal in rows r0 .. r1 - 1
+// that comes before cell (stop_row, stop_col) in row order. Each row below the band gets one
+// short run of cells, read from the band's rows in step.
+void mirror_band(dist_mat_type &dist, std::size_t r0, std::size_t r1, std::size_t stop_row, std::size_t stop_col) {
   const std::size_t n = dist.n_tax();
   float *c = dist.distances.data();
-  auto before_stop = [&](std::size_t r, std::size_t col) {
-    return r < stop_row || (r == stop_row && col < stop_col);
-  };
-  for (std::size_t r0 = 0; r0 < n && r0 <= stop_row; r0 += tile) {
-    const std::size_t r1 = std::min(n, r0 + tile);
-    for (std::size_t c0 = r0; c0 < n; c0 += tile) {
-      const std::size_t c1 = std::min(n, c0 + tile);
-      for (std::size_t r = r0; r < r1; ++r)
-        for (std::size_t col = std::max(c0, r + 1); col < c1; ++col)
-          if (before_stop(r, col)) c[col * n + r] = c[r * n + col];
+  const bool whole = stop_row >= r1;
+  for (std::size_t col = r0 + 1; col < n; ++col) {
+    float *to = c + col * n;
+    const std::size_t last = std::min(r1, col);
+    if (whole) {
+      for (std::size_t r = r0; r < last; ++r) to[r] = c[r * n + col];
+    } else {
+      for (std::size_t r = r0; r < last; ++r)
+        if (r < stop_row || (r == stop_row && col < stop_col)) to[r] = c[r * n + col];
     }
   }
 }
@@ -218,7 +256,7 @@ template <class Transform> void transform_upper(dist_mat_type &dist, Transform f
     cell_fault bad = f(*at, v);
     if (bad.kind == fault::none && !in_distance_range(v)) bad = {fault::range, "the result is out of range"};
     if (bad.kind != fault::none) {
-      mirror_upper(dist, i, j);
+      mirror_band(dist, i - i % band, std::min(n, i - i % band + band), i, j);
       std::string what = cell_name(i, j) + ", D = " + print::shortest_decimal(*at) + ": " + bad.why;
       if (bad.kind == fault::argument) throw argument_error(what);
       throw range_error(what);
@@ -226,6 +264,7 @@ template <class Transform> void transform_upper(dist_mat_type &dist, Transform f
     *at = v;
   };
   for (std::size_t i = 0; i + 1 < n; ++i) {
+    if (i % band == 0 && i > 0) mirror_band(dist, i - band, i, n, 0); // the band before is done
     std::size_t j = i + 1;
     if constexpr (requires(float *p, unsigned char *h) { f.block(p, p, h, n); }) {
       // The block kernel does the common cells; the cells it marks go through the per-cell
@@ -247,7 +286,7 @@ template <class Transform> void transform_upper(dist_mat_type &dist, Transform f
     }
     for (; j < n; ++j) cell(i, j);
   }
-  mirror_upper(dist, n, 0);
+  if (n > 1) mirror_band(dist, (n - 2) - (n - 2) % band, std::min(n, (n - 2) - (n - 2) % band + band), n, 0);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "phylo/chars.hpp"
 #include "pow10_table.hpp"
 
+#include <bit>
 #include <cfloat>
 #include <charconv>
 #include <cmath>
@@ -26,32 +27,39 @@ inline float with_sign(bool negative, float f) noexcept { return negative ? -f :
 
 } // namespace
 
+namespace {
+
+// The value mantissa x 10^e, |e| <= 22, by one double operation: 10^|e| is an exact double,
+// and up to 2^53 the mantissa is one too, so the operation rounds correctly to double, and
+// rounding that double to a float is correct unless it lies exactly halfway between two
+// floats (the true value may lie on either side). A longer mantissa (the 17 digits that write
+// a double) is rounded once more, which leaves the double within 2 units of its last place of
+// the true value: rounding to a float is then correct unless the double lies that close to a
+// halfway point. False for such values and for values outside the normal range of floats,
+// which need the exact conversion.
+inline bool by_one_operation(std::uint64_t mantissa, std::int64_t e, bool negative, float &out) noexcept {
+  const double m = static_cast<double>(mantissa);
+  const double v = e < 0 ? m / pow10_table[-e - pow10_min] : m * pow10_table[e - pow10_min];
+  std::uint64_t bits;
+  std::memcpy(&bits, &v, sizeof bits);
+  const std::uint32_t dropped = static_cast<std::uint32_t>(bits) & 0x1FFFFFFFu; // what a float drops
+  const std::uint32_t margin = mantissa <= (std::uint64_t{1} << 53) ? 0 : 4;
+  if (!(v >= static_cast<double>(FLT_MIN) && v < 3.4e38 && dropped - (0x10000000u - margin) > 2 * margin))
+    return false;
+  out = with_sign(negative, static_cast<float>(v));
+  return true;
+}
+
+} // namespace
+
 bool to_float(const decimal_number &d, float &out) noexcept {
   if (d.mantissa == 0) { // every digit was zero
     out = with_sign(d.negative, 0.0f);
     return true;
   }
   const std::int64_t e = d.point - d.n_mantissa;
-  if (d.n_extra == 0 && !d.sticky && e >= -22 && e <= 22) {
-    // 10^|e| is an exact double. Up to 2^53 the mantissa is one too, so one operation rounds
-    // correctly to double, and rounding that double to a float is correct unless it lies
-    // exactly halfway between two floats (the true value may lie on either side). A longer
-    // mantissa (the 17 digits that write a double) is rounded once more, which leaves the
-    // double within 2 units of its last place of the true value: rounding to a float is then
-    // correct unless the double lies that close to a halfway point. Such values, and values
-    // outside the normal range of floats, take the general path.
-    const bool exact = d.mantissa <= (std::uint64_t{1} << 53);
-    const double m = static_cast<double>(d.mantissa);
-    const double v = e < 0 ? m / pow10_table[-e - pow10_min] : m * pow10_table[e - pow10_min];
-    std::uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    const std::uint32_t dropped = static_cast<std::uint32_t>(bits) & 0x1FFFFFFFu; // what a float drops
-    const std::uint32_t margin = exact ? 0 : 4;
-    if (v >= static_cast<double>(FLT_MIN) && v < 3.4e38 && dropped - (0x10000000u - margin) > 2 * margin) {
-      out = with_sign(d.negative, static_cast<float>(v));
-      return true;
-    }
-  }
+  if (d.n_extra == 0 && !d.sticky && e >= -22 && e <= 22 && by_one_operation(d.mantissa, e, d.negative, out))
+    return true;
   // |value| lies in [10^(point-1), 10^point).
   if (d.point > 39) return false;
   if (d.point < -46) {
@@ -97,10 +105,43 @@ template <bool Tolerant> float scan_real_general(input_source &in) {
 // Powers of ten that are exact floats (5^10 < 2^24).
 constexpr float exact_pow10f[] = {1e0f, 1e1f, 1e2f, 1e3f, 1e4f, 1e5f, 1e6f, 1e7f, 1e8f, 1e9f, 1e10f};
 
+// The 8 bytes at p as one word: the first byte of the text is the lowest.
+inline std::uint64_t word_at(const char *p) noexcept {
+  std::uint64_t x;
+  std::memcpy(&x, p, sizeof x);
+  return x;
+}
+
+// How many of the bytes of a word, from the first, are digits (0 to 8): those whose high bit
+// neither adding 0x46 nor subtracting 0x30 sets. A borrow only runs from a byte that is no
+// digit to the bytes after it.
+inline int leading_digits(std::uint64_t x) noexcept {
+  const std::uint64_t non_digits = ((x + 0x4646464646464646u) | (x - 0x3030303030303030u)) & 0x8080808080808080u;
+  return non_digits ? std::countr_zero(non_digits) >> 3 : 8;
+}
+
+// The value of the first n (1 to 8) bytes of a word, all digits, by three multiplications.
+inline std::uint64_t digits_value(std::uint64_t x, int n) noexcept {
+  x = (x - 0x3030303030303030u) << (8 * (8 - n)); // the digits last, zeros before them
+  x = x * 10 + (x >> 8);                          // pairs of digits
+  return (((x & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
+          (((x >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+}
+
+constexpr std::uint64_t exact_pow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// A number of at most 19 significant digits: |value| = mantissa x 10^exponent.
+struct short_decimal {
+  std::uint64_t mantissa = 0;
+  int n_digits = 0; // significant digits in the mantissa
+  std::int64_t exponent = 0;
+  bool negative = false;
+};
+
 // The common case on a buffer: a number of at most 19 significant digits and a short exponent
-// that ends before `end`. On success `first` moves past the number and the value is in `d` (with
-// `d.mantissa` below 2^64); otherwise nothing is decided and the general path takes over.
-inline bool scan_buffered(const char *&first, const char *end, decimal_number &d, std::int64_t &e) {
+// that ends before `end`. On success `first` moves past the number and the value is in `d`;
+// otherwise nothing is decided and the general path takes over.
+inline bool scan_buffered(const char *&first, const char *end, short_decimal &d) {
   const char *p = first;
   if (*p == '+' || *p == '-') {
     d.negative = *p == '-';
@@ -120,6 +161,21 @@ inline bool scan_buffered(const char *&first, const char *end, decimal_number &d
   std::int64_t exponent = 0;
   if (*p == '.') {
     const char *fraction = ++p;
+    // The digits of a fraction up to eight at a time, once a significant digit has come:
+    // six decimals are one word, the 17 digits that write a double two words and a digit
+    // (the last few digits are cheaper one by one).
+    if (m == 0)
+      for (; p != end && *p == '0'; ++p) --exponent;
+    while (end - p >= 8) {
+      const std::uint64_t word = word_at(p);
+      const int n = leading_digits(word);
+      if (n < 3 || n_digits + n > 19) break;
+      m = m * exact_pow10[n] + digits_value(word, n);
+      n_digits += n;
+      exponent -= n;
+      p += n;
+      if (n < 8) break;
+    }
     for (; p != end && is_digit(*p); ++p) {
       const unsigned digit = static_cast<unsigned char>(*p) - '0';
       --exponent;
@@ -141,11 +197,22 @@ inline bool scan_buffered(const char *&first, const char *end, decimal_number &d
     exponent += negative ? -written : written;
   }
   d.mantissa = m;
-  d.n_mantissa = n_digits;
-  d.point = n_digits + exponent;
-  e = exponent;
+  d.n_digits = n_digits;
+  d.exponent = exponent;
   first = p;
   return true;
+}
+
+// A short decimal that one operation cannot convert, converted exactly.
+[[gnu::noinline]] float convert_exactly(const input_source &in, const short_decimal &s) {
+  decimal_number d;
+  d.negative = s.negative;
+  d.mantissa = s.mantissa;
+  d.n_mantissa = s.n_digits;
+  d.point = s.n_digits + s.exponent;
+  float f;
+  if (!to_float(d, f)) throw_overflow(in);
+  return f;
 }
 
 // The 12-character image that the writers produce, « d.dddddE±dd» or «-d.dddddE±dd», with
@@ -172,20 +239,18 @@ inline bool scan_image(const char *&first, float &value) {
 // Any other number: buffered when it ends inside the buffer, through the source otherwise.
 template <bool Tolerant>
 [[gnu::noinline]] float scan_other(input_source &in, const char *begin, const char *p, const char *end) {
-  if (p != end) {
-    decimal_number d;
-    std::int64_t e = 0;
-    if (scan_buffered(p, end, d, e)) {
-      in.consume(static_cast<std::size_t>(p - begin));
-      // Up to 2^24 and 10^10 both operands are exact floats: one operation rounds correctly.
-      if (d.mantissa <= (1u << 24) && e >= -10 && e <= 10) {
-        const float m = static_cast<float>(d.mantissa);
-        return with_sign(d.negative, e < 0 ? m / exact_pow10f[-e] : m * exact_pow10f[e]);
-      }
-      float f;
-      if (!to_float(d, f)) throw_overflow(in);
-      return f;
+  short_decimal d;
+  if (p != end && scan_buffered(p, end, d)) {
+    in.consume(static_cast<std::size_t>(p - begin));
+    const std::int64_t e = d.exponent;
+    // Up to 2^24 and 10^10 both operands are exact floats: one operation rounds correctly.
+    if (d.mantissa <= (1u << 24) && e >= -10 && e <= 10) {
+      const float m = static_cast<float>(d.mantissa);
+      return with_sign(d.negative, e < 0 ? m / exact_pow10f[-e] : m * exact_pow10f[e]);
     }
+    float f;
+    if (d.mantissa != 0 && e >= -22 && e <= 22 && by_one_operation(d.mantissa, e, d.negative, f)) return f;
+    return convert_exactly(in, d);
   }
   in.consume(static_cast<std::size_t>(p - begin));
   return scan_real_general<Tolerant>(in);
@@ -209,11 +274,7 @@ template <bool Tolerant> float scan_real(input_source &in) {
 template float scan_real<false>(input_source &);
 template float scan_real<true>(input_source &);
 
-float scan_real_at(input_source &in) {
-  const std::string_view chunk = in.buffered();
-  const char *const begin = chunk.data();
-  const char *const end = begin + chunk.size();
-  const char *p = begin;
+float scan_real_at(input_source &in, const char *begin, const char *p, const char *end) {
   float value;
   if (end - p >= 13 && scan_image(p, value)) {
     in.consume(static_cast<std::size_t>(p - begin));

@@ -117,8 +117,9 @@ bool to_float(const decimal_number &d, float &out) noexcept;
 template <bool Tolerant> float scan_real(input_source &in);
 extern template float scan_real<false>(input_source &);
 extern template float scan_real<true>(input_source &);
-// The same at the read position, with nothing passed over before the number.
-float scan_real_at(input_source &in);
+// The same for a number that starts at `p` in the buffered bytes begin .. end (begin being
+// the read position), with nothing passed over before it.
+float scan_real_at(input_source &in, const char *begin, const char *p, const char *end);
 // Scans [+-]digits after (strict) number space; format_error when it does not fit 32 bits.
 std::int32_t scan_integer(input_source &in);
 

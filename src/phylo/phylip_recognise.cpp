@@ -127,8 +127,35 @@ bool phylip_alike(input_source &in, std::size_t length) {
   return true;
 }
 
-// Value k of the `want` values of row i; numbers may continue on the following lines.
-float read_value(input_source &in, std::size_t i, const std::string &label, std::size_t k, std::size_t want) {
+[[noreturn, gnu::noinline, gnu::cold]] void fail_number(const input_source &in, std::uint64_t start, std::size_t i,
+                                                         const std::string &label, const format_error &e) {
+  fail_at(in, start, row_name(i, label) + ": " + e.what());
+}
+
+[[noreturn, gnu::noinline, gnu::cold]] void fail_negative(const input_source &in, std::size_t i,
+                                                           const std::string &label, float v) {
+  fail(in, row_name(i, label) + ": distance " + print::shortest_decimal(v) + " is negative", true);
+}
+
+// The number that starts at p in the buffered bytes begin .. end, as a value of row i.
+inline float scan_value(input_source &in, const char *begin, const char *p, const char *end, std::size_t i,
+                        const std::string &label) {
+  const std::uint64_t start = in.offset() + static_cast<std::uint64_t>(p - begin);
+  float v;
+  try {
+    v = detail::scan_real_at(in, begin, p, end);
+  } catch (const format_error &e) {
+    fail_number(in, start, i, label, e);
+  }
+  if (v < 0.0f) fail_negative(in, i, label, v);
+  return v;
+}
+
+// Value k of the `want` values of row i, when no number starts within the buffered bytes
+// after the space at the read position: space that runs on past them, a number cut by their
+// end, or no number at all.
+[[gnu::noinline]] float read_value_slowly(input_source &in, std::size_t i, const std::string &label, std::size_t k,
+                                          std::size_t want) {
   const std::uint64_t before = in.offset();
   for (;;) {
     const std::string_view chunk = in.buffered();
@@ -144,15 +171,19 @@ float read_value(input_source &in, std::size_t i, const std::string &label, std:
   if (!number_starts(c, in.peek_at(1)))
     fail(in, row_name(i, label) + " has " + std::to_string(k) + " values where " + std::to_string(want) +
                  " were expected: found " + describe_char(c) + " where a distance should be");
-  const std::uint64_t start = in.offset();
-  float v;
-  try {
-    v = detail::scan_real_at(in);
-  } catch (const format_error &e) {
-    fail_at(in, start, row_name(i, label) + ": " + e.what());
-  }
-  if (v < 0.0f) fail(in, row_name(i, label) + ": distance " + print::shortest_decimal(v) + " is negative", true);
-  return v;
+  const std::string_view chunk = in.buffered(); // the number, now whole or up to the end of the input
+  return scan_value(in, chunk.data(), chunk.data(), chunk.data() + chunk.size(), i, label);
+}
+
+// Value k of the `want` values of row i; numbers may continue on the following lines.
+inline float read_value(input_source &in, std::size_t i, const std::string &label, std::size_t k, std::size_t want) {
+  const std::string_view chunk = in.buffered();
+  const char *const begin = chunk.data(), *const end = begin + chunk.size();
+  const char *p = begin;
+  while (p != end && (detail::is_blank<true>(static_cast<unsigned char>(*p)) || *p == '\n')) ++p;
+  if (end - p >= 2 && number_starts(static_cast<unsigned char>(p[0]), static_cast<unsigned char>(p[1])))
+    return scan_value(in, begin, p, end, i, label);
+  return read_value_slowly(in, i, label, k, want);
 }
 
 // Reads row i of n in one way: its label, then its values, each handed to put(k, value).

@@ -242,7 +242,7 @@ void matrix_distances(const cli::reporter &report, phylo::input_source &in, cons
       // A text that cannot hold one character per cell ends before the matrix does: say so
       // before making room for cells that it does not hold.
       const auto cells = static_cast<unsigned long long>(size.n_tax) * static_cast<unsigned long long>(size.n_char);
-      if (const auto left = in.known_size_left(); left && cells > *left) {
+      if (const auto left = in.known_size_left(); left && cells > in.offset() + *left) {
         report(at(line) + "the header announces " + std::to_string(size.n_tax) + " taxa of " +
                std::to_string(size.n_char) + " characters, more than the text holds");
         throw data_refused{};
