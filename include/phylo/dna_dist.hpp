@@ -36,18 +36,18 @@ enum class model_type { P, COUNT, JC69, K80, F81, TN93, LOGDET };
 
 // The sequences of an alignment in packed form. Sequence i holds `planes` planes of `words`
 // 64-bit words, from bits[i * planes * words]; bit s % 64 of word s / 64 belongs to site s.
-// The last words are zero past the sites.
+// The last words are zero past the sites, as is `bits` past the sequences.
 struct packed_alignment {
   site_rule rule = site_rule::PAIRWISE;
   std::size_t n_sites = 0; // fixed by the first sequence
   std::size_t words = 0;
   std::size_t planes = 0;
   std::vector<std::string> labels;
-  std::vector<std::uint64_t> bits;
-  // How often A, C, G and T stand in each sequence, over all of its sites.
+  fixed_array<std::uint64_t> bits; // room for at least labels.size() sequences
+  // How often A, C, G and T stand in each sequence, over all of its sites (PAIRWISE, COMPLETE).
   std::vector<std::array<std::uint64_t, 4>> base_counts;
-  // ALL: the largest symbol code in use, which decides how many planes are compared.
-  unsigned top_code = 0;
+  // ALL: the codes of every symbol or-ed together, which tells how many planes are in use.
+  unsigned code_bits = 0;
 
   std::size_t size() const noexcept { return labels.size(); }
 };

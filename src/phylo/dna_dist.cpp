@@ -237,7 +237,7 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
 }
 
 count_kind kind_for(const packed_alignment &aln, model_type model) {
-  if (aln.rule == site_rule::ALL) return aln.top_code < 8 ? count_kind::SYMBOLS3 : count_kind::SYMBOLS5;
+  if (aln.rule == site_rule::ALL) return aln.code_bits < 8 ? count_kind::SYMBOLS3 : count_kind::SYMBOLS5;
   switch (model) {
   case model_type::K80: return count_kind::TS;
   case model_type::TN93: return count_kind::TN;
@@ -294,46 +294,53 @@ void add_sequence(packed_alignment &aln, std::string label, std::string_view res
     aln.n_sites = residues.size();
     aln.words = padded_words(residues.size());
     if (aln.planes == 0) aln.planes = aln.rule == site_rule::ALL ? detail::symbol_planes : detail::site_planes;
-    aln.bits.reserve(aln.labels.capacity() * aln.planes * aln.words);
+    aln.bits = fixed_array<u64>(std::max<std::size_t>(aln.labels.capacity(), 16) * aln.planes * aln.words);
   } else if (residues.size() != aln.n_sites) {
     throw range_error("sequence '" + label + "' has " + std::to_string(residues.size()) + " residues, the first " +
                       std::to_string(aln.n_sites));
   }
   const bool all = aln.rule == site_rule::ALL;
   const std::array<unsigned char, 256> &codes = all ? symbol_codes : site_codes;
-  const std::size_t words = aln.words, start = aln.bits.size();
-  aln.bits.resize(start + aln.planes * words);
+  const std::size_t words = aln.words, stride = aln.planes * words, start = aln.size() * stride;
+  if (start + stride > aln.bits.size()) { // twice the room, zero-filled past the sequences
+    fixed_array<u64> more(2 * aln.bits.size());
+    std::copy(aln.bits.begin(), aln.bits.begin() + static_cast<std::ptrdiff_t>(start), more.begin());
+    aln.bits = std::move(more);
+  }
   u64 *planes = aln.bits.data() + start;
-  std::array<u64, 256> seen{}; // how often each code stands
-  unsigned char bad = 0;
+  unsigned char seen = 0; // every code or-ed together
   for (std::size_t w = 0; w * 64 < residues.size(); ++w) {
     unsigned char code[64] = {};
     const std::size_t n = std::min<std::size_t>(64, residues.size() - w * 64);
-    for (std::size_t k = 0; k < n; ++k) {
-      code[k] = codes[static_cast<unsigned char>(residues[w * 64 + k])];
-      bad |= code[k];
-      ++seen[code[k]];
-    }
+    for (std::size_t k = 0; k < n; ++k) seen |= code[k] = codes[static_cast<unsigned char>(residues[w * 64 + k])];
+    u64 word[detail::symbol_planes] = {};
     for (std::size_t g = 0; g < 8; ++g) {
       u64 v = 0;
       for (std::size_t b = 0; b < 8; ++b) v |= u64{code[8 * g + b]} << (8 * b);
-      for (std::size_t p = 0; p < aln.planes; ++p) planes[p * words + w] |= gather_bits(v, static_cast<unsigned>(p)) << (8 * g);
+      for (std::size_t p = 0; p < aln.planes; ++p) word[p] |= gather_bits(v, static_cast<unsigned>(p)) << (8 * g);
     }
+    for (std::size_t p = 0; p < aln.planes; ++p) planes[p * words + w] = word[p];
   }
-  if (bad & invalid) {
-    aln.bits.resize(start);
+  if (seen & invalid) {
+    std::fill(planes, planes + stride, u64{0});
     std::size_t k = 0;
     while (codes[static_cast<unsigned char>(residues[k])] != invalid) ++k;
     throw invalid_character_error("residue " + std::to_string(k + 1) + " of sequence '" + label + "', " +
                                   shown(residues[k]) + ", is not a nucleotide code");
   }
+  std::array<u64, 4> bases{}; // A C G T
   if (all) {
-    for (unsigned c = 0; c < symbol_order.size(); ++c)
-      if (seen[c] != 0) aln.top_code = std::max(aln.top_code, c);
-    aln.base_counts.push_back({seen[0], seen[1], seen[2], seen[3]});
+    aln.code_bits |= seen;
   } else {
-    aln.base_counts.push_back({seen[4], seen[5], seen[6], seen[7]});
+    for (std::size_t w = 0; w < words; ++w) {
+      const u64 h = planes[w], l = planes[words + w], k = planes[2 * words + w];
+      bases[0] += static_cast<u64>(std::popcount(k & ~h & ~l));
+      bases[1] += static_cast<u64>(std::popcount(k & h & ~l));
+      bases[2] += static_cast<u64>(std::popcount(k & ~h & l));
+      bases[3] += static_cast<u64>(std::popcount(k & h & l));
+    }
   }
+  aln.base_counts.push_back(bases);
   aln.labels.push_back(std::move(label));
 }
 
