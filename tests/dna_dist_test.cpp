@@ -201,8 +201,9 @@ TEST(DnaDist, PackingRefusesWhatIsNoAlignment) {
   EXPECT_EQ(distances(aln, model_type::COUNT).distances(1, 0), 0.0f);
 }
 
-// A random alignment of 150 sequences: p and COUNT match a site-by-site count, every model
-// gives the same bits on 1, 2 and 5 threads, and the matrix is symmetric with a zero diagonal.
+// A random alignment of 150 sequences: p and COUNT match a site-by-site count, progress ends
+// with every pair done, every model gives the same bits on 1, 2 and 5 threads, and the matrix
+// is symmetric with a zero diagonal.
 TEST(DnaDist, ThreadsChangeNothing) {
   random_bits r{17};
   const char symbols[] = "ACGTACGTACGTACGTacgt-N?R";
@@ -231,6 +232,11 @@ TEST(DnaDist, ThreadsChangeNothing) {
       EXPECT_EQ(n.distances(i, j), static_cast<float>(differ)) << i << " " << j;
     }
   }
+  std::uint64_t done = 0, total = 0; // the last report of progress: every pair done
+  phylo::dist_mat_type d(150);
+  dna_dist(pairwise, {model_type::P, 1, std::nullopt, [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; }}, d);
+  EXPECT_EQ(done, 150u * 149 / 2);
+  EXPECT_EQ(total, 150u * 149 / 2);
   for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE}) {
     const packed_alignment aln = pack(rule, seqs);
     for (model_type model : {model_type::P, model_type::K80, model_type::TN93, model_type::LOGDET}) {
