@@ -43,6 +43,11 @@ std::string usage(const std::string &program) {
          "\n";
 }
 
+std::string replace_all(std::string text, const std::string &from, const std::string &to) {
+  for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size())) text.replace(p, from.size(), to);
+  return text;
+}
+
 void expect_run(const run_result &r, int status, const std::string &out, const std::string &err) {
   EXPECT_EQ(r.status, status);
   EXPECT_EQ(r.out, out);
@@ -69,6 +74,32 @@ TEST(Karvel, WorkedExampleInEveryLayout) {
       {{ext, "-x", "-n", "-R"}, "Alpha\t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n"},
   };
   for (const auto &c : cases) expect_run(run(karvel, c.args), 0, c.out, "");
+  // The distance read as -0 instead: arcsin(sqrt(-0)) is -0, and every layout shows its sign.
+  dir.file("ab.phy", replace_all(worked_example, "0.25", "-0"));
+  dir.file("ab.tsv", replace_all(worked_tab, "0.25", "-0"));
+  for (const auto &c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "-a");
+    expect_run(run(karvel, args), 0, replace_all(c.out, " 2.50000E-01", "-0.00000E+00"), "");
+  }
+}
+
+TEST(Karvel, NegativeZeroThroughEachTransformation) {
+  scratch_dir dir;
+  // What the transformation of a -0 above the diagonal prints (-r: the largest distance is
+  // 0, and the matrix stays as it was read).
+  const struct {
+    const char *option, *image;
+  } cases[] = {{"-n", "-0.00000E+00"}, {"-a", "-0.00000E+00"}, {"-e", " 0.00000E+00"}, {"-l", "-0.00000E+00"},
+               {"-q", " 0.00000E+00"}, {"-r", "-0.00000E+00"}, {"-s", "-0.00000E+00"}};
+  for (const char *zero : {"-0", "-0.0", "-1e-50"}) {
+    const std::string f = dir.file("z", std::string("2\nA 0 ") + zero + "\nB " + zero + " 0\n");
+    for (const auto &c : cases)
+      expect_run(run(karvel, {c.option, "-R", f}), 0,
+                 std::string("A\t 0.00000E+00\t") + c.image + "\nB\t" + c.image + "\t 0.00000E+00\n", "");
+  }
+  // -log(1-D) of +0 is -0 as well.
+  expect_run(run(karvel, {"-l", "-O", dir.file("p", "2\nA 0 0\nB 0 0\n")}), 0, "B\tA\t-0.00000E+00\n", "");
 }
 
 TEST(Karvel, UsageTextIsTwentyFiveLines) {
