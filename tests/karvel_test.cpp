@@ -192,13 +192,21 @@ TEST(Karvel, InvalidFilename) {
 
 TEST(Karvel, WrongFileFormat) {
   scratch_dir dir;
-  const std::string good = dir.file("good", " 1\nA 0\n");
+  const std::string good_x = dir.file("good", " 1\nA 0\n"), good_p = dir.file("good.phy", " 1\nAbcdefghij0\n"),
+                    good_t = dir.file("good.tsv", "\tA\nA\t0\n");
   struct {
-    const char *text;
-  } cases[] = {{"x\n"}, {"2\nA 0,5 0\nB 0.5 0\n"}, {"1\nA 1e39\n"}, {"1\nA 1.\n"}, {"1\nA .5\n"}, {"4294967296\n"}, {"2\nHomo sapiens 0 1\nB 1 0\n"}};
+    const char *layout, *text;
+  } cases[] = {{"-x", "x\n"}, {"-x", "2\nA 0,5 0\nB 0.5 0\n"}, {"-x", "1\nA 1e39\n"}, {"-x", "1\nA 1.\n"}, {"-x", "1\nA .5\n"},
+               {"-x", "4294967296\n"}, {"-x", "2\nHomo sapiens 0 1\nB 1 0\n"},
+               // Text glued to a row's last number, in each layout.
+               {"-x", "2\nA 0 0,5\nB 0.5 0\n"}, {"-x", "2\nA 0\n0.25.3\nB 0.25 0\n"}, {"-x", "2\nA 0 8\nB 8 0x1p3\n"},
+               {"-x", "1\nA 1.5abc"}, {"-p", "2\nA         0 0,5\nB         0.5 0\n"}, {"-p", "2\nA         0 1\nB         1 0x1p3\n"},
+               {"-t", "\tA\tB\nA\t0\t0.25.3\nB\t0.25\t0\n"}, {"-t", "\tA\tB\nA\t0\t1\nB\t1\t1.5abc\r\n"}};
   for (const auto &c : cases) {
+    const std::string good = c.layout[1] == 'p' ? good_p : c.layout[1] == 't' ? good_t : good_x;
     const std::string bad = dir.file("bad", c.text);
-    expect_run(run(karvel, {"-R", good, bad, good}), 1, "A\t 0.00000E+00\n", "Wrong file format.\n");
+    const run_result r = run(karvel, {c.layout, "-R", good, bad, good});
+    expect_run(r, 1, c.layout[1] == 'p' ? "Abcdefghij\t 0.00000E+00\n" : "A\t 0.00000E+00\n", "Wrong file format.\n");
   }
 }
 

@@ -312,6 +312,14 @@ TEST(DistMat, Layouts) {
       {"2\nA 0 -1e-40\nB 1 0\n", F::EXTENDED_PHYLIP, "range_error"},
       {"2\nA 0 1e39\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
       {"2\nA 0,5 0\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      // A row's last number ends at a blank, a tab, a carriage return, a line end or the end.
+      {"2\nA 0 0,5\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA 0 1\nB 1 0.25.3\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA 0\n 0x1p3\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"1\nA 1.5abc", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA         0 1\nB         1 0;\n", F::PHYLIP, "format_error"},
+      {"\tA\tB\nA\t0\t1,5\nB\t1\t0\n", F::TAB, "format_error"},
+      {"2\nA 0 1\tnote\nB 1 0\r\n", F::EXTENDED_PHYLIP, "[A] 0.000000 1.000000\n[B] 1.000000 0.000000\n"},
       {"1\nA 0\n\n1\nB 0\n", F::EXTENDED_PHYLIP, "[A] 0.000000\n(more)"},
       // Every non-TAB format other than PHYLIP reads rows as extended PHYLIP.
       {"1\nA_b 7\n", F::NEXUS, "[A_b] 7.000000\n"},
