@@ -237,6 +237,16 @@ TEST(Karvel, Diagnostics) {
   dir.file("twoblank", "1\nA 0\n\n\n5\n");
   expect_run(run(karvel, {"twoblank"}, "", dir.path), 1, " 1\nA\t 0.00000E+00\n",
              "karvel: twoblank:5: end_of_input: the input ends where a word was expected\n");
+  // Between tab-separated matrices an empty line is a header of no taxa; a line of tabs
+  // alone is a header, also after the last matrix; a carriage return on a blank line
+  // before a header is no number.
+  dir.file("gap.tsv", "\tA\nA\t0\n\n\tB\nB\t0\n");
+  expect_run(run(karvel, {"-t", "-R", "gap.tsv"}, "", dir.path), 1, "A\t 0.00000E+00\n",
+             "karvel: gap.tsv:4: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000\n");
+  dir.file("tabs.tsv", "\t\t\nA\t0\t1\nB\t1\t0\n\t\t\n\n");
+  expect_run(run(karvel, {"-t", "-R", "tabs.tsv"}, "", dir.path), 0, "A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n", "");
+  dir.file("cr", "1\nA 0\n\n \r\n1\nB 0\n");
+  expect_run(run(karvel, {"-R", "cr"}, "", dir.path), 1, "A\t 0.00000E+00\n", "Wrong file format.\n");
   dir.file("mixed", "1\nA 0\n2\nB 0 1\nC -1 0\n");
   expect_run(run(karvel, {"-R", "mixed"}, "", dir.path), 1, "A\t 0.00000E+00\n",
              "karvel: mixed:5: range_error: distance -1 is negative\n");
