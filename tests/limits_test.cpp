@@ -351,7 +351,7 @@ TEST(Limits, LongRunsOfBlanks) {
     ran x = run_karvel({c.option, "-R", "-"}, path);
     const std::string err = c.err.empty() ? "" : c.err[0] == 'W' ? c.err + "\n" : "karvel: standard input:" + c.err + "\n";
     expect_ran(x, c.status, c.out, err);
-    EXPECT_LT(x.r.max_rss_kib, 48 * 1024) << c.option << " " << c.err;
+    EXPECT_LT(x.r.max_rss_kib, 64 * 1024) << c.option << " " << c.err; // less than the run itself
   }
 }
 
