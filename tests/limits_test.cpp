@@ -340,12 +340,10 @@ TEST(Limits, LongRunsOfBlanks) {
     {
       std::ofstream f(path, std::ios::binary);
       for (const auto &[piece, count] : c.pieces) {
-        const std::string block = [&] {
-          std::string b;
-          for (std::size_t k = 0; k < std::min<std::size_t>(count, 4096); ++k) b += piece;
-          return b;
-        }();
-        for (std::size_t k = 0; k < count; k += 4096) f.write(block.data(), static_cast<std::streamsize>(piece.size() * std::min<std::size_t>(4096, count - k)));
+        std::string block;
+        for (std::size_t k = 0; k < std::min<std::size_t>(count, 4096); ++k) block += piece;
+        for (std::size_t k = 0; k < count; k += 4096)
+          f.write(block.data(), static_cast<std::streamsize>(piece.size() * std::min<std::size_t>(4096, count - k)));
       }
     }
     ran x = run_karvel({c.option, "-R", "-"}, path);
