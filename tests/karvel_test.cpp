@@ -43,6 +43,11 @@ std::string usage(const std::string &program) {
          "\n";
 }
 
+std::string replace_all(std::string text, const std::string &from, const std::string &to) {
+  for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size())) text.replace(p, from.size(), to);
+  return text;
+}
+
 void expect_run(const run_result &r, int status, const std::string &out, const std::string &err) {
   EXPECT_EQ(r.status, status);
   EXPECT_EQ(r.out, out);
@@ -69,6 +74,32 @@ TEST(Karvel, WorkedExampleInEveryLayout) {
       {{ext, "-x", "-n", "-R"}, "Alpha\t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n"},
   };
   for (const auto &c : cases) expect_run(run(karvel, c.args), 0, c.out, "");
+  // The distance read as -0 instead: arcsin(sqrt(-0)) is -0, and every layout shows its sign.
+  dir.file("ab.phy", replace_all(worked_example, "0.25", "-0"));
+  dir.file("ab.tsv", replace_all(worked_tab, "0.25", "-0"));
+  for (const auto &c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.begin(), "-a");
+    expect_run(run(karvel, args), 0, replace_all(c.out, " 2.50000E-01", "-0.00000E+00"), "");
+  }
+}
+
+TEST(Karvel, NegativeZeroThroughEachTransformation) {
+  scratch_dir dir;
+  // What the transformation of a -0 above the diagonal prints (-r: the largest distance is
+  // 0, and the matrix stays as it was read).
+  const struct {
+    const char *option, *image;
+  } cases[] = {{"-n", "-0.00000E+00"}, {"-a", "-0.00000E+00"}, {"-e", " 0.00000E+00"}, {"-l", "-0.00000E+00"},
+               {"-q", " 0.00000E+00"}, {"-r", "-0.00000E+00"}, {"-s", "-0.00000E+00"}};
+  for (const char *zero : {"-0", "-0.0", "-1e-50"}) {
+    const std::string f = dir.file("z", std::string("2\nA 0 ") + zero + "\nB " + zero + " 0\n");
+    for (const auto &c : cases)
+      expect_run(run(karvel, {c.option, "-R", f}), 0,
+                 std::string("A\t 0.00000E+00\t") + c.image + "\nB\t" + c.image + "\t 0.00000E+00\n", "");
+  }
+  // -log(1-D) of +0 is -0 as well.
+  expect_run(run(karvel, {"-l", "-O", dir.file("p", "2\nA 0 0\nB 0 0\n")}), 0, "B\tA\t-0.00000E+00\n", "");
 }
 
 TEST(Karvel, UsageTextIsTwentyFiveLines) {
@@ -161,13 +192,21 @@ TEST(Karvel, InvalidFilename) {
 
 TEST(Karvel, WrongFileFormat) {
   scratch_dir dir;
-  const std::string good = dir.file("good", " 1\nA 0\n");
+  const std::string good_x = dir.file("good", " 1\nA 0\n"), good_p = dir.file("good.phy", " 1\nAbcdefghij0\n"),
+                    good_t = dir.file("good.tsv", "\tA\nA\t0\n");
   struct {
-    const char *text;
-  } cases[] = {{"x\n"}, {"2\nA 0,5 0\nB 0.5 0\n"}, {"1\nA 1e39\n"}, {"1\nA 1.\n"}, {"1\nA .5\n"}, {"4294967296\n"}, {"2\nHomo sapiens 0 1\nB 1 0\n"}};
+    const char *layout, *text;
+  } cases[] = {{"-x", "x\n"}, {"-x", "2\nA 0,5 0\nB 0.5 0\n"}, {"-x", "1\nA 1e39\n"}, {"-x", "1\nA 1.\n"}, {"-x", "1\nA .5\n"},
+               {"-x", "4294967296\n"}, {"-x", "2\nHomo sapiens 0 1\nB 1 0\n"},
+               // Text glued to a row's last number, in each layout.
+               {"-x", "2\nA 0 0,5\nB 0.5 0\n"}, {"-x", "2\nA 0\n0.25.3\nB 0.25 0\n"}, {"-x", "2\nA 0 8\nB 8 0x1p3\n"},
+               {"-x", "1\nA 1.5abc"}, {"-p", "2\nA         0 0,5\nB         0.5 0\n"}, {"-p", "2\nA         0 1\nB         1 0x1p3\n"},
+               {"-t", "\tA\tB\nA\t0\t0.25.3\nB\t0.25\t0\n"}, {"-t", "\tA\tB\nA\t0\t1\nB\t1\t1.5abc\r\n"}};
   for (const auto &c : cases) {
+    const std::string good = c.layout[1] == 'p' ? good_p : c.layout[1] == 't' ? good_t : good_x;
     const std::string bad = dir.file("bad", c.text);
-    expect_run(run(karvel, {"-R", good, bad, good}), 1, "A\t 0.00000E+00\n", "Wrong file format.\n");
+    const run_result r = run(karvel, {c.layout, "-R", good, bad, good});
+    expect_run(r, 1, c.layout[1] == 'p' ? "Abcdefghij\t 0.00000E+00\n" : "A\t 0.00000E+00\n", "Wrong file format.\n");
   }
 }
 
@@ -198,6 +237,16 @@ TEST(Karvel, Diagnostics) {
   dir.file("twoblank", "1\nA 0\n\n\n5\n");
   expect_run(run(karvel, {"twoblank"}, "", dir.path), 1, " 1\nA\t 0.00000E+00\n",
              "karvel: twoblank:5: end_of_input: the input ends where a word was expected\n");
+  // Between tab-separated matrices an empty line is a header of no taxa; a line of tabs
+  // alone is a header, also after the last matrix; a carriage return on a blank line
+  // before a header is no number.
+  dir.file("gap.tsv", "\tA\nA\t0\n\n\tB\nB\t0\n");
+  expect_run(run(karvel, {"-t", "-R", "gap.tsv"}, "", dir.path), 1, "A\t 0.00000E+00\n",
+             "karvel: gap.tsv:4: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000\n");
+  dir.file("tabs.tsv", "\t\t\nA\t0\t1\nB\t1\t0\n\t\t\n\n");
+  expect_run(run(karvel, {"-t", "-R", "tabs.tsv"}, "", dir.path), 0, "A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n", "");
+  dir.file("cr", "1\nA 0\n\n \r\n1\nB 0\n");
+  expect_run(run(karvel, {"-R", "cr"}, "", dir.path), 1, "A\t 0.00000E+00\n", "Wrong file format.\n");
   dir.file("mixed", "1\nA 0\n2\nB 0 1\nC -1 0\n");
   expect_run(run(karvel, {"-R", "mixed"}, "", dir.path), 1, "A\t 0.00000E+00\n",
              "karvel: mixed:5: range_error: distance -1 is negative\n");

@@ -311,6 +311,48 @@ TEST(Limits, LineOf50Mebibytes) {
   }
 }
 
+// Runs of 64 MiB of blanks before a header, between matrices and at the end: the reader looks
+// past them without holding them (before, 64 MiB of blank lines took 130 MiB), and the lines
+// that a diagnostic names after them are still right. The texts are written piece by piece:
+// the test process must stay small, since the child's peak memory counts it until the exec.
+TEST(Limits, LongRunsOfBlanks) {
+  scratch_dir dir;
+  const std::size_t n = 64 << 20;
+  using text = std::vector<std::pair<std::string, std::size_t>>; // pieces and their repeat counts
+  const std::string one = "A\t 0.00000E+00\n";
+  struct {
+    std::string option;
+    text pieces;
+    int status;
+    std::string out, err; // err: what follows "karvel: standard input:"
+  } cases[] = {
+      {"-x", {{"\n", n}, {"1\nA 0\n", 1}}, 0, one, ""},
+      {"-x", {{"\n", n}, {"2\nA 0 1\nB -1 0\n", 1}}, 1, "", std::to_string(n + 3) + ": range_error: distance -1 is negative"},
+      {"-x", {{" ", n}, {"1\nA 0\n", 1}}, 0, one, ""},
+      {"-x", {{"1\nA 0\n", 1}, {" \t\r\n", n / 4}}, 0, one, ""},
+      {"-x", {{"\r\n", n / 2}, {"1\nA 0\n", 1}}, 1, "", "Wrong file format."},
+      {"-t", {{"\tA\nA\t0\n", 1}, {"\n", n}, {"\tB\nB\t0\n", 1}}, 1, one, "4: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000"},
+      {"-t", {{" ", n}, {"\tA\nA\t0\n", 1}, {"\n", n}}, 0, one, ""},
+      {"-t", {{"\t\t\n", 1}, {"\t\r\n", n / 3}, {"A\t0\t1\nB\t-1\t0\n", 1}}, 1, "", std::to_string(n / 3 + 3) + ": range_error: distance -1 is negative"},
+  };
+  for (const auto &c : cases) {
+    const std::string path = dir.path + "/blanks";
+    {
+      std::ofstream f(path, std::ios::binary);
+      for (const auto &[piece, count] : c.pieces) {
+        std::string block;
+        for (std::size_t k = 0; k < std::min<std::size_t>(count, 4096); ++k) block += piece;
+        for (std::size_t k = 0; k < count; k += 4096)
+          f.write(block.data(), static_cast<std::streamsize>(piece.size() * std::min<std::size_t>(4096, count - k)));
+      }
+    }
+    ran x = run_karvel({c.option, "-R", "-"}, path);
+    const std::string err = c.err.empty() ? "" : c.err[0] == 'W' ? c.err + "\n" : "karvel: standard input:" + c.err + "\n";
+    expect_ran(x, c.status, c.out, err);
+    EXPECT_LT(x.r.max_rss_kib, 64 * 1024) << c.option << " " << c.err; // less than the run itself
+  }
+}
+
 TEST(Limits, EveryByteValueInLabels) {
   scratch_dir dir;
   using namespace std::string_literals;

@@ -106,11 +106,18 @@ TEST(PhyloDist, MetricsThatDoNotFitAreRefusedBeforeReading) {
       {{"--kind=count", "--metric=euclidean"},
        "phylo: dist: --metric=euclidean is for quant data; count data take bray-curtis, edgar\n"},
       {{"--kind=discrete", "--metric=manhattan"},
-       "phylo: dist: --metric=manhattan: FASTA alignments and discrete matrices always give the proportion of "
-       "differing symbols; metrics are for --kind=quant or --kind=count\n"},
+       "phylo: dist: --metric=manhattan: discrete matrices always give the proportion of differing symbols; "
+       "metrics are for --kind=quant or --kind=count\n"},
       {{"--kind=fasta", "--metric=edgar"},
-       "phylo: dist: --metric=edgar: FASTA alignments and discrete matrices always give the proportion of "
-       "differing symbols; metrics are for --kind=quant or --kind=count\n"},
+       "phylo: dist: --metric=edgar: metrics are for --kind=quant or --kind=count; FASTA alignments take --model\n"},
+      {{"--kind=quant", "--gaps=complete"}, "phylo: dist: --gaps is for FASTA alignments; quant matrices take --metric\n"},
+      {{"-M", "jc69", "--kind=discrete"}, "phylo: dist: --model is for FASTA alignments; discrete matrices take --metric\n"},
+      {{"--gaps=count", "--model=k2p"},
+       "phylo: dist: --gaps=count compares every symbol and gives --model=p or count only, not --model=k2p\n"},
+      {{"--model=gtr"}, "phylo: dist: --model=gtr is not one of p, count, jc69, k80, k2p, f81, tn93, logdet\n"},
+      {{"--threads=0"}, "phylo: dist: --threads=0 is not a number of threads from 1 to 4096\n"},
+      {{"-u", "-1"}, "phylo: dist: --undefined=-1 is neither refuse nor a number of 0 or more\n"},
+      {{"--undefined=inf"}, "phylo: dist: --undefined=inf is neither refuse nor a number of 0 or more\n"},
       {{"--metric=chord"}, "phylo: dist: --metric=chord needs --kind=quant\n"},
       {{"--metric=hamming", "--kind=quant"},
        "phylo: dist: --metric=hamming is not one of euclidean, std-euclidean, chord, canberra, manhattan, "
@@ -168,10 +175,15 @@ TEST(PhyloDist, FastaDistancesInTheLayoutsOfConvert) {
   EXPECT_EQ(run(phylo_path, {"dist", "--kind=fasta", "--to=pairs"}, fasta).out, "Beta gamma\tAlpha\t 2.50000E-01\n");
 }
 
-// p-distances of the 12-taxon sample: differing columns counted by hand, over 60 columns
-// (gaps count as symbols; Delta and Theta share a gap of three).
+// p-distances of the 12-taxon sample with --gaps=count: differing columns counted by hand,
+// over 60 columns (gaps count as symbols; Delta and Theta share a gap of three). By default
+// Delta's gap leaves three columns out of its pairs: 12 of 57 differ from Alpha.
 TEST(PhyloDist, SampleAlignmentGivesTheProportionsOfDifferingColumns) {
-  const run_result r = run(phylo_path, {"dist", "--to=pairs", samples + "/aln12.fasta"});
+  const std::string first_rows = "Beta gamma\tAlpha\t 1.33333E-01\nGamma\tAlpha\t 1.50000E-01\n"
+                                 "Gamma\tBeta gamma\t 1.66667E-01\nDelta\tAlpha\t 2.10526E-01\n";
+  EXPECT_EQ(run(phylo_path, {"dist", "--to=pairs", samples + "/aln12.fasta"}).out.substr(0, first_rows.size()),
+            first_rows);
+  const run_result r = run(phylo_path, {"dist", "--gaps=count", "--to=pairs", samples + "/aln12.fasta"});
   ASSERT_EQ(r.status, 0) << r.err;
   std::map<std::pair<std::string, std::string>, std::string> found;
   std::istringstream lines(r.out);
@@ -256,8 +268,50 @@ TEST(PhyloDist, HelpSaysDiscreteDataGiveTheProportionOfDifferingSymbols) {
   const run_result r = run(phylo_path, {"dist", "--help"});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out.rfind("Usage: phylo dist [OPTION]... [FILE]...\n", 0), 0u);
-  EXPECT_NE(r.out.find("FASTA alignments and discrete matrices always give the proportion of differing\nsymbols"),
-            std::string::npos);
+  EXPECT_NE(r.out.find("Discrete matrices give the proportion of differing symbols"), std::string::npos);
+}
+
+// FASTA alignments: case never matters, the model and the gap rule choose the distance, and
+// a pair that the model leaves undefined is refused with its names, or written as asked. The
+// values and the undefined pairs are those of ape's dist.dna.
+TEST(PhyloDist, FastaModelsGapsAndUndefinedPairs) {
+  const std::string cased = ">a\nACGTNACGTA\n>b\nacgt-acgtc\n";
+  const std::string odd = ">a\nACGTAC\n>b\nTGCAAC\n>c\nAC----\n";
+  const std::string no_g = ">a\nACTTAC\n>b\nACTAAC\n";
+  struct {
+    std::vector<std::string> args;
+    std::string input;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {{}, cased, 0, "b\ta\t 1.11111E-01\n", ""},
+      {{"--gaps=count"}, cased, 0, "b\ta\t 2.00000E-01\n", ""},
+      {{"-g", "count", "-M", "count"}, cased, 0, "b\ta\t 2.00000E+00\n", ""},
+      {{"--model=jc69"}, cased, 0, "b\ta\t 1.20257E-01\n", ""},
+      {{"--model=jc69", "--undefined=refuse", "--threads=3"}, odd, 1, "",
+       "phylo: standard input: the jc69 distance is undefined for 1 pair: 'b' and 'c' differ at 2 of 2 sites, too "
+       "many for the model (--undefined=NUMBER writes a number in their place)\n"},
+      {{"--model=jc69", "--undefined=10"}, odd, 0, "b\ta\t 1.64792E+00\nc\ta\t 0.00000E+00\nc\tb\t 1.00000E+01\n",
+       "phylo: standard input: warning: the jc69 distance is undefined for 1 pair, written as 10\n"},
+      {{"--model=jc69", "--undefined=10", "-q"}, odd, 0,
+       "b\ta\t 1.64792E+00\nc\ta\t 0.00000E+00\nc\tb\t 1.00000E+01\n", ""},
+      {{"--model=logdet", "--gaps=complete"}, odd, 1, "",
+       "phylo: standard input: the logdet distance is undefined for 3 pairs: 'a' and 'b' (differing at 2 of 2 "
+       "sites): their table of base pairs is singular; 'a' and 'c' (differing at 0 of 2 sites): their table of base "
+       "pairs is singular; 'b' and 'c' (differing at 2 of 2 sites): their table of base pairs is singular (--undefined"
+       "=NUMBER writes a number in their place)\n"},
+      {{"--model=tn93"}, no_g, 1, "",
+       "phylo: standard input: the tn93 distance is undefined for 1 pair: the alignment lacks one of the bases A, C, "
+       "G and T (--undefined=NUMBER writes a number in their place)\n"},
+  };
+  for (const auto &c : cases) {
+    std::vector<std::string> args = {"dist", "--to=pairs"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    const run_result r = run(phylo_path, args, c.input);
+    EXPECT_EQ(r.status, c.status) << c.args[0];
+    EXPECT_EQ(r.out, c.out) << c.args[0];
+    EXPECT_EQ(r.err, c.err) << c.args[0];
+  }
 }
 
 } // namespace

@@ -26,7 +26,8 @@ char_mat_size read_header();
 // label (PHYLIP: 10 characters; COMMENTED_PHYLIP: a word, the next word dropped; otherwise a
 // word) and n_char values, which may run over several lines; the rest of the row's last line
 // is ignored. QUANT cells are numbers; DISCR cells the next characters that are not
-// whitespace; CNTCH cells integers, range_error when negative. Comments are not touched.
+// whitespace; CNTCH cells integers, range_error when negative. A QUANT or CNTCH row's last
+// number must end as a distance row's does. Comments are not touched.
 void read_char_mat(char_format_type format, char_mat_type &mat);
 
 } // namespace phylo::read

@@ -33,7 +33,8 @@ int read_dist_header(dist_format_type format);
 // Fills the labels and all n_tax x n_tax distances of `mat`, row by row; each row is a label
 // and n_tax numbers (which may run over several lines), the rest of its last line ignored.
 // PHYLIP rows use PHYLIP labels, TAB rows tab-separated labels, all others extended labels.
-// range_error for a negative distance.
+// range_error for a negative distance; format_error when a row's last number is followed by
+// anything but a blank, a tab, a carriage return, a line end or the end of the input.
 void read_dist_mat(dist_format_type format, dist_mat_type &mat);
 // The same for the flat form; range_error when the cells do not fit in n_cells.
 void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat);

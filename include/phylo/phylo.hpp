@@ -5,6 +5,7 @@
 #include "phylo/chars.hpp"
 #include "phylo/dist_check.hpp"
 #include "phylo/distfunc.hpp"
+#include "phylo/dna_dist.hpp"
 #include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"

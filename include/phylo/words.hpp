@@ -5,6 +5,7 @@
 #pragma once
 
 #include "phylo/chars.hpp"
+#include "phylo/types.hpp"
 
 #include <string>
 #include <string_view>
@@ -20,8 +21,16 @@ bool at_end_of_line();
 void skip_line();
 // Ends a row: like skip_line, but also quiet when the input is already exhausted.
 void end_row();
-// True when nothing but blanks, tabs, carriage returns and line feeds is left. Consumes nothing.
+// True when nothing but blanks, tabs, carriage returns and line feeds is left. Before a header
+// that begins with a number (every distance layout but TAB, character matrices): the blanks,
+// tabs and line feeds that the number reader would pass over are consumed, and a carriage
+// return, on which it fails, is left where it is. Memory stays bounded however long the run
+// of blanks: blanks that the next reader does not reach may be dropped (line() still counts
+// their line ends).
 bool at_end();
+// The same before read_dist_header(format). For TAB the next line, whose tabs the header
+// reader counts, is left as it is.
+bool at_end(dist_format_type format);
 
 // One word: delimiters before it are skipped (line ends too); it ends at a delimiter
 // (consumed) or at a line end (left unread) and is never empty. end_of_input when the input

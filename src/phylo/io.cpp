@@ -84,8 +84,8 @@ input_source::input_source(input_source &&o) noexcept
     : fd_(std::exchange(o.fd_, -1)), owns_fd_(std::exchange(o.owns_fd_, false)), eof_(o.eof_),
       name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(std::exchange(o.pos_, nullptr)),
       end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
-      column_before_(o.column_before_), last_dropped_(o.last_dropped_), size_(o.size_), counted_to_(o.counted_to_),
-      counted_lines_(o.counted_lines_) {}
+      column_before_(o.column_before_), last_dropped_(o.last_dropped_), hole_(std::exchange(o.hole_, nullptr)),
+      hole_lines_(o.hole_lines_), size_(o.size_), counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
 
 input_source &input_source::operator=(input_source &&o) noexcept {
   if (this != &o) {
@@ -103,6 +103,8 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     lines_before_ = o.lines_before_;
     column_before_ = o.column_before_;
     last_dropped_ = o.last_dropped_;
+    hole_ = std::exchange(o.hole_, nullptr);
+    hole_lines_ = o.hole_lines_;
     size_ = o.size_;
     counted_to_ = o.counted_to_;
     counted_lines_ = o.counted_lines_;
@@ -122,6 +124,15 @@ std::size_t input_source::line() const noexcept {
   if (!buf_) return lines_before_ + 1;
   const std::uint64_t here = offset();
   std::size_t ends;
+  if (hole_) { // rare: counted afresh, with the line ends that drop_ahead took out
+    ends = lines_before_ + count_line_ends(buf_.get(), pos_) + (pos_ > hole_ ? hole_lines_ : 0);
+    counted_to_ = 0;
+    counted_lines_ = 0;
+    std::size_t line = ends + 1;
+    const char previous = pos_ != buf_.get() ? pos_[-1] : last_dropped_;
+    if (pos_ == end_ && eof_ && previous == '\n' && line > 1) --line;
+    return line;
+  }
   if (counted_to_ >= base_ && counted_to_ <= here)
     ends = counted_lines_ + count_line_ends(buf_.get() + (counted_to_ - base_), pos_);
   else
@@ -138,8 +149,10 @@ std::size_t input_source::line() const noexcept {
 
 std::size_t input_source::column() const noexcept {
   if (!buf_) return column_before_ + 1;
-  for (const char *p = pos_; p != buf_.get(); --p)
+  for (const char *p = pos_; p != buf_.get(); --p) {
+    if (p == hole_ && hole_lines_ != 0) return static_cast<std::size_t>(pos_ - p) + 1; // a line ended there
     if (p[-1] == '\n') return static_cast<std::size_t>(pos_ - p) + 1;
+  }
   return column_before_ + static_cast<std::size_t>(pos_ - buf_.get()) + 1;
 }
 
@@ -166,6 +179,18 @@ std::optional<std::uint64_t> input_source::known_size_left() const noexcept {
   return *size_ > here ? *size_ - here : 0;
 }
 
+// Once a byte after the dropped ones has been read, their line ends join those before the
+// buffer.
+void input_source::credit_hole() noexcept {
+  if (hole_ && pos_ > hole_) {
+    lines_before_ += hole_lines_;
+    hole_ = nullptr;
+    hole_lines_ = 0;
+    counted_to_ = 0;
+    counted_lines_ = 0;
+  }
+}
+
 // Drops the bytes before the read position (and before the earliest mark), keeps the rest at
 // the start of the buffer, and reads until at least `want` unread bytes are buffered or the
 // input ends.
@@ -176,6 +201,7 @@ bool input_source::fill(std::size_t want) {
     eof_ = true;
     return false;
   }
+  credit_hole();
   char *keep = pos_;
   if (pinned_ >= base_ && pinned_ - base_ < static_cast<std::uint64_t>(pos_ - buf_.get()))
     keep = buf_.get() + (pinned_ - base_);
@@ -194,6 +220,7 @@ bool input_source::fill(std::size_t want) {
   const std::size_t kept = static_cast<std::size_t>(end_ - keep);
   const std::size_t need = kept - unread + want;
   const std::size_t read_at = static_cast<std::size_t>(pos_ - keep);
+  const std::size_t hole_at = hole_ ? static_cast<std::size_t>(hole_ - keep) : 0;
   base_ += static_cast<std::uint64_t>(keep - buf_.get());
   if (need > cap_) {
     const std::size_t new_cap = std::max(need, cap_ * 2);
@@ -206,6 +233,7 @@ bool input_source::fill(std::size_t want) {
   }
   pos_ = buf_.get() + read_at;
   end_ = buf_.get() + kept;
+  if (hole_) hole_ = buf_.get() + hole_at;
   while (static_cast<std::size_t>(end_ - pos_) < want) {
     ssize_t got = ::read(fd_, end_, cap_ - static_cast<std::size_t>(end_ - buf_.get()));
     if (got < 0) {
@@ -232,6 +260,22 @@ bool input_source::refill() {
 int input_source::peek_at(std::size_t k) {
   if (static_cast<std::size_t>(end_ - pos_) <= k && !fill(k + 1)) return -1;
   return static_cast<unsigned char>(pos_[k]);
+}
+
+bool input_source::drop_ahead(std::size_t keep, std::size_t n) noexcept {
+  if (pinned_ != UINT64_MAX) return false; // an input_mark may come back to them
+  credit_hole();
+  char *first = pos_ + keep, *last = first + n;
+  const std::size_t lines = count_line_ends(first, last);
+  if (lines != 0 && hole_ && hole_ != first) return false;
+  if (hole_ && hole_ > first) hole_ = hole_ >= last ? hole_ - n : first;
+  if (lines != 0) {
+    hole_ = first;
+    hole_lines_ += lines;
+  }
+  std::memmove(first, last, static_cast<std::size_t>(end_ - last));
+  end_ -= n;
+  return true;
 }
 
 input_mark::input_mark(input_source &in) noexcept : in_(in), offset_(in.offset()), previous_pin_(in.pinned_) {

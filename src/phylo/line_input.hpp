@@ -58,9 +58,10 @@ std::size_t count_line_tabs(input_source &in);
 // the start of the next other line or at the end of the input. Looks ahead one line.
 void skip_blank_lines(input_source &in);
 
-// True when nothing but blanks, tabs, carriage returns and line feeds is left. Consumes
-// nothing.
-bool only_space_left(input_source &in);
+// After the last number of a row: format_error unless the number ends at a blank, a tab, a
+// carriage return, a line feed or the end of the input (so that "0,5", "0.25.3" or "1.5abc"
+// is not read as its leading number). Consumes nothing.
+void expect_row_end(input_source &in);
 
 struct word_rules {
   const char_set_type &delimiters;

@@ -56,6 +56,7 @@ void read_rows(input_source &in, label_format_type labels_as, tax_lab_type &labe
       for (std::size_t j = 0; j < n; ++j) row[j] = read_distance(in);
       k += n;
     }
+    detail::expect_row_end(in);
     detail::discard_line(in);
   }
 }
