@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace {
 
 using namespace phylo;
@@ -52,6 +54,14 @@ TEST(CharMaps, Replacements) {
   EXPECT_EQ(apply(good_gaps, "a.c-"), "a-c-");
   EXPECT_EQ(apply(good_comment, "[x] {y}"), "{x} {y}");
   EXPECT_EQ(apply(no_space, " a b\t"), "_a_b\t");
+}
+
+TEST(Chars, DescribedInMessagesAndUpperCase) {
+  const std::pair<int, const char *> cases[] = {{'x', "'x'"}, {' ', "a blank"},        {'\t', "a tab"},
+                                                {'\r', "a carriage return"}, {'\n', "the line end"},
+                                                {-1, "the end of the input"}, {1, "\\x01"}, {0xE9, "\\xE9"}};
+  for (const auto &[c, text] : cases) EXPECT_EQ(describe_char(c), text) << c;
+  EXPECT_EQ(apply(ascii_upper_map, "Begin Taxa;\xe9"), "BEGIN TAXA;\xe9");
 }
 
 } // namespace

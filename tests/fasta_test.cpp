@@ -1,8 +1,14 @@
 // FASTA input and the alignment check.
-#include "phylo/phylo.hpp"
+#include "phylo/char_matrix.hpp"
+#include "phylo/chars.hpp"
+#include "phylo/words.hpp"
+#include "phylo/fasta.hpp"
+#include "phylo/io.hpp"
 #include "test_io.hpp"
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include <string>
 #include <vector>
@@ -170,6 +176,43 @@ TEST(ReadFasta, SampleAlignmentMatchesItsPhylipForm) {
     EXPECT_EQ(mat.labels[i], label);
     EXPECT_EQ(std::string(mat.discr_data().row(i), 60), v[i].residues) << label;
   }
+}
+
+// Record by record: the same sequences as read_fasta, with the line of each header, and an
+// error that says where the first residue that is no nucleotide code stands.
+TEST(FastaReader, RecordsWithTheirLines) {
+  phylo::input_source in = phylo::input_source::from_text("AC\n>s1 x\nGT\n\n>s2\r\nac\n");
+  read::fasta_reader reader(in);
+  read::fasta_record r;
+  std::vector<std::tuple<std::string, std::string, std::size_t>> got;
+  while (reader.next(r)) got.emplace_back(r.label, r.residues, r.header_line);
+  EXPECT_EQ(got, (std::vector<std::tuple<std::string, std::string, std::size_t>>{{"s1 x", "ACGT", 2}, {"s2", "ac", 5}}));
+  EXPECT_FALSE(reader.next(r));
+
+  phylo::input_source none = phylo::input_source::from_text("");
+  read::fasta_reader empty(none);
+  ASSERT_TRUE(empty.next(r));
+  EXPECT_EQ(r.label, "");
+  EXPECT_EQ(r.header_line, 0u);
+  EXPECT_FALSE(empty.next(r));
+
+  phylo::input_source bad = phylo::input_source::from_text(">a\nAC\n>b\nAC\n  aXU\n>c\nA\n", "aln");
+  read::fasta_reader refusing(bad);
+  ASSERT_TRUE(refusing.next(r));
+  try {
+    refusing.next(r);
+    ADD_FAILURE() << "no error";
+  } catch (const invalid_character_error &e) {
+    EXPECT_STREQ(e.what(), "phylo-read:285");
+    ASSERT_NE(e.where(), nullptr);
+    EXPECT_EQ(e.where()->name, "aln");
+    EXPECT_EQ(e.where()->line, 5u);
+    EXPECT_EQ(e.where()->column, 4u);
+    EXPECT_EQ(e.character(), 'X');
+    EXPECT_EQ(r.label, "b") << "the record names the sequence that failed";
+  }
+  ASSERT_TRUE(refusing.next(r)) << "reading goes on after the sequence";
+  EXPECT_EQ(r.label, "c");
 }
 
 } // namespace

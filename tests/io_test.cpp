@@ -1,9 +1,14 @@
-// The current input and output at their edges, and karvel's run in-process.
+// The current input and output at their edges: positions, bounded lookahead under marks, and
+// karvel's run in-process.
 #include "phylo/io.hpp"
-#include "phylo/phylo.hpp"
+#include "phylo/words.hpp"
 #include "run.hpp"
+#include "test_io.hpp"
 
 #include <gtest/gtest.h>
+
+#include <thread>
+#include <unistd.h>
 
 #include <string>
 #include <string_view>
@@ -51,6 +56,73 @@ TEST(KarvelRun, InProcess) {
     EXPECT_EQ(out, c.out);
     EXPECT_EQ(err, c.err);
   }
+}
+
+TEST(InputSource, LineNumbersAcrossRefills) {
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "line\n";
+  phylo::test::text_input in(text);
+  for (int i = 0; i < 50000; ++i) phylo::read::skip_line();
+  EXPECT_EQ(in.source.line(), 50001u);
+}
+
+// Lines and columns where reading stands, also after the buffer was refilled from a pipe-like
+// descriptor; the known size of what is left.
+TEST(InputSource, PositionsAndSizes) {
+  phylo::input_source in = phylo::input_source::from_text("ab\ncd\n", "t");
+  EXPECT_EQ(in.known_size_left(), 6u);
+  in.consume(4);
+  const phylo::input_position p = in.position();
+  EXPECT_EQ(p.name, "t");
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_EQ(p.column, 2u);
+  EXPECT_EQ(in.offset(), 4u);
+  EXPECT_EQ(in.known_size_left(), 2u);
+  EXPECT_EQ(in.position_at(1).column, 2u);
+  EXPECT_EQ(in.position_at(1).line, 1u);
+  in.consume(2);
+  EXPECT_EQ(in.line(), 2u) << "the last line, not the one after its line end";
+}
+
+// Under a mark the bytes read stay buffered, however far reading goes, and reading can go
+// back; marks nest.
+TEST(InputMark, RewindAfterRefills) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  std::string text;
+  for (int i = 0; i < 40000; ++i) text += "line " + std::to_string(i) + "\n";
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < text.size();) at += static_cast<std::size_t>(::write(fds[1], text.data() + at, text.size() - at));
+    ::close(fds[1]);
+  });
+  phylo::input_source in = phylo::input_source::from_fd(fds[0], "pipe");
+  EXPECT_FALSE(in.known_size_left());
+  {
+    phylo::input_mark mark(in);
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      ASSERT_EQ(in.peek(), static_cast<unsigned char>(text[k]));
+      in.advance();
+    }
+    EXPECT_EQ(in.peek(), -1);
+    EXPECT_EQ(in.line(), 40000u);
+    mark.rewind();
+    EXPECT_EQ(in.offset(), 0u);
+    EXPECT_EQ(in.line(), 1u);
+    in.consume(7);
+    {
+      phylo::input_mark inner(in);
+      in.consume(in.buffered().size());
+      inner.rewind();
+    }
+    EXPECT_EQ(in.offset(), 7u);
+    EXPECT_EQ(in.line(), 2u);
+    EXPECT_EQ(in.column(), 1u);
+  }
+  std::string rest;
+  for (std::string_view chunk; !(chunk = in.buffered()).empty(); in.consume(chunk.size())) rest.append(chunk);
+  EXPECT_EQ(rest, text.substr(7));
+  writer.join();
+  ::close(fds[0]);
 }
 
 } // namespace

@@ -379,4 +379,11 @@ TEST(Join, Results) {
   EXPECT_EQ(text::join(text::split("a,b,,c", ",", identity), ","), "a,b,,c");
 }
 
+TEST(Trim, BothEndsOnly) {
+  EXPECT_EQ(text::trim("  a b  ", blank), "a b");
+  EXPECT_EQ(text::trim("   ", blank), "");
+  EXPECT_EQ(text::trim("", blank), "");
+  EXPECT_EQ(text::trim("-a-", no_chars), "-a-");
+}
+
 } // namespace

@@ -1,7 +1,11 @@
-// The data model: sizes fixed at creation, deep copies.
+// The data model: sizes fixed at creation, deep copies, moves that leave nothing behind.
 #include "phylo/types.hpp"
 
 #include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -30,6 +34,117 @@ TEST(Errors, KindNames) {
   EXPECT_STREQ(format_error("x").kind(), "format_error");
   const phylo::error &e = argument_error("why");
   EXPECT_STREQ(e.what(), "why");
+}
+
+} // namespace
+
+namespace {
+
+using namespace phylo;
+
+// A moved-from array, label array or matrix is empty; a square too large to exist is refused.
+TEST(Arrays, MovesAndSizes) {
+  fixed_array<float> cells(4);
+  cells[3] = 2.0f;
+  fixed_array<float> taken(std::move(cells));
+  EXPECT_EQ(cells.size(), 0u);
+  EXPECT_EQ(cells.begin(), cells.end());
+  EXPECT_EQ(taken[3], 2.0f);
+  cells = std::move(taken);
+  EXPECT_EQ(taken.size(), 0u);
+  EXPECT_EQ(cells.size(), 4u);
+
+  dist_mat_type m(3);
+  m.labels[1] = "b";
+  dist_mat_type moved(std::move(m));
+  EXPECT_EQ(m.n_tax(), 0u);
+  EXPECT_EQ(m.distances.n(), 0u);
+  EXPECT_EQ(moved.labels[1], "b");
+  rect_array<int> r(2, 3);
+  rect_array<int> r2 = std::move(r);
+  EXPECT_EQ(r.rows() * r.cols(), 0u);
+  EXPECT_EQ(r2.cols(), 3u);
+
+  EXPECT_THROW(square_array<float>(std::size_t{1} << 33), range_error);
+}
+
+// An error of a reader carries where it was found; one that concerns no input, nothing.
+TEST(Errors, Positions) {
+  const format_error at("bad", {"in.txt", 3, 7});
+  ASSERT_NE(at.where(), nullptr);
+  EXPECT_EQ(at.where()->name, "in.txt");
+  EXPECT_EQ(at.where()->line, 3u);
+  EXPECT_EQ(at.where()->column, 7u);
+  const format_error copy = at;
+  EXPECT_EQ(copy.where()->line, 3u);
+  EXPECT_EQ(range_error("x").where(), nullptr);
+  const invalid_character_error bad("phylo-read:285", {"f", 2, 4}, 'U');
+  EXPECT_EQ(bad.character(), 'U');
+  EXPECT_STREQ(bad.kind(), "invalid_character_error");
+}
+
+} // namespace
+
+namespace {
+
+using namespace phylo;
+
+// ---- char_mat_type and sequence_vecs --------------------------------------------------
+
+char_mat_type quant_2x2(float corner) {
+  char_mat_type m(2, 2, matrix_type::QUANT);
+  m.comment = "traits";
+  m.labels[0] = "a";
+  m.labels[1] = "b";
+  m.tax_comments[0] = "wild";
+  float v[] = {corner, 1.0f, 2.0f, 3.0f};
+  for (int k = 0; k < 4; ++k) m.quant_data().data()[k] = v[k];
+  return m;
+}
+
+TEST(CharMatType, EqualityComparesEveryFieldAndFloatsByValue) {
+  EXPECT_EQ(quant_2x2(0.0f), quant_2x2(-0.0f));
+  EXPECT_FALSE(quant_2x2(0.0f) == quant_2x2(0.5f));
+
+  char_mat_type other_comment = quant_2x2(0.0f);
+  other_comment.tax_comments[1] = "x";
+  EXPECT_FALSE(other_comment == quant_2x2(0.0f));
+  char_mat_type other_label = quant_2x2(0.0f);
+  other_label.labels[1] = "B";
+  EXPECT_FALSE(other_label == quant_2x2(0.0f));
+
+  // The same texts, sizes and zero cells, only the kind differs.
+  char_mat_type q(2, 3, matrix_type::QUANT), c(2, 3, matrix_type::CNTCH);
+  EXPECT_FALSE(q == c);
+  EXPECT_FALSE(q == char_mat_type(2, 4, matrix_type::QUANT));
+  EXPECT_EQ(c, char_mat_type(2, 3, matrix_type::CNTCH));
+}
+
+TEST(CharMatType, OnlyTheDataOfItsKindExists) {
+  char_mat_type q(1, 1, matrix_type::QUANT), d(1, 1, matrix_type::DISCR), c(1, 1, matrix_type::CNTCH);
+  EXPECT_NO_THROW(q.quant_data());
+  EXPECT_THROW(q.discr_data(), range_error);
+  EXPECT_THROW(q.count_data(), range_error);
+  EXPECT_THROW(d.quant_data(), range_error);
+  EXPECT_THROW(std::as_const(c).discr_data(), range_error);
+  EXPECT_EQ(d.labels.size(), 1u);
+  EXPECT_EQ(d.labels[0], "");
+  EXPECT_EQ(d.tax_comments[0], "");
+  // A size whose cell count would wrap around.
+  EXPECT_THROW(char_mat_type(4, static_cast<std::size_t>(-1) / 2, matrix_type::DISCR), range_error);
+}
+
+TEST(SequenceVecs, HoldsAtMostFiveThousand) {
+  sequence_vecs v;
+  for (int i = 0; i < 5000; ++i) v.append(std::to_string(i), "ACGT");
+  try {
+    v.append("5000", "ACGT");
+    FAIL() << "a 5001st sequence was accepted";
+  } catch (const range_error &e) {
+    EXPECT_STREQ(e.what(), "vector is already at its maximum length");
+  }
+  EXPECT_EQ(v.size(), 5000u);
+  EXPECT_EQ(v.back().label, "4999");
 }
 
 } // namespace

@@ -1,14 +1,148 @@
-// Reading matrices whose layout and shape are recognised from the text.
-#include "phylo/phylo.hpp"
-
+// The PHYLIP family: karvel's strict reader and writer, and the recognising reader of phylo
+// convert, which tells the layout and the shape from the text.
 #include "phylo/io.hpp"
-
+#include "phylo/nexus.hpp"
+#include "phylo/phylip.hpp"
+#include "phylo/words.hpp"
+#include "test_io.hpp"
 #include <gtest/gtest.h>
-
 #include <cmath>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <vector>
+
+namespace {
+
+using namespace phylo;
+using phylo::test::text_input;
+
+// Reads one matrix in a layout and returns its labels and cells as text, or the error kind.
+std::string read_matrix(const std::string &text, dist_format_type format) {
+  text_input in(text);
+  try {
+    int n = read::read_dist_header(format);
+    dist_mat_type m(static_cast<std::size_t>(n));
+    read::read_dist_mat(format, m);
+    std::string out;
+    for (std::size_t i = 0; i < m.n_tax(); ++i) {
+      out.append("[").append(m.labels[i]).append("]");
+      for (std::size_t j = 0; j < m.n_tax(); ++j) out.append(" ").append(std::to_string(m.distances(i, j)));
+      out.append("\n");
+    }
+    if (!read::at_end()) out += "(more)";
+    return out;
+  } catch (const phylo::error &e) {
+    return e.kind();
+  }
+}
+
+TEST(DistMat, Layouts) {
+  using F = dist_format_type;
+  struct {
+    const char *text;
+    F format;
+    const char *expected;
+  } cases[] = {
+      // PHYLIP: labels are exactly ten characters, blanks included.
+      {"3\nAlpha     0 1 2\nBeta gamma1 0 3\nG         2 3 0\n", F::PHYLIP,
+       "[Alpha     ] 0.000000 1.000000 2.000000\n[Beta gamma] 1.000000 0.000000 3.000000\n[G         ] 2.000000 3.000000 0.000000\n"},
+      {" 2 taxa\nAb0.5 0.5 0.5 0.5 0.5\n0.5 0.75 0.7\n", F::PHYLIP, "format_error"},
+      {"2\nAb   0.5  0 1\nCd        1 0\n", F::PHYLIP, "[Ab   0.5  ] 0.000000 1.000000\n[Cd        ] 1.000000 0.000000\n"},
+      // Extended PHYLIP: a word of any length; rows may run over several lines.
+      {"\n\n 2\nA_long_label 0\n 0.5\nB 0.5 0 trailing words\n", F::EXTENDED_PHYLIP,
+       "[A_long_label] 0.000000 0.500000\n[B] 0.500000 0.000000\n"},
+      {"2\nHomo sapiens 0 1\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA 0 1\nB 1 0", F::EXTENDED_PHYLIP, "[A] 0.000000 1.000000\n[B] 1.000000 0.000000\n"},
+      {"2\r\nA 0 1\r\nB 1 0\r\n", F::EXTENDED_PHYLIP, "[A] 0.000000 1.000000\n[B] 1.000000 0.000000\n"},
+      {"2\nA 0\r\n 1\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA 0 1\nB 1", F::EXTENDED_PHYLIP, "end_of_input"},
+      {"2\nA 0 -0.5\nB 1 0\n", F::EXTENDED_PHYLIP, "range_error"},
+      {"2\nA 0 -0\nB 1 0\n", F::EXTENDED_PHYLIP, "[A] 0.000000 -0.000000\n[B] 1.000000 0.000000\n"},
+      {"2\nA 0 -1e-50\nB 1 0\n", F::EXTENDED_PHYLIP, "[A] 0.000000 -0.000000\n[B] 1.000000 0.000000\n"},
+      {"2\nA 0 -1e-40\nB 1 0\n", F::EXTENDED_PHYLIP, "range_error"},
+      {"2\nA 0 1e39\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA 0,5 0\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      // A row's last number ends at a blank, a tab, a carriage return, a line end or the end.
+      {"2\nA 0 0,5\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA 0 1\nB 1 0.25.3\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA 0\n 0x1p3\nB 1 0\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"1\nA 1.5abc", F::EXTENDED_PHYLIP, "format_error"},
+      {"2\nA         0 1\nB         1 0;\n", F::PHYLIP, "format_error"},
+      {"\tA\tB\nA\t0\t1,5\nB\t1\t0\n", F::TAB, "format_error"},
+      {"2\nA 0 1\tnote\nB 1 0\r\n", F::EXTENDED_PHYLIP, "[A] 0.000000 1.000000\n[B] 1.000000 0.000000\n"},
+      {"1\nA 0\n\n1\nB 0\n", F::EXTENDED_PHYLIP, "[A] 0.000000\n(more)"},
+      // Every non-TAB format other than PHYLIP reads rows as extended PHYLIP.
+      {"1\nA_b 7\n", F::NEXUS, "[A_b] 7.000000\n"},
+      {"1\nA_b 7\n", F::RAW, "[A_b] 7.000000\n"},
+      // Header counts.
+      {"5 taxa\n", F::EXTENDED_PHYLIP, "end_of_input"},
+      {"0\n", F::EXTENDED_PHYLIP, "range_error"},
+      {"5001\n", F::PHYLIP, "range_error"},
+      {"-3\n", F::PHYLIP, "range_error"},
+      {"+1\nA 0\n", F::EXTENDED_PHYLIP, "[A] 0.000000\n"},
+      {"1\nA 0\n", F::PHYLIP, "end_of_input"}, // the label takes in "A 0" and runs out
+      {"taxa 5\n", F::EXTENDED_PHYLIP, "format_error"},
+      {"4294967297\n", F::EXTENDED_PHYLIP, "format_error"},
+      // Tab-separated: the header's tabs count the taxa, labels keep their blanks.
+      {"\tA a\tB b\nA a\t0\t0.5\nB b\t0.5\t0\n", F::TAB, "[A a] 0.000000 0.500000\n[B b] 0.500000 0.000000\n"},
+      {"\tA\tB\n\t0\t0.5\nB\t0.5\t0\n", F::TAB, "format_error"}, // an empty label cell: "0" becomes the label
+      {"no tabs here\nA\t0\n", F::TAB, "range_error"},
+      {"\n\tA\nA\t0\n", F::TAB, "range_error"},
+      {"\tA\nA\t0\n\n\tB\nB\t0\n", F::TAB, "[A] 0.000000\n(more)"},
+  };
+  for (const auto &c : cases) EXPECT_EQ(read_matrix(c.text, c.format), c.expected) << c.text;
+}
+
+TEST(DistMat, TabHeaderOfAnyLength) {
+  // 5000 labels of 20 characters make a header line far beyond 10000 characters.
+  std::string text;
+  for (int i = 0; i < 5000; ++i) text += "\ttaxon_with_long_name" ;
+  text += "\n";
+  text_input in(text);
+  EXPECT_EQ(read::read_dist_header(dist_format_type::TAB), 5000);
+  EXPECT_TRUE(read::at_end());
+}
+
+TEST(DistMat, TwoMatricesInOneInput) {
+  text_input in("1\nA 0\n\n\n2\nB 0 1\nC 1 0\n\n");
+  std::string labels;
+  while (!read::at_end()) {
+    int n = read::read_dist_header(dist_format_type::EXTENDED_PHYLIP);
+    dist_mat_type m(static_cast<std::size_t>(n));
+    read::read_dist_mat(dist_format_type::EXTENDED_PHYLIP, m);
+    for (const auto &l : m.labels) labels += l;
+  }
+  EXPECT_EQ(labels, "ABC");
+}
+
+TEST(DistMat, FastForm) {
+  {
+    text_input in("2\nA 0 1\nB 2 0\n");
+    ASSERT_EQ(read::read_dist_header(dist_format_type::EXTENDED_PHYLIP), 2);
+    fast_dist_mat_type m(2, 5);
+    m.distances[4] = 9.0f;
+    read::read_fast_dist_mat(dist_format_type::EXTENDED_PHYLIP, m);
+    EXPECT_EQ(m.labels[1], "B");
+    EXPECT_EQ(m.distances[2], 2.0f);
+    EXPECT_EQ(m.distances[4], 9.0f);
+  }
+  {
+    text_input in("A 0 1\nB 2 0\n");
+    fast_dist_mat_type m(2, 3);
+    EXPECT_THROW(read::read_fast_dist_mat(dist_format_type::EXTENDED_PHYLIP, m), range_error);
+    EXPECT_EQ(m.distances[2], 2.0f); // the cells that fit were read
+  }
+}
+
+TEST(DistMat, FormatOutsideItsEnumeration) {
+  text_input in("1\nA 0\n");
+  EXPECT_THROW(read::read_dist_header(static_cast<dist_format_type>(9)), range_error);
+  dist_mat_type m(1);
+  EXPECT_THROW(read::read_dist_mat(static_cast<dist_format_type>(-1), m), range_error);
+}
+
+} // namespace
 
 namespace {
 
@@ -232,81 +366,6 @@ TEST(RecogniseLayout, Table) {
   }
 }
 
-// ---- NEXUS ------------------------------------------------------------------------------------
-
-struct nexus_case {
-  const char *name;
-  const char *text;
-  const char *want; // cells_text of the matrix
-};
-
-const nexus_case nexus_cases[] = {
-    {"taxa block, lower with diagonal (the defaults)",
-     "#NEXUS\nbegin taxa; dimensions ntax=3; taxlabels A 'B c' C; end;\n"
-     "begin distances;\n matrix\n A 0\n 'B c' 1 0\n C 2 3 0\n ;\nend;\n",
-     "A: 0 1 2\nB c: 1 0 3\nC: 2 3 0\n"},
-    {"upper without diagonal, keywords in any case, comments",
-     "#nexus\n[written by hand]\nBEGIN Distances;\n  Dimensions NTax=3;\n  Format Triangle=Upper NoDiagonal;\n"
-     "  Matrix\n  A [first] 1 2\n  B 3\n  C\n  ;\nEnd;\n",
-     "A: 0 1 2\nB: 1 0 3\nC: 2 3 0\n"},
-    {"both triangles kept as they stand",
-     "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=both; matrix\nA 0 1\nB 1.5 0\n;\nend;\n",
-     "A: 0 1\nB: 1.5 0\n"},
-    {"both triangles without diagonal", "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=both nodiagonal;\nmatrix\nA 1\nB 2\n;\nend;\n",
-     "A: 0 1\nB: 2 0\n"},
-    {"no labels in the matrix: they come from the taxa block",
-     "#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels 'O''Brien' X_y; end;\n"
-     "begin distances; format nolabels; matrix 0 0.25 0; end;\n",
-     "O'Brien: 0 0.25\nX y: 0.25 0\n"},
-    {"rows labelled by number or in another case",
-     "#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels Alpha Beta; end;\n"
-     "begin distances; matrix 1 0\n beta 4 0; end;\n",
-     "Alpha: 0 4\nBeta: 4 0\n"},
-    {"interleaved lower triangle",
-     "#NEXUS\nbegin distances; dimensions ntax=4; format interleave;\nmatrix\n"
-     "A 0\nB 1 0\nC 2 3\nD 4 5\nC 0\nD 6 0\n;\nend;\n",
-     "A: 0 1 2 4\nB: 1 0 3 5\nC: 2 3 0 6\nD: 4 5 6 0\n"},
-    {"other blocks are passed over", "#NEXUS\nbegin trees; tree t = (A,B);\nend;\nbegin distances; dimensions ntax=2;\n"
-     "matrix A 0 B 7 0;\nendblock;\n",
-     "A: 0 7\nB: 7 0\n"},
-};
-
-TEST(ReadNexus, Blocks) {
-  for (const nexus_case &c : nexus_cases) {
-    SCOPED_TRACE(c.name);
-    text_reader t(c.text);
-    try {
-      phylo::dist_mat_access m = t.next();
-      ASSERT_TRUE(m);
-      EXPECT_EQ(cells_text(*m), c.want);
-      EXPECT_EQ(t.reader.layout(), dist_layout_type::NEXUS);
-      EXPECT_FALSE(t.next());
-    } catch (const phylo::error &e) {
-      ADD_FAILURE() << "line " << line_of(e) << ": " << e.what();
-    }
-  }
-}
-
-const failure_case nexus_failures[] = {
-    {"no #NEXUS where NEXUS is asked for", "2\nA 0 1\nB 1 0\n", dist_layout_type::NEXUS, 1, "must begin with #NEXUS"},
-    {"a missing distance", "#NEXUS\nbegin distances; dimensions ntax=2;\nmatrix\nA 0\nB ? 0;\nend;\n",
-     dist_layout_type::AUTO, 5, "missing"},
-    {"a row label that is not the taxon's",
-     "#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels A B; end;\nbegin distances;\nmatrix\nA 0\nZ 1 0;\nend;\n",
-     dist_layout_type::AUTO, 6, "labelled 'Z'"},
-    {"too few labels", "#NEXUS\nbegin taxa; dimensions ntax=3;\ntaxlabels A B;\nend;\n", dist_layout_type::AUTO, 3,
-     "lists 2 labels"},
-    {"an unclosed comment", "#NEXUS\n[ never closed\nbegin taxa;\n", dist_layout_type::AUTO, 2, "never closed"},
-    {"an unknown format item", "#NEXUS\nbegin distances; dimensions ntax=2;\nformat triangle=lower wibble;\n",
-     dist_layout_type::NEXUS, 3, "unknown FORMAT item 'wibble'"},
-    {"no taxon count", "#NEXUS\nbegin distances;\nmatrix A 0 B 1 0;\nend;\n", dist_layout_type::AUTO, 3,
-     "no taxon count"},
-    {"more rows than taxa", "#NEXUS\nbegin distances; dimensions ntax=1; matrix A 0\nB 1 0;\nend;\n",
-     dist_layout_type::AUTO, 3, "expected ';'"},
-};
-
-TEST(ReadNexus, RefusesWithLineAndReason) { expect_refusals(nexus_failures); }
-
 // ---- The samples written by real programs -------------------------------------------------------
 
 std::string sample(const char *name) {
@@ -402,31 +461,114 @@ TEST(Samples, MothurLowerTriangle) {
   EXPECT_EQ(mothur->distances(10, 9), 0.2167f);
 }
 
-TEST(Samples, PhangornNexusWithUnquotedBlankIsRefused) {
-  text_reader t(sample("phangorn_raw_lower.nex"));
-  try {
-    t.next();
-    ADD_FAILURE() << "the file was read";
-  } catch (const phylo::format_error &e) {
-    EXPECT_EQ(line_of(e), 5u);
-    EXPECT_NE(std::string(e.what()).find("more labels than the 12 taxa"), std::string::npos) << e.what();
-    EXPECT_NE(std::string(e.what()).find("single quotes"), std::string::npos) << e.what();
-  }
+} // namespace
+
+namespace {
+
+using namespace phylo;
+using phylo::test::captured_output;
+using F = dist_format_type;
+
+const std::string trailer = "\t;\n"
+                            "end;\n"
+                            "\n"
+                            "begin paup;\n"
+                            "\tset torder=left tcompress taxlabels=full outroot=monophyl\n"
+                            "\t\tautoclose maxtrees=1000 increase=auto autoinc=1000\n"
+                            "\t\tstoretreewts storebrlens rootmethod=outgroup\n"
+                            "\t\twarnroot=no;\n"
+                            "\tdefaults nj bionj breakties=random;\n"
+                            "\tdefaults upgma bionj breakties=random;\n"
+                            "\tdefaults contree grpfreq=no;\n"
+                            "\tdefaults hsearch addseq=random;\n"
+                            "\tdefaults savedist triangle=both;\n"
+                            "end;\n"
+                            "\n";
+
+dist_mat_type matrix(std::vector<std::string> labels, std::vector<float> cells) {
+  dist_mat_type m(labels.size());
+  for (std::size_t i = 0; i < labels.size(); ++i) m.labels[i] = labels[i];
+  for (std::size_t k = 0; k < cells.size(); ++k) m.distances.data()[k] = cells[k];
+  return m;
 }
 
-TEST(Samples, PhangornNexusWithTheLabelQuotedIsRead) {
-  std::string text = sample("phangorn_raw_lower.nex");
-  for (std::size_t at = 0; (at = text.find("Beta gamma", at)) != std::string::npos; at += 12)
-    text.replace(at, 10, "'Beta gamma'");
-  text_reader t(text);
-  auto m = t.next();
-  ASSERT_TRUE(m);
-  // An underscore in a bare NEXUS word stands for a blank.
-  std::vector<std::string> labels = aln12_labels;
-  labels[10] = "Lambda longname";
-  EXPECT_EQ(labels_of(*m), labels);
-  expect_symmetric_zero_diagonal(*m);
-  EXPECT_EQ(m->distances(11, 10), 0.1228070f);
+std::string printed(const dist_mat_type &m, F format) {
+  captured_output out;
+  print::print_dist_mat(m, format);
+  return out.text();
+}
+
+TEST(PrintDistMat, WorkedExampleInEveryLayout) {
+  const dist_mat_type m = matrix({"Alpha", "Beta gamma"}, {0, 0.25f, 0.25f, 0});
+  const std::string nexus_head = "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 2;\n\tformat triangle=both labels;\n\tmatrix\n";
+  EXPECT_EQ(printed(m, F::PHYLIP), " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::EXTENDED_PHYLIP), " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::TAB), "\tAlpha\tBeta gamma\nAlpha\t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::NEXUS),
+            nexus_head + "Alpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n" + trailer);
+  EXPECT_EQ(printed(m, F::NEXUS_ENCLOSED),
+            nexus_head + "'Alpha'     \t 0.00000E+00\t 2.50000E-01\n'Beta gamma'\t 2.50000E-01\t 0.00000E+00\n" + trailer);
+  EXPECT_EQ(printed(m, F::ONE_COLUMN), "Beta gamma\tAlpha\t 2.50000E-01\n");
+  EXPECT_EQ(printed(m, F::RAW), "Alpha\t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n");
+}
+
+TEST(PrintDistMat, OneTaxon) {
+  const dist_mat_type m = matrix({"Solo"}, {0});
+  EXPECT_EQ(printed(m, F::PHYLIP), " 1\nSolo      \t 0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::ONE_COLUMN), "");
+  EXPECT_NE(printed(m, F::NEXUS).find("\tdimensions newtaxa ntax= 1;\n"), std::string::npos);
+}
+
+TEST(PrintDistMat, AsymmetricCellsAsStored) {
+  const dist_mat_type m = matrix({"a", "b", "c"}, {1, 2, 3, 4, 5, 6, 7, 8, -0.0f});
+  EXPECT_EQ(printed(m, F::RAW), "a\t 1.00000E+00\t 2.00000E+00\t 3.00000E+00\n"
+                                "b\t 4.00000E+00\t 5.00000E+00\t 6.00000E+00\n"
+                                "c\t 7.00000E+00\t 8.00000E+00\t-0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::ONE_COLUMN), "b\ta\t 4.00000E+00\nc\ta\t 7.00000E+00\nc\tb\t 8.00000E+00\n");
+}
+
+TEST(PrintDistMat, NexusLabelsCleanedAndPaddedToTheLongestStoredLabel) {
+  const dist_mat_type m = matrix({"(outgroup)", "()", "E.coli K-12"}, {0, 0, 0, 0, 0, 0, 0, 0, 0});
+  std::string text = printed(m, F::NEXUS);
+  EXPECT_NE(text.find("\nE.coli_K_12\t"), std::string::npos);
+  EXPECT_NE(text.find("\noutgroup   \t"), std::string::npos);
+  EXPECT_NE(text.find("\n           \t"), std::string::npos);
+}
+
+TEST(PrintDistMat, EmptyLabelFailsBeforeAnythingIsWritten) {
+  const dist_mat_type m = matrix({"a", ""}, {0, 1, 1, 0});
+  for (F f : {F::EXTENDED_PHYLIP, F::TAB, F::NEXUS, F::NEXUS_ENCLOSED, F::RAW}) {
+    captured_output out;
+    EXPECT_THROW(print::print_dist_mat(m, f), range_error);
+    EXPECT_EQ(out.text(), "");
+  }
+  EXPECT_EQ(printed(m, F::PHYLIP), " 2\na         \t 0.00000E+00\t 1.00000E+00\n          \t 1.00000E+00\t 0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::ONE_COLUMN), "\ta\t 1.00000E+00\n");
+}
+
+TEST(PrintLower, PhylipAndRelaxed) {
+  const auto m = matrix({"Alpha", "Beta gamma", "Lambda_longname"}, {0, 0.25f, 1, 0.25f, 0, 123.456f, 1, 123.456f, 0});
+  {
+    phylo::test::captured_output out;
+    print::print_lower_dist_mat(m, phylo::dist_format_type::PHYLIP);
+    EXPECT_EQ(out.text(), " 3\n"
+                          "Alpha     \n"
+                          "Beta gamma\t 2.50000E-01\n"
+                          "Lambda_lon\t 1.00000E+00\t 1.23456E+02\n");
+  }
+  {
+    phylo::test::captured_output out;
+    print::print_lower_dist_mat(m, phylo::dist_format_type::EXTENDED_PHYLIP);
+    EXPECT_EQ(out.text(), " 3\n"
+                          "Alpha          \n"
+                          "Beta_gamma     \t 2.50000E-01\n"
+                          "Lambda_longname\t 1.00000E+00\t 1.23456E+02\n");
+  }
+  phylo::test::captured_output out;
+  EXPECT_THROW(print::print_lower_dist_mat(m, phylo::dist_format_type::TAB), phylo::range_error);
+  auto empty = matrix({"A", ""}, {0, 1, 1, 0});
+  EXPECT_THROW(print::print_lower_dist_mat(empty, phylo::dist_format_type::EXTENDED_PHYLIP), phylo::range_error);
+  EXPECT_EQ(out.text(), "");
 }
 
 } // namespace
