@@ -3,8 +3,9 @@
 
 #include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
-#include "phylo/phylo.hpp"
-#include "phylo/phylo.hpp"
+#include "phylo/label.hpp"
+#include "phylo/number.hpp"
+#include "phylo/phylip.hpp"
 
 #include <benchmark/benchmark.h>
 

@@ -12,7 +12,7 @@
 // drawn from a hash of (SEED, i, j), so any row can be made without the others, and the file
 // depends on N, LAYOUT and SEED only. Every layout holds the same matrix.
 
-#include "phylo/phylo.hpp"
+#include "phylo/number.hpp"
 
 #include <charconv>
 #include <cstdint>

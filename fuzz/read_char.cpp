@@ -8,9 +8,8 @@
 //     hold no control characters reads back in that layout and prints identically.
 #include "fuzz_support.hpp"
 
+#include "phylo/char_matrix.hpp"
 #include "phylo/chars.hpp"
-#include "phylo/phylo.hpp"
-#include "phylo/phylo.hpp"
 
 #include <optional>
 

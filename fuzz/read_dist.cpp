@@ -9,8 +9,8 @@
 #include "fuzz_support.hpp"
 
 #include "phylo/chars.hpp"
-#include "phylo/phylo.hpp"
-#include "phylo/phylo.hpp"
+#include "phylo/phylip.hpp"
+#include "phylo/words.hpp"
 
 #include <cstring>
 #include <memory>

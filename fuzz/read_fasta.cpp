@@ -11,9 +11,9 @@
 //     layout, having no comments for sequences, as the extended one).
 #include "fuzz_support.hpp"
 
+#include "phylo/char_matrix.hpp"
 #include "phylo/chars.hpp"
-#include "phylo/phylo.hpp"
-#include "phylo/phylo.hpp"
+#include "phylo/fasta.hpp"
 
 #include <cstring>
 

@@ -10,8 +10,7 @@
 // against the exact decimal expansion rounded halfway away from zero by hand, and read back.
 #include "fuzz_support.hpp"
 
-#include "phylo/phylo.hpp"
-#include "phylo/phylo.hpp"
+#include "phylo/number.hpp"
 
 #include <cerrno>
 #include <cfloat>

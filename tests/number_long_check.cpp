@@ -18,8 +18,7 @@
 #include "distfunc_cells.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
-#include "phylo/phylo.hpp"
-#include "phylo/phylo.hpp"
+#include "phylo/number.hpp"
 #include "phylo/types.hpp"
 
 #include <algorithm>
