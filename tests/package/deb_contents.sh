@@ -44,7 +44,7 @@ awk 'length > 80 { bad = 1 } END { exit bad }' <<< "$description" || fail "Descr
 dpkg-deb --contents "$deb" > "$scratch/contents"
 cat "$scratch/contents"
 paths=$(awk '{ print $NF }' "$scratch/contents")
-for path in ./usr/bin/karvel ./usr/bin/phylo ./usr/include/phylo/phylo.hpp ./usr/include/phylo/read.hpp \
+for path in ./usr/bin/karvel ./usr/bin/phylo ./usr/include/phylo/phylo.hpp ./usr/include/phylo/phylip.hpp \
     ./usr/share/man/man1/karvel.1.gz ./usr/share/bash-completion/completions/karvel \
     ./usr/share/doc/phylo/changelog.gz; do
   grep -qx -- "$path" <<< "$paths" || fail "$path missing"

@@ -21,7 +21,8 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 # lib64 or a multiarch directory).
 libdir=$(dirname "$(find "$prefix" -name libphylo.a -print -quit)")
 [ -n "$libdir" ] && [ "$libdir" != . ] || fail "libphylo.a not installed"
-for path in bin/karvel include/phylo/phylo.hpp include/phylo/read.hpp include/phylo/print.hpp \
+for path in bin/karvel include/phylo/phylo.hpp include/phylo/phylip.hpp include/phylo/nexus.hpp include/phylo/fasta.hpp \
+    include/phylo/char_matrix.hpp include/phylo/label.hpp include/phylo/number.hpp include/phylo/words.hpp \
     include/phylo/distfunc.hpp include/phylo/types.hpp include/phylo/io.hpp \
     share/man/man1/karvel.1.gz share/doc/phylo/changelog.gz share/bash-completion/completions/karvel \
     "${libdir#"$prefix"/}/cmake/phylo/phyloConfig.cmake" \
