@@ -25,8 +25,7 @@ int main(int argc, char **argv) {
     for (std::size_t j = 0; j < seqs.size(); ++j) {
       const std::string &a = seqs[i], &b = seqs[j];
       unsigned long long differ = 0;
-      for (std::size_t k = 0; k < a.size(); ++k)
-        differ += a[k] != b[k];
+      for (std::size_t k = 0; k < a.size(); ++k) differ += a[k] != b[k];
       total += differ;
     }
   }

@@ -46,7 +46,9 @@ int main(int argc, char **argv) {
   bool known = false;
   for (const auto &[name, model] : models)
     if (name == model_name) options.model = model, known = true;
-  const site_rule rule = gaps == "complete" ? site_rule::COMPLETE : gaps == "count" ? site_rule::ALL : site_rule::PAIRWISE;
+  const site_rule rule = gaps == "complete" ? site_rule::COMPLETE
+                         : gaps == "count"  ? site_rule::ALL
+                                            : site_rule::PAIRWISE;
   if (!known || n < 1 || sites < 1) {
     std::fprintf(stderr, "dna_dist_direct: give N >= 1, SITES >= 1 and a known model\n");
     return 2;

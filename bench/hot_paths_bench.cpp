@@ -147,8 +147,7 @@ phylo::dist_mat_type workload_matrix(std::size_t n) {
   const auto values = workload_values(n * n);
   for (std::size_t i = 0; i < n; ++i) {
     m.labels[i] = "taxon_" + std::to_string(i + 1);
-    for (std::size_t j = 0; j < n; ++j)
-      m.distances(i, j) = i == j ? 0.0f : values[i < j ? i * n + j : j * n + i];
+    for (std::size_t j = 0; j < n; ++j) m.distances(i, j) = i == j ? 0.0f : values[i < j ? i * n + j : j * n + i];
   }
   return m;
 }

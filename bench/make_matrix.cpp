@@ -51,9 +51,7 @@ void append_cell(std::string &out, char layout, double v) {
     if (v == 0.0) out += "0.0";
     else out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
     return;
-  default:
-    out += '\t';
-    out.append(buf, phylo::print::write_number_image(static_cast<float>(v), buf));
+  default: out += '\t'; out.append(buf, phylo::print::write_number_image(static_cast<float>(v), buf));
   }
 }
 

@@ -14,12 +14,12 @@
 namespace phylo::fuzz {
 
 // A property that must hold: reports and aborts, so that the fuzzer keeps the input.
-#define FUZZ_CHECK(cond)                                                                           \
-  do {                                                                                             \
-    if (!(cond)) {                                                                                 \
-      std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #cond);           \
-      std::abort();                                                                                \
-    }                                                                                              \
+#define FUZZ_CHECK(cond)                                                                                               \
+  do {                                                                                                                 \
+    if (!(cond)) {                                                                                                     \
+      std::fprintf(stderr, "%s:%d: property violated: %s\n", __FILE__, __LINE__, #cond);                               \
+      std::abort();                                                                                                    \
+    }                                                                                                                  \
   } while (0)
 
 // Runs f; a phylo::error is an accepted outcome and is returned as its kind (nullptr when f
@@ -55,9 +55,7 @@ struct text_input {
 // A sink that appends to a string, made once and reused: a sink's buffer is large, and making
 // one on every run would cost more than the run. Use: reset, write, take.
 struct reused_sink {
-  output_sink &sink() {
-    return sink_;
-  }
+  output_sink &sink() { return sink_; }
   void reset() {
     sink_.flush(); // drops what an aborted run left behind
     text_.clear();

@@ -80,9 +80,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   }
   // (The commented layout has no comments to write for sequences: it is the extended one.)
   for (char_format_type layout : layouts)
-    FUZZ_CHECK(printed(seqs, layout) == printed(m, layout == char_format_type::COMMENTED_PHYLIP
-                                                       ? char_format_type::EXTENDED_PHYLIP
-                                                       : layout));
+    FUZZ_CHECK(printed(seqs, layout) ==
+               printed(m, layout == char_format_type::COMMENTED_PHYLIP ? char_format_type::EXTENDED_PHYLIP : layout));
   const std::string once = printed(seqs, char_format_type::EXTENDED_PHYLIP);
   text_input in(once);
   error = typed_errors_only([&] {

@@ -73,7 +73,8 @@ void check(std::string_view sep, std::ptrdiff_t width, const char_set_type &set,
     string_map(in_place, sep, replacement, false, identity);
     FUZZ_CHECK(in_place == string_map(s, sep, replacement, false, identity));
   } else {
-    FUZZ_CHECK(std::string_view(typed_errors_only([&] { string_map(s, sep, "x", true, identity); })) == "pattern_error");
+    FUZZ_CHECK(std::string_view(typed_errors_only([&] { string_map(s, sep, "x", true, identity); })) ==
+               "pattern_error");
   }
 
   // Character classes.

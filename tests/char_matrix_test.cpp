@@ -1,10 +1,10 @@
 // Character matrices: the reader of their rows, and the writers of matrices and of aligned
 // sequence sets.
-#include "phylo/number.hpp"
-#include "phylo/words.hpp"
 #include "phylo/char_matrix.hpp"
 #include "phylo/fasta.hpp"
 #include "phylo/label.hpp"
+#include "phylo/number.hpp"
+#include "phylo/words.hpp"
 #include "test_io.hpp"
 #include <gtest/gtest.h>
 #include <string>
@@ -88,7 +88,8 @@ char_mat_type discr(std::vector<std::string> labels, std::vector<std::string> ro
   return m;
 }
 
-template <class T> char_mat_type numeric(matrix_type kind, std::vector<std::string> labels, std::vector<std::vector<T>> rows) {
+template <class T>
+char_mat_type numeric(matrix_type kind, std::vector<std::string> labels, std::vector<std::vector<T>> rows) {
   char_mat_type m(labels.size(), rows[0].size(), kind);
   for (std::size_t i = 0; i < labels.size(); ++i) {
     m.labels[i] = labels[i];
@@ -111,7 +112,8 @@ TEST(ReadCharMat, DiscreteSymbolsInEveryLayout) {
       {"2 4\nalpha ACGT\nbeta A-?N\n", F::EXTENDED_PHYLIP, alpha_beta},
       {"2 4\nalpha ACGT\nbeta A-?N\n", F::NEXUS, alpha_beta},
       {"2 4\nalpha ACGT\nbeta A-?N\n", F::NEXUS_ENCLOSED, alpha_beta},
-      {"2 4\nalpha A C\tG T\n\nbeta\tA-?N", F::EXTENDED_PHYLIP, alpha_beta}, // blanks between symbols, no final line end
+      {"2 4\nalpha A C\tG T\n\nbeta\tA-?N", F::EXTENDED_PHYLIP,
+       alpha_beta}, // blanks between symbols, no final line end
       {"2 4\nalpha AC\nGT ignored\nbeta A-?N more\n", F::EXTENDED_PHYLIP, alpha_beta}, // a row over two lines
       {"2 4\nalpha [x] ACGT\nbeta [] A-?N\n", F::COMMENTED_PHYLIP, alpha_beta},
       {"2 4\nalpha     ACGT\nbeta      A-?N\n", F::PHYLIP, discr({"alpha     ", "beta      "}, {"ACGT", "A-?N"})},
@@ -318,7 +320,8 @@ TEST(PrintCharMat, DiscreteMatrixInCommentedPhylip) {
     m.discr_data()(0, j) = "ACGT"[j];
     m.discr_data()(1, j) = "AC-T"[j];
   }
-  EXPECT_EQ(printed(m, F::COMMENTED_PHYLIP), lines({" 2> 4>[my data]", "Alpha     >[from_lake]>ACGT", "Beta_gamma>[]>AC-T"}));
+  EXPECT_EQ(printed(m, F::COMMENTED_PHYLIP),
+            lines({" 2> 4>[my data]", "Alpha     >[from_lake]>ACGT", "Beta_gamma>[]>AC-T"}));
   EXPECT_EQ(printed(m, F::PHYLIP), lines({" 2> 4", "Alpha     >ACGT", "Beta gamma>AC-T"}));
 
   // Only the ends of comments are trimmed; brackets inside stay in this layout.
@@ -332,11 +335,11 @@ TEST(PrintCharMat, DiscreteMatrixInCommentedPhylip) {
   // NEXUS: comments are not trimmed, their brackets become braces; a ruler for symbols.
   m.comment = " see [x] ";
   m.tax_comments[0] = "";
-  EXPECT_EQ(printed(m, F::NEXUS), lines({"#NEXUS", "", "[ see {x} ]", "", "begin data;", ">dimensions ntax= 2 nchar= 4;",
-                                         ">format datatype=nucleotide gap=- missing=?;", ">matrix",
-                                         "[         >        10]", "[         >         .]", "Alpha     >ACGT",
-                                         "Beta_gamma>AC-T>[{ a {b} c }]"}) +
-                                      footer());
+  EXPECT_EQ(printed(m, F::NEXUS),
+            lines({"#NEXUS", "", "[ see {x} ]", "", "begin data;", ">dimensions ntax= 2 nchar= 4;",
+                   ">format datatype=nucleotide gap=- missing=?;", ">matrix", "[         >        10]",
+                   "[         >         .]", "Alpha     >ACGT", "Beta_gamma>AC-T>[{ a {b} c }]"}) +
+                footer());
 }
 
 TEST(PrintCharMat, QuantitativeMatrixInNexus) {
@@ -346,11 +349,11 @@ TEST(PrintCharMat, QuantitativeMatrixInNexus) {
   m.quant_data()(0, 1) = 2.0f;
   m.quant_data()(1, 0) = 0.25f;
   m.quant_data()(1, 1) = 3.0f;
-  EXPECT_EQ(printed(m, F::NEXUS), lines({"#NEXUS", "", "begin data;", ">dimensions ntax= 2 nchar= 2;",
-                                         ">format datatype=numerical missing=?;", ">matrix",
-                                         "Alpha     > 1.50000E+00> 2.00000E+00>[wild type]",
-                                         "Beta_gamma> 2.50000E-01> 3.00000E+00"}) +
-                                      footer());
+  EXPECT_EQ(
+      printed(m, F::NEXUS),
+      lines({"#NEXUS", "", "begin data;", ">dimensions ntax= 2 nchar= 2;", ">format datatype=numerical missing=?;",
+             ">matrix", "Alpha     > 1.50000E+00> 2.00000E+00>[wild type]", "Beta_gamma> 2.50000E-01> 3.00000E+00"}) +
+          footer());
   m.quant_data()(1, 1) = -0.0f;
   EXPECT_EQ(printed(m, F::EXTENDED_PHYLIP),
             lines({" 2> 2", "Alpha     > 1.50000E+00> 2.00000E+00", "Beta_gamma> 2.50000E-01>-0.00000E+00"}));
@@ -366,7 +369,8 @@ TEST(PrintCharMat, CountMatrix) {
                    ">format datatype=numerical missing=?;", ">matrix", "'Alpha'     > 7> 1234> 0",
                    "'Beta gamma'> 2147483647> 10> 1"}) +
                 footer());
-  EXPECT_EQ(printed(m, F::COMMENTED_PHYLIP), lines({" 2> 3>[reads]", "Alpha     >[]> 7> 1234> 0", "Beta_gamma>[]> 2147483647> 10> 1"}));
+  EXPECT_EQ(printed(m, F::COMMENTED_PHYLIP),
+            lines({" 2> 3>[reads]", "Alpha     >[]> 7> 1234> 0", "Beta_gamma>[]> 2147483647> 10> 1"}));
 }
 
 TEST(PrintCharMat, EmptyLabelWritesNothing) {
@@ -438,11 +442,11 @@ TEST(PrintCharMat, FastaToNexus) {
   phylo::test::text_input in(">Rana temporaria\nACGT.a\ncg\n>R. arvalis (AF1)\nAC..acgg\n");
   sequence_vecs v;
   read::read_fasta(v);
-  EXPECT_EQ(printed(v, F::NEXUS), lines({"#NEXUS", "", "begin data;", ">dimensions ntax= 2 nchar= 8;",
-                                         ">format datatype=nucleotide gap=- missing=?;", ">matrix",
-                                         "[               >        10]", "[               >         .]",
-                                         "Rana_temporaria >ACGT-acg", "R._arvalis__AF1 >AC--acgg"}) +
-                                      footer());
+  EXPECT_EQ(printed(v, F::NEXUS),
+            lines({"#NEXUS", "", "begin data;", ">dimensions ntax= 2 nchar= 8;",
+                   ">format datatype=nucleotide gap=- missing=?;", ">matrix", "[               >        10]",
+                   "[               >         .]", "Rana_temporaria >ACGT-acg", "R._arvalis__AF1 >AC--acgg"}) +
+                footer());
 }
 
 } // namespace

@@ -57,9 +57,10 @@ TEST(CharMaps, Replacements) {
 }
 
 TEST(Chars, DescribedInMessagesAndUpperCase) {
-  const std::pair<int, const char *> cases[] = {{'x', "'x'"}, {' ', "a blank"},        {'\t', "a tab"},
-                                                {'\r', "a carriage return"}, {'\n', "the line end"},
-                                                {-1, "the end of the input"}, {1, "\\x01"}, {0xE9, "\\xE9"}};
+  const std::pair<int, const char *> cases[] = {{'x', "'x'"},           {' ', "a blank"},
+                                                {'\t', "a tab"},        {'\r', "a carriage return"},
+                                                {'\n', "the line end"}, {-1, "the end of the input"},
+                                                {1, "\\x01"},           {0xE9, "\\xE9"}};
   for (const auto &[c, text] : cases) EXPECT_EQ(describe_char(c), text) << c;
   EXPECT_EQ(apply(ascii_upper_map, "Begin Taxa;\xe9"), "BEGIN TAXA;\xe9");
 }

@@ -48,7 +48,8 @@ TEST(ConvertDist, CellValues) {
       {C::EXP, 100.0f, 1.0f},
       {C::EXP, 17.33f, 1.0f},
       {C::SQUARE, 3.0f, 9.0f},
-      {C::SQUARE, std::nextafter(18446744073709551616.0f, 0.0f), std::nextafter(18446744073709551616.0f, 0.0f) * std::nextafter(18446744073709551616.0f, 0.0f)},
+      {C::SQUARE, std::nextafter(18446744073709551616.0f, 0.0f),
+       std::nextafter(18446744073709551616.0f, 0.0f) * std::nextafter(18446744073709551616.0f, 0.0f)},
       {C::SQUARE_ROOT, 0.0f, 0.0f},
       {C::SQUARE_ROOT, 2.0f, 1.4142135f},
       {C::ARCSIN, 0.25f, 0.5235988f},
@@ -109,7 +110,8 @@ TEST(ConvertDist, FailureInALongRowStopsAtItsOwnCell) {
   for (const auto &c : cases) {
     dist_mat_type m(n);
     for (std::size_t i = 0; i < n; ++i)
-      for (std::size_t j = 0; j < n; ++j) m.distances(i, j) = i == j ? 0.0f : static_cast<float>((i * 7919 + j * 104729) % 1000) * 0.0009f + 0.0009f;
+      for (std::size_t j = 0; j < n; ++j)
+        m.distances(i, j) = i == j ? 0.0f : static_cast<float>((i * 7919 + j * 104729) % 1000) * 0.0009f + 0.0009f;
     m.distances(1, bad_col) = c.bad;
     const dist_mat_type before = m;
     try {
@@ -123,7 +125,8 @@ TEST(ConvertDist, FailureInALongRowStopsAtItsOwnCell) {
         const float up = done ? c.want(before.distances(i, j)) : before.distances(i, j);
         const float low = done ? up : before.distances(j, i);
         ASSERT_TRUE(same(m.distances(i, j), up) && same(m.distances(j, i), low))
-            << static_cast<int>(c.conv) << " at " << i << "," << j << ": " << m.distances(i, j) << " " << m.distances(j, i);
+            << static_cast<int>(c.conv) << " at " << i << "," << j << ": " << m.distances(i, j) << " "
+            << m.distances(j, i);
       }
   }
 }
@@ -204,8 +207,9 @@ using distfunc::dist_form_type;
 using distfunc::make_dist;
 using D = dist_form_type;
 
-constexpr D all_forms[] = {D::EUKLIDEAN, D::STANDARDIZED_EUKLIDEAN, D::CHORD,  D::CANBERRA,           D::MANHATTAN,
-                           D::BRAY_CURTIS, D::EDGAR,              D::PEARSON, D::EXCLUSIVE_EUKLIDEAN};
+constexpr D all_forms[] = {
+    D::EUKLIDEAN, D::STANDARDIZED_EUKLIDEAN, D::CHORD, D::CANBERRA, D::MANHATTAN, D::BRAY_CURTIS, D::EDGAR,
+    D::PEARSON,   D::EXCLUSIVE_EUKLIDEAN};
 
 std::string taxon(std::size_t i) {
   std::string label = "t";
@@ -313,18 +317,18 @@ TEST(MakeDist, Failures) {
     D form;
     const char *error;
   } rows[] = {
-      {quant({{0, 0}, {1, 2}}), D::CHORD, "range_error"},          // S = 0: 0 / 0
-      {quant({{2, 2, 2}, {1, 2, 3}}), D::PEARSON, "range_error"},  // B = 0: r is not a number
+      {quant({{0, 0}, {1, 2}}), D::CHORD, "range_error"},                     // S = 0: 0 / 0
+      {quant({{2, 2, 2}, {1, 2, 3}}), D::PEARSON, "range_error"},             // B = 0: r is not a number
       {quant({{1.1f, 1.1f, 1.1f}, {1, 2, 3}}), D::PEARSON, "argument_error"}, // B rounds below 0
       {quant({{-1, 2}, {3, -2}}), D::EXCLUSIVE_EUKLIDEAN, "range_error"},     // nothing in both
-      {quant({{1}, {-1}}), D::CANBERRA, "range_error"},            // 2 / 0
-      {quant({{2e19f}, {1}}), D::EUKLIDEAN, "range_error"},        // S overflows
+      {quant({{1}, {-1}}), D::CANBERRA, "range_error"},                       // 2 / 0
+      {quant({{2e19f}, {1}}), D::EUKLIDEAN, "range_error"},                   // S overflows
       {quant({{3e38f, 3e38f}, {0, 0}}), D::MANHATTAN, "range_error"},
       {quant({{1, 2}, {3, 4}}), D::BRAY_CURTIS, "formula_error"},
       {quant({{1, 2}, {3, 4}}), D::EDGAR, "formula_error"},
       {counts({{1, 2}, {3, 4}}), D::EUKLIDEAN, "formula_error"},
       {counts({{1, 2}, {3, 4}}), D::EXCLUSIVE_EUKLIDEAN, "formula_error"},
-      {counts({{0, 0}, {0, 0}}), D::BRAY_CURTIS, "range_error"},   // 0 / 0
+      {counts({{0, 0}, {0, 0}}), D::BRAY_CURTIS, "range_error"}, // 0 / 0
       {counts({{0, 0}, {1, 0}}), D::EDGAR, "range_error"},
       {counts({{2147483647, 1}, {0, 0}}), D::EDGAR, "range_error"}, // a total past 32 bits
       {counts({{2147483647, 0}, {0, 2147483647}}), D::BRAY_CURTIS, "range_error"},
@@ -378,11 +382,10 @@ TEST(MakeDist, FromReadMatricesToPrintedDistances) {
                              "musA 1.5 2.0 -1 4.0\n"
                              "musB 2.5 3.0 3.0 3.0\n"
                              "musC 1.5 -1 3.0 0.0\n";
-  EXPECT_EQ(convert(traits, matrix_type::QUANT, D::MANHATTAN),
-            " 3\n"
-            "musA\t 0.00000E+00\t 1.75000E+00\t 2.75000E+00\n"
-            "musB\t 1.75000E+00\t 0.00000E+00\t 2.00000E+00\n"
-            "musC\t 2.75000E+00\t 2.00000E+00\t 0.00000E+00\n");
+  EXPECT_EQ(convert(traits, matrix_type::QUANT, D::MANHATTAN), " 3\n"
+                                                               "musA\t 0.00000E+00\t 1.75000E+00\t 2.75000E+00\n"
+                                                               "musB\t 1.75000E+00\t 0.00000E+00\t 2.00000E+00\n"
+                                                               "musC\t 2.75000E+00\t 2.00000E+00\t 0.00000E+00\n");
   EXPECT_EQ(convert(traits, matrix_type::QUANT, D::EXCLUSIVE_EUKLIDEAN),
             " 3\n"
             "musA\t 0.00000E+00\t 1.00000E+00\t 2.82843E+00\n"
@@ -393,11 +396,10 @@ TEST(MakeDist, FromReadMatricesToPrintedDistances) {
                            "forest 120 0 33 7 1024\n"
                            "meadow 98 12 0 0 2048\n"
                            "field 0 0 5 110 17\n";
-  EXPECT_EQ(convert(soil, matrix_type::CNTCH, D::BRAY_CURTIS),
-            " 3\n"
-            "forest\t 0.00000E+00\t 3.28546E-01\t 9.55927E-01\n"
-            "meadow\t 3.28546E-01\t 0.00000E+00\t 9.85153E-01\n"
-            "field \t 9.55927E-01\t 9.85153E-01\t 0.00000E+00\n");
+  EXPECT_EQ(convert(soil, matrix_type::CNTCH, D::BRAY_CURTIS), " 3\n"
+                                                               "forest\t 0.00000E+00\t 3.28546E-01\t 9.55927E-01\n"
+                                                               "meadow\t 3.28546E-01\t 0.00000E+00\t 9.85153E-01\n"
+                                                               "field \t 9.55927E-01\t 9.85153E-01\t 0.00000E+00\n");
 }
 
 // ---- no_quartets, no_triplets ------------------------------------------------------------

@@ -75,7 +75,8 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
         set->kernels[kind](x.data(), y.data(), kx.data(), ky.data(), words, counts);
         const std::size_t width = phylo::dna::detail::count_width(static_cast<count_kind>(kind));
         for (std::size_t c = 0; c < width; ++c)
-          EXPECT_EQ(counts[c], expected[kind][c]) << set->name << " kind " << kind << " count " << c << " words " << words;
+          EXPECT_EQ(counts[c], expected[kind][c])
+              << set->name << " kind " << kind << " count " << c << " words " << words;
       }
     }
   }
@@ -153,9 +154,15 @@ TEST(DnaDist, UndefinedPairsAreNamedOrFilled) {
     std::uint64_t count;
     std::vector<undefined_pair> first;
   } cases[] = {
-      {{{"a", "ACGT"}, {"b", "TGCA"}, {"c", "--N?"}}, site_rule::PAIRWISE, model_type::JC69, 3,
+      {{{"a", "ACGT"}, {"b", "TGCA"}, {"c", "--N?"}},
+       site_rule::PAIRWISE,
+       model_type::JC69,
+       3,
        {{1, 0, r::SATURATED, 4, 4}, {2, 0, r::NO_SITES, 0, 0}, {2, 1, r::NO_SITES, 0, 0}}},
-      {{{"a", "ACGT"}, {"b", "TGCA"}, {"c", "--N?"}}, site_rule::PAIRWISE, model_type::P, 2,
+      {{{"a", "ACGT"}, {"b", "TGCA"}, {"c", "--N?"}},
+       site_rule::PAIRWISE,
+       model_type::P,
+       2,
        {{2, 0, r::NO_SITES, 0, 0}, {2, 1, r::NO_SITES, 0, 0}}},
       {{{"a", "ACGT"}, {"b", "TGCA"}, {"c", "--N?"}}, site_rule::PAIRWISE, model_type::COUNT, 0, {}},
       {{{"a", "ACGT"}, {"b", "AC-T"}, {"c", "A?GT"}}, site_rule::COMPLETE, model_type::K80, 0, {}},
@@ -179,7 +186,8 @@ TEST(DnaDist, UndefinedPairsAreNamedOrFilled) {
   }
   const packed_alignment aln = pack(site_rule::PAIRWISE, {{"a", "AC"}, {"b", "AC"}});
   phylo::dist_mat_type d(2);
-  for (float bad : {-1.0f, INFINITY, NAN}) EXPECT_THROW(dna_dist(aln, {model_type::P, 1, bad, {}}, d), phylo::range_error);
+  for (float bad : {-1.0f, INFINITY, NAN})
+    EXPECT_THROW(dna_dist(aln, {model_type::P, 1, bad, {}}, d), phylo::range_error);
 }
 
 // Residues that are no nucleotide code, sequences of another length or none: refused, and the
@@ -234,7 +242,8 @@ TEST(DnaDist, ThreadsChangeNothing) {
   }
   std::uint64_t done = 0, total = 0; // the last report of progress: every pair done
   phylo::dist_mat_type d(150);
-  dna_dist(pairwise, {model_type::P, 1, std::nullopt, [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; }}, d);
+  dna_dist(pairwise, {model_type::P, 1, std::nullopt, [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; }},
+           d);
   EXPECT_EQ(done, 150u * 149 / 2);
   EXPECT_EQ(total, 150u * 149 / 2);
   for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE}) {

@@ -1,9 +1,9 @@
 // FASTA input and the alignment check.
 #include "phylo/char_matrix.hpp"
 #include "phylo/chars.hpp"
-#include "phylo/words.hpp"
 #include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
+#include "phylo/words.hpp"
 #include "test_io.hpp"
 
 #include <gtest/gtest.h>
@@ -48,11 +48,11 @@ TEST(ReadFasta, HeadersLabelsAndResidues) {
       {">s1\nAC.GT\n", {{"s1", "AC-GT"}}},
       {">  s1  \t\r\nAC\r\nGT\r\n", {{"s1", "ACGT"}}},
       {">s1\n\nAC\n\n\nGT\n\n", {{"s1", "ACGT"}}},
-      {"AC\n>s1\nGT\n", {{"s1", "ACGT"}}},        // lines before the first header are kept
-      {"ACGT\nAC\n", {{"", "ACGTAC"}}},           // no header at all
-      {"", {{"", ""}}},                           // an empty input
+      {"AC\n>s1\nGT\n", {{"s1", "ACGT"}}}, // lines before the first header are kept
+      {"ACGT\nAC\n", {{"", "ACGTAC"}}},    // no header at all
+      {"", {{"", ""}}},                    // an empty input
       {"\n", {{"", ""}}},
-      {">\nACGT", {{"", "ACGT"}}},                // a header of '>' alone; no final line end
+      {">\nACGT", {{"", "ACGT"}}}, // a header of '>' alone; no final line end
       {">s1\n>s2\nAC\n>s3", {{"s1", ""}, {"s2", "AC"}, {"s3", ""}}},
       {">s1\tx\n a c\tg\x85t \n\n  \n\t\n", {{"s1\tx", "acgt"}}}, // control characters vanish
       {">s1\nryMKswHBvdN?-\n", {{"s1", "ryMKswHBvdN?-"}}},
@@ -143,11 +143,12 @@ TEST(ReadFasta, WrappedAlignmentWithDotGaps) {
   text_input in(text);
   sequence_vecs v;
   read::read_fasta(v);
-  EXPECT_EQ(contents(v), (std::vector<seq>{
-                             {"AF123456.1 Rana temporaria cytb partial", "ATGGCACCAAacctccgaaaAATCAC--CCACTTATAAAATTGT"},
-                             {"AF123457.1 Rana arvalis", "ATGGCACCAA--ctccgaaaAATCACCTCCACTTATAAAATTGT"},
-                             {"AF123458.2", "atggcaccaaacctccgaaaaatcac--ccacttataaaattgt"},
-                         }));
+  EXPECT_EQ(contents(v),
+            (std::vector<seq>{
+                {"AF123456.1 Rana temporaria cytb partial", "ATGGCACCAAacctccgaaaAATCAC--CCACTTATAAAATTGT"},
+                {"AF123457.1 Rana arvalis", "ATGGCACCAA--ctccgaaaAATCACCTCCACTTATAAAATTGT"},
+                {"AF123458.2", "atggcaccaaacctccgaaaaatcac--ccacttataaaattgt"},
+            }));
   EXPECT_TRUE(read::is_aligned(v));
 }
 
@@ -186,7 +187,8 @@ TEST(FastaReader, RecordsWithTheirLines) {
   read::fasta_record r;
   std::vector<std::tuple<std::string, std::string, std::size_t>> got;
   while (reader.next(r)) got.emplace_back(r.label, r.residues, r.header_line);
-  EXPECT_EQ(got, (std::vector<std::tuple<std::string, std::string, std::size_t>>{{"s1 x", "ACGT", 2}, {"s2", "ac", 5}}));
+  EXPECT_EQ(got,
+            (std::vector<std::tuple<std::string, std::string, std::size_t>>{{"s1 x", "ACGT", 2}, {"s2", "ac", 5}}));
   EXPECT_FALSE(reader.next(r));
 
   phylo::input_source none = phylo::input_source::from_text("");

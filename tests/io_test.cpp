@@ -43,7 +43,10 @@ TEST(KarvelRun, InProcess) {
       {{"-t", "-O", "-"}, "\tA B\tC\nA B\t0\t1\nC\t1\t0\n", 0, "C\tA B\t 1.00000E+00\n", ""},
       {{"-"}, "2\nA 0,5 0\nB 0.5 0\n", 1, "", "Wrong file format.\n"},
       {{"-", "-"}, "1\nA 0\n", 0, " 1\nA\t 0.00000E+00\n", ""}, // the second "-" finds the input at its end
-      {{"-l", "-"}, "2\nA 0 1\nB 1 0\n", 1, "",
+      {{"-l", "-"},
+       "2\nA 0 1\nB 1 0\n",
+       1,
+       "",
        "prog: standard input:3: range_error: cell (1, 2), D = 1: -log(1-D) of D = 1 is infinite\n"},
   };
   for (const auto &c : cases) {
@@ -92,7 +95,8 @@ TEST(InputMark, RewindAfterRefills) {
   std::string text;
   for (int i = 0; i < 40000; ++i) text += "line " + std::to_string(i) + "\n";
   std::thread writer([&] {
-    for (std::size_t at = 0; at < text.size();) at += static_cast<std::size_t>(::write(fds[1], text.data() + at, text.size() - at));
+    for (std::size_t at = 0; at < text.size();)
+      at += static_cast<std::size_t>(::write(fds[1], text.data() + at, text.size() - at));
     ::close(fds[1]);
   });
   phylo::input_source in = phylo::input_source::from_fd(fds[0], "pipe");

@@ -44,7 +44,8 @@ std::string usage(const std::string &program) {
 }
 
 std::string replace_all(std::string text, const std::string &from, const std::string &to) {
-  for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size())) text.replace(p, from.size(), to);
+  for (std::size_t p = text.find(from); p != std::string::npos; p = text.find(from, p + to.size()))
+    text.replace(p, from.size(), to);
   return text;
 }
 
@@ -57,7 +58,8 @@ void expect_run(const run_result &r, int status, const std::string &out, const s
 TEST(Karvel, WorkedExampleInEveryLayout) {
   scratch_dir dir;
   const std::string ext = dir.file("ab.phy", worked_example), tab = dir.file("ab.tsv", worked_tab);
-  const std::string head = "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 2;\n\tformat triangle=both labels;\n\tmatrix\n";
+  const std::string head =
+      "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 2;\n\tformat triangle=both labels;\n\tmatrix\n";
   struct {
     std::vector<std::string> args;
     std::string out;
@@ -65,9 +67,12 @@ TEST(Karvel, WorkedExampleInEveryLayout) {
       {{"-t", "-P", tab}, " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n"},
       {{"-t", "-E", tab}, " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n"},
       {{"-t", tab}, " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n"},
-      {{"-t", "-T", tab}, "\tAlpha\tBeta gamma\nAlpha\t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n"},
-      {{"-t", "-N", tab}, head + "Alpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n" + trailer},
-      {{"-t", "-C", tab}, head + "'Alpha'     \t 0.00000E+00\t 2.50000E-01\n'Beta gamma'\t 2.50000E-01\t 0.00000E+00\n" + trailer},
+      {{"-t", "-T", tab},
+       "\tAlpha\tBeta gamma\nAlpha\t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n"},
+      {{"-t", "-N", tab},
+       head + "Alpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n" + trailer},
+      {{"-t", "-C", tab},
+       head + "'Alpha'     \t 0.00000E+00\t 2.50000E-01\n'Beta gamma'\t 2.50000E-01\t 0.00000E+00\n" + trailer},
       {{"-t", "-O", tab}, "Beta gamma\tAlpha\t 2.50000E-01\n"},
       {{"-t", "-R", tab}, "Alpha\t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n"},
       {{"-T", ext}, "\tAlpha\tBeta_gamma\nAlpha\t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n"},
@@ -123,7 +128,8 @@ TEST(Karvel, OptionOrder) {
   EXPECT_EQ(run(karvel, {"-P", "-T", f}).out.substr(0, 3), " 2\n"); // the leftmost wins
   EXPECT_EQ(run(karvel, {"-T", "-P", f}).out.substr(0, 6), "\tAlpha");
   EXPECT_EQ(run(karvel, {f, "-s", "-R"}).out, run(karvel, {"-R", "-s", f}).out);
-  EXPECT_EQ(run(karvel, {f, "-s", "-R"}).out, "Alpha\t 0.00000E+00\t 5.00000E-01\nBeta_gamma\t 5.00000E-01\t 0.00000E+00\n");
+  EXPECT_EQ(run(karvel, {f, "-s", "-R"}).out,
+            "Alpha\t 0.00000E+00\t 5.00000E-01\nBeta_gamma\t 5.00000E-01\t 0.00000E+00\n");
 }
 
 TEST(Karvel, ExamplesInEachInputLayoutAgree) {
@@ -160,7 +166,8 @@ TEST(Karvel, StandardInput) {
 TEST(Karvel, SeveralMatricesAndBlankTails) {
   scratch_dir dir;
   const std::string two = dir.file("two", "1\nA 0\n\n\n2\nB 0 1\nC 1 0\n");
-  expect_run(run(karvel, {"-R", two}), 0, "A\t 0.00000E+00\nB\t 0.00000E+00\t 1.00000E+00\nC\t 1.00000E+00\t 0.00000E+00\n", "");
+  expect_run(run(karvel, {"-R", two}), 0,
+             "A\t 0.00000E+00\nB\t 0.00000E+00\t 1.00000E+00\nC\t 1.00000E+00\t 0.00000E+00\n", "");
   // Blank lines (also with carriage returns) after the last matrix are harmless.
   const std::string tail = dir.file("tail", "1\r\nA 0\r\n\r\n\n  \t\n");
   expect_run(run(karvel, {"-R", tail}), 0, "A\t 0.00000E+00\n", "");
@@ -196,12 +203,22 @@ TEST(Karvel, WrongFileFormat) {
                     good_t = dir.file("good.tsv", "\tA\nA\t0\n");
   struct {
     const char *layout, *text;
-  } cases[] = {{"-x", "x\n"}, {"-x", "2\nA 0,5 0\nB 0.5 0\n"}, {"-x", "1\nA 1e39\n"}, {"-x", "1\nA 1.\n"}, {"-x", "1\nA .5\n"},
-               {"-x", "4294967296\n"}, {"-x", "2\nHomo sapiens 0 1\nB 1 0\n"},
+  } cases[] = {{"-x", "x\n"},
+               {"-x", "2\nA 0,5 0\nB 0.5 0\n"},
+               {"-x", "1\nA 1e39\n"},
+               {"-x", "1\nA 1.\n"},
+               {"-x", "1\nA .5\n"},
+               {"-x", "4294967296\n"},
+               {"-x", "2\nHomo sapiens 0 1\nB 1 0\n"},
                // Text glued to a row's last number, in each layout.
-               {"-x", "2\nA 0 0,5\nB 0.5 0\n"}, {"-x", "2\nA 0\n0.25.3\nB 0.25 0\n"}, {"-x", "2\nA 0 8\nB 8 0x1p3\n"},
-               {"-x", "1\nA 1.5abc"}, {"-p", "2\nA         0 0,5\nB         0.5 0\n"}, {"-p", "2\nA         0 1\nB         1 0x1p3\n"},
-               {"-t", "\tA\tB\nA\t0\t0.25.3\nB\t0.25\t0\n"}, {"-t", "\tA\tB\nA\t0\t1\nB\t1\t1.5abc\r\n"}};
+               {"-x", "2\nA 0 0,5\nB 0.5 0\n"},
+               {"-x", "2\nA 0\n0.25.3\nB 0.25 0\n"},
+               {"-x", "2\nA 0 8\nB 8 0x1p3\n"},
+               {"-x", "1\nA 1.5abc"},
+               {"-p", "2\nA         0 0,5\nB         0.5 0\n"},
+               {"-p", "2\nA         0 1\nB         1 0x1p3\n"},
+               {"-t", "\tA\tB\nA\t0\t0.25.3\nB\t0.25\t0\n"},
+               {"-t", "\tA\tB\nA\t0\t1\nB\t1\t1.5abc\r\n"}};
   for (const auto &c : cases) {
     const std::string good = c.layout[1] == 'p' ? good_p : c.layout[1] == 't' ? good_t : good_x;
     const std::string bad = dir.file("bad", c.text);
@@ -217,15 +234,33 @@ TEST(Karvel, Diagnostics) {
     const char *name, *text;
     std::string err;
   } cases[] = {
-      {{}, "primates.phy", "3\nA 0 1 1\nB 1 0 1\nC -0.5 1 0\n", "karvel: primates.phy:4: range_error: distance -0.5 is negative\n"},
+      {{},
+       "primates.phy",
+       "3\nA 0 1 1\nB 1 0 1\nC -0.5 1 0\n",
+       "karvel: primates.phy:4: range_error: distance -0.5 is negative\n"},
       {{}, "count", "\n0\n", "karvel: count:2: range_error: taxon count 0 is outside 1 to 5000\n"},
       {{}, "big", "5001\n", "karvel: big:1: range_error: taxon count 5001 is outside 1 to 5000\n"},
-      {{"-t"}, "notabs", "A B\nA\t0\n", "karvel: notabs:2: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000\n"},
+      {{"-t"},
+       "notabs",
+       "A B\nA\t0\n",
+       "karvel: notabs:2: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000\n"},
       {{}, "short", "2\nA 0 1\nB 1\n", "karvel: short:3: end_of_input: the input ends where a number was expected\n"},
-      {{"-l"}, "one", "2\nA 0 1\nB 1 0\n", "karvel: one:4: range_error: cell (1, 2), D = 1: -log(1-D) of D = 1 is infinite\n"},
-      {{"-l"}, "above", "2\nA 0 1.5\nB 1.5 0\n", "karvel: above:4: argument_error: cell (1, 2), D = 1.5: -log(1-D) is undefined for D above 1\n"},
-      {{"-a"}, "four", "2\nA 0 4\nB 4 0\n", "karvel: four:4: argument_error: cell (1, 2), D = 4: arcsin(sqrt(D)) is undefined for D above 1\n"},
-      {{"-q"}, "huge", "2\nA 0 2e19\nB 2e19 0\n", "karvel: huge:4: range_error: cell (1, 2), D = 2e+19: D^2 overflows single precision\n"},
+      {{"-l"},
+       "one",
+       "2\nA 0 1\nB 1 0\n",
+       "karvel: one:4: range_error: cell (1, 2), D = 1: -log(1-D) of D = 1 is infinite\n"},
+      {{"-l"},
+       "above",
+       "2\nA 0 1.5\nB 1.5 0\n",
+       "karvel: above:4: argument_error: cell (1, 2), D = 1.5: -log(1-D) is undefined for D above 1\n"},
+      {{"-a"},
+       "four",
+       "2\nA 0 4\nB 4 0\n",
+       "karvel: four:4: argument_error: cell (1, 2), D = 4: arcsin(sqrt(D)) is undefined for D above 1\n"},
+      {{"-q"},
+       "huge",
+       "2\nA 0 2e19\nB 2e19 0\n",
+       "karvel: huge:4: range_error: cell (1, 2), D = 2e+19: D^2 overflows single precision\n"},
   };
   for (const auto &c : cases) {
     dir.file(c.name, c.text);
@@ -244,13 +279,15 @@ TEST(Karvel, Diagnostics) {
   expect_run(run(karvel, {"-t", "-R", "gap.tsv"}, "", dir.path), 1, "A\t 0.00000E+00\n",
              "karvel: gap.tsv:4: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000\n");
   dir.file("tabs.tsv", "\t\t\nA\t0\t1\nB\t1\t0\n\t\t\n\n");
-  expect_run(run(karvel, {"-t", "-R", "tabs.tsv"}, "", dir.path), 0, "A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n", "");
+  expect_run(run(karvel, {"-t", "-R", "tabs.tsv"}, "", dir.path), 0,
+             "A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n", "");
   dir.file("cr", "1\nA 0\n\n \r\n1\nB 0\n");
   expect_run(run(karvel, {"-R", "cr"}, "", dir.path), 1, "A\t 0.00000E+00\n", "Wrong file format.\n");
   dir.file("mixed", "1\nA 0\n2\nB 0 1\nC -1 0\n");
   expect_run(run(karvel, {"-R", "mixed"}, "", dir.path), 1, "A\t 0.00000E+00\n",
              "karvel: mixed:5: range_error: distance -1 is negative\n");
-  expect_run(run(karvel, {"-"}, "2\nA 0 1\n"), 1, "", "karvel: standard input:2: end_of_input: the input ends where a word was expected\n");
+  expect_run(run(karvel, {"-"}, "2\nA 0 1\n"), 1, "",
+             "karvel: standard input:2: end_of_input: the input ends where a word was expected\n");
 }
 
 TEST(Karvel, OutputThatCannotBeWritten) {

@@ -26,9 +26,9 @@ struct launch_setup {
 };
 
 struct launch_result {
-  int status = -1;    // exit status
-  int signal = 0;     // the signal that ended the process, or 0
-  std::string err;    // what it wrote on standard error
+  int status = -1; // exit status
+  int signal = 0;  // the signal that ended the process, or 0
+  std::string err; // what it wrote on standard error
   long max_rss_kib = 0;
 };
 

@@ -65,7 +65,8 @@ void write_big_input(const std::string &path, const std::string &layout) {
   } else {
     f << (layout == "p" ? "5000\n" : " 5000 taxa\n");
   }
-  const auto kinds = row_kinds(layout == "p" ? " " : "\t", [](int d) { return std::string(1, static_cast<char>('0' + d)); });
+  const auto kinds =
+      row_kinds(layout == "p" ? " " : "\t", [](int d) { return std::string(1, static_cast<char>('0' + d)); });
   for (int i = 0; i < big_n; ++i) f << big_label(i) << kinds[static_cast<std::size_t>(i % 10)] << '\n';
 }
 
@@ -131,7 +132,8 @@ void expect_big_output(stream_check &check, char layout) {
     for (int i = 1; i < big_n; ++i) {
       line.clear();
       const std::string first = big_label(i) + "\t";
-      for (int j = 0; j < i; ++j) line.append(first).append(big_label(j)).append("\t").append(image(big_cell(i, j))).append("\n");
+      for (int j = 0; j < i; ++j)
+        line.append(first).append(big_label(j)).append("\t").append(image(big_cell(i, j))).append("\n");
       check.expect(line);
     }
     return;
@@ -142,7 +144,8 @@ void expect_big_output(stream_check &check, char layout) {
     check.expect(line + "\n");
   }
   if (layout == 'N' || layout == 'C')
-    check.expect("#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 5000;\n\tformat triangle=both labels;\n\tmatrix\n");
+    check.expect(
+        "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 5000;\n\tformat triangle=both labels;\n\tmatrix\n");
   const auto kinds = row_kinds("\t", image);
   for (int i = 0; i < big_n; ++i) {
     line = layout == 'C' ? "'" + big_label(i) + "'" : big_label(i);
@@ -160,12 +163,13 @@ TEST_P(LargestMatrix, ConvertsExactly) {
   const std::string input = dir.path + "/big";
   write_big_input(input, input_layout);
   std::string what;
-  launch_result r = launch(karvel, with_args({"-" + input_layout, std::string("-") + output_layout, input}), [&](int fd) {
-    stream_check check(fd);
-    expect_big_output(check, output_layout);
-    check.finish();
-    what = check.what();
-  });
+  launch_result r =
+      launch(karvel, with_args({"-" + input_layout, std::string("-") + output_layout, input}), [&](int fd) {
+        stream_check check(fd);
+        expect_big_output(check, output_layout);
+        check.finish();
+        what = check.what();
+      });
   EXPECT_EQ(what, "");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err, "");
@@ -218,7 +222,8 @@ TEST(Limits, MoreThan5000TaxaAreRefusedWithNothingPrinted) {
   } cases[] = {
       {{"-p", "count"}, "karvel: count:1: range_error: taxon count 5001 is outside 1 to 5000\n"},
       {{"-x", "count"}, "karvel: count:1: range_error: taxon count 5001 is outside 1 to 5000\n"},
-      {{"-t", "count.tsv"}, "karvel: count.tsv:2: range_error: the header line holds 5001 tabs; the taxon count must be 1 to 5000\n"},
+      {{"-t", "count.tsv"},
+       "karvel: count.tsv:2: range_error: the header line holds 5001 tabs; the taxon count must be 1 to 5000\n"},
       {{"huge"}, "karvel: huge:1: range_error: taxon count 2147483647 is outside 1 to 5000\n"},
       {{"larger"}, "Wrong file format.\n"},
   };
@@ -268,10 +273,11 @@ TEST(Limits, LabelOfOneMebibyte) {
     expect_ran(run_karvel({in, f}), 0, " 1\n" + label + "\t 5.00000E-01\n", "");
     expect_ran(run_karvel({in, "-T", f}), 0, "\t" + label + "\n" + label + "\t 5.00000E-01\n", "");
     expect_ran(run_karvel({in, "-P", f}), 0, " 1\nabcdefghij\t 5.00000E-01\n", "");
-    expect_ran(run_karvel({in, "-C", f}), 0,
-               "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 1;\n\tformat triangle=both labels;\n\tmatrix\n'" +
-                   label + "'\t 5.00000E-01\n" + nexus_trailer,
-               "");
+    expect_ran(
+        run_karvel({in, "-C", f}), 0,
+        "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 1;\n\tformat triangle=both labels;\n\tmatrix\n'" +
+            label + "'\t 5.00000E-01\n" + nexus_trailer,
+        "");
   }
 }
 
@@ -289,14 +295,20 @@ TEST(Limits, LineOf50Mebibytes) {
       // The rest of a header line is ignored however long it is.
       {"-x", [&](std::ofstream &f) { f << "2 " << long_word << "\nA 0 1\nB 1 0\n"; }, 0, two_out, ""},
       // A tab-separated header of two column labels of 25 MiB each.
-      {"-t", [&](std::ofstream &f) { f << "\t" << long_word.substr(big / 2) << "\t" << long_word.substr(big / 2) << "\nA\t0\t1\nB\t1\t0\n"; }, 0, two_out, ""},
+      {"-t",
+       [&](std::ofstream &f) {
+         f << "\t" << long_word.substr(big / 2) << "\t" << long_word.substr(big / 2) << "\nA\t0\t1\nB\t1\t0\n";
+       },
+       0, two_out, ""},
       // Numbers of 50 MiB of digits: leading zeros, a long fraction, too many digits.
       {"-x", [&](std::ofstream &f) { f << "1\nA " << zeros << "2.5\n"; }, 0, "A\t 2.50000E+00\n", ""},
-      {"-x", [&](std::ofstream &f) { f << "1\nA 0." << zeros << "125e" << big + 1 << "\n"; }, 0, "A\t 1.25000E+00\n", ""},
+      {"-x", [&](std::ofstream &f) { f << "1\nA 0." << zeros << "125e" << big + 1 << "\n"; }, 0, "A\t 1.25000E+00\n",
+       ""},
       {"-x", [&](std::ofstream &f) { f << "1\nA 1." << digits << "\n"; }, 0, "A\t 2.00000E+00\n", ""},
       {"-x", [&](std::ofstream &f) { f << "1\nA " << digits << "\n"; }, 1, "", "Wrong file format.\n"},
       // A label of 50 MiB in a matrix of two.
-      {"-x", [&](std::ofstream &f) { f << "2\n" << long_word << " 0 1\nB 1 0\n"; }, 0, long_word, ""},
+      {"-x", [&](std::ofstream &f) { f << "2\n"
+                                       << long_word << " 0 1\nB 1 0\n"; }, 0, long_word, ""},
   };
   for (const auto &c : cases) {
     const std::string path = dir.path + "/line";
@@ -327,13 +339,25 @@ TEST(Limits, LongRunsOfBlanks) {
     std::string out, err; // err: what follows "karvel: standard input:"
   } cases[] = {
       {"-x", {{"\n", n}, {"1\nA 0\n", 1}}, 0, one, ""},
-      {"-x", {{"\n", n}, {"2\nA 0 1\nB -1 0\n", 1}}, 1, "", std::to_string(n + 3) + ": range_error: distance -1 is negative"},
+      {"-x",
+       {{"\n", n}, {"2\nA 0 1\nB -1 0\n", 1}},
+       1,
+       "",
+       std::to_string(n + 3) + ": range_error: distance -1 is negative"},
       {"-x", {{" ", n}, {"1\nA 0\n", 1}}, 0, one, ""},
       {"-x", {{"1\nA 0\n", 1}, {" \t\r\n", n / 4}}, 0, one, ""},
       {"-x", {{"\r\n", n / 2}, {"1\nA 0\n", 1}}, 1, "", "Wrong file format."},
-      {"-t", {{"\tA\nA\t0\n", 1}, {"\n", n}, {"\tB\nB\t0\n", 1}}, 1, one, "4: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000"},
+      {"-t",
+       {{"\tA\nA\t0\n", 1}, {"\n", n}, {"\tB\nB\t0\n", 1}},
+       1,
+       one,
+       "4: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000"},
       {"-t", {{" ", n}, {"\tA\nA\t0\n", 1}, {"\n", n}}, 0, one, ""},
-      {"-t", {{"\t\t\n", 1}, {"\t\r\n", n / 3}, {"A\t0\t1\nB\t-1\t0\n", 1}}, 1, "", std::to_string(n / 3 + 3) + ": range_error: distance -1 is negative"},
+      {"-t",
+       {{"\t\t\n", 1}, {"\t\r\n", n / 3}, {"A\t0\t1\nB\t-1\t0\n", 1}},
+       1,
+       "",
+       std::to_string(n / 3 + 3) + ": range_error: distance -1 is negative"},
   };
   for (const auto &c : cases) {
     const std::string path = dir.path + "/blanks";
@@ -347,7 +371,9 @@ TEST(Limits, LongRunsOfBlanks) {
       }
     }
     ran x = run_karvel({c.option, "-R", "-"}, path);
-    const std::string err = c.err.empty() ? "" : c.err[0] == 'W' ? c.err + "\n" : "karvel: standard input:" + c.err + "\n";
+    const std::string err = c.err.empty()     ? ""
+                            : c.err[0] == 'W' ? c.err + "\n"
+                                              : "karvel: standard input:" + c.err + "\n";
     expect_ran(x, c.status, c.out, err);
     EXPECT_LT(x.r.max_rss_kib, 64 * 1024) << c.option << " " << c.err; // less than the run itself
   }
@@ -365,8 +391,10 @@ TEST(Limits, EveryByteValueInLabels) {
   expect_ran(run_karvel({"-p", "-E", phy}), 0, " 2\nA\0\x80\xff\xe9_\x9f\xa0ZQ"s + cells_a + b + cells_b, "");
   // NEXUS: control characters (0, 128 to 159) and the blank are cut from the ends and made '_'
   // inside; 160 to 255 are kept.
-  const std::string head = "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 2;\n\tformat triangle=both labels;\n\tmatrix\n";
-  expect_ran(run_karvel({"-p", "-N", phy}), 0, head + "A__\xff\xe9__\xa0ZQ" + cells_a + "B         " + cells_b + nexus_trailer, "");
+  const std::string head =
+      "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 2;\n\tformat triangle=both labels;\n\tmatrix\n";
+  expect_ran(run_karvel({"-p", "-N", phy}), 0,
+             head + "A__\xff\xe9__\xa0ZQ" + cells_a + "B         " + cells_b + nexus_trailer, "");
   expect_ran(run_karvel({"-p", "-O", phy}), 0, b + "\t" + a + "\t 1.00000E+00\n", "");
   // Extended and tab-separated labels keep 160 to 255 and end at control characters.
   const std::string latin = "caf\xe9\xa0\xff\xdf";
@@ -374,9 +402,12 @@ TEST(Limits, EveryByteValueInLabels) {
   expect_ran(run_karvel({"-R", ext}), 0, latin + "\t 0.00000E+00\n", "");
   const std::string tab = dir.file("m.tsv", "\t" + latin + " x\n" + latin + " x\t0\n");
   expect_ran(run_karvel({"-t", "-R", tab}), 0, latin + " x\t 0.00000E+00\n", "");
-  for (const std::string &text : {"1\nA\x85" "B 0\n"s, "1\nA\0B 0\n"s}) {
+  for (const std::string &text : {"1\nA\x85"
+                                  "B 0\n"s,
+                                  "1\nA\0B 0\n"s}) {
     expect_ran(run_karvel({"-R", dir.file("split", text)}), 1, "", "Wrong file format.\n");
-    expect_ran(run_karvel({"-t", "-R", dir.file("split.tsv", "\tA\n" + text.substr(2))}), 1, "", "Wrong file format.\n");
+    expect_ran(run_karvel({"-t", "-R", dir.file("split.tsv", "\tA\n" + text.substr(2))}), 1, "",
+               "Wrong file format.\n");
   }
 }
 

@@ -5,8 +5,8 @@
 #include "phylo/nexus.hpp"
 #include "phylo/phylip.hpp"
 #include "test_io.hpp"
-#include <gtest/gtest.h>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -15,7 +15,6 @@ namespace {
 
 using phylo::read::dist_layout_type;
 using phylo::read::dist_shape_type;
-
 
 std::string cells_text(const phylo::dist_mat_type &m) {
   std::ostringstream out;
@@ -26,7 +25,6 @@ std::string cells_text(const phylo::dist_mat_type &m) {
   }
   return out.str();
 }
-
 
 // A text and the reader of its matrices.
 struct text_reader {
@@ -50,10 +48,10 @@ struct failure_case {
 };
 
 const failure_case failures[] = {
-    {"label words and PHYLIP labels read differently",
-     "3\nAlpha_00001\nBetaa_00002 0.1\nGamma_00003 0.2 0.3\n", dist_layout_type::AUTO, 1,
-     "read both with label words and with 10-character PHYLIP labels"},
-    {"a value is missing in row 3", "3\nA 0 1 2\nB 1 0 3\nC 2 0\n", dist_layout_type::AUTO, 4, "row 3 ('C'), after 2 of its 3"},
+    {"label words and PHYLIP labels read differently", "3\nAlpha_00001\nBetaa_00002 0.1\nGamma_00003 0.2 0.3\n",
+     dist_layout_type::AUTO, 1, "read both with label words and with 10-character PHYLIP labels"},
+    {"a value is missing in row 3", "3\nA 0 1 2\nB 1 0 3\nC 2 0\n", dist_layout_type::AUTO, 4,
+     "row 3 ('C'), after 2 of its 3"},
     {"a row holds too many values", "2\nA 0 1 5\nB 1 0\n", dist_layout_type::AUTO, 2, "row 1 ('A')"},
     {"the input ends early", "3\nA\nB 1\n", dist_layout_type::AUTO, 3, "the input ends after 2 of the 3 rows"},
     {"text after the rows", "2\nA 0 1\nB 1 0\nnonsense here\n", dist_layout_type::AUTO, 4,
@@ -98,7 +96,8 @@ const nexus_case nexus_cases[] = {
     {"both triangles kept as they stand",
      "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=both; matrix\nA 0 1\nB 1.5 0\n;\nend;\n",
      "A: 0 1\nB: 1.5 0\n"},
-    {"both triangles without diagonal", "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=both nodiagonal;\nmatrix\nA 1\nB 2\n;\nend;\n",
+    {"both triangles without diagonal",
+     "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=both nodiagonal;\nmatrix\nA 1\nB 2\n;\nend;\n",
      "A: 0 1\nB: 2 0\n"},
     {"no labels in the matrix: they come from the taxa block",
      "#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels 'O''Brien' X_y; end;\n"
@@ -112,7 +111,8 @@ const nexus_case nexus_cases[] = {
      "#NEXUS\nbegin distances; dimensions ntax=4; format interleave;\nmatrix\n"
      "A 0\nB 1 0\nC 2 3\nD 4 5\nC 0\nD 6 0\n;\nend;\n",
      "A: 0 1 2 4\nB: 1 0 3 5\nC: 2 3 0 6\nD: 4 5 6 0\n"},
-    {"other blocks are passed over", "#NEXUS\nbegin trees; tree t = (A,B);\nend;\nbegin distances; dimensions ntax=2;\n"
+    {"other blocks are passed over",
+     "#NEXUS\nbegin trees; tree t = (A,B);\nend;\nbegin distances; dimensions ntax=2;\n"
      "matrix A 0 B 7 0;\nendblock;\n",
      "A: 0 7\nB: 7 0\n"},
 };
@@ -163,12 +163,10 @@ std::string sample(const char *name) {
   return text.str();
 }
 
-
-const std::vector<std::string> aln12_labels = {"Alpha", "Beta gamma", "Gamma", "Delta", "Epsilon", "Zeta",
+const std::vector<std::string> aln12_labels = {"Alpha", "Beta gamma", "Gamma", "Delta", "Epsilon",         "Zeta",
                                                "Eta",   "Theta",      "Iota",  "Kappa", "Lambda_longname", "Mu"};
 
 std::vector<std::string> labels_of(const phylo::dist_mat_type &m) { return {m.labels.begin(), m.labels.end()}; }
-
 
 void expect_symmetric_zero_diagonal(const phylo::dist_mat_type &m) {
   for (std::size_t i = 0; i < m.n_tax(); ++i) {
@@ -221,9 +219,15 @@ TEST(PrintNexus, QuotedLabels) {
   struct {
     const char *label, *word;
   } cases[] = {
-      {"Alpha", "Alpha"},           {"E.coli", "E.coli"},         {"Beta gamma", "'Beta gamma'"},
-      {"O'Brien", "'O''Brien'"},    {"Lambda_x", "'Lambda_x'"},   {"K-12", "'K-12'"},
-      {"", "''"},                   {"a[1]", "'a[1]'"},           {"tab\there", "'tab\there'"},
+      {"Alpha", "Alpha"},
+      {"E.coli", "E.coli"},
+      {"Beta gamma", "'Beta gamma'"},
+      {"O'Brien", "'O''Brien'"},
+      {"Lambda_x", "'Lambda_x'"},
+      {"K-12", "'K-12'"},
+      {"", "''"},
+      {"a[1]", "'a[1]'"},
+      {"tab\there", "'tab\there'"},
   };
   for (const auto &c : cases) EXPECT_EQ(phylo::print::to_quoted_nexus_label(c.label), c.word) << c.label;
 }

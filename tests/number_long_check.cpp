@@ -57,8 +57,8 @@ void reference_image(float v, char *out) {
     return;
   }
   char buf[160];
-  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<double>(v)),
-                               std::chars_format::scientific, 120); // exact for every float
+  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<double>(v)), std::chars_format::scientific,
+                               120); // exact for every float
   const char *e = static_cast<const char *>(std::memchr(buf, 'e', static_cast<std::size_t>(r.ptr - buf)));
   int exponent = std::atoi(e + 1);
   long n = buf[0] - '0';
@@ -69,10 +69,17 @@ void reference_image(float v, char *out) {
     ++exponent;
   }
   const int a = exponent < 0 ? -exponent : exponent;
-  const char text[] = {static_cast<char>('0' + n / 100000), '.', static_cast<char>('0' + n / 10000 % 10),
-                       static_cast<char>('0' + n / 1000 % 10), static_cast<char>('0' + n / 100 % 10),
-                       static_cast<char>('0' + n / 10 % 10), static_cast<char>('0' + n % 10), 'E',
-                       exponent < 0 ? '-' : '+', static_cast<char>('0' + a / 10), static_cast<char>('0' + a % 10)};
+  const char text[] = {static_cast<char>('0' + n / 100000),
+                       '.',
+                       static_cast<char>('0' + n / 10000 % 10),
+                       static_cast<char>('0' + n / 1000 % 10),
+                       static_cast<char>('0' + n / 100 % 10),
+                       static_cast<char>('0' + n / 10 % 10),
+                       static_cast<char>('0' + n % 10),
+                       'E',
+                       exponent < 0 ? '-' : '+',
+                       static_cast<char>('0' + a / 10),
+                       static_cast<char>('0' + a % 10)};
   std::memcpy(out + 1, text, sizeof text);
 }
 
@@ -322,13 +329,16 @@ void every_cell(dist_conv_type conv, float max, float last, tally &t) {
     for (std::size_t k = 0; k < m; ++k) {
       const cell_outcome want = reference_cell(conv, d[k], max);
       const cell_outcome cell = phylo::distfunc::detail::transform_cell(conv, d[k], max);
-      const bool cell_ok = cell.fault == want.fault && (want.fault != cell_fault::none || bits_of(cell.value) == bits_of(want.value));
-      const bool kernel_ok = !kernel || (want.fault == cell_fault::none ? hard[k] || bits_of(out[k]) == bits_of(want.value) : hard[k] != 0);
+      const bool cell_ok =
+          cell.fault == want.fault && (want.fault != cell_fault::none || bits_of(cell.value) == bits_of(want.value));
+      const bool kernel_ok =
+          !kernel ||
+          (want.fault == cell_fault::none ? hard[k] || bits_of(out[k]) == bits_of(want.value) : hard[k] != 0);
       ++t.checked;
       if ((!cell_ok || !kernel_ok) && ++t.failed <= 20)
-        std::printf("  %s of %a: want %s %a; per cell %s %a; kernel %s %a\n", t.what, double{d[k]}, fault_name(want.fault),
-                    double{want.value}, fault_name(cell.fault), double{cell.value}, kernel ? (hard[k] ? "hard" : "value") : "none",
-                    kernel ? double{out[k]} : 0.0);
+        std::printf("  %s of %a: want %s %a; per cell %s %a; kernel %s %a\n", t.what, double{d[k]},
+                    fault_name(want.fault), double{want.value}, fault_name(cell.fault), double{cell.value},
+                    kernel ? (hard[k] ? "hard" : "value") : "none", kernel ? double{out[k]} : 0.0);
     }
   }
 }
@@ -416,10 +426,8 @@ int main(int argc, char **argv) {
   }
   every_arcsine(arcsine);
   arcsine.report();
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  std::uint64_t failed =
-      ties.failed + carry.failed + random.failed + memory.failed + file.failed + arcsine.failed;
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  std::uint64_t failed = ties.failed + carry.failed + random.failed + memory.failed + file.failed + arcsine.failed;
   for (const auto &c : cells) failed += c.t.failed;
   std::printf("%s after %.0f s\n", failed ? "FAILED" : "all agree", seconds);
   return failed ? 1 : 0;

@@ -2,11 +2,11 @@
 // plain decimals, and the decimal grammar rounded correctly to single precision.
 #include "phylo/number.hpp"
 #include "test_io.hpp"
-#include <gtest/gtest.h>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <limits>
 #include <random>
 #include <string>
@@ -75,14 +75,11 @@ TEST(NumberImage, HalfwayCasesGoAwayFromZero) {
     float v;
     const char *image;
   } cases[] = {
-      {1234565.0f, " 1.23457E+06"},   // to_chars and printf give 1.23456E+06
-      {-1234565.0f, "-1.23457E+06"},
-      {1234575.0f, " 1.23458E+06"},   // odd sixth digit: the same either way
-      {0.001953125f, " 1.95313E-03"}, // 2^-9
-      {100000.5f, " 1.00001E+05"},
-      {999999.5f, " 1.00000E+06"},    // halfway and carrying
-      {9999995.0f, " 1.00000E+07"},
-      {16777215.0f, " 1.67772E+07"},
+      {1234565.0f, " 1.23457E+06"},                                 // to_chars and printf give 1.23456E+06
+      {-1234565.0f, "-1.23457E+06"},  {1234575.0f, " 1.23458E+06"}, // odd sixth digit: the same either way
+      {0.001953125f, " 1.95313E-03"},                               // 2^-9
+      {100000.5f, " 1.00001E+05"},    {999999.5f, " 1.00000E+06"},  // halfway and carrying
+      {9999995.0f, " 1.00000E+07"},   {16777215.0f, " 1.67772E+07"},
   };
   for (const auto &c : cases) EXPECT_EQ(number_image(c.v), c.image) << c.v;
 }
@@ -105,7 +102,8 @@ TEST(NumberImage, EveryPowerOfTwoAndTen) {
   }
   for (int k = -45; k <= 38; ++k) {
     float v = std::strtof(("1e" + std::to_string(k)).c_str(), nullptr);
-    for (float w : {v, std::nextafter(v, 0.0f), std::nextafter(v, std::numeric_limits<float>::infinity())}) ASSERT_EQ(number_image(w), reference_image(w)) << w;
+    for (float w : {v, std::nextafter(v, 0.0f), std::nextafter(v, std::numeric_limits<float>::infinity())})
+      ASSERT_EQ(number_image(w), reference_image(w)) << w;
   }
 }
 
@@ -189,7 +187,7 @@ TEST(ReadReal, Numbers) {
       {"16777217", 16777216.0f, ""}, // ties to even
       {"16777219", 16777220.0f, ""},
       {"1.00000005960464477539062500001", 1.0000001f, ""}, // just past halfway
-      {"1.000000059604644775390625", 1.0f, ""},             // exactly halfway: to even
+      {"1.000000059604644775390625", 1.0f, ""},            // exactly halfway: to even
       {"0000000000000000000000000000000.5", 0.5f, ""},
       {"1e0000000000000000000000000000001", 10.0f, ""},
       {"5.0.3", 5.0f, ".3"},
@@ -349,8 +347,14 @@ TEST(PrintNexus, PlainDecimals) {
     float v;
     const char *text;
   } cases[] = {
-      {0.25f, "0.25"},     {0.0f, "0"},         {-0.0f, "0"},          {120.0f, "120"},
-      {1e-7f, "0.0000001"}, {0.1f, "0.1"},      {0.155635f, "0.155635"}, {1e20f, "100000000000000000000"},
+      {0.25f, "0.25"},
+      {0.0f, "0"},
+      {-0.0f, "0"},
+      {120.0f, "120"},
+      {1e-7f, "0.0000001"},
+      {0.1f, "0.1"},
+      {0.155635f, "0.155635"},
+      {1e20f, "100000000000000000000"},
   };
   for (const auto &c : cases) {
     char buf[64];

@@ -5,9 +5,9 @@
 #include "phylo/phylip.hpp"
 #include "phylo/words.hpp"
 #include "test_io.hpp"
-#include <gtest/gtest.h>
 #include <cmath>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -46,9 +46,11 @@ TEST(DistMat, Layouts) {
   } cases[] = {
       // PHYLIP: labels are exactly ten characters, blanks included.
       {"3\nAlpha     0 1 2\nBeta gamma1 0 3\nG         2 3 0\n", F::PHYLIP,
-       "[Alpha     ] 0.000000 1.000000 2.000000\n[Beta gamma] 1.000000 0.000000 3.000000\n[G         ] 2.000000 3.000000 0.000000\n"},
+       "[Alpha     ] 0.000000 1.000000 2.000000\n[Beta gamma] 1.000000 0.000000 3.000000\n[G         ] 2.000000 "
+       "3.000000 0.000000\n"},
       {" 2 taxa\nAb0.5 0.5 0.5 0.5 0.5\n0.5 0.75 0.7\n", F::PHYLIP, "format_error"},
-      {"2\nAb   0.5  0 1\nCd        1 0\n", F::PHYLIP, "[Ab   0.5  ] 0.000000 1.000000\n[Cd        ] 1.000000 0.000000\n"},
+      {"2\nAb   0.5  0 1\nCd        1 0\n", F::PHYLIP,
+       "[Ab   0.5  ] 0.000000 1.000000\n[Cd        ] 1.000000 0.000000\n"},
       // Extended PHYLIP: a word of any length; rows may run over several lines.
       {"\n\n 2\nA_long_label 0\n 0.5\nB 0.5 0 trailing words\n", F::EXTENDED_PHYLIP,
        "[A_long_label] 0.000000 0.500000\n[B] 0.500000 0.000000\n"},
@@ -97,7 +99,7 @@ TEST(DistMat, Layouts) {
 TEST(DistMat, TabHeaderOfAnyLength) {
   // 5000 labels of 20 characters make a header line far beyond 10000 characters.
   std::string text;
-  for (int i = 0; i < 5000; ++i) text += "\ttaxon_with_long_name" ;
+  for (int i = 0; i < 5000; ++i) text += "\ttaxon_with_long_name";
   text += "\n";
   text_input in(text);
   EXPECT_EQ(read::read_dist_header(dist_format_type::TAB), 5000);
@@ -203,8 +205,9 @@ struct shape_case {
 const shape_case shape_cases[] = {
     {"phylip square", "3\nAlpha     0 0.5 1.25\nBeta gamma0.5 0 2\nC         1.25 2 0\n", dist_layout_type::PHYLIP,
      dist_shape_type::SQUARE, &abc},
-    {"phylip square wrapped, count right-aligned", "    3\nAlpha      0 0.5\n 1.25\nBeta gamma 0.5 0\n 2\nC          1.25\n 2 0\n",
-     dist_layout_type::PHYLIP, dist_shape_type::SQUARE, &abc},
+    {"phylip square wrapped, count right-aligned",
+     "    3\nAlpha      0 0.5\n 1.25\nBeta gamma 0.5 0\n 2\nC          1.25\n 2 0\n", dist_layout_type::PHYLIP,
+     dist_shape_type::SQUARE, &abc},
     {"phylip lower without diagonal", "3\nAlpha     \nBeta gamma 0.5\nC          1.25 2\n", dist_layout_type::PHYLIP,
      dist_shape_type::LOWER, &abc},
     {"phylip lower with diagonal, CRLF", "3\r\nAlpha     0\r\nBeta gamma0.5 0\r\nC         1.25 2 0\r\n",
@@ -219,14 +222,14 @@ const shape_case shape_cases[] = {
      dist_layout_type::RELAXED, dist_shape_type::LOWER, &abc_word},
     {"relaxed lower wrapped after the label", "3\nAlpha\nBeta_gamma\n 0.5\nC\n 1.25\n 2\n", dist_layout_type::RELAXED,
      dist_shape_type::LOWER, &abc_word},
-    {"blank lines before the count and between rows", "\n\n3\nAlpha 0 0.5 1.25\n\nBeta_gamma 0.5 0 2\n  \nC 1.25 2 0\n\n",
-     dist_layout_type::RELAXED, dist_shape_type::SQUARE, &abc_word},
+    {"blank lines before the count and between rows",
+     "\n\n3\nAlpha 0 0.5 1.25\n\nBeta_gamma 0.5 0 2\n  \nC 1.25 2 0\n\n", dist_layout_type::RELAXED,
+     dist_shape_type::SQUARE, &abc_word},
     {"tsv square", "\tAlpha\tBeta gamma\tC\nAlpha\t0\t0.5\t1.25\nBeta gamma\t0.5\t0\t2\nC\t1.25\t2\t0\n",
      dist_layout_type::TSV, dist_shape_type::SQUARE, &abc},
     {"tsv lower", "\tAlpha\tBeta gamma\tC\nAlpha\nBeta gamma\t0.5\nC\t1.25\t2\n", dist_layout_type::TSV,
      dist_shape_type::LOWER, &abc},
-    {"one taxon, square and triangle agree", "1\nA 0\n", dist_layout_type::RELAXED, dist_shape_type::SQUARE,
-     nullptr},
+    {"one taxon, square and triangle agree", "1\nA 0\n", dist_layout_type::RELAXED, dist_shape_type::SQUARE, nullptr},
 };
 
 TEST(ReadDistText, RecognisesLayoutAndShape) {
@@ -282,10 +285,10 @@ struct failure_case {
 };
 
 const failure_case failures[] = {
-    {"label words and PHYLIP labels read differently",
-     "3\nAlpha_00001\nBetaa_00002 0.1\nGamma_00003 0.2 0.3\n", dist_layout_type::AUTO, 1,
-     "read both with label words and with 10-character PHYLIP labels"},
-    {"a value is missing in row 3", "3\nA 0 1 2\nB 1 0 3\nC 2 0\n", dist_layout_type::AUTO, 4, "row 3 ('C'), after 2 of its 3"},
+    {"label words and PHYLIP labels read differently", "3\nAlpha_00001\nBetaa_00002 0.1\nGamma_00003 0.2 0.3\n",
+     dist_layout_type::AUTO, 1, "read both with label words and with 10-character PHYLIP labels"},
+    {"a value is missing in row 3", "3\nA 0 1 2\nB 1 0 3\nC 2 0\n", dist_layout_type::AUTO, 4,
+     "row 3 ('C'), after 2 of its 3"},
     {"a row holds too many values", "2\nA 0 1 5\nB 1 0\n", dist_layout_type::AUTO, 2, "row 1 ('A')"},
     {"the input ends early", "3\nA\nB 1\n", dist_layout_type::AUTO, 3, "the input ends after 2 of the 3 rows"},
     {"text after the rows", "2\nA 0 1\nB 1 0\nnonsense here\n", dist_layout_type::AUTO, 4,
@@ -351,9 +354,14 @@ TEST(RecogniseLayout, Table) {
     const char *text;
     dist_layout_type layout;
   } cases[] = {
-      {"#NEXUS\n", dist_layout_type::NEXUS},     {"  #nexus\nbegin", dist_layout_type::NEXUS},
-      {"\tA\tB\n", dist_layout_type::TSV},        {"   12\n", dist_layout_type::PHYLIP},
-      {"\n12 60\n", dist_layout_type::PHYLIP},    {"\xEF\xBB\xBF" "3\n", dist_layout_type::PHYLIP},
+      {"#NEXUS\n", dist_layout_type::NEXUS},
+      {"  #nexus\nbegin", dist_layout_type::NEXUS},
+      {"\tA\tB\n", dist_layout_type::TSV},
+      {"   12\n", dist_layout_type::PHYLIP},
+      {"\n12 60\n", dist_layout_type::PHYLIP},
+      {"\xEF\xBB\xBF"
+       "3\n",
+       dist_layout_type::PHYLIP},
   };
   for (const auto &c : cases) {
     phylo::input_source in = phylo::input_source::from_text(c.text);
@@ -392,7 +400,7 @@ phylo::dist_mat_access read_sample(const char *name, dist_layout_type layout, di
   return m;
 }
 
-const std::vector<std::string> aln12_labels = {"Alpha", "Beta gamma", "Gamma", "Delta", "Epsilon", "Zeta",
+const std::vector<std::string> aln12_labels = {"Alpha", "Beta gamma", "Gamma", "Delta", "Epsilon",         "Zeta",
                                                "Eta",   "Theta",      "Iota",  "Kappa", "Lambda_longname", "Mu"};
 
 std::vector<std::string> labels_of(const phylo::dist_mat_type &m) { return {m.labels.begin(), m.labels.end()}; }
@@ -500,14 +508,19 @@ std::string printed(const dist_mat_type &m, F format) {
 
 TEST(PrintDistMat, WorkedExampleInEveryLayout) {
   const dist_mat_type m = matrix({"Alpha", "Beta gamma"}, {0, 0.25f, 0.25f, 0});
-  const std::string nexus_head = "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 2;\n\tformat triangle=both labels;\n\tmatrix\n";
-  EXPECT_EQ(printed(m, F::PHYLIP), " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n");
-  EXPECT_EQ(printed(m, F::EXTENDED_PHYLIP), " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n");
-  EXPECT_EQ(printed(m, F::TAB), "\tAlpha\tBeta gamma\nAlpha\t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n");
+  const std::string nexus_head =
+      "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= 2;\n\tformat triangle=both labels;\n\tmatrix\n";
+  EXPECT_EQ(printed(m, F::PHYLIP),
+            " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::EXTENDED_PHYLIP),
+            " 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::TAB),
+            "\tAlpha\tBeta gamma\nAlpha\t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n");
   EXPECT_EQ(printed(m, F::NEXUS),
             nexus_head + "Alpha     \t 0.00000E+00\t 2.50000E-01\nBeta_gamma\t 2.50000E-01\t 0.00000E+00\n" + trailer);
   EXPECT_EQ(printed(m, F::NEXUS_ENCLOSED),
-            nexus_head + "'Alpha'     \t 0.00000E+00\t 2.50000E-01\n'Beta gamma'\t 2.50000E-01\t 0.00000E+00\n" + trailer);
+            nexus_head + "'Alpha'     \t 0.00000E+00\t 2.50000E-01\n'Beta gamma'\t 2.50000E-01\t 0.00000E+00\n" +
+                trailer);
   EXPECT_EQ(printed(m, F::ONE_COLUMN), "Beta gamma\tAlpha\t 2.50000E-01\n");
   EXPECT_EQ(printed(m, F::RAW), "Alpha\t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n");
 }
@@ -542,7 +555,8 @@ TEST(PrintDistMat, EmptyLabelFailsBeforeAnythingIsWritten) {
     EXPECT_THROW(print::print_dist_mat(m, f), range_error);
     EXPECT_EQ(out.text(), "");
   }
-  EXPECT_EQ(printed(m, F::PHYLIP), " 2\na         \t 0.00000E+00\t 1.00000E+00\n          \t 1.00000E+00\t 0.00000E+00\n");
+  EXPECT_EQ(printed(m, F::PHYLIP),
+            " 2\na         \t 0.00000E+00\t 1.00000E+00\n          \t 1.00000E+00\t 0.00000E+00\n");
   EXPECT_EQ(printed(m, F::ONE_COLUMN), "\ta\t 1.00000E+00\n");
 }
 

@@ -47,10 +47,13 @@ TEST(PhyloAlign, WorkedExampleInEveryLayout) {
     std::string out;
   } cases[] = {
       {{"align", "--to=nexus-paup"},
-       nexus_head + "[   \t        10        20]\n[   \t         .         .]\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n" +
+       nexus_head +
+           "[   \t        10        20]\n[   \t         .         .]\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n" +
            footer},
       {{"align", "--to=nexus-paup-quoted"},
-       nexus_head + "[     \t        10        20]\n[     \t         .         .]\n'seq1'\tACGTACGTACGT\n's2'  \tACGTAC-TACGT\n" +
+       nexus_head +
+           "[     \t        10        20]\n[     \t         .         .]\n'seq1'\tACGTACGTACGT\n's2'  "
+           "\tACGTAC-TACGT\n" +
            footer},
       {{"align"}, " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n"},
       {{"align", "-t", "relaxed"}, " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n"},
@@ -127,7 +130,8 @@ TEST(PhyloAlign, WarnsAboutLabelsTheLayoutWritesAlike) {
   run_result r = run(phylo_path, {"align", "--to=phylip"}, fasta);
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, " 2\t 2\nHomo sapie\tAC\nHomo sapie\tAG\n");
-  EXPECT_EQ(r.err, "phylo: standard input: warning: the labels 'Homo sapiens 1' and 'Homo sapiens 2' are written alike\n");
+  EXPECT_EQ(r.err,
+            "phylo: standard input: warning: the labels 'Homo sapiens 1' and 'Homo sapiens 2' are written alike\n");
   EXPECT_EQ(run(phylo_path, {"align", "-q", "--to=phylip"}, fasta).err, "");
   EXPECT_EQ(run(phylo_path, {"align"}, fasta).err, ""); // whole labels differ
   r = run(phylo_path, {"align", "--to=nexus-paup"}, ">(x)\nAC\n>()\nAG\n");
@@ -142,7 +146,7 @@ TEST(PhyloAlign, OutputFileOnlyWhenAllWentWell) {
   run_result r = run(phylo_path, {"align", "-o", out, good, bad});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
-  EXPECT_EQ(phylo::test::slurp(out), ""); // not created
+  EXPECT_EQ(phylo::test::slurp(out), "");    // not created
   r = run(phylo_path, {"align", good, bad}); // on standard output the first matrix stays
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n");

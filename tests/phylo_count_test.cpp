@@ -17,10 +17,14 @@ TEST(PhyloCount, CountsWithinTheLimit) {
   struct {
     std::string what, n, out;
   } cases[] = {
-      {"quartets", "4", "1\n"},           {"quartets", "5", "5\n"},
-      {"quartets", "10", "210\n"},        {"quartets", "477", "2130031575\n"},
-      {"triplets", "3", "1\n"},           {"triplets", "10", "120\n"},
-      {"triplets", "2345", "2146453540\n"}, {"triplets", "0004", "4\n"},
+      {"quartets", "4", "1\n"},
+      {"quartets", "5", "5\n"},
+      {"quartets", "10", "210\n"},
+      {"quartets", "477", "2130031575\n"},
+      {"triplets", "3", "1\n"},
+      {"triplets", "10", "120\n"},
+      {"triplets", "2345", "2146453540\n"},
+      {"triplets", "0004", "4\n"},
   };
   for (const auto &c : cases) {
     const run_result r = run(phylo_path, {"count", c.what, c.n});
@@ -34,8 +38,15 @@ TEST(PhyloCount, CountsOutOfRangeGiveTheLibraryMessage) {
   struct {
     std::string what, n;
   } cases[] = {
-      {"quartets", "478"}, {"quartets", "3"}, {"quartets", "0"}, {"quartets", "5000"}, {"quartets", "99999999999999999999"},
-      {"triplets", "2346"}, {"triplets", "2"}, {"triplets", "0"}, {"triplets", "2147483647"},
+      {"quartets", "478"},
+      {"quartets", "3"},
+      {"quartets", "0"},
+      {"quartets", "5000"},
+      {"quartets", "99999999999999999999"},
+      {"triplets", "2346"},
+      {"triplets", "2"},
+      {"triplets", "0"},
+      {"triplets", "2147483647"},
   };
   for (const auto &c : cases) {
     const run_result r = run(phylo_path, {"count", c.what, c.n});
@@ -47,8 +58,13 @@ TEST(PhyloCount, CountsOutOfRangeGiveTheLibraryMessage) {
 
 TEST(PhyloCount, CommandLineMistakes) {
   const std::vector<std::string> cases[] = {
-      {"count"}, {"count", "quartets"}, {"count", "pairs", "5"}, {"count", "quartets", "x"},
-      {"count", "quartets", "5", "6"}, {"count", "quartets", "-3"}, {"count", "triplets", "1.5"},
+      {"count"},
+      {"count", "quartets"},
+      {"count", "pairs", "5"},
+      {"count", "quartets", "x"},
+      {"count", "quartets", "5", "6"},
+      {"count", "quartets", "-3"},
+      {"count", "triplets", "1.5"},
       {"count", "quartets", ""},
   };
   for (const auto &args : cases) {

@@ -20,9 +20,7 @@ const std::string phylo_path = PHYLO_PATH;
 const std::string samples = SAMPLES_DIR;
 
 // The relaxed layout of two taxa t1 and t2 at distance d (a 12-character image).
-std::string two_taxa(const std::string &d) {
-  return " 2\nt1\t 0.00000E+00\t" + d + "\nt2\t" + d + "\t 0.00000E+00\n";
-}
+std::string two_taxa(const std::string &d) { return " 2\nt1\t 0.00000E+00\t" + d + "\nt2\t" + d + "\t 0.00000E+00\n"; }
 
 // Each metric on the rows of its worked values.
 TEST(PhyloDist, MetricsOnTheirWorkedValues) {
@@ -65,10 +63,10 @@ TEST(PhyloDist, UndefinedDistancesAreRefused) {
   struct {
     std::string kind, metric, input;
   } cases[] = {
-      {"quant", "chord", "2 2\nt1 0 0\nt2 1 1\n"},        // a row of zeros
-      {"quant", "pearson", "2 3\nt1 2 2 2\nt2 1 2 3\n"},  // a constant row
+      {"quant", "chord", "2 2\nt1 0 0\nt2 1 1\n"},               // a row of zeros
+      {"quant", "pearson", "2 3\nt1 2 2 2\nt2 1 2 3\n"},         // a constant row
       {"quant", "euclidean-missing", "2 2\nt1 1 -1\nt2 -1 1\n"}, // no character in both
-      {"quant", "canberra", "2 1\nt1 1\nt2 -1\n"},        // x + y = 0
+      {"quant", "canberra", "2 1\nt1 1\nt2 -1\n"},               // x + y = 0
       {"count", "bray-curtis", "2 2\nt1 0 0\nt2 0 0\n"},
       {"count", "edgar", "2 2\nt1 0 0\nt2 1 1\n"},
   };
@@ -110,8 +108,10 @@ TEST(PhyloDist, MetricsThatDoNotFitAreRefusedBeforeReading) {
        "metrics are for --kind=quant or --kind=count\n"},
       {{"--kind=fasta", "--metric=edgar"},
        "phylo: dist: --metric=edgar: metrics are for --kind=quant or --kind=count; FASTA alignments take --model\n"},
-      {{"--kind=quant", "--gaps=complete"}, "phylo: dist: --gaps is for FASTA alignments; quant matrices take --metric\n"},
-      {{"-M", "jc69", "--kind=discrete"}, "phylo: dist: --model is for FASTA alignments; discrete matrices take --metric\n"},
+      {{"--kind=quant", "--gaps=complete"},
+       "phylo: dist: --gaps is for FASTA alignments; quant matrices take --metric\n"},
+      {{"-M", "jc69", "--kind=discrete"},
+       "phylo: dist: --model is for FASTA alignments; discrete matrices take --metric\n"},
       {{"--gaps=count", "--model=k2p"},
        "phylo: dist: --gaps=count compares every symbol and gives --model=p or count only, not --model=k2p\n"},
       {{"--model=gtr"}, "phylo: dist: --model=gtr is not one of p, count, jc69, k80, k2p, f81, tn93, logdet\n"},
@@ -171,7 +171,8 @@ TEST(PhyloDist, FastaDistancesInTheLayoutsOfConvert) {
   EXPECT_NE(nexus.out.find("'Beta gamma'"), std::string::npos);
   EXPECT_NE(nexus.out.find("0.25"), std::string::npos);
   // The transformation comes after the distances: sqrt(0.25) = 0.5.
-  EXPECT_EQ(run(phylo_path, {"dist", "--transform=sqrt", "--to=pairs"}, fasta).out, "Beta gamma\tAlpha\t 5.00000E-01\n");
+  EXPECT_EQ(run(phylo_path, {"dist", "--transform=sqrt", "--to=pairs"}, fasta).out,
+            "Beta gamma\tAlpha\t 5.00000E-01\n");
   EXPECT_EQ(run(phylo_path, {"dist", "--kind=fasta", "--to=pairs"}, fasta).out, "Beta gamma\tAlpha\t 2.50000E-01\n");
 }
 
@@ -197,11 +198,10 @@ TEST(PhyloDist, SampleAlignmentGivesTheProportionsOfDifferingColumns) {
     int differing;
     std::string image;
   } pairs[] = {
-      {"Beta gamma", "Alpha", 8, " 1.33333E-01"},       // columns 5 12 16 25 32 35 43 45
-      {"Delta", "Alpha", 15, " 2.50000E-01"},           // three of them in Delta's gap, columns 11 to 13
-      {"Theta", "Delta", 13, " 2.16667E-01"},           // the common gap at 11-13 does not differ
-      {"Lambda_longname", "Kappa", 13, " 2.16667E-01"},
-      {"Mu", "Alpha", 8, " 1.33333E-01"},
+      {"Beta gamma", "Alpha", 8, " 1.33333E-01"}, // columns 5 12 16 25 32 35 43 45
+      {"Delta", "Alpha", 15, " 2.50000E-01"},     // three of them in Delta's gap, columns 11 to 13
+      {"Theta", "Delta", 13, " 2.16667E-01"},     // the common gap at 11-13 does not differ
+      {"Lambda_longname", "Kappa", 13, " 2.16667E-01"}, {"Mu", "Alpha", 8, " 1.33333E-01"},
   };
   for (const auto &p : pairs) {
     const std::string &image = found[std::make_pair(p.a, p.b)];
@@ -217,11 +217,13 @@ TEST(PhyloDist, MatrixLayoutsAndSeveralMatrices) {
     std::string input, out;
   } cases[] = {
       // PHYLIP labels are 10 characters; the blanks that pad them are dropped.
-      {{"-k", "discrete", "-l", "phylip"}, "2 4\nalpha     ACGT\n  beta    A-?N\n",
+      {{"-k", "discrete", "-l", "phylip"},
+       "2 4\nalpha     ACGT\n  beta    A-?N\n",
        " 2\nalpha\t 0.00000E+00\t 7.50000E-01\nbeta \t 7.50000E-01\t 0.00000E+00\n"},
       {{"-k", "count", "--layout=commented"}, "2 3\nt1 [note] 1 2 3\nt2 [] 2 2 5\n", two_taxa(" 2.00000E-01")},
       // Two matrices, no line end after the last row.
-      {{"-k", "quant", "-m", "manhattan", "-t", "pairs"}, "2 1\na 1\nb 2\n\n2 1\nc 0\nd 0.5",
+      {{"-k", "quant", "-m", "manhattan", "-t", "pairs"},
+       "2 1\na 1\nb 2\n\n2 1\nc 0\nd 0.5",
        "b\ta\t 1.00000E+00\nd\tc\t 5.00000E-01\n"},
   };
   for (const auto &c : cases) {
@@ -238,18 +240,25 @@ TEST(PhyloDist, BadInputGivesMessagesWithTheLine) {
     std::vector<std::string> args;
     std::string input, err;
   } cases[] = {
-      {{}, "2 2\nt1 A C\n", "phylo: standard input: is not a FASTA alignment (it does not begin with '>'); for a "
-                            "character matrix give --kind=discrete, quant or count\n"},
+      {{},
+       "2 2\nt1 A C\n",
+       "phylo: standard input: is not a FASTA alignment (it does not begin with '>'); for a "
+       "character matrix give --kind=discrete, quant or count\n"},
       {{"-k", "count"}, "2 3\nt1 0 1 -1\nt2 1 1 1\n", "phylo: standard input:2: "},
       {{"-k", "quant"}, "2 3\nt1 0 1 x\nt2 1 1 1\n", "phylo: standard input:2: "},
       {{"-k", "quant"}, "\n0 3\n", "phylo: standard input:2: "},
-      {{"-k", "quant"}, "2 2\nt1 1 1\n", "phylo: standard input:2: the input ends inside the matrix that begins on line 1"},
-      {{"-k", "quant"}, "5000 1048576\nt1 0 1 1\n",
+      {{"-k", "quant"},
+       "2 2\nt1 1 1\n",
+       "phylo: standard input:2: the input ends inside the matrix that begins on line 1"},
+      {{"-k", "quant"},
+       "5000 1048576\nt1 0 1 1\n",
        "phylo: standard input:1: the header announces 5000 taxa of 1048576 characters, more than the text holds\n"},
-      {{"-k", "discrete", "-l", "phylip"}, "2 1\n          A\nb         C\n",
+      {{"-k", "discrete", "-l", "phylip"},
+       "2 1\n          A\nb         C\n",
        "phylo: standard input:1: taxon 1 has no label: its first 10 characters are blank\n"},
       {{"-k", "discrete"}, "", "phylo: standard input: holds no character matrix\n"},
-      {{}, ">a\nACGT\n>b\nACG\n",
+      {{},
+       ">a\nACGT\n>b\nACG\n",
        "phylo: standard input:3: sequence 'b' has 3 residues, but the first sequence, 'a', has 4: the sequences are "
        "not aligned\n"},
       {{"-x", "neglog"}, ">a\nAC\n>b\nGT\n", "phylo: standard input: the transformation fails: "},
@@ -288,19 +297,34 @@ TEST(PhyloDist, FastaModelsGapsAndUndefinedPairs) {
       {{"--gaps=count"}, cased, 0, "b\ta\t 2.00000E-01\n", ""},
       {{"-g", "count", "-M", "count"}, cased, 0, "b\ta\t 2.00000E+00\n", ""},
       {{"--model=jc69"}, cased, 0, "b\ta\t 1.20257E-01\n", ""},
-      {{"--model=jc69", "--undefined=refuse", "--threads=3"}, odd, 1, "",
+      {{"--model=jc69", "--undefined=refuse", "--threads=3"},
+       odd,
+       1,
+       "",
        "phylo: standard input: the jc69 distance is undefined for 1 pair: 'b' and 'c' differ at 2 of 2 sites, too "
        "many for the model (--undefined=NUMBER writes a number in their place)\n"},
-      {{"--model=jc69", "--undefined=10"}, odd, 0, "b\ta\t 1.64792E+00\nc\ta\t 0.00000E+00\nc\tb\t 1.00000E+01\n",
+      {{"--model=jc69", "--undefined=10"},
+       odd,
+       0,
+       "b\ta\t 1.64792E+00\nc\ta\t 0.00000E+00\nc\tb\t 1.00000E+01\n",
        "phylo: standard input: warning: the jc69 distance is undefined for 1 pair, written as 10\n"},
-      {{"--model=jc69", "--undefined=10", "-q"}, odd, 0,
-       "b\ta\t 1.64792E+00\nc\ta\t 0.00000E+00\nc\tb\t 1.00000E+01\n", ""},
-      {{"--model=logdet", "--gaps=complete"}, odd, 1, "",
+      {{"--model=jc69", "--undefined=10", "-q"},
+       odd,
+       0,
+       "b\ta\t 1.64792E+00\nc\ta\t 0.00000E+00\nc\tb\t 1.00000E+01\n",
+       ""},
+      {{"--model=logdet", "--gaps=complete"},
+       odd,
+       1,
+       "",
        "phylo: standard input: the logdet distance is undefined for 3 pairs: 'a' and 'b' (differing at 2 of 2 "
        "sites): their table of base pairs is singular; 'a' and 'c' (differing at 0 of 2 sites): their table of base "
        "pairs is singular; 'b' and 'c' (differing at 2 of 2 sites): their table of base pairs is singular (--undefined"
        "=NUMBER writes a number in their place)\n"},
-      {{"--model=tn93"}, no_g, 1, "",
+      {{"--model=tn93"},
+       no_g,
+       1,
+       "",
        "phylo: standard input: the tn93 distance is undefined for 1 pair: the alignment lacks one of the bases A, C, "
        "G and T (--undefined=NUMBER writes a number in their place)\n"},
   };

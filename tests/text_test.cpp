@@ -155,9 +155,9 @@ TEST(Cap, AllForms) {
                                          {"X", "X"},
                                          {"", ""},
                                          {"1AB", "1ab"},
-                                         {"\xe0\xc9", "\xc0\xe9"}, // 224 -> 192, 201 -> 233
-                                         {"\xfe\xde", "\xde\xfe"}, // 254 <-> 222
-                                         {"\xf8\xd8", "\xd8\xf8"}, // 248 <-> 216
+                                         {"\xe0\xc9", "\xc0\xe9"},                 // 224 -> 192, 201 -> 233
+                                         {"\xfe\xde", "\xde\xfe"},                 // 254 <-> 222
+                                         {"\xf8\xd8", "\xd8\xf8"},                 // 248 <-> 216
                                          {"\xdf\xff\xf7\xd7", "\xdf\xff\xf7\xd7"}, // no partners
                                          {"\xff", "\xff"},
                                          {"\xf7", "\xf7"}})
@@ -236,15 +236,11 @@ TEST(StringMap, PatternForm) {
 
 TEST(StringMap, ErrorsLeaveArgument) {
   for (std::string_view in : {"", "a b"}) {
-    expect_error<phylo::pattern_error>([&] { text::string_map(in, no_chars, "_", true); },
-                                       "phylo-text:313");
-    expect_error<phylo::pattern_error>([&] { text::string_map(in, "", "_", true, identity); },
-                                       "phylo-text:363");
+    expect_error<phylo::pattern_error>([&] { text::string_map(in, no_chars, "_", true); }, "phylo-text:313");
+    expect_error<phylo::pattern_error>([&] { text::string_map(in, "", "_", true, identity); }, "phylo-text:363");
     std::string s(in);
-    expect_error<phylo::pattern_error>([&] { text::string_map(s, no_chars, "_", false); },
-                                       "phylo-text:313");
-    expect_error<phylo::pattern_error>([&] { text::string_map(s, "", "_", false, identity); },
-                                       "phylo-text:363");
+    expect_error<phylo::pattern_error>([&] { text::string_map(s, no_chars, "_", false); }, "phylo-text:313");
+    expect_error<phylo::pattern_error>([&] { text::string_map(s, "", "_", false, identity); }, "phylo-text:363");
     EXPECT_EQ(s, in);
   }
 }
@@ -254,8 +250,7 @@ TEST(StringMap, ErrorsLeaveArgument) {
 
 // Checks a function's vector and its appending form onto a vector that already holds an
 // element, which must stay first.
-template <class Fn, class Append>
-void check_vector_forms(Fn fn, Append append, const ustr_vecs &expected) {
+template <class Fn, class Append> void check_vector_forms(Fn fn, Append append, const ustr_vecs &expected) {
   EXPECT_EQ(fn(), expected);
   ustr_vecs vec{"keep"};
   append(vec);
@@ -269,11 +264,8 @@ TEST(Scan, Runs) {
     std::string_view in;
     ustr_vecs out;
   };
-  for (const Case &c : std::vector<Case>{{"a1b22", {"1", "22"}},
-                                         {"ab12cd345", {"12", "345"}},
-                                         {"123", {"123"}},
-                                         {"abc", {}},
-                                         {"", {}}}) {
+  for (const Case &c : std::vector<Case>{
+           {"a1b22", {"1", "22"}}, {"ab12cd345", {"12", "345"}}, {"123", {"123"}}, {"abc", {}}, {"", {}}}) {
     SCOPED_TRACE(c.in);
     check_vector_forms([&] { return text::scan(c.in, phylo::decimal_digits); },
                        [&](ustr_vecs &v) { text::scan(v, c.in, phylo::decimal_digits); }, c.out);
@@ -301,8 +293,8 @@ TEST(Split, ByWidth) {
                                          {"ab", 5, {"ab"}},
                                          {"abc", 1, {"a", "b", "c"}}}) {
     SCOPED_TRACE(c.in);
-    check_vector_forms([&] { return text::split(c.in, c.width); },
-                       [&](ustr_vecs &v) { text::split(v, c.in, c.width); }, c.out);
+    check_vector_forms([&] { return text::split(c.in, c.width); }, [&](ustr_vecs &v) { text::split(v, c.in, c.width); },
+                       c.out);
   }
 }
 
@@ -334,8 +326,8 @@ TEST(Split, BySet) {
                                          {"ab", no_chars, {"a", "b"}},
                                          {"", no_chars, {}}}) {
     SCOPED_TRACE(c.in);
-    check_vector_forms([&] { return text::split(c.in, c.set); },
-                       [&](ustr_vecs &v) { text::split(v, c.in, c.set); }, c.out);
+    check_vector_forms([&] { return text::split(c.in, c.set); }, [&](ustr_vecs &v) { text::split(v, c.in, c.set); },
+                       c.out);
   }
 }
 

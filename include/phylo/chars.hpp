@@ -15,9 +15,7 @@ namespace phylo {
 struct char_set_type {
   std::array<std::uint64_t, 4> bits{};
 
-  constexpr bool contains(unsigned char c) const noexcept {
-    return (bits[c >> 6] >> (c & 63)) & 1u;
-  }
+  constexpr bool contains(unsigned char c) const noexcept { return (bits[c >> 6] >> (c & 63)) & 1u; }
   constexpr bool contains(char c) const noexcept { return contains(static_cast<unsigned char>(c)); }
   constexpr bool empty() const noexcept { return (bits[0] | bits[1] | bits[2] | bits[3]) == 0; }
   constexpr char_set_type &add(unsigned char c) noexcept {
@@ -34,9 +32,7 @@ struct char_set_type {
   }
   // The set of the characters of a text.
   static constexpr char_set_type of(std::string_view chars) noexcept { return char_set_type{}.add(chars); }
-  constexpr char_set_type operator~() const noexcept {
-    return {{~bits[0], ~bits[1], ~bits[2], ~bits[3]}};
-  }
+  constexpr char_set_type operator~() const noexcept { return {{~bits[0], ~bits[1], ~bits[2], ~bits[3]}}; }
   constexpr char_set_type operator|(const char_set_type &o) const noexcept {
     return {{bits[0] | o.bits[0], bits[1] | o.bits[1], bits[2] | o.bits[2], bits[3] | o.bits[3]}};
   }
@@ -70,9 +66,7 @@ struct char_map_type {
       if (set.contains(static_cast<unsigned char>(c))) m.to[c] = static_cast<unsigned char>(by);
     return m;
   }
-  constexpr char operator()(char c) const noexcept {
-    return static_cast<char>(to[static_cast<unsigned char>(c)]);
-  }
+  constexpr char operator()(char c) const noexcept { return static_cast<char>(to[static_cast<unsigned char>(c)]); }
 };
 
 // Applies a map character by character.
@@ -126,9 +120,11 @@ inline constexpr char_map_type ascii_upper_map =
 // and \xNN for any other byte.
 std::string describe_char(int c);
 
-static_assert(whitespace.contains('\t') && whitespace.contains('\r') && whitespace.contains(static_cast<unsigned char>(133)));
+static_assert(whitespace.contains('\t') && whitespace.contains('\r') &&
+              whitespace.contains(static_cast<unsigned char>(133)));
 static_assert(whitespace.contains(' ') && !controlchr.contains(' '));
-static_assert(!whitespace.contains(static_cast<unsigned char>(160)) && nexus_label_set.contains(static_cast<unsigned char>(160)));
+static_assert(!whitespace.contains(static_cast<unsigned char>(160)) &&
+              nexus_label_set.contains(static_cast<unsigned char>(160)));
 static_assert(nexus_punctuation.size() == 21);
 static_assert(ascii_upper_map('q') == 'Q' && ascii_upper_map(static_cast<char>(224)) == static_cast<char>(224));
 

@@ -71,7 +71,7 @@ enum class undefined_reason {
 };
 
 struct undefined_pair {
-  std::size_t i, j;                // i > j
+  std::size_t i, j; // i > j
   undefined_reason reason;
   std::uint64_t sites, differing; // the sites compared and the differing ones among them
   friend bool operator==(const undefined_pair &, const undefined_pair &) = default;

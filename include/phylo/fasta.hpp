@@ -36,7 +36,7 @@ private:
   input_source &in_;
   bool started_ = false;
   bool done_ = false;
-  std::string label_;            // the header line read ahead: the label of the next sequence
+  std::string label_; // the header line read ahead: the label of the next sequence
   std::size_t header_line_ = 0;
 };
 

@@ -91,13 +91,13 @@ private:
   std::size_t cap_ = 0;
   char *pos_ = nullptr;
   char *end_ = nullptr;
-  std::uint64_t base_ = 0;          // the offset of buf_[0] in the input
+  std::uint64_t base_ = 0;            // the offset of buf_[0] in the input
   std::uint64_t pinned_ = UINT64_MAX; // bytes from this offset on stay buffered (input_mark)
-  std::size_t lines_before_ = 0;    // line ends in bytes already dropped from the buffer
-  std::size_t column_before_ = 0;   // bytes after the last line end among the dropped ones
-  char last_dropped_ = 0;           // the last byte dropped from the buffer
-  char *hole_ = nullptr;            // where drop_ahead took out bytes holding line ends, or null
-  std::size_t hole_lines_ = 0;      // how many
+  std::size_t lines_before_ = 0;      // line ends in bytes already dropped from the buffer
+  std::size_t column_before_ = 0;     // bytes after the last line end among the dropped ones
+  char last_dropped_ = 0;             // the last byte dropped from the buffer
+  char *hole_ = nullptr;              // where drop_ahead took out bytes holding line ends, or null
+  std::size_t hole_lines_ = 0;        // how many
   std::optional<std::uint64_t> size_; // the size of the whole input, when known
   // line() remembers how far it counted, so that calling it as reading goes on costs only
   // the bytes read in between.
@@ -163,7 +163,10 @@ public:
   }
   void commit(char *end) noexcept { pos_ = end; }
   void write(std::string_view text);
-  void put(char c) { *reserve(1) = c; ++pos_; }
+  void put(char c) {
+    *reserve(1) = c;
+    ++pos_;
+  }
   // Delivers everything buffered. write_error when the descriptor cannot be written.
   void flush();
   const std::string &name() const noexcept { return name_; }

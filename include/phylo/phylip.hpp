@@ -111,8 +111,8 @@ private:
 
   input_source &in_;
   dist_read_settings settings_;
-  bool in_nexus_ = false;                // a #NEXUS text: every further matrix is a block
-  std::vector<std::string> nexus_taxa_;  // the labels of the last TAXA block
+  bool in_nexus_ = false;               // a #NEXUS text: every further matrix is a block
+  std::vector<std::string> nexus_taxa_; // the labels of the last TAXA block
   dist_layout_type found_layout_ = dist_layout_type::AUTO;
   dist_shape_type found_shape_ = dist_shape_type::AUTO;
   std::size_t matrix_line_ = 0;

@@ -67,17 +67,15 @@ void uncap(std::string &text) noexcept;
 
 // text with its first maximal run of set characters (or, when all is set, every such run)
 // replaced by replacement. pattern_error "phylo-text:313" for an empty set.
-std::string string_map(std::string_view text, const char_set_type &set,
-                       std::string_view replacement, bool all);
-void string_map(std::string &text, const char_set_type &set, std::string_view replacement,
-                bool all);
+std::string string_map(std::string_view text, const char_set_type &set, std::string_view replacement, bool all);
+void string_map(std::string &text, const char_set_type &set, std::string_view replacement, bool all);
 
 // text with the first (or, when all is set, every, without overlap) occurrence of pattern
 // replaced by replacement; each text character passes through map before it is compared.
 // Unmatched characters are kept as they were. text is returned unchanged when pattern equals
 // replacement. pattern_error "phylo-text:363" for an empty pattern.
-std::string string_map(std::string_view text, std::string_view pattern,
-                       std::string_view replacement, bool all, const char_map_type &map);
+std::string string_map(std::string_view text, std::string_view pattern, std::string_view replacement, bool all,
+                       const char_map_type &map);
 void string_map(std::string &text, std::string_view pattern, std::string_view replacement, bool all,
                 const char_map_type &map);
 
@@ -112,8 +110,7 @@ void split(ustr_vecs &vec, std::string_view text, const char_set_type &set);
 // text passed through map; adjacent separators give an empty field. Fields hold the text's own
 // characters. An empty separator gives one element per character.
 ustr_vecs split(std::string_view text, std::string_view separator, const char_map_type &map);
-void split(ustr_vecs &vec, std::string_view text, std::string_view separator,
-           const char_map_type &map);
+void split(ustr_vecs &vec, std::string_view text, std::string_view separator, const char_map_type &map);
 
 // The elements of vec in order with separator between each two neighbours.
 std::string join(const ustr_vecs &vec, std::string_view separator);

@@ -33,8 +33,7 @@ struct input_position {
 struct error : std::runtime_error {
   error(const char *kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
   error(const char *kind, const std::string &what, input_position where)
-      : std::runtime_error(what), kind_(kind),
-        where_(std::make_shared<const input_position>(std::move(where))) {}
+      : std::runtime_error(what), kind_(kind), where_(std::make_shared<const input_position>(std::move(where))) {}
   // The error kind as written in diagnostics: "format_error", "range_error", ...
   const char *kind() const noexcept { return kind_; }
   // Where in an input the problem was found; null for an error that concerns no input (a
@@ -46,10 +45,10 @@ private:
   std::shared_ptr<const input_position> where_; // shared, so that copying cannot throw
 };
 
-#define PHYLO_ERROR_KIND(name)                                                                     \
-  struct name : error {                                                                            \
-    explicit name(const std::string &what) : error(#name, what) {}                                 \
-    name(const std::string &what, input_position where) : error(#name, what, std::move(where)) {}  \
+#define PHYLO_ERROR_KIND(name)                                                                                         \
+  struct name : error {                                                                                                \
+    explicit name(const std::string &what) : error(#name, what) {}                                                     \
+    name(const std::string &what, input_position where) : error(#name, what, std::move(where)) {}                      \
   }
 // The characters at the read position do not form the expected number or item.
 PHYLO_ERROR_KIND(format_error);
@@ -90,8 +89,8 @@ private:
 // ---------------------------------------------------------------------------------------
 // Limits.
 
-inline constexpr int max_taxa = 5000;        // taxa of a matrix or a sequence set: 1 .. 5000
-inline constexpr int max_chars = 1048576;    // characters of a character matrix: 1 .. 2^20
+inline constexpr int max_taxa = 5000;                 // taxa of a matrix or a sequence set: 1 .. 5000
+inline constexpr int max_chars = 1048576;             // characters of a character matrix: 1 .. 2^20
 inline constexpr float max_distance = 3.40282347e38f; // distances lie in 0.0 .. max_distance
 
 namespace detail {
@@ -208,7 +207,8 @@ public:
 
 private:
   static std::size_t checked_size(std::size_t rows, std::size_t cols) {
-    if (cols != 0 && rows > static_cast<std::size_t>(-1) / cols) throw range_error("a matrix of this size cannot exist");
+    if (cols != 0 && rows > static_cast<std::size_t>(-1) / cols)
+      throw range_error("a matrix of this size cannot exist");
     return rows * cols;
   }
 
@@ -291,8 +291,8 @@ struct char_mat_type {
   count_matrix_type &count_data();
   const count_matrix_type &count_data() const;
 
-  std::string comment;     // a text about the whole matrix
-  tax_lab_type labels;     // label of each taxon
+  std::string comment;       // a text about the whole matrix
+  tax_lab_type labels;       // label of each taxon
   tax_lab_type tax_comments; // a text about each taxon
 
 private:
@@ -313,7 +313,7 @@ using char_mat_access = std::unique_ptr<char_mat_type>;
 
 struct sequence_type {
   std::string label;
-  std::string note;     // kept with the sequence; no reader fills it, no writer prints it
+  std::string note; // kept with the sequence; no reader fills it, no writer prints it
   std::string residues;
   friend bool operator==(const sequence_type &, const sequence_type &) = default;
 };

@@ -49,8 +49,7 @@ void output_file::commit() {
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0)
-    throw phylo::write_error(path_ + ": " + std::strerror(errno));
+  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) throw phylo::write_error(path_ + ": " + std::strerror(errno));
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) throw phylo::write_error(path_ + ": " + std::strerror(errno));

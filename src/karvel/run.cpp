@@ -59,31 +59,34 @@ std::vector<std::string> parse_arguments(const std::vector<std::string> &args, s
 }
 
 void print_usage(const std::string &p, phylo::output_sink &diagnostics) {
-  diagnostics.write(p + " converts distance matrices.\n"
-                        "\n"
-                        "Usage: " + p + " [options] inputfile(s)\n"
-                        "\n"
-                        "Options:\n"
-                        "  -a  Transformation is Dij := arcsin(sqrt(Dij)).\n"
-                        "  -e  Transformation is Dij := 1-exp(-Dij).\n"
-                        "  -l  Transformation is Dij := -log(1-Dij).\n"
-                        "  -n  No transformation (default).\n"
-                        "  -p  Input is in normal PHYLIP format.\n"
-                        "  -q  Transformation is Dij := Dij^2.\n"
-                        "  -r  Transformation is Dij := Dij/max(D).\n"
-                        "  -s  Transformation is Dij := sqrt(Dij).\n"
-                        "  -t  Input is in tab-separated format.\n"
-                        "  -x  Input is in extended PHYLIP format (default).\n"
-                        "  -C  Output is in NEXUS format with labels enclosed in \"'\".\n"
-                        "  -E  Output is in extended PHYLIP format (default).\n"
-                        "  -N  Output is in NEXUS format with labels cleaned.\n"
-                        "  -O  Output is in one-column format.\n"
-                        "  -P  Output is in PHYLIP format.\n"
-                        "  -R  Output is in raw format (no labels, no header).\n"
-                        "  -T  Output is in tab-separated format.\n"
-                        "\n"
-                        "Written by the phylo developers <phylo-devel@lists.phylo.invalid>.\n"
-                        "\n");
+  diagnostics.write(p +
+                    " converts distance matrices.\n"
+                    "\n"
+                    "Usage: " +
+                    p +
+                    " [options] inputfile(s)\n"
+                    "\n"
+                    "Options:\n"
+                    "  -a  Transformation is Dij := arcsin(sqrt(Dij)).\n"
+                    "  -e  Transformation is Dij := 1-exp(-Dij).\n"
+                    "  -l  Transformation is Dij := -log(1-Dij).\n"
+                    "  -n  No transformation (default).\n"
+                    "  -p  Input is in normal PHYLIP format.\n"
+                    "  -q  Transformation is Dij := Dij^2.\n"
+                    "  -r  Transformation is Dij := Dij/max(D).\n"
+                    "  -s  Transformation is Dij := sqrt(Dij).\n"
+                    "  -t  Input is in tab-separated format.\n"
+                    "  -x  Input is in extended PHYLIP format (default).\n"
+                    "  -C  Output is in NEXUS format with labels enclosed in \"'\".\n"
+                    "  -E  Output is in extended PHYLIP format (default).\n"
+                    "  -N  Output is in NEXUS format with labels cleaned.\n"
+                    "  -O  Output is in one-column format.\n"
+                    "  -P  Output is in PHYLIP format.\n"
+                    "  -R  Output is in raw format (no labels, no header).\n"
+                    "  -T  Output is in tab-separated format.\n"
+                    "\n"
+                    "Written by the phylo developers <phylo-devel@lists.phylo.invalid>.\n"
+                    "\n");
 }
 
 // Reads, transforms and prints every matrix of the current input.

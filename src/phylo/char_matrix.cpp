@@ -21,14 +21,11 @@ namespace {
 
 label_format_type label_layout(char_format_type format) {
   switch (format) {
-  case char_format_type::PHYLIP:
-    return label_format_type::PHYLIP;
-  case char_format_type::COMMENTED_PHYLIP:
-    return label_format_type::COMMENTED_PHYLIP;
+  case char_format_type::PHYLIP: return label_format_type::PHYLIP;
+  case char_format_type::COMMENTED_PHYLIP: return label_format_type::COMMENTED_PHYLIP;
   case char_format_type::EXTENDED_PHYLIP:
   case char_format_type::NEXUS:
-  case char_format_type::NEXUS_ENCLOSED:
-    return label_format_type::EXTENDED_PHYLIP;
+  case char_format_type::NEXUS_ENCLOSED: return label_format_type::EXTENDED_PHYLIP;
   }
   throw range_error("character format " + std::to_string(static_cast<int>(format)) + " is not a layout");
 }
@@ -92,9 +89,7 @@ void read_char_mat(char_format_type format, char_mat_type &mat) {
       read_values(in, mat.quant_data().row(i), m);
       if (m > 0) detail::expect_row_end(in);
       break;
-    case matrix_type::DISCR:
-      read_symbols(in, mat.discr_data().row(i), m);
-      break;
+    case matrix_type::DISCR: read_symbols(in, mat.discr_data().row(i), m); break;
     case matrix_type::CNTCH:
       read_counts(in, mat.count_data().row(i), m, i);
       if (m > 0) detail::expect_row_end(in);
@@ -120,14 +115,11 @@ bool is_nexus(char_format_type format) {
 // empty label (every layout but PHYLIP) or a value outside the enumeration.
 template <class Labels> std::size_t label_width(const Labels &labels, char_format_type format) {
   switch (format) {
-  case char_format_type::PHYLIP:
-    return 10;
+  case char_format_type::PHYLIP: return 10;
   case char_format_type::EXTENDED_PHYLIP:
   case char_format_type::NEXUS:
-  case char_format_type::COMMENTED_PHYLIP:
-    return max_label_length(labels);
-  case char_format_type::NEXUS_ENCLOSED:
-    return max_label_length(labels) + 2;
+  case char_format_type::COMMENTED_PHYLIP: return max_label_length(labels);
+  case char_format_type::NEXUS_ENCLOSED: return max_label_length(labels) + 2;
   }
   throw range_error("output format " + std::to_string(static_cast<int>(format)) + " is not a layout");
 }
@@ -235,16 +227,12 @@ void print_char_mat(const char_mat_type &mat, char_format_type format) {
       out.put(']');
     }
     switch (mat.kind()) {
-    case matrix_type::QUANT:
-      print_number_images(mat.quant_data().row(i), m);
-      break;
+    case matrix_type::QUANT: print_number_images(mat.quant_data().row(i), m); break;
     case matrix_type::DISCR:
       out.put('\t');
       out.write(std::string_view(mat.discr_data().row(i), m));
       break;
-    case matrix_type::CNTCH:
-      write_count_row(out, mat.count_data().row(i), m);
-      break;
+    case matrix_type::CNTCH: write_count_row(out, mat.count_data().row(i), m); break;
     }
     if (is_nexus(format) && !mat.tax_comments[i].empty()) {
       out.write("\t[");

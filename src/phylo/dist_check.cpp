@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <optional>
-#include <utility>
 #include <unordered_map>
+#include <utility>
 
 namespace phylo {
 namespace {
@@ -52,16 +52,16 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
   if (const auto cell = first_asymmetry(d, tolerance)) {
     const auto [i, j] = *cell;
     found.push_back({finding_kind_type::ASYMMETRY, i, j,
-                     "the matrix is not symmetric: row " + taxon(d, i) + ", column " + std::to_string(j + 1) + " holds " +
-                         shortest_decimal(d.distances(i, j)) + ", but row " + std::to_string(j + 1) + ", column " +
-                         std::to_string(i + 1) + " holds " + shortest_decimal(d.distances(j, i)) + " (tolerance " +
-                         shortest_decimal(tolerance) + ")"});
+                     "the matrix is not symmetric: row " + taxon(d, i) + ", column " + std::to_string(j + 1) +
+                         " holds " + shortest_decimal(d.distances(i, j)) + ", but row " + std::to_string(j + 1) +
+                         ", column " + std::to_string(i + 1) + " holds " + shortest_decimal(d.distances(j, i)) +
+                         " (tolerance " + shortest_decimal(tolerance) + ")"});
   }
   for (std::size_t i = 0; i < n; ++i)
     if (d.distances(i, i) != 0.0f) {
       found.push_back({finding_kind_type::DIAGONAL, i, i,
-                       "the diagonal is not zero: taxon " + taxon(d, i) + " is at " + shortest_decimal(d.distances(i, i)) +
-                           " from itself"});
+                       "the diagonal is not zero: taxon " + taxon(d, i) + " is at " +
+                           shortest_decimal(d.distances(i, i)) + " from itself"});
       break;
     }
   {

@@ -106,8 +106,8 @@ constexpr double half_pi_hi = 0x1.921fb54442d18p+0, half_pi_lo = 0x1.1a62633145c
 inline double asin_poly(double s, double z) noexcept {
   // Chebyshev fit of (asin(sqrt z) - sqrt z) / z^(3/2) on [0, 1/4], highest power first.
   constexpr double p[] = {0x1.d06eddee004bep-6, 0x1.17d722d86d4bep-10, 0x1.144d1f0d0554dp-6,
-                          0x1.14eefea06d8d9p-6, 0x1.6f347e4a44c5dp-6, 0x1.f1beb9c867b18p-6,
-                          0x1.6db6f5e9d0b98p-5, 0x1.333333133277ep-4, 0x1.555555555ba9ep-3};
+                          0x1.14eefea06d8d9p-6, 0x1.6f347e4a44c5dp-6,  0x1.f1beb9c867b18p-6,
+                          0x1.6db6f5e9d0b98p-5, 0x1.333333133277ep-4,  0x1.555555555ba9ep-3};
   // Estrin's scheme: the same polynomial as Horner's rule, in four dependent steps instead of
   // eight, so that neighbouring cells overlap in the pipeline.
   const double z2 = z * z, z4 = z2 * z2;
@@ -197,7 +197,7 @@ inline double ln_of_float(float t) noexcept {
   constexpr double ln2_hi = 0x1.62e42fefa3800p-1, ln2_lo = 0x1.ef35793c76730p-45;
   std::uint32_t bits;
   std::memcpy(&bits, &t, sizeof bits);
-  const bool big = (bits & 0x7FFFFFu) > 0x3504F3u; // the mantissa above sqrt(2)
+  const bool big = (bits & 0x7FFFFFu) > 0x3504F3u;                                     // the mantissa above sqrt(2)
   const std::uint32_t m_bits = (bits & 0x7FFFFFu) | (big ? 0x3F000000u : 0x3F800000u); // m in [sqrt(1/2), sqrt(2))
   float mf;
   std::memcpy(&mf, &m_bits, sizeof mf);
@@ -281,8 +281,7 @@ template <class Transform> void transform_upper(dist_mat_type &dist, Transform f
         for (std::size_t k = 0; k < m; ++k) {
           if (hard[k]) [[unlikely]]
             cell(i, j + k);
-          else
-            row[j + k] = out[k];
+          else row[j + k] = out[k];
         }
       }
     }
@@ -322,7 +321,8 @@ std::pair<float, float> max_and_ssq(const fast_dist_mat_type &dist) {
         throw range_error(cell_name(i, j) + " lies past the " + std::to_string(dist.n_cells()) + " cells");
       const float d = dist.distances[k];
       sum += d * d;
-      if (!in_distance_range(sum)) throw range_error("the sum of squares leaves the range of distances at " + cell_name(i, j));
+      if (!in_distance_range(sum))
+        throw range_error("the sum of squares leaves the range of distances at " + cell_name(i, j));
       if (d > max) max = d;
     }
   }
@@ -360,8 +360,7 @@ cell_outcome transform_cell(dist_conv_type conv, float d, float max) {
   return r;
 }
 
-bool transform_block(dist_conv_type conv, float max, const float *d, float *out, unsigned char *hard,
-                     std::size_t m) {
+bool transform_block(dist_conv_type conv, float max, const float *d, float *out, unsigned char *hard, std::size_t m) {
   bool has_kernel = false;
   with_transform(conv, max, [&](auto t) {
     if constexpr (requires { t.block(d, out, hard, m); }) {
@@ -376,23 +375,17 @@ bool transform_block(dist_conv_type conv, float max, const float *d, float *out,
 
 void convert_dist(dist_mat_type &dist, dist_conv_type conv) {
   switch (conv) {
-  case dist_conv_type::NONE:
-    return;
-  case dist_conv_type::NEG_LOG:
-    return transform_upper(dist, neg_log{});
-  case dist_conv_type::EXP:
-    return transform_upper(dist, one_minus_exp{});
-  case dist_conv_type::SQUARE:
-    return transform_upper(dist, square{});
-  case dist_conv_type::SQUARE_ROOT:
-    return transform_upper(dist, square_root{});
+  case dist_conv_type::NONE: return;
+  case dist_conv_type::NEG_LOG: return transform_upper(dist, neg_log{});
+  case dist_conv_type::EXP: return transform_upper(dist, one_minus_exp{});
+  case dist_conv_type::SQUARE: return transform_upper(dist, square{});
+  case dist_conv_type::SQUARE_ROOT: return transform_upper(dist, square_root{});
   case dist_conv_type::RANGING: {
     const float max = max_dist(dist);
     if (max == 0.0f) return;
     return transform_upper(dist, ranging{max});
   }
-  case dist_conv_type::ARCSIN:
-    return transform_upper(dist, arcsin_sqrt{});
+  case dist_conv_type::ARCSIN: return transform_upper(dist, arcsin_sqrt{});
   }
   throw range_error("transformation " + std::to_string(static_cast<int>(conv)) + " does not exist");
 }

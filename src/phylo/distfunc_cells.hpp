@@ -22,7 +22,6 @@ cell_outcome transform_cell(dist_conv_type conv, float d, float max);
 
 // Runs the block kernel of `conv` on m cells: out[k] is the new value of d[k] unless hard[k]
 // is set (the cell then takes the per-cell path). False when `conv` has no kernel.
-bool transform_block(dist_conv_type conv, float max, const float *d, float *out, unsigned char *hard,
-                     std::size_t m);
+bool transform_block(dist_conv_type conv, float max, const float *d, float *out, unsigned char *hard, std::size_t m);
 
 } // namespace phylo::distfunc::detail

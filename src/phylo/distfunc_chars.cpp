@@ -32,24 +32,15 @@ std::string pair_name(std::size_t i, std::size_t j) {
 
 const char *form_name(dist_form_type form) {
   switch (form) {
-  case dist_form_type::EUKLIDEAN:
-    return "EUKLIDEAN";
-  case dist_form_type::STANDARDIZED_EUKLIDEAN:
-    return "STANDARDIZED_EUKLIDEAN";
-  case dist_form_type::CHORD:
-    return "CHORD";
-  case dist_form_type::CANBERRA:
-    return "CANBERRA";
-  case dist_form_type::MANHATTAN:
-    return "MANHATTAN";
-  case dist_form_type::BRAY_CURTIS:
-    return "BRAY_CURTIS";
-  case dist_form_type::EDGAR:
-    return "EDGAR";
-  case dist_form_type::PEARSON:
-    return "PEARSON";
-  case dist_form_type::EXCLUSIVE_EUKLIDEAN:
-    return "EXCLUSIVE_EUKLIDEAN";
+  case dist_form_type::EUKLIDEAN: return "EUKLIDEAN";
+  case dist_form_type::STANDARDIZED_EUKLIDEAN: return "STANDARDIZED_EUKLIDEAN";
+  case dist_form_type::CHORD: return "CHORD";
+  case dist_form_type::CANBERRA: return "CANBERRA";
+  case dist_form_type::MANHATTAN: return "MANHATTAN";
+  case dist_form_type::BRAY_CURTIS: return "BRAY_CURTIS";
+  case dist_form_type::EDGAR: return "EDGAR";
+  case dist_form_type::PEARSON: return "PEARSON";
+  case dist_form_type::EXCLUSIVE_EUKLIDEAN: return "EXCLUSIVE_EUKLIDEAN";
   }
   return "an unknown form";
 }
@@ -130,7 +121,9 @@ void quant_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
     for (std::size_t i = 0; i < n; ++i) {
       const float *r = x.row(i);
       for (std::size_t k = 0; k < m; ++k) {
-        if (!in_range(v[k])) throw range_error("the variance of character " + std::to_string(k + 1) + " is " + print::shortest_decimal(v[k]));
+        if (!in_range(v[k]))
+          throw range_error("the variance of character " + std::to_string(k + 1) + " is " +
+                            print::shortest_decimal(v[k]));
         if (v[k] != 0.0f) add_checked(w[i], r[k] * r[k] / v[k], "a weighted sum of squares");
       }
     }
@@ -149,8 +142,7 @@ void quant_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
       b[i] = ssq - a[i] * a[i] / mf;
     }
     break;
-  default:
-    break;
+  default: break;
   }
   const float sqrt2 = root(2.0f);
 
@@ -165,7 +157,9 @@ void quant_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
       const float *ri = x.row(i), *rj = x.row(j);
       float sdot = 0.0f;
       for (std::size_t k = 0; k < m; ++k) {
-        if (!in_range(v[k])) throw range_error("the variance of character " + std::to_string(k + 1) + " is " + print::shortest_decimal(v[k]));
+        if (!in_range(v[k]))
+          throw range_error("the variance of character " + std::to_string(k + 1) + " is " +
+                            print::shortest_decimal(v[k]));
         if (v[k] != 0.0f) sdot += ri[k] * rj[k] / v[k];
       }
       return root((w[i] + w[j] - (sdot + sdot)) / mf);
@@ -308,12 +302,9 @@ void make_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &d
                       std::to_string(chars.n_tax()));
   dist.labels = chars.labels;
   switch (chars.kind()) {
-  case matrix_type::QUANT:
-    return quant_dist(chars, form, dist);
-  case matrix_type::DISCR:
-    return discr_dist(chars, dist);
-  case matrix_type::CNTCH:
-    return count_dist(chars, form, dist);
+  case matrix_type::QUANT: return quant_dist(chars, form, dist);
+  case matrix_type::DISCR: return discr_dist(chars, dist);
+  case matrix_type::CNTCH: return count_dist(chars, form, dist);
   }
 }
 

@@ -29,7 +29,8 @@ constexpr unsigned char invalid = 0x80;
 constexpr std::array<unsigned char, 256> site_codes = [] {
   std::array<unsigned char, 256> t{};
   t.fill(invalid);
-  for (char c : std::string_view("RYMKSWHBVDN-.?")) t[static_cast<unsigned char>(c)] = t[static_cast<unsigned char>(c | 0x20)] = 0;
+  for (char c : std::string_view("RYMKSWHBVDN-.?"))
+    t[static_cast<unsigned char>(c)] = t[static_cast<unsigned char>(c | 0x20)] = 0;
   const std::pair<char, unsigned char> bases[] = {{'A', 4}, {'G', 6}, {'C', 5}, {'T', 7}};
   for (auto [c, code] : bases) t[static_cast<unsigned char>(c)] = t[static_cast<unsigned char>(c | 0x20)] = code;
   return t;
@@ -48,7 +49,8 @@ constexpr std::array<unsigned char, 256> symbol_codes = [] {
   t['.'] = t['-'];
   return t;
 }();
-static_assert(site_codes['a'] == 4 && site_codes['T'] == 7 && site_codes['n'] == 0 && site_codes['.'] == 0 && site_codes['U'] == invalid);
+static_assert(site_codes['a'] == 4 && site_codes['T'] == 7 && site_codes['n'] == 0 && site_codes['.'] == 0 &&
+              site_codes['U'] == invalid);
 static_assert(symbol_codes['a'] == 0 && symbol_codes['.'] == 4 && symbol_codes['?'] == 6 && symbol_codes['d'] == 16 &&
               symbol_codes['x'] == invalid);
 
@@ -76,9 +78,9 @@ std::string shown(char c) {
 struct model_constants {
   model_type model;
   count_kind kind;
-  double sites = 0;      // ALL: every site counts
+  double sites = 0; // ALL: every site counts
   bool frequencies_ok = true;
-  double e = 0;          // F81
+  double e = 0;                                    // F81
   double g_r = 0, g_y = 0, k1 = 0, k2 = 0, k3 = 0; // TN93
 };
 
@@ -147,7 +149,8 @@ double determinant_inexact(const u64 *m) {
 u64 logdet_differing(const u64 *n) {
   auto m = [n](int a, int b) { return static_cast<std::int64_t>(n[4 * a + b]); };
   const std::int64_t h = m(1, 0) + m(0, 1) - 2 * m(1, 1), l = m(2, 0) + m(0, 2) - 2 * m(2, 2);
-  const std::int64_t both = m(3, 0) + m(1, 2) + m(2, 1) + m(0, 3) - 2 * (m(3, 2) + m(2, 3) + m(3, 1) + m(1, 3)) + 4 * m(3, 3);
+  const std::int64_t both =
+      m(3, 0) + m(1, 2) + m(2, 1) + m(0, 3) - 2 * (m(3, 2) + m(2, 3) + m(3, 1) + m(1, 3)) + 4 * m(3, 3);
   return static_cast<u64>(h + l - both);
 }
 
@@ -185,9 +188,7 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
   double arg = 1; // the argument of the logarithm that decides whether the model is defined
   switch (c.model) {
   case model_type::P:
-  case model_type::COUNT:
-    r.value = differing / sites;
-    break;
+  case model_type::COUNT: r.value = differing / sites; break;
   case model_type::JC69: {
     const double p = differing / sites;
     arg = 1 - 4 * p / 3;
@@ -394,7 +395,8 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
   std::vector<std::pair<std::uint32_t, std::uint32_t>> tiles;
   tiles.reserve(blocks * (blocks + 1) / 2);
   for (std::size_t bi = 0; bi < blocks; ++bi)
-    for (std::size_t bj = 0; bj <= bi; ++bj) tiles.emplace_back(static_cast<std::uint32_t>(bi), static_cast<std::uint32_t>(bj));
+    for (std::size_t bj = 0; bj <= bi; ++bj)
+      tiles.emplace_back(static_cast<std::uint32_t>(bi), static_cast<std::uint32_t>(bj));
 
   const u64 total = static_cast<u64>(n) * (n - 1) / 2;
   std::atomic<std::size_t> next{0};

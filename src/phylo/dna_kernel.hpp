@@ -28,7 +28,11 @@ inline constexpr std::size_t word_multiple = 16;
 enum class count_kind { SYMBOLS3, SYMBOLS5, DIFF, TS, TN, LOGDET };
 inline constexpr std::size_t max_counts = 16;
 constexpr std::size_t count_width(count_kind k) {
-  return k == count_kind::DIFF ? 2 : k == count_kind::TS ? 3 : k == count_kind::TN ? 4 : k == count_kind::LOGDET ? 16 : 1;
+  return k == count_kind::DIFF     ? 2
+         : k == count_kind::TS     ? 3
+         : k == count_kind::TN     ? 4
+         : k == count_kind::LOGDET ? 16
+                                   : 1;
 }
 
 // Counts over `words` words (a multiple of word_multiple) of the planes of x and y, each plane

@@ -15,9 +15,7 @@ namespace {
 
 using u64 = std::uint64_t;
 
-template <int L> struct vec_of {
-  typedef u64 type __attribute__((vector_size(8 * L)));
-};
+template <int L> struct vec_of { typedef u64 type __attribute__((vector_size(8 * L))); };
 
 template <class V> inline __attribute__((always_inline)) V load(const u64 *p) {
   V v;
@@ -26,9 +24,11 @@ template <class V> inline __attribute__((always_inline)) V load(const u64 *p) {
 }
 
 // The population count of each lane.
-template <int L> inline __attribute__((always_inline)) typename vec_of<L>::type lane_counts(typename vec_of<L>::type v) {
+template <int L>
+inline __attribute__((always_inline)) typename vec_of<L>::type lane_counts(typename vec_of<L>::type v) {
 #if defined(__AVX512VPOPCNTDQ__)
-  if constexpr (L == 8) return reinterpret_cast<typename vec_of<L>::type>(_mm512_popcnt_epi64(reinterpret_cast<__m512i>(v)));
+  if constexpr (L == 8)
+    return reinterpret_cast<typename vec_of<L>::type>(_mm512_popcnt_epi64(reinterpret_cast<__m512i>(v)));
 #endif
   typename vec_of<L>::type c;
   for (int k = 0; k < L; ++k) c[k] = static_cast<u64>(__builtin_popcountll(v[k]));
@@ -46,7 +46,9 @@ template <count_kind K> struct masks_of;
 
 template <> struct masks_of<count_kind::SYMBOLS3> {
   static constexpr int n = 1;
-  template <class V> static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *, const u64 *, std::size_t w, std::size_t words, V *m) {
+  template <class V>
+  static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *, const u64 *,
+                                                       std::size_t w, std::size_t words, V *m) {
     m[0] = (load<V>(x + w) ^ load<V>(y + w)) | (load<V>(x + words + w) ^ load<V>(y + words + w)) |
            (load<V>(x + 2 * words + w) ^ load<V>(y + 2 * words + w));
   }
@@ -54,7 +56,9 @@ template <> struct masks_of<count_kind::SYMBOLS3> {
 
 template <> struct masks_of<count_kind::SYMBOLS5> {
   static constexpr int n = 1;
-  template <class V> static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *, const u64 *, std::size_t w, std::size_t words, V *m) {
+  template <class V>
+  static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *, const u64 *,
+                                                       std::size_t w, std::size_t words, V *m) {
     V d = load<V>(x + w) ^ load<V>(y + w);
 #pragma GCC unroll 4
     for (std::size_t p = 1; p < 5; ++p) d |= load<V>(x + p * words + w) ^ load<V>(y + p * words + w);
@@ -65,7 +69,8 @@ template <> struct masks_of<count_kind::SYMBOLS5> {
 // Planes: 0 the pyrimidine bit h, 1 the second bit l; kx, ky the known bits.
 template <class V> struct site_words {
   V hx, hy, lx, ly, k, d;
-  static inline __attribute__((always_inline)) site_words at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t w, std::size_t words) {
+  static inline __attribute__((always_inline)) site_words at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky,
+                                                             std::size_t w, std::size_t words) {
     site_words s;
     s.hx = load<V>(x + w);
     s.hy = load<V>(y + w);
@@ -79,7 +84,9 @@ template <class V> struct site_words {
 
 template <> struct masks_of<count_kind::DIFF> {
   static constexpr int n = 2;
-  template <class V> static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t w, std::size_t words, V *m) {
+  template <class V>
+  static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky,
+                                                       std::size_t w, std::size_t words, V *m) {
     const site_words<V> s = site_words<V>::at(x, y, kx, ky, w, words);
     m[0] = s.k;
     m[1] = s.d;
@@ -88,7 +95,9 @@ template <> struct masks_of<count_kind::DIFF> {
 
 template <> struct masks_of<count_kind::TS> {
   static constexpr int n = 3;
-  template <class V> static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t w, std::size_t words, V *m) {
+  template <class V>
+  static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky,
+                                                       std::size_t w, std::size_t words, V *m) {
     const site_words<V> s = site_words<V>::at(x, y, kx, ky, w, words);
     m[0] = s.k;
     m[1] = s.d;
@@ -98,7 +107,9 @@ template <> struct masks_of<count_kind::TS> {
 
 template <> struct masks_of<count_kind::TN> {
   static constexpr int n = 4;
-  template <class V> static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t w, std::size_t words, V *m) {
+  template <class V>
+  static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky,
+                                                       std::size_t w, std::size_t words, V *m) {
     const site_words<V> s = site_words<V>::at(x, y, kx, ky, w, words);
     m[0] = s.k;
     m[1] = s.d;
@@ -109,7 +120,9 @@ template <> struct masks_of<count_kind::TN> {
 
 template <> struct masks_of<count_kind::LOGDET> {
   static constexpr int n = 16;
-  template <class V> static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t w, std::size_t words, V *m) {
+  template <class V>
+  static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky,
+                                                       std::size_t w, std::size_t words, V *m) {
     const V hx = load<V>(x + w), hy = load<V>(y + w), lx = load<V>(x + words + w), ly = load<V>(y + words + w);
     const V k = load<V>(kx + w) & load<V>(ky + w);
     const V xs[4] = {k, k & hx, k & lx, k & hx & lx};
@@ -131,7 +144,8 @@ template <class V> inline __attribute__((always_inline)) void carry_save(V &high
 
 // Counts with one population count per lane and vector: for processors that count a whole
 // vector in one instruction.
-template <int L, count_kind K> void count_direct(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, u64 *out) {
+template <int L, count_kind K>
+void count_direct(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, u64 *out) {
   using V = typename vec_of<L>::type;
   constexpr int n = masks_of<K>::n;
   V acc[n] = {};
@@ -146,7 +160,8 @@ template <int L, count_kind K> void count_direct(const u64 *x, const u64 *y, con
 
 // Counts four vectors at a time through carry-save adders (Harley and Seal), with one
 // population count per lane for every four vectors.
-template <int L, count_kind K> void count_carry_save(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, u64 *out) {
+template <int L, count_kind K>
+void count_carry_save(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, u64 *out) {
   using V = typename vec_of<L>::type;
   constexpr int n = masks_of<K>::n;
   V ones[n] = {}, twos[n] = {}, fours[n] = {};
@@ -166,15 +181,17 @@ template <int L, count_kind K> void count_carry_save(const u64 *x, const u64 *y,
     }
   }
   for (int s = 0; s < n; ++s)
-    out[s] = 4 * lane_sum<L>(fours[s]) + 2 * lane_sum<L>(lane_counts<L>(twos[s])) + lane_sum<L>(lane_counts<L>(ones[s]));
+    out[s] =
+        4 * lane_sum<L>(fours[s]) + 2 * lane_sum<L>(lane_counts<L>(twos[s])) + lane_sum<L>(lane_counts<L>(ones[s]));
 }
 
 template <int L, bool direct> constexpr kernel_set make_set(const char *name) {
   static_assert(word_multiple % (direct ? L : 4 * L) == 0, "a step of the kernel must divide the padded words");
   if constexpr (direct) {
     return {name,
-            {count_direct<L, count_kind::SYMBOLS3>, count_direct<L, count_kind::SYMBOLS5>, count_direct<L, count_kind::DIFF>,
-             count_direct<L, count_kind::TS>, count_direct<L, count_kind::TN>, count_direct<L, count_kind::LOGDET>}};
+            {count_direct<L, count_kind::SYMBOLS3>, count_direct<L, count_kind::SYMBOLS5>,
+             count_direct<L, count_kind::DIFF>, count_direct<L, count_kind::TS>, count_direct<L, count_kind::TN>,
+             count_direct<L, count_kind::LOGDET>}};
   } else {
     return {name,
             {count_carry_save<L, count_kind::SYMBOLS3>, count_carry_save<L, count_kind::SYMBOLS5>,

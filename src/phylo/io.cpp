@@ -3,12 +3,12 @@
 #include "phylo/types.hpp"
 
 #include <algorithm>
-#include <utility>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace phylo {
 namespace {
@@ -135,8 +135,7 @@ std::size_t input_source::line() const noexcept {
   }
   if (counted_to_ >= base_ && counted_to_ <= here)
     ends = counted_lines_ + count_line_ends(buf_.get() + (counted_to_ - base_), pos_);
-  else
-    ends = lines_before_ + count_line_ends(buf_.get(), pos_);
+  else ends = lines_before_ + count_line_ends(buf_.get(), pos_);
   counted_to_ = here;
   counted_lines_ = ends;
   std::size_t line = ends + 1;
@@ -286,9 +285,7 @@ input_mark::~input_mark() { in_.pinned_ = previous_pin_; }
 
 void input_mark::rewind() noexcept { seek(offset_); }
 
-void input_mark::seek(std::uint64_t offset) noexcept {
-  in_.pos_ = in_.buf_.get() + (offset - in_.base_);
-}
+void input_mark::seek(std::uint64_t offset) noexcept { in_.pos_ = in_.buf_.get() + (offset - in_.base_); }
 
 namespace {
 input_source &standard_input() {
@@ -310,16 +307,16 @@ input_source *set_current_input(input_source *in) noexcept {
 // output_sink
 
 output_sink::output_sink(int fd, std::string *target, std::string name)
-    : fd_(fd), target_(target), name_(std::move(name)), buf_(new char[output_block]),
-      cap_(output_block), pos_(buf_.get()), limit_(buf_.get() + output_block) {}
+    : fd_(fd), target_(target), name_(std::move(name)), buf_(new char[output_block]), cap_(output_block),
+      pos_(buf_.get()), limit_(buf_.get() + output_block) {}
 
 output_sink output_sink::to_fd(int fd, std::string name) { return output_sink(fd, nullptr, std::move(name)); }
 
 output_sink output_sink::to_string(std::string &target) { return output_sink(-1, &target, "string"); }
 
 output_sink::output_sink(output_sink &&o) noexcept
-    : fd_(o.fd_), target_(o.target_), name_(std::move(o.name_)), buf_(std::move(o.buf_)),
-      cap_(o.cap_), pos_(o.pos_), limit_(o.limit_) {
+    : fd_(o.fd_), target_(o.target_), name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(o.pos_),
+      limit_(o.limit_) {
   o.pos_ = o.limit_ = nullptr;
 }
 

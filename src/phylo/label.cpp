@@ -19,19 +19,13 @@ std::string read_label(label_format_type format) {
       detail::fail_at<end_of_input>(in, "the input ends where a word was expected");
   };
   switch (format) {
-  case label_format_type::PHYLIP:
-    detail::take_phylip_label(in, false, label);
-    return label;
-  case label_format_type::EXTENDED_PHYLIP:
-    word(whitespace, &label);
-    return label;
+  case label_format_type::PHYLIP: detail::take_phylip_label(in, false, label); return label;
+  case label_format_type::EXTENDED_PHYLIP: word(whitespace, &label); return label;
   case label_format_type::COMMENTED_PHYLIP:
     word(whitespace, &label);
     word(whitespace, nullptr);
     return label;
-  case label_format_type::TAB_SEPARATED:
-    word(controlchr, &label);
-    return label;
+  case label_format_type::TAB_SEPARATED: word(controlchr, &label); return label;
   }
   throw range_error("label format " + std::to_string(static_cast<int>(format)) + " is not a layout");
 }
@@ -109,33 +103,24 @@ std::size_t max_label_length(const sequence_vecs &sequences) {
 void print_label(std::string_view label, dist_format_type format, std::size_t width) {
   output_sink &out = current_output();
   switch (format) {
-  case dist_format_type::PHYLIP:
-    return write_fitted(out, label, nullptr, 10);
-  case dist_format_type::EXTENDED_PHYLIP:
-    return write_fitted(out, label, &no_space, width);
-  case dist_format_type::NEXUS:
-    return write_fitted(out, to_nexus_label(label), nullptr, width);
-  case dist_format_type::NEXUS_ENCLOSED:
-    return write_enclosed(out, label, width);
+  case dist_format_type::PHYLIP: return write_fitted(out, label, nullptr, 10);
+  case dist_format_type::EXTENDED_PHYLIP: return write_fitted(out, label, &no_space, width);
+  case dist_format_type::NEXUS: return write_fitted(out, to_nexus_label(label), nullptr, width);
+  case dist_format_type::NEXUS_ENCLOSED: return write_enclosed(out, label, width);
   case dist_format_type::TAB:
   case dist_format_type::ONE_COLUMN:
-  case dist_format_type::RAW:
-    return out.write(label);
+  case dist_format_type::RAW: return out.write(label);
   }
   bad_format(static_cast<int>(format));
 }
 
 void print_label(std::string_view label, char_format_type format, std::size_t width) {
   switch (format) {
-  case char_format_type::PHYLIP:
-    return print_label(label, dist_format_type::PHYLIP, width);
+  case char_format_type::PHYLIP: return print_label(label, dist_format_type::PHYLIP, width);
   case char_format_type::EXTENDED_PHYLIP:
-  case char_format_type::COMMENTED_PHYLIP:
-    return print_label(label, dist_format_type::EXTENDED_PHYLIP, width);
-  case char_format_type::NEXUS:
-    return print_label(label, dist_format_type::NEXUS, width);
-  case char_format_type::NEXUS_ENCLOSED:
-    return print_label(label, dist_format_type::NEXUS_ENCLOSED, width);
+  case char_format_type::COMMENTED_PHYLIP: return print_label(label, dist_format_type::EXTENDED_PHYLIP, width);
+  case char_format_type::NEXUS: return print_label(label, dist_format_type::NEXUS, width);
+  case char_format_type::NEXUS_ENCLOSED: return print_label(label, dist_format_type::NEXUS_ENCLOSED, width);
   }
   bad_format(static_cast<int>(format));
 }
@@ -151,16 +136,11 @@ std::string_view trim_phylip_label(std::string_view label) noexcept {
 std::string label_as_written(std::string_view label, label_form_type form) {
   switch (form) {
   case label_form_type::AS_STORED:
-  case label_form_type::NEXUS_QUOTED:
-    return std::string(label);
-  case label_form_type::PHYLIP:
-    return std::string(trim_phylip_label(label.substr(0, 10)));
-  case label_form_type::NO_BLANK:
-    return phylo::apply(no_space, label);
-  case label_form_type::NEXUS_CLEANED:
-    return print::to_nexus_label(label);
-  case label_form_type::NEXUS_ENCLOSED:
-    return phylo::apply(char_map_type::from_strings("'", "`"), label);
+  case label_form_type::NEXUS_QUOTED: return std::string(label);
+  case label_form_type::PHYLIP: return std::string(trim_phylip_label(label.substr(0, 10)));
+  case label_form_type::NO_BLANK: return phylo::apply(no_space, label);
+  case label_form_type::NEXUS_CLEANED: return print::to_nexus_label(label);
+  case label_form_type::NEXUS_ENCLOSED: return phylo::apply(char_map_type::from_strings("'", "`"), label);
   }
   return std::string(label);
 }

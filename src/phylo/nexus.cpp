@@ -37,7 +37,9 @@ bool iequals(std::string_view a, std::string_view b) noexcept {
   return true;
 }
 
-bool is_word(const token &tk, std::string_view word) { return !tk.quoted && !tk.punct && !tk.end && iequals(tk.text, word); }
+bool is_word(const token &tk, std::string_view word) {
+  return !tk.quoted && !tk.punct && !tk.end && iequals(tk.text, word);
+}
 
 std::string show(const token &tk) {
   if (tk.end) return "the end of the input";
@@ -48,7 +50,8 @@ std::string show(const token &tk) {
 // counted as it goes.
 class lexer {
 public:
-  lexer(input_source &in, std::size_t max_taxa) : in_(in), max_taxa_(max_taxa), line_(in.line()), column_(in.column()) {}
+  lexer(input_source &in, std::size_t max_taxa)
+      : in_(in), max_taxa_(max_taxa), line_(in.line()), column_(in.column()) {}
 
   std::size_t max_taxa() const noexcept { return max_taxa_; }
   std::size_t line() const noexcept { return line_; }
@@ -60,7 +63,8 @@ public:
     return tk;
   }
 
-  template <class Error = format_error> [[noreturn]] void fail(std::size_t line, std::size_t column, const std::string &why) const {
+  template <class Error = format_error>
+  [[noreturn]] void fail(std::size_t line, std::size_t column, const std::string &why) const {
     throw Error(why, input_position{in_.name(), line, column});
   }
   [[noreturn]] void fail(const token &at, const std::string &why) const { fail(at.line, at.column, why); }
@@ -371,9 +375,10 @@ struct matrix_reader {
   void read_label(std::size_t i) {
     token tk = lx.next();
     if (tk.end || tk.punct)
-      lx.fail(tk, "expected the label of row " + std::to_string(i + 1) + " of the matrix, found " + show(tk) +
-                      (tk.punct == ';' ? " (the matrix has fewer rows than its " + std::to_string(mat.n_tax()) + " taxa)"
-                                       : ""));
+      lx.fail(tk,
+              "expected the label of row " + std::to_string(i + 1) + " of the matrix, found " + show(tk) +
+                  (tk.punct == ';' ? " (the matrix has fewer rows than its " + std::to_string(mat.n_tax()) + " taxa)"
+                                   : ""));
     if (mat.labels[i].empty()) {
       mat.labels[i] = std::move(tk.text);
     } else if (!label_matches(tk, i)) {
@@ -397,7 +402,8 @@ struct matrix_reader {
     if (!parse_distance(text, value))
       lx.fail(at, quote_text(text) + " in row " + who(i) + " is no distance" +
                       (k == 0 && f.labels ? "" : " (or the row has fewer than " + std::to_string(count) + " values)"));
-    if (value < 0.0f) lx.fail<range_error>(at.line, at.column, "distance " + quote_text(text) + " in row " + who(i) + " is negative");
+    if (value < 0.0f)
+      lx.fail<range_error>(at.line, at.column, "distance " + quote_text(text) + " in row " + who(i) + " is negative");
     mat.distances(i, j) = value;
     if (f.triangle != triangle_type::BOTH) mat.distances(j, i) = value;
   }
@@ -480,13 +486,15 @@ dist_mat_access read_distances_block(lexer &lx, const token &name, const std::ve
         lx.fail(cmd, "DIMENSIONS NTAX=" + std::to_string(n) + " differs from the " + std::to_string(taxa.size()) +
                          " taxa of the TAXA block (say NEWTAXA for taxa of its own)");
       if (n == 0) {
-        if (own_taxa) lx.fail(cmd, "the matrix has no taxon count: neither DIMENSIONS NTAX= nor a TAXA block gives one");
+        if (own_taxa)
+          lx.fail(cmd, "the matrix has no taxon count: neither DIMENSIONS NTAX= nor a TAXA block gives one");
         n = taxa.size();
       }
       const std::vector<std::string> *known = nullptr;
       if (!own_labels.empty()) known = &own_labels;
       else if (!own_taxa) known = &taxa;
-      if (!known && !f.labels) lx.fail(cmd, "the taxa have no labels: the matrix has NOLABELS and there is no TAXLABELS");
+      if (!known && !f.labels)
+        lx.fail(cmd, "the taxa have no labels: the matrix has NOLABELS and there is no TAXLABELS");
       mat = std::make_unique<dist_mat_type>(n);
       if (known)
         for (std::size_t i = 0; i < n; ++i) mat->labels[i] = (*known)[i];

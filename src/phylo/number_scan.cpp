@@ -44,8 +44,7 @@ inline bool by_one_operation(std::uint64_t mantissa, std::int64_t e, bool negati
   std::memcpy(&bits, &v, sizeof bits);
   const std::uint32_t dropped = static_cast<std::uint32_t>(bits) & 0x1FFFFFFFu; // what a float drops
   const std::uint32_t margin = mantissa <= (std::uint64_t{1} << 53) ? 0 : 4;
-  if (!(v >= static_cast<double>(FLT_MIN) && v < 3.4e38 && dropped - (0x10000000u - margin) > 2 * margin))
-    return false;
+  if (!(v >= static_cast<double>(FLT_MIN) && v < 3.4e38 && dropped - (0x10000000u - margin) > 2 * margin)) return false;
   out = with_sign(negative, static_cast<float>(v));
   return true;
 }
@@ -125,7 +124,8 @@ inline std::uint64_t digits_value(std::uint64_t x, int n) noexcept {
   x = (x - 0x3030303030303030u) << (8 * (8 - n)); // the digits last, zeros before them
   x = x * 10 + (x >> 8);                          // pairs of digits
   return (((x & 0x000000FF000000FFu) * (100 + (1000000ull << 32))) +
-          (((x >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >> 32;
+          (((x >> 16) & 0x000000FF000000FFu) * (1 + (10000ull << 32)))) >>
+         32;
 }
 
 constexpr std::uint64_t exact_pow10[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
@@ -306,8 +306,7 @@ std::int32_t scan_integer(input_source &in) {
   } while (is_digit(c));
   const std::uint64_t limit = negative ? 0x80000000u : 0x7FFFFFFFu;
   if (too_big || value > limit) throw format_error("integer too large for 32 bits", in.position());
-  return negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(value))
-                  : static_cast<std::int32_t>(value);
+  return negative ? static_cast<std::int32_t>(-static_cast<std::int64_t>(value)) : static_cast<std::int32_t>(value);
 }
 
 } // namespace phylo::detail

@@ -16,16 +16,13 @@ namespace {
 
 label_format_type label_layout(dist_format_type format) {
   switch (format) {
-  case dist_format_type::PHYLIP:
-    return label_format_type::PHYLIP;
-  case dist_format_type::TAB:
-    return label_format_type::TAB_SEPARATED;
+  case dist_format_type::PHYLIP: return label_format_type::PHYLIP;
+  case dist_format_type::TAB: return label_format_type::TAB_SEPARATED;
   case dist_format_type::EXTENDED_PHYLIP:
   case dist_format_type::NEXUS:
   case dist_format_type::NEXUS_ENCLOSED:
   case dist_format_type::ONE_COLUMN:
-  case dist_format_type::RAW:
-    return label_format_type::EXTENDED_PHYLIP;
+  case dist_format_type::RAW: return label_format_type::EXTENDED_PHYLIP;
   }
   throw range_error("distance format " + std::to_string(static_cast<int>(format)) + " is not a layout");
 }
@@ -37,8 +34,7 @@ inline float read_distance(input_source &in) {
 }
 
 // Reads n labels and n x n cells into `cells`, row after row.
-void read_rows(input_source &in, label_format_type labels_as, tax_lab_type &labels, float *cells,
-               std::size_t n_cells) {
+void read_rows(input_source &in, label_format_type labels_as, tax_lab_type &labels, float *cells, std::size_t n_cells) {
   const std::size_t n = labels.size();
   std::size_t k = 0;
   for (std::size_t i = 0; i < n; ++i) {
@@ -77,7 +73,8 @@ int read_dist_header(dist_format_type format) {
   label_layout(format); // checks the enumeration value
   const std::int32_t n = detail::scan_integer(in);
   if (n < 1 || n > max_taxa)
-    detail::fail_at<range_error>(in, "taxon count " + std::to_string(n) + " is outside 1 to " + std::to_string(max_taxa));
+    detail::fail_at<range_error>(in,
+                                 "taxon count " + std::to_string(n) + " is outside 1 to " + std::to_string(max_taxa));
   detail::discard_line(in);
   return n;
 }
@@ -111,31 +108,21 @@ void write_count_line(output_sink &out, std::size_t n) {
 void print_dist_mat(const dist_mat_type &dist, dist_format_type format) {
   std::size_t w = 0;
   switch (format) {
-  case dist_format_type::PHYLIP:
-    w = 10;
-    break;
+  case dist_format_type::PHYLIP: w = 10; break;
   case dist_format_type::EXTENDED_PHYLIP:
   case dist_format_type::TAB:
   case dist_format_type::NEXUS:
-  case dist_format_type::RAW:
-    w = max_label_length(dist.labels);
-    break;
-  case dist_format_type::NEXUS_ENCLOSED:
-    w = max_label_length(dist.labels) + 2;
-    break;
-  case dist_format_type::ONE_COLUMN:
-    break;
-  default:
-    bad_format(static_cast<int>(format));
+  case dist_format_type::RAW: w = max_label_length(dist.labels); break;
+  case dist_format_type::NEXUS_ENCLOSED: w = max_label_length(dist.labels) + 2; break;
+  case dist_format_type::ONE_COLUMN: break;
+  default: bad_format(static_cast<int>(format));
   }
 
   output_sink &out = current_output();
   const std::size_t n = dist.n_tax();
   switch (format) {
   case dist_format_type::PHYLIP:
-  case dist_format_type::EXTENDED_PHYLIP:
-    write_count_line(out, n);
-    break;
+  case dist_format_type::EXTENDED_PHYLIP: write_count_line(out, n); break;
   case dist_format_type::TAB:
     for (std::size_t i = 0; i < n; ++i) {
       out.put('\t');
@@ -144,11 +131,8 @@ void print_dist_mat(const dist_mat_type &dist, dist_format_type format) {
     out.put('\n');
     break;
   case dist_format_type::NEXUS:
-  case dist_format_type::NEXUS_ENCLOSED:
-    detail::print_nexus_distances_head(n);
-    break;
-  default:
-    break;
+  case dist_format_type::NEXUS_ENCLOSED: detail::print_nexus_distances_head(n); break;
+  default: break;
   }
 
   if (format == dist_format_type::ONE_COLUMN) {

@@ -104,8 +104,9 @@ void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint6
     if (!short_line && blank != std::string_view::npos && number_char(in.peek())) {
       const std::string_view last = text.substr(blank + 1);
       if (std::all_of(last.begin(), last.end(), [](char ch) { return number_char(static_cast<unsigned char>(ch)); }))
-        fail_at(in, start, row + ": its 10th character would cut the number " +
-                               quote_text(std::string(last) + static_cast<char>(in.peek())) + "...");
+        fail_at(in, start,
+                row + ": its 10th character would cut the number " +
+                    quote_text(std::string(last) + static_cast<char>(in.peek())) + "...");
     }
     label = std::string(text);
     return;
@@ -128,12 +129,12 @@ bool phylip_alike(input_source &in, std::size_t length) {
 }
 
 [[noreturn, gnu::noinline, gnu::cold]] void fail_number(const input_source &in, std::uint64_t start, std::size_t i,
-                                                         const std::string &label, const format_error &e) {
+                                                        const std::string &label, const format_error &e) {
   fail_at(in, start, row_name(i, label) + ": " + e.what());
 }
 
 [[noreturn, gnu::noinline, gnu::cold]] void fail_negative(const input_source &in, std::size_t i,
-                                                           const std::string &label, float v) {
+                                                          const std::string &label, float v) {
   fail(in, row_name(i, label) + ": distance " + print::shortest_decimal(v) + " is negative", true);
 }
 
@@ -166,8 +167,9 @@ inline float scan_value(input_source &in, const char *begin, const char *p, cons
   }
   const int c = in.peek();
   if (c < 0)
-    fail_at(in, before, "the input ends in " + row_name(i, label) + ", after " + std::to_string(k) + " of its " +
-                            std::to_string(want) + " values");
+    fail_at(in, before,
+            "the input ends in " + row_name(i, label) + ", after " + std::to_string(k) + " of its " +
+                std::to_string(want) + " values");
   if (!number_starts(c, in.peek_at(1)))
     fail(in, row_name(i, label) + " has " + std::to_string(k) + " values where " + std::to_string(want) +
                  " were expected: found " + describe_char(c) + " where a distance should be");
@@ -200,8 +202,8 @@ void read_row(input_source &in, way_type way, std::size_t n, std::size_t i, std:
   const row_span span = span_of(way.shape, i, n);
   for (std::size_t k = 0; k < span.count; ++k) put(k, read_value(in, i, label, k, span.count));
   if (!detail::at_line_end<true>(in))
-    fail(in, row_name(i, label) + " holds more than the " + std::to_string(span.count) +
-                 " values expected: found " + describe_char(in.peek()));
+    fail(in, row_name(i, label) + " holds more than the " + std::to_string(span.count) + " values expected: found " +
+                 describe_char(in.peek()));
   if (in.peek() == '\n') in.advance();
 }
 
@@ -222,7 +224,8 @@ void expect_end(input_source &in, label_mode mode, std::size_t n) {
   }
   if (header) return;
   std::string rest; // of the line, as much as a message shows
-  for (int c; rest.size() <= 40 && (c = in.peek_at(rest.size())) >= 0 && c != '\n';) rest.push_back(static_cast<char>(c));
+  for (int c; rest.size() <= 40 && (c = in.peek_at(rest.size())) >= 0 && c != '\n';)
+    rest.push_back(static_cast<char>(c));
   fail(in, "after the " + std::to_string(n) + " rows comes " + quote_text(rest) +
                ", which is neither a row nor the start of another matrix");
 }
@@ -245,7 +248,8 @@ reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_
     for (std::size_t i = 0; i < rows; ++i) {
       std::string label;
       std::vector<float> values;
-      read_row(in, way, n, i, label, [&](std::size_t, float v) { values.push_back(v); }, &r.alike);
+      read_row(
+          in, way, n, i, label, [&](std::size_t, float v) { values.push_back(v); }, &r.alike);
       r.labels.push_back(std::move(label));
       r.rows.push_back(std::move(values));
     }
@@ -525,7 +529,8 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
     std::string label;
     for (std::size_t i = 0; i < n; ++i) {
       float *row = mat->distances.row(i) + span_of(way.shape, i, n).first;
-      read_row(in_, way, n, i, label, [row](std::size_t k, float v) { row[k] = v; }, nullptr);
+      read_row(
+          in_, way, n, i, label, [row](std::size_t k, float v) { row[k] = v; }, nullptr);
       mat->labels[i] = label;
     }
     expect_end(in_, way.labels, n);

@@ -19,10 +19,8 @@ constexpr char_map_type case_map(bool to_upper) noexcept {
   char_map_type m = char_map_type::identity();
   auto pair = [&](unsigned lo, unsigned hi, unsigned up) {
     for (unsigned c = lo; c <= hi; ++c) {
-      if (to_upper)
-        m.to[c] = static_cast<unsigned char>(c - lo + up);
-      else
-        m.to[c - lo + up] = static_cast<unsigned char>(c);
+      if (to_upper) m.to[c] = static_cast<unsigned char>(c - lo + up);
+      else m.to[c - lo + up] = static_cast<unsigned char>(c);
     }
   };
   pair('a', 'z', 'A');
@@ -67,8 +65,7 @@ std::size_t find_pattern(std::string_view text, std::string_view pattern, const 
 
 // Appends one element to a vector that is being built.
 void push(ustr_vecs &vec, std::string_view element) {
-  if (vec.size() >= phylo::text::max_vector_length)
-    throw phylo::range_error("vector is already at its maximum length");
+  if (vec.size() >= phylo::text::max_vector_length) throw phylo::range_error("vector is already at its maximum length");
   vec.emplace_back(element);
 }
 
@@ -77,8 +74,7 @@ void append_all(ustr_vecs &vec, ustr_vecs &&items) {
   if (items.empty()) return;
   if (items.size() > phylo::text::max_vector_length - vec.size())
     throw phylo::range_error("vector is already at its maximum length");
-  vec.insert(vec.end(), std::make_move_iterator(items.begin()),
-             std::make_move_iterator(items.end()));
+  vec.insert(vec.end(), std::make_move_iterator(items.begin()), std::make_move_iterator(items.end()));
 }
 
 // One element per character of text.
@@ -121,9 +117,7 @@ bool phylo::text::is_in(std::string_view text, const char_set_type &set) {
   return std::all_of(text.begin(), text.end(), [&](char c) { return set.contains(c); });
 }
 
-std::string phylo::text::revstr(std::string_view text) {
-  return std::string(text.rbegin(), text.rend());
-}
+std::string phylo::text::revstr(std::string_view text) { return std::string(text.rbegin(), text.rend()); }
 
 void phylo::text::revstr(std::span<char> text) noexcept { std::reverse(text.begin(), text.end()); }
 
@@ -136,9 +130,7 @@ std::string phylo::text::remove(std::string_view text, const char_set_type &set)
   return out;
 }
 
-void phylo::text::remove(std::string &text, const char_set_type &set) {
-  text = remove(std::string_view(text), set);
-}
+void phylo::text::remove(std::string &text, const char_set_type &set) { text = remove(std::string_view(text), set); }
 
 std::string_view phylo::text::trim(std::string_view text, const char_set_type &set) noexcept {
   std::size_t first = 0, last = text.size();
@@ -160,9 +152,7 @@ std::string phylo::text::squeeze(std::string_view text, const char_set_type &set
   return out;
 }
 
-void phylo::text::squeeze(std::string &text, const char_set_type &set) {
-  text = squeeze(std::string_view(text), set);
-}
+void phylo::text::squeeze(std::string &text, const char_set_type &set) { text = squeeze(std::string_view(text), set); }
 
 std::string phylo::text::cap(std::string_view text) {
   std::string out(text);
@@ -184,14 +174,13 @@ void phylo::text::uncap(std::span<char> text) noexcept { uncap_chars(text); }
 
 void phylo::text::uncap(std::string &text) noexcept { uncap_chars(text); }
 
-std::string phylo::text::string_map(std::string_view text, const char_set_type &set,
-                                    std::string_view replacement, bool all) {
+std::string phylo::text::string_map(std::string_view text, const char_set_type &set, std::string_view replacement,
+                                    bool all) {
   if (set.empty()) throw pattern_error("phylo-text:313");
   std::string out;
   out.reserve(text.size());
   std::size_t copied = 0;
-  for (auto [first, last] = find_run(text, set, 0); first != npos;
-       std::tie(first, last) = find_run(text, set, last)) {
+  for (auto [first, last] = find_run(text, set, 0); first != npos; std::tie(first, last) = find_run(text, set, last)) {
     out.append(text.substr(copied, first - copied));
     out.append(replacement);
     copied = last;
@@ -201,21 +190,18 @@ std::string phylo::text::string_map(std::string_view text, const char_set_type &
   return out;
 }
 
-void phylo::text::string_map(std::string &text, const char_set_type &set,
-                             std::string_view replacement, bool all) {
+void phylo::text::string_map(std::string &text, const char_set_type &set, std::string_view replacement, bool all) {
   text = string_map(std::string_view(text), set, replacement, all);
 }
 
-std::string phylo::text::string_map(std::string_view text, std::string_view pattern,
-                                    std::string_view replacement, bool all,
-                                    const char_map_type &map) {
+std::string phylo::text::string_map(std::string_view text, std::string_view pattern, std::string_view replacement,
+                                    bool all, const char_map_type &map) {
   if (pattern.empty()) throw pattern_error("phylo-text:363");
   if (pattern == replacement) return std::string(text);
   std::string out;
   out.reserve(text.size());
   std::size_t copied = 0;
-  for (std::size_t p = find_pattern(text, pattern, map, 0); p != npos;
-       p = find_pattern(text, pattern, map, copied)) {
+  for (std::size_t p = find_pattern(text, pattern, map, 0); p != npos; p = find_pattern(text, pattern, map, copied)) {
     out.append(text.substr(copied, p - copied));
     out.append(replacement);
     copied = p + pattern.size();
@@ -225,8 +211,8 @@ std::string phylo::text::string_map(std::string_view text, std::string_view patt
   return out;
 }
 
-void phylo::text::string_map(std::string &text, std::string_view pattern,
-                             std::string_view replacement, bool all, const char_map_type &map) {
+void phylo::text::string_map(std::string &text, std::string_view pattern, std::string_view replacement, bool all,
+                             const char_map_type &map) {
   text = string_map(std::string_view(text), pattern, replacement, all, map);
 }
 
@@ -236,8 +222,7 @@ void phylo::text::string_map(std::string &text, std::string_view pattern,
 phylo::text::ustr_vecs phylo::text::scan(std::string_view text, const char_set_type &set) {
   if (set.empty()) throw pattern_error("phylo-text:418");
   ustr_vecs out;
-  for (auto [first, last] = find_run(text, set, 0); first != npos;
-       std::tie(first, last) = find_run(text, set, last))
+  for (auto [first, last] = find_run(text, set, 0); first != npos; std::tie(first, last) = find_run(text, set, last))
     push(out, text.substr(first, last - first));
   return out;
 }
@@ -284,8 +269,7 @@ void phylo::text::split(ustr_vecs &vec, std::string_view text, const char_set_ty
   append_all(vec, split(text, set));
 }
 
-phylo::text::ustr_vecs phylo::text::split(std::string_view text, std::string_view separator,
-                                          const char_map_type &map) {
+phylo::text::ustr_vecs phylo::text::split(std::string_view text, std::string_view separator, const char_map_type &map) {
   if (text.empty()) return {};
   if (separator.empty()) return characters(text);
   ustr_vecs out;
@@ -306,8 +290,7 @@ phylo::text::ustr_vecs phylo::text::split(std::string_view text, std::string_vie
   return out;
 }
 
-void phylo::text::split(ustr_vecs &vec, std::string_view text, std::string_view separator,
-                        const char_map_type &map) {
+void phylo::text::split(ustr_vecs &vec, std::string_view text, std::string_view separator, const char_map_type &map) {
   append_all(vec, split(text, separator, map));
 }
 

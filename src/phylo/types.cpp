@@ -5,12 +5,9 @@ namespace {
 
 const char *kind_name(matrix_type kind) {
   switch (kind) {
-  case matrix_type::QUANT:
-    return "QUANT";
-  case matrix_type::DISCR:
-    return "DISCR";
-  case matrix_type::CNTCH:
-    return "CNTCH";
+  case matrix_type::QUANT: return "QUANT";
+  case matrix_type::DISCR: return "DISCR";
+  case matrix_type::CNTCH: return "CNTCH";
   }
   return "?";
 }
@@ -22,12 +19,9 @@ const char *kind_name(matrix_type kind) {
 std::variant<quant_matrix_type, discr_matrix_type, count_matrix_type> make_data(std::size_t n_tax, std::size_t n_char,
                                                                                 matrix_type kind) {
   switch (kind) {
-  case matrix_type::QUANT:
-    return quant_matrix_type(n_tax, n_char);
-  case matrix_type::DISCR:
-    return discr_matrix_type(n_tax, n_char);
-  case matrix_type::CNTCH:
-    return count_matrix_type(n_tax, n_char);
+  case matrix_type::QUANT: return quant_matrix_type(n_tax, n_char);
+  case matrix_type::DISCR: return discr_matrix_type(n_tax, n_char);
+  case matrix_type::CNTCH: return count_matrix_type(n_tax, n_char);
   }
   throw range_error("matrix kind " + std::to_string(static_cast<int>(kind)) + " does not exist");
 }
@@ -45,17 +39,11 @@ char_mat_type::char_mat_type(std::size_t n_tax, std::size_t n_char, matrix_type 
       data_(make_data(n_tax, n_char, kind)) {}
 
 quant_matrix_type &char_mat_type::quant_data() { return data_of<quant_matrix_type>(data_, kind_, "QUANT"); }
-const quant_matrix_type &char_mat_type::quant_data() const {
-  return data_of<quant_matrix_type>(data_, kind_, "QUANT");
-}
+const quant_matrix_type &char_mat_type::quant_data() const { return data_of<quant_matrix_type>(data_, kind_, "QUANT"); }
 discr_matrix_type &char_mat_type::discr_data() { return data_of<discr_matrix_type>(data_, kind_, "DISCR"); }
-const discr_matrix_type &char_mat_type::discr_data() const {
-  return data_of<discr_matrix_type>(data_, kind_, "DISCR");
-}
+const discr_matrix_type &char_mat_type::discr_data() const { return data_of<discr_matrix_type>(data_, kind_, "DISCR"); }
 count_matrix_type &char_mat_type::count_data() { return data_of<count_matrix_type>(data_, kind_, "CNTCH"); }
-const count_matrix_type &char_mat_type::count_data() const {
-  return data_of<count_matrix_type>(data_, kind_, "CNTCH");
-}
+const count_matrix_type &char_mat_type::count_data() const { return data_of<count_matrix_type>(data_, kind_, "CNTCH"); }
 
 bool operator==(const char_mat_type &a, const char_mat_type &b) {
   if (a.n_tax() != b.n_tax() || a.n_char() != b.n_char() || a.kind() != b.kind()) return false;
@@ -63,12 +51,9 @@ bool operator==(const char_mat_type &a, const char_mat_type &b) {
   if (!(a.labels == b.labels)) return false;
   if (!(a.tax_comments == b.tax_comments)) return false;
   switch (a.kind()) {
-  case matrix_type::QUANT:
-    return a.quant_data() == b.quant_data();
-  case matrix_type::DISCR:
-    return a.discr_data() == b.discr_data();
-  case matrix_type::CNTCH:
-    return a.count_data() == b.count_data();
+  case matrix_type::QUANT: return a.quant_data() == b.quant_data();
+  case matrix_type::DISCR: return a.discr_data() == b.discr_data();
+  case matrix_type::CNTCH: return a.count_data() == b.count_data();
   }
   return false;
 }

@@ -55,7 +55,8 @@ void skip_blank_lines(input_source &in) {
 void expect_row_end(input_source &in) {
   const int c = in.peek();
   if (c >= 0 && c != ' ' && c != '\t' && c != '\r' && c != '\n')
-    fail_at<format_error>(in, "expected a blank or the line end after the row's last number, found " + describe_char(c));
+    fail_at<format_error>(in,
+                          "expected a blank or the line end after the row's last number, found " + describe_char(c));
 }
 
 bool take_word(input_source &in, const word_rules &rules, std::string *keep) {

@@ -59,7 +59,8 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
   }
   for (std::size_t i = 0; i < seqs.size(); ++i) {
     if (seqs[i].label.empty()) {
-      report(at(header_lines[i]) + "sequence " + std::to_string(i + 1) + " has no label (its header line holds '>' alone)");
+      report(at(header_lines[i]) + "sequence " + std::to_string(i + 1) +
+             " has no label (its header line holds '>' alone)");
       throw data_refused{};
     }
     if (seqs[i].residues.empty()) {
@@ -97,9 +98,9 @@ void warn_about_labels(const cli::reporter &report, const std::vector<std::strin
     if (!fresh) {
       const std::string_view first = labels[it->second];
       report(place + "warning: " +
-             (first == labels[i] ? "the label '" + std::string(first) + "' stands twice"
-                                 : "the labels '" + std::string(first) + "' and '" + std::string(labels[i]) +
-                                       "' are written alike"));
+             (first == labels[i]
+                  ? "the label '" + std::string(first) + "' stands twice"
+                  : "the labels '" + std::string(first) + "' and '" + std::string(labels[i]) + "' are written alike"));
       return;
     }
   }

@@ -21,12 +21,12 @@
 namespace phylo_cli {
 namespace {
 
-using phylo::dist_format_type;
-using phylo::label_form_type;
-using phylo::distfunc::dist_conv_type;
 using cli::arg_kind;
 using cli::data_refused;
 using cli::usage_error;
+using phylo::dist_format_type;
+using phylo::label_form_type;
+using phylo::distfunc::dist_conv_type;
 using phylo::read::dist_layout_type;
 using phylo::read::dist_shape_type;
 
@@ -72,11 +72,9 @@ constexpr std::string_view help_text =
     "in the command line.\n";
 
 constexpr cli::option_def defs[] = {
-    {"from", 'f', arg_kind::REQUIRED},      {"shape", 's', arg_kind::REQUIRED},
-    {"to", 't', arg_kind::REQUIRED},        {"transform", 'x', arg_kind::REQUIRED},
-    {"check", 'c', arg_kind::OPTIONAL},     {"symmetrize", 'S', arg_kind::REQUIRED},
-    {"output", 'o', arg_kind::REQUIRED},    {"quiet", 'q', arg_kind::NONE},
-    {"help", 'h', arg_kind::NONE},
+    {"from", 'f', arg_kind::REQUIRED},      {"shape", 's', arg_kind::REQUIRED}, {"to", 't', arg_kind::REQUIRED},
+    {"transform", 'x', arg_kind::REQUIRED}, {"check", 'c', arg_kind::OPTIONAL}, {"symmetrize", 'S', arg_kind::REQUIRED},
+    {"output", 'o', arg_kind::REQUIRED},    {"quiet", 'q', arg_kind::NONE},     {"help", 'h', arg_kind::NONE},
 };
 
 constexpr named<dist_layout_type> input_layouts[] = {

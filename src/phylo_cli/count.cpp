@@ -61,8 +61,7 @@ int run_count(const cli::streams_type &streams, std::span<char *const> args) {
     }
     if (parsed.operands.size() != 2) throw usage_error{"give what to count (quartets or triplets) and N"};
     const std::string &what = parsed.operands[0];
-    if (what != "quartets" && what != "triplets")
-      throw usage_error{"'" + what + "' is not one of quartets, triplets"};
+    if (what != "quartets" && what != "triplets") throw usage_error{"'" + what + "' is not one of quartets, triplets"};
     quartets = what == "quartets";
     n = parse_taxa(parsed.operands[1]);
   } catch (const usage_error &e) {

@@ -111,12 +111,10 @@ constexpr std::string_view help_text =
     "the command line.\n";
 
 constexpr cli::option_def defs[] = {
-    {"kind", 'k', arg_kind::REQUIRED},      {"layout", 'l', arg_kind::REQUIRED},
-    {"metric", 'm', arg_kind::REQUIRED},    {"to", 't', arg_kind::REQUIRED},
-    {"transform", 'x', arg_kind::REQUIRED}, {"output", 'o', arg_kind::REQUIRED},
-    {"quiet", 'q', arg_kind::NONE},         {"help", 'h', arg_kind::NONE},
-    {"model", 'M', arg_kind::REQUIRED},     {"gaps", 'g', arg_kind::REQUIRED},
-    {"undefined", 'u', arg_kind::REQUIRED}, {"threads", 'j', arg_kind::REQUIRED},
+    {"kind", 'k', arg_kind::REQUIRED}, {"layout", 'l', arg_kind::REQUIRED},    {"metric", 'm', arg_kind::REQUIRED},
+    {"to", 't', arg_kind::REQUIRED},   {"transform", 'x', arg_kind::REQUIRED}, {"output", 'o', arg_kind::REQUIRED},
+    {"quiet", 'q', arg_kind::NONE},    {"help", 'h', arg_kind::NONE},          {"model", 'M', arg_kind::REQUIRED},
+    {"gaps", 'g', arg_kind::REQUIRED}, {"undefined", 'u', arg_kind::REQUIRED}, {"threads", 'j', arg_kind::REQUIRED},
 };
 
 enum class input_kind { FASTA, DISCRETE, QUANT, COUNT };
@@ -134,8 +132,8 @@ constexpr named<char_format_type> layouts[] = {
 };
 
 constexpr named<model_type> models[] = {
-    {"p", model_type::P},       {"count", model_type::COUNT}, {"jc69", model_type::JC69}, {"k80", model_type::K80},
-    {"k2p", model_type::K80},   {"f81", model_type::F81},     {"tn93", model_type::TN93}, {"logdet", model_type::LOGDET},
+    {"p", model_type::P},     {"count", model_type::COUNT}, {"jc69", model_type::JC69}, {"k80", model_type::K80},
+    {"k2p", model_type::K80}, {"f81", model_type::F81},     {"tn93", model_type::TN93}, {"logdet", model_type::LOGDET},
 };
 constexpr named<site_rule> gap_rules[] = {
     {"pairwise", site_rule::PAIRWISE},
@@ -248,8 +246,7 @@ settings parse_settings(std::span<char *const> args) {
                       std::string(s.model->name)};
   if (s.metric) {
     const std::string given = "--metric=" + std::string(s.metric->name);
-    if (!s.kind)
-      throw usage_error{given + " needs --kind=" + std::string(kind_name(s.metric->kind))};
+    if (!s.kind) throw usage_error{given + " needs --kind=" + std::string(kind_name(s.metric->kind))};
     if (*s.kind == input_kind::FASTA)
       throw usage_error{given + ": metrics are for --kind=quant or --kind=count; FASTA alignments take --model"};
     if (*s.kind == input_kind::DISCRETE)
@@ -311,9 +308,9 @@ public:
     const double left = elapsed * static_cast<double>(total - done) / static_cast<double>(done);
     if (!shown_ && (elapsed < 0.25 || elapsed + left < 1.0)) return;
     char text[160];
-    const int width = std::snprintf(text, sizeof text, "\rphylo: %.100s: %3d%% of the pairs, %.0f s left ",
-                                    name_.c_str(), static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total)),
-                                    std::ceil(left));
+    const int width = std::snprintf(
+        text, sizeof text, "\rphylo: %.100s: %3d%% of the pairs, %.0f s left ", name_.c_str(),
+        static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total)), std::ceil(left));
     width_ = std::max(width_, width);
     std::fwrite(text, 1, static_cast<std::size_t>(std::min<int>(width, sizeof text - 1)), stderr);
     std::fflush(stderr);
@@ -400,8 +397,7 @@ void fasta_distances(const cli::reporter &report, phylo::input_source &in, const
   }
   if (undefined != 0 && !s.quiet)
     report(place + "warning: the " + std::string(s.model->name) + " distance is undefined for " +
-           std::to_string(undefined) + (undefined == 1 ? " pair" : " pairs") + ", written as " +
-           s.undefined_text);
+           std::to_string(undefined) + (undefined == 1 ? " pair" : " pairs") + ", written as " + s.undefined_text);
   finish_distances(report, mat, s, place);
 }
 

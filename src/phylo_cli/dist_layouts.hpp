@@ -41,9 +41,9 @@ inline constexpr output_layout output_layouts[] = {
 };
 
 inline constexpr named<phylo::distfunc::dist_conv_type> transforms[] = {
-    {"none", phylo::distfunc::dist_conv_type::NONE},       {"arcsin", phylo::distfunc::dist_conv_type::ARCSIN},
-    {"exp", phylo::distfunc::dist_conv_type::EXP},         {"neglog", phylo::distfunc::dist_conv_type::NEG_LOG},
-    {"square", phylo::distfunc::dist_conv_type::SQUARE},   {"range", phylo::distfunc::dist_conv_type::RANGING},
+    {"none", phylo::distfunc::dist_conv_type::NONE},        {"arcsin", phylo::distfunc::dist_conv_type::ARCSIN},
+    {"exp", phylo::distfunc::dist_conv_type::EXP},          {"neglog", phylo::distfunc::dist_conv_type::NEG_LOG},
+    {"square", phylo::distfunc::dist_conv_type::SQUARE},    {"range", phylo::distfunc::dist_conv_type::RANGING},
     {"sqrt", phylo::distfunc::dist_conv_type::SQUARE_ROOT},
 };
 
