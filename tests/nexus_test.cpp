@@ -47,20 +47,6 @@ struct failure_case {
   const char *message_part;
 };
 
-const failure_case failures[] = {
-    {"label words and PHYLIP labels read differently", "3\nAlpha_00001\nBetaa_00002 0.1\nGamma_00003 0.2 0.3\n",
-     dist_layout_type::AUTO, 1, "read both with label words and with 10-character PHYLIP labels"},
-    {"a value is missing in row 3", "3\nA 0 1 2\nB 1 0 3\nC 2 0\n", dist_layout_type::AUTO, 4,
-     "row 3 ('C'), after 2 of its 3"},
-    {"a row holds too many values", "2\nA 0 1 5\nB 1 0\n", dist_layout_type::AUTO, 2, "row 1 ('A')"},
-    {"the input ends early", "3\nA\nB 1\n", dist_layout_type::AUTO, 3, "the input ends after 2 of the 3 rows"},
-    {"text after the rows", "2\nA 0 1\nB 1 0\nnonsense here\n", dist_layout_type::AUTO, 4,
-     "neither a row nor the start of another matrix"},
-    {"no recognisable first line", "A 0 1\n", dist_layout_type::AUTO, 1, "cannot tell the layout"},
-    {"a decimal comma", "2\nA 0 0,5\nB 0,5 0\n", dist_layout_type::RELAXED, 2, "row 1 ('A')"},
-    {"no count where the layout needs one", "#NEXUS\n", dist_layout_type::PHYLIP, 1, "taxon count"},
-};
-
 // Each text is refused with a format_error that names the reason and the line.
 template <std::size_t N> void expect_refusals(const failure_case (&cases)[N]) {
   for (const failure_case &c : cases) {
