@@ -1,6 +1,7 @@
 #include "phylo/dna_dist.hpp"
 
 #include "dna_kernel.hpp"
+#include "phylo/chars.hpp"
 
 #include <algorithm>
 #include <atomic>
@@ -63,13 +64,6 @@ static_assert(gather_bits(0x0000000000000001u, 0) == 1 && gather_bits(0x01000000
 std::size_t padded_words(std::size_t sites) {
   const std::size_t words = (sites + 63) / 64;
   return (words + detail::word_multiple - 1) / detail::word_multiple * detail::word_multiple;
-}
-
-std::string shown(char c) {
-  const auto u = static_cast<unsigned char>(c);
-  if (u >= 0x20 && u < 0x7f) return std::string("'") + c + "'";
-  static constexpr char hex[] = "0123456789ABCDEF";
-  return std::string("\\x") + hex[u >> 4] + hex[u & 15];
 }
 
 // ---- Models -------------------------------------------------------------------------------
@@ -327,7 +321,8 @@ void add_sequence(packed_alignment &aln, std::string label, std::string_view res
     std::size_t k = 0;
     while (codes[static_cast<unsigned char>(residues[k])] != invalid) ++k;
     throw invalid_character_error("residue " + std::to_string(k + 1) + " of sequence '" + label + "', " +
-                                  shown(residues[k]) + ", is not a nucleotide code");
+                                  describe_char(static_cast<unsigned char>(residues[k])) +
+                                  ", is not a nucleotide code");
   }
   std::array<u64, 4> bases{}; // A C G T
   if (all) {
