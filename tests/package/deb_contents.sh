@@ -57,7 +57,7 @@ for pattern in '^\./usr/lib/([^/]+/)?libphylo\.a$' '^\./usr/lib/([^/]+/)?pkgconf
 done
 ! grep -v -E '^\./usr/' <<< "$paths" | grep -v -x './' || fail "files outside /usr"
 ! grep -q '/usr/local' <<< "$paths" || fail "files under /usr/local"
-! grep -q '/include/phylo/.*\.cpp$\|scan_number' <<< "$paths" || fail "private sources packed"
+! grep -q '/include/phylo/.*\.cpp$\|number_scan\|line_input' <<< "$paths" || fail "private sources packed"
 awk '$NF ~ /^\.\/usr\/bin\/./ && $1 != "-rwxr-xr-x" { exit 1 }' "$scratch/contents" ||
   fail "a program is not mode 755"
 awk '$1 ~ /^-/ && $NF !~ /^\.\/usr\/bin\// && $1 != "-rw-r--r--" { print; bad = 1 } END { exit bad }' \
