@@ -254,7 +254,7 @@ struct cli_case {
   std::vector<std::pair<std::string, text>> after; // what files hold after the run
   std::optional<std::vector<std::string>> listing; // the names in the folder after the run
   std::vector<std::pair<std::string, unsigned>> modes;
-  std::size_t width = 0, rss_kib = 0;
+  std::size_t width = 0, rss_kib = 0, limit = 0;
   bool scaled = false; // uses a size of `scale`
 };
 
@@ -300,6 +300,8 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
     c.width = size_of(word(1));
   } else if (key == "rss") {
     c.rss_kib = size_of(word(1)) >> 10;
+  } else if (key == "limit") {
+    c.limit = size_of(word(1));
   } else {
     throw syntax_error("unknown line '" + key + "'");
   }
@@ -450,7 +452,16 @@ void write_file(const fs::path &path, const text &t) {
   emit(t, [&](std::string_view v) { f.write(v.data(), static_cast<std::streamsize>(v.size())); });
 }
 
+#ifdef __SANITIZE_ADDRESS__
+constexpr bool sanitized = true;
+#elif defined(__has_feature)
+constexpr bool sanitized = __has_feature(address_sanitizer);
+#else
+constexpr bool sanitized = false;
+#endif
+
 void run_case(const cli_case &c) {
+  if (c.limit && sanitized) GTEST_SKIP() << "AddressSanitizer needs more address space than the limit";
   char root_template[] = "/tmp/phylo-cli-XXXXXX";
   const fs::path root = ::mkdtemp(root_template), work = root / "work";
   struct remove_at_end {
@@ -488,6 +499,8 @@ void run_case(const cli_case &c) {
       fd[k] >= 0 ? ::dup2(fd[k], k) : ::close(k);
     std::signal(SIGPIPE, c.sigpipe_ignored ? SIG_IGN : SIG_DFL);
     ::umask(022);
+    const rlimit limit{c.limit, c.limit};
+    if (c.limit) ::setrlimit(RLIMIT_AS, &limit);
     if (::chdir(work.c_str()) == 0)
       ::execv(path.c_str(), argv.data());
     ::_exit(127);

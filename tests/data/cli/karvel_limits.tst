@@ -233,3 +233,10 @@ reader_goes_away: karvel big
   status SIGPIPE
 reader_goes_away_sigpipe_ignored: like reader_goes_away
   sigpipe ignored
+
+# A matrix that does not fit in memory.
+out_of_memory: karvel promise
+  file promise "5000\n"
+  limit 40M
+  status 1
+  err "karvel: out of memory\n"

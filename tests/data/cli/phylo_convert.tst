@@ -157,3 +157,10 @@ help_of_convert_by_help: phylo help convert
   out @phylo_convert.help
 help_of_convert_short: phylo convert -h
   out @phylo_convert.help
+
+# An input that does not fit in memory.
+out_of_memory: phylo convert big
+  file big {matrix 5000 x}
+  limit 40M
+  status 1
+  err "phylo: out of memory\n"

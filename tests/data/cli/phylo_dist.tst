@@ -208,3 +208,9 @@ transformation_fails: phylo dist -x neglog
 help: phylo dist --help
   out @phylo_dist.help
   width 80
+
+# Without --kind, a text that holds no '>' is no FASTA alignment, even an empty one.
+empty_input_without_kind: phylo dist
+  in " \n"
+  status 1
+  err "phylo: standard input: is not a FASTA alignment (it does not begin with '>'); for a character matrix give --kind=discrete, quant or count\n"
