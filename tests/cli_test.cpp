@@ -246,6 +246,7 @@ struct cli_case {
   std::string program;
   std::vector<std::string> args;
   std::vector<std::pair<std::string, text>> files; // put into the folder before the run
+  std::vector<std::function<void(const fs::path &)>> setup; // links, FIFOs, folders, modes made after them
   std::string in_mode = "none";                    // none (/dev/null), file, pipe or closed
   std::string out_mode = "pipe";                   // pipe, head, full or closed
   text in, out, err;
@@ -285,6 +286,13 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
     c.status = c.signal ? -1 : std::stoi(word(1));
   } else if (key == "file") {
     set_file(c.files, word(1), make_text(t, 2, folder));
+  } else if (key == "link" || key == "fifo" || key == "folder" || key == "chmod") {
+    c.setup.push_back([key, name = word(1), arg = key == "link" || key == "chmod" ? word(2) : ""](const fs::path &w) {
+      if (key == "link") fs::create_symlink(arg, w / name);
+      if (key == "fifo") ::mkfifo((w / name).c_str(), 0644);
+      if (key == "folder") fs::create_directory(w / name);
+      if (key == "chmod") fs::permissions(w / name, fs::perms(std::stoul(arg, nullptr, 8)));
+    });
   } else if (key == "after") {
     set_file(c.after, word(1), make_text(t, 2, folder));
   } else if (key == "ls") {
@@ -471,6 +479,8 @@ void run_case(const cli_case &c) {
   fs::create_directory(work);
   for (const auto &[name, content] : c.files)
     write_file(work / name, content);
+  for (const auto &make : c.setup)
+    make(work);
   if (c.in_mode == "file")
     write_file(root / "stdin", c.in);
 

@@ -119,6 +119,44 @@ output_file_in_no_folder: phylo convert -o no/such/folder/out
   in "1\nA 0\n"
   status 1
   err "phylo: no/such/folder/out: cannot create a file beside it: No such file or directory\n"
+output_file_name_empty: phylo convert -o ""
+  in "1\nA 0\n"
+  status 1
+  err "phylo: the output file name is empty\n"
+output_file_name_of_a_folder: phylo convert -o dir/
+  in "1\nA 0\n"
+  status 1
+  err "phylo: dir/: names a folder, not a file\n"
+# A file that is replaced keeps its mode; a link is followed; only a regular file is replaced.
+output_file_keeps_its_mode: phylo convert -o out.dist
+  file out.dist "old"
+  chmod out.dist 600
+  in "1\nA 0\n"
+  after out.dist " 1\nA\t 0.00000E+00\n"
+  mode out.dist 600
+output_through_a_link: phylo convert -o link
+  file real "old"
+  link link real
+  in "1\nA 0\n"
+  after real " 1\nA\t 0.00000E+00\n"
+  ls link real
+output_through_a_dangling_link: phylo convert -o link
+  link link nothing
+  in "1\nA 0\n"
+  status 1
+  err "phylo: link: No such file or directory\n"
+output_to_a_fifo: phylo convert -o fifo
+  fifo fifo
+  in "1\nA 0\n"
+  status 1
+  err "phylo: fifo: is not a regular file; only a regular file is replaced\n"
+  ls fifo
+output_to_a_folder: phylo convert -o dir
+  folder dir
+  in "1\nA 0\n"
+  status 1
+  err "phylo: dir: is not a regular file; only a regular file is replaced\n"
+  ls dir
 
 # Mistakes in the command line.
 unknown_option: phylo convert --frm=x
