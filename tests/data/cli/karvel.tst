@@ -41,6 +41,16 @@ options_after_the_file: karvel @ab.dist -s -R
 options_before_the_file: karvel -R -s @ab.dist
   out "Alpha\t 0.00000E+00\t 5.00000E-01\nBeta_gamma\t 5.00000E-01\t 0.00000E+00\n"
 
+# Each transformation by its letter.
+arcsine: karvel -a -O @ab.dist
+  out "Beta_gamma\tAlpha\t 5.23599E-01\n"
+exponential: karvel -e -O @ab.dist
+  out "Beta_gamma\tAlpha\t 2.21199E-01\n"
+square: karvel -q -O @ab.dist
+  out "Beta_gamma\tAlpha\t 6.25000E-02\n"
+ranging: karvel -r -O @ab.dist
+  out "Beta_gamma\tAlpha\t 1.00000E+00\n"
+
 # The example in each input layout gives the same cells; a PHYLIP label may touch its first number.
 primates_phylip: karvel -p -R @../../../examples/primates.phy
   out @primates.phy.raw

@@ -92,6 +92,19 @@ label_written_as_nothing: phylo align --to=nexus-paup
   in ">(x)\nAC\n>()\nAG\n"
   out "#NEXUS\n\nbegin data;\n\tdimensions ntax= 2 nchar= 2;\n\tformat datatype=nucleotide gap=- missing=?;\n\tmatrix\n[  \t        10]\n[  \t         .]\nx  \tAC\n   \tAG\n" @paup_chars.trailer
   err "phylo: standard input: warning: the label '()' is written as nothing\n"
+label_twice: phylo align
+  in ">a\nAC\n>a\nAG\n"
+  out " 2\t 2\na\tAC\na\tAG\n"
+  err "phylo: standard input: warning: the label 'a' stands twice\n"
+
+# At most 2^20 residues.
+longest_sequence: phylo align
+  in ">a\n" {repeat A 1M} "\n"
+  out " 1\t 1048576\na\t" {repeat A 1M} "\n"
+sequence_too_long: phylo align
+  in ">a\n" {repeat A 1048577} "\n"
+  status 1
+  err "phylo: standard input: the sequences have 1048577 residues; at most 1048576 are allowed\n"
 
 # An output file only when all went well; on standard output the first matrix stays.
 output_file_not_made: phylo align -o out.phy @example.fa bad.fa

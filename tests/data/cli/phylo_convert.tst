@@ -195,6 +195,26 @@ help_of_convert_by_help: phylo help convert
   out @phylo_convert.help
 help_of_convert_short: phylo convert -h
   out @phylo_convert.help
+help_short: phylo -h
+  out @phylo.help
+help_by_help: phylo help
+  out @phylo.help
+help_of_an_unknown_command: phylo help frobnicate
+  status 2
+  err "phylo: unknown command 'frobnicate'\n"
+version_short: phylo -V
+  out "phylo " {version} "\n"
+ambiguous_option: phylo convert --s=x
+  status 2
+  err "phylo: convert: option '--s' is ambiguous\nTry 'phylo convert --help' for more information.\n"
+# After "--" a word that begins with a dash is a file; flags may be grouped.
+file_after_double_dash: phylo convert -qc --to=raw -- -x.dist
+  file -x.dist "1\nA 0\n"
+  out "A\t 0.00000E+00\n"
+shape_given: phylo convert --shape=square
+  in "2\nA\nB 0.25\n"
+  status 1
+  err "phylo: standard input:3: row 1 ('A') has 0 values where 2 were expected: found 'B' where a distance should be (read with label words as a square matrix, the reading that went furthest)\n"
 
 # An input that does not fit in memory.
 out_of_memory: phylo convert big

@@ -163,6 +163,15 @@ two_matrices: phylo dist -k quant -m manhattan -t pairs
   in "2 1\na 1\nb 2\n\n2 1\nc 0\nd 0.5"
   out "b\ta\t 1.00000E+00\nd\tc\t 5.00000E-01\n"
 
+# Labels that the layout writes alike: a warning, or none with -q.
+labels_written_alike: phylo dist -k quant --to=phylip
+  in "2 2\nLambda_longname 1 2\nLambda_longer 1 3\n"
+  out " 2\nLambda_lon\t 0.00000E+00\t 7.07107E-01\nLambda_lon\t 7.07107E-01\t 0.00000E+00\n"
+  err "phylo: standard input:1: warning: the labels of taxa 1 ('Lambda_longname') and 2 ('Lambda_longer') are written alike in this layout, as 'Lambda_lon'\n"
+labels_written_alike_quiet: phylo dist -q -k quant --to=phylip
+  like labels_written_alike
+  err ""
+
 # Bad input gives messages with the line.
 matrix_without_kind: phylo dist
   in "2 2\nt1 A C\n"
