@@ -197,6 +197,11 @@ header_announces_more_than_the_text_holds: phylo dist -k quant
   in "5000 1048576\nt1 0 1 1\n"
   status 1
   err "phylo: standard input:1: the header announces 5000 taxa of 1048576 characters, more than the text holds\n"
+# A text as long as the cells that its header announces could still hold them.
+text_as_long_as_its_cells: phylo dist -k discrete
+  in "2 6\nt1 ACGT\n"
+  status 1
+  err "phylo: standard input:2: the input ends inside the matrix that begins on line 1 (the input ends after 4 of 6 symbols of a row)\n"
 blank_phylip_label: phylo dist -k discrete -l phylip
   in "2 1\n          A\nb         C\n"
   status 1
