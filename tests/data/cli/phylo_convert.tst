@@ -119,6 +119,12 @@ output_file_in_no_folder: phylo convert -o no/such/folder/out
   in "1\nA 0\n"
   status 1
   err "phylo: no/such/folder/out: cannot create a file beside it: No such file or directory\n"
+# A closed standard input is not taken by the output file.
+output_file_with_stdin_closed: phylo convert -o out
+  in closed
+  status 1
+  err "phylo: standard input: read error: Bad file descriptor\n"
+  ls
 output_file_name_empty: phylo convert -o ""
   in "1\nA 0\n"
   status 1
