@@ -77,6 +77,13 @@ stdin_closed: karvel -
   in closed
   status 1
   err "Invalid filename.\n"
+# A file opened first does not take the place of a closed standard input.
+stdin_closed_after_a_file: karvel -R m -
+  file m "1\nA 0\n"
+  in closed
+  status 1
+  out "A\t 0.00000E+00\n"
+  err "Invalid filename.\n"
 stdin_closed_but_unused: karvel -R m m
   file m "1\nA 0\n"
   in closed
