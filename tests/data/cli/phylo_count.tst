@@ -1,17 +1,12 @@
-# phylo count: the quartet and triplet counts and their limits.
+# phylo count: the quartet and triplet counts at their limits (the library's tests hold the
+# counts in between), and what N may be.
 
 quartets_4: phylo count quartets 4
   out "1\n"
-quartets_5: phylo count quartets 5
-  out "5\n"
-quartets_10: phylo count quartets 10
-  out "210\n"
 quartets_477: phylo count quartets 477
   out "2130031575\n"
 triplets_3: phylo count triplets 3
   out "1\n"
-triplets_10: phylo count triplets 10
-  out "120\n"
 triplets_2345: phylo count triplets 2345
   out "2146453540\n"
 leading_zeros: phylo count triplets 0004
@@ -25,16 +20,12 @@ quartets_3: phylo count quartets 3
   like quartets_478
 quartets_0: phylo count quartets 0
   like quartets_478
-quartets_5000: phylo count quartets 5000
-  like quartets_478
 quartets_beyond_64_bits: phylo count quartets 99999999999999999999
   like quartets_478
 triplets_2346: phylo count triplets 2346
   status 1
   err "Too many triplets.\n"
 triplets_2: phylo count triplets 2
-  like triplets_2346
-triplets_0: phylo count triplets 0
   like triplets_2346
 triplets_int_max: phylo count triplets 2147483647
   like triplets_2346
