@@ -34,8 +34,7 @@ using sink = std::function<void(std::string_view)>;
 using text = std::vector<std::function<void(const sink &)>>;
 
 void emit(const text &t, const sink &to) {
-  for (const auto &piece : t)
-    piece(to);
+  for (const auto &piece : t) piece(to);
 }
 
 std::string whole(const text &t) {
@@ -49,8 +48,7 @@ void emit_bytes(std::size_t n, const sink &to, const std::function<char(std::siz
   std::string block;
   for (std::size_t i = 0; i < n; ++i) {
     block.push_back(byte(i));
-    if (block.size() == 1 << 16 || i + 1 == n)
-      to(block), block.clear();
+    if (block.size() == 1 << 16 || i + 1 == n) to(block), block.clear();
   }
 }
 
@@ -70,28 +68,23 @@ void emit_matrix(int n, char layout, const sink &to) {
     return input ? std::string(1, digit) : std::string(" ") + digit + ".00000E+00";
   };
   std::string line = layout == 'p' ? std::to_string(n) + "\n" : "";
-  if (layout == 'x')
-    line = " " + std::to_string(n) + " taxa\n";
-  if (layout == 'P' || layout == 'E')
-    line = " " + std::to_string(n) + "\n";
+  if (layout == 'x') line = " " + std::to_string(n) + " taxa\n";
+  if (layout == 'P' || layout == 'E') line = " " + std::to_string(n) + "\n";
   if (layout == 'N' || layout == 'C')
     line = "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= " + std::to_string(n) +
            ";\n\tformat triangle=both labels;\n\tmatrix\n";
   if (layout == 't' || layout == 'T') {
-    for (int i = 0; i < n; ++i)
-      line += "\t" + label(i);
+    for (int i = 0; i < n; ++i) line += "\t" + label(i);
     line += "\n";
   }
   to(line);
   for (int i = 0; i < n; ++i) {
     line.clear();
     if (layout == 'O') {
-      for (int j = 0; j < i; ++j)
-        line += label(i) + "\t" + label(j) + "\t" + cell(i, j) + "\n";
+      for (int j = 0; j < i; ++j) line += label(i) + "\t" + label(j) + "\t" + cell(i, j) + "\n";
     } else {
       line = layout == 'C' ? "'" + label(i) + "'" : label(i);
-      for (int j = 0; j < n; ++j)
-        line += (layout == 'p' ? " " : "\t") + cell(i, j);
+      for (int j = 0; j < n; ++j) line += (layout == 'p' ? " " : "\t") + cell(i, j);
       line += "\n";
     }
     to(line);
@@ -125,8 +118,7 @@ std::string unquote(std::string_view line, std::size_t &p) {
     }
     out.push_back(c);
   }
-  if (p++ >= line.size())
-    throw syntax_error("a quoted text without its closing quote");
+  if (p++ >= line.size()) throw syntax_error("a quoted text without its closing quote");
   return out;
 }
 
@@ -147,23 +139,20 @@ std::vector<token> tokenize(std::string_view line, const std::map<std::string, s
         continue;
       }
       tokens.push_back({'{', inner[0].value, {}});
-      for (std::size_t k = 1; k < inner.size(); ++k)
-        tokens.back().args.push_back(inner[k].value);
+      for (std::size_t k = 1; k < inner.size(); ++k) tokens.back().args.push_back(inner[k].value);
       inner.clear(), into = &tokens;
     } else {
       const std::size_t end = std::min(line.find_first_of(" \t{}\"", p), line.size());
       std::string word(line.substr(p, end - p));
       p = end;
       if (word[0] == '$') {
-        if (!vars.count(word.substr(1)))
-          throw syntax_error("no scale for " + word);
+        if (!vars.count(word.substr(1))) throw syntax_error("no scale for " + word);
         word = vars.at(word.substr(1)), scaled = true;
       }
       into->push_back(word[0] == '@' ? token{'@', word.substr(1), {}} : token{'w', word, {}});
     }
   }
-  if (into != &tokens)
-    throw syntax_error("unbalanced { }");
+  if (into != &tokens) throw syntax_error("unbalanced { }");
   return tokens;
 }
 
@@ -171,19 +160,15 @@ std::vector<token> tokenize(std::string_view line, const std::map<std::string, s
 std::size_t size_of(const std::string &s) {
   std::size_t used = 0;
   const std::size_t n = std::stoul(s, &used);
-  if (s.substr(used).empty())
-    return n;
-  if (s.substr(used) == "K")
-    return n << 10;
-  if (s.substr(used) == "M")
-    return n << 20;
+  if (s.substr(used).empty()) return n;
+  if (s.substr(used) == "K") return n << 10;
+  if (s.substr(used) == "M") return n << 20;
   throw syntax_error("not a size: " + s);
 }
 
 std::string slurp(const fs::path &path) {
   std::ifstream f(path, std::ios::binary);
-  if (!f)
-    throw syntax_error("cannot read " + path.string());
+  if (!f) throw syntax_error("cannot read " + path.string());
   std::stringstream s;
   s << f.rdbuf();
   return s.str();
@@ -216,8 +201,7 @@ text make_text(const std::vector<token> &tokens, std::size_t from, const fs::pat
       t.push_back([s = a[0], n = size_of(a[1])](const sink &to) {
         std::string all;
         for (std::size_t i = 1; i <= n; ++i)
-          for (char c : s)
-            all += c == '#' ? std::to_string(i) : std::string(1, c);
+          for (char c : s) all += c == '#' ? std::to_string(i) : std::string(1, c);
         to(all);
       });
     } else if (tok.value == "noise") { // N bytes of a fixed xorshift sequence
@@ -245,10 +229,10 @@ struct cli_case {
   int line = 0;
   std::string program;
   std::vector<std::string> args;
-  std::vector<std::pair<std::string, text>> files; // put into the folder before the run
+  std::vector<std::pair<std::string, text>> files;          // put into the folder before the run
   std::vector<std::function<void(const fs::path &)>> setup; // links, FIFOs, folders, modes made after them
-  std::string in_mode = "none";                    // none (/dev/null), file, pipe or closed
-  std::string out_mode = "pipe";                   // pipe, head, full or closed
+  std::string in_mode = "none";                             // none (/dev/null), file, pipe or closed
+  std::string out_mode = "pipe";                            // pipe, head, full or closed
   text in, out, err;
   bool err_closed = false, sigpipe_ignored = false;
   int status = 0, signal = 0;
@@ -267,8 +251,7 @@ void set_file(std::vector<std::pair<std::string, text>> &files, const std::strin
 void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &folder) {
   const std::string &key = t[0].value;
   auto word = [&](std::size_t k) {
-    if (k >= t.size() || t[k].kind != 'w')
-      throw syntax_error(key + ": a word is missing");
+    if (k >= t.size() || t[k].kind != 'w') throw syntax_error(key + ": a word is missing");
     return t[k].value;
   };
   const std::string mode = t.size() > 1 && t[1].kind == 'w' ? t[1].value : "";
@@ -297,8 +280,7 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
     set_file(c.after, word(1), make_text(t, 2, folder));
   } else if (key == "ls") {
     c.listing.emplace();
-    for (std::size_t k = 1; k < t.size(); ++k)
-      c.listing->push_back(word(k));
+    for (std::size_t k = 1; k < t.size(); ++k) c.listing->push_back(word(k));
     std::sort(c.listing->begin(), c.listing->end());
   } else if (key == "mode") {
     c.modes.emplace_back(word(1), std::stoul(word(2), nullptr, 8));
@@ -317,8 +299,7 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
 
 const cli_case &find_case(const std::vector<cli_case> &cases, const std::vector<token> &t, std::size_t k) {
   for (const cli_case &c : cases)
-    if (k < t.size() && c.name == t[k].value)
-      return c;
+    if (k < t.size() && c.name == t[k].value) return c;
   throw syntax_error("like: no such case before this one");
 }
 
@@ -341,8 +322,7 @@ std::vector<cli_case> read_cases(const fs::path &path, bool long_values) {
         throw syntax_error("an indented line before the first case");
       } else if (indented && t[0].value == "like") { // like OTHER: all of OTHER but its command
         cli_case &c = cases.back(), copy = find_case(cases, t, 1);
-        for (auto &[name, content] : c.files)
-          set_file(copy.files, name, content);
+        for (auto &[name, content] : c.files) set_file(copy.files, name, content);
         std::swap(copy.program, c.program), std::swap(copy.args, c.args);
         std::swap(copy.name, c.name), std::swap(copy.line, c.line);
         c = std::move(copy);
@@ -357,12 +337,10 @@ std::vector<cli_case> read_cases(const fs::path &path, bool long_values) {
         c.line = number;
         if (t[1].value != "like") { // NAME: PROGRAM ARGUMENT...
           c.program = t[1].value;
-          if (c.program != "karvel" && c.program != "phylo")
-            throw syntax_error("no program " + c.program);
+          if (c.program != "karvel" && c.program != "phylo") throw syntax_error("no program " + c.program);
           for (std::size_t k = 2; k < t.size(); ++k) {
             const std::string base = fs::path(t[k].value).filename().string();
-            if (t[k].kind == '@')
-              set_file(c.files, base, make_text({t[k]}, 0, path.parent_path()));
+            if (t[k].kind == '@') set_file(c.files, base, make_text({t[k]}, 0, path.parent_path()));
             c.args.push_back(t[k].kind == '@' ? base : t[k].value);
           }
         }
@@ -371,14 +349,12 @@ std::vector<cli_case> read_cases(const fs::path &path, bool long_values) {
         throw syntax_error("neither 'NAME: PROGRAM ARGUMENT...', 'NAME: like OTHER' nor 'scale "
                            "NAME DEFAULT LONG'");
       }
-      if (!cases.empty())
-        cases.back().scaled = cases.back().scaled || scaled;
+      if (!cases.empty()) cases.back().scaled = cases.back().scaled || scaled;
     } catch (const std::exception &e) {
       throw syntax_error(path.string() + ":" + std::to_string(number) + ": " + e.what());
     }
   }
-  if (long_values)
-    std::erase_if(cases, [](const cli_case &c) { return !c.scaled; });
+  if (long_values) std::erase_if(cases, [](const cli_case &c) { return !c.scaled; });
   return cases;
 }
 
@@ -410,8 +386,7 @@ public:
     while (!differs_ && !piece.empty()) {
       const std::string got = read_up_to(std::min<std::size_t>(piece.size(), 1 << 16));
       std::size_t k = 0;
-      while (k < got.size() && got[k] == piece[k])
-        ++k;
+      while (k < got.size() && got[k] == piece[k]) ++k;
       if (k < got.size() || got.empty())
         differs_ = true, at_ = offset_ + k, there_ = {std::string(piece.substr(k, 80)), got.substr(k, 80)};
       offset_ += got.size();
@@ -421,14 +396,11 @@ public:
   // How the output differs, or "" when it does not.
   std::string finish() {
     const std::string rest = read_up_to(1 << 16);
-    if (!differs_ && !rest.empty())
-      differs_ = true, at_ = offset_, there_ = {"", rest.substr(0, 80)};
+    if (!differs_ && !rest.empty()) differs_ = true, at_ = offset_, there_ = {"", rest.substr(0, 80)};
     while (!read_up_to(1 << 16).empty()) {
     }
-    if (!differs_)
-      return "";
-    if (want_size_ <= cap && got_size_ <= cap)
-      return "expected " + shown(want_) + "\n  actual   " + shown(got_);
+    if (!differs_) return "";
+    if (want_size_ <= cap && got_size_ <= cap) return "expected " + shown(want_) + "\n  actual   " + shown(got_);
     return "from byte " + std::to_string(at_) + ": expected " + shown(there_.first) + "...\n  actual   " +
            shown(there_.second) + "...";
   }
@@ -444,8 +416,7 @@ private:
     got.resize(have);
     got_size_ += have;
     got_.append(got.substr(0, cap - std::min(cap, got_.size())));
-    for (char c : got)
-      line_ = c == '\n' ? 0 : line_ + 1, longest_ = std::max(longest_, line_);
+    for (char c : got) line_ = c == '\n' ? 0 : line_ + 1, longest_ = std::max(longest_, line_);
     return got;
   }
   int fd_;
@@ -477,47 +448,37 @@ void run_case(const cli_case &c) {
     ~remove_at_end() { fs::remove_all(p); }
   } cleanup{root};
   fs::create_directory(work);
-  for (const auto &[name, content] : c.files)
-    write_file(work / name, content);
-  for (const auto &make : c.setup)
-    make(work);
-  if (c.in_mode == "file")
-    write_file(root / "stdin", c.in);
+  for (const auto &[name, content] : c.files) write_file(work / name, content);
+  for (const auto &make : c.setup) make(work);
+  if (c.in_mode == "file") write_file(root / "stdin", c.in);
 
   // The descriptors that become the program's 0, 1 and 2 (-1: closed), and the runner's ends
   // of the pipes.
   int fd[3] = {-1, -1, -1}, in_writer = -1, out_reader = -1, ends[2];
   if (c.in_mode == "none" || c.in_mode == "file")
     fd[0] = ::open(c.in_mode == "file" ? (root / "stdin").c_str() : "/dev/null", O_RDONLY | O_CLOEXEC);
-  if (c.in_mode == "pipe" && ::pipe2(ends, O_CLOEXEC) == 0)
-    fd[0] = ends[0], in_writer = ends[1];
-  if (c.out_mode == "full")
-    fd[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
+  if (c.in_mode == "pipe" && ::pipe2(ends, O_CLOEXEC) == 0) fd[0] = ends[0], in_writer = ends[1];
+  if (c.out_mode == "full") fd[1] = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
   if ((c.out_mode == "pipe" || c.out_mode == "head") && ::pipe2(ends, O_CLOEXEC) == 0)
     out_reader = ends[0], fd[1] = ends[1];
-  if (!c.err_closed)
-    fd[2] = ::open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+  if (!c.err_closed) fd[2] = ::open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
 
   const std::string path = c.program == "karvel" ? KARVEL_PATH : PHYLO_PATH;
   std::vector<char *> argv{const_cast<char *>(c.program.c_str())};
-  for (const std::string &a : c.args)
-    argv.push_back(const_cast<char *>(a.c_str()));
+  for (const std::string &a : c.args) argv.push_back(const_cast<char *>(a.c_str()));
   argv.push_back(nullptr);
   const pid_t pid = ::fork();
   if (pid == 0) {
-    for (int k = 0; k < 3; ++k)
-      fd[k] >= 0 ? ::dup2(fd[k], k) : ::close(k);
+    for (int k = 0; k < 3; ++k) fd[k] >= 0 ? ::dup2(fd[k], k) : ::close(k);
     std::signal(SIGPIPE, c.sigpipe_ignored ? SIG_IGN : SIG_DFL);
     ::umask(022);
     const rlimit limit{c.limit, c.limit};
     if (c.limit) ::setrlimit(RLIMIT_AS, &limit);
-    if (::chdir(work.c_str()) == 0)
-      ::execv(path.c_str(), argv.data());
+    if (::chdir(work.c_str()) == 0) ::execv(path.c_str(), argv.data());
     ::_exit(127);
   }
   for (int k = 0; k < 3; ++k)
-    if (fd[k] >= 0)
-      ::close(fd[k]);
+    if (fd[k] >= 0) ::close(fd[k]);
   std::thread writer;
   if (in_writer >= 0)
     writer = std::thread([&] {
@@ -534,18 +495,15 @@ void run_case(const cli_case &c) {
     std::string first(1 << 12, '\0');
     const ssize_t got = ::read(out_reader, first.data(), first.size());
     first.resize(got > 0 ? first.find('\n') + 1 : 0);
-    if (first != whole(c.out))
-      out_problem = "expected " + shown(whole(c.out)) + "\n  actual   " + shown(first);
+    if (first != whole(c.out)) out_problem = "expected " + shown(whole(c.out)) + "\n  actual   " + shown(first);
   } else if (out_reader >= 0) {
     stream_compare compare(out_reader);
     emit(c.out, [&](std::string_view v) { compare.expect(v); });
     out_problem = compare.finish();
     longest = compare.longest_line();
   }
-  if (out_reader >= 0)
-    ::close(out_reader);
-  if (writer.joinable())
-    writer.join();
+  if (out_reader >= 0) ::close(out_reader);
+  if (writer.joinable()) writer.join();
   int wait_status = 0;
   struct rusage usage {};
   ::wait4(pid, &wait_status, 0, &usage);
@@ -557,8 +515,7 @@ void run_case(const cli_case &c) {
     ADD_FAILURE_AT(c.file.c_str(), c.line) << (signal ? "signal " : "status ") << (signal ? signal : status)
                                            << "; expected " << (c.signal ? "signal " : "status ")
                                            << (c.signal ? c.signal : c.status) << "\n  standard error: " << shown(err);
-  if (!out_problem.empty())
-    ADD_FAILURE_AT(c.file.c_str(), c.line) << "standard output differs: " << out_problem;
+  if (!out_problem.empty()) ADD_FAILURE_AT(c.file.c_str(), c.line) << "standard output differs: " << out_problem;
   if (err != whole(c.err))
     ADD_FAILURE_AT(c.file.c_str(), c.line)
         << "standard error differs: expected " << shown(whole(c.err)) << "\n  actual   " << shown(err);
@@ -570,13 +527,11 @@ void run_case(const cli_case &c) {
   }
   if (c.listing) {
     std::vector<std::string> names;
-    for (const auto &e : fs::directory_iterator(work))
-      names.push_back(e.path().filename().string());
+    for (const auto &e : fs::directory_iterator(work)) names.push_back(e.path().filename().string());
     std::sort(names.begin(), names.end());
     if (names != *c.listing) {
       std::string all;
-      for (const std::string &n : names)
-        all += " " + n;
+      for (const std::string &n : names) all += " " + n;
       ADD_FAILURE_AT(c.file.c_str(), c.line) << "the folder holds" << all;
     }
   }
@@ -606,20 +561,17 @@ private:
 int main(int argc, char **argv) {
   testing::InitGoogleTest(&argc, argv);
   for (int fd = 0; fd <= 2; ++fd) // the descriptors opened for a program must not take these numbers
-    if (::fcntl(fd, F_GETFD) == -1)
-      ::open("/dev/null", O_RDWR);
+    if (::fcntl(fd, F_GETFD) == -1) ::open("/dev/null", O_RDWR);
   std::signal(SIGPIPE,
               SIG_IGN); // a program that leaves its standard input unread must not end the runner
   std::vector<fs::path> files;
   for (const auto &e : fs::directory_iterator(CASES_DIR))
-    if (e.path().extension() == ".tst")
-      files.push_back(e.path());
+    if (e.path().extension() == ".tst") files.push_back(e.path());
   std::sort(files.begin(), files.end());
   try {
     for (const fs::path &f : files)
       for (const bool long_values : {false, true}) {
-        if (long_values && !LONG_CHECKS)
-          continue;
+        if (long_values && !LONG_CHECKS) continue;
         const std::string suite = f.stem().string() + (long_values ? "_long" : "");
         for (const cli_case &c : read_cases(f, long_values))
           testing::RegisterTest(suite.c_str(), c.name.c_str(), nullptr, nullptr, c.file.c_str(), c.line,
