@@ -65,8 +65,8 @@ stdin_by_dash: karvel -R -
   in @ab.dist
   out @ab.dist.raw
 stdin_through_a_pipe: karvel -R -
-  in pipe @ab.dist
-  out @ab.dist.raw
+  in pipe {matrix 400 x}
+  out {matrix 400 R}
 stdin_between_files: karvel -R first - first
   file first " 1\nFirst 0\n"
   in " 1\nSecond 1\n"

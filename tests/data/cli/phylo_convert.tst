@@ -228,3 +228,8 @@ out_of_memory: phylo convert big
   limit 40M
   status 1
   err "phylo: out of memory\n"
+
+# Standard input through a pipe, larger than the pipe and the input buffer.
+stdin_through_a_pipe: phylo convert -q
+  in pipe {matrix 400 x}
+  out {matrix 400 E}
