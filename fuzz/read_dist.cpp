@@ -80,7 +80,7 @@ pass read_all(std::string_view text, dist_format_type format, bool flat) {
   text_input in(text);
   pass p;
   p.error = typed_errors_only([&] {
-    for (int k = 0; k < max_matrices && !read::at_end(); ++k) {
+    for (int k = 0; k < max_matrices && !read::at_end(format); ++k) {
       const auto n = static_cast<std::size_t>(read::read_dist_header(format));
       FUZZ_CHECK(n >= 1 && n <= static_cast<std::size_t>(max_taxa));
       // Every cell takes at least two bytes: a matrix that cannot fit in the rest of the text

@@ -205,6 +205,10 @@ TEST(ReadCharMat, BadCellsAndEarlyEnds) {
       {"1 2\nt1 2.5 1\n", matrix_type::CNTCH, "format_error"},
       {"1 1\nt1 -1\n", matrix_type::CNTCH, "range_error"},
       {"1 1\nt1 2147483648\n", matrix_type::CNTCH, "format_error"},
+      // Text glued to a row's last number.
+      {"1 2\nt1 1 2.5\n", matrix_type::CNTCH, "format_error"},
+      {"1 2\nt1 1 0,5\n", matrix_type::QUANT, "format_error"},
+      {"2 1\nt1 1\nt2 1.5abc", matrix_type::QUANT, "format_error"},
       {"2 2\nt1 1 2\nt2 3\n", matrix_type::QUANT, "end_of_input"},
       {"2 4\nt1 ACGT\nt2 AC\n", matrix_type::DISCR, "end_of_input"},
       {"2 4\nt1 ACGT\n", matrix_type::DISCR, "end_of_input"},

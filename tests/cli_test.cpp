@@ -183,6 +183,7 @@ text make_text(const std::vector<token> &tokens, std::size_t from, const fs::pat
     const std::vector<std::string> &a = tok.args;
     if (tok.kind == '{' && a.size() != (tok.value == "version"                           ? 0u
                                         : tok.value == "letters" || tok.value == "noise" ? 1u
+                                        : tok.value == "replace"                         ? 3u
                                                                                          : 2u))
       throw syntax_error("{" + tok.value + "}: wrong number of arguments");
     if (tok.kind == 'w' || tok.kind == '"') {
@@ -215,6 +216,11 @@ text make_text(const std::vector<token> &tokens, std::size_t from, const fs::pat
     } else if (tok.value == "matrix") { // the test matrix of N taxa in a layout
       t.push_back(
           [n = static_cast<int>(size_of(a[0])), layout = a[1].at(0)](const sink &to) { emit_matrix(n, layout, to); });
+    } else if (tok.value == "replace") { // the data file FILE with every FROM made TO
+      std::string r = slurp(folder / a[0]);
+      for (std::size_t p = r.find(a[1]); p != std::string::npos; p = r.find(a[1], p + a[2].size()))
+        r.replace(p, a[1].size(), a[2]);
+      t.push_back([r](const sink &to) { to(r); });
     } else if (tok.value == "version") {
       t.push_back([](const sink &to) { to(PHYLO_VERSION); });
     } else {

@@ -49,6 +49,12 @@ TEST(ConvertDist, CellValues) {
       {C::ARCSIN, 1.0f, 1.5707964f},
       {C::ARCSIN, 0.0f, 0.0f},
       {C::ARCSIN, std::nextafter(1.0f, 2.0f), 1.5707964f}, // its square root rounds to 1
+      // A distance read as -0 keeps or loses its sign as the formula says.
+      {C::NEG_LOG, -0.0f, -0.0f},
+      {C::EXP, -0.0f, 0.0f},
+      {C::SQUARE, -0.0f, 0.0f},
+      {C::SQUARE_ROOT, -0.0f, -0.0f},
+      {C::ARCSIN, -0.0f, -0.0f},
   };
   for (const auto &c : cases)
     EXPECT_TRUE(same(transform_one(c.d, c.conv), c.expected)) << static_cast<int>(c.conv) << " of " << c.d;
@@ -130,6 +136,18 @@ TEST(ConvertDist, RangingOnZeroUpperTriangleChangesNothing) {
   dist_mat_type m = matrix(2, {0, 0, 3, 0});
   convert_dist(m, dist_conv_type::RANGING);
   EXPECT_EQ(m.distances(1, 0), 3.0f);
+  // Zeros of both signs: the largest is +0.0, and nothing changes.
+  dist_mat_type zeros = matrix(3, {0, -0.0f, 0.0f, 3, 0, -0.0f, 5, 6, 0});
+  EXPECT_TRUE(same(max_dist(zeros), 0.0f));
+  EXPECT_TRUE(same(max_dist(matrix(2, {0, -0.0f, 0, 0})), 0.0f));
+  const dist_mat_type before = zeros;
+  convert_dist(zeros, dist_conv_type::RANGING);
+  EXPECT_EQ(std::memcmp(zeros.distances.data(), before.distances.data(), 9 * sizeof(float)), 0);
+  // -0 / max is -0.
+  dist_mat_type mixed = matrix(3, {0, -0.0f, 2, 9, 0, 4, 9, 9, 0});
+  convert_dist(mixed, dist_conv_type::RANGING);
+  EXPECT_TRUE(same(mixed.distances(0, 1), -0.0f) && same(mixed.distances(1, 0), -0.0f));
+  EXPECT_EQ(mixed.distances(2, 0), 0.5f);
 }
 
 TEST(ConvertDist, OneTaxonUnchangedByEveryTransformation) {

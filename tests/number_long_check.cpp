@@ -10,9 +10,12 @@
 // (default 100 million). The reader is compared with std::from_chars on RANDOM_TEXTS random
 // texts (default 20 million): 12-character images, floats printed with random digit counts
 // and random digit strings, read once from memory and once from a file so that numbers
-// straddle refills. The arcsine transformation, which approximates before it rounds, is
-// compared with std::asin on every float distance from 0 to 1.
+// straddle refills. Every transformation is compared, one cell at a time and through its
+// block kernel, with its formula on every float that the reader can deliver (-0.0 and every
+// finite non-negative float); the arcsine transformation, which approximates before it
+// rounds, is also run through convert_dist on every float distance from -0.0 to 1.
 
+#include "distfunc_cells.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
 #include "phylo/print.hpp"
@@ -20,6 +23,7 @@
 #include "phylo/types.hpp"
 
 #include <algorithm>
+#include <cfloat>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -263,8 +267,76 @@ void random_reads(std::uint64_t count, tally &in_memory, tally &from_file) {
 }
 
 // ---------------------------------------------------------------------------------------
-// The arcsine transformation on every float distance from 0 up to the first whose square root
-// rounds above 1: the stored value must be std::asin of the rounded square root, rounded.
+// The transformations of single cells.
+
+using phylo::distfunc::dist_conv_type;
+using phylo::distfunc::detail::cell_fault;
+using phylo::distfunc::detail::cell_outcome;
+
+// Each formula as written: elementary functions in double precision on the float, rounded to
+// float before the next step; then the range check, which a negative zero passes.
+cell_outcome reference_cell(dist_conv_type conv, float d, float max) {
+  float v = 0;
+  switch (conv) {
+  case dist_conv_type::NEG_LOG: {
+    const float t = 1.0f - d;
+    if (t == 0.0f) return {cell_fault::range, 0};
+    if (t < 0.0f) return {cell_fault::argument, 0};
+    v = -static_cast<float>(std::log(double{t}));
+    break;
+  }
+  case dist_conv_type::EXP: v = 1.0f - static_cast<float>(std::exp(-double{d})); break;
+  case dist_conv_type::SQUARE: v = d * d; break;
+  case dist_conv_type::SQUARE_ROOT: v = static_cast<float>(std::sqrt(double{d})); break;
+  case dist_conv_type::RANGING: v = d / max; break;
+  case dist_conv_type::ARCSIN: {
+    const float r = static_cast<float>(std::sqrt(double{d}));
+    if (r > 1.0f) return {cell_fault::argument, 0};
+    v = static_cast<float>(std::asin(double{r}));
+    break;
+  }
+  case dist_conv_type::NONE: v = d; break;
+  }
+  if (!(v >= 0.0f && v <= FLT_MAX)) return {cell_fault::range, 0};
+  return {cell_fault::none, v};
+}
+
+const char *fault_name(cell_fault f) {
+  return f == cell_fault::none ? "value" : f == cell_fault::range ? "range_error" : "argument_error";
+}
+
+// Every float from -0.0 and 0.0 up to `last` through the per-cell path and the block kernel
+// of conv: the per-cell path must give the formula's value or fault, the kernel the same bits
+// for every cell that it does not hand to the per-cell path, and it must hand over every cell
+// whose formula faults.
+void every_cell(dist_conv_type conv, float max, float last, tally &t) {
+  constexpr std::size_t block = 1 << 16;
+  std::vector<float> d(block), out(block);
+  std::vector<unsigned char> hard(block);
+  const std::uint64_t end = std::uint64_t{bits_of(last)} + 1;
+  bool first = true;
+  for (std::uint64_t next = 0; next < end;) {
+    std::size_t m = 0;
+    if (first) d[m++] = -0.0f, first = false;
+    for (; m < block && next < end; ++next) d[m++] = from_bits(static_cast<std::uint32_t>(next));
+    const bool kernel = phylo::distfunc::detail::transform_block(conv, max, d.data(), out.data(), hard.data(), m);
+    for (std::size_t k = 0; k < m; ++k) {
+      const cell_outcome want = reference_cell(conv, d[k], max);
+      const cell_outcome cell = phylo::distfunc::detail::transform_cell(conv, d[k], max);
+      const bool cell_ok = cell.fault == want.fault && (want.fault != cell_fault::none || bits_of(cell.value) == bits_of(want.value));
+      const bool kernel_ok = !kernel || (want.fault == cell_fault::none ? hard[k] || bits_of(out[k]) == bits_of(want.value) : hard[k] != 0);
+      ++t.checked;
+      if ((!cell_ok || !kernel_ok) && ++t.failed <= 20)
+        std::printf("  %s of %a: want %s %a; per cell %s %a; kernel %s %a\n", t.what, double{d[k]}, fault_name(want.fault),
+                    double{want.value}, fault_name(cell.fault), double{cell.value}, kernel ? (hard[k] ? "hard" : "value") : "none",
+                    kernel ? double{out[k]} : 0.0);
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------
+// The arcsine transformation on every float distance from -0.0 up to the first whose square
+// root rounds above 1: the stored value must be std::asin of the rounded square root, rounded.
 
 void every_arcsine(tally &t) {
   const std::size_t n = 4096;
@@ -272,11 +344,13 @@ void every_arcsine(tally &t) {
   std::uint32_t next = 0;
   const std::uint32_t last = bits_of(std::nextafter(1.0f, 2.0f)) + 1; // sqrt of 1 + 2^-23 rounds to 1
   std::vector<std::uint32_t> placed;
+  bool negative_zero = true; // the first cell holds -0.0
   while (next <= last) {
     placed.clear();
     for (std::size_t i = 0; i < n; ++i)
       for (std::size_t j = i + 1; j < n; ++j) {
-        const std::uint32_t b = next <= last ? next++ : 0;
+        const std::uint32_t b = negative_zero ? 0x80000000u : next <= last ? next++ : 0;
+        negative_zero = false;
         m.distances(i, j) = from_bits(b);
         placed.push_back(b);
       }
@@ -313,7 +387,21 @@ int main(int argc, char **argv) {
   const auto start = std::chrono::steady_clock::now();
   tally ties{"image: exact ties (both signs)"}, carry{"image: near carries across powers of ten"},
       random{"image: random bit patterns"}, memory{"reader: random texts in memory"},
-      file{"reader: random texts from a file"}, arcsine{"arcsin(sqrt(D)): every float D up to 1"};
+      file{"reader: random texts from a file"}, arcsine{"arcsin(sqrt(D)) by convert_dist: every D up to 1"};
+  struct {
+    dist_conv_type conv;
+    float max, last;
+    tally t;
+  } cells[] = {
+      {dist_conv_type::NEG_LOG, 0, FLT_MAX, {"-log(1-D): every D"}},
+      {dist_conv_type::EXP, 0, FLT_MAX, {"1-exp(-D): every D"}},
+      {dist_conv_type::SQUARE, 0, FLT_MAX, {"D^2 (kernel): every D"}},
+      {dist_conv_type::SQUARE_ROOT, 0, FLT_MAX, {"sqrt(D) (kernel): every D"}},
+      {dist_conv_type::RANGING, FLT_MAX, FLT_MAX, {"D/max (kernel), max = FLT_MAX: every D"}},
+      {dist_conv_type::RANGING, 3.0f, 3.0f, {"D/max (kernel), max = 3: every D up to 3"}},
+      {dist_conv_type::RANGING, 0x1p-149f, 0x1p-149f, {"D/max (kernel), max = 2^-149: every D"}},
+      {dist_conv_type::ARCSIN, 0, FLT_MAX, {"arcsin(sqrt(D)) (kernel): every D"}},
+  };
   exact_ties(ties);
   ties.report();
   carries(carry);
@@ -323,12 +411,17 @@ int main(int argc, char **argv) {
   random_reads(reads, memory, file);
   memory.report();
   file.report();
+  for (auto &c : cells) {
+    every_cell(c.conv, c.max, c.last, c.t);
+    c.t.report();
+  }
   every_arcsine(arcsine);
   arcsine.report();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  const std::uint64_t failed =
+  std::uint64_t failed =
       ties.failed + carry.failed + random.failed + memory.failed + file.failed + arcsine.failed;
+  for (const auto &c : cells) failed += c.t.failed;
   std::printf("%s after %.0f s\n", failed ? "FAILED" : "all agree", seconds);
   return failed ? 1 : 0;
 }

@@ -50,10 +50,17 @@ public:
   }
   // Consumes n buffered bytes (n <= buffered().size()).
   void consume(std::size_t n) noexcept { pos_ += n; }
+  // Drops the n buffered bytes that follow the first `keep` unread ones, so that a long
+  // lookahead need not stay in memory; the line ends among them still count in line() once
+  // a byte after them has been read. Only one place of the buffer may hold dropped line ends
+  // at a time: false, and nothing dropped, when these would need a second one.
+  bool drop_ahead(std::size_t keep, std::size_t n) noexcept;
 
 private:
   input_source(int fd, bool owns_fd, std::string name, std::size_t capacity);
   bool refill(); // false at the end of input
+  bool fill(std::size_t want);
+  void credit_hole() noexcept;
   void release() noexcept;
 
   int fd_ = -1;
@@ -66,6 +73,8 @@ private:
   char *end_ = nullptr;
   std::size_t lines_before_ = 0; // line ends in bytes already dropped from the buffer
   char last_dropped_ = 0;        // the last byte dropped from the buffer
+  char *hole_ = nullptr;         // where drop_ahead took out bytes holding line ends, or null
+  std::size_t hole_lines_ = 0;   // how many
 };
 
 // The source that the readers consume; standard input until set otherwise.

@@ -34,8 +34,16 @@ bool at_end_of_line();
 void skip_line();
 // Ends a row: like skip_line, but also quiet when the input is already exhausted.
 void end_row();
-// True when nothing but blanks, tabs, carriage returns and line feeds is left. Consumes nothing.
+// True when nothing but blanks, tabs, carriage returns and line feeds is left. Before a header
+// that begins with a number (every distance layout but TAB, character matrices): the blanks,
+// tabs and line feeds that the number reader would pass over are consumed, and a carriage
+// return, on which it fails, is left where it is. Memory stays bounded however long the run
+// of blanks: blanks that the next reader does not reach may be dropped (line() still counts
+// their line ends).
 bool at_end();
+// The same before read_dist_header(format). For TAB the next line, whose tabs the header
+// reader counts, is left as it is.
+bool at_end(dist_format_type format);
 
 // ---- Words and labels ------------------------------------------------------------------
 
@@ -66,7 +74,8 @@ int read_dist_header(dist_format_type format);
 // Fills the labels and all n_tax x n_tax distances of `mat`, row by row; each row is a label
 // and n_tax numbers (which may run over several lines), the rest of its last line ignored.
 // PHYLIP rows use PHYLIP labels, TAB rows tab-separated labels, all others extended labels.
-// range_error for a negative distance.
+// range_error for a negative distance; format_error when a row's last number is followed by
+// anything but a blank, a tab, a carriage return, a line end or the end of the input.
 void read_dist_mat(dist_format_type format, dist_mat_type &mat);
 // The same for the flat form; range_error when the cells do not fit in n_cells.
 void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat);
@@ -88,7 +97,8 @@ char_mat_size read_header();
 // label (PHYLIP: 10 characters; COMMENTED_PHYLIP: a word, the next word dropped; otherwise a
 // word) and n_char values, which may run over several lines; the rest of the row's last line
 // is ignored. QUANT cells are numbers; DISCR cells the next characters that are not
-// whitespace; CNTCH cells integers, range_error when negative. Comments are not touched.
+// whitespace; CNTCH cells integers, range_error when negative. A QUANT or CNTCH row's last
+// number must end as a distance row's does. Comments are not touched.
 void read_char_mat(char_format_type format, char_mat_type &mat);
 
 // ---- FASTA -----------------------------------------------------------------------------

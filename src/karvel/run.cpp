@@ -87,7 +87,7 @@ void print_usage(const std::string &p, phylo::output_sink &diagnostics) {
 
 // Reads, transforms and prints every matrix of the current input.
 void convert_all(const selections &s) {
-  while (!phylo::read::at_end()) {
+  while (!phylo::read::at_end(s.input)) {
     const int n = phylo::read::read_dist_header(s.input);
     phylo::dist_mat_access dist = std::make_unique<phylo::dist_mat_type>(static_cast<std::size_t>(n));
     phylo::read::read_dist_mat(s.input, *dist);

@@ -74,12 +74,14 @@ void read_char_mat(char_format_type format, char_mat_type &mat) {
     switch (mat.kind()) {
     case matrix_type::QUANT:
       read_values(in, mat.quant_data().row(i), m);
+      if (m > 0) detail::expect_row_end(in);
       break;
     case matrix_type::DISCR:
       read_symbols(in, mat.discr_data().row(i), m);
       break;
     case matrix_type::CNTCH:
       read_counts(in, mat.count_data().row(i), m, i);
+      if (m > 0) detail::expect_row_end(in);
       break;
     }
     end_row();

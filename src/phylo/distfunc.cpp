@@ -1,5 +1,7 @@
 #include "phylo/distfunc.hpp"
 
+#include "distfunc_cells.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -140,8 +142,9 @@ inline double asin_near(double x, double x2) noexcept {
   const bool small = x <= 0.5;
   const double y = 1 - 2 * x2; // exact for r^2 in (1/4, 3/4]
   const double q = asin_poly(choose(small, x, y), choose(small, x2, y * y));
-  // q itself, or pi/4 - q/2 = hi + (k q - lo).
-  const double hi = choose(small, 0.0, 0.5 * half_pi_hi), k = choose(small, 1.0, -0.5),
+  // q itself, or pi/4 - q/2 = hi + (k q - lo). For q itself hi is -0.0, which keeps the sign of
+  // a zero: the arcsine of -0.0 (the root of a distance read as -0) is -0.0.
+  const double hi = choose(small, -0.0, 0.5 * half_pi_hi), k = choose(small, 1.0, -0.5),
                lo = choose(small, 0.0, -0.5 * half_pi_lo);
   return hi + (k * q - lo);
 }
@@ -291,6 +294,51 @@ std::pair<float, float> max_and_ssq(const fast_dist_mat_type &dist) {
   }
   return {max, sum};
 }
+
+namespace detail {
+namespace {
+
+// Calls f with the transformation object of conv; false for NONE and values outside the
+// enumeration.
+template <class F> bool with_transform(dist_conv_type conv, float max, F f) {
+  switch (conv) {
+  case dist_conv_type::NEG_LOG: f(neg_log{}); return true;
+  case dist_conv_type::EXP: f(one_minus_exp{}); return true;
+  case dist_conv_type::SQUARE: f(square{}); return true;
+  case dist_conv_type::SQUARE_ROOT: f(square_root{}); return true;
+  case dist_conv_type::RANGING: f(ranging{max}); return true;
+  case dist_conv_type::ARCSIN: f(arcsin_sqrt{}); return true;
+  case dist_conv_type::NONE: return false;
+  }
+  return false;
+}
+
+} // namespace
+
+cell_outcome transform_cell(dist_conv_type conv, float d, float max) {
+  cell_outcome r{cell_fault::none, d};
+  with_transform(conv, max, [&](auto t) {
+    const auto bad = t(d, r.value);
+    if (bad.kind == fault::none && !in_distance_range(r.value)) r.fault = cell_fault::range;
+    else if (bad.kind == fault::range) r.fault = cell_fault::range;
+    else if (bad.kind == fault::argument) r.fault = cell_fault::argument;
+  });
+  return r;
+}
+
+bool transform_block(dist_conv_type conv, float max, const float *d, float *out, unsigned char *hard,
+                     std::size_t m) {
+  bool has_kernel = false;
+  with_transform(conv, max, [&](auto t) {
+    if constexpr (requires { t.block(d, out, hard, m); }) {
+      t.block(d, out, hard, m);
+      has_kernel = true;
+    }
+  });
+  return has_kernel;
+}
+
+} // namespace detail
 
 void convert_dist(dist_mat_type &dist, dist_conv_type conv) {
   switch (conv) {

@@ -66,7 +66,7 @@ input_source input_source::from_text(std::string_view text, std::string name) {
 input_source::input_source(input_source &&o) noexcept
     : fd_(o.fd_), owns_fd_(o.owns_fd_), eof_(o.eof_), name_(std::move(o.name_)),
       buf_(std::move(o.buf_)), cap_(o.cap_), pos_(o.pos_), end_(o.end_),
-      lines_before_(o.lines_before_), last_dropped_(o.last_dropped_) {
+      lines_before_(o.lines_before_), last_dropped_(o.last_dropped_), hole_(o.hole_), hole_lines_(o.hole_lines_) {
   o.fd_ = -1;
   o.owns_fd_ = false;
   o.pos_ = o.end_ = nullptr;
@@ -85,6 +85,8 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     end_ = o.end_;
     lines_before_ = o.lines_before_;
     last_dropped_ = o.last_dropped_;
+    hole_ = o.hole_;
+    hole_lines_ = o.hole_lines_;
     o.fd_ = -1;
     o.owns_fd_ = false;
     o.pos_ = o.end_ = nullptr;
@@ -103,6 +105,7 @@ void input_source::release() noexcept {
 std::size_t input_source::line() const noexcept {
   if (!buf_) return lines_before_ + 1;
   std::size_t line = lines_before_ + count_line_ends(buf_.get(), pos_) + 1;
+  if (hole_ && pos_ > hole_) line += hole_lines_;
   // At the end of an input whose last line has its line end, the position is the last line,
   // not the line after it that does not exist.
   const char previous = pos_ != buf_.get() ? pos_[-1] : last_dropped_;
@@ -110,40 +113,50 @@ std::size_t input_source::line() const noexcept {
   return line;
 }
 
+// Once a byte after the dropped ones has been read, their line ends join those before the buffer.
+void input_source::credit_hole() noexcept {
+  if (hole_ && pos_ > hole_) {
+    lines_before_ += hole_lines_;
+    hole_ = nullptr;
+    hole_lines_ = 0;
+  }
+}
+
 // Drops the consumed bytes, keeps the unread ones at the start of the buffer, and reads
 // until at least `want` unread bytes are buffered or the input ends.
-static bool fill(int fd, bool &eof, std::unique_ptr<char[]> &buf, std::size_t &cap, char *&pos,
-                 char *&end, std::size_t &lines_before, char &last_dropped, std::size_t want,
-                 const std::string &name) {
-  std::size_t unread = static_cast<std::size_t>(end - pos);
+bool input_source::fill(std::size_t want) {
+  std::size_t unread = static_cast<std::size_t>(end_ - pos_);
   if (unread >= want) return true;
-  if (eof) return false;
-  lines_before += count_line_ends(buf.get(), pos);
-  if (pos != buf.get()) last_dropped = pos[-1];
-  if (want > cap) {
-    std::size_t new_cap = std::max(want, cap * 2);
+  if (eof_) return false;
+  credit_hole();
+  lines_before_ += count_line_ends(buf_.get(), pos_);
+  if (pos_ != buf_.get()) last_dropped_ = pos_[-1];
+  const std::size_t hole_at = hole_ ? static_cast<std::size_t>(hole_ - pos_) : 0;
+  if (want > cap_) {
+    std::size_t new_cap = std::max(want, cap_ * 2);
     std::unique_ptr<char[]> bigger(new char[new_cap]);
-    std::memcpy(bigger.get(), pos, unread);
-    buf = std::move(bigger);
-    cap = new_cap;
-  } else if (pos != buf.get()) {
-    std::memmove(buf.get(), pos, unread);
+    std::memcpy(bigger.get(), pos_, unread);
+    buf_ = std::move(bigger);
+    cap_ = new_cap;
+  } else if (pos_ != buf_.get()) {
+    std::memmove(buf_.get(), pos_, unread);
   }
-  pos = buf.get();
-  end = pos + unread;
-  while (static_cast<std::size_t>(end - pos) < want) {
-    ssize_t got = ::read(fd, end, cap - static_cast<std::size_t>(end - buf.get()));
+  pos_ = buf_.get();
+  end_ = pos_ + unread;
+  if (hole_) hole_ = pos_ + hole_at;
+  while (static_cast<std::size_t>(end_ - pos_) < want) {
+    ssize_t got = ::read(fd_, end_, cap_ - static_cast<std::size_t>(end_ - buf_.get()));
     if (got < 0) {
       if (errno == EINTR) continue;
-      throw use_error(name + ": read error: " + system_message(errno));
+      throw use_error(name_ + ": read error: " + system_message(errno));
     }
     if (got == 0) {
-      eof = true;
+      eof_ = true;
       break;
     }
-    end += got;
+    end_ += got;
   }
-  return static_cast<std::size_t>(end - pos) >= want;
+  return static_cast<std::size_t>(end_ - pos_) >= want;
 }
 
 bool input_source::refill() {
@@ -151,15 +164,29 @@ bool input_source::refill() {
     eof_ = true;
     return pos_ != end_;
   }
-  return fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, last_dropped_, 1, name_);
+  return fill(1);
 }
 
 int input_source::peek_at(std::size_t k) {
   if (static_cast<std::size_t>(end_ - pos_) <= k) {
-    if (fd_ < 0 || !fill(fd_, eof_, buf_, cap_, pos_, end_, lines_before_, last_dropped_, k + 1, name_))
-      return -1;
+    if (fd_ < 0 || !fill(k + 1)) return -1;
   }
   return static_cast<unsigned char>(pos_[k]);
+}
+
+bool input_source::drop_ahead(std::size_t keep, std::size_t n) noexcept {
+  credit_hole();
+  char *first = pos_ + keep, *last = first + n;
+  const std::size_t lines = count_line_ends(first, last);
+  if (lines != 0 && hole_ && hole_ != first) return false;
+  if (hole_ && hole_ > first) hole_ = hole_ >= last ? hole_ - n : first;
+  if (lines != 0) {
+    hole_ = first;
+    hole_lines_ += lines;
+  }
+  std::memmove(first, last, static_cast<std::size_t>(end_ - last));
+  end_ -= n;
+  return true;
 }
 
 namespace {

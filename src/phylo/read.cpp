@@ -101,6 +101,7 @@ void read_rows(input_source &in, label_format_type labels_as, tax_lab_type &labe
       for (std::size_t j = 0; j < n; ++j) row[j] = read_distance(in);
       k += n;
     }
+    detail::expect_row_end(in);
     end_row();
   }
 }
@@ -126,13 +127,79 @@ void skip_line() {
 
 void end_row() { discard_line(current_input()); }
 
+namespace {
+
+inline bool is_blank_byte(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// Whether nothing but blank bytes follows the first `keep` unread bytes. While it looks, it
+// drops from the buffer the leading blanks after them that `may_drop` allows (up to the first
+// it refuses), whenever it has seen all that is buffered: what the buffer holds stays bounded
+// however long the run of blanks is.
+template <class MayDrop> bool only_blanks_after(input_source &in, std::size_t keep, MayDrop may_drop) {
+  std::size_t k = keep, droppable = keep; // scanned up to k; [keep, droppable) may be dropped
+  bool dropping = true;
+  for (;;) {
+    if (in.peek_at(k) < 0) return true;
+    const std::string_view view = in.buffered();
+    for (; k < view.size(); ++k) {
+      if (!is_blank_byte(view[k])) return false;
+      if (dropping && may_drop(view[k])) droppable = k + 1;
+      else dropping = false;
+    }
+    if (droppable > keep && in.drop_ahead(keep, droppable - keep)) {
+      k -= droppable - keep;
+      droppable = keep;
+    }
+  }
+}
+
+// Before read_dist_header(TAB), which counts the tabs of the whole next line (an empty line
+// is a header of no taxa).
+bool at_end_before_tab_header(input_source &in) {
+  // Blanks and carriage returns before the line's first tab do not change its count.
+  for (;;) {
+    const std::string_view view = in.buffered();
+    if (view.empty()) return true;
+    std::size_t k = 0;
+    while (k < view.size() && (view[k] == ' ' || view[k] == '\r')) ++k;
+    in.consume(k);
+    if (k < view.size()) break;
+  }
+  std::size_t k = 0, tabs = 0;
+  for (;; ++k) {
+    const int c = in.peek_at(k);
+    if (c < 0) return true;
+    if (c == '\n') break;
+    if (!is_blank_byte(static_cast<char>(c))) return false;
+    tabs += c == '\t';
+  }
+  // A blank line: it is the header if anything follows. With a count outside 1 .. 5000 the
+  // header fails and nothing after it is read; otherwise the first row's label reader passes
+  // over tabs, carriage returns and line ends, but takes blanks in.
+  const bool refused = tabs < 1 || tabs > static_cast<std::size_t>(max_taxa);
+  return only_blanks_after(in, k + 1, [refused](char c) { return refused || c != ' '; });
+}
+
+} // namespace
+
 bool at_end() {
   input_source &in = current_input();
-  for (std::size_t k = 0;; ++k) {
-    int c = in.peek_at(k);
-    if (c < 0) return true;
-    if (c != ' ' && c != '\t' && c != '\r' && c != '\n') return false;
+  for (;;) {
+    const std::string_view view = in.buffered();
+    if (view.empty()) return true;
+    std::size_t k = 0;
+    while (k < view.size() && (view[k] == ' ' || view[k] == '\t' || view[k] == '\n')) ++k;
+    in.consume(k);
+    if (k == view.size()) continue;
+    if (view[k] != '\r') return false;
+    // A carriage return, on which the number reader fails: it stays, and the blanks after it,
+    // which no reader reaches, need not.
+    return only_blanks_after(in, 1, [](char) { return true; });
   }
+}
+
+bool at_end(dist_format_type format) {
+  return format == dist_format_type::TAB ? at_end_before_tab_header(current_input()) : at_end();
 }
 
 std::string get_word(const char_set_type &delimiters) {

@@ -219,4 +219,10 @@ std::int32_t scan_integer(input_source &in) {
                   : static_cast<std::int32_t>(value);
 }
 
+void expect_row_end(input_source &in) {
+  const int c = in.peek();
+  if (c >= 0 && c != ' ' && c != '\t' && c != '\r' && c != '\n')
+    throw format_error("expected a blank or the line end after the row's last number, found " + describe(c));
+}
+
 } // namespace phylo::detail

@@ -110,4 +110,9 @@ float scan_real(input_source &in);
 // Scans [+-]digits; format_error when it does not fit 32 bits.
 std::int32_t scan_integer(input_source &in);
 
+// After the last number of a row: format_error unless the number ends at a blank, a tab, a
+// carriage return, a line feed or the end of the input (so that "0,5", "0.25.3" or "1.5abc"
+// is not read as its leading number). Consumes nothing.
+void expect_row_end(input_source &in);
+
 } // namespace phylo::detail

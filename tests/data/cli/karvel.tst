@@ -24,6 +24,55 @@ dist_to_T: karvel -T @ab.dist
 dist_explicit_options_after_the_file: karvel @ab.dist -x -n -R
   out @ab.dist.raw
 
+# The distance read as -0 instead: arcsin(sqrt(-0)) is -0, and every layout shows its sign.
+negative_zero_tsv_to_P: karvel -a -t -P ab.tsv
+  file ab.tsv {replace ab.tsv 0.25 -0}
+  out {replace ab.tsv.phylip " 2.50000E-01" -0.00000E+00}
+negative_zero_tsv_to_E: karvel -a -t -E ab.tsv
+  like negative_zero_tsv_to_P
+  out {replace ab.tsv.relaxed " 2.50000E-01" -0.00000E+00}
+negative_zero_tsv_to_T: karvel -a -t -T ab.tsv
+  like negative_zero_tsv_to_P
+  out {replace ab.tsv.tsv " 2.50000E-01" -0.00000E+00}
+negative_zero_tsv_to_N: karvel -a -t -N ab.tsv
+  like negative_zero_tsv_to_P
+  out {replace ab.tsv.nexus-paup " 2.50000E-01" -0.00000E+00} @paup.trailer
+negative_zero_tsv_to_C: karvel -a -t -C ab.tsv
+  like negative_zero_tsv_to_P
+  out {replace ab.tsv.nexus-paup-quoted " 2.50000E-01" -0.00000E+00} @paup.trailer
+negative_zero_tsv_to_O: karvel -a -t -O ab.tsv
+  like negative_zero_tsv_to_P
+  out {replace ab.tsv.pairs " 2.50000E-01" -0.00000E+00}
+negative_zero_tsv_to_R: karvel -a -t -R ab.tsv
+  like negative_zero_tsv_to_P
+  out {replace ab.tsv.raw " 2.50000E-01" -0.00000E+00}
+negative_zero_dist_to_T: karvel -a -T ab.dist
+  file ab.dist {replace ab.dist 0.25 -0}
+  out {replace ab.dist.tsv " 2.50000E-01" -0.00000E+00}
+negative_zero_dist_to_R: karvel -a ab.dist -x -n -R
+  file ab.dist {replace ab.dist 0.25 -0}
+  out {replace ab.dist.raw " 2.50000E-01" -0.00000E+00}
+
+# What each transformation makes of a -0 above the diagonal, spelled -0, -0.0 and -1e-50 (-r:
+# the largest distance is 0, and the matrix stays as it was read); -log(1-D) of +0 is -0.
+negative_zero_none: karvel -n -R @zeros.dist
+  out {repeat "A\t 0.00000E+00\t-0.00000E+00\nB\t-0.00000E+00\t 0.00000E+00\n" 3}
+negative_zero_arcsine: karvel -a -R @zeros.dist
+  out {repeat "A\t 0.00000E+00\t-0.00000E+00\nB\t-0.00000E+00\t 0.00000E+00\n" 3}
+negative_zero_exponential: karvel -e -R @zeros.dist
+  out {repeat "A\t 0.00000E+00\t 0.00000E+00\nB\t 0.00000E+00\t 0.00000E+00\n" 3}
+negative_zero_neglog: karvel -l -R @zeros.dist
+  out {repeat "A\t 0.00000E+00\t-0.00000E+00\nB\t-0.00000E+00\t 0.00000E+00\n" 3}
+negative_zero_square: karvel -q -R @zeros.dist
+  out {repeat "A\t 0.00000E+00\t 0.00000E+00\nB\t 0.00000E+00\t 0.00000E+00\n" 3}
+negative_zero_ranging: karvel -r -R @zeros.dist
+  out {repeat "A\t 0.00000E+00\t-0.00000E+00\nB\t-0.00000E+00\t 0.00000E+00\n" 3}
+negative_zero_square_root: karvel -s -R @zeros.dist
+  out {repeat "A\t 0.00000E+00\t-0.00000E+00\nB\t-0.00000E+00\t 0.00000E+00\n" 3}
+neglog_of_positive_zero: karvel -l -O p
+  file p "2\nA 0 0\nB 0 0\n"
+  out "B\tA\t-0.00000E+00\n"
+
 usage_without_arguments: karvel
   status 1
   err @karvel.usage
@@ -148,6 +197,31 @@ wrong_format_count_beyond_32_bits: like wrong_format_word_count
   file bad "4294967296\n"
 wrong_format_label_of_two_words: like wrong_format_word_count
   file bad "2\nHomo sapiens 0 1\nB 1 0\n"
+# Text glued to a row's last number, in each layout.
+wrong_format_glued_comma: like wrong_format_word_count
+  file bad "2\nA 0 0,5\nB 0.5 0\n"
+wrong_format_glued_second_point: like wrong_format_word_count
+  file bad "2\nA 0\n0.25.3\nB 0.25 0\n"
+wrong_format_glued_hexadecimal: like wrong_format_word_count
+  file bad "2\nA 0 8\nB 8 0x1p3\n"
+wrong_format_glued_letters_at_the_end: like wrong_format_word_count
+  file bad "1\nA 1.5abc"
+wrong_format_phylip_glued_comma: karvel -p -R good.phy bad good.phy
+  file good.phy " 1\nAbcdefghij0\n"
+  file bad "2\nA         0 0,5\nB         0.5 0\n"
+  status 1
+  out "Abcdefghij\t 0.00000E+00\n"
+  err "Wrong file format.\n"
+wrong_format_phylip_glued_hexadecimal: like wrong_format_phylip_glued_comma
+  file bad "2\nA         0 1\nB         1 0x1p3\n"
+wrong_format_tsv_glued_second_point: karvel -t -R good.tsv bad good.tsv
+  file good.tsv "\tA\nA\t0\n"
+  file bad "\tA\tB\nA\t0\t0.25.3\nB\t0.25\t0\n"
+  status 1
+  out "A\t 0.00000E+00\n"
+  err "Wrong file format.\n"
+wrong_format_tsv_glued_letters: like wrong_format_tsv_glued_second_point
+  file bad "\tA\tB\nA\t0\t1\nB\t1\t1.5abc\r\n"
 
 negative_distance: karvel primates.phy
   file primates.phy "3\nA 0 1 1\nB 1 0 1\nC -0.5 1 0\n"
@@ -190,6 +264,22 @@ second_matrix_ends_early: karvel twoblank
   status 1
   out " 1\nA\t 0.00000E+00\n"
   err "karvel: twoblank:5: end_of_input: the input ends where a word was expected\n"
+# Between tab-separated matrices an empty line is a header of no taxa; a line of tabs alone is
+# a header, also after the last matrix; a carriage return on a blank line before a header is
+# no number.
+tsv_empty_line_between_matrices: karvel -t -R gap.tsv
+  file gap.tsv "\tA\nA\t0\n\n\tB\nB\t0\n"
+  status 1
+  out "A\t 0.00000E+00\n"
+  err "karvel: gap.tsv:4: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000\n"
+tsv_line_of_tabs_after_the_last_matrix: karvel -t -R tabs.tsv
+  file tabs.tsv "\t\t\nA\t0\t1\nB\t1\t0\n\t\t\n\n"
+  out "A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n"
+carriage_return_on_a_blank_line: karvel -R cr
+  file cr "1\nA 0\n\n \r\n1\nB 0\n"
+  status 1
+  out "A\t 0.00000E+00\n"
+  err "Wrong file format.\n"
 second_matrix_refused: karvel -R mixed
   file mixed "1\nA 0\n2\nB 0 1\nC -1 0\n"
   status 1
