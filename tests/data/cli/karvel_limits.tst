@@ -161,39 +161,39 @@ long_label: karvel -x -R line
 # Runs of 64 MiB of blanks before a header, between matrices and at the end: the reader looks
 # past them without holding them (64 MiB of blank lines once took 130 MiB), and the lines that
 # a diagnostic names after them are still right.
-blank_lines_before_a_header: karvel -x -R -
+blank_run_of_lines_before_a_header: karvel -x -R -
   in {repeat "\n" 64M} "1\nA 0\n"
   out "A\t 0.00000E+00\n"
   rss 64M
-blank_lines_before_a_diagnostic: karvel -x -R -
+blank_run_of_lines_before_a_diagnostic: karvel -x -R -
   in {repeat "\n" 64M} "2\nA 0 1\nB -1 0\n"
   status 1
   err "karvel: standard input:67108867: range_error: distance -1 is negative\n"
   rss 64M
-blanks_before_a_header: karvel -x -R -
+blank_run_of_spaces_before_a_header: karvel -x -R -
   in {repeat " " 64M} "1\nA 0\n"
   out "A\t 0.00000E+00\n"
   rss 64M
-blank_lines_at_the_end: karvel -x -R -
+blank_run_at_the_end: karvel -x -R -
   in "1\nA 0\n" {repeat " \t\r\n" 16M}
   out "A\t 0.00000E+00\n"
   rss 64M
-carriage_returns_before_a_header: karvel -x -R -
+blank_run_of_carriage_returns_before_a_header: karvel -x -R -
   in {repeat "\r\n" 32M} "1\nA 0\n"
   status 1
   err "Wrong file format.\n"
   rss 64M
-tsv_blank_lines_between_matrices: karvel -t -R -
+blank_run_between_tsv_matrices: karvel -t -R -
   in "\tA\nA\t0\n" {repeat "\n" 64M} "\tB\nB\t0\n"
   status 1
   out "A\t 0.00000E+00\n"
   err "karvel: standard input:4: range_error: the header line holds 0 tabs; the taxon count must be 1 to 5000\n"
   rss 64M
-tsv_blanks_around_a_matrix: karvel -t -R -
+blank_run_around_a_tsv_matrix: karvel -t -R -
   in {repeat " " 64M} "\tA\nA\t0\n" {repeat "\n" 64M}
   out "A\t 0.00000E+00\n"
   rss 64M
-tsv_lines_of_a_tab_inside_a_matrix: karvel -t -R -
+blank_run_of_tabs_inside_a_tsv_matrix: karvel -t -R -
   in "\t\t\n" {repeat "\t\r\n" 22369621} "A\t0\t1\nB\t-1\t0\n"
   status 1
   err "karvel: standard input:22369624: range_error: distance -1 is negative\n"
