@@ -8,13 +8,18 @@
 
 #include "phylo/chars.hpp"
 #include "phylo/distfunc.hpp"
+#include "phylo/dna_dist.hpp"
 #include "phylo/io.hpp"
 #include "phylo/read.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace phylo_cli {
@@ -24,6 +29,8 @@ using phylo::char_format_type;
 using phylo::matrix_type;
 using phylo::distfunc::dist_conv_type;
 using phylo::distfunc::dist_form_type;
+using phylo::dna::model_type;
+using phylo::dna::site_rule;
 
 constexpr std::string_view help_text =
     "Usage: phylo dist [OPTION]... [FILE]...\n"
@@ -36,6 +43,14 @@ constexpr std::string_view help_text =
     "                           one symbol per character; quant: a matrix of\n"
     "                           numbers; count: a matrix of whole numbers of 0 or\n"
     "                           more\n"
+    "  -M, --model=MODEL        for FASTA alignments: p (default), count, jc69, k80\n"
+    "                           (or k2p), f81, tn93 or logdet\n"
+    "  -g, --gaps=RULE          for FASTA alignments: pairwise (default), complete\n"
+    "                           or count\n"
+    "  -u, --undefined=VALUE    refuse (default): a pair for which the model is\n"
+    "                           undefined is an error; a number of 0 or more: write\n"
+    "                           it in the place of such a distance\n"
+    "  -j, --threads=N          compare on N threads (default: one per processor)\n"
     "  -l, --layout=LAYOUT      how a matrix is laid out: relaxed (default), phylip\n"
     "                           or commented\n"
     "  -m, --metric=METRIC      for quant data: euclidean (default), std-euclidean,\n"
@@ -50,14 +65,27 @@ constexpr std::string_view help_text =
     "  -o, --output=FILE        write to FILE, which is replaced only when all went\n"
     "                           well\n"
     "  -q, --quiet              do not warn about labels that the layout writes\n"
-    "                           alike\n"
+    "                           alike, nor show progress\n"
     "  -h, --help               print this help and exit\n"
     "\n"
-    "FASTA alignments and discrete matrices always give the proportion of differing\n"
-    "symbols (the p-distance): the number of characters whose symbols differ,\n"
-    "divided by the number of characters. Every symbol counts as it stands, gaps\n"
-    "and '?' included, and upper and lower case differ; --metric is refused for\n"
-    "them.\n"
+    "FASTA alignments: A, C, G and T are bases, in either case; gaps ('-', '.'),\n"
+    "'?', N and the other IUPAC codes are not. --gaps=pairwise compares each pair\n"
+    "over the sites where both have a base, --gaps=complete over the sites where\n"
+    "every sequence has one, and --gaps=count over every site, each symbol as it\n"
+    "stands with case folded (for p and count only). The models: p the proportion\n"
+    "of differing sites, count their number, jc69 Jukes and Cantor, k80 Kimura's\n"
+    "two parameters, f81 Felsenstein 1981 and tn93 Tamura and Nei (with the base\n"
+    "frequencies of the whole alignment), logdet -ln(det F)/4 - ln 4 for the\n"
+    "table F of the shares of base pairs; the values are those of ape's dist.dna.\n"
+    "Where a model is undefined for a pair (no site to compare, too many\n"
+    "differences), the pairs are named and nothing is written, unless --undefined\n"
+    "gives a number. While a long comparison runs, a line on a terminal's standard\n"
+    "error shows the share done and the time left.\n"
+    "\n"
+    "Discrete matrices give the proportion of differing symbols (the p-distance):\n"
+    "the number of characters whose symbols differ, divided by the number of\n"
+    "characters. Every symbol counts as it stands, gaps and '?' included, and upper\n"
+    "and lower case differ; --metric is refused for them.\n"
     "\n"
     "A matrix begins with the number of taxa and the number of characters; then\n"
     "each row holds a label and the values of one taxon. The label is the first 10\n"
@@ -80,6 +108,8 @@ constexpr option_def defs[] = {
     {"metric", 'm', arg_kind::REQUIRED},    {"to", 't', arg_kind::REQUIRED},
     {"transform", 'x', arg_kind::REQUIRED}, {"output", 'o', arg_kind::REQUIRED},
     {"quiet", 'q', arg_kind::NONE},         {"help", 'h', arg_kind::NONE},
+    {"model", 'M', arg_kind::REQUIRED},     {"gaps", 'g', arg_kind::REQUIRED},
+    {"undefined", 'u', arg_kind::REQUIRED}, {"threads", 'j', arg_kind::REQUIRED},
 };
 
 enum class input_kind { FASTA, DISCRETE, QUANT, COUNT };
@@ -94,6 +124,16 @@ constexpr named<char_format_type> layouts[] = {
     {"relaxed", char_format_type::EXTENDED_PHYLIP},
     {"phylip", char_format_type::PHYLIP},
     {"commented", char_format_type::COMMENTED_PHYLIP},
+};
+
+constexpr named<model_type> models[] = {
+    {"p", model_type::P},       {"count", model_type::COUNT}, {"jc69", model_type::JC69}, {"k80", model_type::K80},
+    {"k2p", model_type::K80},   {"f81", model_type::F81},     {"tn93", model_type::TN93}, {"logdet", model_type::LOGDET},
+};
+constexpr named<site_rule> gap_rules[] = {
+    {"pairwise", site_rule::PAIRWISE},
+    {"complete", site_rule::COMPLETE},
+    {"count", site_rule::ALL},
 };
 
 struct metric_entry {
@@ -124,7 +164,33 @@ struct settings {
   bool quiet = false;
   bool help = false;
   std::vector<std::string> inputs;
+  // FASTA alignments
+  const named<model_type> *model = &models[0];
+  const named<site_rule> *gaps = &gap_rules[0];
+  std::optional<float> undefined; // written where the model is undefined
+  std::string undefined_text;     // as given
+  unsigned threads = 0;           // 0: one per processor
 };
+
+// A whole number of 1 to 4096 for --threads.
+unsigned thread_count(const std::string &value) {
+  unsigned n = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 4096)
+    throw usage_error{"--threads=" + value + " is not a number of threads from 1 to 4096"};
+  return n;
+}
+
+// refuse, or a finite number of 0 or more for --undefined.
+std::optional<float> undefined_value(const std::string &value) {
+  if (value == "refuse") return std::nullopt;
+  float v = 0;
+  const char *first = value.data(), *last = first + value.size();
+  const auto [end, ec] = std::from_chars(first, last, v);
+  if (first == last || ec != std::errc() || end != last || !std::isfinite(v) || v < 0)
+    throw usage_error{"--undefined=" + value + " is neither refuse nor a number of 0 or more"};
+  return v == 0 ? 0.0f : v; // -0 is written as 0
+}
 
 std::string_view kind_name(input_kind k) {
   for (const auto &e : kinds)
@@ -143,7 +209,7 @@ std::string metric_names(input_kind k) {
 settings parse_settings(std::span<char *const> args) {
   settings s;
   parsed_args parsed = parse_options(args, defs);
-  std::string metric_given;
+  std::string alignment_option; // the last option that only FASTA alignments take
   for (const parsed_option &o : parsed.options) {
     const std::string_view name = o.def->long_name;
     if (name == "kind") s.kind = pick(kinds, name, *o.value)->value;
@@ -154,6 +220,11 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "output") s.output = *o.value;
     else if (name == "quiet") s.quiet = true;
     else if (name == "help") s.help = true;
+    else if (name == "model") s.model = pick(models, name, *o.value);
+    else if (name == "gaps") s.gaps = pick(gap_rules, name, *o.value);
+    else if (name == "undefined") s.undefined = undefined_value(*o.value), s.undefined_text = *o.value;
+    else if (name == "threads") s.threads = thread_count(*o.value);
+    if (name == "model" || name == "gaps" || name == "undefined") alignment_option = "--" + std::string(name);
   }
   s.inputs = std::move(parsed.operands);
   if (s.inputs.empty()) s.inputs.emplace_back("-");
@@ -162,13 +233,21 @@ settings parse_settings(std::span<char *const> args) {
   const bool matrix = s.kind && *s.kind != input_kind::FASTA;
   if (s.layout && !matrix)
     throw usage_error{"--layout is for character matrices: give --kind=discrete, quant or count"};
+  if (matrix && !alignment_option.empty())
+    throw usage_error{alignment_option + " is for FASTA alignments; " + std::string(kind_name(*s.kind)) +
+                      " matrices take --metric"};
+  if (s.gaps->value == site_rule::ALL && s.model->value != model_type::P && s.model->value != model_type::COUNT)
+    throw usage_error{"--gaps=count compares every symbol and gives --model=p or count only, not --model=" +
+                      std::string(s.model->name)};
   if (s.metric) {
     const std::string given = "--metric=" + std::string(s.metric->name);
     if (!s.kind)
       throw usage_error{given + " needs --kind=" + std::string(kind_name(s.metric->kind))};
-    if (*s.kind == input_kind::FASTA || *s.kind == input_kind::DISCRETE)
-      throw usage_error{given + ": FASTA alignments and discrete matrices always give the proportion of "
-                                "differing symbols; metrics are for --kind=quant or --kind=count"};
+    if (*s.kind == input_kind::FASTA)
+      throw usage_error{given + ": metrics are for --kind=quant or --kind=count; FASTA alignments take --model"};
+    if (*s.kind == input_kind::DISCRETE)
+      throw usage_error{given + ": discrete matrices always give the proportion of differing symbols; metrics "
+                                "are for --kind=quant or --kind=count"};
     if (s.metric->kind != *s.kind)
       throw usage_error{given + " is for " + std::string(kind_name(s.metric->kind)) + " data; " +
                         std::string(kind_name(*s.kind)) + " data take " + metric_names(*s.kind)};
@@ -180,18 +259,8 @@ settings parse_settings(std::span<char *const> args) {
   return s;
 }
 
-// Computes, transforms, checks and writes the distances of one character matrix; `place`
-// starts the messages about it.
-void write_distances(const phylo::char_mat_type &chars, const settings &s, const std::string &place) {
-  phylo::dist_mat_type mat(chars.n_tax());
-  const dist_form_type form = s.metric ? s.metric->value : dist_form_type::EUKLIDEAN; // not consulted for DISCR
-  try {
-    phylo::distfunc::make_dist(chars, form, mat);
-  } catch (const phylo::error &e) {
-    const std::string what = s.metric ? "the " + std::string(s.metric->name) + " distances" : "the distances";
-    report(place + what + " cannot be computed: " + e.what());
-    throw data_refused{};
-  }
+// Transforms, checks and writes a matrix of distances; `place` starts the messages about it.
+void finish_distances(phylo::dist_mat_type &mat, const settings &s, const std::string &place) {
   try {
     phylo::distfunc::convert_dist(mat, s.transform);
   } catch (const phylo::error &e) {
@@ -203,17 +272,127 @@ void write_distances(const phylo::char_mat_type &chars, const settings &s, const
   write_matrix(mat, *s.to);
 }
 
-void fasta_distances(const input_text &in, const settings &s) {
-  phylo::sequence_vecs seqs = read_alignment(in);
-  const std::size_t n = seqs.size(), m = seqs[0].residues.size();
-  phylo::char_mat_type chars(n, m, matrix_type::DISCR);
-  phylo::discr_matrix_type &cells = chars.discr_data();
-  for (std::size_t i = 0; i < n; ++i) {
-    chars.labels[i] = std::move(seqs[i].label);
-    std::memcpy(cells.row(i), seqs[i].residues.data(), m);
-    std::string().swap(seqs[i].residues); // each residue is held once
+// Computes, transforms, checks and writes the distances of one character matrix.
+void write_distances(const phylo::char_mat_type &chars, const settings &s, const std::string &place) {
+  phylo::dist_mat_type mat(chars.n_tax());
+  const dist_form_type form = s.metric ? s.metric->value : dist_form_type::EUKLIDEAN; // not consulted for DISCR
+  try {
+    phylo::distfunc::make_dist(chars, form, mat);
+  } catch (const phylo::error &e) {
+    const std::string what = s.metric ? "the " + std::string(s.metric->name) + " distances" : "the distances";
+    report(place + what + " cannot be computed: " + e.what());
+    throw data_refused{};
   }
-  write_distances(chars, s, in.name + ": ");
+  finish_distances(mat, s, place);
+}
+
+// A line on standard error, redrawn in place, with the share of the pairs done and the time
+// left: only on a terminal and once the work looks set to take more than about a second.
+class progress_line {
+public:
+  explicit progress_line(std::string name) : name_(std::move(name)), start_(clock::now()) {}
+  progress_line(const progress_line &) = delete;
+  progress_line &operator=(const progress_line &) = delete;
+  ~progress_line() { clear(); }
+
+  void operator()(std::uint64_t done, std::uint64_t total) {
+    const auto now = clock::now();
+    const double elapsed = std::chrono::duration<double>(now - start_).count();
+    if (done == 0 || (shown_ && now - drawn_ < std::chrono::milliseconds(200))) return;
+    const double left = elapsed * static_cast<double>(total - done) / static_cast<double>(done);
+    if (!shown_ && (elapsed < 0.25 || elapsed + left < 1.0)) return;
+    char text[160];
+    const int width = std::snprintf(text, sizeof text, "\rphylo: %.100s: %3d%% of the pairs, %.0f s left ",
+                                    name_.c_str(), static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total)),
+                                    std::ceil(left));
+    width_ = std::max(width_, width);
+    std::fwrite(text, 1, static_cast<std::size_t>(std::min<int>(width, sizeof text - 1)), stderr);
+    std::fflush(stderr);
+    shown_ = true;
+    drawn_ = now;
+  }
+  // Blanks the line and returns to its start.
+  void clear() {
+    if (!shown_) return;
+    const std::string blank = "\r" + std::string(static_cast<std::size_t>(width_), ' ') + "\r";
+    std::fwrite(blank.data(), 1, blank.size(), stderr);
+    std::fflush(stderr);
+    shown_ = false;
+  }
+
+private:
+  using clock = std::chrono::steady_clock;
+  std::string name_;
+  clock::time_point start_, drawn_;
+  bool shown_ = false;
+  int width_ = 0;
+};
+
+// 'Alpha' and 'Beta' with what makes the model undefined for them, for messages.
+std::string undefined_pair_text(const phylo::dna::undefined_pair &p, const phylo::dist_mat_type &mat) {
+  using phylo::dna::undefined_reason;
+  const std::string pair = "'" + mat.labels[p.j] + "' and '" + mat.labels[p.i] + "'";
+  const std::string of = std::to_string(p.differing) + " of " + std::to_string(p.sites) + " sites";
+  switch (p.reason) {
+  case undefined_reason::NO_SITES: return pair + " have no site to compare";
+  case undefined_reason::BASE_FREQUENCIES: return pair + " (the base frequencies of the alignment)";
+  case undefined_reason::SATURATED: return pair + " differ at " + of + ", too many for the model";
+  case undefined_reason::SINGULAR: return pair + " (differing at " + of + "): their table of base pairs is singular";
+  }
+  return pair;
+}
+
+std::string undefined_message(const phylo::dna::undefined_distance_error &e, const phylo::dist_mat_type &mat,
+                              const settings &s) {
+  std::string text = "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
+                     (e.count == 1 ? " pair" : " pairs");
+  const auto &first = e.first.front();
+  if (first.reason == phylo::dna::undefined_reason::BASE_FREQUENCIES) {
+    text += s.model->value == model_type::F81 ? ": the alignment holds fewer than two of the bases A, C, G and T"
+                                              : ": the alignment lacks one of the bases A, C, G and T";
+  } else if (first.reason == phylo::dna::undefined_reason::NO_SITES && s.gaps->value == site_rule::COMPLETE) {
+    text += ": no site has a base in every sequence";
+  } else {
+    const std::size_t shown_pairs = std::min<std::size_t>(3, e.first.size());
+    for (std::size_t k = 0; k < shown_pairs; ++k) text += (k == 0 ? ": " : "; ") + undefined_pair_text(e.first[k], mat);
+    if (e.count > shown_pairs) text += "; and " + std::to_string(e.count - shown_pairs) + " more";
+  }
+  return text + " (--undefined=NUMBER writes a number in their place)";
+}
+
+void fasta_distances(const input_text &in, const settings &s) {
+  const std::string place = in.name + ": ";
+  phylo::dna::packed_alignment packed;
+  {
+    phylo::sequence_vecs seqs = read_alignment(in);
+    packed = phylo::dna::make_packed(s.gaps->value, seqs.size());
+    for (phylo::sequence_type &seq : seqs) {
+      phylo::dna::add_sequence(packed, std::move(seq.label), seq.residues);
+      std::string().swap(seq.residues); // each residue is held once, packed
+    }
+  }
+  phylo::dist_mat_type mat(packed.size());
+  phylo::dna::dist_options options;
+  options.model = s.model->value;
+  options.threads = s.threads;
+  options.undefined_value = s.undefined;
+  std::uint64_t undefined = 0;
+  {
+    progress_line progress(in.name);
+    if (!s.quiet && ::isatty(2)) options.progress = std::ref(progress);
+    try {
+      undefined = phylo::dna::dna_dist(packed, options, mat);
+    } catch (const phylo::dna::undefined_distance_error &e) {
+      progress.clear();
+      report(place + undefined_message(e, mat, s));
+      throw data_refused{};
+    }
+  }
+  if (undefined != 0 && !s.quiet)
+    report(place + "warning: the " + std::string(s.model->name) + " distance is undefined for " +
+           std::to_string(undefined) + (undefined == 1 ? " pair" : " pairs") + ", written as " +
+           s.undefined_text);
+  finish_distances(mat, s, place);
 }
 
 void matrix_distances(const input_text &in, const settings &s) {

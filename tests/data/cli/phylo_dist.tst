@@ -98,10 +98,31 @@ quant_metric_for_count: phylo dist --kind=count --metric=euclidean /nonexistent/
   err "phylo: dist: --metric=euclidean is for quant data; count data take bray-curtis, edgar\nTry 'phylo dist --help' for more information.\n"
 metric_for_discrete: phylo dist --kind=discrete --metric=manhattan /nonexistent/matrix.txt
   status 2
-  err "phylo: dist: --metric=manhattan: FASTA alignments and discrete matrices always give the proportion of differing symbols; metrics are for --kind=quant or --kind=count\nTry 'phylo dist --help' for more information.\n"
+  err "phylo: dist: --metric=manhattan: discrete matrices always give the proportion of differing symbols; metrics are for --kind=quant or --kind=count\nTry 'phylo dist --help' for more information.\n"
 metric_for_fasta: phylo dist --kind=fasta --metric=edgar /nonexistent/matrix.txt
   status 2
-  err "phylo: dist: --metric=edgar: FASTA alignments and discrete matrices always give the proportion of differing symbols; metrics are for --kind=quant or --kind=count\nTry 'phylo dist --help' for more information.\n"
+  err "phylo: dist: --metric=edgar: metrics are for --kind=quant or --kind=count; FASTA alignments take --model\nTry 'phylo dist --help' for more information.\n"
+gaps_for_quant: phylo dist --kind=quant --gaps=complete /nonexistent/matrix.txt
+  status 2
+  err "phylo: dist: --gaps is for FASTA alignments; quant matrices take --metric\nTry 'phylo dist --help' for more information.\n"
+model_for_discrete: phylo dist -M jc69 --kind=discrete /nonexistent/matrix.txt
+  status 2
+  err "phylo: dist: --model is for FASTA alignments; discrete matrices take --metric\nTry 'phylo dist --help' for more information.\n"
+model_with_gaps_counted: phylo dist --gaps=count --model=k2p /nonexistent/matrix.txt
+  status 2
+  err "phylo: dist: --gaps=count compares every symbol and gives --model=p or count only, not --model=k2p\nTry 'phylo dist --help' for more information.\n"
+unknown_model: phylo dist --model=gtr /nonexistent/matrix.txt
+  status 2
+  err "phylo: dist: --model=gtr is not one of p, count, jc69, k80, k2p, f81, tn93, logdet\nTry 'phylo dist --help' for more information.\n"
+no_threads: phylo dist --threads=0 /nonexistent/matrix.txt
+  status 2
+  err "phylo: dist: --threads=0 is not a number of threads from 1 to 4096\nTry 'phylo dist --help' for more information.\n"
+undefined_negative: phylo dist -u -1 /nonexistent/matrix.txt
+  status 2
+  err "phylo: dist: --undefined=-1 is neither refuse nor a number of 0 or more\nTry 'phylo dist --help' for more information.\n"
+undefined_infinite: phylo dist --undefined=inf /nonexistent/matrix.txt
+  status 2
+  err "phylo: dist: --undefined=inf is neither refuse nor a number of 0 or more\nTry 'phylo dist --help' for more information.\n"
 metric_without_kind: phylo dist --metric=chord /nonexistent/matrix.txt
   status 2
   err "phylo: dist: --metric=chord needs --kind=quant\nTry 'phylo dist --help' for more information.\n"
@@ -144,12 +165,50 @@ fasta_transformed: phylo dist --transform=sqrt --to=pairs @ab.fa
 fasta_named: phylo dist --kind=fasta --to=pairs @ab.fa
   out @ab.tsv.pairs
 
-# p-distances of the 12-taxon sample over 60 columns, gaps counted as symbols. Counted by
-# hand: Beta gamma-Alpha 8 (columns 5 12 16 25 32 35 43 45), Delta-Alpha 15 (three of them in
-# Delta's gap, columns 11 to 13), Theta-Delta 13 (their common gap does not differ),
-# Lambda_longname-Kappa 13, Mu-Alpha 8.
+# p-distances of the 12-taxon sample over 60 columns with --gaps=count, gaps counted as
+# symbols. Counted by hand: Beta gamma-Alpha 8 (columns 5 12 16 25 32 35 43 45), Delta-Alpha
+# 15 (three of them in Delta's gap, columns 11 to 13), Theta-Delta 13 (their common gap does
+# not differ), Lambda_longname-Kappa 13, Mu-Alpha 8. By default Delta's gap leaves three
+# columns out of its pairs: 12 of 57 differ from Alpha.
+sample_alignment_counting_gaps: phylo dist --gaps=count --to=pairs @../producers/aln12.fasta
+  out @aln12.gaps-count.pairs
 sample_alignment: phylo dist --to=pairs @../producers/aln12.fasta
   out @aln12.pairs
+
+# FASTA alignments: case never matters, the model and the gap rule choose the distance, and a
+# pair that the model leaves undefined is refused with its names, or written as asked. The
+# values and the undefined pairs are those of ape's dist.dna.
+case_folded_gaps_left_out: phylo dist --to=pairs
+  in ">a\nACGTNACGTA\n>b\nacgt-acgtc\n"
+  out "b\ta\t 1.11111E-01\n"
+gaps_counted: phylo dist --to=pairs --gaps=count
+  like case_folded_gaps_left_out
+  out "b\ta\t 2.00000E-01\n"
+gaps_counted_model_count: phylo dist --to=pairs -g count -M count
+  like case_folded_gaps_left_out
+  out "b\ta\t 2.00000E+00\n"
+jc69: phylo dist --to=pairs --model=jc69
+  like case_folded_gaps_left_out
+  out "b\ta\t 1.20257E-01\n"
+jc69_undefined_refused: phylo dist --to=pairs --model=jc69 --undefined=refuse --threads=3
+  in ">a\nACGTAC\n>b\nTGCAAC\n>c\nAC----\n"
+  status 1
+  err "phylo: standard input: the jc69 distance is undefined for 1 pair: 'b' and 'c' differ at 2 of 2 sites, too many for the model (--undefined=NUMBER writes a number in their place)\n"
+jc69_undefined_written: phylo dist --to=pairs --model=jc69 --undefined=10
+  in ">a\nACGTAC\n>b\nTGCAAC\n>c\nAC----\n"
+  out "b\ta\t 1.64792E+00\nc\ta\t 0.00000E+00\nc\tb\t 1.00000E+01\n"
+  err "phylo: standard input: warning: the jc69 distance is undefined for 1 pair, written as 10\n"
+jc69_undefined_written_quiet: phylo dist --to=pairs --model=jc69 --undefined=10 -q
+  like jc69_undefined_written
+  err ""
+logdet_singular: phylo dist --to=pairs --model=logdet --gaps=complete
+  in ">a\nACGTAC\n>b\nTGCAAC\n>c\nAC----\n"
+  status 1
+  err "phylo: standard input: the logdet distance is undefined for 3 pairs: 'a' and 'b' (differing at 2 of 2 sites): their table of base pairs is singular; 'a' and 'c' (differing at 0 of 2 sites): their table of base pairs is singular; 'b' and 'c' (differing at 2 of 2 sites): their table of base pairs is singular (--undefined=NUMBER writes a number in their place)\n"
+tn93_without_g: phylo dist --to=pairs --model=tn93
+  in ">a\nACTTAC\n>b\nACTAAC\n"
+  status 1
+  err "phylo: standard input: the tn93 distance is undefined for 1 pair: the alignment lacks one of the bases A, C, G and T (--undefined=NUMBER writes a number in their place)\n"
 
 # PHYLIP labels are 10 characters; the blanks that pad them are dropped.
 phylip_layout: phylo dist -k discrete -l phylip

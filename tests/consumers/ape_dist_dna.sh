@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# ape's dist.dna against phylo dist: alignments written here (mixed case, gaps, N, '?', the
+# other IUPAC codes, a saturated pair, a pair with no site in common, a base missing from a
+# whole alignment) go through every model with pairwise and with complete deletion; every
+# distance must agree within a relative 1e-6, and phylo must refuse exactly where ape gives
+# NaN or Inf. Skipped (77) without Rscript and ape.
+#
+#   ape_dist_dna.sh PHYLO
+set -euo pipefail
+phylo=$1
+command -v Rscript >/dev/null || { echo "Rscript is not installed"; exit 77; }
+Rscript -e 'library(ape)' >/dev/null 2>&1 || { echo "the R package ape is not installed"; exit 77; }
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+Rscript - "$phylo" "$work" <<'EOF'
+args <- commandArgs(TRUE)
+phylo <- args[1]
+work <- args[2]
+suppressMessages(library(ape))
+set.seed(17)
+
+write_fasta <- function(seqs, name) {
+  file <- file.path(work, name)
+  writeLines(c(rbind(paste0(">", names(seqs)), seqs)), file)
+  file
+}
+# n sequences of m sites descending from one root, each changed at `rate` of its sites
+# (transitions twice as often as transversions), then sprinkled with gaps, N, '?' and
+# ambiguity codes, some in lower case.
+evolve <- function(n, m, rate, odd = 0.04) {
+  root <- sample(c("A", "C", "G", "T"), m, TRUE, c(.3, .2, .2, .3))
+  ts <- c(A = "G", G = "A", C = "T", T = "C")
+  seqs <- sapply(seq_len(n), function(i) {
+    s <- root
+    hit <- runif(m) < rate * i / n
+    for (k in which(hit)) {
+      s[k] <- if (runif(1) < 2 / 3) ts[[s[k]]] else sample(setdiff(c("A", "C", "G", "T"), c(s[k], ts[[s[k]]])), 1)
+    }
+    odd_sites <- which(runif(m) < odd)
+    s[odd_sites] <- sample(c("-", "-", "-", "N", "?", "R", "Y", "M", "K", "S", "W", "H", "B", "V", "D"),
+                           length(odd_sites), TRUE)
+    low <- runif(m) < (if (i %% 3 == 0) 1 else 0.2)
+    s[low] <- tolower(s[low])
+    paste(s, collapse = "")
+  })
+  names(seqs) <- paste0("s", seq_len(n))
+  seqs
+}
+
+files <- list(
+  evolved = write_fasta(evolve(12, 300, 0.5), "evolved.fasta"),
+  near = write_fasta(evolve(6, 2000, 0.05, 0.01), "near.fasta"),
+  # b is a from a permutation of the bases (every site differs: saturated for JC69, K80, F81
+  # and TN93, defined for LogDet); c shares no base with a at the same site; d is all gaps but
+  # one site, so complete deletion keeps at most that site.
+  odd = write_fasta(c(a = "ACGTACGTAAccggTTAGCTAGCTNNAC", b = "CATGCATGCCaattGGCTAGCTAGNNCA",
+                      c = "----ACGTACgtacgtACGTAcgtACGT", d = "A---------------------------",
+                      e = "ACGTACGTAACCGGTTAGCTAGCTAGAC"), "odd.fasta"),
+  no_g = write_fasta(c(a = "ACTTACATAACCTT", b = "ACTTACAAAACCTT", c = "TCTAACATAACCTA"), "no_g.fasta"))
+
+models <- c(p = "raw", count = "N", jc69 = "JC69", k80 = "K80", f81 = "F81", tn93 = "TN93", logdet = "LogDet")
+undefined <- 1e30
+
+# The lower triangle of phylo's NEXUS distances block as a full matrix.
+read_nexus <- function(lines, n) {
+  start <- grep("^\\s*matrix\\s*$", lines)
+  rows <- lines[(start + 1):(start + n)]
+  d <- matrix(0, n, n)
+  for (i in seq_len(n)) {
+    v <- as.numeric(strsplit(trimws(rows[i]), "[ \t]+")[[1]][-1])
+    d[i, seq_along(v)] <- v
+  }
+  d[upper.tri(d)] <- t(d)[upper.tri(d)]
+  d
+}
+
+failures <- 0
+checked <- 0
+for (f in names(files)) {
+  aln <- read.dna(files[[f]], format = "fasta")
+  n <- nrow(aln)
+  for (m in names(models)) {
+    for (pd in c(TRUE, FALSE)) {
+      gaps <- if (pd) "pairwise" else "complete"
+      what <- sprintf("%s --model=%s --gaps=%s", f, m, gaps)
+      ape <- as.matrix(dist.dna(aln, model = models[[m]], pairwise.deletion = pd))
+      out <- suppressWarnings(system2(phylo, c("dist", paste0("--model=", m), paste0("--gaps=", gaps),
+                                               paste0("--undefined=", undefined), "--quiet", "--to=nexus",
+                                               files[[f]]), stdout = TRUE, stderr = FALSE))
+      ours <- read_nexus(out, n)
+      low <- lower.tri(ape)
+      a <- ape[low]
+      o <- ours[low]
+      bad <- ifelse(is.finite(a), abs(o - a) > 1e-6 * abs(a) + 1e-12, o != undefined)
+      checked <- checked + length(a)
+      if (any(bad)) {
+        failures <- failures + 1
+        cat("MISMATCH", what, "\n  ape:  ", format(a[bad], digits = 10), "\n  phylo:", format(o[bad], digits = 10), "\n")
+      }
+      refused <- system2(phylo, c("dist", paste0("--model=", m), paste0("--gaps=", gaps), files[[f]]),
+                         stdout = FALSE, stderr = FALSE)
+      if (refused != (if (all(is.finite(a))) 0 else 1)) {
+        failures <- failures + 1
+        cat("STATUS", what, ": phylo exits with", refused, "while ape has", sum(!is.finite(a)), "undefined\n")
+      }
+    }
+  }
+}
+cat(checked, "distances compared,", failures, "disagreements\n")
+quit(status = if (failures == 0) 0 else 1)
+EOF
