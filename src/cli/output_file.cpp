@@ -13,12 +13,21 @@
 
 namespace cli {
 
-output_file::output_file(std::string path) : path_(std::move(path)) {
+output_file::output_file(std::string path) : path_(std::move(path)), target_(path_) {
   if (path_.empty()) throw phylo::name_error("the output file name is empty");
-  const std::size_t slash = path_.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : path_.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? path_ : path_.substr(slash + 1);
-  if (base.empty()) throw phylo::name_error(path_ + ": names a folder, not a file");
+  if (path_.back() == '/') throw phylo::name_error(path_ + ": names a folder, not a file");
+  struct stat st;
+  if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    char *real = ::realpath(path_.c_str(), nullptr);
+    if (!real) throw phylo::name_error(path_ + ": " + std::strerror(errno));
+    target_ = real;
+    std::free(real);
+  }
+  if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+    throw phylo::name_error(path_ + ": is not a regular file; only a regular file is replaced");
+  const std::size_t slash = target_.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
   temp_ = folder + "." + base + ".XXXXXX";
   std::vector<char> name(temp_.begin(), temp_.end());
   name.push_back('\0');
@@ -42,7 +51,7 @@ void output_file::commit() {
   // file it replaces.
   struct stat st;
   mode_t mode;
-  if (::stat(path_.c_str(), &st) == 0) {
+  if (::stat(target_.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
   } else {
     const mode_t mask = ::umask(0);
@@ -53,7 +62,7 @@ void output_file::commit() {
   const int fd = fd_;
   fd_ = -1;
   if (::close(fd) != 0) throw phylo::write_error(path_ + ": " + std::strerror(errno));
-  if (::rename(temp_.c_str(), path_.c_str()) != 0)
+  if (::rename(temp_.c_str(), target_.c_str()) != 0)
     throw phylo::write_error(path_ + ": cannot put the output in place: " + std::strerror(errno));
   committed_ = true;
 }

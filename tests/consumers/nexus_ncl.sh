@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The NEXUS that `phylo convert --to=nexus` writes is read by the NEXUS Class Library: its
-# NEXUSnormalizer accepts every sample, and what it writes back reads as the same matrix.
+# The NEXUS that phylo writes is read by the NEXUS Class Library's NEXUSnormalizer without an
+# error: `phylo convert --to=nexus` of every sample, whose rewrite by NCL reads back as the same
+# matrix, and `phylo align --to=nexus-paup` and `--to=nexus-paup-quoted`, whose rewrite holds
+# every taxon with its residues.
 # Usage: nexus_ncl.sh PHYLO SAMPLES_DIR. Exit 77 (skipped) when NEXUSnormalizer is absent.
 set -u
 phylo=$1 samples=$2
@@ -8,6 +10,12 @@ command -v NEXUSnormalizer >/dev/null || { echo "NEXUSnormalizer (Debian package
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 failed=0
+# normalize WHAT FILE: NCL's rewrite of FILE in $scratch/normal.nex.
+normalize() {
+  NEXUSnormalizer "$2" > "$scratch/normal.nex" 2> "$scratch/ncl.err" && ! grep -q 'Error' "$scratch/ncl.err" && return
+  echo "FAIL $1: NEXUSnormalizer refused the output:"; cat "$scratch/ncl.err"; failed=1; return 1
+}
+
 # Labels that NEXUS must quote, a tiny and a large value.
 printf '%s\n' $'\tO\'Brien\t(outgroup)\tLambda_x\tE.coli K-12\ta[1];x,y=z' $'O\'Brien' $'(outgroup)\t0.1' \
   $'Lambda_x\t0.2\t0.3' $'E.coli K-12\t0.4\t0.5\t0.6' $'a[1];x,y=z\t1e-7\t123456\t0.7\t0.8' > "$scratch/labels.tsv"
@@ -15,9 +23,7 @@ for sample in dnadist_square.dist dnadist_lower.dist mothur_aln12.lt.dist clearc
               skbio_identity.lsmat biopython_identity.phy "$scratch/labels.tsv"; do
   case $sample in /*) ;; *) sample=$samples/$sample ;; esac
   "$phylo" convert --to=nexus "$sample" > "$scratch/out.nex" || { echo "FAIL $sample: phylo failed"; failed=1; continue; }
-  if ! NEXUSnormalizer "$scratch/out.nex" > "$scratch/normal.nex" 2> "$scratch/ncl.err" || grep -q 'Error' "$scratch/ncl.err"; then
-    echo "FAIL $sample: NEXUSnormalizer refused the output:"; cat "$scratch/ncl.err"; failed=1; continue
-  fi
+  normalize "$sample" "$scratch/out.nex" || continue
   "$phylo" convert --to=tsv "$sample" > "$scratch/direct.tsv"
   if ! "$phylo" convert --from=nexus --to=tsv "$scratch/normal.nex" > "$scratch/back.tsv" ||
      ! cmp -s "$scratch/direct.tsv" "$scratch/back.tsv"; then
@@ -25,5 +31,20 @@ for sample in dnadist_square.dist dnadist_lower.dist mothur_aln12.lt.dist clearc
     diff "$scratch/direct.tsv" "$scratch/back.tsv" | head -5; failed=1; continue
   fi
   echo "ok   $sample"
+done
+
+# Each taxon of the alignment as NCL writes it back, and its residues.
+expected=$(awk '/^>/ { if (label != "") print label, seq; label = substr($0, 2); gsub(/ /, "_", label); seq = ""; next }
+                { seq = seq $0 } END { print label, seq }' "$samples/aln12.fasta")
+for layout in nexus-paup nexus-paup-quoted; do
+  "$phylo" align --to=$layout "$samples/aln12.fasta" > "$scratch/$layout.nex" || { echo "FAIL $layout: phylo failed"; failed=1; continue; }
+  normalize "align --to=$layout" "$scratch/$layout.nex" || continue
+  # The rows of NCL's MATRIX: a label (quotes dropped) and the residues.
+  got=$(awk '/^Matrix/ { on = 1; next } on && /^;/ { on = 0 } on { gsub(/\047/, "", $1); print $1, $2 }' "$scratch/normal.nex")
+  if [ "$got" != "$expected" ]; then
+    echo "FAIL align --to=$layout: NCL's matrix differs from the alignment"; diff <(echo "$expected") <(echo "$got") | head -10
+    failed=1; continue
+  fi
+  echo "ok   align --to=$layout"
 done
 exit $failed

@@ -1,0 +1,235 @@
+# phylo convert, and what phylo does before it reaches a command.
+
+lower_triangle_to_relaxed: phylo convert
+  in "2\nA\nB 0.25\n"
+  out " 2\nA\t 0.00000E+00\t 2.50000E-01\nB\t 2.50000E-01\t 0.00000E+00\n"
+square_to_phylip_lower: phylo convert --to=phylip-lower
+  in "3\nA 0 1 2\nB 1 0 3\nC 2 3 0\n"
+  out " 3\nA         \nB         \t 1.00000E+00\nC         \t 2.00000E+00\t 3.00000E+00\n"
+short_options_and_a_transformation: phylo convert -t relaxed-lower -xsquare -
+  in "3\nAlpha     \nBeta gamma 1\nC          2 3\n"
+  out " 3\nAlpha     \nBeta_gamma\t 1.00000E+00\nC         \t 4.00000E+00\t 9.00000E+00\n"
+long_options_and_a_transformation: phylo convert --to relaxed-lower --transform=square
+  like short_options_and_a_transformation
+to_nexus: phylo convert --to=nexus
+  in "2\nA\nO'Brien 0.5\n"
+  out "#NEXUS\n\nbegin taxa;\n\tdimensions ntax=2;\n\ttaxlabels\n\t\tA\n\t\t'O''Brien'\n\t;\nend;\n\nbegin distances;\n\tdimensions ntax=2;\n\tformat triangle=lower diagonal labels missing=?;\n\tmatrix\n\t\tA\t0\n\t\t'O''Brien'\t0.5\t0\n\t;\nend;\n"
+from_nexus_to_pairs: phylo convert --to=pairs
+  in "#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels A 'O''Brien'; end;\nbegin distances; matrix A 0 'O''Brien' 0.5 0; end;\n"
+  out "O'Brien\tA\t 5.00000E-01\n"
+
+# An asymmetric matrix: a warning and the matrix as it stands, or quiet, refused, tolerated, made symmetric.
+asymmetric_warns: phylo convert --to=tsv
+  in "2\nA 0 1\nB 2 0\n"
+  out "\tA\tB\nA\t 0.00000E+00\t 1.00000E+00\nB\t 2.00000E+00\t 0.00000E+00\n"
+  err "phylo: standard input:1: warning: the matrix is not symmetric: row 2 ('B'), column 1 holds 2, but row 1, column 2 holds 1 (tolerance 0)\n"
+asymmetric_quiet: phylo convert -q --to=raw
+  in "2\nA 0 1\nB 2 0\n"
+  out "A\t 0.00000E+00\t 1.00000E+00\nB\t 2.00000E+00\t 0.00000E+00\n"
+asymmetric_refused_by_check: phylo convert --check
+  in "2\nA 0 1\nB 2 0\n"
+  status 1
+  err "phylo: standard input:1: the matrix is not symmetric: row 2 ('B'), column 1 holds 2, but row 1, column 2 holds 1 (tolerance 0)\n"
+asymmetric_within_tolerance: phylo convert --check=1 --to=raw
+  like asymmetric_quiet
+symmetrize_from_the_mean: phylo convert -c --symmetrize=mean --to=raw
+  in "2\nA 0 1\nB 2 0\n"
+  out "A\t 0.00000E+00\t 1.50000E+00\nB\t 1.50000E+00\t 0.00000E+00\n"
+symmetrize_from_the_upper_triangle: phylo convert --symm=upper --to=raw
+  in "2\nA 0 1\nB 2 0\n"
+  out "A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n"
+
+labels_that_phylip_writes_alike: phylo convert --check --to=phylip
+  in "2\nLambda_longname\nLambda_longer 1\n"
+  status 1
+  err "phylo: standard input:1: the labels of taxa 1 ('Lambda_longname') and 2 ('Lambda_longer') are written alike in this layout, as 'Lambda_lon'\n"
+transformation_fails: phylo convert --transform=neglog
+  in "2\nA\nB 1\n"
+  status 1
+  err "phylo: standard input:1: the transformation fails: cell (1, 2), D = 1: -log(1-D) of D = 1 is infinite\n"
+no_matrix: phylo convert
+  in "\n\n"
+  status 1
+  err "phylo: standard input: holds no distance matrix\n"
+ambiguous_labels: phylo convert
+  in "2\nAlpha_00001\nBetaa_00002 0.1\n"
+  status 1
+  err "phylo: standard input:1: the rows read both with label words and with 10-character PHYLIP labels, and the two readings differ (label 1 is 'Alpha_00001' or 'Alpha_0000'); say --from=phylip or --from=relaxed\n"
+ambiguity_settled: phylo convert --from=relaxed --to=pairs
+  in "2\nAlpha_00001\nBetaa_00002 0.1\n"
+  out "Betaa_00002\tAlpha_00001\t 1.00000E-01\n"
+cut_labels_that_would_be_equal_are_no_reading: phylo convert --to=pairs
+  in "2\nSequence_01\nSequence_02 0.1\n"
+  out "Sequence_02\tSequence_01\t 1.00000E-01\n"
+phangorn_nexus_refused: phylo convert @../producers/phangorn_raw_lower.nex
+  status 1
+  err "phylo: phangorn_raw_lower.nex:5: TAXLABELS lists more labels than the 12 taxa of NTAX ('Mu' is one too many): a label with a blank inside must be enclosed in single quotes\n"
+missing_file: phylo convert /nonexistent/file
+  status 1
+  err "phylo: /nonexistent/file: No such file or directory\n"
+full_disk: phylo convert
+  in "1\nA 0\n"
+  out full
+  status 1
+  err "phylo: standard output: write error: No space left on device\n"
+
+# Every well-formed sample converts; each lower triangle gives what its square gives.
+sample_dnadist_square: phylo convert --check --to=relaxed @../producers/dnadist_square.dist
+  out @dnadist.relaxed
+sample_dnadist_lower: phylo convert --check --to=relaxed @../producers/dnadist_lower.dist
+  out @dnadist.relaxed
+sample_mothur: phylo convert --check --to=relaxed @../producers/mothur_aln12.lt.dist
+  out @mothur_aln12.relaxed
+sample_clearcut: phylo convert --check --to=relaxed @../producers/clearcut_aln12.dist
+  out @clearcut_aln12.relaxed
+sample_skbio: phylo convert --check --to=relaxed @../producers/skbio_identity.lsmat
+  out @skbio_identity.relaxed
+sample_biopython: phylo convert --check --to=relaxed @../producers/biopython_identity.phy
+  out @biopython_identity.relaxed
+sample_dnadist_square_to_phylip: phylo convert --to=phylip @../producers/dnadist_square.dist
+  out @dnadist.phylip
+# Several inputs, standard input among them, are written one after the other.
+sample_dnadist_lower_and_stdin_to_phylip: phylo convert --to=phylip @../producers/dnadist_lower.dist -
+  in "1\nX 0\n"
+  out @dnadist.phylip " 1\nX         \t 0.00000E+00\n"
+
+# An output file appears only when every input was converted, and no temporary file is left.
+output_file: phylo convert -o out.dist --to=raw
+  in "1\nA 0\n"
+  after out.dist "A\t 0.00000E+00\n"
+  mode out.dist 644
+  ls out.dist
+output_file_kept_when_an_input_fails: phylo convert --output=out.dist - bad.dist
+  file out.dist "A\t 0.00000E+00\n"
+  file bad.dist "2\nA 0 1\nB one 0\n"
+  in "1\nB 0\n"
+  status 1
+  err "phylo: bad.dist:3: row 2 ('B') has 0 values where 2 were expected: found 'o' where a distance should be (read with label words as a square matrix, the reading that went furthest)\n"
+  after out.dist "A\t 0.00000E+00\n"
+  ls bad.dist out.dist
+output_file_is_the_input: phylo convert --to=phylip -o out.dist out.dist
+  file out.dist "1\nA 0\n"
+  after out.dist " 1\nA         \t 0.00000E+00\n"
+output_file_is_the_input_that_fails: phylo convert --to=raw -o out.dist --from=tsv out.dist
+  file out.dist "A\t 0.00000E+00\n"
+  status 1
+  err "phylo: out.dist:1: the input ends after 0 of the 1 rows (read with tab-separated labels as a square matrix, the reading that went furthest)\n"
+  after out.dist "A\t 0.00000E+00\n"
+output_file_in_no_folder: phylo convert -o no/such/folder/out
+  in "1\nA 0\n"
+  status 1
+  err "phylo: no/such/folder/out: cannot create a file beside it: No such file or directory\n"
+# A closed standard input is not taken by the output file.
+output_file_with_stdin_closed: phylo convert -o out
+  in closed
+  status 1
+  err "phylo: standard input: read error: Bad file descriptor\n"
+  ls
+output_file_name_empty: phylo convert -o ""
+  in "1\nA 0\n"
+  status 1
+  err "phylo: the output file name is empty\n"
+output_file_name_of_a_folder: phylo convert -o dir/
+  in "1\nA 0\n"
+  status 1
+  err "phylo: dir/: names a folder, not a file\n"
+# A file that is replaced keeps its mode; a link is followed; only a regular file is replaced.
+output_file_keeps_its_mode: phylo convert -o out.dist
+  file out.dist "old"
+  chmod out.dist 600
+  in "1\nA 0\n"
+  after out.dist " 1\nA\t 0.00000E+00\n"
+  mode out.dist 600
+output_through_a_link: phylo convert -o link
+  file real "old"
+  link link real
+  in "1\nA 0\n"
+  after real " 1\nA\t 0.00000E+00\n"
+  ls link real
+output_through_a_dangling_link: phylo convert -o link
+  link link nothing
+  in "1\nA 0\n"
+  status 1
+  err "phylo: link: No such file or directory\n"
+output_to_a_fifo: phylo convert -o fifo
+  fifo fifo
+  in "1\nA 0\n"
+  status 1
+  err "phylo: fifo: is not a regular file; only a regular file is replaced\n"
+  ls fifo
+output_to_a_folder: phylo convert -o dir
+  folder dir
+  in "1\nA 0\n"
+  status 1
+  err "phylo: dir: is not a regular file; only a regular file is replaced\n"
+  ls dir
+
+# Mistakes in the command line.
+unknown_option: phylo convert --frm=x
+  status 2
+  err "phylo: convert: unknown option '--frm'\nTry 'phylo convert --help' for more information.\n"
+unknown_layout: phylo convert --to=fasta
+  status 2
+  err "phylo: convert: --to=fasta is not one of relaxed, phylip, tsv, nexus-paup, nexus-paup-quoted, pairs, raw, phylip-lower, relaxed-lower, nexus\nTry 'phylo convert --help' for more information.\n"
+missing_value: phylo convert -o
+  status 2
+  err "phylo: convert: option '-o' needs a value\nTry 'phylo convert --help' for more information.\n"
+value_given_to_a_flag: phylo convert --quiet=yes
+  status 2
+  err "phylo: convert: option '--quiet' takes no value\nTry 'phylo convert --help' for more information.\n"
+bad_tolerance: phylo convert --check=-1
+  status 2
+  err "phylo: convert: --check=-1: the tolerance must be a number of at least 0\nTry 'phylo convert --help' for more information.\n"
+shape_of_nexus: phylo convert -s square --from=nexus
+  status 2
+  err "phylo: convert: --shape is for phylip, relaxed and tsv input; a NEXUS matrix states its own shape\nTry 'phylo convert --help' for more information.\n"
+
+no_command: phylo
+  status 2
+  err @phylo.help
+unknown_command: phylo frobnicate
+  status 2
+  err "phylo: unknown command 'frobnicate'\nTry 'phylo --help' for more information.\n"
+version: phylo --version
+  out "phylo " {version} "\n"
+help: phylo --help
+  out @phylo.help
+help_of_convert: phylo convert --help
+  out @phylo_convert.help
+  width 80
+help_of_convert_by_help: phylo help convert
+  out @phylo_convert.help
+help_of_convert_short: phylo convert -h
+  out @phylo_convert.help
+help_short: phylo -h
+  out @phylo.help
+help_by_help: phylo help
+  out @phylo.help
+help_of_an_unknown_command: phylo help frobnicate
+  status 2
+  err "phylo: unknown command 'frobnicate'\n"
+version_short: phylo -V
+  out "phylo " {version} "\n"
+ambiguous_option: phylo convert --s=x
+  status 2
+  err "phylo: convert: option '--s' is ambiguous\nTry 'phylo convert --help' for more information.\n"
+# After "--" a word that begins with a dash is a file; flags may be grouped.
+file_after_double_dash: phylo convert -qc --to=raw -- -x.dist
+  file -x.dist "1\nA 0\n"
+  out "A\t 0.00000E+00\n"
+shape_given: phylo convert --shape=square
+  in "2\nA\nB 0.25\n"
+  status 1
+  err "phylo: standard input:3: row 1 ('A') has 0 values where 2 were expected: found 'B' where a distance should be (read with label words as a square matrix, the reading that went furthest)\n"
+
+# An input that does not fit in memory.
+out_of_memory: phylo convert big
+  file big {matrix 5000 x}
+  limit 40M
+  status 1
+  err "phylo: out of memory\n"
+
+# Standard input through a pipe, larger than the pipe and the input buffer.
+stdin_through_a_pipe: phylo convert -q
+  in pipe {matrix 400 x}
+  out {matrix 400 E}
