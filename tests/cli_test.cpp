@@ -111,10 +111,8 @@ std::string unquote(std::string_view line, std::size_t &p) {
     char c = line[p];
     if (c == '\\' && ++p < line.size()) {
       c = line[p];
-      if (c == 'x')
-        c = static_cast<char>(std::stoi(std::string(line.substr(p + 1, 2)), nullptr, 16)), p += 2;
-      else
-        c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c == '0' ? '\0' : c;
+      if (c == 'x') c = static_cast<char>(std::stoi(std::string(line.substr(p + 1, 2)), nullptr, 16)), p += 2;
+      else c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c == '0' ? '\0' : c;
     }
     out.push_back(c);
   }
