@@ -235,11 +235,12 @@ struct cli_case {
   std::vector<std::string> args;
   std::vector<std::pair<std::string, text>> files;          // put into the folder before the run
   std::vector<std::function<void(const fs::path &)>> setup; // links, FIFOs, folders, modes made after them
+  std::vector<std::string> fifos;                           // read by the runner while the program runs
   std::string in_mode = "none";                             // none (/dev/null), file, pipe or closed
   std::string out_mode = "pipe";                            // pipe, head, full or closed
   text in, out, err;
-  bool err_closed = false, sigpipe_ignored = false;
-  int status = 0, signal = 0;
+  bool err_closed = false, sigpipe_ignored = false, not_root = false;
+  int status = 0, signal = 0, kill = 0; // kill: sent once a hidden file appears in the folder
   std::vector<std::pair<std::string, text>> after; // what files hold after the run
   std::optional<std::vector<std::string>> listing; // the names in the folder after the run
   std::vector<std::pair<std::string, unsigned>> modes;
@@ -250,6 +251,12 @@ struct cli_case {
 void set_file(std::vector<std::pair<std::string, text>> &files, const std::string &name, text t) {
   std::erase_if(files, [&](const auto &f) { return f.first == name; });
   files.emplace_back(name, std::move(t));
+}
+
+int signal_named(const std::string &name) {
+  for (const auto &[text, number] : {std::pair{"SIGPIPE", SIGPIPE}, {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}})
+    if (name == text) return number;
+  return 0;
 }
 
 void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &folder) {
@@ -269,8 +276,11 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
     c.err_closed = mode == "closed";
     c.err = make_text(t, c.err_closed ? t.size() : 1, folder);
   } else if (key == "status") {
-    c.signal = word(1) == "SIGPIPE" ? SIGPIPE : 0;
+    c.signal = signal_named(word(1));
     c.status = c.signal ? -1 : std::stoi(word(1));
+  } else if (key == "kill") {
+    c.kill = signal_named(word(1));
+    if (!c.kill) throw syntax_error("kill: no such signal");
   } else if (key == "file") {
     set_file(c.files, word(1), make_text(t, 2, folder));
   } else if (key == "link" || key == "fifo" || key == "folder" || key == "chmod") {
@@ -280,6 +290,7 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
       if (key == "folder") fs::create_directory(w / name);
       if (key == "chmod") fs::permissions(w / name, fs::perms(std::stoul(arg, nullptr, 8)));
     });
+    if (key == "fifo") c.fifos.push_back(word(1));
   } else if (key == "after") {
     set_file(c.after, word(1), make_text(t, 2, folder));
   } else if (key == "ls") {
@@ -288,6 +299,8 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
     std::sort(c.listing->begin(), c.listing->end());
   } else if (key == "mode") {
     c.modes.emplace_back(word(1), std::stoul(word(2), nullptr, 8));
+  } else if (key == "unless" && word(1) == "root") {
+    c.not_root = true;
   } else if (key == "sigpipe" && word(1) == "ignored") {
     c.sigpipe_ignored = true;
   } else if (key == "width") {
@@ -431,6 +444,7 @@ private:
 };
 
 void write_file(const fs::path &path, const text &t) {
+  fs::create_directories(path.parent_path());
   std::ofstream f(path, std::ios::binary);
   emit(t, [&](std::string_view v) { f.write(v.data(), static_cast<std::streamsize>(v.size())); });
 }
@@ -443,8 +457,15 @@ constexpr bool sanitized = __has_feature(address_sanitizer);
 constexpr bool sanitized = false;
 #endif
 
+bool hidden_file(const fs::path &folder) {
+  for (const auto &e : fs::directory_iterator(folder))
+    if (e.path().filename().string()[0] == '.') return true;
+  return false;
+}
+
 void run_case(const cli_case &c) {
   if (c.limit && sanitized) GTEST_SKIP() << "AddressSanitizer needs more address space than the limit";
+  if (c.not_root && ::geteuid() == 0) GTEST_SKIP() << "the superuser may write any file";
   char root_template[] = "/tmp/phylo-cli-XXXXXX";
   const fs::path root = ::mkdtemp(root_template), work = root / "work";
   struct remove_at_end {
@@ -471,6 +492,9 @@ void run_case(const cli_case &c) {
   std::vector<char *> argv{const_cast<char *>(c.program.c_str())};
   for (const std::string &a : c.args) argv.push_back(const_cast<char *>(a.c_str()));
   argv.push_back(nullptr);
+  std::vector<int> fifo_readers; // opened before the program, so that its opening for writing returns
+  for (const std::string &name : c.fifos)
+    fifo_readers.push_back(::open((work / name).c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   const pid_t pid = ::fork();
   if (pid == 0) {
     for (int k = 0; k < 3; ++k) fd[k] >= 0 ? ::dup2(fd[k], k) : ::close(k);
@@ -490,6 +514,10 @@ void run_case(const cli_case &c) {
         for (ssize_t r; !v.empty() && (r = ::write(in_writer, v.data(), v.size())) > 0;)
           v.remove_prefix(static_cast<std::size_t>(r));
       });
+      if (c.kill) { // the input stays open until the program has been sent the signal
+        for (int k = 0; k < 1000 && !hidden_file(work); ++k) ::usleep(10000);
+        ::kill(pid, c.kill);
+      }
       ::close(in_writer);
     });
 
@@ -523,8 +551,18 @@ void run_case(const cli_case &c) {
   if (err != whole(c.err))
     ADD_FAILURE_AT(c.file.c_str(), c.line)
         << "standard error differs: expected " << shown(whole(c.err)) << "\n  actual   " << shown(err);
+  std::map<std::string, std::string> through_fifos;
+  for (std::size_t k = 0; k < c.fifos.size(); ++k) {
+    char block[1 << 12];
+    for (ssize_t r; (r = ::read(fifo_readers[k], block, sizeof block)) > 0;)
+      through_fifos[c.fifos[k]].append(block, static_cast<std::size_t>(r));
+    ::close(fifo_readers[k]);
+  }
   for (const auto &[name, content] : c.after) {
-    const std::string got = fs::exists(work / name) ? slurp(work / name) : "(no file)";
+    const auto fifo = through_fifos.find(name);
+    const std::string got = fifo != through_fifos.end() ? fifo->second
+                            : fs::exists(work / name)   ? slurp(work / name)
+                                                        : "(no file)";
     if (got != whole(content))
       ADD_FAILURE_AT(c.file.c_str(), c.line)
           << name << " holds " << shown(got) << "; expected " << shown(whole(content));

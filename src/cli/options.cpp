@@ -47,6 +47,8 @@ parsed_args parse_options(std::span<char *const> args, std::span<const option_de
         if (k + 1 >= args.size()) throw usage_error{"option '" + shown + "' needs a value"};
         o.value.emplace(args[++k]);
       }
+      if (o.value && o.value->empty() && def->arg == arg_kind::REQUIRED)
+        throw usage_error{"option '" + shown + "' needs a value, not an empty one"};
       out.options.push_back(std::move(o));
       continue;
     }
@@ -61,6 +63,8 @@ parsed_args parse_options(std::span<char *const> args, std::span<const option_de
           if (k + 1 >= args.size()) throw usage_error{std::string("option '-") + arg[p] + "' needs a value"};
           o.value.emplace(args[++k]);
         }
+        if (o.value && o.value->empty() && def->arg == arg_kind::REQUIRED)
+          throw usage_error{std::string("option '-") + arg[p] + "' needs a value, not an empty one"};
         out.options.push_back(std::move(o));
       }
       continue;

@@ -35,7 +35,7 @@ struct usage_error {
 };
 
 // Parses args (the words after the subcommand). usage_error for an unknown or ambiguous
-// option, a missing value, or a value given to an option that takes none.
+// option, a missing or empty value, or a value given to an option that takes none.
 parsed_args parse_options(std::span<char *const> args, std::span<const option_def> defs);
 
 // A name on the command line and the value it stands for.

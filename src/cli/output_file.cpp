@@ -2,8 +2,10 @@
 
 #include "phylo/types.hpp"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <climits>
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -12,47 +14,106 @@
 #include <vector>
 
 namespace cli {
+namespace {
+
+[[noreturn]] void refuse(const std::string &path, const std::string &why) { throw phylo::name_error(path + ": " + why); }
+
+// The temporary file that a signal must remove: one at a time, named in storage that stays
+// put while it is set.
+const char *volatile pending_temp = nullptr;
+constexpr int removal_signals[] = {SIGINT, SIGTERM, SIGHUP};
+struct sigaction saved_actions[std::size(removal_signals)];
+
+extern "C" void remove_and_die(int sig) {
+  if (const char *t = pending_temp) ::unlink(t);
+  ::signal(sig, SIG_DFL);
+  ::raise(sig);
+}
+
+// Installs the handler for the signals that end the run, but leaves an ignored signal ignored.
+void guard_temp(const char *name) {
+  pending_temp = name;
+  for (std::size_t k = 0; k < std::size(removal_signals); ++k) {
+    struct sigaction act {};
+    act.sa_handler = remove_and_die;
+    ::sigemptyset(&act.sa_mask);
+    ::sigaction(removal_signals[k], nullptr, &saved_actions[k]);
+    if (saved_actions[k].sa_handler != SIG_IGN) ::sigaction(removal_signals[k], &act, nullptr);
+  }
+}
+
+void release_temp() {
+  for (std::size_t k = 0; k < std::size(removal_signals); ++k)
+    if (saved_actions[k].sa_handler != SIG_IGN) ::sigaction(removal_signals[k], &saved_actions[k], nullptr);
+  pending_temp = nullptr;
+}
+
+// The hidden name ".BASE.XXXXXX" beside `target`, BASE cut so that the name fits the folder.
+std::string temp_template(const std::string &target) {
+  const std::size_t slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+  std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
+  const long limit = ::pathconf(folder.empty() ? "." : folder.c_str(), _PC_NAME_MAX);
+  const std::size_t most = limit > 16 ? static_cast<std::size_t>(limit) : 255;
+  base.resize(std::min(base.size(), most - 8)); // "." and ".XXXXXX"
+  return folder + "." + base + ".XXXXXX";
+}
+
+} // namespace
 
 output_file::output_file(std::string path) : path_(std::move(path)), target_(path_) {
   if (path_.empty()) throw phylo::name_error("the output file name is empty");
-  if (path_.back() == '/') throw phylo::name_error(path_ + ": names a folder, not a file");
+  if (path_.back() == '/') refuse(path_, "names a folder, not a file");
   struct stat st;
   if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     char *real = ::realpath(path_.c_str(), nullptr);
-    if (!real) throw phylo::name_error(path_ + ": " + std::strerror(errno));
+    if (!real) refuse(path_, std::strerror(errno));
     target_ = real;
     std::free(real);
   }
-  if (::stat(target_.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
-    throw phylo::name_error(path_ + ": is not a regular file; only a regular file is replaced");
-  const std::size_t slash = target_.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : target_.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? target_ : target_.substr(slash + 1);
-  temp_ = folder + "." + base + ".XXXXXX";
-  std::vector<char> name(temp_.begin(), temp_.end());
-  name.push_back('\0');
-  fd_ = ::mkstemp(name.data());
-  if (fd_ < 0) {
-    const int err = errno;
-    temp_.clear();
-    throw phylo::name_error(path_ + ": cannot create a file beside it: " + std::strerror(err));
+  if (::stat(target_.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) refuse(path_, "is a folder");
+    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) refuse(path_, std::strerror(errno));
+    if (!S_ISREG(st.st_mode)) { // a FIFO, a device: written where it stands
+      fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+      if (fd_ < 0) refuse(path_, std::strerror(errno));
+      committed_ = true;
+      return;
+    }
   }
+  const std::string name_template = temp_template(target_);
+  std::vector<char> name(name_template.begin(), name_template.end());
+  name.push_back('\0');
+  fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+  if (fd_ < 0) refuse(path_, std::string("cannot create a file beside it: ") + std::strerror(errno));
   temp_.assign(name.data());
-  ::fcntl(fd_, F_SETFD, FD_CLOEXEC);
+  guard_temp(temp_.c_str());
 }
 
 output_file::~output_file() {
   if (fd_ >= 0) ::close(fd_);
-  if (!committed_ && !temp_.empty()) ::unlink(temp_.c_str());
+  if (!committed_ && !temp_.empty()) {
+    ::unlink(temp_.c_str());
+    release_temp();
+  }
 }
 
 void output_file::commit() {
-  // The file gets the mode that an ordinary new file would get, or keeps the mode of the
-  // file it replaces.
+  if (committed_) { // written directly
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) throw phylo::write_error(path_ + ": " + std::strerror(errno));
+    return;
+  }
+  // The file gets the mode that an ordinary new file would get, or keeps the mode, owner and
+  // group of the file it replaces, as far as the process may set them.
   struct stat st;
   mode_t mode;
   if (::stat(target_.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
+    if (::fchown(fd_, st.st_uid, st.st_gid) != 0 && ::fchown(fd_, static_cast<uid_t>(-1), st.st_gid) != 0) {
+      // the owner and group of the process stand
+    }
   } else {
     const mode_t mask = ::umask(0);
     ::umask(mask);
@@ -65,6 +126,7 @@ void output_file::commit() {
   if (::rename(temp_.c_str(), target_.c_str()) != 0)
     throw phylo::write_error(path_ + ": cannot put the output in place: " + std::strerror(errno));
   committed_ = true;
+  release_temp();
 }
 
 } // namespace cli

@@ -1,7 +1,9 @@
-// An output file that appears only when everything written to it succeeded: the text goes
-// to a temporary file in the same folder, which commit() renames into place; a file that is
-// never committed is removed. Only a regular file is replaced: a symbolic link is followed to
-// the file it names, and anything else that stands at the path is refused.
+// An output file that appears only when everything written to it succeeded. A regular file
+// (new, or one that stands at the path, or the file that a symbolic link names) is written
+// to a temporary file in its folder, which commit() renames into place, keeping the mode,
+// owner and group of the file it replaces; a file that is never committed is removed, also
+// when SIGINT, SIGTERM or SIGHUP ends the run. Anything else that is not a folder (a FIFO, a
+// character device such as /dev/null) is written directly, as the shell's '>' would.
 #pragma once
 
 #include <string>
@@ -10,8 +12,8 @@ namespace cli {
 
 class output_file {
 public:
-  // Creates the temporary file. phylo::name_error when the folder cannot take it, or the path
-  // names something other than a regular file.
+  // Opens the output. phylo::name_error when the path names a folder or a file that may not
+  // be written, or when the folder cannot take the temporary file.
   explicit output_file(std::string path);
   output_file(const output_file &) = delete;
   output_file &operator=(const output_file &) = delete;

@@ -241,6 +241,12 @@ std::vector<std::string> read_taxlabels(lexer &lx, std::size_t n, const token &c
   return labels;
 }
 
+// The taxon count may not change once the labels are known.
+[[noreturn]] void fail_changed_ntax(lexer &lx, const token &item, std::size_t count, std::size_t labels) {
+  lx.fail(item, "DIMENSIONS NTAX=" + std::to_string(count) + " after TAXLABELS changes the number of taxa from " +
+                    std::to_string(labels));
+}
+
 void read_taxa_block(lexer &lx, const token &name, std::vector<std::string> &taxa) {
   std::size_t n = 0;
   bool have_labels = false;
@@ -255,7 +261,9 @@ void read_taxa_block(lexer &lx, const token &name, std::vector<std::string> &tax
     if (is_word(cmd, "DIMENSIONS")) {
       const token item = lx.next();
       if (!is_word(item, "NTAX")) lx.fail(item, "expected NTAX in DIMENSIONS, found " + show(item));
-      n = read_ntax(lx);
+      const std::size_t count = read_ntax(lx);
+      if (have_labels && count != taxa.size()) fail_changed_ntax(lx, item, count, taxa.size());
+      n = count;
       expect_semicolon(lx, "DIMENSIONS");
     } else if (is_word(cmd, "TAXLABELS")) {
       if (n == 0) lx.fail(cmd, "TAXLABELS comes before DIMENSIONS NTAX");
@@ -471,8 +479,11 @@ dist_mat_access read_distances_block(lexer &lx, const token &name, const std::ve
         const token item = lx.next();
         if (item.punct == ';') break;
         if (is_word(item, "NEWTAXA")) newtaxa = true;
-        else if (is_word(item, "NTAX")) n = read_ntax(lx);
-        else if (is_word(item, "NCHAR")) read_count_value(lx, "NCHAR");
+        else if (is_word(item, "NTAX")) {
+          const std::size_t count = read_ntax(lx);
+          if (!own_labels.empty() && count != own_labels.size()) fail_changed_ntax(lx, item, count, own_labels.size());
+          n = count;
+        } else if (is_word(item, "NCHAR")) read_count_value(lx, "NCHAR");
         else lx.fail(item, "expected NEWTAXA, NTAX= or NCHAR= in DIMENSIONS, found " + show(item));
       }
     } else if (is_word(cmd, "FORMAT")) {

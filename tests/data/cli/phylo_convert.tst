@@ -127,13 +127,18 @@ output_file_with_stdin_closed: phylo convert -o out
   ls
 output_file_name_empty: phylo convert -o ""
   in "1\nA 0\n"
-  status 1
-  err "phylo: the output file name is empty\n"
+  status 2
+  err "phylo: convert: option '-o' needs a value, not an empty one\nTry 'phylo convert --help' for more information.\n"
+output_file_value_empty: phylo convert --output=
+  in "1\nA 0\n"
+  status 2
+  err "phylo: convert: option '--output' needs a value, not an empty one\nTry 'phylo convert --help' for more information.\n"
 output_file_name_of_a_folder: phylo convert -o dir/
   in "1\nA 0\n"
   status 1
   err "phylo: dir/: names a folder, not a file\n"
-# A file that is replaced keeps its mode; a link is followed; only a regular file is replaced.
+# A file that is replaced keeps its mode; a link's target is replaced beside the target; a
+# FIFO or a device is written where it stands; a folder and a write-protected file are refused.
 output_file_keeps_its_mode: phylo convert -o out.dist
   file out.dist "old"
   chmod out.dist 600
@@ -151,18 +156,53 @@ output_through_a_dangling_link: phylo convert -o link
   in "1\nA 0\n"
   status 1
   err "phylo: link: No such file or directory\n"
+output_through_a_link_to_another_folder: phylo convert -o link
+  file dir/real "old"
+  link link dir/real
+  in "1\nA 0\n"
+  after dir/real " 1\nA\t 0.00000E+00\n"
+  ls dir link
 output_to_a_fifo: phylo convert -o fifo
   fifo fifo
   in "1\nA 0\n"
-  status 1
-  err "phylo: fifo: is not a regular file; only a regular file is replaced\n"
+  after fifo " 1\nA\t 0.00000E+00\n"
   ls fifo
+output_to_a_device: phylo convert -o /dev/null
+  in "1\nA 0\n"
+  ls
 output_to_a_folder: phylo convert -o dir
   folder dir
   in "1\nA 0\n"
   status 1
-  err "phylo: dir: is not a regular file; only a regular file is replaced\n"
+  err "phylo: dir: is a folder\n"
   ls dir
+output_file_write_protected: phylo convert -o out.dist
+  unless root
+  file out.dist "old"
+  chmod out.dist 444
+  in "1\nA 0\n"
+  status 1
+  err "phylo: out.dist: Permission denied\n"
+  after out.dist "old"
+  ls out.dist
+output_file_of_the_longest_name: phylo convert -o xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
+  in "1\nA 0\n"
+  after xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx " 1\nA\t 0.00000E+00\n"
+  ls xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx
+# A signal that ends the run removes the temporary file and ends the run as it would have.
+output_file_removed_on_SIGTERM: phylo convert -o out.dist
+  file out.dist "old"
+  in pipe "2\nA 0 1\n"
+  kill SIGTERM
+  status SIGTERM
+  after out.dist "old"
+  ls out.dist
+output_file_removed_on_SIGINT: like output_file_removed_on_SIGTERM
+  kill SIGINT
+  status SIGINT
+output_file_removed_on_SIGHUP: like output_file_removed_on_SIGTERM
+  kill SIGHUP
+  status SIGHUP
 
 # Mistakes in the command line.
 unknown_option: phylo convert --frm=x
@@ -233,3 +273,13 @@ out_of_memory: phylo convert big
 stdin_through_a_pipe: phylo convert -q
   in pipe {matrix 400 x}
   out {matrix 400 E}
+
+# The taxon count cannot change once the labels are known.
+nexus_ntax_raised_after_taxlabels: phylo convert
+  in "#NEXUS\nbegin distances;\ndimensions ntax=2;\ntaxlabels a b;\ndimensions ntax=3;\nformat triangle=lower nolabels;\nmatrix\n0\n1 0\n2 3 0\n;\nend;\n"
+  status 1
+  err "phylo: standard input:5: DIMENSIONS NTAX=3 after TAXLABELS changes the number of taxa from 2\n"
+nexus_ntax_lowered_in_the_taxa_block: phylo convert
+  in "#NEXUS\nbegin taxa;\ndimensions ntax=2;\ntaxlabels a b;\ndimensions ntax=1;\nend;\n"
+  status 1
+  err "phylo: standard input:5: DIMENSIONS NTAX=1 after TAXLABELS changes the number of taxa from 2\n"
