@@ -88,8 +88,20 @@ int run_with_output(const streams_type &streams, const std::optional<std::string
   }
 }
 
-int run_subcommand(const reporter &report, std::string_view name, std::string_view help_text,
+int print_text(const streams_type &streams, std::string_view text) {
+  try {
+    streams.standard_output.write(text);
+    streams.standard_output.flush();
+    return 0;
+  } catch (const phylo::write_error &e) {
+    streams.report(e.what());
+    return 1;
+  }
+}
+
+int run_subcommand(const streams_type &streams, std::string_view name, std::string_view help_text,
                    const std::function<bool()> &parse, const std::function<int()> &body) {
+  const reporter &report = streams.report;
   bool help = false;
   try {
     help = parse();
@@ -98,10 +110,7 @@ int run_subcommand(const reporter &report, std::string_view name, std::string_vi
            " --help' for more information.");
     return 2;
   }
-  if (help) {
-    std::fwrite(help_text.data(), 1, help_text.size(), stdout);
-    return 0;
-  }
+  if (help) return print_text(streams, help_text);
   return body();
 }
 

@@ -72,10 +72,13 @@ struct data_refused {};
 int run_with_output(const streams_type &streams, const std::optional<std::string> &output,
                     const std::function<void()> &body);
 
+// Writes `text` on standard output: status 0, or 1 (reported) when it cannot be written.
+int print_text(const streams_type &streams, std::string_view text);
+
 // The frame of a subcommand NAME of PROGRAM: `parse` reads the arguments and tells whether
 // help was asked for (a usage_error is reported with a hint at --help, status 2); help prints
-// `help_text` on standard output (status 0); otherwise `body` runs and gives the status.
-int run_subcommand(const reporter &report, std::string_view name, std::string_view help_text,
+// `help_text` on standard output (print_text); otherwise `body` runs and gives the status.
+int run_subcommand(const streams_type &streams, std::string_view name, std::string_view help_text,
                    const std::function<bool()> &parse, const std::function<int()> &body);
 
 } // namespace cli

@@ -107,7 +107,7 @@ void align_inputs(const cli::streams_type &streams, const settings &s) {
 int run_align(const cli::streams_type &streams, std::span<char *const> args) {
   settings s;
   return cli::run_subcommand(
-      streams.report, "align", help_text,
+      streams, "align", help_text,
       [&] {
         s = parse_settings(args);
         return s.help;

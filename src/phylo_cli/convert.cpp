@@ -198,7 +198,7 @@ void convert_input(const cli::reporter &report, phylo::input_source &in, const s
 int run_convert(const cli::streams_type &streams, std::span<char *const> args) {
   settings s;
   return cli::run_subcommand(
-      streams.report, "convert", help_text,
+      streams, "convert", help_text,
       [&] {
         s = parse_settings(args);
         return s.help;

@@ -22,8 +22,8 @@ constexpr std::string_view help_text =
     "Print the number of quartets (sets of four taxa) or triplets (sets of three\n"
     "taxa) that N taxa give. A count must lie in 1 to 2147483647: quartets need 4\n"
     "to 477 taxa, triplets 3 to 2345; for any other N the message \"Too many\n"
-    "quartets.\" or \"Too many triplets.\" is written on standard error and the exit\n"
-    "status is 1.\n"
+    "quartets.\" or \"Too many triplets.\" is written on standard error (followed,\n"
+    "for too few taxa, by a line that says so) and the exit status is 1.\n"
     "\n"
     "  -h, --help  print this help and exit\n"
     "\n"
@@ -55,10 +55,7 @@ int run_count(const cli::streams_type &streams, std::span<char *const> args) {
   int n = 0;
   try {
     cli::parsed_args parsed = cli::parse_options(args, defs);
-    if (!parsed.options.empty()) { // --help is the only option
-      std::fwrite(help_text.data(), 1, help_text.size(), stdout);
-      return 0;
-    }
+    if (!parsed.options.empty()) return cli::print_text(streams, help_text); // --help is the only option
     if (parsed.operands.size() != 2) throw usage_error{"give what to count (quartets or triplets) and N"};
     const std::string &what = parsed.operands[0];
     if (what != "quartets" && what != "triplets") throw usage_error{"'" + what + "' is not one of quartets, triplets"};
@@ -72,14 +69,14 @@ int run_count(const cli::streams_type &streams, std::span<char *const> args) {
   try {
     count = quartets ? phylo::distfunc::no_quartets(n) : phylo::distfunc::no_triplets(n);
   } catch (const phylo::range_error &) {
-    return 1; // the library has written its message
-  }
-  const std::string line = std::to_string(count) + "\n";
-  if (std::fwrite(line.data(), 1, line.size(), stdout) != line.size() || std::fflush(stdout) != 0) {
-    streams.report("standard output: cannot be written");
+    // The library has written its message, which is about large counts only.
+    const int least = quartets ? 4 : 3;
+    if (n < least)
+      streams.report("count: fewer than " + std::to_string(least) + " taxa give no " +
+                     (quartets ? "quartet" : "triplet"));
     return 1;
   }
-  return 0;
+  return cli::print_text(streams, std::to_string(count) + "\n");
 }
 
 } // namespace phylo_cli

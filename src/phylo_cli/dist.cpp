@@ -479,7 +479,7 @@ void dist_inputs(const cli::streams_type &streams, const settings &s) {
 int run_dist(const cli::streams_type &streams, std::span<char *const> args) {
   settings s;
   return cli::run_subcommand(
-      streams.report, "dist", help_text,
+      streams, "dist", help_text,
       [&] {
         s = parse_settings(args);
         return s.help;

@@ -11,7 +11,7 @@
 
 namespace {
 
-void print_help(std::FILE *to) {
+std::string help_text() {
   std::string text = "Usage: phylo COMMAND [OPTION]... [FILE]...\n"
                      "Tools for phylogenetic distance matrices.\n"
                      "\n"
@@ -26,7 +26,7 @@ void print_help(std::FILE *to) {
           "  -V, --version  print the version and exit\n"
           "\n"
           "'phylo COMMAND --help' describes a command.\n";
-  std::fwrite(text.data(), 1, text.size(), to);
+  return text;
 }
 
 } // namespace
@@ -39,7 +39,7 @@ int main(int argc, char **argv) {
   const cli::reporter report("phylo", diagnostics, true);
   const cli::streams_type streams{standard_input, standard_output, report};
   if (argc < 2) {
-    print_help(stderr);
+    report.line(help_text().substr(0, help_text().size() - 1)); // the report adds the line end
     return 2;
   }
   const std::string_view first = argv[1];
@@ -52,12 +52,10 @@ int main(int argc, char **argv) {
       report("unknown command '" + std::string(argv[2]) + "'");
       return 2;
     }
-    print_help(stdout);
-    return 0;
+    return cli::print_text(streams, help_text());
   }
   if (first == "-V" || first == "--version") {
-    std::fputs("phylo " PHYLO_VERSION "\n", stdout);
-    return 0;
+    return cli::print_text(streams, "phylo " PHYLO_VERSION "\n");
   }
   for (const auto &c : phylo_cli::commands)
     if (c.name == first) return c.run(streams, std::span<char *const>(argv + 2, static_cast<std::size_t>(argc - 2)));

@@ -234,6 +234,19 @@ version: phylo --version
   out "phylo " {version} "\n"
 help: phylo --help
   out @phylo.help
+# Help and version that cannot be written are failures.
+help_to_a_full_disk: phylo --help
+  out full
+  status 1
+  err "phylo: standard output: write error: No space left on device\n"
+version_to_a_full_disk: phylo --version
+  like help_to_a_full_disk
+help_of_convert_to_a_full_disk: phylo convert --help
+  like help_to_a_full_disk
+help_of_count_to_a_full_disk: phylo count --help
+  like help_to_a_full_disk
+count_to_a_full_disk: phylo count quartets 5
+  like help_to_a_full_disk
 help_of_convert: phylo convert --help
   out @phylo_convert.help
   width 80

@@ -17,16 +17,18 @@ quartets_478: phylo count quartets 478
   status 1
   err "Too many quartets.\n"
 quartets_3: phylo count quartets 3
-  like quartets_478
+  status 1
+  err "Too many quartets.\nphylo: count: fewer than 4 taxa give no quartet\n"
 quartets_0: phylo count quartets 0
-  like quartets_478
+  like quartets_3
 quartets_beyond_64_bits: phylo count quartets 99999999999999999999
   like quartets_478
 triplets_2346: phylo count triplets 2346
   status 1
   err "Too many triplets.\n"
 triplets_2: phylo count triplets 2
-  like triplets_2346
+  status 1
+  err "Too many triplets.\nphylo: count: fewer than 3 taxa give no triplet\n"
 triplets_int_max: phylo count triplets 2147483647
   like triplets_2346
 
