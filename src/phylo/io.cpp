@@ -160,7 +160,19 @@ input_position input_source::position() const { return {name_, line(), column()}
 input_position input_source::position_at(std::uint64_t offset) const {
   if (!buf_ || offset < base_ || offset > base_ + static_cast<std::uint64_t>(end_ - buf_.get())) return position();
   const char *at = buf_.get() + (offset - base_);
-  std::size_t line = lines_before_ + count_line_ends(buf_.get(), at) + 1;
+  std::size_t ends;
+  if (!hole_ && counted_to_ >= base_ && counted_to_ <= offset) { // counted on from where line() stopped
+    ends = counted_lines_ + count_line_ends(buf_.get() + (counted_to_ - base_), at);
+  } else if (!hole_ && counted_to_ > offset && counted_to_ - base_ <= static_cast<std::uint64_t>(end_ - buf_.get())) {
+    ends = counted_lines_ - count_line_ends(at, buf_.get() + (counted_to_ - base_)); // or back from there
+  } else {
+    ends = lines_before_ + count_line_ends(buf_.get(), at);
+  }
+  if (!hole_) {
+    counted_to_ = offset;
+    counted_lines_ = ends;
+  }
+  std::size_t line = ends + 1;
   const char previous = at != buf_.get() ? at[-1] : last_dropped_;
   if (at == end_ && eof_ && previous == '\n' && line > 1) --line;
   std::size_t column = column_before_ + static_cast<std::size_t>(at - buf_.get()) + 1;
