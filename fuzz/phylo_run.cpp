@@ -34,7 +34,7 @@ int run(std::string_view command, std::vector<std::string> args, std::string_vie
   err.reset();
   int status = -1;
   phylo::input_source standard_input = phylo::input_source::from_text(input, "standard input");
-  const cli::reporter report("phylo", err.sink());
+  const cli::reporter report("phylo", err.sink(), false, true);
   const cli::streams_type streams{standard_input, out.sink(), report};
   std::vector<char *> argv;
   for (std::string &a : args) argv.push_back(a.data());

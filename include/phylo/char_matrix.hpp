@@ -27,8 +27,12 @@ char_mat_size read_header();
 // word) and n_char values, which may run over several lines; the rest of the row's last line
 // is ignored. QUANT cells are numbers; DISCR cells the next characters that are not
 // whitespace; CNTCH cells integers, range_error when negative. A QUANT or CNTCH row's last
-// number must end as a distance row's does. Comments are not touched.
-void read_char_mat(char_format_type format, char_mat_type &mat);
+// number must end as a distance row's does. Comments are not touched. With `wrap` BLANK_START
+// a DISCR row goes on over a line end only onto a line that begins with a blank or a tab
+// (empty lines between are passed); format_error for a row that ends before its n_char
+// symbols, whose next row would otherwise be taken as its symbols.
+enum class row_wrap_type { ANY_LINE, BLANK_START };
+void read_char_mat(char_format_type format, char_mat_type &mat, row_wrap_type wrap = row_wrap_type::ANY_LINE);
 
 } // namespace phylo::read
 

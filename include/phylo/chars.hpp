@@ -120,6 +120,12 @@ inline constexpr char_map_type ascii_upper_map =
 // and \xNN for any other byte.
 std::string describe_char(int c);
 
+// Text from an input as a message quotes it: 'text', every byte below 32 and 127 as \xNN,
+// cut after 40 bytes (at a character boundary of UTF-8) with "..." in place of the rest.
+std::string quote_text(std::string_view text);
+// The same escapes without the quotes and the cut, for a whole message.
+std::string escape_controls(std::string_view text);
+
 static_assert(whitespace.contains('\t') && whitespace.contains('\r') &&
               whitespace.contains(static_cast<unsigned char>(133)));
 static_assert(whitespace.contains(' ') && !controlchr.contains(' '));

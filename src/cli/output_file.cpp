@@ -31,8 +31,7 @@ extern "C" void remove_and_die(int sig) {
 }
 
 // Installs the handler for the signals that end the run, but leaves an ignored signal ignored.
-void guard_temp(const char *name) {
-  pending_temp = name;
+void guard_temps() {
   for (std::size_t k = 0; k < std::size(removal_signals); ++k) {
     struct sigaction act {};
     act.sa_handler = remove_and_die;
@@ -84,10 +83,20 @@ output_file::output_file(std::string path) : path_(std::move(path)), target_(pat
   const std::string name_template = temp_template(target_);
   std::vector<char> name(name_template.begin(), name_template.end());
   name.push_back('\0');
+  // The signals wait while the file is made and named for the handler.
+  sigset_t ending, before;
+  ::sigemptyset(&ending);
+  for (const int sig : removal_signals) ::sigaddset(&ending, sig);
+  ::sigprocmask(SIG_BLOCK, &ending, &before);
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-  if (fd_ < 0) refuse(path_, std::string("cannot create a file beside it: ") + std::strerror(errno));
-  temp_.assign(name.data());
-  guard_temp(temp_.c_str());
+  const int err = errno;
+  if (fd_ >= 0) {
+    temp_.assign(name.data());
+    pending_temp = temp_.c_str();
+    guard_temps();
+  }
+  ::sigprocmask(SIG_SETMASK, &before, nullptr);
+  if (fd_ < 0) refuse(path_, std::string("cannot create a file beside it: ") + std::strerror(err));
 }
 
 output_file::~output_file() {

@@ -2,7 +2,9 @@
 
 #include "options.hpp"
 #include "output_file.hpp"
+#include "phylo/chars.hpp"
 
+#include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
 #include <memory>
@@ -34,7 +36,16 @@ void reporter::operator()(std::string_view text) const {
 
 void reporter::line(std::string_view text) const {
   try {
-    sink_.write(text);
+    if (escape_) {
+      for (std::size_t p = 0; p <= text.size();) {
+        const std::size_t nl = std::min(text.find('\n', p), text.size());
+        sink_.write(phylo::escape_controls(text.substr(p, nl - p)));
+        if (nl < text.size()) sink_.put('\n');
+        p = nl + 1;
+      }
+    } else {
+      sink_.write(text);
+    }
     sink_.put('\n');
     sink_.flush();
   } catch (const phylo::write_error &) {

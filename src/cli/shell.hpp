@@ -23,11 +23,13 @@ void reserve_standard_descriptors() noexcept;
 std::string program_name(std::string_view invoked_as, std::string_view fallback);
 
 // A program's messages on its diagnostics sink, each delivered at once. A message that cannot
-// be written raises write_error, or, when the reporter is told to carry on, is lost.
+// be written raises write_error, or, when the reporter is told to carry on, is lost. An
+// escaping reporter shows every control character of a message but the line end as \xNN, so
+// that no byte from an input or a file name acts on the terminal.
 class reporter {
 public:
-  reporter(std::string program, phylo::output_sink &diagnostics, bool carry_on = false)
-      : program_(std::move(program)), sink_(diagnostics), carry_on_(carry_on) {}
+  reporter(std::string program, phylo::output_sink &diagnostics, bool carry_on = false, bool escape = false)
+      : program_(std::move(program)), sink_(diagnostics), carry_on_(carry_on), escape_(escape) {}
   // "PROGRAM: text" and a line end.
   void operator()(std::string_view text) const;
   // The line as it stands, and a line end.
@@ -37,7 +39,7 @@ public:
 private:
   std::string program_;
   phylo::output_sink &sink_;
-  bool carry_on_;
+  bool carry_on_, escape_;
 };
 
 // The standard streams of a run as the library sees them, and its messages.

@@ -30,9 +30,25 @@ label_format_type label_layout(char_format_type format) {
   throw range_error("character format " + std::to_string(static_cast<int>(format)) + " is not a layout");
 }
 
-// Fills `row` with the next n symbols: every character that is not whitespace (line ends
-// included) is one symbol.
-void read_symbols(input_source &in, char *row, std::size_t n) {
+// After a line end inside row i: the row goes on only on a line that begins with a blank or a
+// tab (empty lines between are passed); a line that begins otherwise holds the next row.
+void expect_continuation(input_source &in, std::size_t i, const std::string &label, std::size_t j, std::size_t n) {
+  for (;;) {
+    const int c = in.peek();
+    if (c == ' ' || c == '\t' || c < 0) return;
+    if (c == '\n') in.advance();
+    else if (c == '\r' && in.peek_at(1) == '\n') in.consume(2);
+    else
+      detail::fail_at<format_error>(in, "row " + std::to_string(i + 1) + " (" + quote_text(label) + ") ends after " +
+                                            std::to_string(j) + " of its " + std::to_string(n) +
+                                            " symbols (a row goes on over a line that begins with a blank)");
+  }
+}
+
+// Fills `row` i with the next n symbols: every character that is not whitespace is one
+// symbol; with BLANK_START a row goes on only over the lines that begin with a blank.
+void read_symbols(input_source &in, char *row, std::size_t n, std::size_t i, const std::string &label,
+                  row_wrap_type wrap) {
   std::size_t j = 0;
   while (j < n) {
     const std::string_view chunk = in.buffered();
@@ -40,9 +56,14 @@ void read_symbols(input_source &in, char *row, std::size_t n) {
       detail::fail_at<end_of_input>(in, "the input ends after " + std::to_string(j) + " of " + std::to_string(n) +
                                             " symbols of a row");
     std::size_t k = 0;
-    for (; k < chunk.size() && j < n; ++k)
+    bool line_end = false;
+    const bool stop_at_line_ends = wrap == row_wrap_type::BLANK_START;
+    for (; k < chunk.size() && j < n && !line_end; ++k) {
       if (!whitespace.contains(chunk[k])) row[j++] = chunk[k];
+      else line_end = stop_at_line_ends && chunk[k] == '\n';
+    }
     in.consume(k);
+    if (line_end && j < n) expect_continuation(in, i, label, j, n);
   }
 }
 
@@ -78,7 +99,7 @@ char_mat_size read_header() {
   return {n_tax, n_char, line};
 }
 
-void read_char_mat(char_format_type format, char_mat_type &mat) {
+void read_char_mat(char_format_type format, char_mat_type &mat, row_wrap_type wrap) {
   const label_format_type labels_as = label_layout(format);
   input_source &in = current_input();
   const std::size_t n = mat.n_tax(), m = mat.n_char();
@@ -89,7 +110,7 @@ void read_char_mat(char_format_type format, char_mat_type &mat) {
       read_values(in, mat.quant_data().row(i), m);
       if (m > 0) detail::expect_row_end(in);
       break;
-    case matrix_type::DISCR: read_symbols(in, mat.discr_data().row(i), m); break;
+    case matrix_type::DISCR: read_symbols(in, mat.discr_data().row(i), m, i, mat.labels[i], wrap); break;
     case matrix_type::CNTCH:
       read_counts(in, mat.count_data().row(i), m, i);
       if (m > 0) detail::expect_row_end(in);

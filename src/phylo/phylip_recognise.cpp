@@ -99,9 +99,11 @@ void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint6
     if (short_line && text.find(' ') != std::string_view::npos)
       fail_at(in, start, row + " ends within the 10 characters of a PHYLIP label");
     // A label that ends in the first characters of a number that goes on after it ("x 0." and
-    // "5") is a label word and a number that the 10-character rule would cut.
+    // "5") is a label word and a number that the 10-character rule would cut; a label padded
+    // with blanks to its 10 characters ("Sample 1  ") cuts nothing.
     const std::size_t blank = text.rfind(' ');
-    if (!short_line && blank != std::string_view::npos && number_char(in.peek())) {
+    const bool fills_ten = text.data() + text.size() == label.data() + label.size();
+    if (!short_line && fills_ten && blank != std::string_view::npos && number_char(in.peek())) {
       const std::string_view last = text.substr(blank + 1);
       if (std::all_of(last.begin(), last.end(), [](char ch) { return number_char(static_cast<unsigned char>(ch)); }))
         fail_at(in, start,
@@ -112,6 +114,7 @@ void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint6
     return;
   }
   const char_set_type &delimiters = mode == label_mode::TAB ? controlchr : whitespace;
+  if (mode == label_mode::TAB && in.peek() == '\t') fail(in, row + " has no label: its line begins with a tab");
   if (!detail::take_word(in, {delimiters, false, false}, &label)) fail(in, row + " has no label");
   if (mode == label_mode::TAB && in.peek() == '\t') in.advance();
 }

@@ -26,15 +26,24 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
   auto sequence = [&](std::size_t i, const phylo::read::fasta_record &r) {
     if (r.header_line == 0) return std::string("the sequence");
     if (r.label.empty()) return "sequence " + std::to_string(i + 1);
-    return "sequence '" + r.label + "'";
+    return "sequence " + phylo::quote_text(r.label);
   };
 
+  // The library gives lines before the first header to the first sequence; here they are
+  // refused, unless there is no header at all (reported below).
+  int c;
+  while ((c = in.peek()) >= 0 && phylo::whitespace.contains(static_cast<unsigned char>(c))) in.advance();
+  const std::size_t headless_line = c >= 0 && c != '>' ? in.line() : 0;
   phylo::read::fasta_reader reader(in);
   phylo::read::fasta_record record;
   bool headers = false;
   try {
     while (reader.next(record)) {
       headers = headers || record.header_line != 0;
+      if (headless_line != 0 && record.header_line != 0) {
+        report(at(headless_line) + "residues stand before the first header line ('>' followed by a label)");
+        throw data_refused{};
+      }
       if (seqs.size() == max_sequences) {
         report(at(record.header_line) + sequence(seqs.size(), record) + " is one more than the " +
                std::to_string(max_sequences) + " sequences allowed");
@@ -64,15 +73,15 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
       throw data_refused{};
     }
     if (seqs[i].residues.empty()) {
-      report(at(header_lines[i]) + "sequence '" + seqs[i].label + "' has no residues");
+      report(at(header_lines[i]) + "sequence " + phylo::quote_text(seqs[i].label) + " has no residues");
       throw data_refused{};
     }
   }
   const std::size_t n = seqs[0].residues.size();
   for (std::size_t i = 1; i < seqs.size(); ++i)
     if (seqs[i].residues.size() != n) {
-      report(at(header_lines[i]) + "sequence '" + seqs[i].label + "' has " + std::to_string(seqs[i].residues.size()) +
-             " residues, but the first sequence, '" + seqs[0].label + "', has " + std::to_string(n) +
+      report(at(header_lines[i]) + "sequence " + phylo::quote_text(seqs[i].label) + " has " + std::to_string(seqs[i].residues.size()) +
+             " residues, but the first sequence, " + phylo::quote_text(seqs[0].label) + ", has " + std::to_string(n) +
              ": the sequences are not aligned");
       throw data_refused{};
     }
@@ -91,7 +100,7 @@ void warn_about_labels(const cli::reporter &report, const std::vector<std::strin
   for (std::size_t i = 0; i < labels.size(); ++i) {
     const std::string written = phylo::label_as_compared(labels[i], form);
     if (written.empty()) {
-      report(place + "warning: the label '" + std::string(labels[i]) + "' is written as nothing");
+      report(place + "warning: the label " + phylo::quote_text(labels[i]) + " is written as nothing");
       return;
     }
     const auto [it, fresh] = seen.emplace(written, i);
@@ -99,8 +108,8 @@ void warn_about_labels(const cli::reporter &report, const std::vector<std::strin
       const std::string_view first = labels[it->second];
       report(place + "warning: " +
              (first == labels[i]
-                  ? "the label '" + std::string(first) + "' stands twice"
-                  : "the labels '" + std::string(first) + "' and '" + std::string(labels[i]) + "' are written alike"));
+                  ? "the label " + phylo::quote_text(first) + " stands twice"
+                  : "the labels " + phylo::quote_text(first) + " and " + phylo::quote_text(labels[i]) + " are written alike"));
       return;
     }
   }

@@ -337,7 +337,7 @@ private:
 // 'Alpha' and 'Beta' with what makes the model undefined for them, for messages.
 std::string undefined_pair_text(const phylo::dna::undefined_pair &p, const phylo::dist_mat_type &mat) {
   using phylo::dna::undefined_reason;
-  const std::string pair = "'" + mat.labels[p.j] + "' and '" + mat.labels[p.i] + "'";
+  const std::string pair = phylo::quote_text(mat.labels[p.j]) + " and " + phylo::quote_text(mat.labels[p.i]);
   const std::string of = std::to_string(p.differing) + " of " + std::to_string(p.sites) + " sites";
   switch (p.reason) {
   case undefined_reason::NO_SITES: return pair + " have no site to compare";
@@ -427,7 +427,7 @@ void matrix_distances(const cli::reporter &report, phylo::input_source &in, cons
         throw data_refused{};
       }
       chars = std::make_unique<phylo::char_mat_type>(size.n_tax, size.n_char, kind);
-      phylo::read::read_char_mat(format, *chars);
+      phylo::read::read_char_mat(format, *chars, phylo::read::row_wrap_type::BLANK_START);
     } catch (const phylo::end_of_input &e) {
       report(where(e) + "the input ends inside the matrix that begins on line " + std::to_string(line) + " (" +
              e.what() + ")");

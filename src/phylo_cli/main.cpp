@@ -36,7 +36,7 @@ int main(int argc, char **argv) {
   phylo::input_source standard_input = phylo::input_source::from_fd(0, "standard input");
   phylo::output_sink standard_output = phylo::output_sink::to_fd(1, "standard output");
   phylo::output_sink diagnostics = phylo::output_sink::to_fd(2, "standard error");
-  const cli::reporter report("phylo", diagnostics, true);
+  const cli::reporter report("phylo", diagnostics, true, true);
   const cli::streams_type streams{standard_input, standard_output, report};
   if (argc < 2) {
     report.line(help_text().substr(0, help_text().size() - 1)); // the report adds the line end
