@@ -67,6 +67,11 @@ private:
 // A problem found in the data and already reported; ends the run with status 1.
 struct data_refused {};
 
+// Refuses (reported, data_refused) a text whose first line ends in a carriage return alone,
+// which the line-based readers would take as one line; judged from the first 4096 bytes.
+// A NEXUS text, which does not depend on line ends, passes when `nexus_passes`.
+void refuse_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes);
+
 // Runs `body` with the current output on `standard_output`, or on a new file `output` that
 // replaces what the name held only when `body` succeeded (see output_file.hpp). Returns the
 // exit status: 0, or 1 after data_refused, a library error or exhausted memory (the last two

@@ -67,6 +67,12 @@ inline void add_count(std::int64_t &sum, std::int64_t t, const char *what) {
   if (sum > count_max || sum < count_min) throw range_error(std::string(what) + " passes 2147483647");
 }
 
+// A distance that the metric leaves undefined for the pair, and why.
+[[noreturn]] void undefined(std::size_t i, std::size_t j, const std::string &why) {
+  throw range_error("the distance of " + pair_name(i, j) + " is undefined: " + why);
+}
+std::string taxon_of(std::size_t i, std::size_t j, bool first) { return "taxon " + std::to_string((first ? i : j) + 1); }
+
 // Row by row: the diagonal cell as the row begins, then every pair to its right, checked and
 // stored above and below the diagonal; the last diagonal cell at the end.
 template <class Pair> void fill_pairs(dist_mat_type &dist, Pair pair) {
@@ -166,6 +172,8 @@ void quant_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
     });
   case dist_form_type::CHORD:
     return fill_pairs(dist, [&](std::size_t i, std::size_t j) {
+      if (s[i] == 0.0f || s[j] == 0.0f)
+        undefined(i, j, "no length (the values of " + taxon_of(i, j, s[i] == 0.0f) + " are all 0)");
       const float q = dot(x.row(i), x.row(j), m) / root(s[i] * s[j]);
       return root(1.0f - q) * sqrt2;
     });
@@ -188,6 +196,8 @@ void quant_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
     });
   case dist_form_type::PEARSON:
     return fill_pairs(dist, [&](std::size_t i, std::size_t j) {
+      if (b[i] == 0.0f || b[j] == 0.0f)
+        undefined(i, j, "no variance (the values of " + taxon_of(i, j, b[i] == 0.0f) + " are all equal)");
       const float num = dot(x.row(i), x.row(j), m) - a[i] * a[j] / mf;
       const float den = root(b[i] * b[j]);
       const float r = num / den;
@@ -206,6 +216,7 @@ void quant_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
           ++missing;
         }
       }
+      if (missing == static_cast<std::int32_t>(m)) undefined(i, j, "no character that both taxa have");
       return root(ssq / (mf - static_cast<float>(missing)));
     });
   case dist_form_type::BRAY_CURTIS:
@@ -249,6 +260,7 @@ void count_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
         const std::int64_t diff = std::int64_t{ri[k]} - rj[k];
         add_count(s, diff < 0 ? -diff : diff, "a BRAY_CURTIS sum");
       }
+      if (t[i] + t[j] == 0) undefined(i, j, "no counts (both taxa have only zeros)");
       // Both totals fit 32 bits; their sum is formed exactly before it is rounded.
       return static_cast<float>(s) / static_cast<float>(t[i] + t[j]);
     });
@@ -258,6 +270,7 @@ void count_dist(const char_mat_type &chars, dist_form_type form, dist_mat_type &
       std::int64_t s = 0;
       for (std::size_t k = 0; k < m; ++k) add_count(s, min_count(ri[k], rj[k]), "an EDGAR sum");
       const std::int32_t least = min_count(static_cast<std::int32_t>(t[i]), static_cast<std::int32_t>(t[j]));
+      if (least == 0) undefined(i, j, "no counts (the counts of " + taxon_of(i, j, t[i] == 0) + " are all 0)");
       return 1.0f - static_cast<float>(s) / static_cast<float>(least);
     });
   case dist_form_type::EUKLIDEAN:

@@ -207,6 +207,7 @@ int run_convert(const cli::streams_type &streams, std::span<char *const> args) {
         return cli::run_with_output(streams, s.output, [&] {
           for (const std::string &name : s.inputs) {
             cli::input_operand input(name, streams.standard_input);
+            cli::refuse_cr_line_ends(streams.report, input.source(), true);
             convert_input(streams.report, input.source(), s);
           }
         });

@@ -462,6 +462,7 @@ void dist_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
     phylo::input_source &in = input.source();
+    cli::refuse_cr_line_ends(streams.report, in, false);
     if (s.kind ? *s.kind == input_kind::FASTA : looks_like_fasta(in)) {
       fasta_distances(streams.report, in, s);
     } else if (s.kind) {

@@ -56,15 +56,15 @@ edgar: phylo dist --kind=count --metric=edgar -t pairs
 chord_of_a_row_of_zeros: phylo dist -k quant -m chord
   in "2 2\nt1 0 0\nt2 1 1\n"
   status 1
-  err "phylo: standard input:1: the chord distances cannot be computed: the distance of taxa 1 and 2 is -nan\n"
+  err "phylo: standard input:1: the chord distances cannot be computed: the distance of taxa 1 and 2 is undefined: no length (the values of taxon 1 are all 0)\n"
 pearson_of_a_constant_row: phylo dist -k quant -m pearson
   in "2 3\nt1 2 2 2\nt2 1 2 3\n"
   status 1
-  err "phylo: standard input:1: the pearson distances cannot be computed: the distance of taxa 1 and 2 is -nan\n"
+  err "phylo: standard input:1: the pearson distances cannot be computed: the distance of taxa 1 and 2 is undefined: no variance (the values of taxon 1 are all equal)\n"
 euclidean_missing_without_a_common_character: phylo dist -k quant -m euclidean-missing
   in "2 2\nt1 1 -1\nt2 -1 1\n"
   status 1
-  err "phylo: standard input:1: the euclidean-missing distances cannot be computed: the distance of taxa 1 and 2 is -nan\n"
+  err "phylo: standard input:1: the euclidean-missing distances cannot be computed: the distance of taxa 1 and 2 is undefined: no character that both taxa have\n"
 canberra_of_opposites: phylo dist -k quant -m canberra
   in "2 1\nt1 1\nt2 -1\n"
   status 1
@@ -72,11 +72,11 @@ canberra_of_opposites: phylo dist -k quant -m canberra
 bray_curtis_of_zeros: phylo dist -k count -m bray-curtis
   in "2 2\nt1 0 0\nt2 0 0\n"
   status 1
-  err "phylo: standard input:1: the bray-curtis distances cannot be computed: the distance of taxa 1 and 2 is -nan\n"
+  err "phylo: standard input:1: the bray-curtis distances cannot be computed: the distance of taxa 1 and 2 is undefined: no counts (both taxa have only zeros)\n"
 edgar_of_a_row_of_zeros: phylo dist -k count -m edgar
   in "2 2\nt1 0 0\nt2 1 1\n"
   status 1
-  err "phylo: standard input:1: the edgar distances cannot be computed: the distance of taxa 1 and 2 is -nan\n"
+  err "phylo: standard input:1: the edgar distances cannot be computed: the distance of taxa 1 and 2 is undefined: no counts (the counts of taxon 1 are all 0)\n"
 
 # One taxon gives one zero for every kind and metric.
 one_taxon_euclidean: phylo dist --kind=quant --metric=euclidean
