@@ -132,3 +132,13 @@ help: phylo align --help
   width 80
 help_by_help: phylo help align
   out @phylo_align.help
+
+# Residues before the first header belong to no sequence.
+residues_before_the_first_header: phylo align
+  in "ACGT\n>a\nACGT\n>b\nACGA\n"
+  status 1
+  err "phylo: standard input:1: residues stand before the first header line ('>' followed by a label)\n"
+long_label_cut: phylo align
+  in ">" {letters 1M} "\nACG\n>b\nAC\n"
+  status 1
+  err "phylo: standard input:3: sequence 'b' has 2 residues, but the first sequence, 'abcdefghijklmnopqrstuvwxyzabcdefghijklmn...', has 3: the sequences are not aligned\n"

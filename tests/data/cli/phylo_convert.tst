@@ -296,3 +296,31 @@ nexus_ntax_lowered_in_the_taxa_block: phylo convert
   in "#NEXUS\nbegin taxa;\ndimensions ntax=2;\ntaxlabels a b;\ndimensions ntax=1;\nend;\n"
   status 1
   err "phylo: standard input:5: DIMENSIONS NTAX=1 after TAXLABELS changes the number of taxa from 2\n"
+
+# Rows that could be misread.
+tsv_row_without_a_label: phylo convert
+  in "\tA\tB\nA\t0\t1\n\t1\t0\n"
+  status 1
+  err "phylo: standard input:3: row 2 has no label: its line begins with a tab (read with tab-separated labels as a square matrix, the reading that went furthest)\n"
+phylip_label_padded_before_a_number: phylo convert --from=phylip
+  in "2\nSample 1  0.0 0.1\nSample 2  0.1 0.0\n"
+  out " 2\nSample_1\t 0.00000E+00\t 1.00000E-01\nSample_2\t 1.00000E-01\t 0.00000E+00\n"
+phylip_label_padded_recognised: phylo convert
+  in "2\nSample 1  0.0 0.1\nSample 2  0.1 0.0\n"
+  out " 2\nSample_1\t 0.00000E+00\t 1.00000E-01\nSample_2\t 1.00000E-01\t 0.00000E+00\n"
+# Messages show control characters escaped and quote long labels cut.
+control_characters_escaped: phylo convert
+  in "2\nA\x1b[31m\x07\r 0 x\nB 1 0\n"
+  status 1
+  err "phylo: standard input:2: row 1 ('A\\x1B[31m\\x07\\x0D 0') has 0 values where 2 were expected: found 'x' where a distance should be (read with 10-character PHYLIP labels as a square matrix, the reading that went furthest)\n"
+long_label_cut: phylo convert -c
+  in "2\n" {letters 1M} " 0 1\n" {letters 1M} " 1 0\n"
+  status 1
+  err "phylo: standard input:1: taxa 1 and 2 have the same label 'abcdefghijklmnopqrstuvwxyzabcdefghijklmn...'\n"
+carriage_return_line_ends: phylo convert
+  in "2\rA 0 1\rB 1 0\r"
+  status 1
+  err "phylo: standard input:1: the line ends are carriage returns alone (CR); the lines must end in a line feed (LF or CR LF)\n"
+carriage_return_line_ends_of_nexus: phylo convert --to=pairs
+  in "#NEXUS\rbegin distances; dimensions ntax=2; matrix\rA 0\rB 1 0;\rend;\r"
+  out "B\tA\t 1.00000E+00\n"

@@ -287,3 +287,17 @@ empty_input_without_kind: phylo dist
   in " \n"
   status 1
   err "phylo: standard input: is not a FASTA alignment (it does not begin with '>'); for a character matrix give --kind=discrete, quant or count\n"
+
+# A discrete row that ends before its symbols does not take in the next row.
+discrete_row_short: phylo dist -k discrete
+  in "3 4\na ACG\nb ACGT\nc ACGT\nd ACGT\n"
+  status 1
+  err "phylo: standard input:3: row 1 ('a') ends after 3 of its 4 symbols (a row goes on over a line that begins with a blank)\n"
+fasta_residues_before_the_first_header: phylo dist -k fasta
+  in "\nACGT\n>a\nACGT\n>b\nACGA\n"
+  status 1
+  err "phylo: standard input:2: residues stand before the first header line ('>' followed by a label)\n"
+fasta_carriage_return_line_ends: phylo dist
+  in ">a\rAC\r>b\rAG\r"
+  status 1
+  err "phylo: standard input:1: the line ends are carriage returns alone (CR); the lines must end in a line feed (LF or CR LF)\n"
