@@ -43,10 +43,19 @@ std::size_t count_line_tabs(input_source &in) {
 }
 
 void skip_blank_lines(input_source &in) {
+  constexpr std::size_t long_run = std::size_t{1} << 16;
   for (;;) {
-    std::size_t k = 0;
+    std::size_t k = 0, last_tab = 0; // last_tab: one past the last tab seen
     int c;
-    while (is_blank<true>(c = in.peek_at(k))) ++k;
+    while (is_blank<true>(c = in.peek_at(k))) {
+      if (c == '\t') last_tab = k + 1;
+      // A long run of blanks on a line that may yet hold text: the blanks and carriage
+      // returns after its first byte and its last tab tell nothing more, and need not stay.
+      if (++k >= long_run) {
+        const std::size_t keep = last_tab > 0 ? last_tab : 1;
+        if (k > keep && in.drop_ahead(keep, k - keep)) k = keep;
+      }
+    }
     if (c != '\n') return;
     in.consume(k + 1);
   }

@@ -324,3 +324,9 @@ carriage_return_line_ends: phylo convert
 carriage_return_line_ends_of_nexus: phylo convert --to=pairs
   in "#NEXUS\rbegin distances; dimensions ntax=2; matrix\rA 0\rB 1 0;\rend;\r"
   out "B\tA\t 1.00000E+00\n"
+# A long run of blanks before a matrix is not held in memory (40 MiB of blanks; ASan's own
+# memory stays below the bound).
+blank_run_before_a_matrix: phylo convert -q --to=pairs
+  in {repeat " " 40M} "2\nA 0 1\nB 1 0\n"
+  out "B\tA\t 1.00000E+00\n"
+  rss 32M
