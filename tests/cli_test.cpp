@@ -240,7 +240,7 @@ struct cli_case {
   std::string out_mode = "pipe";                            // pipe, head, full or closed
   text in, out, err;
   bool err_closed = false, sigpipe_ignored = false, not_root = false;
-  int status = 0, signal = 0, kill = 0; // kill: sent once a hidden file appears in the folder
+  int status = 0, signal = 0, kill = 0;            // kill: sent once a hidden file appears in the folder
   std::vector<std::pair<std::string, text>> after; // what files hold after the run
   std::optional<std::vector<std::string>> listing; // the names in the folder after the run
   std::vector<std::pair<std::string, unsigned>> modes;
@@ -254,7 +254,8 @@ void set_file(std::vector<std::pair<std::string, text>> &files, const std::strin
 }
 
 int signal_named(const std::string &name) {
-  for (const auto &[text, number] : {std::pair{"SIGPIPE", SIGPIPE}, {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}})
+  for (const auto &[text, number] :
+       {std::pair{"SIGPIPE", SIGPIPE}, {"SIGINT", SIGINT}, {"SIGTERM", SIGTERM}, {"SIGHUP", SIGHUP}})
     if (name == text) return number;
   return 0;
 }

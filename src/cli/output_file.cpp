@@ -16,7 +16,9 @@
 namespace cli {
 namespace {
 
-[[noreturn]] void refuse(const std::string &path, const std::string &why) { throw phylo::name_error(path + ": " + why); }
+[[noreturn]] void refuse(const std::string &path, const std::string &why) {
+  throw phylo::name_error(path + ": " + why);
+}
 
 // The temporary file that a signal must remove: one at a time, named in storage that stays
 // put while it is set.

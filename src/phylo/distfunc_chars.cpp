@@ -71,7 +71,9 @@ inline void add_count(std::int64_t &sum, std::int64_t t, const char *what) {
 [[noreturn]] void undefined(std::size_t i, std::size_t j, const std::string &why) {
   throw range_error("the distance of " + pair_name(i, j) + " is undefined: " + why);
 }
-std::string taxon_of(std::size_t i, std::size_t j, bool first) { return "taxon " + std::to_string((first ? i : j) + 1); }
+std::string taxon_of(std::size_t i, std::size_t j, bool first) {
+  return "taxon " + std::to_string((first ? i : j) + 1);
+}
 
 // Row by row: the diagonal cell as the row begins, then every pair to its right, checked and
 // stored above and below the diagonal; the last diagonal cell at the end.

@@ -116,9 +116,9 @@ void warn_about_labels(const cli::reporter &report, const std::vector<std::strin
     if (!fresh) {
       const std::string_view first = labels[it->second];
       report(place + "warning: " +
-             (first == labels[i]
-                  ? "the label " + phylo::quote_text(first) + " stands twice"
-                  : "the labels " + phylo::quote_text(first) + " and " + phylo::quote_text(labels[i]) + " are written alike"));
+             (first == labels[i] ? "the label " + phylo::quote_text(first) + " stands twice"
+                                 : "the labels " + phylo::quote_text(first) + " and " + phylo::quote_text(labels[i]) +
+                                       " are written alike"));
       return;
     }
   }

@@ -17,18 +17,17 @@ namespace {
 using cli::arg_kind;
 using cli::usage_error;
 
-constexpr std::string_view help_text =
-    "Usage: phylo count quartets|triplets N\n"
-    "Print the number of quartets (sets of four taxa) or triplets (sets of three\n"
-    "taxa) that N taxa give. A count must lie in 1 to 2147483647: quartets need 4\n"
-    "to 477 taxa, triplets 3 to 2345; for any other N the message \"Too many\n"
-    "quartets.\" or \"Too many triplets.\" is written on standard error (followed,\n"
-    "for too few taxa, by a line that says so) and the exit status is 1.\n"
-    "\n"
-    "  -h, --help  print this help and exit\n"
-    "\n"
-    "Exit status: 0 success, 1 a count out of range, 2 a mistake in the command\n"
-    "line.\n";
+constexpr std::string_view help_text = "Usage: phylo count quartets|triplets N\n"
+                                       "Print the number of quartets (sets of four taxa) or triplets (sets of three\n"
+                                       "taxa) that N taxa give. A count must lie in 1 to 2147483647: quartets need 4\n"
+                                       "to 477 taxa, triplets 3 to 2345; for any other N the message \"Too many\n"
+                                       "quartets.\" or \"Too many triplets.\" is written on standard error (followed,\n"
+                                       "for too few taxa, by a line that says so) and the exit status is 1.\n"
+                                       "\n"
+                                       "  -h, --help  print this help and exit\n"
+                                       "\n"
+                                       "Exit status: 0 success, 1 a count out of range, 2 a mistake in the command\n"
+                                       "line.\n";
 
 constexpr cli::option_def defs[] = {
     {"help", 'h', arg_kind::NONE},
