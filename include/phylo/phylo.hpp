@@ -3,6 +3,8 @@
 
 #include "phylo/char_matrix.hpp"
 #include "phylo/chars.hpp"
+#include "phylo/csv.hpp"
+#include "phylo/pairs.hpp"
 #include "phylo/dist_check.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/dna_dist.hpp"
