@@ -87,6 +87,14 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
 void warn_about_labels(const cli::reporter &report, const std::vector<std::string_view> &labels,
                        phylo::label_form_type form, const std::string &place, bool quiet) {
   if (quiet) return;
+  if (form == phylo::label_form_type::TREE_SAFE || form == phylo::label_form_type::TREE_SAFE_PHYLIP)
+    for (std::string_view label : labels)
+      if (phylo::label_as_written(label, phylo::label_form_type::TREE_SAFE) != label) {
+        report(place + "warning: the label '" + std::string(label) +
+               "' holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as '" +
+               phylo::label_as_written(label, form) + "'");
+        break;
+      }
   std::unordered_map<std::string, std::size_t> seen; // label as compared -> first taxon
   for (std::size_t i = 0; i < labels.size(); ++i) {
     const std::string written = phylo::label_as_compared(labels[i], form);

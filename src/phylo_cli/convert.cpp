@@ -217,7 +217,7 @@ void similarities_to_distances(phylo::dist_mat_type &mat, similarity_type scale,
         throw phylo::range_error(at + "cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ") holds " +
                                  phylo::print::shortest_decimal(row[j]) + ", above the largest similarity " +
                                  phylo::print::shortest_decimal(top));
-      row[j] = top - row[j];
+      row[j] = static_cast<float>(static_cast<double>(top) - static_cast<double>(row[j]));
     }
   }
 }
@@ -336,6 +336,7 @@ int run_convert(const cli::streams_type &streams, std::span<char *const> args) {
           }
           for (const std::string &name : s.inputs) {
             cli::input_operand input(name, streams.standard_input);
+            input.source().decompress_gzip();
             convert_input(streams.report, input.source(), s, taxa);
           }
         });

@@ -461,6 +461,7 @@ void matrix_distances(const cli::reporter &report, phylo::input_source &in, cons
 void dist_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
+    input.source().decompress_gzip();
     phylo::input_source &in = input.source();
     if (s.kind ? *s.kind == input_kind::FASTA : looks_like_fasta(in)) {
       fasta_distances(streams.report, in, s);
