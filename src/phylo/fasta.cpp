@@ -41,7 +41,7 @@ void take_residues(input_source &in, std::string &residues, std::optional<bad_re
     std::size_t k = 0;
     for (; k < len; ++k) {
       const char ch = chunk[k];
-      if (whitespace.contains(ch)) continue;
+      if (ascii_whitespace.contains(ch)) continue;
       if (!bad && non_wide_nuc_set.contains(good_gaps(ch))) break;
       residues.push_back(ch);
     }
@@ -91,11 +91,11 @@ bool fasta_reader::next(fasta_record &record) {
     take_line(in_, header);
     if (!seen_header) { // the first header names the lines read so far
       seen_header = true;
-      record.label = text::trim(header, whitespace);
+      record.label = text::trim(header, ascii_whitespace);
       record.header_line = line;
       continue;
     }
-    label_ = text::trim(header, whitespace);
+    label_ = text::trim(header, ascii_whitespace);
     header_line_ = line;
     break;
   }

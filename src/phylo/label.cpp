@@ -70,7 +70,7 @@ std::string to_nexus_label(std::string_view label) {
 std::string to_quoted_nexus_label(std::string_view label) {
   bool bare = !label.empty();
   for (char c : label)
-    if (!nexus_label_set.contains(c) || c == '_') bare = false;
+    if (!nexus_label_set.contains(c) || c == '_' || static_cast<unsigned char>(c) >= 128) bare = false;
   if (bare) return std::string(label);
   std::string quoted = "'";
   for (char c : label) {

@@ -142,7 +142,7 @@ void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint6
     label = std::string(text);
     return;
   }
-  const char_set_type &delimiters = mode == label_mode::TAB ? controlchr : whitespace;
+  const char_set_type &delimiters = mode == label_mode::TAB ? ascii_controls : ascii_whitespace;
   if (!detail::take_word(in, {delimiters, false, false}, &label)) fail(in, row + " has no label");
   if (mode == label_mode::TAB && in.peek() == '\t') in.advance();
 }

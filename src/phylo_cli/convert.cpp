@@ -65,6 +65,8 @@ constexpr std::string_view help_text =
     "                          or percent (D := 100-S), before the checks\n"
     "      --taxa=LIST         keep only these taxa, in this order (comma-separated)\n"
     "      --taxa-file=FILE    the same, one label per line of FILE\n"
+    "      --safe-labels       write blanks, control characters and ( ) [ ] : ; , '\n"
+    "                          of labels as '_'\n"
     "      --digits=N          csv and pairs-header output: N significant digits\n"
     "                          (1 to 9; default: the shortest that reads back)\n"
     "  -o, --output=FILE       write to FILE, which is replaced only when every\n"
@@ -90,6 +92,7 @@ constexpr cli::option_def defs[] = {
     {"output", 'o', arg_kind::REQUIRED},    {"quiet", 'q', arg_kind::NONE},     {"help", 'h', arg_kind::NONE},
     {"column", 0, arg_kind::REQUIRED},      {"fill", 0, arg_kind::REQUIRED},    {"similarity", 0, arg_kind::REQUIRED},
     {"taxa", 0, arg_kind::REQUIRED},        {"taxa-file", 0, arg_kind::REQUIRED}, {"digits", 0, arg_kind::REQUIRED},
+    {"safe-labels", 0, arg_kind::NONE},
 };
 
 enum class similarity_type { FRACTION, PERCENT };
@@ -129,6 +132,7 @@ struct settings {
   std::optional<similarity_type> similarity;
   std::optional<std::string> taxa, taxa_file;
   int digits = 0;
+  bool safe_labels = false;
   std::vector<std::string> inputs;
 };
 
@@ -178,10 +182,13 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "taxa") s.taxa = *o.value;
     else if (name == "taxa-file") s.taxa_file = *o.value;
     else if (name == "digits") s.digits = parse_count(name, *o.value, 1, 9);
+    else if (name == "safe-labels") s.safe_labels = true;
   }
   if (s.taxa && s.taxa_file) throw usage_error{"--taxa and --taxa-file exclude each other"};
   if (s.shape != dist_shape_type::AUTO && (s.from == dist_layout_type::NEXUS))
     throw usage_error{"--shape is for phylip, relaxed and tsv input; a NEXUS matrix states its own shape"};
+  if (s.shape != dist_shape_type::AUTO && (s.from == dist_layout_type::CSV || s.from == dist_layout_type::PAIRS))
+    throw usage_error{"--shape is for phylip, relaxed and tsv input; csv and pairs input hold every cell"};
   s.inputs = std::move(parsed.operands);
   if (s.inputs.empty()) s.inputs.emplace_back("-");
   return s;
@@ -292,13 +299,18 @@ void convert_input(const cli::reporter &report, phylo::input_source &in, const s
       throw data_refused{};
     }
     if (s.symmetrize) phylo::symmetrize_dist(*mat, *s.symmetrize);
+    if (s.safe_labels) phylo::make_labels_safe(*mat);
     const auto findings = phylo::check_dist_mat(*mat, s.check.value_or(0.0f), s.to->labels);
+    auto advice = [](const phylo::dist_finding_type &f) {
+      return f.kind == phylo::finding_kind_type::UNSAFE_LABEL ? std::string("; say --safe-labels to write them as '_'")
+                                                              : std::string();
+    };
     if (s.check && !findings.empty()) {
-      for (const auto &f : findings) report(at + f.message);
+      for (const auto &f : findings) report(at + f.message + advice(f));
       throw data_refused{};
     }
     if (!s.quiet)
-      for (const auto &f : findings) report(at + "warning: " + f.message);
+      for (const auto &f : findings) report(at + "warning: " + f.message + advice(f));
     try {
       phylo::distfunc::convert_dist(*mat, s.transform);
     } catch (const phylo::error &e) {

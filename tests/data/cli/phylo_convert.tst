@@ -233,3 +233,91 @@ out_of_memory: phylo convert big
 stdin_through_a_pipe: phylo convert -q
   in pipe {matrix 400 x}
   out {matrix 400 E}
+
+# Files that real programs wrote (tests/data/producers/README.md names each command), read
+# with --from=auto: every file of one matrix gives that matrix.
+producer_r_write_csv: phylo convert --check --to=csv @../producers/r_write_csv.csv
+  out @r_aln12.csv
+producer_r_write_table_without_corner: phylo convert --check --to=csv @../producers/r_write_table.tsv
+  out @r_aln12.csv
+producer_phangorn_labels_with_blanks: phylo convert --check --to=csv @../producers/phangorn_writedist.dist
+  out @r_aln12.csv
+producer_r_as_table_pairs: phylo convert --check --to=csv @../producers/r_astable_pairs.csv
+  out @r_aln12.csv
+producer_pandas_pairs: phylo convert --check --to=csv @../producers/pandas_pairs.csv
+  out @r_aln12.csv
+producer_pandas_quote_all: phylo convert --check --to=csv @../producers/pandas_to_csv_quoted.csv
+  out @pandas_quoted.csv
+producer_mash_triangle_count_after_a_tab: phylo convert --check --to=csv @../producers/mash_triangle.tsv
+  out @mash.csv
+producer_mash_corner_cell: phylo convert --check --to=csv @../producers/mash_dist_t.tsv
+  out @mash.csv
+producer_mash_pairs_with_extra_columns: phylo convert --check --to=csv @../producers/mash_dist_pairs.tsv
+  out @mash.csv
+producer_quicktree_right_aligned_labels: phylo convert --check --to=csv @../producers/quicktree_aln12.dist
+  out @quicktree_aln12.csv
+producer_quicktree_gzip: phylo convert --check --to=csv @../producers/quicktree_aln12.dist.gz
+  out @quicktree_aln12.csv
+producer_gzip_on_standard_input: phylo convert --check --to=csv
+  in @../producers/quicktree_aln12.dist.gz
+  out @quicktree_aln12.csv
+producer_mothur_column_pairs_by_blanks: phylo convert --check --to=csv @../producers/mothur_aln12.column.dist
+  out @mothur_column.csv
+producer_fastani_percent_identity: phylo convert --similarity=percent --symmetrize=mean --to=pairs-header --digits=5 @../producers/fastani_pairs.txt
+  out @fastani.pairs-header
+  err "phylo: fastani_pairs.txt:1: warning: the diagonal is not zero: taxon 1 ('Alpha.fa') is at 0.004699707 from itself\n"
+
+# Pairs: a missing pair, filled; one pair twice; another column; CSV quoting and lengths.
+pairs_missing: phylo convert
+  in "a\tb\t0.1\na\tc\t0.2\n"
+  status 1
+  err "phylo: standard input:1: no line gives the pair ('b', 'c'); say --fill=NUMBER to give it a value\n"
+pairs_missing_filled: phylo convert --fill=9 --to=csv
+  in "a\tb\t0.1\na\tc\t0.2\n"
+  out ",a,b,c\na,0,0.1,0.2\nb,0.1,0,9\nc,0.2,9,0\n"
+pairs_given_twice: phylo convert
+  in "a b 0.1\na b 0.2\n"
+  status 1
+  err "phylo: standard input:1: the pair ('a', 'b') is given twice, as 0.1 and 0.2\n"
+pairs_both_orders_differ_is_an_asymmetry: phylo convert --to=csv
+  in "a,b,0.1\nb,a,0.2\n"
+  out ",a,b\na,0,0.1\nb,0.2,0\n"
+  err "phylo: standard input:1: warning: the matrix is not symmetric: row 2 ('b'), column 1 holds 0.2, but row 1, column 2 holds 0.1 (tolerance 0)\n"
+pairs_column_and_header: phylo convert --from=pairs --column=4 --to=csv
+  in "x,y,d,s\na,b,1,0.5\n"
+  out ",a,b\na,0,0.5\nb,0.5,0\n"
+pairs_no_distance: phylo convert --from=pairs
+  in "a\tb\t0.1\na\tc\tNA\n"
+  status 1
+  err "phylo: standard input:2: 'NA' in field 3 is no distance\n"
+csv_short_row: phylo convert
+  in ",a,b\na,0,1\nb,1\n"
+  status 1
+  err "phylo: standard input:3: row 2 ('b') has 1 values where 2 were expected\n"
+csv_quoted_comma_is_no_number: phylo convert
+  in ",a,b\na,0,\"1,5\"\nb,1,0\n"
+  status 1
+  err "phylo: standard input:2: row 1 ('a'): '1,5' is no distance\n"
+csv_quotes_kept_and_taxa_kept_in_order: phylo convert --to=csv "--taxa=b \"q\",a"
+  in ",a,\"b \"\"q\"\"\"\na,0,1\n\"b \"\"q\"\"\",1,0\n"
+  out ",\"b \"\"q\"\"\",a\n\"b \"\"q\"\"\",0,1\na,1,0\n"
+taxa_unknown: phylo convert --taxa=a,z
+  in ",a,b\na,0,1\nb,1,0\n"
+  status 1
+  err "phylo: standard input:1: the matrix has no taxon 'z'\n"
+taxa_from_a_file: phylo convert --taxa-file=keep.txt --to=pairs-header --digits=1
+  file keep.txt "c\na\n"
+  in "3\na 0 1 2\nb 1 0 3\nc 2 3 0\n"
+  out "taxon1\ttaxon2\tdistance\nc\ta\t2\n"
+similarity_above_the_top: phylo convert --similarity=fraction
+  in "2\na 1 0.5\nb 1.5 1\n"
+  status 1
+  err "phylo: standard input:1: cell (2, 1) holds 1.5, above the largest similarity 1\n"
+gzip_corrupt: phylo convert
+  in "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03abc"
+  status 1
+  err "phylo: standard input: the gzip data is corrupt (invalid block type)\n"
+unknown_layout: phylo convert
+  in "Alpha 0 1\n"
+  status 1
+  err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv or pairs\n"
