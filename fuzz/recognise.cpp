@@ -91,7 +91,7 @@ void check_round_trips(const dist_mat_type &m) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size < 2) return 0;
   constexpr dist_layout_type layouts[] = {dist_layout_type::AUTO, dist_layout_type::PHYLIP, dist_layout_type::RELAXED,
-                                          dist_layout_type::TSV, dist_layout_type::NEXUS,   dist_layout_type::CSV,
+                                          dist_layout_type::TSV,  dist_layout_type::NEXUS,  dist_layout_type::CSV,
                                           dist_layout_type::PAIRS};
   constexpr dist_shape_type shapes[] = {dist_shape_type::AUTO,  dist_shape_type::SQUARE,
                                         dist_shape_type::LOWER, dist_shape_type::LOWER_DIAGONAL,

@@ -85,7 +85,7 @@ public:
 private:
   friend class input_mark;
   input_source(int fd, bool owns_fd, std::string name, std::size_t capacity);
-  bool refill(); // false at the end of input
+  bool refill();                                     // false at the end of input
   std::size_t read_some(char *to, std::size_t room); // 0 at the end
   bool fill(std::size_t want);
   void credit_hole() noexcept;

@@ -93,7 +93,7 @@ struct dist_read_settings {
   // PAIRS: the field (from 1, at least 3) that holds the distance, and the distance of a pair
   // that no line gives (none: missing_pair_error).
   std::size_t pair_column = 3;
-  std::optional<float> pair_fill;
+  std::optional<float> pair_fill = std::nullopt;
 };
 
 // Reads the matrices of an input one after the other, each in its own layout and shape,

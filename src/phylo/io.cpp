@@ -8,8 +8,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <zlib.h>
 #include <utility>
+#include <zlib.h>
 
 namespace phylo {
 namespace {

@@ -50,8 +50,10 @@ dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::opt
     if (first) first_line = r.line;
     const input_position where{name, r.line, r.columns[0]};
     if (r.size < column)
-      throw format_error("the line has " + std::to_string(r.size) + " fields; a pair needs its two labels and the "
-                             "distance in field " + std::to_string(column),
+      throw format_error("the line has " + std::to_string(r.size) +
+                             " fields; a pair needs its two labels and the "
+                             "distance in field " +
+                             std::to_string(column),
                          where);
     float v;
     if (!field_number(r[column - 1], v)) {
@@ -98,9 +100,8 @@ dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::opt
       float &x = mat->distances(i, j), &y = mat->distances(j, i);
       if (std::isnan(x) && std::isnan(y)) {
         if (!fill)
-          throw read::missing_pair_error("no line gives the pair (" + quote_text(mat->labels[j]) + ", " +
-                                             quote_text(mat->labels[i]) + ")",
-                                         whole);
+          throw read::missing_pair_error(
+              "no line gives the pair (" + quote_text(mat->labels[j]) + ", " + quote_text(mat->labels[i]) + ")", whole);
         x = y = *fill;
       } else if (std::isnan(x)) {
         x = y;

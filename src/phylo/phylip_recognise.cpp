@@ -490,7 +490,8 @@ dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
   auto pair_line = [&](const detail::record_type &r) {
     return r.size >= pair_column && !number(r[0]) && !number(r[1]) && number(r[pair_column - 1]);
   };
-  if (pair_line(first) || (has_second && pair_line(second) && first.size >= pair_column && !number(first[pair_column - 1])))
+  if (pair_line(first) ||
+      (has_second && pair_line(second) && first.size >= pair_column && !number(first[pair_column - 1])))
     return dist_layout_type::PAIRS;
   if (delimiter == detail::field_delimiter::TAB) return dist_layout_type::TSV;
   if (delimiter == detail::field_delimiter::COMMA) return dist_layout_type::CSV;
@@ -514,10 +515,10 @@ dist_mat_access dist_reader::next() {
       if (layout == dist_layout_type::PHYLIP) layout = dist_layout_type::AUTO; // PHYLIP or RELAXED
     }
     if (layout == dist_layout_type::CSV || layout == dist_layout_type::PAIRS) {
-      dist_mat_access mat = layout == dist_layout_type::CSV
-                                ? detail::read_csv_matrix(in_, settings_.max_taxa)
-                                : detail::read_pairs_matrix(in_, settings_.pair_column, settings_.pair_fill,
-                                                            settings_.max_taxa);
+      dist_mat_access mat =
+          layout == dist_layout_type::CSV
+              ? detail::read_csv_matrix(in_, settings_.max_taxa)
+              : detail::read_pairs_matrix(in_, settings_.pair_column, settings_.pair_fill, settings_.max_taxa);
       found_layout_ = layout;
       found_shape_ = dist_shape_type::SQUARE;
       return mat;

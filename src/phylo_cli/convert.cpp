@@ -87,12 +87,14 @@ constexpr std::string_view help_text =
     "in the command line.\n";
 
 constexpr cli::option_def defs[] = {
-    {"from", 'f', arg_kind::REQUIRED},      {"shape", 's', arg_kind::REQUIRED}, {"to", 't', arg_kind::REQUIRED},
-    {"transform", 'x', arg_kind::REQUIRED}, {"check", 'c', arg_kind::OPTIONAL}, {"symmetrize", 'S', arg_kind::REQUIRED},
-    {"output", 'o', arg_kind::REQUIRED},    {"quiet", 'q', arg_kind::NONE},     {"help", 'h', arg_kind::NONE},
-    {"column", 0, arg_kind::REQUIRED},      {"fill", 0, arg_kind::REQUIRED},    {"similarity", 0, arg_kind::REQUIRED},
-    {"taxa", 0, arg_kind::REQUIRED},        {"taxa-file", 0, arg_kind::REQUIRED}, {"digits", 0, arg_kind::REQUIRED},
-    {"safe-labels", 0, arg_kind::NONE},
+    {"from", 'f', arg_kind::REQUIRED},   {"shape", 's', arg_kind::REQUIRED},
+    {"to", 't', arg_kind::REQUIRED},     {"transform", 'x', arg_kind::REQUIRED},
+    {"check", 'c', arg_kind::OPTIONAL},  {"symmetrize", 'S', arg_kind::REQUIRED},
+    {"output", 'o', arg_kind::REQUIRED}, {"quiet", 'q', arg_kind::NONE},
+    {"help", 'h', arg_kind::NONE},       {"column", 0, arg_kind::REQUIRED},
+    {"fill", 0, arg_kind::REQUIRED},     {"similarity", 0, arg_kind::REQUIRED},
+    {"taxa", 0, arg_kind::REQUIRED},     {"taxa-file", 0, arg_kind::REQUIRED},
+    {"digits", 0, arg_kind::REQUIRED},   {"safe-labels", 0, arg_kind::NONE},
 };
 
 enum class similarity_type { FRACTION, PERCENT };
@@ -102,8 +104,8 @@ constexpr named<similarity_type> similarities[] = {
 };
 
 constexpr named<dist_layout_type> input_layouts[] = {
-    {"auto", dist_layout_type::AUTO}, {"phylip", dist_layout_type::PHYLIP}, {"relaxed", dist_layout_type::RELAXED},
-    {"tsv", dist_layout_type::TSV},   {"nexus", dist_layout_type::NEXUS},     {"csv", dist_layout_type::CSV},
+    {"auto", dist_layout_type::AUTO},   {"phylip", dist_layout_type::PHYLIP}, {"relaxed", dist_layout_type::RELAXED},
+    {"tsv", dist_layout_type::TSV},     {"nexus", dist_layout_type::NEXUS},   {"csv", dist_layout_type::CSV},
     {"pairs", dist_layout_type::PAIRS},
 };
 constexpr named<dist_shape_type> shapes[] = {

@@ -151,3 +151,6 @@ help: phylo align --help
   width 80
 help_by_help: phylo help align
   out @phylo_align.help
+utf8_label_kept_whole: phylo align
+  in ">Pet\xc5\x91\nAC\n>b\nAG\n"
+  out " 2 2\nPet\xc5\x91 AC\nb AG\n"

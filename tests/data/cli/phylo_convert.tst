@@ -321,3 +321,23 @@ unknown_layout: phylo convert
   in "Alpha 0 1\n"
   status 1
   err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv or pairs\n"
+
+# UTF-8 labels: bytes from 128 on are label characters (C3 91 is Ñ, C5 91 is ő).
+utf8_labels_relaxed: phylo convert --to=tsv
+  in "2\n\xc3\x91and\xc3\xba 0 1\nPet\xc5\x91 1 0\n"
+  out "\t\xc3\x91and\xc3\xba\tPet\xc5\x91\n\xc3\x91and\xc3\xba\t 0.00000E+00\t 1.00000E+00\nPet\xc5\x91\t 1.00000E+00\t 0.00000E+00\n"
+utf8_labels_tsv_to_nexus_quoted: phylo convert --to=nexus
+  in "\t\xc3\x91and\xc3\xba\tPet\xc5\x91\n\xc3\x91and\xc3\xba\t0\t1\nPet\xc5\x91\t1\t0\n"
+  out "#NEXUS\n\nbegin taxa;\n\tdimensions ntax=2;\n\ttaxlabels\n\t\t'\xc3\x91and\xc3\xba'\n\t\t'Pet\xc5\x91'\n\t;\nend;\n\nbegin distances;\n\tdimensions ntax=2;\n\tformat triangle=lower diagonal labels missing=?;\n\tmatrix\n\t\t'\xc3\x91and\xc3\xba'\t0\n\t\t'Pet\xc5\x91'\t1\t0\n\t;\nend;\n"
+utf8_label_cut_by_phylip: phylo convert --to=phylip
+  in "1\nabcdefghi\xc3\x91x 0\n"
+  out " 1\nabcdefghi\xc3\t 0.00000E+00\n"
+  err "phylo: standard input:1: warning: the label of taxon 1 ('abcdefghi\xc3\x91x') is cut inside a UTF-8 character at 10 bytes\n"
+unsafe_labels_warned: phylo convert --to=relaxed
+  in "2\nx(1) 0 1\ny 1 0\n"
+  out " 2\nx(1)\t 0.00000E+00\t 1.00000E+00\ny   \t 1.00000E+00\t 0.00000E+00\n"
+  err "phylo: standard input:1: warning: the label of taxon 1 ('x(1)') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
+unsafe_labels_made_safe_and_equal: phylo convert --check --safe-labels --to=phylip
+  in "2\nx(1) 0 1\nx_1_ 1 0\n"
+  status 1
+  err "phylo: standard input:1: taxa 1 and 2 have the same label 'x_1_'\n"
