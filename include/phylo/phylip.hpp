@@ -47,8 +47,9 @@ void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat);
 // of values per row tells where it ends), TSV (a header line of one tab per taxon, with or
 // without a corner cell before the first tab, then rows of a label, a tab and tab-separated
 // values), NEXUS (a DISTANCES block), CSV (phylo/csv.hpp), PAIRS (one pair of taxa and their
-// distance per line, fields separated by tabs, commas or blanks; see dist_read_settings).
-enum class dist_layout_type { AUTO, PHYLIP, RELAXED, TSV, NEXUS, CSV, PAIRS };
+// distance per line, fields separated by tabs, commas or blanks; see dist_read_settings), MEGA
+// (phylo/mega.hpp).
+enum class dist_layout_type { AUTO, PHYLIP, RELAXED, TSV, NEXUS, CSV, PAIRS, MEGA };
 // Which cells the rows of a PHYLIP, RELAXED or TSV matrix hold: row i (from 1) of n holds
 // n values (SQUARE), i - 1 (LOWER), i (LOWER_DIAGONAL), n - i (UPPER) or n - i + 1
 // (UPPER_DIAGONAL). A triangle is mirrored into the other one; a missing diagonal is zero.
@@ -76,7 +77,7 @@ struct missing_pair_error : format_error {
 };
 
 // The layout told by the first lines at the read position (after a byte order mark at the
-// start of the input and lines of blanks): NEXUS for "#NEXUS" in any case; PHYLIP for a line
+// start of the input and lines of blanks): NEXUS for "#NEXUS" and MEGA for "#mega" in any case; PHYLIP for a line
 // that holds a taxon count after any blanks and tabs (PHYLIP then stands for both PHYLIP and
 // RELAXED: the rows tell them apart); TSV for another line that begins with a tab; PAIRS when
 // the first line, or the second after a header, holds two labels and a number in field

@@ -10,6 +10,7 @@
 #include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
+#include "phylo/mega.hpp"
 #include "phylo/nexus.hpp"
 #include "phylo/number.hpp"
 #include "phylo/pairs.hpp"

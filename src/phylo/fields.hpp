@@ -67,4 +67,9 @@ dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa);
 dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::optional<float> fill,
                                   std::size_t max_taxa);
 
+// A MEGA distance file (mega.cpp), read to the end of the input: "#mega", commands, the
+// labels after '#', then the lower-left (or, with DataFormat=UpperRight, upper-right) triangle
+// without diagonal. format_error for a file of another data type or whose counts disagree.
+dist_mat_access read_mega_matrix(input_source &in, std::size_t max_taxa);
+
 } // namespace phylo::detail

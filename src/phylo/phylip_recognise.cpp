@@ -465,6 +465,13 @@ dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
     is_nexus = c >= 0 && ascii_upper_map(static_cast<char>(c)) == nexus[m];
   }
   if (is_nexus) return dist_layout_type::NEXUS;
+  constexpr std::string_view mega = "#MEGA";
+  bool is_mega = true;
+  for (std::size_t m = 0; m < mega.size() && is_mega; ++m) {
+    const int c = in.peek_at(k + m);
+    is_mega = c >= 0 && ascii_upper_map(static_cast<char>(c)) == mega[m];
+  }
+  if (is_mega) return dist_layout_type::MEGA;
   if (detail::is_digit(in.peek_at(k))) {
     while (detail::is_digit(in.peek_at(k))) ++k;
     int c = in.peek_at(k);
@@ -514,11 +521,11 @@ dist_mat_access dist_reader::next() {
       layout = recognise_layout(in_, settings_.pair_column);
       if (layout == dist_layout_type::PHYLIP) layout = dist_layout_type::AUTO; // PHYLIP or RELAXED
     }
-    if (layout == dist_layout_type::CSV || layout == dist_layout_type::PAIRS) {
-      dist_mat_access mat =
-          layout == dist_layout_type::CSV
-              ? detail::read_csv_matrix(in_, settings_.max_taxa)
-              : detail::read_pairs_matrix(in_, settings_.pair_column, settings_.pair_fill, settings_.max_taxa);
+    if (layout == dist_layout_type::CSV || layout == dist_layout_type::PAIRS || layout == dist_layout_type::MEGA) {
+      dist_mat_access mat;
+      if (layout == dist_layout_type::CSV) mat = detail::read_csv_matrix(in_, settings_.max_taxa);
+      else if (layout == dist_layout_type::MEGA) mat = detail::read_mega_matrix(in_, settings_.max_taxa);
+      else mat = detail::read_pairs_matrix(in_, settings_.pair_column, settings_.pair_fill, settings_.max_taxa);
       found_layout_ = layout;
       found_shape_ = dist_shape_type::SQUARE;
       return mat;
@@ -572,6 +579,9 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
       // Label words that fit leave nothing for labels with blanks to tell.
       if (mode == label_mode::COUNTED && chosen && chosen->way.labels == label_mode::WORD) break;
       for (dist_shape_type shape : shapes) {
+        // Labels with blanks are told only in square rows: in a triangle, whose rows hold ever
+        // more or fewer values, the words of a label could pass for the values of a row.
+        if (mode == label_mode::COUNTED && shape != dist_shape_type::SQUARE) continue;
         reading a = try_reading(in_, mark, {mode, shape}, n, rows);
         if (!a.ok) {
           if (!furthest_failure || a.failure.offset > furthest_failure->failure.offset) furthest_failure = std::move(a);

@@ -41,14 +41,14 @@ constexpr std::string_view help_text =
     "Read the distance matrices of every FILE (standard input when there is none,\n"
     "or for \"-\"), and write them in one layout.\n"
     "\n"
-    "  -f, --from=LAYOUT       auto (default), phylip, relaxed, tsv, nexus, csv or\n"
-    "                          pairs\n"
+    "  -f, --from=LAYOUT       auto (default), phylip, relaxed, tsv, nexus, csv,\n"
+    "                          pairs or mega\n"
     "  -s, --shape=SHAPE       auto (default), square, lower, lower-diagonal, upper\n"
     "                          or upper-diagonal: the cells that the rows of a\n"
     "                          phylip, relaxed or tsv matrix hold\n"
     "  -t, --to=LAYOUT         relaxed (default), phylip, tsv, nexus-paup,\n"
     "                          nexus-paup-quoted, pairs, raw, phylip-lower,\n"
-    "                          relaxed-lower, nexus, csv or pairs-header\n"
+    "                          relaxed-lower, nexus, csv, pairs-header or mega\n"
     "  -x, --transform=NAME    none (default), arcsin, exp, neglog, square, range\n"
     "                          or sqrt\n"
     "  -c, --check[=TOLERANCE] refuse a matrix that is not symmetric within\n"
@@ -67,8 +67,9 @@ constexpr std::string_view help_text =
     "      --taxa-file=FILE    the same, one label per line of FILE\n"
     "      --safe-labels       write blanks, control characters and ( ) [ ] : ; , '\n"
     "                          of labels as '_'\n"
-    "      --digits=N          csv and pairs-header output: N significant digits\n"
-    "                          (1 to 9; default: the shortest that reads back)\n"
+    "      --digits=N          csv, pairs-header and mega output: N significant\n"
+    "                          digits (1 to 9; default: the shortest that\n"
+    "                          reads back)\n"
     "  -o, --output=FILE       write to FILE, which is replaced only when every\n"
     "                          input was converted\n"
     "  -q, --quiet             print no warnings\n"
@@ -106,7 +107,7 @@ constexpr named<similarity_type> similarities[] = {
 constexpr named<dist_layout_type> input_layouts[] = {
     {"auto", dist_layout_type::AUTO},   {"phylip", dist_layout_type::PHYLIP}, {"relaxed", dist_layout_type::RELAXED},
     {"tsv", dist_layout_type::TSV},     {"nexus", dist_layout_type::NEXUS},   {"csv", dist_layout_type::CSV},
-    {"pairs", dist_layout_type::PAIRS},
+    {"pairs", dist_layout_type::PAIRS}, {"mega", dist_layout_type::MEGA},
 };
 constexpr named<dist_shape_type> shapes[] = {
     {"auto", dist_shape_type::AUTO},   {"square", dist_shape_type::SQUARE},
@@ -189,8 +190,9 @@ settings parse_settings(std::span<char *const> args) {
   if (s.taxa && s.taxa_file) throw usage_error{"--taxa and --taxa-file exclude each other"};
   if (s.shape != dist_shape_type::AUTO && (s.from == dist_layout_type::NEXUS))
     throw usage_error{"--shape is for phylip, relaxed and tsv input; a NEXUS matrix states its own shape"};
-  if (s.shape != dist_shape_type::AUTO && (s.from == dist_layout_type::CSV || s.from == dist_layout_type::PAIRS))
-    throw usage_error{"--shape is for phylip, relaxed and tsv input; csv and pairs input hold every cell"};
+  if (s.shape != dist_shape_type::AUTO &&
+      (s.from == dist_layout_type::CSV || s.from == dist_layout_type::PAIRS || s.from == dist_layout_type::MEGA))
+    throw usage_error{"--shape is for phylip, relaxed and tsv input; csv, pairs and mega input have their own shape"};
   s.inputs = std::move(parsed.operands);
   if (s.inputs.empty()) s.inputs.emplace_back("-");
   return s;
@@ -203,7 +205,9 @@ std::string refusal(const phylo::error &e) {
   std::string text = e.what();
   if (const auto *undecided = dynamic_cast<const phylo::read::undecided_error *>(&e)) {
     switch (undecided->reason) {
-    case phylo::read::undecided_type::LAYOUT: text += "; say --from=phylip, relaxed, tsv, nexus, csv or pairs"; break;
+    case phylo::read::undecided_type::LAYOUT:
+      text += "; say --from=phylip, relaxed, tsv, nexus, csv, pairs or mega";
+      break;
     case phylo::read::undecided_type::LABELS: text += "; say --from=phylip or --from=relaxed"; break;
     case phylo::read::undecided_type::SHAPE:
       text += "; say --shape=" + std::string(phylo::read::shape_name(undecided->shapes[0])) +

@@ -1,6 +1,7 @@
 #include "dist_layouts.hpp"
 
 #include "phylo/csv.hpp"
+#include "phylo/mega.hpp"
 #include "phylo/nexus.hpp"
 #include "phylo/pairs.hpp"
 #include "phylo/phylip.hpp"
@@ -14,6 +15,7 @@ void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to, int 
   case writer_type::NEXUS: return phylo::print::print_nexus_dist_mat(mat);
   case writer_type::CSV: return phylo::print::print_csv_dist_mat(mat, digits);
   case writer_type::PAIRS_HEADER: return phylo::print::print_pairs_dist_mat(mat, digits);
+  case writer_type::MEGA: return phylo::print::print_mega_dist_mat(mat, digits);
   }
 }
 

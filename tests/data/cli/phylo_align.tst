@@ -97,14 +97,14 @@ too_many_sequences: phylo align
   status 1
   err "phylo: standard input:10001: sequence 's5001' is one more than the 5000 sequences allowed\n"
 
-labels_written_alike: phylo align --to=phylip
+labels_written_alike: phylo align --to=phylip-tab
   in ">Homo sapiens 1\nAC\n>Homo sapiens 2\nAG\n"
   out " 2\t 2\nHomo sapie\tAC\nHomo sapie\tAG\n"
   err "phylo: standard input: warning: the labels 'Homo sapiens 1' and 'Homo sapiens 2' are written alike\n"
-labels_written_alike_quiet: phylo align -q --to=phylip
+labels_written_alike_quiet: phylo align -q --to=phylip-tab
   like labels_written_alike
   err ""
-labels_that_differ_whole: phylo align
+labels_that_differ_whole: phylo align --to=relaxed-tab
   in ">Homo sapiens 1\nAC\n>Homo sapiens 2\nAG\n"
   out " 2\t 2\nHomo_sapiens_1\tAC\nHomo_sapiens_2\tAG\n"
 label_written_as_nothing: phylo align --to=nexus-paup
@@ -113,13 +113,13 @@ label_written_as_nothing: phylo align --to=nexus-paup
   err "phylo: standard input: warning: the label '()' is written as nothing\n"
 label_twice: phylo align
   in ">a\nAC\n>a\nAG\n"
-  out " 2\t 2\na\tAC\na\tAG\n"
+  out " 2 2\na AC\na AG\n"
   err "phylo: standard input: warning: the label 'a' stands twice\n"
 
 # At most 2^20 residues.
 longest_sequence: phylo align
   in ">a\n" {repeat A 1M} "\n"
-  out " 1\t 1048576\na\t" {repeat A 1M} "\n"
+  out " 1 1048576\na " {repeat A 1M} "\n"
 sequence_too_long: phylo align
   in ">a\n" {repeat A 1048577} "\n"
   status 1
@@ -133,13 +133,13 @@ output_file_not_made: phylo align -o out.phy @example.fa bad.fa
   ls bad.fa example.fa
 first_matrix_stays_on_stdout: phylo align @example.fa bad.fa
   like output_file_not_made
-  out " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n"
+  out " 2 12\nseq1 ACGTACGTACGT\ns2 ACGTAC-TACGT\n"
 output_file: phylo align --output=out.phy @example.fa
-  after out.phy " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n"
+  after out.phy " 2 12\nseq1 ACGTACGTACGT\ns2 ACGTAC-TACGT\n"
 
 distance_layout: phylo align --to=tsv
   status 2
-  err "phylo: align: --to=tsv is not one of relaxed, phylip, nexus-paup, nexus-paup-quoted\nTry 'phylo align --help' for more information.\n"
+  err "phylo: align: --to=tsv is not one of relaxed, phylip, relaxed-tab, phylip-tab, nexus-paup, nexus-paup-quoted\nTry 'phylo align --help' for more information.\n"
 unknown_option: phylo align --frobnicate
   status 2
   err "phylo: align: unknown option '--frobnicate'\nTry 'phylo align --help' for more information.\n"

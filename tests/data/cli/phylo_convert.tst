@@ -88,10 +88,12 @@ sample_biopython: phylo convert --check --to=relaxed @../producers/biopython_ide
   out @biopython_identity.relaxed
 sample_dnadist_square_to_phylip: phylo convert --to=phylip @../producers/dnadist_square.dist
   out @dnadist.phylip
+  err "phylo: dnadist_square.dist:1: warning: the label of taxon 2 ('Beta gamma') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
 # Several inputs, standard input among them, are written one after the other.
 sample_dnadist_lower_and_stdin_to_phylip: phylo convert --to=phylip @../producers/dnadist_lower.dist -
   in "1\nX 0\n"
   out @dnadist.phylip " 1\nX         \t 0.00000E+00\n"
+  err "phylo: dnadist_lower.dist:1: warning: the label of taxon 2 ('Beta gamma') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
 
 # An output file appears only when every input was converted, and no temporary file is left.
 output_file: phylo convert -o out.dist --to=raw
@@ -170,7 +172,7 @@ unknown_option: phylo convert --frm=x
   err "phylo: convert: unknown option '--frm'\nTry 'phylo convert --help' for more information.\n"
 unknown_layout: phylo convert --to=fasta
   status 2
-  err "phylo: convert: --to=fasta is not one of relaxed, phylip, tsv, nexus-paup, nexus-paup-quoted, pairs, raw, phylip-lower, relaxed-lower, nexus\nTry 'phylo convert --help' for more information.\n"
+  err "phylo: convert: --to=fasta is not one of relaxed, phylip, tsv, nexus-paup, nexus-paup-quoted, pairs, raw, phylip-lower, relaxed-lower, nexus, csv, pairs-header, mega\nTry 'phylo convert --help' for more information.\n"
 missing_value: phylo convert -o
   status 2
   err "phylo: convert: option '-o' needs a value\nTry 'phylo convert --help' for more information.\n"
@@ -314,13 +316,17 @@ similarity_above_the_top: phylo convert --similarity=fraction
   status 1
   err "phylo: standard input:1: cell (2, 1) holds 1.5, above the largest similarity 1\n"
 gzip_corrupt: phylo convert
-  in "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03abc"
+  in "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xff\xff\xff"
   status 1
   err "phylo: standard input: the gzip data is corrupt (invalid block type)\n"
-unknown_layout: phylo convert
+gzip_cut_short: phylo convert
+  in "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03abc"
+  status 1
+  err "phylo: standard input: the gzip data ends early\n"
+layout_not_recognised: phylo convert
   in "Alpha 0 1\n"
   status 1
-  err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv or pairs\n"
+  err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv, pairs or mega\n"
 
 # UTF-8 labels: bytes from 128 on are label characters (C3 91 is Ñ, C5 91 is ő).
 utf8_labels_relaxed: phylo convert --to=tsv
@@ -341,3 +347,18 @@ unsafe_labels_made_safe_and_equal: phylo convert --check --safe-labels --to=phyl
   in "2\nx(1) 0 1\nx_1_ 1 0\n"
   status 1
   err "phylo: standard input:1: taxa 1 and 2 have the same label 'x_1_'\n"
+
+# MEGA distance files: comments (nested), commands, labels after '#', either triangle.
+mega_lower_left: phylo convert --to=csv
+  in "#mega\n!Title: three taxa;\n!Format DataType=Distance DataFormat=LowerLeft NTaxa=3;\n[ a [nested] comment ]\n[1] #Alpha\n[2] #Beta_gamma\n[3] #C\n\n[        1       2 ]\n[1]\n[2]   0.5\n[3]   1.25    2\n"
+  out ",Alpha,Beta_gamma,C\nAlpha,0,0.5,1.25\nBeta_gamma,0.5,0,2\nC,1.25,2,0\n"
+mega_upper_right: phylo convert --from=mega --to=csv
+  in "#MEGA\n!Format DataType=distance DataFormat=upperright;\n#Alpha\n#Beta_gamma\n#C\n0.5 1.25\n2\n"
+  out ",Alpha,Beta_gamma,C\nAlpha,0,0.5,1.25\nBeta_gamma,0.5,0,2\nC,1.25,2,0\n"
+mega_written_and_read_back: phylo convert --to=mega
+  in "3\nAlpha 0 0.5 1.25\nBeta_gamma 0.5 0 2\nC 1.25 2 0\n"
+  out "#mega\n!Title: distances;\n!Format DataType=Distance DataFormat=LowerLeft NTaxa=3;\n\n#Alpha\n#Beta_gamma\n#C\n\n0.5\n1.25 2\n"
+mega_counts_disagree: phylo convert
+  in "#mega\n!Format DataType=Distance NTaxa=3;\n#A\n#B\n#C\n0.5 1.25\n"
+  status 1
+  err "phylo: standard input:6: the file holds 2 distances; 3 taxa need 3\n"
