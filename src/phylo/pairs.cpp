@@ -34,7 +34,11 @@ dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::opt
   std::unordered_map<std::string, std::uint32_t> numbers;
   std::vector<pair_record> pairs;
   record_type r;
+  // Lists are mostly sorted by their first label: the taxon of the last lookup is kept.
+  std::string last_label;
+  std::uint32_t last_taxon = 0;
   auto taxon = [&](std::string_view label, std::size_t line, std::size_t col) -> std::uint32_t {
+    if (!labels.empty() && label == last_label) return last_taxon;
     auto [it, added] = numbers.try_emplace(std::string(label), static_cast<std::uint32_t>(labels.size()));
     if (added) {
       if (labels.size() >= max_taxa)
@@ -42,7 +46,8 @@ dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::opt
                           input_position{name, line, col});
       labels.emplace_back(label);
     }
-    return it->second;
+    last_label = label;
+    return last_taxon = it->second;
   };
   bool first = true;
   std::size_t first_line = 0;
