@@ -61,11 +61,12 @@ bool read_record(input_source &in, field_delimiter delimiter, record_type &recor
     field.clear();
     int c = in.peek();
     if (c == '"') {
-      const input_position start = in.position();
       in.advance();
       for (;;) {
         c = in.peek();
-        if (c < 0) throw format_error("the input ends in a quoted field", start);
+        if (c < 0)
+          throw format_error("the input ends in a quoted field",
+                             input_position{in.name(), record.line, record.columns[record.size - 1]});
         in.advance();
         if (c == '"') {
           if (in.peek() != '"') break;

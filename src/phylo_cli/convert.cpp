@@ -348,7 +348,7 @@ int run_convert(const cli::streams_type &streams, std::span<char *const> args) {
             try {
               taxa = taxa_wanted(s);
             } catch (const phylo::error &e) {
-              streams.report(*s.taxa_file + ": " + e.what());
+              streams.report(e.what());
               throw data_refused{};
             }
           }

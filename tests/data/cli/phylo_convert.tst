@@ -362,3 +362,11 @@ mega_counts_disagree: phylo convert
   in "#mega\n!Format DataType=Distance NTaxa=3;\n#A\n#B\n#C\n0.5 1.25\n"
   status 1
   err "phylo: standard input:6: the file holds 2 distances; 3 taxa need 3\n"
+taxa_file_missing: phylo convert --taxa-file=none.txt
+  in "1\nA 0\n"
+  status 1
+  err "phylo: none.txt: No such file or directory\n"
+csv_quoted_field_unterminated: phylo convert --from=csv
+  in ",a\n\"a,0\n"
+  status 1
+  err "phylo: standard input:2: the input ends in a quoted field\n"
