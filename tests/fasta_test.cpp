@@ -54,7 +54,8 @@ TEST(ReadFasta, HeadersLabelsAndResidues) {
       {"\n", {{"", ""}}},
       {">\nACGT", {{"", "ACGT"}}}, // a header of '>' alone; no final line end
       {">s1\n>s2\nAC\n>s3", {{"s1", ""}, {"s2", "AC"}, {"s3", ""}}},
-      {">s1\tx\n a c\tg\x85t \n\n  \n\t\n", {{"s1\tx", "acgt"}}}, // control characters vanish
+      {">s1\tx\n a c\tg\x0bt \n\n  \n\t\n", {{"s1\tx", "acgt"}}}, // control characters vanish
+      {">Pet\xc5\x91\x85 \nAC\n", {{"Pet\xc5\x91\x85", "AC"}}},   // bytes from 128 on belong to the label
       {">s1\nryMKswHBvdN?-\n", {{"s1", "ryMKswHBvdN?-"}}},
   };
   for (const row &r : rows) EXPECT_EQ(read_all(r.text), r.expected) << r.text;

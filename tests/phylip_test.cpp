@@ -230,6 +230,20 @@ const shape_case shape_cases[] = {
     {"tsv lower", "\tAlpha\tBeta gamma\tC\nAlpha\nBeta gamma\t0.5\nC\t1.25\t2\n", dist_layout_type::TSV,
      dist_shape_type::LOWER, &abc},
     {"one taxon, square and triangle agree", "1\nA 0\n", dist_layout_type::RELAXED, dist_shape_type::SQUARE, nullptr},
+    {"count after a tab, labels right-aligned", "\t3\n     Alpha 0 0.5 1.25\nBeta gamma 0.5 0 2\n         C 1.25 2 0\n",
+     dist_layout_type::PHYLIP, dist_shape_type::SQUARE, &abc},
+    {"relaxed labels with blanks, told by the values", "3 \nAlpha 0 0.5 1.25\nBeta gamma 0.5 0 2\nC 1.25 2 0\n",
+     dist_layout_type::RELAXED, dist_shape_type::SQUARE, &abc},
+    {"tsv with a corner word",
+     "#query\tAlpha\tBeta gamma\tC\nAlpha\t0\t0.5\t1.25\nBeta gamma\t0.5\t0\t2\nC\t1.25\t2\t0\n", dist_layout_type::TSV,
+     dist_shape_type::SQUARE, &abc},
+    {"tsv without a corner cell", "Alpha\tBeta gamma\tC\nAlpha\t0\t0.5\t1.25\nBeta gamma\t0.5\t0\t2\nC\t1.25\t2\t0\n",
+     dist_layout_type::TSV, dist_shape_type::SQUARE, &abc},
+    {"csv, quoted, CRLF",
+     "\"\",Alpha,\"Beta gamma\",C\r\nAlpha,0,0.5,1.25\r\n\"Beta gamma\",\"0.5\",0,2\r\nC,1.25,2,0\r\n",
+     dist_layout_type::CSV, dist_shape_type::SQUARE, &abc},
+    {"pairs with a header and extra columns", "a,b,d,p\nAlpha,Beta gamma,0.5,1e-5\nC,Alpha,1.25,0\nBeta gamma,C,2,0\n",
+     dist_layout_type::PAIRS, dist_shape_type::SQUARE, &abc},
 };
 
 TEST(ReadDistText, RecognisesLayoutAndShape) {

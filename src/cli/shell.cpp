@@ -62,7 +62,9 @@ input_operand::input_operand(const std::string &operand, phylo::input_source &st
   }
 }
 
-void refuse_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes) {
+namespace {
+
+void check_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes) {
   constexpr std::size_t lookahead = 4096;
   if (nexus_passes) {
     constexpr std::string_view nexus = "#NEXUS";
@@ -78,6 +80,16 @@ void refuse_cr_line_ends(const reporter &report, phylo::input_source &in, bool n
                          "(LF or CR LF)");
       throw data_refused{};
     }
+  }
+}
+
+} // namespace
+
+void refuse_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes) {
+  try {
+    check_cr_line_ends(report, in, nexus_passes);
+  } catch (const phylo::error &) {
+    // a read error: the reader meets it again and reports it as it reports its own
   }
 }
 
