@@ -24,7 +24,7 @@ namespace phylo::test {
 
 using probe = std::function<std::string(const std::vector<std::string> &)>;
 
-inline std::string quoted(const std::string &s) {
+inline std::string escaped(const std::string &s) {
   std::string out = "\"";
   for (unsigned char c : s) {
     if (c == '\n' || c == '\t' || c == '\r' || c == '"' || c == '\\') {
@@ -91,7 +91,7 @@ inline void run_cases(const std::string &file, const std::map<std::string, probe
     } catch (const phylo::error &e) {
       got = std::string("!") + e.kind();
     }
-    EXPECT_EQ(got, words.back()) << file << ":" << number << ": " << line << "\n  gave " << quoted(got);
+    EXPECT_EQ(got, words.back()) << file << ":" << number << ": " << line << "\n  gave " << escaped(got);
     ++ran;
   }
   EXPECT_GT(ran, 0) << file;

@@ -2,9 +2,12 @@
 #pragma once
 
 #include "phylo/io.hpp"
+#include "phylo/phylip.hpp"
 
 #include <string>
+#include <sstream>
 #include <string_view>
+#include <vector>
 
 namespace phylo::test {
 
@@ -26,5 +29,46 @@ struct captured_output {
   output_sink sink;
   scoped_output scope;
 };
+
+// The labels and cells of a matrix, a row a line: "label: cell cell ...".
+inline std::string cells_text(const dist_mat_type &m) {
+  std::ostringstream out;
+  for (std::size_t i = 0; i < m.n_tax(); ++i) {
+    out << m.labels[i] << ":";
+    for (std::size_t j = 0; j < m.n_tax(); ++j) out << " " << m.distances(i, j);
+    out << "\n";
+  }
+  return out.str();
+}
+
+// The probe of the recognising reader, dist LAYOUT SHAPE TEXT (as the command line names them,
+// or auto): the layout and shape it took, then every matrix it reads; a refusal gives its line
+// and message, and what it cannot decide, the reason and the shapes that fit.
+inline std::string read_dist_text(const std::vector<std::string> &a) {
+  using read::dist_layout_type;
+  const char *layouts[] = {"auto", "phylip", "relaxed", "tsv", "nexus"};
+  const char *reasons[] = {"layout", "labels", "shape"};
+  auto shape = [](std::string_view name) {
+    for (int s = 1; s <= 5; ++s)
+      if (read::shape_name(static_cast<read::dist_shape_type>(s)) == name) return static_cast<read::dist_shape_type>(s);
+    return read::dist_shape_type::AUTO;
+  };
+  dist_layout_type layout = dist_layout_type::AUTO;
+  while (a[0] != layouts[static_cast<int>(layout)]) layout = static_cast<dist_layout_type>(static_cast<int>(layout) + 1);
+  input_source source = input_source::from_text(a[2]);
+  read::dist_reader reader(source, {layout, shape(a[1])});
+  std::string out;
+  try {
+    while (dist_mat_access m = reader.next()) out += cells_text(*m);
+  } catch (const read::undecided_error &e) {
+    return std::string("undecided ") + reasons[static_cast<int>(e.reason)] + " " +
+           std::string(read::shape_name(e.shapes[0])) + " " + std::string(read::shape_name(e.shapes[1])) + ": line " +
+           std::to_string(e.where()->line) + ": " + e.what();
+  } catch (const format_error &e) {
+    return "line " + std::to_string(e.where() ? e.where()->line : 0) + ": " + e.what();
+  }
+  return layouts[static_cast<int>(reader.layout())] + std::string(" ") + std::string(read::shape_name(reader.shape())) +
+         "\n" + out;
+}
 
 } // namespace phylo::test
