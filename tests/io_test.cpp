@@ -1,12 +1,15 @@
 // The current input and output at their edges: positions, bounded lookahead under marks, and
 // karvel's run in-process.
 #include "phylo/io.hpp"
+#include "phylo/number.hpp"
 #include "phylo/words.hpp"
 #include "run.hpp"
 #include "test_io.hpp"
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <thread>
 #include <unistd.h>
 
@@ -61,12 +64,32 @@ TEST(KarvelRun, InProcess) {
   }
 }
 
+// A file larger than the input buffer: after the refills the line numbers go on counting, and a
+// reader's error names the line where it stands (karvel's diagnostics take it from here).
 TEST(InputSource, LineNumbersAcrossRefills) {
-  std::string text;
-  for (int i = 0; i < 100000; ++i) text += "line\n";
-  phylo::test::text_input in(text);
-  for (int i = 0; i < 50000; ++i) phylo::read::skip_line();
-  EXPECT_EQ(in.source.line(), 50001u);
+  const std::string path = testing::TempDir() + "phylo_refills.txt";
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < 100000; ++i) out << "line\n"; // 500,000 bytes: the buffer holds 262,144
+    out << "x\n";
+  }
+  phylo::input_source in = phylo::input_source::open_file(path);
+  phylo::scoped_input scope(in);
+  for (int i = 0; i < 60000; ++i) phylo::read::skip_line(); // past the first refill
+  EXPECT_EQ(in.offset(), 300000u);
+  EXPECT_EQ(in.line(), 60001u);
+  EXPECT_EQ(in.position().column, 1u);
+  in.consume(2);
+  EXPECT_EQ(in.position().column, 3u);
+  for (int i = 0; i < 40000; ++i) phylo::read::skip_line();
+  try {
+    phylo::read::read_real();
+    ADD_FAILURE() << "x was read as a number";
+  } catch (const phylo::format_error &e) {
+    ASSERT_NE(e.where(), nullptr);
+    EXPECT_EQ(e.where()->line, 100001u);
+  }
+  std::remove(path.c_str());
 }
 
 // Lines and columns where reading stands, also after the buffer was refilled from a pipe-like
