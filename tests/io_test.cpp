@@ -35,6 +35,7 @@ TEST(InputOutput, EmptyViewsWithoutAPointer) {
   EXPECT_EQ(target, "kept");
 }
 
+// karvel run in-process, as the fuzz target runs it: its name is the last part of argv[0].
 TEST(KarvelRun, InProcess) {
   struct {
     std::vector<std::string> args;
@@ -42,9 +43,7 @@ TEST(KarvelRun, InProcess) {
     int status;
     std::string out, err;
   } cases[] = {
-      {{"-R", "-"}, "2\nA 0 1\nB 1 0\n", 0, "A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n", ""},
       {{"-t", "-O", "-"}, "\tA B\tC\nA B\t0\t1\nC\t1\t0\n", 0, "C\tA B\t 1.00000E+00\n", ""},
-      {{"-"}, "2\nA 0,5 0\nB 0.5 0\n", 1, "", "Wrong file format.\n"},
       {{"-", "-"}, "1\nA 0\n", 0, " 1\nA\t 0.00000E+00\n", ""}, // the second "-" finds the input at its end
       {{"-l", "-"},
        "2\nA 0 1\nB 1 0\n",
