@@ -93,7 +93,8 @@ std::string char_nums(const std::vector<std::string> &a) {
 }
 
 TEST(CharMatrix, Cases) {
-  test::run_cases("char_matrix.cases", {{"header", header}, {"chars", chars}, {"fasta", fasta}, {"char_nums", char_nums}});
+  test::run_cases("char_matrix.cases",
+                  {{"header", header}, {"chars", chars}, {"fasta", fasta}, {"char_nums", char_nums}});
 }
 
 TEST(ReadCharMat, CellsBeforeAFailureAreKept) {

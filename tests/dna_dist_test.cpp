@@ -102,7 +102,8 @@ std::string dna(const std::vector<std::string> &a) {
     out = "!undefined " + std::to_string(e.count);
     for (const undefined_pair &p : e.first)
       out += " (" + std::to_string(p.i + 1) + "," + std::to_string(p.j + 1) + ") " +
-             std::to_string(static_cast<int>(p.reason)) + " " + std::to_string(p.sites) + " " + std::to_string(p.differing);
+             std::to_string(static_cast<int>(p.reason)) + " " + std::to_string(p.sites) + " " +
+             std::to_string(p.differing);
     return out;
   }
   for (std::size_t i = 1; i < d.n_tax(); ++i) {

@@ -33,7 +33,8 @@ std::string print_label(const args &a) {
   const std::size_t width = std::stoul(a[1]);
   if (a[0][0] == 'c')
     print::print_label(a[2], static_cast<char_format_type>(position(a[0], {"cP", "cX", "cN", "cC", "cK"})), width);
-  else print::print_label(a[2], static_cast<dist_format_type>(position(a[0], {"P", "X", "T", "N", "C", "O", "R"})), width);
+  else
+    print::print_label(a[2], static_cast<dist_format_type>(position(a[0], {"P", "X", "T", "N", "C", "O", "R"})), width);
   return out.text();
 }
 

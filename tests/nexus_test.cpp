@@ -9,8 +9,9 @@
 namespace {
 
 TEST(Nexus, Cases) {
-  phylo::test::run_cases("nexus.cases", {{"dist", phylo::test::read_dist_text},
-                                         {"quoted", [](const auto &a) { return phylo::print::to_quoted_nexus_label(a[0]); }}});
+  phylo::test::run_cases("nexus.cases",
+                         {{"dist", phylo::test::read_dist_text},
+                          {"quoted", [](const auto &a) { return phylo::print::to_quoted_nexus_label(a[0]); }}});
 }
 
 } // namespace

@@ -39,13 +39,12 @@ TEST(Number, Cases) {
     return std::string(buf, phylo::print::write_plain_decimal(number(a[0]), buf));
   };
   phylo::test::run_cases(
-      "number.cases",
-      {{"image", [](const auto &a) { return number_image(number(a[0])); }},
-       {"image_below", [](const auto &a) { return number_image(std::nextafter(number(a[0]), 0.0f)); }},
-       {"integer_image", [](const auto &a) { return phylo::print::integer_image(std::stoi(a[0])); }},
-       {"plain", plain},
-       {"real", real},
-       {"integer", integer}});
+      "number.cases", {{"image", [](const auto &a) { return number_image(number(a[0])); }},
+                       {"image_below", [](const auto &a) { return number_image(std::nextafter(number(a[0]), 0.0f)); }},
+                       {"integer_image", [](const auto &a) { return phylo::print::integer_image(std::stoi(a[0])); }},
+                       {"plain", plain},
+                       {"real", real},
+                       {"integer", integer}});
   // The smallest float as a plain decimal: no exponent, and it reads back.
   char buf[64];
   const float tiny = std::numeric_limits<float>::denorm_min();

@@ -4,8 +4,8 @@
 #include "phylo/io.hpp"
 #include "phylo/phylip.hpp"
 
-#include <string>
 #include <sstream>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -54,7 +54,8 @@ inline std::string read_dist_text(const std::vector<std::string> &a) {
     return read::dist_shape_type::AUTO;
   };
   dist_layout_type layout = dist_layout_type::AUTO;
-  while (a[0] != layouts[static_cast<int>(layout)]) layout = static_cast<dist_layout_type>(static_cast<int>(layout) + 1);
+  while (a[0] != layouts[static_cast<int>(layout)])
+    layout = static_cast<dist_layout_type>(static_cast<int>(layout) + 1);
   input_source source = input_source::from_text(a[2]);
   read::dist_reader reader(source, {layout, shape(a[1])});
   std::string out;
