@@ -2,13 +2,14 @@
 //
 //   PROBE ARGUMENT... => EXPECTED      # a comment line starts with '#'
 //
-// A word is bare or a "quoted text" with the escapes \n \t \r \" \\ \xHH. PROBE names a function
+// A word is bare or a "quoted text" (quoting.hpp). PROBE names a function
 // of the test file that turns the arguments into a text; an error of the library that it lets
 // through shows as !KIND. A failing case prints what the probe gave, quoted, ready to be checked
 // and pasted.
 #pragma once
 
 #include "phylo/types.hpp"
+#include "quoting.hpp"
 
 #include <gtest/gtest.h>
 
@@ -24,23 +25,6 @@ namespace phylo::test {
 
 using probe = std::function<std::string(const std::vector<std::string> &)>;
 
-inline std::string escaped(const std::string &s) {
-  std::string out = "\"";
-  for (unsigned char c : s) {
-    if (c == '\n' || c == '\t' || c == '\r' || c == '"' || c == '\\') {
-      out += '\\';
-      out += c == '\n' ? 'n' : c == '\t' ? 't' : c == '\r' ? 'r' : static_cast<char>(c);
-    } else if (c < 32 || c > 126) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, "\\x%02X", c);
-      out += hex;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
 // The words of a case line.
 inline std::vector<std::string> case_words(const std::string &line) {
   std::vector<std::string> words;
@@ -52,18 +36,7 @@ inline std::vector<std::string> case_words(const std::string &line) {
       words.push_back(line.substr(p, end - p));
       p = end;
     } else {
-      std::string w;
-      for (++p; p < line.size() && line[p] != '"'; ++p) {
-        char c = line[p];
-        if (c == '\\' && ++p < line.size()) {
-          c = line[p];
-          if (c == 'x') c = static_cast<char>(std::stoi(line.substr(p + 1, 2), nullptr, 16)), p += 2;
-          else c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
-        }
-        w.push_back(c);
-      }
-      ++p;
-      words.push_back(w);
+      words.push_back(unquote(line, p));
     }
   }
   return words;
@@ -91,7 +64,7 @@ inline void run_cases(const std::string &file, const std::map<std::string, probe
     } catch (const phylo::error &e) {
       got = std::string("!") + e.kind();
     }
-    EXPECT_EQ(got, words.back()) << file << ":" << number << ": " << line << "\n  gave " << escaped(got);
+    EXPECT_EQ(got, words.back()) << file << ":" << number << ": " << line << "\n  gave " << phylo::test::quoted(got);
     ++ran;
   }
   EXPECT_GT(ran, 0) << file;
