@@ -1,9 +1,8 @@
-// The current input and output at their edges: positions, bounded lookahead under marks, and
-// karvel's run in-process.
+// The current input and output at their edges: positions across refills and bounded lookahead
+// under marks.
 #include "phylo/io.hpp"
 #include "phylo/number.hpp"
 #include "phylo/words.hpp"
-#include "run.hpp"
 #include "test_io.hpp"
 
 #include <gtest/gtest.h>
@@ -33,34 +32,6 @@ TEST(InputOutput, EmptyViewsWithoutAPointer) {
     out.flush();
   }
   EXPECT_EQ(target, "kept");
-}
-
-// karvel run in-process, as the fuzz target runs it: its name is the last part of argv[0].
-TEST(KarvelRun, InProcess) {
-  struct {
-    std::vector<std::string> args;
-    std::string input;
-    int status;
-    std::string out, err;
-  } cases[] = {
-      {{"-t", "-O", "-"}, "\tA B\tC\nA B\t0\t1\nC\t1\t0\n", 0, "C\tA B\t 1.00000E+00\n", ""},
-      {{"-", "-"}, "1\nA 0\n", 0, " 1\nA\t 0.00000E+00\n", ""}, // the second "-" finds the input at its end
-      {{"-l", "-"},
-       "2\nA 0 1\nB 1 0\n",
-       1,
-       "",
-       "prog: standard input:3: range_error: cell (1, 2), D = 1: -log(1-D) of D = 1 is infinite\n"},
-  };
-  for (const auto &c : cases) {
-    std::string out, err;
-    phylo::input_source in = phylo::input_source::from_text(c.input, "standard input");
-    phylo::output_sink out_sink = phylo::output_sink::to_string(out), err_sink = phylo::output_sink::to_string(err);
-    EXPECT_EQ(karvel::run("/bin/prog", c.args, in, out_sink, err_sink), c.status);
-    out_sink.flush();
-    err_sink.flush();
-    EXPECT_EQ(out, c.out);
-    EXPECT_EQ(err, c.err);
-  }
 }
 
 // A file larger than the input buffer: after the refills the line numbers go on counting, and a

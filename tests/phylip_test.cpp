@@ -41,15 +41,6 @@ TEST(Phylip, Cases) {
   test::run_cases("phylip.cases", {{"strict", read_strict}, {"dist", test::read_dist_text}, {"layout", layout}});
 }
 
-TEST(DistMat, TabHeaderOfAnyLength) {
-  // 5000 labels of 20 characters make a header line far beyond 10000 characters.
-  std::string text;
-  for (int i = 0; i < 5000; ++i) text += "\ttaxon_with_long_name";
-  text_input in(text + "\n");
-  EXPECT_EQ(read::read_dist_header(F::TAB), 5000);
-  EXPECT_TRUE(read::at_end());
-}
-
 TEST(DistMat, FastForm) {
   {
     text_input in("2\nA 0 1\nB 2 0\n");
