@@ -4,6 +4,7 @@
 #include "phylo/chars.hpp"
 #include "phylo/text.hpp"
 
+#include <array>
 #include <cstring>
 #include <optional>
 #include <string>
@@ -30,22 +31,43 @@ void take_line(input_source &in, std::string &text) {
   }
 }
 
+// What a character of a sequence line is: a residue, space to skip, or no nucleotide code.
+enum residue_class : unsigned char { RESIDUE, SPACE, NOT_NUCLEOTIDE };
+constexpr std::array<unsigned char, 256> residue_classes = [] {
+  std::array<unsigned char, 256> classes{};
+  for (unsigned c = 0; c < 256; ++c) {
+    const char ch = static_cast<char>(c);
+    classes[c] = whitespace.contains(ch) ? SPACE : non_wide_nuc_set.contains(good_gaps(ch)) ? NOT_NUCLEOTIDE : RESIDUE;
+  }
+  return classes;
+}();
+
 // Consumes the rest of a sequence line and its line end, appending the characters that are
-// not whitespace to `residues`, and notes the first that is no nucleotide code.
+// not whitespace to `residues`, and notes the first that is no nucleotide code. Runs of
+// residues are appended whole.
 void take_residues(input_source &in, std::string &residues, std::optional<bad_residue> &bad) {
   for (;;) {
     const std::string_view chunk = in.buffered();
     if (chunk.empty()) return;
     const void *nl = std::memchr(chunk.data(), '\n', chunk.size());
     const std::size_t len = nl ? static_cast<std::size_t>(static_cast<const char *>(nl) - chunk.data()) : chunk.size();
+    const auto class_of = [&](std::size_t k) { return residue_classes[static_cast<unsigned char>(chunk[k])]; };
     std::size_t k = 0;
-    for (; k < len; ++k) {
-      const char ch = chunk[k];
-      if (whitespace.contains(ch)) continue;
-      if (!bad && non_wide_nuc_set.contains(good_gaps(ch))) break;
-      residues.push_back(ch);
+    while (k < len) {
+      std::size_t run = k;
+      while (run < len && class_of(run) == RESIDUE) ++run;
+      residues.append(chunk.data() + k, run - k);
+      k = run;
+      if (k == len) break;
+      if (class_of(k) == SPACE) {
+        ++k;
+      } else if (bad) {
+        residues.push_back(chunk[k++]);
+      } else {
+        break; // the first residue that is no nucleotide code
+      }
     }
-    if (k < len) { // the first residue that is no nucleotide code: where does it stand?
+    if (k < len) { // where does it stand?
       in.consume(k);
       bad = bad_residue{in.position(), chunk[k]};
       residues.push_back(chunk[k]);

@@ -3,6 +3,7 @@
 #include "phylo/chars.hpp"
 #include "phylo/fasta.hpp"
 
+#include <functional>
 #include <unordered_map>
 
 namespace phylo_cli {
@@ -17,10 +18,8 @@ bool looks_like_fasta(phylo::input_source &in) {
   }
 }
 
-std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, phylo::input_source &in,
-                                                 std::size_t max_sequences) {
-  std::vector<phylo::sequence_type> seqs;
-  std::vector<std::size_t> header_lines; // of each sequence
+void read_alignment(const cli::reporter &report, phylo::input_source &in, std::size_t max_sequences,
+                    const std::function<void(phylo::read::fasta_record &)> &take) {
   auto at = [&](std::size_t line) { return in.name() + ":" + std::to_string(line) + ": "; };
   // Sequence i as messages name it.
   auto sequence = [&](std::size_t i, const phylo::read::fasta_record &r) {
@@ -31,56 +30,66 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
 
   phylo::read::fasta_reader reader(in);
   phylo::read::fasta_record record;
-  bool headers = false;
+  std::string first_label;
+  std::size_t count = 0, n = 0;
   try {
-    while (reader.next(record)) {
-      headers = headers || record.header_line != 0;
-      if (seqs.size() == max_sequences) {
-        report(at(record.header_line) + sequence(seqs.size(), record) + " is one more than the " +
+    for (; reader.next(record); ++count) {
+      if (count == max_sequences) {
+        report(at(record.header_line) + sequence(count, record) + " is one more than the " +
                std::to_string(max_sequences) + " sequences allowed");
         throw data_refused{};
       }
-      seqs.push_back({std::move(record.label), std::string(), std::move(record.residues)});
-      header_lines.push_back(record.header_line);
+      if (record.header_line == 0) { // a text without any header line
+        if (record.residues.empty()) report(in.name() + ": holds no sequences");
+        else report(at(1) + "the sequence has no header line ('>' followed by its label)");
+        throw data_refused{};
+      }
+      if (record.label.empty()) {
+        report(at(record.header_line) + "sequence " + std::to_string(count + 1) +
+               " has no label (its header line holds '>' alone)");
+        throw data_refused{};
+      }
+      if (record.residues.empty()) {
+        report(at(record.header_line) + "sequence '" + record.label + "' has no residues");
+        throw data_refused{};
+      }
+      if (count == 0) {
+        n = record.residues.size();
+        first_label = record.label;
+        if (n > static_cast<std::size_t>(phylo::max_chars)) {
+          report(in.name() + ": the sequences have " + std::to_string(n) + " residues; at most " +
+                 std::to_string(phylo::max_chars) + " are allowed");
+          throw data_refused{};
+        }
+      } else if (record.residues.size() != n) {
+        report(at(record.header_line) + "sequence '" + record.label + "' has " +
+               std::to_string(record.residues.size()) + " residues, but the first sequence, '" + first_label +
+               "', has " + std::to_string(n) + ": the sequences are not aligned");
+        throw data_refused{};
+      }
+      take(record);
     }
   } catch (const phylo::invalid_character_error &e) {
     // The record holds the label of the sequence that failed.
     const phylo::input_position *where = e.where();
     report(at(where ? where->line : 0) + "column " + std::to_string(where ? where->column : 0) + ": " +
-           phylo::describe_char(static_cast<unsigned char>(e.character())) + " in " + sequence(seqs.size(), record) +
+           phylo::describe_char(static_cast<unsigned char>(e.character())) + " in " + sequence(count, record) +
            " is not a nucleotide code (A, C, G, T, the IUPAC codes R, Y, M, K, S, W, H, B, V, D, N in either "
            "case, '-', '.' or '?')");
     throw data_refused{};
   }
-  if (!headers) {
-    if (seqs.size() == 1 && seqs[0].residues.empty()) report(in.name() + ": holds no sequences");
-    else report(at(1) + "the sequence has no header line ('>' followed by its label)");
+  if (count == 0) {
+    report(in.name() + ": holds no sequences");
     throw data_refused{};
   }
-  for (std::size_t i = 0; i < seqs.size(); ++i) {
-    if (seqs[i].label.empty()) {
-      report(at(header_lines[i]) + "sequence " + std::to_string(i + 1) +
-             " has no label (its header line holds '>' alone)");
-      throw data_refused{};
-    }
-    if (seqs[i].residues.empty()) {
-      report(at(header_lines[i]) + "sequence '" + seqs[i].label + "' has no residues");
-      throw data_refused{};
-    }
-  }
-  const std::size_t n = seqs[0].residues.size();
-  for (std::size_t i = 1; i < seqs.size(); ++i)
-    if (seqs[i].residues.size() != n) {
-      report(at(header_lines[i]) + "sequence '" + seqs[i].label + "' has " + std::to_string(seqs[i].residues.size()) +
-             " residues, but the first sequence, '" + seqs[0].label + "', has " + std::to_string(n) +
-             ": the sequences are not aligned");
-      throw data_refused{};
-    }
-  if (n > static_cast<std::size_t>(phylo::max_chars)) {
-    report(in.name() + ": the sequences have " + std::to_string(n) + " residues; at most " +
-           std::to_string(phylo::max_chars) + " are allowed");
-    throw data_refused{};
-  }
+}
+
+std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, phylo::input_source &in,
+                                                 std::size_t max_sequences) {
+  std::vector<phylo::sequence_type> seqs;
+  read_alignment(report, in, max_sequences, [&](phylo::read::fasta_record &r) {
+    seqs.push_back({std::move(r.label), std::string(), std::move(r.residues)});
+  });
   return seqs;
 }
 

@@ -4,11 +4,13 @@
 
 #include "shell.hpp"
 
+#include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,10 @@ bool looks_like_fasta(phylo::input_source &in);
 // naming the sequence and its line, and throws data_refused.
 std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, phylo::input_source &in,
                                                  std::size_t max_sequences);
+// The same, handing each sequence to `take` as soon as it is read and checked, so that the
+// sequences need not be held as text all at once. The record may be moved from.
+void read_alignment(const cli::reporter &report, phylo::input_source &in, std::size_t max_sequences,
+                    const std::function<void(phylo::read::fasta_record &)> &take);
 
 // Warns (unless quiet) about labels that are equal, or that `form` writes alike or as
 // nothing; `place` starts each message.

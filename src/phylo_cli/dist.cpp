@@ -369,15 +369,15 @@ std::string undefined_message(const phylo::dna::undefined_distance_error &e, con
 // A FASTA alignment of any number of sequences: phylo is not bound by karvel's 5000 taxa.
 void fasta_distances(const cli::reporter &report, phylo::input_source &in, const settings &s) {
   const std::string place = in.name() + ": ";
-  phylo::dna::packed_alignment packed;
-  {
-    std::vector<phylo::sequence_type> seqs = read_alignment(report, in, std::numeric_limits<std::size_t>::max());
-    packed = phylo::dna::make_packed(s.gaps->value, seqs.size());
-    for (phylo::sequence_type &seq : seqs) {
-      phylo::dna::add_sequence(packed, std::move(seq.label), seq.residues);
-      std::string().swap(seq.residues); // each residue is held once, packed
+  phylo::dna::packed_alignment packed = phylo::dna::make_packed(s.gaps->value);
+  read_alignment(report, in, std::numeric_limits<std::size_t>::max(), [&](phylo::read::fasta_record &r) {
+    if (packed.size() == 0) {
+      // Room for as many sequences as the rest of a file of known size may hold, at once.
+      const std::size_t bytes = r.residues.size() + r.label.size() + 2;
+      if (const auto left = in.known_size_left()) packed.labels.reserve(1 + *left / bytes);
     }
-  }
+    phylo::dna::add_sequence(packed, std::move(r.label), r.residues);
+  });
   phylo::dist_mat_type mat(packed.size());
   phylo::dna::dist_options options;
   options.model = s.model->value;
