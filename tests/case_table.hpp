@@ -1,11 +1,7 @@
-// Tables of library cases kept as text in tests/data/lib/*.cases, one case a line:
-//
-//   PROBE ARGUMENT... => EXPECTED      # a comment line starts with '#'
-//
-// A word is bare or a "quoted text" (quoting.hpp). PROBE names a function
-// of the test file that turns the arguments into a text; an error of the library that it lets
-// through shows as !KIND. A failing case prints what the probe gave, quoted, ready to be checked
-// and pasted.
+// Tables of library cases in tests/data/lib/*.cases, one case a line: PROBE ARGUMENT... =>
+// EXPECTED, a word bare or "quoted" (quoting.hpp), '#' starting a comment line. PROBE names a
+// function of the test file that turns the arguments into a text; an error of the library that
+// it lets through shows as !KIND. A failing case prints what the probe gave, ready to paste.
 #pragma once
 
 #include "phylo/types.hpp"
@@ -24,6 +20,17 @@
 namespace phylo::test {
 
 using probe = std::function<std::string(const std::vector<std::string> &)>;
+
+// The place of a name in a list of names (an enumerator by its position): the list's size
+// when it is not there.
+template <class Enum = int> Enum named(const std::string &name, std::initializer_list<const char *> names) {
+  int k = 0;
+  for (const char *n : names) {
+    if (name == n) break;
+    ++k;
+  }
+  return static_cast<Enum>(k);
+}
 
 // The words of a case line.
 inline std::vector<std::string> case_words(const std::string &line) {

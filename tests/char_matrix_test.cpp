@@ -18,12 +18,7 @@ using phylo::test::captured_output;
 using phylo::test::text_input;
 using F = char_format_type;
 
-F format(const std::string &name) {
-  const char *names[] = {"P", "X", "N", "C", "K"}; // PHYLIP, extended, NEXUS, NEXUS enclosed, commented
-  int f = 0;
-  while (f < 5 && name != names[f]) ++f;
-  return static_cast<F>(f);
-}
+F format(const std::string &name) { return test::named<F>(name, {"P", "X", "N", "C", "K"}); }
 
 // What a printer writes, with the closing block of the NEXUS layouts shown as <footer>.
 template <class M> std::string printed(const M &m, F f) {

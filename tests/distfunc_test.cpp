@@ -38,14 +38,10 @@ std::string cells(const dist_mat_type &m, const char *failure) {
 // convert CONV MATRIX: an extended PHYLIP matrix transformed (CONV: neglog, exp, square, sqrt,
 // ranging, arcsin or none).
 std::string convert(const std::vector<std::string> &a) {
-  const char *names[] = {"neglog", "exp", "square", "sqrt", "ranging", "arcsin", "none", "bad"};
-  int conv = 0;
-  while (conv < 7 && a[0] != names[conv]) ++conv;
-  test::text_input in(a[1]);
-  dist_mat_type m(static_cast<std::size_t>(read::read_dist_header(dist_format_type::EXTENDED_PHYLIP)));
-  read::read_dist_mat(dist_format_type::EXTENDED_PHYLIP, m);
+  const auto conv = test::named<dist_conv_type>(a[0], {"neglog", "exp", "square", "sqrt", "ranging", "arcsin", "none"});
+  dist_mat_type m = test::read_matrix(a[1], dist_format_type::EXTENDED_PHYLIP);
   try {
-    convert_dist(m, static_cast<dist_conv_type>(conv));
+    convert_dist(m, conv);
   } catch (const error &e) {
     return cells(m, e.kind());
   }

@@ -11,20 +11,11 @@ namespace {
 using namespace phylo;
 using args = std::vector<std::string>;
 
-// A form by its position in label_form_type, a dist_format_type by its letter (P X T N C O R),
-// a char_format_type by c and its letter (cP cX cN cC cK).
-int position(const std::string &name, std::initializer_list<const char *> names) {
-  int k = 0;
-  for (const char *n : names) {
-    if (name == n) return k;
-    ++k;
-  }
-  return k;
-}
-
+// Layouts by letter: label_format_type P X K T, dist_format_type P X T N C O R,
+// char_format_type cP cX cN cC cK.
 std::string read_label(const args &a) {
   test::text_input in(a[1]);
-  const std::string label = read::read_label(static_cast<label_format_type>(position(a[0], {"P", "X", "K", "T"})));
+  const std::string label = read::read_label(test::named<label_format_type>(a[0], {"P", "X", "K", "T"}));
   return label + "|" + std::string(in.source.buffered());
 }
 
@@ -32,9 +23,8 @@ std::string print_label(const args &a) {
   test::captured_output out;
   const std::size_t width = std::stoul(a[1]);
   if (a[0][0] == 'c')
-    print::print_label(a[2], static_cast<char_format_type>(position(a[0], {"cP", "cX", "cN", "cC", "cK"})), width);
-  else
-    print::print_label(a[2], static_cast<dist_format_type>(position(a[0], {"P", "X", "T", "N", "C", "O", "R"})), width);
+    print::print_label(a[2], test::named<char_format_type>(a[0], {"cP", "cX", "cN", "cC", "cK"}), width);
+  else print::print_label(a[2], test::named<dist_format_type>(a[0], {"P", "X", "T", "N", "C", "O", "R"}), width);
   return out.text();
 }
 

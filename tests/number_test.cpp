@@ -1,12 +1,10 @@
-// Numbers as the layouts write them and as every reader reads them: the 12-character image,
-// plain decimals, and the decimal grammar rounded correctly to single precision. The cases are
-// in tests/data/lib/number.cases; the sweeps over millions of values are bench/number_check.
+// Numbers as written and read: the 12-character image, plain decimals, the decimal grammar
+// rounded correctly (cases in tests/data/lib/number.cases; the long sweeps: bench/number_check).
 #include "case_table.hpp"
 #include "phylo/number.hpp"
 #include "test_io.hpp"
 #include <charconv>
 #include <cmath>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>

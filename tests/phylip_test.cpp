@@ -19,11 +19,7 @@ using F = dist_format_type;
 
 // strict FORMAT TEXT: one matrix read by karvel's reader, "(more)" when the input goes on.
 std::string read_strict(const std::vector<std::string> &a) {
-  const F format = a[0] == "P"   ? F::PHYLIP
-                   : a[0] == "T" ? F::TAB
-                   : a[0] == "N" ? F::NEXUS
-                   : a[0] == "R" ? F::RAW
-                                 : F::EXTENDED_PHYLIP;
+  const F format = test::named<F>(a[0], {"P", "X", "T", "N", "C", "O", "R"});
   text_input in(a[1]);
   dist_mat_type m(static_cast<std::size_t>(read::read_dist_header(format)));
   read::read_dist_mat(format, m);

@@ -1,6 +1,7 @@
 // Helpers for feeding text to the readers and collecting what the writers write.
 #pragma once
 
+#include "case_table.hpp"
 #include "phylo/io.hpp"
 #include "phylo/phylip.hpp"
 
@@ -30,6 +31,14 @@ struct captured_output {
   scoped_output scope;
 };
 
+// One matrix of a text, read by karvel's strict reader.
+inline dist_mat_type read_matrix(std::string_view text, dist_format_type format) {
+  text_input in(text);
+  dist_mat_type m(static_cast<std::size_t>(read::read_dist_header(format)));
+  read::read_dist_mat(format, m);
+  return m;
+}
+
 // The labels and cells of a matrix, a row a line: "label: cell cell ...".
 inline std::string cells_text(const dist_mat_type &m) {
   std::ostringstream out;
@@ -48,16 +57,10 @@ inline std::string read_dist_text(const std::vector<std::string> &a) {
   using read::dist_layout_type;
   const char *layouts[] = {"auto", "phylip", "relaxed", "tsv", "nexus"};
   const char *reasons[] = {"layout", "labels", "shape"};
-  auto shape = [](std::string_view name) {
-    for (int s = 1; s <= 5; ++s)
-      if (read::shape_name(static_cast<read::dist_shape_type>(s)) == name) return static_cast<read::dist_shape_type>(s);
-    return read::dist_shape_type::AUTO;
-  };
-  dist_layout_type layout = dist_layout_type::AUTO;
-  while (a[0] != layouts[static_cast<int>(layout)])
-    layout = static_cast<dist_layout_type>(static_cast<int>(layout) + 1);
   input_source source = input_source::from_text(a[2]);
-  read::dist_reader reader(source, {layout, shape(a[1])});
+  read::dist_reader reader(source, {named<dist_layout_type>(a[0], {"auto", "phylip", "relaxed", "tsv", "nexus"}),
+                                    named<read::dist_shape_type>(a[1], {"auto", "square", "lower", "lower-diagonal",
+                                                                        "upper", "upper-diagonal"})});
   std::string out;
   try {
     while (dist_mat_access m = reader.next()) out += cells_text(*m);
