@@ -8,9 +8,11 @@
 // tabs; r (relaxed PHYLIP as tree builders write it: a label word, then the cells with six
 // decimals, separated by blanks); or s (tab-separated as scikit-bio and pandas write it:
 // every cell the shortest decimal that reads back as its double, up to 17 digits, the
-// diagonal "0.0"). The diagonal is zero; cell (i, j) = cell (j, i) is a double in [0, 0.75)
-// drawn from a hash of (SEED, i, j), so any row can be made without the others, and the file
-// depends on N, LAYOUT and SEED only. Every layout holds the same matrix.
+// diagonal "0.0"); c (CSV as pandas' to_csv writes it: an empty corner cell, the cells of s
+// after commas); or a (pairs as mash and R write them: a header line, then "a<TAB>b<TAB>value"
+// for every pair above the diagonal, the value as in s). The diagonal is zero; cell (i, j) = cell (j, i) is a double in
+// [0, 0.75) drawn from a hash of (SEED, i, j), so any row can be made without the others, and the file depends on N,
+// LAYOUT and SEED only. Every layout holds the same matrix.
 
 #include "phylo/number.hpp"
 
@@ -46,8 +48,9 @@ void append_cell(std::string &out, char layout, double v) {
     out += ' ';
     out.append(buf, static_cast<std::size_t>(std::snprintf(buf, sizeof buf, "%.6f", v)));
     return;
+  case 'c':
   case 's':
-    out += '\t';
+    out += layout == 'c' ? ',' : '\t';
     if (v == 0.0) out += "0.0";
     else out.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
     return;
@@ -74,8 +77,8 @@ void put(std::string &out, bool last) {
 } // namespace
 
 int main(int argc, char **argv) {
-  if (argc < 3 || argc > 4 || std::strlen(argv[2]) != 1 || !std::strchr("xptrs", argv[2][0])) {
-    std::fprintf(stderr, "usage: make_matrix N x|p|t|r|s [SEED] > FILE\n");
+  if (argc < 3 || argc > 4 || std::strlen(argv[2]) != 1 || !std::strchr("xptrsca", argv[2][0])) {
+    std::fprintf(stderr, "usage: make_matrix N x|p|t|r|s|c|a [SEED] > FILE\n");
     return 2;
   }
   const long n = std::strtol(argv[1], nullptr, 10);
@@ -87,7 +90,24 @@ int main(int argc, char **argv) {
   }
   const auto size = static_cast<std::size_t>(n);
   std::string out;
-  if (layout == 't' || layout == 's') {
+  if (layout == 'a') {
+    out += "taxon1\ttaxon2\tdistance\n";
+    for (std::size_t i = 0; i < size; ++i)
+      for (std::size_t j = i + 1; j < size; ++j) {
+        out += label(layout, i);
+        out += '\t';
+        out += label(layout, j);
+        append_cell(out, 's', cell(seed, i, j));
+        out += '\n';
+        put(out, false);
+      }
+    put(out, true);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+  if (layout == 'c') {
+    for (std::size_t i = 0; i < size; ++i) out += ',' + label(layout, i);
+    out += '\n';
+  } else if (layout == 't' || layout == 's') {
     for (std::size_t i = 0; i < size; ++i) out += '\t' + label(layout, i);
     out += '\n';
   } else {

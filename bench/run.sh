@@ -49,6 +49,8 @@ generate "$taxa" t "$scratch/m$taxa.tsv"
 generate "$half" x "$scratch/m$half.phy"
 generate "$taxa" r "$scratch/m$taxa.r.phy" # six decimals, as tree builders write
 generate "$taxa" s "$scratch/m$taxa.s.tsv" # the 17 digits of doubles, as scikit-bio and pandas write
+generate "$taxa" c "$scratch/m$taxa.csv"   # the same as CSV
+generate "$taxa" a "$scratch/m$taxa.pairs" # the same as a list of pairs above the diagonal
 large_taxa=$((taxa * 12 / 5))
 $large && generate "$large_taxa" r "$scratch/m$large_taxa.r.phy"
 
@@ -77,6 +79,8 @@ cases=(
   "p.x|$phylo convert $x_in"
   "p.r|$phylo convert $scratch/m$taxa.r.phy"
   "p.s|$phylo convert $scratch/m$taxa.s.tsv"
+  "p.c|$phylo convert $scratch/m$taxa.csv"
+  "p.a|$phylo convert $scratch/m$taxa.pairs"
 )
 $large && cases+=("p.large|$phylo convert $scratch/m$large_taxa.r.phy")
 
@@ -141,6 +145,8 @@ row "karvel 17-digit tsv / own image" k.s karvel 0 1.6
 row "phylo convert image / karvel" p.x karvel 0 1.15
 row "phylo convert relaxed / karvel" p.r k.r 0 1.15
 row "phylo convert 17-digit tsv / karvel" p.s k.s 0 1.15
+row "phylo convert csv / 17-digit tsv" p.c p.s 0 1.5
+row "phylo convert pairs / 17-digit tsv" p.a p.s 0 3
 if $large; then
   # Linear in the cells: the time of the large matrix over that of the small, scaled by the cells.
   scaled=$(awk -v a="${cpu[p.large]}" -v b="${cpu[p.r]}" -v n="$taxa" -v m="$large_taxa" \
@@ -161,5 +167,7 @@ for entry in "${cases[@]}"; do
   [[ $name == floor || $name == p.* ]] || karvel_cases+=("$name")
 done
 memory_row "karvel peak (MiB) / 4n^2+32MiB" "$taxa" 32 "${karvel_cases[@]}"
-memory_row "phylo peak (MiB) / 4n^2+64MiB" "$taxa" 64 p.x p.r p.s
+memory_row "phylo peak (MiB) / 4n^2+64MiB" "$taxa" 64 p.x p.r p.s p.c
+# A list of pairs is kept whole (12 bytes a pair) before the matrix is filled.
+memory_row "phylo pairs peak / 10n^2+64MiB" "$taxa" "$((6 * taxa * taxa / 1048576 + 64))" p.a
 $large && memory_row "phylo $large_taxa peak / 4n^2+64MiB" "$large_taxa" 64 p.large

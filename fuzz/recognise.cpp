@@ -69,7 +69,7 @@ void check_round_trips(const dist_mat_type &m) {
     print::print_nexus_dist_mat(m);
     nexus = out.text();
   }
-  const auto back = read_text(nexus, {dist_layout_type::AUTO, dist_shape_type::AUTO, 100000}, &error);
+  const auto back = read_text(nexus, {dist_layout_type::AUTO, dist_shape_type::AUTO, 100000, 3, {}}, &error);
   if (error) std::fprintf(stderr, "NEXUS did not read back: %s\n%s", error, nexus.c_str());
   FUZZ_CHECK(!error && back.size() == 1 && same_matrix(m, back[0]));
 
@@ -81,7 +81,7 @@ void check_round_trips(const dist_mat_type &m) {
     return out.text();
   };
   const std::string once = relaxed(m);
-  const auto again = read_text(once, {dist_layout_type::RELAXED, dist_shape_type::SQUARE, 100000}, &error);
+  const auto again = read_text(once, {dist_layout_type::RELAXED, dist_shape_type::SQUARE, 100000, 3, {}}, &error);
   FUZZ_CHECK(!error && again.size() == 1 && again[0].labels == m.labels);
   FUZZ_CHECK(relaxed(again[0]) == once);
 }
@@ -90,12 +90,13 @@ void check_round_trips(const dist_mat_type &m) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size < 2) return 0;
-  constexpr dist_layout_type layouts[] = {dist_layout_type::AUTO, dist_layout_type::PHYLIP, dist_layout_type::RELAXED,
-                                          dist_layout_type::TSV, dist_layout_type::NEXUS};
+  constexpr dist_layout_type layouts[] = {dist_layout_type::AUTO,  dist_layout_type::PHYLIP, dist_layout_type::RELAXED,
+                                          dist_layout_type::TSV,   dist_layout_type::NEXUS,  dist_layout_type::CSV,
+                                          dist_layout_type::PAIRS, dist_layout_type::MEGA};
   constexpr dist_shape_type shapes[] = {dist_shape_type::AUTO,  dist_shape_type::SQUARE,
                                         dist_shape_type::LOWER, dist_shape_type::LOWER_DIAGONAL,
                                         dist_shape_type::UPPER, dist_shape_type::UPPER_DIAGONAL};
-  const read::dist_read_settings settings{layouts[data[0] % 5], shapes[data[1] % 6], 64};
+  const read::dist_read_settings settings{layouts[data[0] % 8], shapes[data[1] % 6], 64, 3, {}};
   const std::string_view text = phylo::fuzz::as_text(data + 2, size - 2);
   const char *error = nullptr;
   for (const dist_mat_type &m : read_text(text, settings, &error)) {

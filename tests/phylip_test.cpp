@@ -27,7 +27,7 @@ std::string read_strict(const std::vector<std::string> &a) {
 }
 
 std::string layout(const std::vector<std::string> &a) {
-  const char *names[] = {"auto", "phylip", "relaxed", "tsv", "nexus"};
+  const char *names[] = {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"};
   input_source in = input_source::from_text(a[0]);
   const std::string name = names[static_cast<int>(read::recognise_layout(in))];
   return in.offset() == 0 ? name : name + " (consumed)";

@@ -55,10 +55,10 @@ inline std::string cells_text(const dist_mat_type &m) {
 // and message, and what it cannot decide, the reason and the shapes that fit.
 inline std::string read_dist_text(const std::vector<std::string> &a) {
   using read::dist_layout_type;
-  const char *layouts[] = {"auto", "phylip", "relaxed", "tsv", "nexus"};
+  const char *layouts[] = {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"};
   const char *reasons[] = {"layout", "labels", "shape"};
   input_source source = input_source::from_text(a[2]);
-  read::dist_reader reader(source, {named<dist_layout_type>(a[0], {"auto", "phylip", "relaxed", "tsv", "nexus"}),
+  read::dist_reader reader(source, {named<dist_layout_type>(a[0], {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"}),
                                     named<read::dist_shape_type>(a[1], {"auto", "square", "lower", "lower-diagonal",
                                                                         "upper", "upper-diagonal"})});
   std::string out;

@@ -104,6 +104,15 @@ inline constexpr char_map_type nexus_label_map = char_map_type::replacing(non_ne
 inline constexpr char_set_type newick_label_set = graphic_chars - char_set_type::of(" (),;:'");
 inline constexpr char_set_type non_newick_label_set = ~newick_label_set;
 inline constexpr char_map_type newick_label_map = char_map_type::replacing(non_newick_label_set, '_');
+// What the readers of PHYLIP files that feed tree builders cannot take in a label: the ASCII
+// blanks and control characters and the punctuation of Newick; bytes from 128 on (UTF-8)
+// are label characters.
+inline constexpr char_set_type tree_unsafe_label_set = char_set_type{}.add_range(0, 32).add(127).add("()[]:;,'");
+inline constexpr char_map_type tree_safe_label_map = char_map_type::replacing(tree_unsafe_label_set, '_');
+// The ASCII control characters and blanks: what separates words in phylo's own readers, which
+// take every byte from 128 on as a character of a label (UTF-8).
+inline constexpr char_set_type ascii_controls = char_set_type{}.add_range(0, 31).add(127);
+inline constexpr char_set_type ascii_whitespace = ascii_controls | char_set_type::of(" ");
 inline constexpr char_set_type controlchr = control_chars;
 inline constexpr char_set_type whitespace = controlchr | char_set_type::of(" ");
 inline constexpr char_set_type blackspace = ~whitespace;

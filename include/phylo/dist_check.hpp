@@ -12,8 +12,9 @@ namespace phylo {
 
 // What a check finds: cells (i, j) and (j, i) that differ, a non-zero diagonal cell, two
 // equal labels, and two different labels that an output layout writes alike (or a label it
-// writes as nothing).
-enum class finding_kind_type { ASYMMETRY, DIAGONAL, DUPLICATE_LABEL, OUTPUT_LABEL };
+// writes as nothing), and, in the PHYLIP family, a label that programs reading it take apart
+// (tree_unsafe_label_set), or that a 10-byte cut splits inside a UTF-8 character (CUT_LABEL).
+enum class finding_kind_type { ASYMMETRY, DIAGONAL, DUPLICATE_LABEL, OUTPUT_LABEL, UNSAFE_LABEL, CUT_LABEL };
 
 // One finding: its kind, the taxa concerned (0-based; i == j when one taxon is) and a
 // sentence that names them.
@@ -27,6 +28,9 @@ struct dist_finding_type {
 // cells other than zero, duplicate labels, labels that `form` makes equal or empty. Returns
 // at most one finding per kind, the first in row order. Does not fail.
 std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &dist, float tolerance, label_form_type form);
+
+// The labels with every character of tree_unsafe_label_set made '_'.
+void make_labels_safe(dist_mat_type &dist);
 
 // Which triangle survives: LOWER copies every cell (i, j) below the diagonal to (j, i);
 // UPPER the other way; MEAN sets both to their mean. The diagonal is not touched.

@@ -18,6 +18,7 @@
 namespace phylo {
 
 class input_mark;
+struct gzip_stream;
 
 class input_source {
 public:
@@ -32,6 +33,12 @@ public:
   input_source(input_source &&) noexcept;
   input_source &operator=(input_source &&) noexcept;
   ~input_source();
+
+  // When the input starts with the magic bytes of gzip (31, 139), reads it decompressed from
+  // here on, member after member; offsets, lines and columns then count decompressed bytes.
+  // Call before anything is consumed; does nothing for other inputs and in-memory texts.
+  // Reading then raises format_error for data that is not valid gzip or that ends early.
+  void decompress_gzip();
 
   // The name used in diagnostics (a path, or "standard input").
   const std::string &name() const noexcept { return name_; }
@@ -78,7 +85,8 @@ public:
 private:
   friend class input_mark;
   input_source(int fd, bool owns_fd, std::string name, std::size_t capacity);
-  bool refill(); // false at the end of input
+  bool refill();                                     // false at the end of input
+  std::size_t read_some(char *to, std::size_t room); // 0 at the end
   bool fill(std::size_t want);
   void credit_hole() noexcept;
   void release() noexcept;
@@ -99,6 +107,7 @@ private:
   char *hole_ = nullptr;              // where drop_ahead took out bytes holding line ends, or null
   std::size_t hole_lines_ = 0;        // how many
   std::optional<std::uint64_t> size_; // the size of the whole input, when known
+  std::unique_ptr<gzip_stream> gzip_; // decompression, when the input is gzip
   // line() remembers how far it counted, so that calling it as reading goes on costs only
   // the bytes read in between.
   mutable std::uint64_t counted_to_ = 0;

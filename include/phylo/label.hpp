@@ -54,7 +54,18 @@ std::string_view trim_phylip_label(std::string_view label) noexcept;
 // AS_STORED; PHYLIP (first 10 characters, padding blanks not counted); NO_BLANK (blanks made
 // '_'); NEXUS_CLEANED (to_nexus_label); NEXUS_ENCLOSED (' made `); NEXUS_QUOTED (unchanged).
 // The NEXUS forms ignore the case of letters A-Z, as NEXUS readers do.
-enum class label_form_type { AS_STORED, PHYLIP, NO_BLANK, NEXUS_CLEANED, NEXUS_ENCLOSED, NEXUS_QUOTED };
+// TREE_SAFE and TREE_SAFE_PHYLIP: the characters of tree_unsafe_label_set made '_' (and cut
+// to 10 bytes), as the sequential layouts of phylo align write labels.
+enum class label_form_type {
+  AS_STORED,
+  PHYLIP,
+  NO_BLANK,
+  NEXUS_CLEANED,
+  NEXUS_ENCLOSED,
+  NEXUS_QUOTED,
+  TREE_SAFE,
+  TREE_SAFE_PHYLIP
+};
 
 // The label as the layout writes it, letters in their case.
 std::string label_as_written(std::string_view label, label_form_type form);

@@ -38,6 +38,9 @@ std::string integer_image(long long v);
 // Writes v as a plain decimal without exponent, the shortest that reads back as v ("0.25",
 // "0.0000001", "120"); a negative zero as "0". Needs 64 bytes at out; returns the end.
 char *write_plain_decimal(float v, char *out) noexcept;
+// With digits 0, write_plain_decimal; with 1 to 9, v rounded to that many significant digits
+// (halfway cases to even), without exponent where that is as short. Needs 64 bytes at out.
+char *write_decimal(float v, int digits, char *out) noexcept;
 // The shortest decimal that reads back as v, as messages show a value ("0.25", "1e-07").
 std::string shortest_decimal(float v);
 

@@ -18,6 +18,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -42,9 +43,13 @@ void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat);
 // ---- The recognising reader ------------------------------------------------------------
 
 // The layouts: PHYLIP (a count line, then rows whose label is the first 10 characters),
-// RELAXED (the same with a label word of any length), TSV (a header line of one tab per
-// taxon, then rows of a label, a tab and tab-separated values), NEXUS (a DISTANCES block).
-enum class dist_layout_type { AUTO, PHYLIP, RELAXED, TSV, NEXUS };
+// RELAXED (the same with a label word of any length, or a label with blanks where the number
+// of values per row tells where it ends), TSV (a header line of one tab per taxon, with or
+// without a corner cell before the first tab, then rows of a label, a tab and tab-separated
+// values), NEXUS (a DISTANCES block), CSV (phylo/csv.hpp), PAIRS (one pair of taxa and their
+// distance per line, fields separated by tabs, commas or blanks; see dist_read_settings), MEGA
+// (phylo/mega.hpp).
+enum class dist_layout_type { AUTO, PHYLIP, RELAXED, TSV, NEXUS, CSV, PAIRS, MEGA };
 // Which cells the rows of a PHYLIP, RELAXED or TSV matrix hold: row i (from 1) of n holds
 // n values (SQUARE), i - 1 (LOWER), i (LOWER_DIAGONAL), n - i (UPPER) or n - i + 1
 // (UPPER_DIAGONAL). A triangle is mirrored into the other one; a missing diagonal is zero.
@@ -66,12 +71,19 @@ struct undecided_error : format_error {
   dist_shape_type shapes[2];
 };
 
-// The layout told by the first line at the read position (after a byte order mark at the
-// start of the input and lines of blanks): NEXUS for "#NEXUS" in any case, TSV for a line
-// that begins with a tab, PHYLIP for one that begins with a taxon count (PHYLIP then stands
-// for both PHYLIP and RELAXED: the rows tell them apart). Consumes nothing; undecided_error
-// (LAYOUT) for anything else.
-dist_layout_type recognise_layout(input_source &in);
+// A list of pairs that lacks a pair: format_error naming it.
+struct missing_pair_error : format_error {
+  using format_error::format_error;
+};
+
+// The layout told by the first lines at the read position (after a byte order mark at the
+// start of the input and lines of blanks): NEXUS for "#NEXUS" and MEGA for "#mega" in any case; PHYLIP for a line
+// that holds a taxon count after any blanks and tabs (PHYLIP then stands for both PHYLIP and
+// RELAXED: the rows tell them apart); TSV for another line that begins with a tab; PAIRS when
+// the first line, or the second after a header, holds two labels and a number in field
+// `pair_column`; TSV or CSV for a header of labels, with or without a corner cell, whose
+// delimiter is a tab or a comma. Consumes nothing; undecided_error (LAYOUT) for anything else.
+dist_layout_type recognise_layout(input_source &in, std::size_t pair_column = 3);
 
 // What a dist_reader is told: the layout and the shape (AUTO: recognised from the text) and
 // the largest taxon count it accepts.
@@ -79,6 +91,10 @@ struct dist_read_settings {
   dist_layout_type layout = dist_layout_type::AUTO;
   dist_shape_type shape = dist_shape_type::AUTO;
   std::size_t max_taxa = static_cast<std::size_t>(phylo::max_taxa);
+  // PAIRS: the field (from 1, at least 3) that holds the distance, and the distance of a pair
+  // that no line gives (none: missing_pair_error).
+  std::size_t pair_column = 3;
+  std::optional<float> pair_fill = std::nullopt;
 };
 
 // Reads the matrices of an input one after the other, each in its own layout and shape,

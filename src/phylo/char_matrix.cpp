@@ -271,6 +271,26 @@ void print_char_mat(const sequence_vecs &sequences, char_format_type format) {
   print_footer(format);
 }
 
+void print_sequential_phylip(const sequence_vecs &sequences, label_form_type form) {
+  if (!read::is_aligned(sequences)) throw unaligned_error("phylo-print:330");
+  const std::size_t n = sequences.size(), m = sequences[0].residues.size();
+  if (n > static_cast<std::size_t>(max_taxa))
+    throw range_error("a sequence set holds at most " + std::to_string(max_taxa) + " sequences");
+  for (const sequence_type &seq : sequences)
+    if (seq.label.empty()) throw range_error("a sequence has an empty label");
+  output_sink &out = current_output();
+  out.write(" " + std::to_string(n) + " " + std::to_string(m) + "\n");
+  for (const sequence_type &seq : sequences) {
+    const std::string label = label_as_written(seq.label, form);
+    out.write(label);
+    if (form == label_form_type::TREE_SAFE_PHYLIP)
+      for (std::size_t k = label.size(); k < 10; ++k) out.put(' ');
+    out.put(' ');
+    out.write(seq.residues);
+    out.put('\n');
+  }
+}
+
 void convert_chars(char_mat_type &mat, const char_map_type &map) {
   if (mat.kind() != matrix_type::DISCR) return;
   discr_matrix_type &data = mat.discr_data();

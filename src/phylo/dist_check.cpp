@@ -1,6 +1,7 @@
 #include "phylo/dist_check.hpp"
 
 #include "message.hpp"
+#include "phylo/chars.hpp"
 #include "phylo/number.hpp"
 
 #include <algorithm>
@@ -95,7 +96,33 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
       }
     }
   }
+  if (form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(d.labels[i], form);
+      if (std::any_of(as.begin(), as.end(), [](char c) { return tree_unsafe_label_set.contains(c); })) {
+        found.push_back({finding_kind_type::UNSAFE_LABEL, i, i,
+                         "the label of taxon " + taxon(d, i) +
+                             " holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this "
+                             "layout take apart"});
+        break;
+      }
+    }
+  }
+  if (form == label_form_type::PHYLIP) {
+    for (std::size_t i = 0; i < n; ++i) {
+      // A cut before a continuation byte (10xxxxxx) splits a UTF-8 character.
+      if (d.labels[i].size() > 10 && (static_cast<unsigned char>(d.labels[i][10]) & 0xC0) == 0x80) {
+        found.push_back({finding_kind_type::CUT_LABEL, i, i,
+                         "the label of taxon " + taxon(d, i) + " is cut inside a UTF-8 character at 10 bytes"});
+        break;
+      }
+    }
+  }
   return found;
+}
+
+void make_labels_safe(dist_mat_type &dist) {
+  for (std::string &label : dist.labels) apply_in_place(tree_safe_label_map, label);
 }
 
 void symmetrize_dist(dist_mat_type &d, symmetrize_type how) noexcept {

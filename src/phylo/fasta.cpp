@@ -37,7 +37,9 @@ constexpr std::array<unsigned char, 256> residue_classes = [] {
   std::array<unsigned char, 256> classes{};
   for (unsigned c = 0; c < 256; ++c) {
     const char ch = static_cast<char>(c);
-    classes[c] = whitespace.contains(ch) ? SPACE : non_wide_nuc_set.contains(good_gaps(ch)) ? NOT_NUCLEOTIDE : RESIDUE;
+    classes[c] = ascii_whitespace.contains(ch)              ? SPACE
+                 : non_wide_nuc_set.contains(good_gaps(ch)) ? NOT_NUCLEOTIDE
+                                                            : RESIDUE;
   }
   return classes;
 }();
@@ -113,11 +115,11 @@ bool fasta_reader::next(fasta_record &record) {
     take_line(in_, header);
     if (!seen_header) { // the first header names the lines read so far
       seen_header = true;
-      record.label = text::trim(header, whitespace);
+      record.label = text::trim(header, ascii_whitespace);
       record.header_line = line;
       continue;
     }
-    label_ = text::trim(header, whitespace);
+    label_ = text::trim(header, ascii_whitespace);
     header_line_ = line;
     break;
   }

@@ -9,6 +9,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
+#include <zlib.h>
 
 namespace phylo {
 namespace {
@@ -85,7 +86,8 @@ input_source::input_source(input_source &&o) noexcept
       name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(std::exchange(o.pos_, nullptr)),
       end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
       column_before_(o.column_before_), last_dropped_(o.last_dropped_), hole_(std::exchange(o.hole_, nullptr)),
-      hole_lines_(o.hole_lines_), size_(o.size_), counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
+      hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), counted_to_(o.counted_to_),
+      counted_lines_(o.counted_lines_) {}
 
 input_source &input_source::operator=(input_source &&o) noexcept {
   if (this != &o) {
@@ -106,6 +108,7 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     hole_ = std::exchange(o.hole_, nullptr);
     hole_lines_ = o.hole_lines_;
     size_ = o.size_;
+    gzip_ = std::move(o.gzip_);
     counted_to_ = o.counted_to_;
     counted_lines_ = o.counted_lines_;
   }
@@ -234,11 +237,7 @@ bool input_source::fill(std::size_t want) {
   end_ = buf_.get() + kept;
   if (hole_) hole_ = buf_.get() + hole_at;
   while (static_cast<std::size_t>(end_ - pos_) < want) {
-    ssize_t got = ::read(fd_, end_, cap_ - static_cast<std::size_t>(end_ - buf_.get()));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      throw use_error(name_ + ": read error: " + system_message(errno));
-    }
+    const std::size_t got = read_some(end_, cap_ - static_cast<std::size_t>(end_ - buf_.get()));
     if (got == 0) {
       eof_ = true;
       break;
@@ -246,6 +245,71 @@ bool input_source::fill(std::size_t want) {
     end_ += got;
   }
   return static_cast<std::size_t>(end_ - pos_) >= want;
+}
+
+// gzip: the compressed bytes come through their own buffer and inflate into the input's.
+struct gzip_stream {
+  z_stream z{};
+  std::unique_ptr<unsigned char[]> in{new unsigned char[input_block]};
+  bool in_eof = false;
+  bool ended = false; // the last member ended
+  gzip_stream() {
+    if (inflateInit2(&z, 15 + 16) != Z_OK) throw std::bad_alloc();
+  }
+  gzip_stream(const gzip_stream &) = delete;
+  gzip_stream &operator=(const gzip_stream &) = delete;
+  ~gzip_stream() { inflateEnd(&z); }
+};
+
+namespace {
+// Reads up to `room` bytes of a descriptor; 0 at its end.
+std::size_t read_fd(int fd, char *to, std::size_t room, const std::string &name) {
+  for (;;) {
+    const ssize_t got = ::read(fd, to, room);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) throw use_error(name + ": read error: " + system_message(errno));
+  }
+}
+} // namespace
+
+std::size_t input_source::read_some(char *to, std::size_t room) {
+  if (!gzip_) return read_fd(fd_, to, room, name_);
+  gzip_stream &g = *gzip_;
+  g.z.next_out = reinterpret_cast<unsigned char *>(to);
+  g.z.avail_out = static_cast<uInt>(std::min<std::size_t>(room, 1u << 30));
+  while (g.z.avail_out == static_cast<uInt>(std::min<std::size_t>(room, 1u << 30))) {
+    if (g.z.avail_in == 0 && !g.in_eof) {
+      g.z.next_in = g.in.get();
+      g.z.avail_in = static_cast<uInt>(read_fd(fd_, reinterpret_cast<char *>(g.in.get()), input_block, name_));
+      g.in_eof = g.z.avail_in == 0;
+    }
+    if (g.ended) {
+      if (g.z.avail_in == 0) return 0;
+      // Another member follows.
+      if (inflateReset(&g.z) != Z_OK) throw format_error("the gzip data is corrupt");
+      g.ended = false;
+    }
+    if (g.z.avail_in == 0 && g.in_eof) throw format_error("the gzip data ends early");
+    const int status = inflate(&g.z, Z_NO_FLUSH);
+    if (status == Z_STREAM_END) g.ended = true;
+    else if (status != Z_OK && status != Z_BUF_ERROR)
+      throw format_error("the gzip data is corrupt" + (g.z.msg ? std::string(" (") + g.z.msg + ")" : ""));
+  }
+  return static_cast<std::size_t>(reinterpret_cast<char *>(g.z.next_out) - to);
+}
+
+void input_source::decompress_gzip() {
+  if (fd_ < 0 || gzip_ || offset() != 0 || peek_at(0) != 0x1f || peek_at(1) != 0x8b) return;
+  auto g = std::make_unique<gzip_stream>();
+  const std::size_t buffered = static_cast<std::size_t>(end_ - pos_);
+  std::memcpy(g->in.get(), pos_, buffered); // at most what one read gave
+  g->z.next_in = g->in.get();
+  g->z.avail_in = static_cast<uInt>(buffered);
+  g->in_eof = eof_;
+  gzip_ = std::move(g);
+  pos_ = end_ = buf_.get();
+  eof_ = false;
+  size_.reset();
 }
 
 bool input_source::refill() {

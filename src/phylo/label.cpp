@@ -70,7 +70,7 @@ std::string to_nexus_label(std::string_view label) {
 std::string to_quoted_nexus_label(std::string_view label) {
   bool bare = !label.empty();
   for (char c : label)
-    if (!nexus_label_set.contains(c) || c == '_') bare = false;
+    if (!nexus_label_set.contains(c) || c == '_' || static_cast<unsigned char>(c) >= 128) bare = false;
   if (bare) return std::string(label);
   std::string quoted = "'";
   for (char c : label) {
@@ -141,6 +141,8 @@ std::string label_as_written(std::string_view label, label_form_type form) {
   case label_form_type::NO_BLANK: return phylo::apply(no_space, label);
   case label_form_type::NEXUS_CLEANED: return print::to_nexus_label(label);
   case label_form_type::NEXUS_ENCLOSED: return phylo::apply(char_map_type::from_strings("'", "`"), label);
+  case label_form_type::TREE_SAFE: return phylo::apply(tree_safe_label_map, label);
+  case label_form_type::TREE_SAFE_PHYLIP: return phylo::apply(tree_safe_label_map, label.substr(0, 10));
   }
   return std::string(label);
 }

@@ -192,3 +192,9 @@ std::string shortest_decimal(float v) {
 }
 
 } // namespace phylo::print
+
+char *phylo::print::write_decimal(float v, int digits, char *out) noexcept {
+  if (digits <= 0) return write_plain_decimal(v, out);
+  if (v == 0.0f) v = 0.0f; // no negative zero
+  return std::to_chars(out, out + 64, v, std::chars_format::general, digits).ptr;
+}

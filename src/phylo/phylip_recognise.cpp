@@ -8,6 +8,7 @@
 // end decides as well.
 #include "phylo/phylip.hpp"
 
+#include "fields.hpp"
 #include "line_input.hpp"
 #include "message.hpp"
 #include "nexus_parts.hpp"
@@ -29,7 +30,8 @@ using detail::quote_text;
 // its diagonal), and one row to spare. A matrix of no more rows is read whole.
 constexpr std::size_t first_rows = 3;
 
-enum class label_mode { PHYLIP, WORD, TAB };
+// COUNTED: a label that may hold blanks, told by the number of values that end its line.
+enum class label_mode { PHYLIP, WORD, TAB, COUNTED };
 
 constexpr dist_shape_type all_shapes[] = {dist_shape_type::SQUARE, dist_shape_type::LOWER,
                                           dist_shape_type::LOWER_DIAGONAL, dist_shape_type::UPPER,
@@ -84,8 +86,37 @@ bool number_starts(int first, int second) noexcept {
   return detail::is_digit(first == '+' || first == '-' ? second : first);
 }
 
-// The label of row i, which begins at `start`.
-void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint64_t start, std::string &label) {
+// A label with blanks: what stands before the last `want` words of the line, which must not
+// end in a word that reads as a number (the row would then fit another shape as well).
+void read_counted_label(input_source &in, std::size_t i, std::size_t want, std::string &label) {
+  const std::string row = "row " + std::to_string(i + 1);
+  auto blank = [](int c) { return detail::is_blank<true>(c); };
+  std::size_t end = 0;
+  for (int c; (c = in.peek_at(end)) >= 0 && c != '\n';) ++end;
+  std::size_t e = end;
+  for (std::size_t t = 0; t < want; ++t) {
+    while (e > 0 && blank(in.peek_at(e - 1))) --e;
+    while (e > 0 && !blank(in.peek_at(e - 1))) --e;
+  }
+  std::size_t b = 0;
+  while (b < e && blank(in.peek_at(b))) ++b;
+  std::size_t last = e;
+  while (last > b && blank(in.peek_at(last - 1))) --last;
+  if (last == b) fail(in, row + " has no label before its " + std::to_string(want) + " values on its line");
+  std::size_t w = last;
+  while (w > b && !blank(in.peek_at(w - 1))) --w;
+  label.clear();
+  for (std::size_t k = b; k < last; ++k) label.push_back(static_cast<char>(in.peek_at(k)));
+  float v;
+  if (w > b && detail::field_number(std::string_view(label).substr(w - b), v))
+    fail(in, row + ": the label would end in a number");
+  in.consume(last);
+}
+
+// The label of row i, which begins at `start` and is followed by `want` values.
+void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint64_t start, std::size_t want,
+                    std::string &label) {
+  if (mode == label_mode::COUNTED) return read_counted_label(in, i, want, label);
   const std::string row = "row " + std::to_string(i + 1);
   label.clear();
   if (mode == label_mode::PHYLIP) {
@@ -111,7 +142,7 @@ void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint6
     label = std::string(text);
     return;
   }
-  const char_set_type &delimiters = mode == label_mode::TAB ? controlchr : whitespace;
+  const char_set_type &delimiters = mode == label_mode::TAB ? ascii_controls : ascii_whitespace;
   if (!detail::take_word(in, {delimiters, false, false}, &label)) fail(in, row + " has no label");
   if (mode == label_mode::TAB && in.peek() == '\t') in.advance();
 }
@@ -197,9 +228,9 @@ void read_row(input_source &in, way_type way, std::size_t n, std::size_t i, std:
   if (in.peek() < 0) fail(in, "the input ends after " + std::to_string(i) + " of the " + std::to_string(n) + " rows");
   const std::uint64_t start = in.offset();
   const bool blank_first = detail::is_blank<true>(in.peek());
-  read_row_label(in, way.labels, i, start, label);
-  if (alike && *alike) *alike = !blank_first && phylip_alike(in, label.size());
   const row_span span = span_of(way.shape, i, n);
+  read_row_label(in, way.labels, i, start, span.count, label);
+  if (alike && *alike) *alike = !blank_first && phylip_alike(in, label.size());
   for (std::size_t k = 0; k < span.count; ++k) put(k, read_value(in, i, label, k, span.count));
   if (!detail::at_line_end<true>(in))
     fail(in, row_name(i, label) + " holds more than the " + std::to_string(span.count) + " values expected: found " +
@@ -317,6 +348,7 @@ std::string_view mode_name(label_mode mode) {
   switch (mode) {
   case label_mode::PHYLIP: return "10-character PHYLIP labels";
   case label_mode::WORD: return "label words";
+  case label_mode::COUNTED: return "labels with blanks";
   default: return "tab-separated labels";
   }
 }
@@ -324,7 +356,8 @@ std::string_view mode_name(label_mode mode) {
 dist_layout_type layout_of(label_mode mode) {
   switch (mode) {
   case label_mode::PHYLIP: return dist_layout_type::PHYLIP;
-  case label_mode::WORD: return dist_layout_type::RELAXED;
+  case label_mode::WORD:
+  case label_mode::COUNTED: return dist_layout_type::RELAXED;
   default: return dist_layout_type::TSV;
   }
 }
@@ -356,6 +389,28 @@ std::size_t read_tab_header(input_source &in, std::size_t max) {
                           std::to_string(max),
                       in.position());
   return tabs;
+}
+
+// The header line of a tab-separated matrix that begins with a corner cell, or with the first
+// label when the rows hold one field more than the header (R's write.table).
+std::size_t read_tsv_header(input_source &in, std::size_t max) {
+  if (in.peek() == '\t') return read_tab_header(in, max);
+  const input_position where = in.position();
+  std::size_t n;
+  {
+    input_mark mark(in);
+    detail::record_type header, row;
+    detail::read_record(in, detail::field_delimiter::TAB, header);
+    const bool more = detail::read_record(in, detail::field_delimiter::TAB, row);
+    mark.rewind();
+    n = more && row.size == header.size + 1 ? header.size : header.size - 1;
+  }
+  detail::discard_line(in);
+  if (n < 1 || n > max)
+    throw range_error("the header line names " + std::to_string(n) + " taxa; the taxon count must be 1 to " +
+                          std::to_string(max),
+                      where);
+  return n;
 }
 
 // Copies each cell of the triangle that was read into the other one, in tiles so that both
@@ -391,7 +446,7 @@ std::string_view shape_name(dist_shape_type shape) {
   return "?";
 }
 
-dist_layout_type recognise_layout(input_source &in) {
+dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
   std::size_t k = 0;
   if (in.offset() == 0 && in.peek_at(0) == 0xEF && in.peek_at(1) == 0xBB && in.peek_at(2) == 0xBF) k = 3;
   for (;;) { // lines of blanks
@@ -400,6 +455,7 @@ dist_layout_type recognise_layout(input_source &in) {
     if (in.peek_at(j) != '\n') break;
     k = j + 1;
   }
+  const std::size_t line_start = k;
   const bool tab_first = in.peek_at(k) == '\t';
   while (detail::is_blank<true>(in.peek_at(k))) ++k;
   constexpr std::string_view nexus = "#NEXUS";
@@ -409,15 +465,46 @@ dist_layout_type recognise_layout(input_source &in) {
     is_nexus = c >= 0 && ascii_upper_map(static_cast<char>(c)) == nexus[m];
   }
   if (is_nexus) return dist_layout_type::NEXUS;
-  if (tab_first) return dist_layout_type::TSV;
+  constexpr std::string_view mega = "#MEGA";
+  bool is_mega = true;
+  for (std::size_t m = 0; m < mega.size() && is_mega; ++m) {
+    const int c = in.peek_at(k + m);
+    is_mega = c >= 0 && ascii_upper_map(static_cast<char>(c)) == mega[m];
+  }
+  if (is_mega) return dist_layout_type::MEGA;
   if (detail::is_digit(in.peek_at(k))) {
     while (detail::is_digit(in.peek_at(k))) ++k;
-    const int c = in.peek_at(k);
-    if (c < 0 || detail::is_blank<true>(c) || c == '\n') return dist_layout_type::PHYLIP;
+    int c = in.peek_at(k);
+    // After a tab, only a count alone on its line (as quicktree and mash write it): a header
+    // line of labels that are numbers stays a header.
+    if (tab_first)
+      while (detail::is_blank<true>(c)) c = in.peek_at(++k);
+    if (c < 0 || c == '\n' || (!tab_first && detail::is_blank<true>(c))) return dist_layout_type::PHYLIP;
   }
+  if (tab_first) return dist_layout_type::TSV;
+  // Delimited text: a list of pairs, or a header of labels with or without a corner cell.
+  input_mark mark(in);
+  in.consume(line_start);
+  const detail::field_delimiter delimiter = detail::delimiter_of_line(in);
+  detail::record_type first, second;
+  detail::read_record(in, delimiter, first);
+  const bool has_second = detail::read_record(in, delimiter, second);
+  mark.rewind();
+  auto number = [](std::string_view text) {
+    float v;
+    return detail::field_number(text, v);
+  };
+  auto pair_line = [&](const detail::record_type &r) {
+    return r.size >= pair_column && !number(r[0]) && !number(r[1]) && number(r[pair_column - 1]);
+  };
+  if (pair_line(first) ||
+      (has_second && pair_line(second) && first.size >= pair_column && !number(first[pair_column - 1])))
+    return dist_layout_type::PAIRS;
+  if (delimiter == detail::field_delimiter::TAB) return dist_layout_type::TSV;
+  if (delimiter == detail::field_delimiter::COMMA) return dist_layout_type::CSV;
   throw undecided_error(undecided_type::LAYOUT,
                         "cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line "
-                        "that begins with a tab (tab-separated) nor #NEXUS",
+                        "of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS",
                         in.position());
 }
 
@@ -431,8 +518,17 @@ dist_mat_access dist_reader::next() {
     matrix_line_ = in_.line();
     dist_layout_type layout = settings_.layout;
     if (layout == dist_layout_type::AUTO) {
-      layout = recognise_layout(in_);
+      layout = recognise_layout(in_, settings_.pair_column);
       if (layout == dist_layout_type::PHYLIP) layout = dist_layout_type::AUTO; // PHYLIP or RELAXED
+    }
+    if (layout == dist_layout_type::CSV || layout == dist_layout_type::PAIRS || layout == dist_layout_type::MEGA) {
+      dist_mat_access mat;
+      if (layout == dist_layout_type::CSV) mat = detail::read_csv_matrix(in_, settings_.max_taxa);
+      else if (layout == dist_layout_type::MEGA) mat = detail::read_mega_matrix(in_, settings_.max_taxa);
+      else mat = detail::read_pairs_matrix(in_, settings_.pair_column, settings_.pair_fill, settings_.max_taxa);
+      found_layout_ = layout;
+      found_shape_ = dist_shape_type::SQUARE;
+      return mat;
     }
     if (layout != dist_layout_type::NEXUS) return read_rows_matrix(layout);
     detail::start_nexus(in_);
@@ -449,18 +545,20 @@ dist_mat_access dist_reader::next() {
 dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
   const input_position matrix_start = in_.position();
   const std::size_t n =
-      layout == dist_layout_type::TSV ? read_tab_header(in_, settings_.max_taxa) : read_count(in_, settings_.max_taxa);
+      layout == dist_layout_type::TSV ? read_tsv_header(in_, settings_.max_taxa) : read_count(in_, settings_.max_taxa);
   std::vector<label_mode> modes;
   switch (layout) {
   case dist_layout_type::TSV: modes = {label_mode::TAB}; break;
   case dist_layout_type::PHYLIP: modes = {label_mode::PHYLIP}; break;
-  case dist_layout_type::RELAXED: modes = {label_mode::WORD}; break;
-  default: modes = {label_mode::WORD, label_mode::PHYLIP}; break;
+  case dist_layout_type::RELAXED: modes = {label_mode::WORD, label_mode::COUNTED}; break;
+  default: modes = {label_mode::WORD, label_mode::PHYLIP, label_mode::COUNTED}; break;
   }
   std::vector<dist_shape_type> shapes;
   if (settings_.shape == dist_shape_type::AUTO) shapes.assign(std::begin(all_shapes), std::end(all_shapes));
   else shapes = {settings_.shape};
-  const bool several = modes.size() * shapes.size() > 1;
+  const std::size_t plain_modes = static_cast<std::size_t>(
+      std::count_if(modes.begin(), modes.end(), [](label_mode m) { return m != label_mode::COUNTED; }));
+  const bool several = plain_modes * shapes.size() > 1;
   auto how = [&](way_type way) {
     return several ? " (read with " + std::string(mode_name(way.labels)) + " as a " + describe_shape(way.shape) +
                          ", the reading that went furthest)"
@@ -478,7 +576,12 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
     for (label_mode mode : modes) {
       // Rows that read alike both ways need not be read twice.
       if (mode == label_mode::PHYLIP && chosen && chosen->alike) break;
+      // Label words that fit leave nothing for labels with blanks to tell.
+      if (mode == label_mode::COUNTED && chosen && chosen->way.labels == label_mode::WORD) break;
       for (dist_shape_type shape : shapes) {
+        // Labels with blanks are told only in square rows: in a triangle, whose rows hold ever
+        // more or fewer values, the words of a label could pass for the values of a row.
+        if (mode == label_mode::COUNTED && shape != dist_shape_type::SQUARE) continue;
         reading a = try_reading(in_, mark, {mode, shape}, n, rows);
         if (!a.ok) {
           if (!furthest_failure || a.failure.offset > furthest_failure->failure.offset) furthest_failure = std::move(a);

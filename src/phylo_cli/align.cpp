@@ -22,17 +22,20 @@ constexpr std::string_view help_text =
     "Read the FASTA nucleotide alignment of every FILE (standard input when there\n"
     "is none, or for \"-\") and write it as a character matrix, one matrix per FILE.\n"
     "\n"
-    "  -t, --to=LAYOUT     relaxed (default), phylip, nexus-paup or\n"
-    "                      nexus-paup-quoted\n"
+    "  -t, --to=LAYOUT     relaxed (default), phylip, relaxed-tab, phylip-tab,\n"
+    "                      nexus-paup or nexus-paup-quoted\n"
     "  -o, --output=FILE   write to FILE, which is replaced only when all went well\n"
     "  -q, --quiet         do not warn about labels that the layout writes alike\n"
     "  -h, --help          print this help and exit\n"
     "\n"
-    "Layouts: phylip has labels cut or padded to 10 characters, as PHYLIP's\n"
-    "programs (dnadist, dnapars, ...) read them; relaxed a label word of any length\n"
-    "with blanks made '_'; nexus-paup a NEXUS DATA block with labels cleaned to\n"
-    "NEXUS words, followed by a PAUP block; nexus-paup-quoted the same with labels\n"
-    "in single quotes.\n"
+    "Layouts: relaxed and phylip are sequential PHYLIP as RAxML, IQ-TREE, PhyML,\n"
+    "FastTree, ape and Biopython read it: a label, a blank and the residues, with\n"
+    "blanks, control characters and ( ) [ ] : ; , ' in labels made '_'; phylip\n"
+    "pads or cuts labels to 10 bytes, as PHYLIP's programs (dnadist, dnapars, ...)\n"
+    "read them. relaxed-tab and phylip-tab put a tab after the label and make only\n"
+    "blanks '_' (relaxed-tab). nexus-paup is a NEXUS DATA block with labels cleaned\n"
+    "to NEXUS words, followed by a PAUP block; nexus-paup-quoted the same with\n"
+    "labels in single quotes.\n"
     "\n"
     "Residues are the nucleotide codes A, C, G, T and the IUPAC codes R, Y, M, K,\n"
     "S, W, H, B, V, D, N in either case, '-' and '?' ('.' is taken as '-'); blanks\n"
@@ -54,13 +57,16 @@ struct align_layout {
   std::string_view name;
   phylo::char_format_type format;
   phylo::label_form_type labels; // how the layout writes a label, for the label warnings
+  bool sequential;               // print_sequential_phylip rather than print_char_mat
 };
 
 constexpr align_layout align_layouts[] = {
-    {"relaxed", phylo::char_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
-    {"phylip", phylo::char_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
-    {"nexus-paup", phylo::char_format_type::NEXUS, phylo::label_form_type::NEXUS_CLEANED},
-    {"nexus-paup-quoted", phylo::char_format_type::NEXUS_ENCLOSED, phylo::label_form_type::NEXUS_ENCLOSED},
+    {"relaxed", phylo::char_format_type::EXTENDED_PHYLIP, phylo::label_form_type::TREE_SAFE, true},
+    {"phylip", phylo::char_format_type::PHYLIP, phylo::label_form_type::TREE_SAFE_PHYLIP, true},
+    {"relaxed-tab", phylo::char_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK, false},
+    {"phylip-tab", phylo::char_format_type::PHYLIP, phylo::label_form_type::PHYLIP, false},
+    {"nexus-paup", phylo::char_format_type::NEXUS, phylo::label_form_type::NEXUS_CLEANED, false},
+    {"nexus-paup-quoted", phylo::char_format_type::NEXUS_ENCLOSED, phylo::label_form_type::NEXUS_ENCLOSED, false},
 };
 
 struct settings {
@@ -89,6 +95,7 @@ settings parse_settings(std::span<char *const> args) {
 void align_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
+    input.source().decompress_gzip();
     phylo::input_source &in = input.source();
     // The writer of sequence sets takes at most max_taxa sequences.
     std::vector<phylo::sequence_type> read = read_alignment(streams.report, in, phylo::sequence_vecs::max_length);
@@ -98,7 +105,8 @@ void align_inputs(const cli::streams_type &streams, const settings &s) {
     labels.reserve(seqs.size());
     for (const phylo::sequence_type &q : seqs) labels.emplace_back(q.label);
     warn_about_labels(streams.report, labels, s.to->labels, in.name() + ": ", s.quiet);
-    phylo::print::print_char_mat(seqs, s.to->format);
+    if (s.to->sequential) phylo::print::print_sequential_phylip(seqs, s.to->labels);
+    else phylo::print::print_char_mat(seqs, s.to->format);
   }
 }
 

@@ -14,7 +14,7 @@ bool looks_like_fasta(phylo::input_source &in) {
   for (std::size_t k = 0;; ++k) {
     const int c = in.peek_at(k);
     if (c < 0) return false;
-    if (!phylo::whitespace.contains(static_cast<unsigned char>(c))) return c == '>';
+    if (!phylo::ascii_whitespace.contains(static_cast<unsigned char>(c))) return c == '>';
   }
 }
 
@@ -96,6 +96,20 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
 void warn_about_labels(const cli::reporter &report, const std::vector<std::string_view> &labels,
                        phylo::label_form_type form, const std::string &place, bool quiet) {
   if (quiet) return;
+  if (form == phylo::label_form_type::TREE_SAFE || form == phylo::label_form_type::TREE_SAFE_PHYLIP)
+    for (std::string_view label : labels)
+      if (phylo::label_as_written(label, phylo::label_form_type::TREE_SAFE) != label) {
+        report(place + "warning: the label '" + std::string(label) +
+               "' holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as '" +
+               phylo::label_as_written(label, form) + "'");
+        break;
+      }
+  if (form == phylo::label_form_type::TREE_SAFE_PHYLIP || form == phylo::label_form_type::PHYLIP)
+    for (std::string_view label : labels)
+      if (label.size() > 10 && (static_cast<unsigned char>(label[10]) & 0xC0) == 0x80) {
+        report(place + "warning: the label '" + std::string(label) + "' is cut inside a UTF-8 character at 10 bytes");
+        break;
+      }
   std::unordered_map<std::string, std::size_t> seen; // label as compared -> first taxon
   for (std::size_t i = 0; i < labels.size(); ++i) {
     const std::string written = phylo::label_as_compared(labels[i], form);

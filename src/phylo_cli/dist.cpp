@@ -69,6 +69,8 @@ constexpr std::string_view help_text =
     "                           relaxed-lower or nexus\n"
     "  -x, --transform=NAME     none (default), arcsin, exp, neglog, square, range\n"
     "                           or sqrt, applied to the distances once computed\n"
+    "      --safe-labels        write blanks, control characters and\n"
+    "                           ( ) [ ] : ; , ' of labels as '_'\n"
     "  -o, --output=FILE        write to FILE, which is replaced only when all went\n"
     "                           well\n"
     "  -q, --quiet              do not warn about labels that the layout writes\n"
@@ -111,10 +113,13 @@ constexpr std::string_view help_text =
     "the command line.\n";
 
 constexpr cli::option_def defs[] = {
-    {"kind", 'k', arg_kind::REQUIRED}, {"layout", 'l', arg_kind::REQUIRED},    {"metric", 'm', arg_kind::REQUIRED},
-    {"to", 't', arg_kind::REQUIRED},   {"transform", 'x', arg_kind::REQUIRED}, {"output", 'o', arg_kind::REQUIRED},
-    {"quiet", 'q', arg_kind::NONE},    {"help", 'h', arg_kind::NONE},          {"model", 'M', arg_kind::REQUIRED},
-    {"gaps", 'g', arg_kind::REQUIRED}, {"undefined", 'u', arg_kind::REQUIRED}, {"threads", 'j', arg_kind::REQUIRED},
+    {"kind", 'k', arg_kind::REQUIRED},      {"layout", 'l', arg_kind::REQUIRED},
+    {"metric", 'm', arg_kind::REQUIRED},    {"to", 't', arg_kind::REQUIRED},
+    {"transform", 'x', arg_kind::REQUIRED}, {"output", 'o', arg_kind::REQUIRED},
+    {"safe-labels", 0, arg_kind::NONE},     {"quiet", 'q', arg_kind::NONE},
+    {"help", 'h', arg_kind::NONE},          {"model", 'M', arg_kind::REQUIRED},
+    {"gaps", 'g', arg_kind::REQUIRED},      {"undefined", 'u', arg_kind::REQUIRED},
+    {"threads", 'j', arg_kind::REQUIRED},
 };
 
 enum class input_kind { FASTA, DISCRETE, QUANT, COUNT };
@@ -167,6 +172,7 @@ struct settings {
   dist_conv_type transform = dist_conv_type::NONE;
   std::optional<std::string> output;
   bool quiet = false;
+  bool safe_labels = false;
   bool help = false;
   std::vector<std::string> inputs;
   // FASTA alignments
@@ -224,6 +230,7 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "transform") s.transform = pick(transforms, name, *o.value)->value;
     else if (name == "output") s.output = *o.value;
     else if (name == "quiet") s.quiet = true;
+    else if (name == "safe-labels") s.safe_labels = true;
     else if (name == "help") s.help = true;
     else if (name == "model") s.model = pick(models, name, *o.value);
     else if (name == "gaps") s.gaps = pick(gap_rules, name, *o.value);
@@ -272,8 +279,11 @@ void finish_distances(const cli::reporter &report, phylo::dist_mat_type &mat, co
     report(place + "the transformation fails: " + e.what());
     throw data_refused{};
   }
+  if (s.safe_labels) phylo::make_labels_safe(mat);
   if (!s.quiet)
-    for (const auto &f : phylo::check_dist_mat(mat, 0.0f, s.to->labels)) report(place + "warning: " + f.message);
+    for (const auto &f : phylo::check_dist_mat(mat, 0.0f, s.to->labels))
+      report(place + "warning: " + f.message +
+             (f.kind == phylo::finding_kind_type::UNSAFE_LABEL ? "; say --safe-labels to write them as '_'" : ""));
   write_matrix(mat, *s.to);
 }
 
@@ -461,6 +471,7 @@ void matrix_distances(const cli::reporter &report, phylo::input_source &in, cons
 void dist_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
+    input.source().decompress_gzip();
     phylo::input_source &in = input.source();
     if (s.kind ? *s.kind == input_kind::FASTA : looks_like_fasta(in)) {
       fasta_distances(streams.report, in, s);

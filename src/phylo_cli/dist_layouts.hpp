@@ -17,7 +17,7 @@ using cli::named;
 using cli::pick;
 
 // Which writer a layout uses: print_dist_mat, print_lower_dist_mat or print_nexus_dist_mat.
-enum class writer_type { KARVEL, LOWER, NEXUS };
+enum class writer_type { KARVEL, LOWER, NEXUS, CSV, PAIRS_HEADER, MEGA };
 
 struct output_layout {
   std::string_view name;
@@ -38,6 +38,9 @@ inline constexpr output_layout output_layouts[] = {
     {"phylip-lower", writer_type::LOWER, phylo::dist_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
     {"relaxed-lower", writer_type::LOWER, phylo::dist_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
     {"nexus", writer_type::NEXUS, phylo::dist_format_type::NEXUS, phylo::label_form_type::NEXUS_QUOTED},
+    {"csv", writer_type::CSV, phylo::dist_format_type::TAB, phylo::label_form_type::AS_STORED},
+    {"pairs-header", writer_type::PAIRS_HEADER, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::AS_STORED},
+    {"mega", writer_type::MEGA, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::TREE_SAFE},
 };
 
 inline constexpr named<phylo::distfunc::dist_conv_type> transforms[] = {
@@ -47,7 +50,8 @@ inline constexpr named<phylo::distfunc::dist_conv_type> transforms[] = {
     {"sqrt", phylo::distfunc::dist_conv_type::SQUARE_ROOT},
 };
 
-// Writes the whole matrix on the current output in the layout.
-void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to);
+// Writes the whole matrix on the current output in the layout; csv, pairs-header and mega with
+// `digits` significant digits (0: the shortest that reads back).
+void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to, int digits = 0);
 
 } // namespace phylo_cli

@@ -16,11 +16,13 @@ normalize() {
   echo "FAIL $1: NEXUSnormalizer refused the output:"; cat "$scratch/ncl.err"; failed=1; return 1
 }
 
-# Labels that NEXUS must quote, a tiny and a large value.
+# Labels that NEXUS must quote, a tiny and a large value; UTF-8 labels.
 printf '%s\n' $'\tO\'Brien\t(outgroup)\tLambda_x\tE.coli K-12\ta[1];x,y=z' $'O\'Brien' $'(outgroup)\t0.1' \
   $'Lambda_x\t0.2\t0.3' $'E.coli K-12\t0.4\t0.5\t0.6' $'a[1];x,y=z\t1e-7\t123456\t0.7\t0.8' > "$scratch/labels.tsv"
+# UTF-8 labels, quoted by phylo and kept by NCL.
+printf '\t\303\221and\303\272\tPet\305\221 x\tq\n\303\221and\303\272\t0\t1\t2\nPet\305\221 x\t1\t0\t3\nq\t2\t3\t0\n' > "$scratch/utf8.tsv"
 for sample in dnadist_square.dist dnadist_lower.dist mothur_aln12.lt.dist clearcut_aln12.dist \
-              skbio_identity.lsmat biopython_identity.phy "$scratch/labels.tsv"; do
+              skbio_identity.lsmat biopython_identity.phy "$scratch/labels.tsv" "$scratch/utf8.tsv"; do
   case $sample in /*) ;; *) sample=$samples/$sample ;; esac
   "$phylo" convert --to=nexus "$sample" > "$scratch/out.nex" || { echo "FAIL $sample: phylo failed"; failed=1; continue; }
   normalize "$sample" "$scratch/out.nex" || continue

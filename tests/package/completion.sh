@@ -53,7 +53,7 @@ phylo)
   check 'convert\nalign\ndist\ncount\nhelp' ''
   check 'convert\ncount' co
   check '-h\n--help\n-V\n--version' -
-  layouts='relaxed\nphylip\ntsv\nnexus-paup\nnexus-paup-quoted\npairs\nraw\nphylip-lower\nrelaxed-lower\nnexus'
+  layouts='relaxed\nphylip\ntsv\nnexus-paup\nnexus-paup-quoted\npairs\nraw\nphylip-lower\nrelaxed-lower\nnexus\ncsv\npairs-header\nmega'
   check "$layouts" convert --to =
   check 'phylip\nphylip-lower' convert m.phy --to = ph
   check 'phylip\nphylip-lower' convert -t ph
@@ -87,9 +87,10 @@ if [ -n "$binary" ]; then
   # message for a value it does not know lists them.
   for command in convert align dist count; do
     help=$("$binary" "$command" --help)
-    expected=$(sed -En 's/^  -(.), --([a-z-]+)(=[A-Z]+)?(\[=[A-Z]+\])?( .*)?$/-\1 --\2\3 \4/p' <<< "$help" |
+    # Options without a short form stand as "      --long"; their short form is "-".
+    expected=$(sed -En 's/^  (-(.),|   ) --([a-z-]+)(=[A-Z]+)?(\[=[A-Z]+\])?( .*)?$/-\2 --\3\4 \5/p' <<< "$help" |
       while read -r short long optional; do
-        echo "$short"
+        [ "$short" = - ] || echo "$short"
         case $long in
         *=*) echo "${long%%=*}=" ;;
         *) echo "$long"; if [ -n "$optional" ]; then echo "$long="; fi ;;
@@ -99,7 +100,7 @@ if [ -n "$binary" ]; then
     got=$(complete_words "$command" -)
     [ "$got" = "$expected" ] || fail "phylo $command -<TAB> differs from --help:
 $(diff <(echo "$expected") <(echo "$got"))"
-    for long in $(sed -En 's/^  -., --([a-z-]+)=.*/\1/p' <<< "$help"); do
+    for long in $(sed -En 's/^  (-.,|   ) --([a-z-]+)=.*/\2/p' <<< "$help"); do
       status=0
       message=$("$binary" "$command" "--$long=@" 2>&1 > /dev/null) || status=$?
       known=$(sed -n 's/.* is not one of //p' <<< "$message" | sed 's/, /\n/g' | sort)

@@ -9,20 +9,39 @@ to_nexus_paup_quoted: phylo align --to=nexus-paup-quoted
   out @example.fa.nexus-paup-quoted @paup_chars.trailer
 to_relaxed_by_default: phylo align
   in @example.fa
-  out " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n"
+  out " 2 12\nseq1 ACGTACGTACGT\ns2 ACGTAC-TACGT\n"
 to_relaxed: phylo align -t relaxed
   like to_relaxed_by_default
 to_phylip: phylo align --to phylip
   in @example.fa
+  out " 2 12\nseq1       ACGTACGTACGT\ns2         ACGTAC-TACGT\n"
+# karvel's character layouts: a tab after the label.
+to_relaxed_tab: phylo align --to=relaxed-tab
+  in @example.fa
+  out " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n"
+to_phylip_tab: phylo align --to=phylip-tab
+  in @example.fa
   out " 2\t 12\nseq1      \tACGTACGTACGT\ns2        \tACGTAC-TACGT\n"
+# Labels that tree builders cannot take are made safe, with a warning.
+labels_made_safe: phylo align
+  in ">Beta gamma\nAC\n>x(1):2\nAG\n"
+  out " 2 2\nBeta_gamma AC\nx_1__2 AG\n"
+  err "phylo: standard input: warning: the label 'Beta gamma' holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as 'Beta_gamma'\n"
+labels_made_alike: phylo align --to=phylip
+  in ">a b\nAC\n>a_b\nAG\n"
+  out " 2 2\na_b        AC\na_b        AG\n"
+  err "phylo: standard input: warning: the label 'a b' holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as 'a_b'\nphylo: standard input: warning: the labels 'a b' and 'a_b' are written alike\n"
+gzip_input: phylo align
+  in "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xb3\xab\xe0\x72\x74\xe6\xb2\xab\xe4\x72\x74\xe7\x02\x00\x22\x5e\x3f\x94\x0c\x00\x00\x00"
+  out " 2 2\nx AC\ny AG\n"
 # The same alignment wrapped, with blanks, a carriage return, an empty line and '.' for '-'.
 wrapped_lines_and_points: phylo align --to=phylip
   in ">seq1 \r\nACGT ACGT\n\nACGT\n>s2\nACGTAC.T\nACGT\n"
-  out " 2\t 12\nseq1      \tACGTACGTACGT\ns2        \tACGTAC-TACGT\n"
+  out " 2 12\nseq1       ACGTACGTACGT\ns2         ACGTAC-TACGT\n"
 one_matrix_per_file_and_stdin_by_dash: phylo align a.fa - a.fa
   file a.fa ">x\nAC\n>y\nAG\n"
   in ">z\nT\n"
-  out " 2\t 2\nx\tAC\ny\tAG\n 1\t 1\nz\tT\n 2\t 2\nx\tAC\ny\tAG\n"
+  out " 2 2\nx AC\ny AG\n 1 1\nz T\n 2 2\nx AC\ny AG\n"
 
 # Every refusal names the input, the line and the sequence; nothing of that input is written.
 not_a_nucleotide: phylo align --to=phylip
@@ -78,14 +97,14 @@ too_many_sequences: phylo align
   status 1
   err "phylo: standard input:10001: sequence 's5001' is one more than the 5000 sequences allowed\n"
 
-labels_written_alike: phylo align --to=phylip
+labels_written_alike: phylo align --to=phylip-tab
   in ">Homo sapiens 1\nAC\n>Homo sapiens 2\nAG\n"
   out " 2\t 2\nHomo sapie\tAC\nHomo sapie\tAG\n"
   err "phylo: standard input: warning: the labels 'Homo sapiens 1' and 'Homo sapiens 2' are written alike\n"
-labels_written_alike_quiet: phylo align -q --to=phylip
+labels_written_alike_quiet: phylo align -q --to=phylip-tab
   like labels_written_alike
   err ""
-labels_that_differ_whole: phylo align
+labels_that_differ_whole: phylo align --to=relaxed-tab
   in ">Homo sapiens 1\nAC\n>Homo sapiens 2\nAG\n"
   out " 2\t 2\nHomo_sapiens_1\tAC\nHomo_sapiens_2\tAG\n"
 label_written_as_nothing: phylo align --to=nexus-paup
@@ -94,13 +113,13 @@ label_written_as_nothing: phylo align --to=nexus-paup
   err "phylo: standard input: warning: the label '()' is written as nothing\n"
 label_twice: phylo align
   in ">a\nAC\n>a\nAG\n"
-  out " 2\t 2\na\tAC\na\tAG\n"
+  out " 2 2\na AC\na AG\n"
   err "phylo: standard input: warning: the label 'a' stands twice\n"
 
 # At most 2^20 residues.
 longest_sequence: phylo align
   in ">a\n" {repeat A 1M} "\n"
-  out " 1\t 1048576\na\t" {repeat A 1M} "\n"
+  out " 1 1048576\na " {repeat A 1M} "\n"
 sequence_too_long: phylo align
   in ">a\n" {repeat A 1048577} "\n"
   status 1
@@ -114,13 +133,13 @@ output_file_not_made: phylo align -o out.phy @example.fa bad.fa
   ls bad.fa example.fa
 first_matrix_stays_on_stdout: phylo align @example.fa bad.fa
   like output_file_not_made
-  out " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n"
+  out " 2 12\nseq1 ACGTACGTACGT\ns2 ACGTAC-TACGT\n"
 output_file: phylo align --output=out.phy @example.fa
-  after out.phy " 2\t 12\nseq1\tACGTACGTACGT\ns2  \tACGTAC-TACGT\n"
+  after out.phy " 2 12\nseq1 ACGTACGTACGT\ns2 ACGTAC-TACGT\n"
 
 distance_layout: phylo align --to=tsv
   status 2
-  err "phylo: align: --to=tsv is not one of relaxed, phylip, nexus-paup, nexus-paup-quoted\nTry 'phylo align --help' for more information.\n"
+  err "phylo: align: --to=tsv is not one of relaxed, phylip, relaxed-tab, phylip-tab, nexus-paup, nexus-paup-quoted\nTry 'phylo align --help' for more information.\n"
 unknown_option: phylo align --frobnicate
   status 2
   err "phylo: align: unknown option '--frobnicate'\nTry 'phylo align --help' for more information.\n"
@@ -132,3 +151,6 @@ help: phylo align --help
   width 80
 help_by_help: phylo help align
   out @phylo_align.help
+utf8_label_kept_whole: phylo align
+  in ">Pet\xc5\x91\nAC\n>b\nAG\n"
+  out " 2 2\nPet\xc5\x91 AC\nb AG\n"

@@ -92,10 +92,12 @@ sample_biopython: phylo convert --check --to=relaxed @../producers/biopython_ide
   out @biopython_identity.relaxed
 sample_dnadist_square_to_phylip: phylo convert --to=phylip @../producers/dnadist_square.dist
   out @dnadist.phylip
+  err "phylo: dnadist_square.dist:1: warning: the label of taxon 2 ('Beta gamma') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
 # Several inputs, standard input among them, are written one after the other.
 sample_dnadist_lower_and_stdin_to_phylip: phylo convert --to=phylip @../producers/dnadist_lower.dist -
   in "1\nX 0\n"
   out @dnadist.phylip " 1\nX         \t 0.00000E+00\n"
+  err "phylo: dnadist_lower.dist:1: warning: the label of taxon 2 ('Beta gamma') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
 
 # An output file appears only when every input was converted, and no temporary file is left.
 output_file: phylo convert -o out.dist --to=raw
@@ -174,7 +176,7 @@ unknown_option: phylo convert --frm=x
   err "phylo: convert: unknown option '--frm'\nTry 'phylo convert --help' for more information.\n"
 unknown_layout: phylo convert --to=fasta
   status 2
-  err "phylo: convert: --to=fasta is not one of relaxed, phylip, tsv, nexus-paup, nexus-paup-quoted, pairs, raw, phylip-lower, relaxed-lower, nexus\nTry 'phylo convert --help' for more information.\n"
+  err "phylo: convert: --to=fasta is not one of relaxed, phylip, tsv, nexus-paup, nexus-paup-quoted, pairs, raw, phylip-lower, relaxed-lower, nexus, csv, pairs-header, mega\nTry 'phylo convert --help' for more information.\n"
 missing_value: phylo convert -o
   status 2
   err "phylo: convert: option '-o' needs a value\nTry 'phylo convert --help' for more information.\n"
@@ -237,3 +239,138 @@ out_of_memory: phylo convert big
 stdin_through_a_pipe: phylo convert -q
   in pipe {matrix 400 x}
   out {matrix 400 E}
+
+# Files that real programs wrote (tests/data/producers/README.md names each command), read
+# with --from=auto: every file of one matrix gives that matrix.
+producer_r_write_csv: phylo convert --check --to=csv @../producers/r_write_csv.csv
+  out @r_aln12.csv
+producer_r_write_table_without_corner: phylo convert --check --to=csv @../producers/r_write_table.tsv
+  out @r_aln12.csv
+producer_phangorn_labels_with_blanks: phylo convert --check --to=csv @../producers/phangorn_writedist.dist
+  out @r_aln12.csv
+producer_r_as_table_pairs: phylo convert --check --to=csv @../producers/r_astable_pairs.csv
+  out @r_aln12.csv
+producer_pandas_pairs: phylo convert --check --to=csv @../producers/pandas_pairs.csv
+  out @r_aln12.csv
+producer_pandas_quote_all: phylo convert --check --to=csv @../producers/pandas_to_csv_quoted.csv
+  out @pandas_quoted.csv
+producer_mash_triangle_count_after_a_tab: phylo convert --check --to=csv @../producers/mash_triangle.tsv
+  out @mash.csv
+producer_mash_corner_cell: phylo convert --check --to=csv @../producers/mash_dist_t.tsv
+  out @mash.csv
+producer_mash_pairs_with_extra_columns: phylo convert --check --to=csv @../producers/mash_dist_pairs.tsv
+  out @mash.csv
+producer_quicktree_right_aligned_labels: phylo convert --check --to=csv @../producers/quicktree_aln12.dist
+  out @quicktree_aln12.csv
+producer_quicktree_gzip: phylo convert --check --to=csv @../producers/quicktree_aln12.dist.gz
+  out @quicktree_aln12.csv
+producer_gzip_on_standard_input: phylo convert --check --to=csv
+  in @../producers/quicktree_aln12.dist.gz
+  out @quicktree_aln12.csv
+producer_mothur_column_pairs_by_blanks: phylo convert --check --to=csv @../producers/mothur_aln12.column.dist
+  out @mothur_column.csv
+producer_fastani_percent_identity: phylo convert --similarity=percent --symmetrize=mean --to=pairs-header --digits=5 @../producers/fastani_pairs.txt
+  out @fastani.pairs-header
+  err "phylo: fastani_pairs.txt:1: warning: the diagonal is not zero: taxon 1 ('Alpha.fa') is at 0.004699707 from itself\n"
+
+# Pairs: a missing pair, filled; one pair twice; another column; CSV quoting and lengths.
+pairs_missing: phylo convert
+  in "a\tb\t0.1\na\tc\t0.2\n"
+  status 1
+  err "phylo: standard input:1: no line gives the pair ('b', 'c'); say --fill=NUMBER to give it a value\n"
+pairs_missing_filled: phylo convert --fill=9 --to=csv
+  in "a\tb\t0.1\na\tc\t0.2\n"
+  out ",a,b,c\na,0,0.1,0.2\nb,0.1,0,9\nc,0.2,9,0\n"
+pairs_given_twice: phylo convert
+  in "a b 0.1\na b 0.2\n"
+  status 1
+  err "phylo: standard input:1: the pair ('a', 'b') is given twice, as 0.1 and 0.2\n"
+pairs_both_orders_differ_is_an_asymmetry: phylo convert --to=csv
+  in "a,b,0.1\nb,a,0.2\n"
+  out ",a,b\na,0,0.1\nb,0.2,0\n"
+  err "phylo: standard input:1: warning: the matrix is not symmetric: row 2 ('b'), column 1 holds 0.2, but row 1, column 2 holds 0.1 (tolerance 0)\n"
+pairs_column_and_header: phylo convert --from=pairs --column=4 --to=csv
+  in "x,y,d,s\na,b,1,0.5\n"
+  out ",a,b\na,0,0.5\nb,0.5,0\n"
+pairs_no_distance: phylo convert --from=pairs
+  in "a\tb\t0.1\na\tc\tNA\n"
+  status 1
+  err "phylo: standard input:2: 'NA' in field 3 is no distance\n"
+csv_short_row: phylo convert
+  in ",a,b\na,0,1\nb,1\n"
+  status 1
+  err "phylo: standard input:3: row 2 ('b') has 1 values where 2 were expected\n"
+csv_quoted_comma_is_no_number: phylo convert
+  in ",a,b\na,0,\"1,5\"\nb,1,0\n"
+  status 1
+  err "phylo: standard input:2: row 1 ('a'): '1,5' is no distance\n"
+csv_quotes_kept_and_taxa_kept_in_order: phylo convert --to=csv "--taxa=b \"q\",a"
+  in ",a,\"b \"\"q\"\"\"\na,0,1\n\"b \"\"q\"\"\",1,0\n"
+  out ",\"b \"\"q\"\"\",a\n\"b \"\"q\"\"\",0,1\na,1,0\n"
+taxa_unknown: phylo convert --taxa=a,z
+  in ",a,b\na,0,1\nb,1,0\n"
+  status 1
+  err "phylo: standard input:1: the matrix has no taxon 'z'\n"
+taxa_from_a_file: phylo convert --taxa-file=keep.txt --to=pairs-header --digits=1
+  file keep.txt "c\na\n"
+  in "3\na 0 1 2\nb 1 0 3\nc 2 3 0\n"
+  out "taxon1\ttaxon2\tdistance\nc\ta\t2\n"
+similarity_above_the_top: phylo convert --similarity=fraction
+  in "2\na 1 0.5\nb 1.5 1\n"
+  status 1
+  err "phylo: standard input:1: cell (2, 1) holds 1.5, above the largest similarity 1\n"
+gzip_corrupt: phylo convert
+  in "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03\xff\xff\xff"
+  status 1
+  err "phylo: standard input: the gzip data is corrupt (invalid block type)\n"
+gzip_cut_short: phylo convert
+  in "\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x03abc"
+  status 1
+  err "phylo: standard input: the gzip data ends early\n"
+layout_not_recognised: phylo convert
+  in "Alpha 0 1\n"
+  status 1
+  err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv, pairs or mega\n"
+
+# UTF-8 labels: bytes from 128 on are label characters (C3 91 is Ñ, C5 91 is ő).
+utf8_labels_relaxed: phylo convert --to=tsv
+  in "2\n\xc3\x91and\xc3\xba 0 1\nPet\xc5\x91 1 0\n"
+  out "\t\xc3\x91and\xc3\xba\tPet\xc5\x91\n\xc3\x91and\xc3\xba\t 0.00000E+00\t 1.00000E+00\nPet\xc5\x91\t 1.00000E+00\t 0.00000E+00\n"
+utf8_labels_tsv_to_nexus_quoted: phylo convert --to=nexus
+  in "\t\xc3\x91and\xc3\xba\tPet\xc5\x91\n\xc3\x91and\xc3\xba\t0\t1\nPet\xc5\x91\t1\t0\n"
+  out "#NEXUS\n\nbegin taxa;\n\tdimensions ntax=2;\n\ttaxlabels\n\t\t'\xc3\x91and\xc3\xba'\n\t\t'Pet\xc5\x91'\n\t;\nend;\n\nbegin distances;\n\tdimensions ntax=2;\n\tformat triangle=lower diagonal labels missing=?;\n\tmatrix\n\t\t'\xc3\x91and\xc3\xba'\t0\n\t\t'Pet\xc5\x91'\t1\t0\n\t;\nend;\n"
+utf8_label_cut_by_phylip: phylo convert --to=phylip
+  in "1\nabcdefghi\xc3\x91x 0\n"
+  out " 1\nabcdefghi\xc3\t 0.00000E+00\n"
+  err "phylo: standard input:1: warning: the label of taxon 1 ('abcdefghi\xc3\x91x') is cut inside a UTF-8 character at 10 bytes\n"
+unsafe_labels_warned: phylo convert --to=relaxed
+  in "2\nx(1) 0 1\ny 1 0\n"
+  out " 2\nx(1)\t 0.00000E+00\t 1.00000E+00\ny   \t 1.00000E+00\t 0.00000E+00\n"
+  err "phylo: standard input:1: warning: the label of taxon 1 ('x(1)') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
+unsafe_labels_made_safe_and_equal: phylo convert --check --safe-labels --to=phylip
+  in "2\nx(1) 0 1\nx_1_ 1 0\n"
+  status 1
+  err "phylo: standard input:1: taxa 1 and 2 have the same label 'x_1_'\n"
+
+# MEGA distance files: comments (nested), commands, labels after '#', either triangle.
+mega_lower_left: phylo convert --to=csv
+  in "#mega\n!Title: three taxa;\n!Format DataType=Distance DataFormat=LowerLeft NTaxa=3;\n[ a [nested] comment ]\n[1] #Alpha\n[2] #Beta_gamma\n[3] #C\n\n[        1       2 ]\n[1]\n[2]   0.5\n[3]   1.25    2\n"
+  out ",Alpha,Beta_gamma,C\nAlpha,0,0.5,1.25\nBeta_gamma,0.5,0,2\nC,1.25,2,0\n"
+mega_upper_right: phylo convert --from=mega --to=csv
+  in "#MEGA\n!Format DataType=distance DataFormat=upperright;\n#Alpha\n#Beta_gamma\n#C\n0.5 1.25\n2\n"
+  out ",Alpha,Beta_gamma,C\nAlpha,0,0.5,1.25\nBeta_gamma,0.5,0,2\nC,1.25,2,0\n"
+mega_written_and_read_back: phylo convert --to=mega
+  in "3\nAlpha 0 0.5 1.25\nBeta_gamma 0.5 0 2\nC 1.25 2 0\n"
+  out "#mega\n!Title: distances;\n!Format DataType=Distance DataFormat=LowerLeft NTaxa=3;\n\n#Alpha\n#Beta_gamma\n#C\n\n0.5\n1.25 2\n"
+mega_counts_disagree: phylo convert
+  in "#mega\n!Format DataType=Distance NTaxa=3;\n#A\n#B\n#C\n0.5 1.25\n"
+  status 1
+  err "phylo: standard input:6: the file holds 2 distances; 3 taxa need 3\n"
+taxa_file_missing: phylo convert --taxa-file=none.txt
+  in "1\nA 0\n"
+  status 1
+  err "phylo: none.txt: No such file or directory\n"
+csv_quoted_field_unterminated: phylo convert --from=csv
+  in ",a\n\"a,0\n"
+  status 1
+  err "phylo: standard input:2: the input ends in a quoted field\n"

@@ -141,6 +141,9 @@ unknown_kind: phylo dist --kind=dna /nonexistent/matrix.txt
 # An alignment whose two sequences differ at one site of four, in every layout of phylo convert.
 fasta_to_phylip: phylo dist --to=phylip @ab.fa
   out @ab.tsv.phylip
+  err "phylo: ab.fa: warning: the label of taxon 2 ('Beta gamma') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
+fasta_to_phylip_safe_labels: phylo dist --safe-labels --to=phylip-lower @ab.fa
+  out " 2\nAlpha     \nBeta_gamma\t 2.50000E-01\n"
 fasta_to_relaxed: phylo dist --to=relaxed @ab.fa
   out @ab.tsv.relaxed
 fasta_to_tsv: phylo dist --to=tsv @ab.fa
@@ -155,6 +158,7 @@ fasta_to_raw: phylo dist --to=raw @ab.fa
   out @ab.tsv.raw
 fasta_to_phylip_lower: phylo dist --to=phylip-lower @ab.fa
   out " 2\nAlpha     \nBeta gamma\t 2.50000E-01\n"
+  err "phylo: ab.fa: warning: the label of taxon 2 ('Beta gamma') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
 fasta_to_relaxed_lower: phylo dist --to=relaxed-lower @ab.fa
   out " 2\nAlpha     \nBeta_gamma\t 2.50000E-01\n"
 fasta_to_nexus: phylo dist --to=nexus @ab.fa

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# The CSV and pairs-header output of phylo convert is read back as the same matrix by pandas
+# (read_csv) and R (read.csv, read.delim), with labels that need CSV's quotes (a comma, a
+# quote, blanks) and UTF-8; and the csv, pairs-header and mega outputs read back by phylo
+# itself give the matrix they were written from. Each reader that is missing is skipped; exit
+# 77 when pandas and R both are.
+# Usage: table_readers.sh PHYLO SAMPLES_DIR
+set -u
+phylo=$1 samples=$2
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+cd "$scratch"
+printf '\tplain\tcomma, here\tsay "hi"\t\303\221and\303\272\n' > m.tsv
+printf 'plain\t0\t0.1\t0.25\t1e-07\ncomma, here\t0.1\t0\t12345.5\t0.333\n' >> m.tsv
+printf 'say "hi"\t0.25\t12345.5\t0\t2\n\303\221and\303\272\t1e-07\t0.333\t2\t0\n' >> m.tsv
+failed=0 ran=0
+"$phylo" convert --to=csv m.tsv > m.csv && "$phylo" convert --to=pairs-header m.tsv > m.pairs &&
+  "$phylo" convert --to=tsv m.tsv > direct.tsv || { echo "FAIL: phylo convert failed"; exit 1; }
+for layout in csv pairs-header mega; do
+  "$phylo" convert --to=$layout "$samples/r_write_csv.csv" > back.$layout &&
+    "$phylo" convert --to=tsv back.$layout > back.tsv && "$phylo" convert --to=tsv "$samples/r_write_csv.csv" > want.tsv ||
+    { echo "FAIL: phylo convert --to=$layout failed"; failed=1; continue; }
+  # MEGA labels have their blanks made '_'.
+  [ $layout = mega ] && sed -i 's/Beta gamma/Beta_gamma/g' want.tsv
+  if cmp -s want.tsv back.tsv; then echo "ok   phylo reads its own $layout back"
+  else echo "FAIL: $layout does not read back as the same matrix"; diff want.tsv back.tsv | head; failed=1; fi
+done
+
+# Every cell as "row|column|value" with the value to 6 significant digits, sorted.
+cells_of_tsv() {
+  awk -F'\t' 'NR == 1 { for (j = 2; j <= NF; j++) col[j] = $j; next }
+              { for (j = 2; j <= NF; j++) printf "%s|%s|%.6g\n", $1, col[j], $j }' "$1" | LC_ALL=C sort
+}
+cells_of_tsv direct.tsv > want.cells
+check() { # NAME FILE
+  if cmp -s want.cells "$2"; then echo "ok   $1"
+  else echo "FAIL: $1 reads another matrix:"; diff want.cells "$2" | head; failed=1; fi
+  ran=1
+}
+if /usr/bin/python3 -c 'import pandas' 2>/dev/null; then
+  /usr/bin/python3 - m.csv m.pairs > pandas.cells <<'PY'
+import sys
+import pandas as pd
+m = pd.read_csv(sys.argv[1], index_col=0)
+for r in m.index:
+    for c in m.columns:
+        print("%s|%s|%.6g" % (r, c, m.loc[r, c]))
+p = pd.read_csv(sys.argv[2], sep="\t")
+assert list(p.columns) == ["taxon1", "taxon2", "distance"] and len(p) == 6, p
+PY
+  [ $? = 0 ] || failed=1
+  LC_ALL=C sort -o pandas.cells pandas.cells
+  check "pandas read_csv" pandas.cells
+fi
+if command -v Rscript >/dev/null; then
+  Rscript -e 'a <- commandArgs(TRUE)
+    m <- read.csv(a[1], row.names = 1, check.names = FALSE, encoding = "UTF-8")
+    for (r in rownames(m)) for (c in colnames(m)) cat(sprintf("%s|%s|%s\n", r, c, format(signif(m[r, c], 6), digits = 6)))
+    p <- read.delim(a[2], quote = "", encoding = "UTF-8")
+    stopifnot(identical(names(p), c("taxon1", "taxon2", "distance")), nrow(p) == 6)' m.csv m.pairs > r.cells 2> r.err ||
+    { echo "FAIL: R: $(head -3 r.err)"; failed=1; }
+  # R prints numbers its own way: bring them to %.6g.
+  awk -F'|' '{ printf "%s|%s|%.6g\n", $1, $2, $3 }' r.cells | LC_ALL=C sort > r.sorted
+  check "R read.csv" r.sorted
+fi
+[ $failed = 0 ] || exit 1
+[ $ran = 1 ] || { echo "neither pandas nor R is installed"; exit 77; }
