@@ -62,6 +62,6 @@ cmp -s "$scratch/aln12/outfile" "$scratch/expected" ||
 printf '>first one\nacgtRYMKSW\nHBVDN-acgt\n>second\nACGTACGTAC\nGT.A?CGTAC\n>third\nACGAACGTAC\nGTTACCGTAN\n' > "$scratch/codes.fa"
 "$phylo" align --to=phylip "$scratch/codes.fa" > "$scratch/codes.phy"
 run_phylip "$dnadist" "$scratch/codes" "$scratch/codes.phy" 'Y\n' outfile
-grep -q '^first one ' "$scratch/codes/outfile" && [ "$(head -1 "$scratch/codes/outfile" | tr -d ' ')" = 3 ] ||
+grep -q '^first_one ' "$scratch/codes/outfile" && [ "$(head -1 "$scratch/codes/outfile" | tr -d ' ')" = 3 ] ||
   fail "dnadist's distances do not have the three taxa: $(cat "$scratch/codes/outfile")"
 echo "ok: dnadist reads phylo align's matrices"
