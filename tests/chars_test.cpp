@@ -1,68 +1,39 @@
-// The named character sets and maps.
+// The named character sets and maps, and how a character is shown in a message. The cases are
+// in tests/data/lib/chars.cases.
+#include "case_table.hpp"
 #include "phylo/chars.hpp"
 
 #include <gtest/gtest.h>
 
-#include <utility>
-
 namespace {
 
 using namespace phylo;
+using args = std::vector<std::string>;
 
-unsigned char u(int c) { return static_cast<unsigned char>(c); }
-
-TEST(CharSets, Classification) {
-  for (int c : {9, 13, 133, 0, 31, 127, 159}) {
-    EXPECT_TRUE(whitespace.contains(u(c))) << c;
-    EXPECT_TRUE(controlchr.contains(u(c))) << c;
-    EXPECT_FALSE(blackspace.contains(u(c))) << c;
-  }
-  EXPECT_TRUE(whitespace.contains(' '));
-  EXPECT_FALSE(controlchr.contains(' '));
-  EXPECT_FALSE(whitespace.contains(u(160)));
-  EXPECT_TRUE(nexus_label_set.contains(u(160)));
-  EXPECT_TRUE(newick_label_set.contains(u(160)));
-  for (char c : std::string_view("ACGT")) {
-    EXPECT_FALSE(nuc_set.contains(c));
-    EXPECT_TRUE(wide_nuc_set.contains(c));
-  }
-  for (char c : std::string_view("uU.")) EXPECT_FALSE(wide_nuc_set.contains(c)) << c;
-  EXPECT_TRUE(gapped_nuc_set.contains('-'));
-  EXPECT_TRUE(non_gapped_nuc_set.contains('A'));
-  EXPECT_TRUE(wide_amino_acids.contains('*'));
-  EXPECT_FALSE(wide_amino_acids.contains('B'));
-  EXPECT_TRUE(word_set.contains(u(233)));
-  EXPECT_FALSE(word_set.contains(u(215))); // the multiplication sign is no letter
-  int excluded = 0;
-  for (int c = 32; c < 127; ++c) excluded += !nexus_label_set.contains(u(c));
-  EXPECT_EQ(excluded, 21);
-  EXPECT_EQ(non_nexus_label_set, ~nexus_label_set);
-}
-
-TEST(CharMaps, Replacements) {
-  EXPECT_EQ(nexus_label_map('-'), '_');
-  EXPECT_EQ(nexus_label_map('\''), '_');
-  EXPECT_EQ(nexus_label_map(' '), '_');
-  EXPECT_EQ(nexus_label_map('.'), '.');
-  EXPECT_EQ(nexus_label_map('\xe9'), '\xe9');
-  EXPECT_EQ(nexus_label_map('7'), '7');
-  EXPECT_EQ(newick_label_map('['), '[');
-  EXPECT_EQ(newick_label_map(':'), '_');
-  EXPECT_EQ(word_map('.'), '_');
-  EXPECT_EQ(word_map('_'), '_');
-  EXPECT_EQ(word_map('\xe9'), '\xe9');
-  EXPECT_EQ(apply(good_gaps, "a.c-"), "a-c-");
-  EXPECT_EQ(apply(good_comment, "[x] {y}"), "{x} {y}");
-  EXPECT_EQ(apply(no_space, " a b\t"), "_a_b\t");
-}
-
-TEST(Chars, DescribedInMessagesAndUpperCase) {
-  const std::pair<int, const char *> cases[] = {{'x', "'x'"},           {' ', "a blank"},
-                                                {'\t', "a tab"},        {'\r', "a carriage return"},
-                                                {'\n', "the line end"}, {-1, "the end of the input"},
-                                                {1, "\\x01"},           {0xE9, "\\xE9"}};
-  for (const auto &[c, text] : cases) EXPECT_EQ(describe_char(c), text) << c;
-  EXPECT_EQ(apply(ascii_upper_map, "Begin Taxa;\xe9"), "BEGIN TAXA;\xe9");
+TEST(Chars, Cases) {
+  const std::map<std::string, const char_set_type *> sets{{"whitespace", &whitespace},
+                                                          {"blackspace", &blackspace},
+                                                          {"nuc", &nuc_set},
+                                                          {"wide_nuc", &wide_nuc_set},
+                                                          {"gapped_nuc", &gapped_nuc_set},
+                                                          {"non_gapped_nuc", &non_gapped_nuc_set},
+                                                          {"wide_amino", &wide_amino_acids},
+                                                          {"word", &word_set},
+                                                          {"newick_label", &newick_label_set},
+                                                          {"nexus_label", &nexus_label_set},
+                                                          {"non_nexus_label", &non_nexus_label_set}};
+  const std::map<std::string, const char_map_type *> maps{
+      {"nexus_label", &nexus_label_map}, {"newick_label", &newick_label_map}, {"word", &word_map},
+      {"good_gaps", &good_gaps},         {"good_comment", &good_comment},     {"no_space", &no_space}};
+  test::run_cases("chars.cases",
+                  {{"in", // SET TEXT: + for each character of TEXT in the set, - for the others
+                    [&](const args &a) {
+                      std::string out;
+                      for (char c : a[1]) out += sets.at(a[0])->contains(static_cast<unsigned char>(c)) ? '+' : '-';
+                      return out;
+                    }},
+                   {"map", [&](const args &a) { return phylo::apply(*maps.at(a[0]), a[1]); }},
+                   {"describe", [](const args &a) { return describe_char(std::stoi(a[0])); }}});
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // The command-line tests: each case of tests/data/cli/*.tst runs karvel or phylo in a scratch
 // folder and compares its whole standard output, standard error and exit status, and the files
 // it leaves, with what the case expects. tests/data/cli/README.md describes the case format.
+#include "quoting.hpp"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -105,21 +107,6 @@ struct token {
   std::vector<std::string> args;
 };
 
-std::string unquote(std::string_view line, std::size_t &p) {
-  std::string out;
-  for (++p; p < line.size() && line[p] != '"'; ++p) {
-    char c = line[p];
-    if (c == '\\' && ++p < line.size()) {
-      c = line[p];
-      if (c == 'x') c = static_cast<char>(std::stoi(std::string(line.substr(p + 1, 2)), nullptr, 16)), p += 2;
-      else c = c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c == '0' ? '\0' : c;
-    }
-    out.push_back(c);
-  }
-  if (p++ >= line.size()) throw syntax_error("a quoted text without its closing quote");
-  return out;
-}
-
 // The tokens of a line; $NAME stands for the size that `scale` gives NAME, and sets `scaled`.
 std::vector<token> tokenize(std::string_view line, const std::map<std::string, std::string> &vars, bool &scaled) {
   std::vector<token> tokens, inner;
@@ -128,7 +115,7 @@ std::vector<token> tokenize(std::string_view line, const std::map<std::string, s
     if (line[p] == ' ' || line[p] == '\t') {
       ++p;
     } else if (line[p] == '"') {
-      into->push_back({'"', unquote(line, p), {}});
+      into->push_back({'"', phylo::test::unquote(line, p), {}});
     } else if (line[p] == '{' || line[p] == '}') {
       if ((line[p] == '{') != (into == &tokens) || (line[p] == '}' && inner.empty()))
         throw syntax_error("unbalanced { }");
@@ -379,20 +366,7 @@ std::vector<cli_case> read_cases(const fs::path &path, bool long_values) {
 // ---- Running a case ---------------------------------------------------------------------
 
 // A text as a case file writes it, cut after 4 KiB.
-std::string shown(std::string_view s) {
-  std::string out = "\"";
-  for (char c : s.substr(0, 4096)) {
-    char buf[8];
-    std::snprintf(buf, sizeof buf, "\\x%02x", static_cast<unsigned char>(c));
-    out += c == '\n'               ? "\\n"
-           : c == '\t'             ? "\\t"
-           : c == '"'              ? "\\\""
-           : c == '\\'             ? "\\\\"
-           : c < 0x20 || c >= 0x7f ? buf
-                                   : std::string(1, c);
-  }
-  return out + (s.size() > 4096 ? "\"..." : "\"");
-}
+std::string shown(std::string_view s) { return phylo::test::quoted(s, 4096); }
 
 // Compares what a descriptor delivers with the pieces of a text, as both come.
 class stream_compare {

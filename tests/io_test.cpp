@@ -1,18 +1,16 @@
-// The current input and output at their edges: positions, bounded lookahead under marks, and
-// karvel's run in-process.
+// The current input and output at their edges: positions across refills and bounded lookahead
+// under marks.
 #include "phylo/io.hpp"
+#include "phylo/number.hpp"
 #include "phylo/words.hpp"
-#include "run.hpp"
 #include "test_io.hpp"
 
+#include <cstdio>
+#include <fstream>
 #include <gtest/gtest.h>
-
+#include <string>
 #include <thread>
 #include <unistd.h>
-
-#include <string>
-#include <string_view>
-#include <vector>
 
 namespace {
 
@@ -32,57 +30,43 @@ TEST(InputOutput, EmptyViewsWithoutAPointer) {
   EXPECT_EQ(target, "kept");
 }
 
-TEST(KarvelRun, InProcess) {
-  struct {
-    std::vector<std::string> args;
-    std::string input;
-    int status;
-    std::string out, err;
-  } cases[] = {
-      {{"-R", "-"}, "2\nA 0 1\nB 1 0\n", 0, "A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n", ""},
-      {{"-t", "-O", "-"}, "\tA B\tC\nA B\t0\t1\nC\t1\t0\n", 0, "C\tA B\t 1.00000E+00\n", ""},
-      {{"-"}, "2\nA 0,5 0\nB 0.5 0\n", 1, "", "Wrong file format.\n"},
-      {{"-", "-"}, "1\nA 0\n", 0, " 1\nA\t 0.00000E+00\n", ""}, // the second "-" finds the input at its end
-      {{"-l", "-"},
-       "2\nA 0 1\nB 1 0\n",
-       1,
-       "",
-       "prog: standard input:3: range_error: cell (1, 2), D = 1: -log(1-D) of D = 1 is infinite\n"},
-  };
-  for (const auto &c : cases) {
-    std::string out, err;
-    phylo::input_source in = phylo::input_source::from_text(c.input, "standard input");
-    phylo::output_sink out_sink = phylo::output_sink::to_string(out), err_sink = phylo::output_sink::to_string(err);
-    EXPECT_EQ(karvel::run("/bin/prog", c.args, in, out_sink, err_sink), c.status);
-    out_sink.flush();
-    err_sink.flush();
-    EXPECT_EQ(out, c.out);
-    EXPECT_EQ(err, c.err);
-  }
-}
-
+// A file larger than the input buffer: after the refills the line numbers go on counting, and a
+// reader's error names the line where it stands (karvel's diagnostics take it from here).
 TEST(InputSource, LineNumbersAcrossRefills) {
-  std::string text;
-  for (int i = 0; i < 100000; ++i) text += "line\n";
-  phylo::test::text_input in(text);
-  for (int i = 0; i < 50000; ++i) phylo::read::skip_line();
-  EXPECT_EQ(in.source.line(), 50001u);
+  const std::string path = testing::TempDir() + "phylo_refills.txt";
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (int i = 0; i < 100000; ++i) out << "line\n"; // 500,000 bytes: the buffer holds 262,144
+    out << "x\n";
+  }
+  phylo::input_source in = phylo::input_source::open_file(path);
+  phylo::scoped_input scope(in);
+  for (int i = 0; i < 60000; ++i) phylo::read::skip_line(); // past the first refill
+  EXPECT_EQ(in.offset(), 300000u);
+  EXPECT_EQ(in.line(), 60001u);
+  EXPECT_EQ(in.position().column, 1u);
+  in.consume(2);
+  EXPECT_EQ(in.position().column, 3u);
+  for (int i = 0; i < 40000; ++i) phylo::read::skip_line();
+  try {
+    phylo::read::read_real();
+    ADD_FAILURE() << "x was read as a number";
+  } catch (const phylo::format_error &e) {
+    ASSERT_NE(e.where(), nullptr);
+    EXPECT_EQ(e.where()->line, 100001u);
+  }
+  std::remove(path.c_str());
 }
 
-// Lines and columns where reading stands, also after the buffer was refilled from a pipe-like
-// descriptor; the known size of what is left.
+// Lines and columns where reading stands; the known size of what is left.
 TEST(InputSource, PositionsAndSizes) {
   phylo::input_source in = phylo::input_source::from_text("ab\ncd\n", "t");
   EXPECT_EQ(in.known_size_left(), 6u);
   in.consume(4);
-  const phylo::input_position p = in.position();
-  EXPECT_EQ(p.name, "t");
-  EXPECT_EQ(p.line, 2u);
-  EXPECT_EQ(p.column, 2u);
-  EXPECT_EQ(in.offset(), 4u);
-  EXPECT_EQ(in.known_size_left(), 2u);
-  EXPECT_EQ(in.position_at(1).column, 2u);
-  EXPECT_EQ(in.position_at(1).line, 1u);
+  const phylo::input_position p = in.position(), q = in.position_at(1);
+  EXPECT_EQ(p.name + ":" + std::to_string(p.line) + ":" + std::to_string(p.column), "t:2:2");
+  EXPECT_EQ(std::to_string(q.line) + ":" + std::to_string(q.column), "1:2");
+  EXPECT_EQ(in.offset() + *in.known_size_left(), 6u);
   in.consume(2);
   EXPECT_EQ(in.line(), 2u) << "the last line, not the one after its line end";
 }

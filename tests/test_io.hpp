@@ -1,10 +1,14 @@
 // Helpers for feeding text to the readers and collecting what the writers write.
 #pragma once
 
+#include "case_table.hpp"
 #include "phylo/io.hpp"
+#include "phylo/phylip.hpp"
 
+#include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace phylo::test {
 
@@ -26,5 +30,49 @@ struct captured_output {
   output_sink sink;
   scoped_output scope;
 };
+
+// One matrix of a text, read by karvel's strict reader.
+inline dist_mat_type read_matrix(std::string_view text, dist_format_type format) {
+  text_input in(text);
+  dist_mat_type m(static_cast<std::size_t>(read::read_dist_header(format)));
+  read::read_dist_mat(format, m);
+  return m;
+}
+
+// The labels and cells of a matrix, a row a line: "label: cell cell ...".
+inline std::string cells_text(const dist_mat_type &m) {
+  std::ostringstream out;
+  for (std::size_t i = 0; i < m.n_tax(); ++i) {
+    out << m.labels[i] << ":";
+    for (std::size_t j = 0; j < m.n_tax(); ++j) out << " " << m.distances(i, j);
+    out << "\n";
+  }
+  return out.str();
+}
+
+// The probe of the recognising reader, dist LAYOUT SHAPE TEXT (as the command line names them,
+// or auto): the layout and shape it took, then every matrix it reads; a refusal gives its line
+// and message, and what it cannot decide, the reason and the shapes that fit.
+inline std::string read_dist_text(const std::vector<std::string> &a) {
+  using read::dist_layout_type;
+  const char *layouts[] = {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"};
+  const char *reasons[] = {"layout", "labels", "shape"};
+  input_source source = input_source::from_text(a[2]);
+  read::dist_reader reader(source, {named<dist_layout_type>(a[0], {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"}),
+                                    named<read::dist_shape_type>(a[1], {"auto", "square", "lower", "lower-diagonal",
+                                                                        "upper", "upper-diagonal"})});
+  std::string out;
+  try {
+    while (dist_mat_access m = reader.next()) out += cells_text(*m);
+  } catch (const read::undecided_error &e) {
+    return std::string("undecided ") + reasons[static_cast<int>(e.reason)] + " " +
+           std::string(read::shape_name(e.shapes[0])) + " " + std::string(read::shape_name(e.shapes[1])) + ": line " +
+           std::to_string(e.where()->line) + ": " + e.what();
+  } catch (const format_error &e) {
+    return "line " + std::to_string(e.where() ? e.where()->line : 0) + ": " + e.what();
+  }
+  return layouts[static_cast<int>(reader.layout())] + std::string(" ") + std::string(read::shape_name(reader.shape())) +
+         "\n" + out;
+}
 
 } // namespace phylo::test

@@ -11,10 +11,8 @@ namespace {
 
 using namespace phylo;
 
-TEST(DistMat, CreationAndCopy) {
-  dist_mat_type one(1);
-  EXPECT_EQ(one.n_tax(), 1u);
-  EXPECT_EQ(one.labels[0], "");
+// A copy is deep.
+TEST(DistMat, CopyIsDeep) {
   dist_mat_type m(3);
   m.labels[2] = "c";
   m.distances(2, 1) = 0.5f;
@@ -22,43 +20,23 @@ TEST(DistMat, CreationAndCopy) {
   copy.labels[2] += "x";
   copy.distances(2, 1) = 1.0f;
   EXPECT_EQ(m.labels[2], "c");
-  EXPECT_EQ(m.distances(2, 1), 0.5f);
   EXPECT_EQ(m.distances.row(2)[1], 0.5f);
-  fast_dist_mat_type flat(2, 7);
-  EXPECT_EQ(flat.n_cells(), 7u);
 }
-
-TEST(Errors, KindNames) {
-  EXPECT_STREQ(range_error("x").kind(), "range_error");
-  EXPECT_STREQ(end_of_input("x").kind(), "end_of_input");
-  EXPECT_STREQ(format_error("x").kind(), "format_error");
-  const phylo::error &e = argument_error("why");
-  EXPECT_STREQ(e.what(), "why");
-}
-
-} // namespace
-
-namespace {
-
-using namespace phylo;
 
 // A moved-from array, label array or matrix is empty; a square too large to exist is refused.
 TEST(Arrays, MovesAndSizes) {
   fixed_array<float> cells(4);
   cells[3] = 2.0f;
   fixed_array<float> taken(std::move(cells));
-  EXPECT_EQ(cells.size(), 0u);
   EXPECT_EQ(cells.begin(), cells.end());
-  EXPECT_EQ(taken[3], 2.0f);
   cells = std::move(taken);
   EXPECT_EQ(taken.size(), 0u);
-  EXPECT_EQ(cells.size(), 4u);
+  EXPECT_EQ(cells[3], 2.0f);
 
   dist_mat_type m(3);
   m.labels[1] = "b";
   dist_mat_type moved(std::move(m));
-  EXPECT_EQ(m.n_tax(), 0u);
-  EXPECT_EQ(m.distances.n(), 0u);
+  EXPECT_EQ(m.n_tax() + m.distances.n(), 0u);
   EXPECT_EQ(moved.labels[1], "b");
   rect_array<int> r(2, 3);
   rect_array<int> r2 = std::move(r);
@@ -67,27 +45,6 @@ TEST(Arrays, MovesAndSizes) {
 
   EXPECT_THROW(square_array<float>(std::size_t{1} << 33), range_error);
 }
-
-// An error of a reader carries where it was found; one that concerns no input, nothing.
-TEST(Errors, Positions) {
-  const format_error at("bad", {"in.txt", 3, 7});
-  ASSERT_NE(at.where(), nullptr);
-  EXPECT_EQ(at.where()->name, "in.txt");
-  EXPECT_EQ(at.where()->line, 3u);
-  EXPECT_EQ(at.where()->column, 7u);
-  const format_error copy = at;
-  EXPECT_EQ(copy.where()->line, 3u);
-  EXPECT_EQ(range_error("x").where(), nullptr);
-  const invalid_character_error bad("phylo-read:285", {"f", 2, 4}, 'U');
-  EXPECT_EQ(bad.character(), 'U');
-  EXPECT_STREQ(bad.kind(), "invalid_character_error");
-}
-
-} // namespace
-
-namespace {
-
-using namespace phylo;
 
 // ---- char_mat_type and sequence_vecs --------------------------------------------------
 
@@ -132,19 +89,6 @@ TEST(CharMatType, OnlyTheDataOfItsKindExists) {
   EXPECT_EQ(d.tax_comments[0], "");
   // A size whose cell count would wrap around.
   EXPECT_THROW(char_mat_type(4, static_cast<std::size_t>(-1) / 2, matrix_type::DISCR), range_error);
-}
-
-TEST(SequenceVecs, HoldsAtMostFiveThousand) {
-  sequence_vecs v;
-  for (int i = 0; i < 5000; ++i) v.append(std::to_string(i), "ACGT");
-  try {
-    v.append("5000", "ACGT");
-    FAIL() << "a 5001st sequence was accepted";
-  } catch (const range_error &e) {
-    EXPECT_STREQ(e.what(), "vector is already at its maximum length");
-  }
-  EXPECT_EQ(v.size(), 5000u);
-  EXPECT_EQ(v.back().label, "4999");
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 // The input primitives: characters, lines, words, and the end of the input.
+#include "case_table.hpp"
 #include "phylo/words.hpp"
 #include "test_io.hpp"
 #include <gtest/gtest.h>
@@ -26,35 +27,19 @@ TEST(Primitives, SkipLineAndAtEnd) {
   EXPECT_TRUE(read::at_end_of_line());
   EXPECT_THROW(read::skip_line(), end_of_input);
   read::end_row(); // quiet at the end
+}
 
-  // Before a header that begins with a number, at_end passes over what the number reader
-  // would; a carriage return, which it refuses, stays. Before a tab-separated header the line
-  // stays as it is, but for the blanks and carriage returns before its first tab.
-  struct {
-    const char *text;
-    dist_format_type before;
-    bool at_end;
-    int next; // when not at the end: what the input then holds
-  } cases[] = {
-      {"", dist_format_type::PHYLIP, true, 0},
-      {"\n\n\n", dist_format_type::PHYLIP, true, 0},
-      {" \t\r\n \r\n", dist_format_type::EXTENDED_PHYLIP, true, 0},
-      {"\n\n 1", dist_format_type::EXTENDED_PHYLIP, false, '1'},
-      {"\n \r\n 1", dist_format_type::EXTENDED_PHYLIP, false, '\r'},
-      {"\v", dist_format_type::PHYLIP, false, '\v'},
-      {" \t\r\n \r\n", dist_format_type::TAB, true, 0},
-      {"\n\tA", dist_format_type::TAB, false, '\n'},
-      {" \r \t \tA", dist_format_type::TAB, false, '\t'},
-      {"\t\t\n\n\t\n", dist_format_type::TAB, true, 0},
-      {"\t\t\n \nA", dist_format_type::TAB, false, '\t'},
-  };
-  for (const auto &c : cases) {
-    text_input t(c.text);
-    EXPECT_EQ(read::at_end(c.before), c.at_end) << '"' << c.text << '"';
-    if (!c.at_end) {
-      EXPECT_EQ(t.source.peek(), c.next) << '"' << c.text << '"';
-    }
-  }
+// at_end FORMAT TEXT: whether only blank lines are left before a header of FORMAT (P PHYLIP,
+// X extended, T tab-separated), and what the input then holds.
+TEST(Primitives, AtEndCases) {
+  phylo::test::run_cases("words.cases", {{"at_end", [](const std::vector<std::string> &a) {
+                                            text_input in(a[1]);
+                                            const auto f = a[0] == "T"   ? dist_format_type::TAB
+                                                           : a[0] == "P" ? dist_format_type::PHYLIP
+                                                                         : dist_format_type::EXTENDED_PHYLIP;
+                                            const std::string end = read::at_end(f) ? "end|" : "more|";
+                                            return end + std::string(in.source.buffered());
+                                          }}});
 }
 
 TEST(Words, GetWordAndSkipWord) {

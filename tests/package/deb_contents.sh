@@ -57,7 +57,10 @@ for pattern in '^\./usr/lib/([^/]+/)?libphylo\.a$' '^\./usr/lib/([^/]+/)?pkgconf
 done
 ! grep -v -E '^\./usr/' <<< "$paths" | grep -v -x './' || fail "files outside /usr"
 ! grep -q '/usr/local' <<< "$paths" || fail "files under /usr/local"
-! grep -q '/include/phylo/.*\.cpp$\|number_scan\|line_input' <<< "$paths" || fail "private sources packed"
+! grep -E '^\./usr/include/.' <<< "$paths" | grep -v -E '^\./usr/include/phylo/([a-z_]+\.hpp)?$' ||
+  fail "files under include other than the public headers"
+! grep -E -q '/(number_scan|line_input|nexus_parts|message|distfunc_cells|dna_kernel[a-z_]*|pow10_table)\.hpp$' <<< "$paths" ||
+  fail "private headers packed"
 awk '$NF ~ /^\.\/usr\/bin\/./ && $1 != "-rwxr-xr-x" { exit 1 }' "$scratch/contents" ||
   fail "a program is not mode 755"
 awk '$1 ~ /^-/ && $NF !~ /^\.\/usr\/bin\// && $1 != "-rw-r--r--" { print; bad = 1 } END { exit bad }' \

@@ -64,6 +64,10 @@ cut_labels_that_would_be_equal_are_no_reading: phylo convert --to=pairs
 phangorn_nexus_refused: phylo convert @../producers/phangorn_raw_lower.nex
   status 1
   err "phylo: phangorn_raw_lower.nex:5: TAXLABELS lists more labels than the 12 taxa of NTAX ('Mu' is one too many): a label with a blank inside must be enclosed in single quotes\n"
+# With the blank label quoted, the same file is read; an underscore in a bare word is a blank.
+phangorn_nexus_with_the_label_quoted: phylo convert --to=tsv phangorn.nex
+  file phangorn.nex {replace ../producers/phangorn_raw_lower.nex "Beta gamma" "'Beta gamma'"}
+  out @phangorn_raw_lower.quoted.tsv
 missing_file: phylo convert /nonexistent/file
   status 1
   err "phylo: /nonexistent/file: No such file or directory\n"

@@ -1,5 +1,4 @@
-# phylo count: the quartet and triplet counts at their limits (the library's tests hold the
-# counts in between), and what N may be.
+# phylo count: the quartet and triplet counts, at their limits and in between, and what N may be.
 
 quartets_4: phylo count quartets 4
   out "1\n"
@@ -9,6 +8,16 @@ triplets_3: phylo count triplets 3
   out "1\n"
 triplets_2345: phylo count triplets 2345
   out "2146453540\n"
+quartets_5: phylo count quartets 5
+  out "5\n"
+quartets_10: phylo count quartets 10
+  out "210\n"
+triplets_5: phylo count triplets 5
+  out "10\n"
+triplets_10: phylo count triplets 10
+  out "120\n"
+triplets_477: phylo count triplets 477
+  out "17974950\n"
 leading_zeros: phylo count triplets 0004
   out "4\n"
 
@@ -22,6 +31,8 @@ quartets_3: phylo count quartets 3
 quartets_0: phylo count quartets 0
   like quartets_3
 quartets_beyond_64_bits: phylo count quartets 99999999999999999999
+  like quartets_478
+quartets_int_max: phylo count quartets 2147483647
   like quartets_478
 triplets_2346: phylo count triplets 2346
   status 1

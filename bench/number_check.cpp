@@ -1,7 +1,7 @@
 // The long check of the number image, the number reader and the arcsine transformation
 // (opt-in: -DPHYLO_LONG_CHECKS=ON; it runs for minutes).
 //
-//   number_long_check [RANDOM_IMAGES [RANDOM_TEXTS]]
+//   number_check [RANDOM_IMAGES [RANDOM_TEXTS]]
 //
 // The image is compared with a slow exact reference (the exact decimal expansion of the
 // float, cut after the seventh significant digit and rounded up when that digit is 5 or
