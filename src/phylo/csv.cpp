@@ -36,7 +36,8 @@ dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa) {
   auto mat = std::make_unique<dist_mat_type>(n);
   for (std::size_t i = 0; i < n; ++i) {
     if (i > 0 && !read_record(in, field_delimiter::COMMA, row))
-      throw format_error("the input ends after " + std::to_string(i) + " of the " + std::to_string(n) + " rows",
+      throw format_error("the input ends after " + std::to_string(i) + " of the " + std::to_string(n) +
+                             (n == 1 ? " row" : " rows"),
                          input_position{name, in.line(), in.column()});
     const std::string_view label = trim_field(row[0]);
     const std::string row_name = "row " + std::to_string(i + 1) + " (" + quote_text(label) + ")";

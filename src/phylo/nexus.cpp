@@ -515,7 +515,8 @@ dist_mat_access read_distances_block(lexer &lx, const token &name, const std::ve
       else r.read_sequential();
       const token end = lx.next();
       if (end.punct != ';')
-        lx.fail(end, "expected ';' after the " + std::to_string(n) + " rows of the matrix, found " + show(end));
+        lx.fail(end, "expected ';' after the " + std::to_string(n) + (n == 1 ? " row" : " rows") +
+                         " of the matrix, found " + show(end));
     } else {
       skip_command(lx, cmd);
     }

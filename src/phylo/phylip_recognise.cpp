@@ -228,7 +228,9 @@ inline float read_value(input_source &in, std::size_t i, const std::string &labe
 template <class Put>
 void read_row(input_source &in, way_type way, std::size_t n, std::size_t i, std::string &label, Put put, bool *alike) {
   detail::skip_blank_lines(in);
-  if (in.peek() < 0) fail(in, "the input ends after " + std::to_string(i) + " of the " + std::to_string(n) + " rows");
+  if (in.peek() < 0)
+    fail(in,
+         "the input ends after " + std::to_string(i) + " of the " + std::to_string(n) + (n == 1 ? " row" : " rows"));
   const std::uint64_t start = in.offset();
   const bool blank_first = detail::is_blank<true>(in.peek());
   const row_span span = span_of(way.shape, i, n);
@@ -260,8 +262,8 @@ void expect_end(input_source &in, label_mode mode, std::size_t n) {
   std::string rest; // of the line, as much as a message shows
   for (int c; rest.size() <= 40 && (c = in.peek_at(rest.size())) >= 0 && c != '\n';)
     rest.push_back(static_cast<char>(c));
-  fail(in, "after the " + std::to_string(n) + " rows comes " + quote_text(rest) +
-               ", which is neither a row nor the start of another matrix");
+  fail(in, (n == 1 ? std::string("after the 1 row comes ") : "after the " + std::to_string(n) + " rows comes ") +
+               quote_text(rest) + ", which is neither a row nor the start of another matrix");
 }
 
 // The first rows of a matrix read in one way, or why they cannot be.
@@ -338,12 +340,12 @@ bool has_duplicate(const reading &r) {
 
 std::string describe_shape(dist_shape_type shape) {
   switch (shape) {
-  case dist_shape_type::SQUARE: return "square matrix";
-  case dist_shape_type::LOWER: return "lower triangle without diagonal";
-  case dist_shape_type::LOWER_DIAGONAL: return "lower triangle with diagonal";
-  case dist_shape_type::UPPER: return "upper triangle without diagonal";
-  case dist_shape_type::UPPER_DIAGONAL: return "upper triangle with diagonal";
-  default: return "matrix";
+  case dist_shape_type::SQUARE: return "a square matrix";
+  case dist_shape_type::LOWER: return "a lower triangle without diagonal";
+  case dist_shape_type::LOWER_DIAGONAL: return "a lower triangle with diagonal";
+  case dist_shape_type::UPPER: return "an upper triangle without diagonal";
+  case dist_shape_type::UPPER_DIAGONAL: return "an upper triangle with diagonal";
+  default: return "a matrix";
   }
 }
 
@@ -563,7 +565,7 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
       std::count_if(modes.begin(), modes.end(), [](label_mode m) { return m != label_mode::COUNTED; }));
   const bool several = plain_modes * shapes.size() > 1;
   auto how = [&](way_type way) {
-    return several ? " (read with " + std::string(mode_name(way.labels)) + " as a " + describe_shape(way.shape) +
+    return several ? " (read with " + std::string(mode_name(way.labels)) + " as " + describe_shape(way.shape) +
                          ", the reading that went furthest)"
                    : std::string();
   };
@@ -609,7 +611,7 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
                                     difference + ")",
                                 matrix_start);
         throw undecided_error(undecided_type::SHAPE,
-                              "the rows fit both a " + describe_shape(chosen->way.shape) + " and a " +
+                              "the rows fit both " + describe_shape(chosen->way.shape) + " and " +
                                   describe_shape(a.way.shape) + ", and the two readings differ (" + difference + ")",
                               matrix_start, chosen->way.shape, a.way.shape);
       }

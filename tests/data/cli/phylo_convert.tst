@@ -119,7 +119,7 @@ output_file_is_the_input: phylo convert --to=phylip -o out.dist out.dist
 output_file_is_the_input_that_fails: phylo convert --to=raw -o out.dist --from=tsv out.dist
   file out.dist "A\t 0.00000E+00\n"
   status 1
-  err "phylo: out.dist:1: the input ends after 0 of the 1 rows (read with tab-separated labels as a square matrix, the reading that went furthest)\n"
+  err "phylo: out.dist:1: the input ends after 0 of the 1 row (read with tab-separated labels as a square matrix, the reading that went furthest)\n"
   after out.dist "A\t 0.00000E+00\n"
 output_file_in_no_folder: phylo convert -o no/such/folder/out
   in "1\nA 0\n"
