@@ -58,9 +58,10 @@ inline std::string read_dist_text(const std::vector<std::string> &a) {
   const char *layouts[] = {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"};
   const char *reasons[] = {"layout", "labels", "shape"};
   input_source source = input_source::from_text(a[2]);
-  read::dist_reader reader(source, {named<dist_layout_type>(a[0], {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"}),
-                                    named<read::dist_shape_type>(a[1], {"auto", "square", "lower", "lower-diagonal",
-                                                                        "upper", "upper-diagonal"})});
+  read::dist_reader reader(
+      source,
+      {named<dist_layout_type>(a[0], {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"}),
+       named<read::dist_shape_type>(a[1], {"auto", "square", "lower", "lower-diagonal", "upper", "upper-diagonal"})});
   std::string out;
   try {
     while (dist_mat_access m = reader.next()) out += cells_text(*m);
