@@ -41,9 +41,16 @@ input_source::input_source(int fd, bool owns_fd, std::string name, std::size_t c
 
 namespace {
 // The bytes left in a descriptor that reads a regular file, from its current offset.
+// A pipe is made to hold a whole input block where the system allows it, so that the writer
+// runs ahead and each read takes a full block rather than the default 64 KiB.
 std::optional<std::uint64_t> regular_file_left(int fd) {
   struct stat st;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (::fstat(fd, &st) != 0) return std::nullopt;
+#ifdef F_SETPIPE_SZ
+  if (S_ISFIFO(st.st_mode) && ::fcntl(fd, F_GETPIPE_SZ) < static_cast<int>(input_block))
+    (void)::fcntl(fd, F_SETPIPE_SZ, static_cast<int>(input_block));
+#endif
+  if (!S_ISREG(st.st_mode)) return std::nullopt;
   const off_t at = ::lseek(fd, 0, SEEK_CUR);
   if (at < 0 || at > st.st_size) return std::nullopt;
   return static_cast<std::uint64_t>(st.st_size - at);
