@@ -2,8 +2,9 @@
 //
 // Properties:
 //   - every error is a typed one;
-//   - residues are nucleotide codes only (no whitespace, no '.'), labels have no whitespace
-//     at either end, and is_aligned says whether every sequence is as long as the first;
+//   - residues are nucleotide codes only (no whitespace, no '.'), labels have no ASCII
+//     whitespace at either end (bytes above 127 belong to UTF-8 labels and are kept), and
+//     is_aligned says whether every sequence is as long as the first;
 //   - an aligned set prints in each of the five layouts, an unaligned one raises
 //     unaligned_error; printed in the extended PHYLIP layout, a set whose labels hold no
 //     control characters reads back as a discrete character matrix with the same residues;
@@ -51,7 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   bool labels_clean = true;
   for (const sequence_type &s : seqs) {
     FUZZ_CHECK(free_of(s.residues, non_wide_nuc_set));
-    FUZZ_CHECK(s.label.empty() || (!whitespace.contains(s.label.front()) && !whitespace.contains(s.label.back())));
+    FUZZ_CHECK(s.label.empty() ||
+               (!ascii_whitespace.contains(s.label.front()) && !ascii_whitespace.contains(s.label.back())));
     labels_clean = labels_clean && !s.label.empty() && free_of(s.label, controlchr);
   }
   bool aligned = false;
