@@ -122,6 +122,9 @@ TEST(PrintCharMat, WhatCannotBePrintedWritesNothing) {
     }
     EXPECT_EQ(out.text(), "");
   }
+  sequence_vecs most;
+  for (int i = 0; i < max_taxa; ++i) most.append("s" + std::to_string(i), "A");
+  EXPECT_EQ(printed(most, F::PHYLIP).size(), std::size_t{9 + 13 * max_taxa}); // as many as a set holds
   EXPECT_EQ(printed(seqs({{"", "AC"}}), F::PHYLIP), " 1\t 2\n          \tAC\n");
   EXPECT_EQ(printed(char_mat_type(1, 1, matrix_type::CNTCH), F::PHYLIP), " 1\t 1\n          \t 0\n");
   char_mat_type m(1, 1, matrix_type::CNTCH);
