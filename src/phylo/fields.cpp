@@ -1,5 +1,6 @@
 #include "fields.hpp"
 
+#include "line_input.hpp"
 #include "number_scan.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/types.hpp"
@@ -35,16 +36,9 @@ std::string_view trim_field(std::string_view text) noexcept {
   return text;
 }
 
-bool read_record(input_source &in, field_delimiter delimiter, record_type &record) {
+bool read_record(input_source &in, field_delimiter delimiter, record_type &record, std::size_t blank_limit) {
   record.size = 0;
-  for (;;) { // blank lines
-    std::size_t k = 0;
-    int c;
-    while (ascii_blank(c = in.peek_at(k))) ++k;
-    if (c < 0) return false;
-    if (c != '\n') break;
-    in.consume(k + 1);
-  }
+  if (!skip_blank_lines(in, blank_limit) || in.peek() < 0) return false;
   record.line = in.line();
   const std::uint64_t line_start = in.offset();
   const char separator = delimiter == field_delimiter::COMMA ? ',' : '\t';

@@ -6,6 +6,7 @@
 #include "phylo/io.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,7 +34,10 @@ struct record_type {
 // line ends. A carriage return before a line end is dropped; with BLANKS, blanks around the
 // fields are no fields. False at the end of the input. format_error for a quoted field that
 // the input ends in or that is followed by anything but a delimiter or the line end.
-bool read_record(input_source &in, field_delimiter delimiter, record_type &record);
+// Blank lines before it are passed over; under an input_mark, at most `blank_limit` bytes of
+// them (false when more follow, as at the end of the input).
+bool read_record(input_source &in, field_delimiter delimiter, record_type &record,
+                 std::size_t blank_limit = SIZE_MAX);
 
 // The number that a field holds, blanks around it allowed: the grammar of every reader
 // ([+-]digits[.digits][(E|e)[+-]digits]), converted exactly. False when the field is no number

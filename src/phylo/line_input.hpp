@@ -14,6 +14,7 @@
 #include "phylo/types.hpp"
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace phylo::detail {
@@ -54,9 +55,11 @@ void discard_line(input_source &in);
 // holds.
 std::size_t count_line_tabs(input_source &in);
 
-// Passes over the lines that hold nothing but blanks, tabs and carriage returns, and stops at
-// the start of the next other line or at the end of the input. Looks ahead one line.
-void skip_blank_lines(input_source &in);
+// Passes over the lines that hold nothing but blanks, tabs and carriage returns (and blanks
+// that end the input), and stops at the start of the next other line or at the end of the
+// input. Looks ahead one line. Under an input_mark, whose bytes all stay buffered, `limit`
+// bounds what it passes over: false when it stopped at a line start because more was blank.
+bool skip_blank_lines(input_source &in, std::size_t limit = SIZE_MAX);
 
 // After the last number of a row: format_error unless the number ends at a blank, a tab, a
 // carriage return, a line feed or the end of the input (so that "0,5", "0.25.3" or "1.5abc"

@@ -144,7 +144,10 @@ void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint6
     label = std::string(text);
     return;
   }
-  const char_set_type &delimiters = mode == label_mode::TAB ? ascii_controls : ascii_whitespace;
+  // A tab-separated label is its whole cell, whatever it holds (a pairs or CSV file may have
+  // given it control characters); a label word ends at any ASCII blank or control character.
+  static constexpr char_set_type cell_end = char_set_type::of("\t\r\n");
+  const char_set_type &delimiters = mode == label_mode::TAB ? cell_end : ascii_whitespace;
   if (mode == label_mode::TAB && in.peek() == '\t') fail(in, row + " has no label: its line begins with a tab");
   if (!detail::take_word(in, {delimiters, false, false}, &label)) fail(in, row + " has no label");
   if (mode == label_mode::TAB && in.peek() == '\t') in.advance();
@@ -243,10 +246,11 @@ void read_row(input_source &in, way_type way, std::size_t n, std::size_t i, std:
   if (in.peek() == '\n') in.advance();
 }
 
-// After the last row: the end of the input or the header of another matrix.
-void expect_end(input_source &in, label_mode mode, std::size_t n) {
-  detail::skip_blank_lines(in);
-  if (in.peek() < 0) return;
+// After the last row: the end of the input or the header of another matrix. Blank lines
+// beyond `limit` bytes leave the question open (false).
+bool expect_end(input_source &in, label_mode mode, std::size_t n, std::size_t limit = SIZE_MAX) {
+  if (!detail::skip_blank_lines(in, limit)) return false;
+  if (in.peek() < 0) return true;
   bool header;
   if (mode == label_mode::TAB) {
     header = in.peek() == '\t';
@@ -258,7 +262,7 @@ void expect_end(input_source &in, label_mode mode, std::size_t n) {
     const int c = in.peek_at(k);
     header = header && (c < 0 || detail::is_blank<true>(c) || c == '\n');
   }
-  if (header) return;
+  if (header) return true;
   std::string rest; // of the line, as much as a message shows
   for (int c; rest.size() <= 40 && (c = in.peek_at(rest.size())) >= 0 && c != '\n';)
     rest.push_back(static_cast<char>(c));
@@ -273,13 +277,18 @@ struct reading {
   std::vector<std::vector<float>> rows; // the values of each row, as read
   bool ok = false;
   bool alike = false; // read with label words, and alike with 10-character labels
+  bool open_end = false; // all rows read, but blank lines ran on too long to see what follows
   row_failure failure;
   std::uint64_t end = 0; // where the reading stopped
 };
 
+// How far past blank lines a reader looks, under an input_mark, for the line that tells the
+// way (a matrix's second row, or what follows its last): a longer run is passed over later.
+constexpr std::size_t end_lookahead = std::size_t{1} << 16;
+
 reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_t n, std::size_t rows) {
   mark.rewind();
-  reading r{way, {}, {}, false, way.labels == label_mode::WORD, {}, 0};
+  reading r{way, {}, {}, false, way.labels == label_mode::WORD, false, {}, 0};
   try {
     for (std::size_t i = 0; i < rows; ++i) {
       std::string label;
@@ -289,7 +298,7 @@ reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_
       r.labels.push_back(std::move(label));
       r.rows.push_back(std::move(values));
     }
-    if (rows == n) expect_end(in, way.labels, n);
+    if (rows == n) r.open_end = !expect_end(in, way.labels, n, end_lookahead);
     r.ok = true;
   } catch (row_failure &f) {
     r.failure = std::move(f);
@@ -406,7 +415,7 @@ std::size_t read_tsv_header(input_source &in, std::size_t max) {
     input_mark mark(in);
     detail::record_type header, row;
     detail::read_record(in, detail::field_delimiter::TAB, header);
-    const bool more = detail::read_record(in, detail::field_delimiter::TAB, row);
+    const bool more = detail::read_record(in, detail::field_delimiter::TAB, row, end_lookahead);
     mark.rewind();
     n = more && row.size == header.size + 1 ? header.size : header.size - 1;
   }
@@ -493,7 +502,7 @@ dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
   const detail::field_delimiter delimiter = detail::delimiter_of_line(in);
   detail::record_type first, second;
   detail::read_record(in, delimiter, first);
-  const bool has_second = detail::read_record(in, delimiter, second);
+  const bool has_second = detail::read_record(in, delimiter, second, end_lookahead);
   mark.rewind();
   auto number = [](std::string_view text) {
     float v;
@@ -626,6 +635,11 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
   found_shape_ = way.shape;
   auto mat = std::make_unique<dist_mat_type>(n);
   if (rows == n) { // read whole
+    if (chosen->open_end) try {
+        expect_end(in_, way.labels, n);
+      } catch (const row_failure &f) {
+        throw format_error(f.why, f.where);
+      }
     for (std::size_t i = 0; i < n; ++i) {
       mat->labels[i] = std::move(chosen->labels[i]);
       for (std::size_t j = 0; j < n; ++j) mat->distances(i, j) = cell_of(*chosen, n, i, j).value_or(0.0f);

@@ -42,9 +42,9 @@ std::size_t count_line_tabs(input_source &in) {
   }
 }
 
-void skip_blank_lines(input_source &in) {
+bool skip_blank_lines(input_source &in, std::size_t limit) {
   constexpr std::size_t long_run = std::size_t{1} << 16;
-  for (;;) {
+  for (std::size_t passed = 0;;) {
     std::size_t k = 0, last_tab = 0; // last_tab: one past the last tab seen
     int c;
     while (is_blank<true>(c = in.peek_at(k))) {
@@ -52,12 +52,16 @@ void skip_blank_lines(input_source &in) {
       // A long run of blanks on a line that may yet hold text: the blanks and carriage
       // returns after its first byte and its last tab tell nothing more, and need not stay.
       if (++k >= long_run) {
+        if (k > limit - passed) return false;
         const std::size_t keep = last_tab > 0 ? last_tab : 1;
         if (k > keep && in.drop_ahead(keep, k - keep)) k = keep;
       }
     }
-    if (c != '\n') return;
-    in.consume(k + 1);
+    if (c >= 0 && c != '\n') return true;
+    in.consume(c < 0 ? k : k + 1);
+    if (c < 0) return true;
+    passed += k + 1;
+    if (passed > limit) return false;
   }
 }
 

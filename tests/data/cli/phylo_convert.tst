@@ -442,6 +442,13 @@ tsv_row_without_a_label: phylo convert
   in "\tA\tB\nA\t0\t1\n\t1\t0\n"
   status 1
   err "phylo: standard input:3: row 2 has no label: its line begins with a tab (read with tab-separated labels as a square matrix, the reading that went furthest)\n"
+# A tab-separated label is its whole cell, as a list of pairs may have given it.
+tsv_label_with_control_characters: phylo convert -q --to=tsv
+  in "a\x01\0b\tc\t0.5\n"
+  out "\ta\x01\0b\tc\na\x01\0b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
+tsv_label_with_control_characters_read_back: phylo convert --from=tsv --to=pairs
+  in "\ta\x01\0b\tc\na\x01\0b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
+  out "c\ta\x01\0b\t 5.00000E-01\n"
 phylip_label_padded_before_a_number: phylo convert --from=phylip
   in "2\nSample 1  0.0 0.1\nSample 2  0.1 0.0\n"
   out " 2\nSample_1\t 0.00000E+00\t 1.00000E-01\nSample_2\t 1.00000E-01\t 0.00000E+00\n"
@@ -470,3 +477,15 @@ blank_run_before_a_matrix: phylo convert -q --to=pairs
   in {repeat " " 40M} "2\nA 0 1\nB 1 0\n"
   out "B\tA\t 1.00000E+00\n"
   rss 32M
+# ... nor one after it, whose end is still looked for; blanks that end the input are nothing.
+blank_run_after_a_matrix: phylo convert --to=pairs
+  in "2\nA 0 1\nB 1 0\n" {repeat "\n" 40M}
+  out "B\tA\t 1.00000E+00\n"
+  rss 32M
+blank_run_after_a_matrix_then_text: phylo convert --to=pairs
+  in "2\nA 0 1\nB 1 0\n" {repeat " \n" 1M} "junk\n"
+  status 1
+  err "phylo: standard input:1048580: after the 2 rows comes 'junk', which is neither a row nor the start of another matrix\n"
+blanks_without_a_line_end_after_a_matrix: phylo convert --to=pairs
+  in "2\nA 0 1\nB 1 0\n  \t"
+  out "B\tA\t 1.00000E+00\n"
