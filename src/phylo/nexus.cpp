@@ -545,6 +545,12 @@ dist_mat_access read_nexus_dist(input_source &in, std::vector<std::string> &taxa
   for (;;) {
     const token tk = lx.next();
     if (tk.end) return nullptr;
+    // NEXUS texts one after the other (as a conversion of several matrices writes them): the
+    // taxa of one are not those of the next.
+    if (is_word(tk, "#NEXUS")) {
+      taxa.clear();
+      continue;
+    }
     if (!is_word(tk, "BEGIN")) lx.fail(tk, "expected BEGIN of a NEXUS block, found " + show(tk));
     const token name = lx.next();
     if (name.end || name.punct) lx.fail(name, "expected the name of a block after BEGIN, found " + show(name));

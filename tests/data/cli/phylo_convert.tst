@@ -437,6 +437,15 @@ nexus_ntax_lowered_in_the_taxa_block: phylo convert
   status 1
   err "phylo: standard input:5: DIMENSIONS NTAX=1 after TAXLABELS changes the number of taxa from 2\n"
 
+# NEXUS texts one after the other, as several matrices are written: each has its own taxa.
+nexus_texts_one_after_another: phylo convert --to=pairs
+  in "#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels A B; end;\nbegin distances; format nolabels; matrix 0 1 0;\nend;\n#NEXUS\nbegin distances; dimensions ntax=2; matrix C 0 D 2 0;\nend;\n"
+  out "B\tA\t 1.00000E+00\nD\tC\t 2.00000E+00\n"
+nexus_texts_one_after_another_taxa_not_shared: phylo convert --to=pairs
+  in "#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels A B; end;\n#NEXUS\nbegin distances; format nolabels; matrix 0 1 0;\nend;\n"
+  status 1
+  err "phylo: standard input:4: the matrix has no taxon count: neither DIMENSIONS NTAX= nor a TAXA block gives one\n"
+
 # Rows that could be misread.
 tsv_row_without_a_label: phylo convert
   in "\tA\tB\nA\t0\t1\n\t1\t0\n"
