@@ -70,6 +70,17 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
       for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b) expected[5][4 * a + b] += k && xs[a] && ys[b];
     }
+    // Several rows at once: x among three others, each counted as a pair kernel counts it.
+    using phylo::dna::detail::max_counts;
+    constexpr std::size_t rows = phylo::dna::detail::rows_at_once;
+    std::vector<std::vector<std::uint64_t>> others(2 * rows, std::vector<std::uint64_t>(5 * words));
+    for (auto &v : others)
+      for (auto &w : v) w = r.next() & r.next();
+    const std::uint64_t *xs[rows], *kxs[rows];
+    for (std::size_t k = 0; k < rows; ++k) {
+      xs[k] = k == 1 ? x.data() : others[k].data();
+      kxs[k] = k == 1 ? kx.data() : others[rows + k].data();
+    }
     for (const auto *set : phylo::dna::detail::usable_kernels()) {
       for (int kind = 0; kind < 6; ++kind) {
         std::uint64_t counts[16] = {};
@@ -78,6 +89,13 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
         for (std::size_t c = 0; c < width; ++c)
           EXPECT_EQ(counts[c], expected[kind][c])
               << set->name << " kind " << kind << " count " << c << " words " << words;
+        std::uint64_t by_rows[rows * max_counts] = {};
+        set->rows[kind](xs, kxs, y.data(), ky.data(), words, by_rows);
+        for (std::size_t k = 0; k < rows; ++k) {
+          set->kernels[kind](xs[k], y.data(), kxs[k], ky.data(), words, counts);
+          for (std::size_t c = 0; c < width; ++c)
+            EXPECT_EQ(by_rows[k * max_counts + c], counts[c]) << set->name << " kind " << kind << " row " << k;
+        }
       }
     }
   }
@@ -143,8 +161,9 @@ TEST(DnaDist, UndefinedValueMustBeANonNegativeNumber) {
     EXPECT_THROW(dna_dist(aln, {model_type::P, 1, bad, {}}, d), phylo::range_error);
 }
 
-// A random alignment of 150 sequences: progress ends with every pair done, every model gives
-// the same bits on 1, 2 and 5 threads, and the matrix is symmetric with a zero diagonal.
+// A random alignment of 150 sequences (three tiles of rows): progress ends with every pair
+// done, every model gives the same bits on 1, 2 and 5 threads as each pair gives alone, and
+// the matrix is symmetric with a zero diagonal.
 TEST(DnaDist, ThreadsChangeNothing) {
   random_bits r{17};
   const char symbols[] = "ACGTACGTACGTACGTacgt-N?R";
@@ -174,7 +193,13 @@ TEST(DnaDist, ThreadsChangeNothing) {
       }
       for (std::size_t i = 0; i < 150; ++i) {
         EXPECT_EQ(one.distances(i, i), 0.0f);
-        for (std::size_t j = 0; j < i; ++j) ASSERT_EQ(one.distances(i, j), one.distances(j, i));
+        for (std::size_t j = 0; j < i; ++j) {
+          ASSERT_EQ(one.distances(i, j), one.distances(j, i));
+          // (The sites of COMPLETE and the base frequencies of TN93 come from every sequence.)
+          if (rule == site_rule::COMPLETE || model == model_type::TN93) continue;
+          const phylo::dist_mat_type alone = distances(pack(rule, {seqs[j], seqs[i]}), model, 1, 9.0f);
+          ASSERT_EQ(one.distances(i, j), alone.distances(1, 0)) << i << " " << j;
+        }
       }
     }
   }

@@ -369,7 +369,9 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
 
   const count_kind kind = kind_for(aln, options.model);
   const model_constants constants = constants_for(aln, options.model, kind);
-  const detail::pair_kernel kernel = detail::usable_kernels().back()->kernels[static_cast<int>(kind)];
+  const detail::kernel_set &kernels = *detail::usable_kernels().back();
+  const detail::pair_kernel kernel = kernels.kernels[static_cast<int>(kind)];
+  const detail::rows_kernel rows_kernel = kernels.rows[static_cast<int>(kind)];
   const std::size_t words = aln.words, stride = aln.planes * words;
 
   // COMPLETE: the sites where every sequence has a base, the same known plane for all.
@@ -402,24 +404,50 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
   for (auto &log : logs) log.first.reserve(first_kept + 1);
   const float fill = options.undefined_value.value_or(0.0f);
 
+  constexpr std::size_t rows_at_once = detail::rows_at_once;
   auto work = [&](std::size_t worker) {
     undefined_log &log = logs[worker];
-    u64 counts[detail::max_counts];
+    u64 counts[rows_at_once * detail::max_counts];
+    auto put = [&](std::size_t i, std::size_t j, const u64 *c) {
+      const evaluation e = evaluate(constants, c);
+      float value = static_cast<float>(e.value);
+      if (e.undefined) {
+        log.add({i, j, *e.undefined, e.sites, e.differing});
+        value = fill;
+      }
+      dist.distances(i, j) = dist.distances(j, i) = value;
+    };
     for (std::size_t t; (t = next.fetch_add(1, std::memory_order_relaxed)) < tiles.size();) {
       const std::size_t i0 = tiles[t].first * side, j0 = tiles[t].second * side;
       const std::size_t i1 = std::min(n, i0 + side), j1 = std::min(n, j0 + side);
       u64 pairs = 0;
-      for (std::size_t i = i0; i < i1; ++i) {
+      std::size_t i = i0;
+      // Rows a few at a time against each sequence below all of them, then one at a time.
+      for (; i + rows_at_once <= i1; i += rows_at_once) {
+        const u64 *x[rows_at_once], *kx[rows_at_once];
+        for (std::size_t r = 0; r < rows_at_once; ++r) {
+          x[r] = aln.bits.data() + (i + r) * stride;
+          kx[r] = known(i + r);
+        }
+        const std::size_t shared_end = std::min(i, j1);
+        for (std::size_t j = j0; j < shared_end; ++j) {
+          rows_kernel(x, kx, aln.bits.data() + j * stride, known(j), words, counts);
+          for (std::size_t r = 0; r < rows_at_once; ++r) put(i + r, j, counts + r * detail::max_counts);
+        }
+        for (std::size_t r = 1; r < rows_at_once; ++r)
+          for (std::size_t j = std::max(j0, i); j < std::min(i + r, j1); ++j) {
+            kernel(x[r], aln.bits.data() + j * stride, kx[r], known(j), words, counts);
+            put(i + r, j, counts);
+          }
+        pairs += rows_at_once * (shared_end > j0 ? shared_end - j0 : 0);
+        for (std::size_t r = 1; r < rows_at_once; ++r)
+          pairs += std::min(i + r, j1) > std::max(j0, i) ? std::min(i + r, j1) - std::max(j0, i) : 0;
+      }
+      for (; i < i1; ++i) {
         const u64 *x = aln.bits.data() + i * stride;
         for (std::size_t j = j0; j < std::min(i, j1); ++j) {
           kernel(x, aln.bits.data() + j * stride, known(i), known(j), words, counts);
-          const evaluation e = evaluate(constants, counts);
-          float value = static_cast<float>(e.value);
-          if (e.undefined) {
-            log.add({i, j, *e.undefined, e.sites, e.differing});
-            value = fill;
-          }
-          dist.distances(i, j) = dist.distances(j, i) = value;
+          put(i, j, counts);
           ++pairs;
         }
       }

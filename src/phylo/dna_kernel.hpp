@@ -40,9 +40,16 @@ constexpr std::size_t count_width(count_kind k) {
 using pair_kernel = void (*)(const std::uint64_t *x, const std::uint64_t *y, const std::uint64_t *kx,
                              const std::uint64_t *ky, std::size_t words, std::uint64_t *counts);
 
+// The counts of rows_at_once sequences x[r] (known planes kx[r]) against y, those of x[r] from
+// counts[r * max_counts]; the same counts as a pair_kernel gives, with fewer loads of y.
+inline constexpr std::size_t rows_at_once = 4;
+using rows_kernel = void (*)(const std::uint64_t *const *x, const std::uint64_t *const *kx, const std::uint64_t *y,
+                             const std::uint64_t *ky, std::size_t words, std::uint64_t *counts);
+
 struct kernel_set {
   const char *name;
   pair_kernel kernels[6]; // by count_kind
+  rows_kernel rows[6];
 };
 
 // Every processor: 128-bit vectors. x86-64 with AVX2: 256-bit vectors; with AVX-512 and its

@@ -185,18 +185,64 @@ void count_carry_save(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, 
         4 * lane_sum<L>(fours[s]) + 2 * lane_sum<L>(lane_counts<L>(twos[s])) + lane_sum<L>(lane_counts<L>(ones[s]));
 }
 
+// Counts of G sequences x[0 .. G) against y with one population count per lane and vector:
+// each vector of y is loaded once for all of them.
+template <int L, count_kind K, int G>
+void count_direct_group(const u64 *const *x, const u64 *const *kx, const u64 *y, const u64 *ky, std::size_t words,
+                        u64 *out) {
+  using V = typename vec_of<L>::type;
+  constexpr int n = masks_of<K>::n;
+  V acc[G][n] = {};
+  const u64 *xs[G], *ks[G];
+  for (int r = 0; r < G; ++r) {
+    xs[r] = x[r];
+    ks[r] = kx[r];
+  }
+  for (std::size_t w = 0; w < words; w += L) {
+#pragma GCC unroll 4
+    for (int r = 0; r < G; ++r) {
+      V m[n];
+      masks_of<K>::template at<V>(xs[r], y, ks[r], ky, w, words, m);
+#pragma GCC unroll 16
+      for (int s = 0; s < n; ++s) acc[r][s] += lane_counts<L>(m[s]);
+    }
+  }
+  for (int r = 0; r < G; ++r)
+    for (int s = 0; s < n; ++s) out[r * max_counts + s] = lane_sum<L>(acc[r][s]);
+}
+
+// The counts of rows_at_once sequences against y, out[r * max_counts ...] for x[r]: in groups
+// that keep their sums in registers where the vectors are counted directly, one by one where
+// they go through carry-save adders.
+template <int L, count_kind K, bool direct>
+void count_rows(const u64 *const *x, const u64 *const *kx, const u64 *y, const u64 *ky, std::size_t words, u64 *out) {
+  if constexpr (direct) {
+    constexpr int n = masks_of<K>::n, group = n <= 2 ? 4 : n <= 4 ? 2 : 1;
+    static_assert(rows_at_once % group == 0);
+    for (std::size_t r = 0; r < rows_at_once; r += group)
+      count_direct_group<L, K, group>(x + r, kx + r, y, ky, words, out + r * max_counts);
+  } else {
+    for (std::size_t r = 0; r < rows_at_once; ++r)
+      count_carry_save<L, K>(x[r], y, kx[r], ky, words, out + r * max_counts);
+  }
+}
+
 template <int L, bool direct> constexpr kernel_set make_set(const char *name) {
   static_assert(word_multiple % (direct ? L : 4 * L) == 0, "a step of the kernel must divide the padded words");
+  using K = count_kind;
+  constexpr rows_kernel rows[] = {count_rows<L, K::SYMBOLS3, direct>, count_rows<L, K::SYMBOLS5, direct>,
+                                  count_rows<L, K::DIFF, direct>,     count_rows<L, K::TS, direct>,
+                                  count_rows<L, K::TN, direct>,       count_rows<L, K::LOGDET, direct>};
   if constexpr (direct) {
     return {name,
-            {count_direct<L, count_kind::SYMBOLS3>, count_direct<L, count_kind::SYMBOLS5>,
-             count_direct<L, count_kind::DIFF>, count_direct<L, count_kind::TS>, count_direct<L, count_kind::TN>,
-             count_direct<L, count_kind::LOGDET>}};
+            {count_direct<L, K::SYMBOLS3>, count_direct<L, K::SYMBOLS5>, count_direct<L, K::DIFF>,
+             count_direct<L, K::TS>, count_direct<L, K::TN>, count_direct<L, K::LOGDET>},
+            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5]}};
   } else {
     return {name,
-            {count_carry_save<L, count_kind::SYMBOLS3>, count_carry_save<L, count_kind::SYMBOLS5>,
-             count_carry_save<L, count_kind::DIFF>, count_carry_save<L, count_kind::TS>,
-             count_carry_save<L, count_kind::TN>, count_carry_save<L, count_kind::LOGDET>}};
+            {count_carry_save<L, K::SYMBOLS3>, count_carry_save<L, K::SYMBOLS5>, count_carry_save<L, K::DIFF>,
+             count_carry_save<L, K::TS>, count_carry_save<L, K::TN>, count_carry_save<L, K::LOGDET>},
+            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5]}};
   }
 }
 
