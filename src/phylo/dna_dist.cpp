@@ -7,12 +7,16 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
+#include <cstring>
 #include <system_error>
 #include <thread>
 #include <utility>
 
 #ifdef __linux__
 #include <sched.h>
+#endif
+#if defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 namespace phylo::dna {
@@ -60,6 +64,28 @@ static_assert(symbol_codes['a'] == 0 && symbol_codes['.'] == 4 && symbol_codes['
 constexpr u64 gather_bits(u64 v, unsigned b) { return (((v >> b) & 0x0101010101010101u) * 0x0102040810204080u) >> 56; }
 static_assert(gather_bits(0x0000000000000001u, 0) == 1 && gather_bits(0x0100000000000000u, 0) == 0x80 &&
               gather_bits(0x0203020100030200u, 1) == 0b11100110);
+
+// Bit p of the 64 codes (each below 32), code k to bit k, into word[p] for every plane p.
+inline void pack_codes(const unsigned char *code, std::size_t planes, u64 *word) {
+#if defined(__SSE2__)
+  // The top bit of each byte, once bit p is shifted there: shifting 16-bit lanes moves the
+  // low byte's bits 0-4 into bits 0-3 of the high byte, never into its top bit.
+  for (std::size_t q = 0; q < 4; ++q) {
+    const __m128i v = _mm_load_si128(reinterpret_cast<const __m128i *>(code + 16 * q));
+    for (std::size_t p = 0; p < planes; ++p) {
+      const int shift = 7 - static_cast<int>(p);
+      const auto bits = static_cast<unsigned>(_mm_movemask_epi8(_mm_sll_epi16(v, _mm_cvtsi32_si128(shift))));
+      word[p] |= u64{bits} << (16 * q);
+    }
+  }
+#else
+  for (std::size_t g = 0; g < 8; ++g) {
+    u64 v;
+    std::memcpy(&v, code + 8 * g, sizeof v);
+    for (std::size_t p = 0; p < planes; ++p) word[p] |= gather_bits(v, static_cast<unsigned>(p)) << (8 * g);
+  }
+#endif
+}
 
 std::size_t padded_words(std::size_t sites) {
   const std::size_t words = (sites + 63) / 64;
@@ -305,15 +331,12 @@ void add_sequence(packed_alignment &aln, std::string label, std::string_view res
   u64 *planes = aln.bits.data() + start;
   unsigned char seen = 0; // every code or-ed together
   for (std::size_t w = 0; w * 64 < residues.size(); ++w) {
-    unsigned char code[64] = {};
+    alignas(16) unsigned char code[64] = {};
     const std::size_t n = std::min<std::size_t>(64, residues.size() - w * 64);
-    for (std::size_t k = 0; k < n; ++k) seen |= code[k] = codes[static_cast<unsigned char>(residues[w * 64 + k])];
+    const char *r = residues.data() + w * 64;
+    for (std::size_t k = 0; k < n; ++k) seen |= code[k] = codes[static_cast<unsigned char>(r[k])];
     u64 word[detail::symbol_planes] = {};
-    for (std::size_t g = 0; g < 8; ++g) {
-      u64 v = 0;
-      for (std::size_t b = 0; b < 8; ++b) v |= u64{code[8 * g + b]} << (8 * b);
-      for (std::size_t p = 0; p < aln.planes; ++p) word[p] |= gather_bits(v, static_cast<unsigned>(p)) << (8 * g);
-    }
+    pack_codes(code, aln.planes, word);
     for (std::size_t p = 0; p < aln.planes; ++p) planes[p * words + w] = word[p];
   }
   if (seen & invalid) {

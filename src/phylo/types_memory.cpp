@@ -20,7 +20,7 @@ namespace {
 
 #if defined(__linux__)
 constexpr std::size_t huge_page = std::size_t{2} << 20;
-constexpr std::size_t mapped_from = std::size_t{4} << 20; // smaller blocks come from calloc
+constexpr std::size_t mapped_from = std::size_t{1} << 20; // smaller blocks come from calloc
 
 std::size_t round_up(std::size_t bytes) { return (bytes + huge_page - 1) & ~(huge_page - 1); }
 #endif
