@@ -123,7 +123,10 @@ bool fasta_reader::next(fasta_record &record) {
     header_line_ = line;
     break;
   }
-  apply_in_place(good_gaps, record.residues);
+  // Gaps written '.' become '-' (good_gaps, in a form that the compiler turns into vector
+  // instructions).
+  static_assert(good_gaps('.') == '-');
+  for (char &c : record.residues) c = c == '.' ? '-' : c;
   if (bad) throw invalid_character_error("phylo-read:285", std::move(bad->where), bad->character);
   return true;
 }
