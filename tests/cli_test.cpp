@@ -226,11 +226,12 @@ struct cli_case {
   std::string in_mode = "none";                             // none (/dev/null), file, pipe or closed
   std::string out_mode = "pipe";                            // pipe, head, full or closed
   text in, out, err;
-  bool err_closed = false, sigpipe_ignored = false, not_root = false;
+  bool err_closed = false, sigpipe_ignored = false, not_root = false, root_only = false;
   int status = 0, signal = 0, kill = 0;            // kill: sent once a hidden file appears in the folder
   std::vector<std::pair<std::string, text>> after; // what files hold after the run
   std::optional<std::vector<std::string>> listing; // the names in the folder after the run
   std::vector<std::pair<std::string, unsigned>> modes;
+  std::vector<std::pair<std::string, std::string>> owners; // UID:GID after the run
   std::size_t width = 0, rss_kib = 0, limit = 0;
   bool scaled = false; // uses a size of `scale`
 };
@@ -271,13 +272,18 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
     if (!c.kill) throw syntax_error("kill: no such signal");
   } else if (key == "file") {
     set_file(c.files, word(1), make_text(t, 2, folder));
-  } else if (key == "link" || key == "fifo" || key == "folder" || key == "chmod") {
-    c.setup.push_back([key, name = word(1), arg = key == "link" || key == "chmod" ? word(2) : ""](const fs::path &w) {
+  } else if (key == "link" || key == "fifo" || key == "folder" || key == "chmod" || key == "chown") {
+    const bool two = key == "link" || key == "chmod" || key == "chown";
+    c.setup.push_back([key, name = word(1), arg = two ? word(2) : ""](const fs::path &w) {
       if (key == "link") fs::create_symlink(arg, w / name);
       if (key == "fifo") ::mkfifo((w / name).c_str(), 0644);
       if (key == "folder") fs::create_directory(w / name);
       if (key == "chmod") fs::permissions(w / name, fs::perms(std::stoul(arg, nullptr, 8)));
+      if (key == "chown" && ::chown((w / name).c_str(), static_cast<uid_t>(std::stoul(arg)),
+                                    static_cast<gid_t>(std::stoul(arg.substr(arg.find(':') + 1)))) != 0)
+        throw std::runtime_error("chown " + name + " " + arg + " failed");
     });
+    c.root_only = c.root_only || key == "chown";
     if (key == "fifo") c.fifos.push_back(word(1));
   } else if (key == "after") {
     set_file(c.after, word(1), make_text(t, 2, folder));
@@ -287,6 +293,8 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
     std::sort(c.listing->begin(), c.listing->end());
   } else if (key == "mode") {
     c.modes.emplace_back(word(1), std::stoul(word(2), nullptr, 8));
+  } else if (key == "owner") {
+    c.owners.emplace_back(word(1), word(2));
   } else if (key == "unless" && word(1) == "root") {
     c.not_root = true;
   } else if (key == "sigpipe" && word(1) == "ignored") {
@@ -441,6 +449,7 @@ bool hidden_file(const fs::path &folder) {
 void run_case(const cli_case &c) {
   if (c.limit && sanitized) GTEST_SKIP() << "AddressSanitizer needs more address space than the limit";
   if (c.not_root && ::geteuid() == 0) GTEST_SKIP() << "the superuser may write any file";
+  if (c.root_only && ::geteuid() != 0) GTEST_SKIP() << "only the superuser may give a file to another owner";
   char root_template[] = "/tmp/phylo-cli-XXXXXX";
   const fs::path root = ::mkdtemp(root_template), work = root / "work";
   struct remove_at_end {
@@ -556,6 +565,13 @@ void run_case(const cli_case &c) {
     struct stat st {};
     if (::stat((work / name).c_str(), &st) != 0 || (st.st_mode & 07777) != mode)
       ADD_FAILURE_AT(c.file.c_str(), c.line) << "the mode of " << name << " is " << std::oct << (st.st_mode & 07777);
+  }
+  for (const auto &[name, owner] : c.owners) {
+    struct stat st {};
+    const std::string now = ::stat((work / name).c_str(), &st) != 0
+                                ? "missing"
+                                : std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid);
+    if (now != owner) ADD_FAILURE_AT(c.file.c_str(), c.line) << "the owner of " << name << " is " << now;
   }
   if (c.width && longest >= c.width)
     ADD_FAILURE_AT(c.file.c_str(), c.line) << "a line of standard output has " << longest << " columns";

@@ -143,7 +143,7 @@ output_file_name_of_a_folder: phylo convert -o dir/
   in "1\nA 0\n"
   status 1
   err "phylo: dir/: names a folder, not a file\n"
-# A file that is replaced keeps its mode; a link's target is replaced beside the target; a
+# A file that is replaced keeps its mode, owner and group; a link's target is replaced beside the target; a
 # FIFO or a device is written where it stands; a folder and a write-protected file are refused.
 output_file_keeps_its_mode: phylo convert -o out.dist
   file out.dist "old"
@@ -151,6 +151,12 @@ output_file_keeps_its_mode: phylo convert -o out.dist
   in "1\nA 0\n"
   after out.dist " 1\nA\t 0.00000E+00\n"
   mode out.dist 600
+output_file_keeps_its_owner: phylo convert -o out.dist
+  file out.dist "old"
+  chown out.dist 1:2
+  in "1\nA 0\n"
+  after out.dist " 1\nA\t 0.00000E+00\n"
+  owner out.dist 1:2
 output_through_a_link: phylo convert -o link
   file real "old"
   link link real
