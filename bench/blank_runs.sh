@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Peak memory of karvel on long runs of blanks between matrices: 64 MiB of blank lines (also
-# of CR LF lines, and through a pipe) before a header, in the extended PHYLIP and
-# tab-separated layouts. The buffer stays a few hundred KiB whatever the run's length.
+# Peak memory of karvel and phylo convert on long runs of blanks between matrices: 64 MiB of
+# blank lines (also of CR LF lines, and through a pipe) before a header, in the extended
+# PHYLIP and tab-separated layouts; for phylo also after a matrix and between the lines of a
+# list of pairs. The buffer stays a few hundred KiB whatever the run's length.
 #
 #   bench/blank_runs.sh [-b BUILD_DIR] [-m MIB] [-d SCRATCH_DIR]
 #
@@ -24,8 +25,9 @@ while getopts "b:m:d:h" opt; do
 done
 build=$(cd "$build" && pwd)
 karvel="$build/karvel"
+phylo="$build/phylo"
 measure="$build/bench/measure"
-for tool in "$karvel" "$measure"; do
+for tool in "$karvel" "$phylo" "$measure"; do
   [[ -x $tool ]] || { echo "blank_runs.sh: $tool is missing: cmake --preset bench && cmake --build --preset bench" >&2; exit 1; }
 done
 mkdir -p "$scratch"
@@ -37,6 +39,8 @@ crlf() { head -c $((mib << 19)) /dev/zero | tr '\0' '\n' | sed 's/$/\r/'; }
 [[ -s $scratch/blank$mib.dist ]] || { lines; printf "$matrix"; } > "$scratch/blank$mib.dist"
 [[ -s $scratch/blank$mib.tsv ]] || { printf "$tab_matrix"; lines; printf "$tab_matrix"; } > "$scratch/blank$mib.tsv"
 [[ -s $scratch/crlf$mib.dist ]] || { crlf; printf "$matrix"; } > "$scratch/crlf$mib.dist"
+[[ -s $scratch/after$mib.dist ]] || { printf "$matrix"; lines; } > "$scratch/after$mib.dist"
+[[ -s $scratch/pairs$mib.txt ]] || { printf 'A\tB\t0.5\n'; lines; printf 'A\tC\t0.5\nB\tC\t0.5\n'; } > "$scratch/pairs$mib.txt"
 
 run() { # run NAME COMMAND [ARG...]
   local name=$1
@@ -50,3 +54,7 @@ run "$mib MiB of blank lines, then a matrix" "$karvel" "$scratch/blank$mib.dist"
 cat "$scratch/blank$mib.dist" | run "the same through a pipe" "$karvel" -
 run "$mib MiB of CR LF lines, then a matrix" "$karvel" "$scratch/crlf$mib.dist"
 run "-t: a matrix, $mib MiB of blank lines, a matrix" "$karvel" -t "$scratch/blank$mib.tsv"
+run "phylo: $mib MiB of blank lines, then a matrix" "$phylo" convert "$scratch/blank$mib.dist"
+run "phylo: a matrix, then $mib MiB of blank lines" "$phylo" convert "$scratch/after$mib.dist"
+run "phylo: a tsv matrix, $mib MiB of blank lines, another" "$phylo" convert "$scratch/blank$mib.tsv"
+run "phylo: a pair, $mib MiB of blank lines, two more" "$phylo" convert "$scratch/pairs$mib.txt"
