@@ -457,6 +457,14 @@ tsv_row_without_a_label: phylo convert
   in "\tA\tB\nA\t0\t1\n\t1\t0\n"
   status 1
   err "phylo: standard input:3: row 2 has no label: its line begins with a tab (read with tab-separated labels as a square matrix, the reading that went furthest)\n"
+# A count after a tab, as quicktree writes it, with CR LF line ends; a label with a blank at one
+# end is quoted in CSV.
+count_after_a_tab_with_crlf: phylo convert --to=pairs
+  in "\t2\r\nA 0 1\r\nB 1 0\r\n"
+  out "B\tA\t 1.00000E+00\n"
+csv_label_with_a_blank_at_one_end: phylo convert -q --to=csv
+  in "#NEXUS\nbegin distances; dimensions ntax=2; matrix\n' A' 0\nB 1 0;\nend;\n"
+  out ",\" A\",B\n\" A\",0,1\nB,1,0\n"
 # A tab-separated label is its whole cell, as a list of pairs may have given it.
 tsv_label_with_control_characters: phylo convert -q --to=tsv
   in "a\x01\0b\tc\t0.5\n"

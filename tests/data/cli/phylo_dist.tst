@@ -206,9 +206,9 @@ jc69_undefined_written_quiet: phylo dist --to=pairs --model=jc69 --undefined=10 
   like jc69_undefined_written
   err ""
 logdet_singular: phylo dist --to=pairs --model=logdet --gaps=complete
-  in ">a\nACGTAC\n>b\nTGCAAC\n>c\nAC----\n"
+  in ">a\nACGTAC\n>b\nTGCAAC\n>c\nAC----\n>d\nAC----\n"
   status 1
-  err "phylo: standard input: the logdet distance is undefined for 3 pairs: 'a' and 'b' (differing at 2 of 2 sites): their table of base pairs is singular; 'a' and 'c' (differing at 0 of 2 sites): their table of base pairs is singular; 'b' and 'c' (differing at 2 of 2 sites): their table of base pairs is singular (--undefined=NUMBER writes a number in their place)\n"
+  err "phylo: standard input: the logdet distance is undefined for 6 pairs: 'a' and 'b' (differing at 2 of 2 sites): their table of base pairs is singular; 'a' and 'c' (differing at 0 of 2 sites): their table of base pairs is singular; 'b' and 'c' (differing at 2 of 2 sites): their table of base pairs is singular; and 3 more (--undefined=NUMBER writes a number in their place)\n"
 tn93_without_g: phylo dist --to=pairs --model=tn93
   in ">a\nACTTAC\n>b\nACTAAC\n"
   status 1
