@@ -36,8 +36,7 @@ struct record_type {
 // the input ends in or that is followed by anything but a delimiter or the line end.
 // Blank lines before it are passed over; under an input_mark, at most `blank_limit` bytes of
 // them (false when more follow, as at the end of the input).
-bool read_record(input_source &in, field_delimiter delimiter, record_type &record,
-                 std::size_t blank_limit = SIZE_MAX);
+bool read_record(input_source &in, field_delimiter delimiter, record_type &record, std::size_t blank_limit = SIZE_MAX);
 
 // The number that a field holds, blanks around it allowed: the grammar of every reader
 // ([+-]digits[.digits][(E|e)[+-]digits]), converted exactly. False when the field is no number

@@ -276,7 +276,7 @@ struct reading {
   std::vector<std::string> labels;
   std::vector<std::vector<float>> rows; // the values of each row, as read
   bool ok = false;
-  bool alike = false; // read with label words, and alike with 10-character labels
+  bool alike = false;    // read with label words, and alike with 10-character labels
   bool open_end = false; // all rows read, but blank lines ran on too long to see what follows
   row_failure failure;
   std::uint64_t end = 0; // where the reading stopped
