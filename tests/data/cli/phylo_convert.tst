@@ -465,6 +465,10 @@ count_after_a_tab_with_crlf: phylo convert --to=pairs
 csv_label_with_a_blank_at_one_end: phylo convert -q --to=csv
   in "#NEXUS\nbegin distances; dimensions ntax=2; matrix\n' A' 0\nB 1 0;\nend;\n"
   out ",\" A\",B\n\" A\",0,1\nB,1,0\n"
+count_followed_by_a_nul: phylo convert
+  in "2\0\nA 0 1\nB 1 0\n"
+  status 1
+  err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv, pairs or mega\n"
 # A tab-separated label is its whole cell, as a list of pairs may have given it.
 tsv_label_with_control_characters: phylo convert -q --to=tsv
   in "a\x01\0b\tc\t0.5\n"
