@@ -3,7 +3,10 @@
 // tests/data/lib/phylip.cases; the layouts as written are compared whole by the command-line
 // cases.
 #include "case_table.hpp"
+#include "phylo/csv.hpp"
 #include "phylo/io.hpp"
+#include "phylo/mega.hpp"
+#include "phylo/pairs.hpp"
 #include "phylo/phylip.hpp"
 #include "phylo/words.hpp"
 #include "test_io.hpp"
@@ -35,6 +38,18 @@ std::string layout(const std::vector<std::string> &a) {
 
 TEST(Phylip, Cases) {
   test::run_cases("phylip.cases", {{"strict", read_strict}, {"dist", test::read_dist_text}, {"layout", layout}});
+}
+
+// The writers of delimited layouts called without a number of digits write the shortest
+// decimal that reads back (0.25, not 0.2 or 0.250000000).
+TEST(DelimitedWriters, ShortestDecimalsByDefault) {
+  const dist_mat_type m = test::read_matrix("2\nA 0 0.25\nB 0.25 0\n", F::EXTENDED_PHYLIP);
+  test::captured_output out;
+  print::print_csv_dist_mat(m);
+  print::print_pairs_dist_mat(m);
+  print::print_mega_dist_mat(m);
+  EXPECT_EQ(out.text(), ",A,B\nA,0,0.25\nB,0.25,0\ntaxon1\ttaxon2\tdistance\nA\tB\t0.25\n#mega\n!Title: distances;\n"
+                        "!Format DataType=Distance DataFormat=LowerLeft NTaxa=2;\n\n#A\n#B\n\n0.25\n");
 }
 
 TEST(DistMat, FastForm) {
