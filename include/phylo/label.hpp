@@ -55,7 +55,8 @@ std::string_view trim_phylip_label(std::string_view label) noexcept;
 // '_'); NEXUS_CLEANED (to_nexus_label); NEXUS_ENCLOSED (' made `); NEXUS_QUOTED (unchanged).
 // The NEXUS forms ignore the case of letters A-Z, as NEXUS readers do.
 // TREE_SAFE and TREE_SAFE_PHYLIP: the characters of tree_unsafe_label_set made '_' (and cut
-// to 10 bytes), as the sequential layouts of phylo align write labels.
+// to 10 bytes), as the sequential layouts of phylo align write labels. CELL: as stored, in a
+// tab-separated cell.
 enum class label_form_type {
   AS_STORED,
   PHYLIP,
@@ -64,7 +65,8 @@ enum class label_form_type {
   NEXUS_ENCLOSED,
   NEXUS_QUOTED,
   TREE_SAFE,
-  TREE_SAFE_PHYLIP
+  TREE_SAFE_PHYLIP,
+  CELL
 };
 
 // The label as the layout writes it, letters in their case.

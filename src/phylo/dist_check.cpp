@@ -77,7 +77,7 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
       }
     }
   }
-  if (form != label_form_type::AS_STORED) {
+  if (form != label_form_type::AS_STORED && form != label_form_type::CELL) {
     std::unordered_map<std::string, std::size_t> written;
     for (std::size_t i = 0; i < n; ++i) {
       std::string as = label_as_compared(d.labels[i], form);
@@ -96,7 +96,25 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
       }
     }
   }
-  if (form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK) {
+  // A line end in a label ends the row in the layouts whose rows are lines, and a tab ends a
+  // tab-separated cell: the text would not read back as this matrix. (CSV and NEXUS quote
+  // such a label; the other layouts replace the characters.)
+  bool broken = false;
+  if (form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK || form == label_form_type::CELL) {
+    const char_set_type breaks = char_set_type::of(form == label_form_type::CELL ? "\t\n\r" : "\n\r");
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(d.labels[i], form);
+      if (std::any_of(as.begin(), as.end(), [&](char c) { return breaks.contains(c); })) {
+        found.push_back({finding_kind_type::BROKEN_LABEL, i, i,
+                         "the label of taxon " + taxon(d, i) +
+                             (form == label_form_type::CELL ? " holds a tab or a line end" : " holds a line end") +
+                             ", which this layout cannot hold"});
+        broken = true;
+        break;
+      }
+    }
+  }
+  if ((form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK) && !broken) {
     for (std::size_t i = 0; i < n; ++i) {
       const std::string as = label_as_written(d.labels[i], form);
       if (std::any_of(as.begin(), as.end(), [](char c) { return tree_unsafe_label_set.contains(c); })) {

@@ -136,6 +136,7 @@ std::string_view trim_phylip_label(std::string_view label) noexcept {
 std::string label_as_written(std::string_view label, label_form_type form) {
   switch (form) {
   case label_form_type::AS_STORED:
+  case label_form_type::CELL:
   case label_form_type::NEXUS_QUOTED: return std::string(label);
   case label_form_type::PHYLIP: return std::string(trim_phylip_label(label.substr(0, 10)));
   case label_form_type::NO_BLANK: return phylo::apply(no_space, label);

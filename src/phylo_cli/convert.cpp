@@ -306,17 +306,8 @@ void convert_input(const cli::reporter &report, phylo::input_source &in, const s
     }
     if (s.symmetrize) phylo::symmetrize_dist(*mat, *s.symmetrize);
     if (s.safe_labels) phylo::make_labels_safe(*mat);
-    const auto findings = phylo::check_dist_mat(*mat, s.check.value_or(0.0f), s.to->labels);
-    auto advice = [](const phylo::dist_finding_type &f) {
-      return f.kind == phylo::finding_kind_type::UNSAFE_LABEL ? std::string("; say --safe-labels to write them as '_'")
-                                                              : std::string();
-    };
-    if (s.check && !findings.empty()) {
-      for (const auto &f : findings) report(at + f.message + advice(f));
-      throw data_refused{};
-    }
-    if (!s.quiet)
-      for (const auto &f : findings) report(at + "warning: " + f.message + advice(f));
+    report_findings(report, at, phylo::check_dist_mat(*mat, s.check.value_or(0.0f), s.to->labels), s.check.has_value(),
+                    s.quiet);
     try {
       phylo::distfunc::convert_dist(*mat, s.transform);
     } catch (const phylo::error &e) {

@@ -280,10 +280,7 @@ void finish_distances(const cli::reporter &report, phylo::dist_mat_type &mat, co
     throw data_refused{};
   }
   if (s.safe_labels) phylo::make_labels_safe(mat);
-  if (!s.quiet)
-    for (const auto &f : phylo::check_dist_mat(mat, 0.0f, s.to->labels))
-      report(place + "warning: " + f.message +
-             (f.kind == phylo::finding_kind_type::UNSAFE_LABEL ? "; say --safe-labels to write them as '_'" : ""));
+  report_findings(report, place, phylo::check_dist_mat(mat, 0.0f, s.to->labels), false, s.quiet);
   write_matrix(mat, *s.to);
 }
 

@@ -3,13 +3,16 @@
 #pragma once
 
 #include "options.hpp"
+#include "shell.hpp"
 
+#include "phylo/dist_check.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace phylo_cli {
 
@@ -29,17 +32,17 @@ struct output_layout {
 inline constexpr output_layout output_layouts[] = {
     {"relaxed", writer_type::KARVEL, phylo::dist_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
     {"phylip", writer_type::KARVEL, phylo::dist_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
-    {"tsv", writer_type::KARVEL, phylo::dist_format_type::TAB, phylo::label_form_type::AS_STORED},
+    {"tsv", writer_type::KARVEL, phylo::dist_format_type::TAB, phylo::label_form_type::CELL},
     {"nexus-paup", writer_type::KARVEL, phylo::dist_format_type::NEXUS, phylo::label_form_type::NEXUS_CLEANED},
     {"nexus-paup-quoted", writer_type::KARVEL, phylo::dist_format_type::NEXUS_ENCLOSED,
      phylo::label_form_type::NEXUS_ENCLOSED},
-    {"pairs", writer_type::KARVEL, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::AS_STORED},
-    {"raw", writer_type::KARVEL, phylo::dist_format_type::RAW, phylo::label_form_type::AS_STORED},
+    {"pairs", writer_type::KARVEL, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::CELL},
+    {"raw", writer_type::KARVEL, phylo::dist_format_type::RAW, phylo::label_form_type::CELL},
     {"phylip-lower", writer_type::LOWER, phylo::dist_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
     {"relaxed-lower", writer_type::LOWER, phylo::dist_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
     {"nexus", writer_type::NEXUS, phylo::dist_format_type::NEXUS, phylo::label_form_type::NEXUS_QUOTED},
     {"csv", writer_type::CSV, phylo::dist_format_type::TAB, phylo::label_form_type::AS_STORED},
-    {"pairs-header", writer_type::PAIRS_HEADER, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::AS_STORED},
+    {"pairs-header", writer_type::PAIRS_HEADER, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::CELL},
     {"mega", writer_type::MEGA, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::TREE_SAFE},
 };
 
@@ -53,5 +56,11 @@ inline constexpr named<phylo::distfunc::dist_conv_type> transforms[] = {
 // Writes the whole matrix on the current output in the layout; csv, pairs-header and mega with
 // `digits` significant digits (0: the shortest that reads back).
 void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to, int digits = 0);
+
+// Reports what the checks found in a matrix about to be written, each message after `place`:
+// every finding as an error when `refuse` is set, a label that would break the layout's rows
+// always; the others as warnings, unless `quiet`. data_refused after any error.
+void report_findings(const cli::reporter &report, const std::string &place,
+                     const std::vector<phylo::dist_finding_type> &findings, bool refuse, bool quiet);
 
 } // namespace phylo_cli

@@ -406,6 +406,26 @@ unsafe_labels_warned: phylo convert --to=relaxed
   in "2\nx(1) 0 1\ny 1 0\n"
   out " 2\nx(1)\t 0.00000E+00\t 1.00000E+00\ny   \t 1.00000E+00\t 0.00000E+00\n"
   err "phylo: standard input:1: warning: the label of taxon 1 ('x(1)') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart; say --safe-labels to write them as '_'\n"
+# A CSV cell may hold a tab or a line end; a layout that cannot hold it refuses the matrix
+# (even with -q), CSV quotes it, --safe-labels writes it as '_'.
+label_with_line_end_refused: phylo convert -q --from=csv --to=tsv
+  in ",\"a\nb\",c\td\n\"a\nb\",0,1\nc\td,1,0\n"
+  status 1
+  err "phylo: standard input:1: the label of taxon 1 ('a\\x0Ab') holds a tab or a line end, which this layout cannot hold; say --safe-labels to write them as '_'\n"
+label_with_tab_refused_by_pairs: phylo convert --from=csv --to=pairs
+  in ",a,c\td\na,0,1\nc\td,1,0\n"
+  status 1
+  err "phylo: standard input:1: the label of taxon 2 ('c\\x09d') holds a tab or a line end, which this layout cannot hold; say --safe-labels to write them as '_'\n"
+label_with_carriage_return_refused_by_relaxed: phylo convert --to=relaxed
+  in "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=lower; matrix a 0 'c\rd' 1 0; end;\n"
+  status 1
+  err "phylo: standard input:2: the label of taxon 2 ('c\\x0Dd') holds a line end, which this layout cannot hold; say --safe-labels to write them as '_'\n"
+label_with_line_end_quoted_in_csv: phylo convert --from=csv --to=csv
+  in ",\"a\nb\",c\n\"a\nb\",0,1\nc,1,0\n"
+  out ",\"a\nb\",c\n\"a\nb\",0,1\nc,1,0\n"
+label_with_line_end_made_safe: phylo convert --safe-labels --from=csv --to=tsv
+  in ",\"a\nb\",c\td\n\"a\nb\",0,1\nc\td,1,0\n"
+  out "\ta_b\tc_d\na_b\t 0.00000E+00\t 1.00000E+00\nc_d\t 1.00000E+00\t 0.00000E+00\n"
 unsafe_labels_made_safe_and_equal: phylo convert --check --safe-labels --to=phylip
   in "2\nx(1) 0 1\nx_1_ 1 0\n"
   status 1
