@@ -26,7 +26,8 @@ void report_findings(const cli::reporter &report, const std::string &place,
   for (const auto &f : findings) {
     const bool fatal = refuse || f.kind == finding_kind_type::BROKEN_LABEL;
     if (quiet && !fatal) continue;
-    const bool safe_labels_mend = f.kind == finding_kind_type::UNSAFE_LABEL || f.kind == finding_kind_type::BROKEN_LABEL;
+    const bool safe_labels_mend =
+        f.kind == finding_kind_type::UNSAFE_LABEL || f.kind == finding_kind_type::BROKEN_LABEL;
     report(place + (fatal ? "" : "warning: ") + f.message +
            (safe_labels_mend ? "; say --safe-labels to write them as '_'" : ""));
     refused = refused || fatal;
