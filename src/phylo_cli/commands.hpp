@@ -22,8 +22,8 @@ int run_count(const cli::streams_type &streams, std::span<char *const> args);
 
 // Every subcommand, in the order that --help lists them.
 inline constexpr command_type commands[] = {
-    {"convert", "convert distance matrices between layouts, shapes and transformations", run_convert},
-    {"align", "write FASTA nucleotide alignments as PHYLIP or NEXUS character matrices", run_align},
+    {"convert", "convert distance matrices between layouts and transform them", run_convert},
+    {"align", "write FASTA alignments as PHYLIP or NEXUS character matrices", run_align},
     {"dist", "compute distance matrices from alignments and character matrices", run_dist},
     {"count", "count the quartets or triplets of N taxa", run_count},
 };

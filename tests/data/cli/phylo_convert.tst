@@ -246,6 +246,7 @@ version: phylo --version
   out "phylo " {version} "\n"
 help: phylo --help
   out @phylo.help
+  width 80
 # Help and version that cannot be written are failures.
 help_to_a_full_disk: phylo --help
   out full
