@@ -112,6 +112,15 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
         broken = true;
         break;
       }
+      // A cell of blanks alone is no label to the readers of tab-separated text (a header
+      // of such cells is a blank line).
+      if (form == label_form_type::CELL && !as.empty() && as.find_first_not_of(' ') == std::string::npos) {
+        found.push_back({finding_kind_type::BROKEN_LABEL, i, i,
+                         "the label of taxon " + taxon(d, i) +
+                             " holds nothing but blanks, which readers of this layout take for no label"});
+        broken = true;
+        break;
+      }
     }
   }
   if ((form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK) && !broken) {

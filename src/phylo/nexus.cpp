@@ -234,6 +234,7 @@ std::vector<std::string> read_taxlabels(lexer &lx, std::size_t n, const token &c
     if (labels.size() == n)
       lx.fail(tk, "TAXLABELS lists more labels than the " + std::to_string(n) + " taxa of NTAX (" + show(tk) +
                       " is one too many): a label with a blank inside must be enclosed in single quotes");
+    if (tk.text.empty()) lx.fail(tk, "TAXLABELS holds an empty label ''");
     labels.push_back(std::move(tk.text));
   }
   if (labels.size() < n)
@@ -387,6 +388,7 @@ struct matrix_reader {
               "expected the label of row " + std::to_string(i + 1) + " of the matrix, found " + show(tk) +
                   (tk.punct == ';' ? " (the matrix has fewer rows than its " + std::to_string(mat.n_tax()) + " taxa)"
                                    : ""));
+    if (tk.text.empty()) lx.fail(tk, "row " + std::to_string(i + 1) + " of the matrix has an empty label ''");
     if (mat.labels[i].empty()) {
       mat.labels[i] = std::move(tk.text);
     } else if (!label_matches(tk, i)) {

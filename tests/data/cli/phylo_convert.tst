@@ -421,6 +421,18 @@ label_with_carriage_return_refused_by_relaxed: phylo convert --to=relaxed
   in "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=lower; matrix a 0 'c\rd' 1 0; end;\n"
   status 1
   err "phylo: standard input:2: the label of taxon 2 ('c\\x0Dd') holds a line end, which this layout cannot hold; say --safe-labels to write them as '_'\n"
+label_of_blanks_alone_refused_by_tsv: phylo convert --to=tsv
+  in "#NEXUS\nbegin distances; dimensions ntax=1; format triangle=lower; matrix '  ' 0; end;\n"
+  status 1
+  err "phylo: standard input:2: the label of taxon 1 ('  ') holds nothing but blanks, which readers of this layout take for no label; say --safe-labels to write them as '_'\n"
+nexus_empty_label_refused: phylo convert --to=csv
+  in "#NEXUS\nbegin taxa; dimensions ntax=2; taxlabels '' b; end;\n"
+  status 1
+  err "phylo: standard input:2: TAXLABELS holds an empty label ''\n"
+nexus_empty_row_label_refused: phylo convert --to=csv
+  in "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=lower; matrix\na 0\n'' 1 0; end;\n"
+  status 1
+  err "phylo: standard input:4: row 2 of the matrix has an empty label ''\n"
 label_with_line_end_quoted_in_csv: phylo convert --from=csv --to=csv
   in ",\"a\nb\",c\n\"a\nb\",0,1\nc,1,0\n"
   out ",\"a\nb\",c\n\"a\nb\",0,1\nc,1,0\n"
