@@ -16,5 +16,6 @@
 #include "phylo/pairs.hpp"
 #include "phylo/phylip.hpp"
 #include "phylo/text.hpp"
+#include "phylo/tree.hpp"
 #include "phylo/types.hpp"
 #include "phylo/words.hpp"
