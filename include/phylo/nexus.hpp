@@ -8,6 +8,7 @@
 // missing distances are refused.
 #pragma once
 
+#include "phylo/io.hpp"
 #include "phylo/types.hpp"
 
 namespace phylo::print {
@@ -16,12 +17,14 @@ namespace phylo::print {
 // of the block before it ("\t;", "end;"): after a DISTANCES block (15 lines) or after a DATA
 // block (19 lines: the same with its pset, dset and bootstrap defaults).
 enum class paup_block_type { DISTANCES, DATA };
-void print_paup_block(paup_block_type after);
+void print_paup_block(output_sink &out, paup_block_type after);
+void print_paup_block(paup_block_type after); // on the current output
 
 // Writes a NEXUS text: "#NEXUS", a TAXA block (dimensions ntax=, taxlabels) and a DISTANCES
 // block ("format triangle=lower diagonal labels missing=?") whose row i holds its label and
 // cells (i, 1) .. (i, i) as plain decimals, tab-separated. Labels go through
 // to_quoted_nexus_label. Does not fail.
-void print_nexus_dist_mat(const dist_mat_type &dist);
+void print_nexus_dist_mat(output_sink &out, const dist_mat_type &dist);
+void print_nexus_dist_mat(const dist_mat_type &dist); // on the current output
 
 } // namespace phylo::print

@@ -30,15 +30,18 @@ namespace phylo::read {
 // The taxon count of the next matrix, 1 .. 5000. TAB counts the tab characters of the whole
 // current line; the other layouts read an integer and skip the rest of its line.
 // range_error for a count outside 1 .. 5000, format_error for a count that is no number.
-int read_dist_header(dist_format_type format);
+int read_dist_header(input_source &in, dist_format_type format);
+int read_dist_header(dist_format_type format); // from the current input
 // Fills the labels and all n_tax x n_tax distances of `mat`, row by row; each row is a label
 // and n_tax numbers (which may run over several lines), the rest of its last line ignored.
 // PHYLIP rows use PHYLIP labels, TAB rows tab-separated labels, all others extended labels.
 // range_error for a negative distance; format_error when a row's last number is followed by
 // anything but a blank, a tab, a carriage return, a line end or the end of the input.
-void read_dist_mat(dist_format_type format, dist_mat_type &mat);
+void read_dist_mat(input_source &in, dist_format_type format, dist_mat_type &mat);
+void read_dist_mat(dist_format_type format, dist_mat_type &mat); // from the current input
 // The same for the flat form; range_error when the cells do not fit in n_cells.
-void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat);
+void read_fast_dist_mat(input_source &in, dist_format_type format, fast_dist_mat_type &mat);
+void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat); // from the current input
 
 // ---- The recognising reader ------------------------------------------------------------
 
@@ -138,17 +141,19 @@ private:
 
 namespace phylo::print {
 
-// Writes the whole matrix on the current output in one of karvel's seven layouts: PHYLIP and
+// Writes the whole matrix in one of karvel's seven layouts: PHYLIP and
 // EXTENDED_PHYLIP (a count line, then rows of a label fitted to 10 or to the longest label),
 // TAB (a header line of labels, then rows), NEXUS and NEXUS_ENCLOSED (a DISTANCES block and
 // a PAUP block), ONE_COLUMN (one pair per line below the diagonal), RAW (rows only). In every
 // layout but PHYLIP and ONE_COLUMN, range_error for an empty label before anything is written.
-void print_dist_mat(const dist_mat_type &dist, dist_format_type format);
+void print_dist_mat(output_sink &out, const dist_mat_type &dist, dist_format_type format);
+void print_dist_mat(const dist_mat_type &dist, dist_format_type format); // on the current output
 // Writes a lower triangle: the count line (« 12»), then row i (from 1) as its label and,
 // each after a tab, the 12-character images of cells (i, 1) .. (i, i - 1); row 1 is the
 // label alone. PHYLIP labels are fitted to 10; EXTENDED_PHYLIP labels have blanks made '_'
 // and are fitted to the longest label (range_error for an empty one). range_error for any
 // other layout.
-void print_lower_dist_mat(const dist_mat_type &dist, dist_format_type format);
+void print_lower_dist_mat(output_sink &out, const dist_mat_type &dist, dist_format_type format);
+void print_lower_dist_mat(const dist_mat_type &dist, dist_format_type format); // on the current output
 
 } // namespace phylo::print

@@ -81,8 +81,7 @@ void put_csv_field(output_sink &out, std::string_view text) {
 
 } // namespace
 
-void print_csv_dist_mat(const dist_mat_type &dist, int digits) {
-  output_sink &out = current_output();
+void print_csv_dist_mat(output_sink &out, const dist_mat_type &dist, int digits) {
   const std::size_t n = dist.n_tax();
   for (std::size_t j = 0; j < n; ++j) {
     out.put(',');

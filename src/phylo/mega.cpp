@@ -144,8 +144,7 @@ dist_mat_access read_mega_matrix(input_source &in, std::size_t max_taxa) {
 
 namespace phylo::print {
 
-void print_mega_dist_mat(const dist_mat_type &dist, int digits) {
-  output_sink &out = current_output();
+void print_mega_dist_mat(output_sink &out, const dist_mat_type &dist, int digits) {
   const std::size_t n = dist.n_tax();
   out.write("#mega\n!Title: distances;\n!Format DataType=Distance DataFormat=LowerLeft NTaxa=" + std::to_string(n) +
             ";\n\n");

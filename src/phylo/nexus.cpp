@@ -568,15 +568,13 @@ dist_mat_access read_nexus_dist(input_source &in, std::vector<std::string> &taxa
   }
 }
 
-void print_nexus_distances_head(std::size_t n_tax) {
-  output_sink &out = current_output();
+void print_nexus_distances_head(output_sink &out, std::size_t n_tax) {
   out.write("#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax=");
   out.write(print::integer_image(static_cast<long long>(n_tax)));
   out.write(";\n\tformat triangle=both labels;\n\tmatrix\n");
 }
 
-void print_nexus_data_head(std::size_t n_tax, std::size_t n_char, bool symbols) {
-  output_sink &out = current_output();
+void print_nexus_data_head(output_sink &out, std::size_t n_tax, std::size_t n_char, bool symbols) {
   out.write("begin data;\n\tdimensions ntax=");
   out.write(print::integer_image(static_cast<long long>(n_tax)));
   out.write(" nchar=");
@@ -619,14 +617,16 @@ constexpr paup_line paup_lines[] = {
 
 } // namespace
 
-void print_paup_block(paup_block_type after) {
-  output_sink &out = current_output();
+void print_paup_block(paup_block_type after) { print_paup_block(current_output(), after); }
+
+void print_paup_block(output_sink &out, paup_block_type after) {
   for (const paup_line &line : paup_lines)
     if (after == paup_block_type::DISTANCES ? line.distances : line.data) out.write(line.text);
 }
 
-void print_nexus_dist_mat(const dist_mat_type &dist) {
-  output_sink &out = current_output();
+void print_nexus_dist_mat(const dist_mat_type &dist) { print_nexus_dist_mat(current_output(), dist); }
+
+void print_nexus_dist_mat(output_sink &out, const dist_mat_type &dist) {
   const std::size_t n = dist.n_tax();
   const std::string count = std::to_string(n);
   out.write("#NEXUS\n\nbegin taxa;\n\tdimensions ntax=" + count + ";\n\ttaxlabels\n");

@@ -122,8 +122,7 @@ dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::opt
 
 namespace phylo::print {
 
-void print_pairs_dist_mat(const dist_mat_type &dist, int digits) {
-  output_sink &out = current_output();
+void print_pairs_dist_mat(output_sink &out, const dist_mat_type &dist, int digits) {
   out.write("taxon1\ttaxon2\tdistance\n");
   const std::size_t n = dist.n_tax();
   for (std::size_t i = 0; i < n; ++i)
