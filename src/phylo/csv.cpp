@@ -4,16 +4,16 @@
 #include "phylo/csv.hpp"
 
 #include "fields.hpp"
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/io.hpp"
 #include "phylo/number.hpp"
 
 #include <string>
 
-namespace phylo::detail {
+namespace phylo::read {
 
-dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa) {
+dist_mat_access read_csv_dist_mat(input_source &in, std::size_t max_taxa) {
+  using namespace phylo::detail;
   record_type header, row;
   if (!read_record(in, field_delimiter::COMMA, header)) return nullptr;
   const std::string name = in.name();
@@ -60,7 +60,7 @@ dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa) {
   return mat;
 }
 
-} // namespace phylo::detail
+} // namespace phylo::read
 
 namespace phylo::print {
 namespace {

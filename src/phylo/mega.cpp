@@ -2,7 +2,6 @@
 #include "phylo/mega.hpp"
 
 #include "fields.hpp"
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/io.hpp"
 #include "phylo/number.hpp"
@@ -67,7 +66,12 @@ bool iequals(std::string_view a, std::string_view b) {
 
 } // namespace
 
-dist_mat_access read_mega_matrix(input_source &in, std::size_t max_taxa) {
+} // namespace phylo::detail
+
+namespace phylo::read {
+
+dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
+  using namespace phylo::detail;
   mega_words words(in);
   const std::string name = in.name();
   auto at = [&] { return input_position{name, words.line(), 1}; };
@@ -140,7 +144,7 @@ dist_mat_access read_mega_matrix(input_source &in, std::size_t max_taxa) {
   return mat;
 }
 
-} // namespace phylo::detail
+} // namespace phylo::read
 
 namespace phylo::print {
 

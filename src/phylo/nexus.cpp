@@ -3,7 +3,6 @@
 #include "phylo/nexus.hpp"
 
 #include "line_input.hpp"
-#include "message.hpp"
 #include "nexus_parts.hpp"
 #include "number_scan.hpp"
 #include "phylo/chars.hpp"
@@ -652,3 +651,15 @@ void print_nexus_dist_mat(output_sink &out, const dist_mat_type &dist) {
 }
 
 } // namespace phylo::print
+
+namespace phylo::read {
+
+dist_mat_access nexus_dist_reader::next() {
+  if (!started_) {
+    detail::start_nexus(in_);
+    started_ = true;
+  }
+  return detail::read_nexus_dist(in_, taxa_, max_taxa_, matrix_line_);
+}
+
+} // namespace phylo::read

@@ -4,7 +4,6 @@
 #include "phylo/pairs.hpp"
 
 #include "fields.hpp"
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/number.hpp"
 #include "phylo/phylip.hpp"
@@ -26,8 +25,13 @@ struct pair_record {
 
 } // namespace
 
-dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::optional<float> fill,
-                                  std::size_t max_taxa) {
+} // namespace phylo::detail
+
+namespace phylo::read {
+
+dist_mat_access read_pairs_dist_mat(input_source &in, std::size_t column, std::optional<float> fill,
+                                    std::size_t max_taxa) {
+  using namespace phylo::detail;
   const field_delimiter delimiter = delimiter_of_line(in);
   const std::string name = in.name();
   std::vector<std::string> labels;
@@ -118,7 +122,7 @@ dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::opt
   return mat;
 }
 
-} // namespace phylo::detail
+} // namespace phylo::read
 
 namespace phylo::print {
 

@@ -42,6 +42,18 @@ std::size_t count_line_tabs(input_source &in) {
   }
 }
 
+std::size_t byte_order_mark_at(input_source &in) {
+  return in.offset() == 0 && in.peek_at(0) == 0xEF && in.peek_at(1) == 0xBB && in.peek_at(2) == 0xBF ? 3 : 0;
+}
+
+bool starts_with_ignoring_case(input_source &in, std::size_t k, std::string_view word) {
+  for (std::size_t m = 0; m < word.size(); ++m) {
+    const int c = in.peek_at(k + m);
+    if (c < 0 || ascii_upper_map(static_cast<char>(c)) != ascii_upper_map(word[m])) return false;
+  }
+  return true;
+}
+
 bool skip_blank_lines(input_source &in, std::size_t limit) {
   constexpr std::size_t long_run = std::size_t{1} << 16;
   for (std::size_t passed = 0;;) {
