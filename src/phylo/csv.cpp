@@ -33,7 +33,7 @@ dist_mat_access read_csv_dist_mat(input_source &in, std::size_t max_taxa) {
     throw range_error("the taxon count must be 1 to " + std::to_string(max_taxa) + "; the header names " +
                           std::to_string(n),
                       at(header, 0));
-  auto mat = std::make_unique<dist_mat_type>(n);
+  auto mat = new_dist_mat(n);
   for (std::size_t i = 0; i < n; ++i) {
     if (i > 0 && !read_record(in, field_delimiter::COMMA, row))
       throw format_error("the input ends after " + std::to_string(i) + " of the " + std::to_string(n) +

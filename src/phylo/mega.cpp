@@ -128,7 +128,7 @@ dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
     throw format_error("the file holds " + std::to_string(values.size()) + " distances; " + std::to_string(n) +
                            " taxa need " + std::to_string(n * (n - 1) / 2),
                        end);
-  auto mat = std::make_unique<dist_mat_type>(n);
+  auto mat = new_dist_mat(n);
   std::size_t k = 0;
   for (std::size_t i = 0; i < n; ++i) {
     mat->labels[i] = std::move(labels[i]);

@@ -507,7 +507,7 @@ dist_mat_access read_distances_block(lexer &lx, const token &name, const std::ve
       else if (!own_taxa) known = &taxa;
       if (!known && !f.labels)
         lx.fail(cmd, "the taxa have no labels: the matrix has NOLABELS and there is no TAXLABELS");
-      mat = std::make_unique<dist_mat_type>(n);
+      mat = new_dist_mat(n);
       if (known)
         for (std::size_t i = 0; i < n; ++i) mat->labels[i] = (*known)[i];
       for (std::size_t i = 0; i < n; ++i) mat->distances(i, i) = 0.0f;

@@ -85,7 +85,7 @@ dist_mat_access read_pairs_dist_mat(input_source &in, std::size_t column, std::o
   }
   if (labels.empty()) return nullptr;
   const std::size_t n = labels.size();
-  auto mat = std::make_unique<dist_mat_type>(n);
+  auto mat = new_dist_mat(n);
   const float unset = std::numeric_limits<float>::quiet_NaN();
   for (std::size_t i = 0; i < n; ++i) {
     mat->labels[i] = std::move(labels[i]);

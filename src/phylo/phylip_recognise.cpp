@@ -515,7 +515,7 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
   }
 
   const way_type way = chosen->way;
-  auto mat = std::make_unique<dist_mat_type>(n);
+  auto mat = new_dist_mat(n);
   if (rows == n) { // read whole
     if (chosen->open_end) try {
         expect_end(in, way.labels, n);
