@@ -42,6 +42,12 @@ public:
   // Reading then raises format_error for data that is not valid gzip or that ends early.
   void decompress_gzip();
 
+  // From here on a NUL byte anywhere in the input is a format_error ("NUL byte at line L,
+  // column C: not a text file", with that position), raised when the byte is first buffered:
+  // no text that phylo reads holds one. karvel's reader, which takes a NUL as a character of
+  // a label, does not ask for this.
+  void refuse_nul_bytes();
+
   // The name used in diagnostics (a path, or "standard input").
   const std::string &name() const noexcept { return name_; }
   // 1-based number of the line that holds the read position; at the end of an input whose
@@ -110,6 +116,8 @@ private:
   std::size_t hole_lines_ = 0;        // how many
   std::optional<std::uint64_t> size_; // the size of the whole input, when known
   std::unique_ptr<gzip_stream> gzip_; // decompression, when the input is gzip
+  bool refuse_nul_ = false;
+  void check_nul(const char *from) const; // format_error for a NUL in [from, end_)
   // line() remembers how far it counted, so that calling it as reading goes on costs only
   // the bytes read in between.
   mutable std::uint64_t counted_to_ = 0;

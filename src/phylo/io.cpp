@@ -93,8 +93,8 @@ input_source::input_source(input_source &&o) noexcept
       name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(std::exchange(o.pos_, nullptr)),
       end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
       column_before_(o.column_before_), last_dropped_(o.last_dropped_), hole_(std::exchange(o.hole_, nullptr)),
-      hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), counted_to_(o.counted_to_),
-      counted_lines_(o.counted_lines_) {}
+      hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), refuse_nul_(o.refuse_nul_),
+      counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
 
 input_source &input_source::operator=(input_source &&o) noexcept {
   if (this != &o) {
@@ -116,6 +116,7 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     hole_lines_ = o.hole_lines_;
     size_ = o.size_;
     gzip_ = std::move(o.gzip_);
+    refuse_nul_ = o.refuse_nul_;
     counted_to_ = o.counted_to_;
     counted_lines_ = o.counted_lines_;
   }
@@ -262,6 +263,7 @@ bool input_source::fill(std::size_t want) {
       break;
     }
     end_ += got;
+    if (refuse_nul_) check_nul(end_ - got);
   }
   return static_cast<std::size_t>(end_ - pos_) >= want;
 }
@@ -329,6 +331,21 @@ void input_source::decompress_gzip() {
   pos_ = end_ = buf_.get();
   eof_ = false;
   size_.reset();
+}
+
+void input_source::refuse_nul_bytes() {
+  refuse_nul_ = true;
+  if (buf_) check_nul(pos_);
+}
+
+void input_source::check_nul(const char *from) const {
+  const void *hit = std::memchr(from, '\0', static_cast<std::size_t>(end_ - from));
+  if (!hit) return;
+  const input_position where =
+      position_at(base_ + static_cast<std::uint64_t>(static_cast<const char *>(hit) - buf_.get()));
+  throw format_error("NUL byte at line " + std::to_string(where.line) + ", column " + std::to_string(where.column) +
+                         ": not a text file",
+                     where);
 }
 
 bool input_source::refill() {
