@@ -66,7 +66,7 @@ constexpr std::string_view help_text =
     "                           (default) or edgar\n"
     "  -t, --to=LAYOUT          relaxed (default), phylip, tsv, nexus-paup,\n"
     "                           nexus-paup-quoted, pairs, raw, phylip-lower,\n"
-    "                           relaxed-lower or nexus\n"
+    "                           relaxed-lower, nexus, csv, pairs-header or mega\n"
     "  -x, --transform=NAME     none (default), arcsin, exp, neglog, square, range\n"
     "                           or sqrt, applied to the distances once computed\n"
     "      --safe-labels        write blanks, control characters and\n"
