@@ -27,10 +27,12 @@
 #include <barrier>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <thread>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 namespace phylo {
@@ -88,11 +90,6 @@ float round_down(double d) {
   return f;
 }
 
-void sort_entries(std::vector<entry_type> &list) {
-  std::sort(list.begin(), list.end(),
-            [](const entry_type &a, const entry_type &b) { return a.v < b.v || (a.v == b.v && a.slot < b.slot); });
-}
-
 // The best pair found by a scan: the criterion, then the ranks of the younger and older member.
 struct pair_type {
   double q = std::numeric_limits<double>::infinity();
@@ -105,32 +102,56 @@ struct pair_type {
   }
 };
 
+// The lists are cut into buckets by the sum R of the other cluster: a cluster's bucket is fixed
+// when it is made, by its R relative to the mean R of that time, and the bound of a bucket uses
+// the largest R among its clusters rather than the largest of all, which is much closer to R(j).
+constexpr unsigned nj_buckets = 16;
+
 class agglomeration {
 public:
-  agglomeration(dist_mat_type &&dist, const tree_build_options &options) : n_(dist.n_tax()), method_(options.method) {
-    const bool nj_family = method_ == tree_method::NJ || method_ == tree_method::BIONJ;
+  agglomeration(dist_mat_type &&dist, const tree_build_options &options)
+      : n_(dist.n_tax()), method_(options.method),
+        buckets_(method_ == tree_method::NJ || method_ == tree_method::BIONJ ? nj_buckets : 1) {
     threads_ = options.threads != 0 ? options.threads : dna::available_cpus();
     if (n_ < 64) threads_ = 1;
     threads_ = std::min<unsigned>(threads_, 64);
     offset_.resize(n_);
-    for (std::size_t i = 0; i < n_; ++i) offset_[i] = i * (i - 1) / 2;
-    if (n_ > 0) offset_[0] = 0;
-    cells_.resize(n_ * (n_ - 1) / 2);
+    for (std::size_t i = 0; i < n_; ++i) offset_[i] = i == 0 ? 0 : i * (i - 1) / 2;
+    cells_ = fixed_array<double>(n_ * (n_ - 1) / 2);
+    sums_.assign(n_, 0.0);
     for (std::size_t i = 1; i < n_; ++i) {
       const float *row = dist.distances.row(i);
       double *to = cells_.data() + offset_[i];
       for (std::size_t j = 0; j < i; ++j) to[j] = row[j];
     }
+    if (nj_family()) {
+      for (std::size_t i = 1; i < n_; ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+          sums_[i] += cells_[offset_[i] + j];
+          sums_[j] += cells_[offset_[i] + j];
+        }
+      double mean = 0;
+      for (const double r : sums_) mean += r;
+      mean /= static_cast<double>(n_);
+      std::vector<double> ratios(n_);
+      for (std::size_t i = 0; i < n_; ++i) ratios[i] = mean > 0 ? sums_[i] / mean : 1.0;
+      std::sort(ratios.begin(), ratios.end());
+      for (unsigned b = 1; b < buckets_; ++b) edges_.push_back(ratios[b * n_ / buckets_]);
+    }
+    bucket_.resize(n_);
+    for (std::size_t i = 0; i < n_; ++i) bucket_[i] = bucket_of(sums_[i], mean_sum());
     lists_.resize(n_);
-    begin_.assign(n_, 0);
+    first_.assign(n_ * buckets_, 0);
+    last_.assign(n_ * buckets_, 0);
+    least_.assign(n_ * buckets_, std::numeric_limits<float>::infinity());
     // The lists of the taxa, sorted on every thread.
     run_threads([&](unsigned t) {
+      std::vector<entry_type> entries, spare;
       for (std::size_t i = t; i < n_; i += threads_) {
         const float *row = dist.distances.row(i);
-        std::vector<entry_type> &list = lists_[i];
-        list.resize(i);
-        for (std::size_t j = 0; j < i; ++j) list[j] = {row[j], static_cast<std::uint32_t>(j)};
-        sort_entries(list);
+        entries.resize(i);
+        for (std::size_t j = 0; j < i; ++j) entries[j] = {row[j], static_cast<std::uint32_t>(j)};
+        set_list(static_cast<std::uint32_t>(i), entries, spare);
       }
     });
     tree_.nodes.reserve(2 * n_);
@@ -143,25 +164,16 @@ public:
     size_.assign(n_, 1.0);
     height_.assign(n_, 0.0);
     for (std::size_t i = 0; i < n_; ++i) rank_[i] = i, node_[i] = i, slots_.push_back(static_cast<std::uint32_t>(i));
-    if (nj_family) {
-      sums_.assign(n_, 0.0);
-      for (std::size_t i = 1; i < n_; ++i)
-        for (std::size_t j = 0; j < i; ++j) {
-          sums_[i] += cells_[offset_[i] + j];
-          sums_[j] += cells_[offset_[i] + j];
-        }
-    }
   }
 
   tree_type run() {
-    const bool nj_family = method_ == tree_method::NJ || method_ == tree_method::BIONJ;
     if (n_ == 1) {
       tree_.root = tree_.add_node();
       tree_.add_child(tree_.root, 0);
       tree_.rooted = false;
       return std::move(tree_);
     }
-    const std::size_t stop = nj_family ? 3 : 1;
+    const std::size_t stop = nj_family() ? 3 : 1;
     if (n_ == 2) {
       join_two();
     } else {
@@ -197,19 +209,74 @@ public:
         start->arrive_and_wait();
         for (std::thread &w : workers) w.join();
       }
-      if (nj_family) join_three();
+      if (nj_family()) join_three();
     }
-    tree_.rooted = !nj_family;
+    tree_.rooted = !nj_family();
     order_children(tree_);
     return std::move(tree_);
   }
 
 private:
+  bool nj_family() const noexcept { return method_ == tree_method::NJ || method_ == tree_method::BIONJ; }
+
   double d(std::size_t i, std::size_t j) const noexcept {
     return i > j ? cells_[offset_[i] + j] : cells_[offset_[j] + i];
   }
-  double &cell(std::vector<double> &m, std::size_t i, std::size_t j) noexcept {
-    return i > j ? m[offset_[i] + j] : m[offset_[j] + i];
+  double *at(fixed_array<double> &m, std::size_t i, std::size_t j) noexcept {
+    return i > j ? &m[offset_[i] + j] : &m[offset_[j] + i];
+  }
+
+  double mean_sum() const noexcept {
+    if (slots_.empty()) {
+      double mean = 0;
+      for (const double r : sums_) mean += r;
+      return mean / static_cast<double>(sums_.size());
+    }
+    double mean = 0;
+    for (const std::uint32_t s : slots_) mean += sums_[s];
+    return mean / static_cast<double>(slots_.size());
+  }
+
+  std::uint8_t bucket_of(double sum, double mean) const noexcept {
+    if (edges_.empty()) return 0;
+    const double ratio = mean > 0 ? sum / mean : 1.0;
+    return static_cast<std::uint8_t>(std::upper_bound(edges_.begin(), edges_.end(), ratio) - edges_.begin());
+  }
+
+  // Makes `entries` (clusters older than k, in increasing slot order) the list of k: by
+  // bucket, each bucket by distance, equal distances by slot. A radix sort, stable, over the
+  // bits of the distance (in an order-keeping form) and then the bucket; `spare` is scratch.
+  void set_list(std::uint32_t k, std::vector<entry_type> &entries, std::vector<entry_type> &spare) {
+    const std::size_t m = entries.size();
+    spare.resize(m);
+    auto key = [](float v) {
+      std::uint32_t u;
+      std::memcpy(&u, &v, sizeof u);
+      return u >> 31 ? ~u : u | 0x80000000u;
+    };
+    constexpr unsigned shifts[3] = {0, 11, 22};
+    std::uint32_t count[2048];
+    entry_type *from = entries.data(), *to = spare.data();
+    for (const unsigned shift : shifts) {
+      std::fill(std::begin(count), std::end(count), 0u);
+      for (std::size_t p = 0; p < m; ++p) ++count[(key(from[p].v) >> shift) & 2047];
+      if (m == 0 || count[(key(from[0].v) >> shift) & 2047] == m) continue; // one digit for all
+      std::uint32_t total = 0;
+      for (std::uint32_t &c : count) total += std::exchange(c, total);
+      for (std::size_t p = 0; p < m; ++p) to[count[(key(from[p].v) >> shift) & 2047]++] = from[p];
+      std::swap(from, to);
+    }
+    std::vector<entry_type> &list = lists_[k];
+    list.resize(m);
+    std::uint32_t at[nj_buckets + 1] = {};
+    for (std::size_t p = 0; p < m; ++p) ++at[bucket_[from[p].slot] + 1];
+    for (unsigned b = 0; b < buckets_; ++b) at[b + 1] += at[b];
+    const std::size_t base = std::size_t{k} * buckets_;
+    for (unsigned b = 0; b < buckets_; ++b) first_[base + b] = at[b], last_[base + b] = at[b + 1];
+    for (std::size_t p = 0; p < m; ++p) list[at[bucket_[from[p].slot]]++] = from[p];
+    for (unsigned b = 0; b < buckets_; ++b)
+      least_[base + b] =
+          first_[base + b] < last_[base + b] ? list[first_[base + b]].v : std::numeric_limits<float>::infinity();
   }
 
   template <class F> void run_threads(F &&body) {
@@ -224,50 +291,50 @@ private:
   }
 
   void prepare_scan() {
-    factor_ = static_cast<double>(slots_.size()) - 2.0;
-    max_sum_ = -std::numeric_limits<double>::infinity();
-    if (!sums_.empty())
-      for (const std::uint32_t s : slots_) max_sum_ = std::max(max_sum_, sums_[s]);
+    factor_ = nj_family() ? static_cast<double>(slots_.size()) - 2.0 : 1.0;
+    max_sum_.assign(buckets_, -std::numeric_limits<double>::infinity());
+    for (const std::uint32_t s : slots_) max_sum_[bucket_[s]] = std::max(max_sum_[bucket_[s]], sums_[s]);
   }
 
   bool dead(std::uint32_t owner, std::uint32_t s) const noexcept { return !active_[s] || rank_[s] > rank_[owner]; }
 
-  // The best pair among the rows of the slots t, t + threads, ... of the active list.
+  // The best pair among the rows of the slots t, t + threads, ... of the active list. With
+  // q = (c d - R(k)) - R(j) (c = 1 and R = 0 for UPGMA and WPGMA, so q = d), an entry's bound
+  // (c v - R(k)) - max R of its bucket, and its estimate (c v - R(k)) - R(j), are never above
+  // its q: only an entry whose estimate does not exceed the best so far is looked up.
   pair_type scan(unsigned t) {
     pair_type best;
-    const bool nj_family = !sums_.empty();
+    const double c = factor_;
+    const double *rmax = max_sum_.data();
     for (std::size_t x = t; x < slots_.size(); x += threads_) {
       const std::uint32_t k = slots_[x];
+      const double rk = sums_[k];
+      const std::size_t base = std::size_t{k} * buckets_;
       std::vector<entry_type> &list = lists_[k];
-      std::size_t p = begin_[k];
-      while (p < list.size() && dead(k, list[p].slot)) ++p;
-      begin_[k] = static_cast<std::uint32_t>(p);
-      std::size_t stale = 0;
-      const std::size_t from = p;
-      if (nj_family) {
-        const double c = factor_, rk = sums_[k], rmax = max_sum_;
-        for (; p < list.size(); ++p) {
+      std::size_t stale = 0, seen = 0;
+      for (unsigned b = 0; b < buckets_; ++b) {
+        if ((c * static_cast<double>(least_[base + b]) - rk) - rmax[b] > best.q) continue;
+        std::size_t p = first_[base + b];
+        const std::size_t end = last_[base + b];
+        while (p < end && dead(k, list[p].slot)) ++p;
+        first_[base + b] = static_cast<std::uint32_t>(p);
+        least_[base + b] = p < end ? list[p].v : std::numeric_limits<float>::infinity();
+        const std::size_t from = p;
+        for (; p < end; ++p) {
           const entry_type e = list[p];
-          if ((c * static_cast<double>(e.v) - rk) - rmax > best.q) break;
+          const double part = c * static_cast<double>(e.v) - rk;
+          if (part - rmax[b] > best.q) break;
           if (dead(k, e.slot)) {
             ++stale;
             continue;
           }
-          const double q = (c * d(k, e.slot) - rk) - sums_[e.slot];
-          consider(best, q, k, e.slot);
+          const double rj = sums_[e.slot];
+          if (part - rj > best.q) continue;
+          consider(best, (c * d(k, e.slot) - rk) - rj, k, e.slot);
         }
-      } else {
-        for (; p < list.size(); ++p) {
-          const entry_type e = list[p];
-          if (static_cast<double>(e.v) > best.q) break;
-          if (dead(k, e.slot)) {
-            ++stale;
-            continue;
-          }
-          consider(best, d(k, e.slot), k, e.slot);
-        }
+        seen += p - from;
       }
-      if (stale > 32 && 2 * stale > p - from) compact(k);
+      if (stale > 32 && 2 * stale > seen) compact(k);
     }
     return best;
   }
@@ -279,12 +346,18 @@ private:
 
   void compact(std::uint32_t k) {
     std::vector<entry_type> &list = lists_[k];
+    const std::size_t base = std::size_t{k} * buckets_;
     std::size_t to = 0;
-    for (std::size_t p = begin_[k]; p < list.size(); ++p)
-      if (!dead(k, list[p].slot)) list[to++] = list[p];
+    for (unsigned b = 0; b < buckets_; ++b) {
+      const std::size_t start = to;
+      for (std::size_t p = first_[base + b]; p < last_[base + b]; ++p)
+        if (!dead(k, list[p].slot)) list[to++] = list[p];
+      first_[base + b] = static_cast<std::uint32_t>(start);
+      last_[base + b] = static_cast<std::uint32_t>(to);
+      least_[base + b] = start < to ? list[start].v : std::numeric_limits<float>::infinity();
+    }
     list.resize(to);
     list.shrink_to_fit();
-    begin_[k] = 0;
   }
 
   std::size_t new_node(std::size_t a, double la, std::size_t b, double lb) {
@@ -333,22 +406,35 @@ private:
       break;
     }
     if (method_ == tree_method::BIONJ) {
-      const double vij = cell(variance_, i, j);
+      const double vij = *at(variance_, i, j);
       if (vij != 0) {
         double sum = 0;
         for (const std::uint32_t k : slots_)
-          if (k != i && k != j) sum += cell(variance_, j, k) - cell(variance_, i, k);
+          if (k != i && k != j) sum += *at(variance_, j, k) - *at(variance_, i, k);
         lambda = 0.5 + sum / (2 * (r - 2) * vij);
         lambda = std::clamp(lambda, 0.0, 1.0);
       }
     }
     const std::size_t u = new_node(i, li, j, lj);
     const double si = size_[i], sj = size_[j];
-    // The new row, written in the slot lo, and its list.
-    std::vector<entry_type> list;
-    list.reserve(slots_.size() - 2);
+    const double vij = method_ == tree_method::BIONJ ? *at(variance_, i, j) : 0.0;
+    // The new row, written in the slot lo, and its entries. The cells of a column lie far
+    // apart: they are fetched some clusters ahead.
+    entries_.clear();
     double sum_u = 0;
-    for (const std::uint32_t k : slots_) {
+    constexpr std::size_t ahead = 16;
+    const std::size_t r_now = slots_.size();
+    for (std::size_t x = 0; x < r_now; ++x) {
+      if (x + ahead < r_now) {
+        const std::uint32_t f = slots_[x + ahead];
+        __builtin_prefetch(at(cells_, i, f), 1);
+        __builtin_prefetch(at(cells_, j, f));
+        if (method_ == tree_method::BIONJ) {
+          __builtin_prefetch(at(variance_, i, f), 1);
+          __builtin_prefetch(at(variance_, j, f));
+        }
+      }
+      const std::uint32_t k = slots_[x];
       if (k == i || k == j) continue;
       const double dik = d(i, k), djk = d(j, k);
       double duk = 0;
@@ -356,48 +442,52 @@ private:
       case tree_method::NJ: duk = (dik + djk - dij) / 2; break;
       case tree_method::BIONJ: {
         duk = lambda * (dik - li) + (1 - lambda) * (djk - lj);
-        const double vik = cell(variance_, i, k), vjk = cell(variance_, j, k);
-        cell(variance_, lo, k) = lambda * vik + (1 - lambda) * vjk - lambda * (1 - lambda) * cell(variance_, i, j);
+        const double vik = *at(variance_, i, k), vjk = *at(variance_, j, k);
+        *at(variance_, lo, k) = lambda * vik + (1 - lambda) * vjk - lambda * (1 - lambda) * vij;
         break;
       }
       case tree_method::UPGMA: duk = (si * dik + sj * djk) / (si + sj); break;
       case tree_method::WPGMA: duk = (dik + djk) / 2; break;
       }
-      if (!sums_.empty()) {
+      if (nj_family()) {
         sums_[k] = (sums_[k] - dik - djk) + duk;
         sum_u += duk;
       }
-      cell(cells_, lo, k) = duk;
-      list.push_back({round_down(duk), k});
+      *at(cells_, lo, k) = duk;
+      entries_.push_back({round_down(duk), k});
     }
-    sort_entries(list);
-    if (!sums_.empty()) sums_[lo] = sum_u;
+    sums_[lo] = sum_u;
     size_[lo] = si + sj;
     height_[lo] = dij / 2;
     node_[lo] = u;
     rank_[lo] = n_ + joins_++;
     active_[hi] = 0;
     slots_.erase(std::find(slots_.begin(), slots_.end(), hi));
-    lists_[lo] = std::move(list);
-    begin_[lo] = 0;
+    bucket_[lo] = bucket_of(sum_u, mean_sum());
+    set_list(lo, entries_, spare_);
     std::vector<entry_type>().swap(lists_[hi]);
     tree_.root = u;
   }
 
   std::size_t n_;
   tree_method method_;
+  unsigned buckets_;
   unsigned threads_ = 1;
   std::vector<std::size_t> offset_;
-  std::vector<double> cells_, variance_;
+  fixed_array<double> cells_, variance_;
   std::vector<std::vector<entry_type>> lists_;
-  std::vector<std::uint32_t> begin_;
+  std::vector<std::uint32_t> first_, last_; // per row and bucket: where its live entries lie
+  std::vector<float> least_;                // per row and bucket: no live entry is below
+  std::vector<double> edges_;               // the ratios R / mean R between buckets
+  std::vector<std::uint8_t> bucket_;
   std::vector<std::uint64_t> rank_;
   std::vector<std::size_t> node_;
   std::vector<char> active_;
-  std::vector<double> sums_, size_, height_;
+  std::vector<double> sums_, size_, height_, max_sum_;
   std::vector<std::uint32_t> slots_; // the active slots, in increasing order
+  std::vector<entry_type> entries_, spare_;
   std::uint64_t joins_ = 0;
-  double factor_ = 0, max_sum_ = 0;
+  double factor_ = 0;
   tree_type tree_;
 };
 
