@@ -5,7 +5,9 @@
 // (print_footer). The recognising reader (phylo/phylip.hpp) reads the TAXA and DISTANCES
 // blocks of a NEXUS text: commands and keywords in any case, comments in brackets, 'quoted
 // labels' with '' for an apostrophe, an underscore in an unquoted label standing for a blank;
-// missing distances are refused.
+// every form of matrix that FORMAT states (SplitsTree's LABELS=LEFT and NO DIAGONAL among them),
+// interleaved blocks as NCL reads them, lines that end in a carriage return alone; a missing
+// cell is refused unless the settings give it a value.
 #pragma once
 
 #include "phylo/types.hpp"

@@ -71,7 +71,8 @@ struct undecided_error : format_error {
   dist_shape_type shapes[2];
 };
 
-// A list of pairs that lacks a pair: format_error naming it.
+// A list of pairs that lacks a pair, or a NEXUS matrix with a missing cell: format_error naming
+// it.
 struct missing_pair_error : format_error {
   using format_error::format_error;
 };
@@ -92,7 +93,8 @@ struct dist_read_settings {
   dist_shape_type shape = dist_shape_type::AUTO;
   std::size_t max_taxa = static_cast<std::size_t>(phylo::max_taxa);
   // PAIRS: the field (from 1, at least 3) that holds the distance, and the distance of a pair
-  // that no line gives (none: missing_pair_error).
+  // that no line gives, which is also that of a NEXUS cell given as missing (none:
+  // missing_pair_error).
   std::size_t pair_column = 3;
   std::optional<float> pair_fill = std::nullopt;
 };
@@ -129,6 +131,7 @@ private:
   dist_read_settings settings_;
   bool in_nexus_ = false;               // a #NEXUS text: every further matrix is a block
   std::vector<std::string> nexus_taxa_; // the labels of the last TAXA block
+  std::size_t nexus_lone_crs_ = 0;      // the line ends of the NEXUS text that are CR alone
   dist_layout_type found_layout_ = dist_layout_type::AUTO;
   dist_shape_type found_shape_ = dist_shape_type::AUTO;
   std::size_t matrix_line_ = 0;

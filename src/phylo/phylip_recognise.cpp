@@ -548,7 +548,8 @@ dist_mat_access dist_reader::next() {
     detail::start_nexus(in_);
     in_nexus_ = true;
   }
-  dist_mat_access mat = detail::read_nexus_dist(in_, nexus_taxa_, settings_.max_taxa, matrix_line_);
+  dist_mat_access mat =
+      detail::read_nexus_dist(in_, nexus_taxa_, nexus_lone_crs_, settings_.max_taxa, settings_.pair_fill, matrix_line_);
   if (mat) {
     found_layout_ = dist_layout_type::NEXUS;
     found_shape_ = dist_shape_type::AUTO;

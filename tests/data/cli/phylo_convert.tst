@@ -333,6 +333,48 @@ producer_fastani_percent_identity: phylo convert --similarity=percent --symmetri
   out @fastani.pairs-header
   err "phylo: fastani_pairs.txt:1: warning: the diagonal is not zero: taxon 1 ('Alpha.fa') is at 0.004699707 from itself\n"
 
+# NEXUS as other programs write it: phangorn's write.nexus.dist (two FORMAT commands, both
+# triangles; an underscore is a blank), NCL's NEXUSnormalizer (TITLE, LINK, missing cells as '?'),
+# interleaved matrices in the layout that NCL reads (each block lists the rows that have cells in
+# it, a row whose diagonal falls in a block as its label alone), and NCL's rewrite of them.
+producer_phangorn_nexus_two_format_commands: phylo convert --check --to=csv @../producers/phangorn_nexus_nodiagonal.nex
+  out {replace r_aln12.csv Lambda_longname "Lambda longname"}
+producer_phangorn_nexus_both_triangles: phylo convert --check --to=csv @../producers/phangorn_nexus_both.nex
+  out {replace r_aln12.csv Lambda_longname "Lambda longname"}
+nexus_interleaved_as_ncl_reads_it: phylo convert --check --to=csv @aln12_interleaved.nex
+  out @aln12_interleaved.csv
+producer_ncl_normalizer_of_the_interleaved_matrices: phylo convert --check --to=csv @../producers/ncl_normalizer_aln12.nex
+  out @aln12_interleaved.csv
+producer_ncl_missing_cell_refused: phylo convert @../producers/ncl_normalizer_missing.nex
+  status 1
+  err "phylo: ncl_normalizer_missing.nex:14: the distance between 'Gamma' and 'Alpha' is missing ('?'); say --fill=NUMBER to give it a value\n"
+producer_ncl_missing_cell_filled: phylo convert --fill=1 --to=csv @../producers/ncl_normalizer_missing.nex
+  out ",Alpha,Beta gamma,Gamma,Delta\nAlpha,0,0.25,1,0.125\nBeta gamma,0.25,0,0.5,0.75\nGamma,1,0.5,0,1.5\nDelta,0.125,0.75,1.5,0\n"
+# SplitsTree's dialect: labels=left, labels=no, "no diagonal", the count in the DISTANCES block
+# without a TAXA block, row numbers in comments, a comment after END.
+splitstree_labels_left: phylo convert --to=csv
+  in "#nexus\n\nBEGIN Distances;\nDIMENSIONS ntax=3;\nFORMAT labels=left diagonal triangle=both;\nMATRIX\n[1] 'a'    0.0 0.5 1.0\n[2] 'b c'  0.5 0.0 1.5\n[3] 'd'    1.0 1.5 0.0\n;\nEND; [Distances]\n"
+  out ",a,b c,d\na,0,0.5,1\nb c,0.5,0,1.5\nd,1,1.5,0\n"
+splitstree_no_labels_no_diagonal_upper: phylo convert --to=csv
+  in "#nexus\nBEGIN Taxa;\nDIMENSIONS ntax=3;\nTAXLABELS\n[1] 'a'\n[2] 'b c'\n[3] 'd'\n;\nEND; [Taxa]\n\nBEGIN Distances;\nDIMENSIONS ntax=3;\nFORMAT labels=no no diagonal triangle=upper;\nMATRIX\n 0.5 1.0\n       1.5\n\n;\nEND; [Distances]\n"
+  out ",a,b c,d\na,0,0.5,1\nb c,0.5,0,1.5\nd,1,1.5,0\n"
+splitstree_labels_right_refused: phylo convert
+  in "#nexus\nBEGIN Distances;\nDIMENSIONS ntax=2;\nFORMAT labels=right;\n"
+  status 1
+  err "phylo: standard input:4: LABELS=RIGHT (labels after the distances) is not read; the labels must stand on the left\n"
+# Interleaved, with old Mac line ends; a block that lacks a row; a missing cell filled.
+nexus_interleaved_upper_with_cr_line_ends: phylo convert --to=csv
+  in "#NEXUS\rbegin distances; dimensions ntax=3; format triangle=upper nodiagonal interleave;\rmatrix\rA 1\rB\r\rA 2\rB 3\rC\r;\rend;\r"
+  out ",A,B,C\nA,0,1,2\nB,1,0,3\nC,2,3,0\n"
+nexus_interleaved_block_lacks_a_row: phylo convert
+  in "#NEXUS\nbegin taxa; dimensions ntax=3; taxlabels A B C; end;\nbegin distances; format interleave;\nmatrix\nA 0\nB 1 0\n\nB\nC 3 0\n;\nend;\n"
+  status 1
+  err "phylo: standard input:5: the block of the interleaved matrix that begins on line 5 has no line for row 'C', which should give the distance between 'C' and 'A'\n"
+nexus_missing_cell_filled: phylo convert --fill=0.5 --to=csv
+  in "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=both missing=-;\nmatrix\nA 0 -\nB 1 0\n;\nend;\n"
+  out ",A,B\nA,0,0.5\nB,1,0\n"
+  err "phylo: standard input:2: warning: the matrix is not symmetric: row 2 ('B'), column 1 holds 1, but row 1, column 2 holds 0.5 (tolerance 0)\n"
+
 # Pairs: a missing pair, filled; one pair twice; another column; CSV quoting and lengths.
 pairs_missing: phylo convert
   in "a\tb\t0.1\na\tc\t0.2\n"
