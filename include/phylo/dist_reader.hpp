@@ -23,7 +23,8 @@ inline constexpr std::size_t no_taxon_limit = std::numeric_limits<std::uint32_t>
 // RELAXED (the same with a label word of any length, or a label with blanks where the number
 // of values per row tells where it ends), TSV (a header line of one tab per taxon, with or
 // without a corner cell before the first tab, then rows of a label, a tab and tab-separated
-// values), NEXUS (a DISTANCES block), CSV (phylo/csv.hpp), PAIRS (one pair of taxa and their
+// values; blanks around a cell are no part of it, and the header must name the rows in their
+// order), NEXUS (a DISTANCES block), CSV (phylo/csv.hpp), PAIRS (one pair of taxa and their
 // distance per line, fields separated by tabs, commas or blanks; see dist_read_settings), MEGA
 // (phylo/mega.hpp).
 enum class dist_layout_type { AUTO, PHYLIP, RELAXED, TSV, NEXUS, CSV, PAIRS, MEGA };
@@ -80,8 +81,9 @@ struct dist_read_settings {
 // are recognised from the text when they are not given (recognise_layout; the rows of the
 // PHYLIP family tell their label layout and shape: read_rows_dist_mat), and hands each to the
 // reader of its layout's module: phylo/phylip.hpp, csv.hpp, pairs.hpp, mega.hpp, nexus.hpp.
-// A byte order mark at the start of the input is passed over. Lines may end in a line feed or
-// in a carriage return and a line feed.
+// A byte order mark at the start of the input is passed over, and so are lines that begin
+// with '#' before a header that begins with its delimiter (scikit-bio's lsmat comments). Lines may end in a line feed
+// or in a carriage return and a line feed.
 //
 // Errors carry the input's name and the line concerned: undecided_error when the text can be
 // read in two ways that give different matrices; format_error for a text that holds no matrix
