@@ -122,6 +122,17 @@ def _source(source: Any, argument: str = "source") -> Tuple[Optional[bytes], Opt
     return None, bytes(data), name if isinstance(name, str) else "<file object>"
 
 
+def _stacklevel() -> int:
+    """The stack level of the first caller outside this package, for warnings."""
+    import sys
+
+    here = os.path.dirname(os.path.abspath(__file__))
+    frame, level = sys._getframe(1), 1
+    while frame is not None and os.path.dirname(os.path.abspath(frame.f_code.co_filename)) == here:
+        frame, level = frame.f_back, level + 1
+    return level
+
+
 def _locate(e: Error, filename: str, lineno: Optional[int]) -> Error:
     if e.filename is None:
         e.filename = filename
@@ -143,7 +154,7 @@ def _refuse_or_warn(findings: List[Finding], check: Optional[float], quiet: bool
     if not quiet:
         for f in findings:
             warnings.warn(((filename + ":" + (str(lineno) + ": " if lineno else " ")) if filename else "") + f.message,
-                          FindingWarning, stacklevel=3)
+                          FindingWarning, stacklevel=_stacklevel())
 
 
 # ---- Reading ------------------------------------------------------------------------------------
@@ -236,7 +247,11 @@ def read(
 def _pairs(alignment: Any) -> Iterable[Any]:
     if isinstance(alignment, Mapping):
         return list(alignment.items())
-    items = list(alignment)
+    try:
+        items = list(alignment)
+    except TypeError:
+        raise TypeError("alignment must be a path, a file object or a sequence of (label, sequence) pairs, not %s"
+                        % type(alignment).__name__) from None
     # Biopython's SeqRecord and alike: an id and a seq.
     return [(x.id, str(x.seq)) if hasattr(x, "id") and hasattr(x, "seq") else x for x in items]
 
@@ -305,7 +320,7 @@ def dist(
     if undefined_count and not quiet:
         warnings.warn("%s: the %s distance is undefined for %d pair%s, written as %g" %
                       (name, model, undefined_count, "" if undefined_count == 1 else "s", undefined),
-                      UndefinedDistanceWarning, stacklevel=2)
+                      UndefinedDistanceWarning, stacklevel=_stacklevel())
     return m
 
 

@@ -525,6 +525,10 @@ void pack_fasta(phylo::input_source &in, phylo::dna::packed_alignment &aln) {
   phylo::read::fasta_record r;
   while (reader.next(r)) {
     const phylo::input_position at{in.name(), r.header_line, 0};
+    if (r.header_line == 0) { // a text without any header line
+      if (r.residues.empty()) break;
+      throw phylo::format_error("the sequence has no header line ('>' followed by its label)", {in.name(), 1, 0});
+    }
     if (r.label.empty())
       throw phylo::format_error(
           "sequence " + std::to_string(aln.size() + 1) + " has no label (its header line holds '>' alone)", at);
@@ -576,8 +580,12 @@ py::tuple dist_pairs(py::iterable pairs, const std::string &model, const std::st
     try {
       phylo::dna::add_sequence(aln, std::move(label), residues);
     } catch (const phylo::invalid_character_error &e) {
-      const phylo::input_position *w = e.where();
-      throw phylo::invalid_character_error(e.what(), {"", k, w ? w->column : 0}, e.character());
+      std::size_t at = 0; // the first residue that is no code ('.' is a gap too)
+      while (at < residues.size() &&
+             (phylo::wide_nuc_set.contains(static_cast<unsigned char>(residues[at])) || residues[at] == '.'))
+        ++at;
+      const char bad = at < residues.size() ? residues[at] : '\0';
+      throw phylo::invalid_character_error(e.what(), {"", k, at + 1}, bad);
     } catch (const phylo::range_error &e) {
       throw phylo::format_error(e.what(), at);
     }
