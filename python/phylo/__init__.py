@@ -57,7 +57,7 @@ from ._phylo import (
 )
 from . import _phylo
 
-__version__ = "0.1.0"
+__version__ = _phylo.__version__
 
 __all__ = [
     "DistanceMatrix",

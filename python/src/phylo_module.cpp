@@ -759,9 +759,10 @@ and writing through it changes the matrix.
           "__getitem__",
           [](const dist_mat_type &d, py::handle key) {
             const auto [i, j] = cell_of(d, key);
-            return d.distances(i, j);
+            static const auto *float32 = new py::object(py::module_::import("numpy").attr("float32")); // never freed
+            return (*float32)(d.distances(i, j));
           },
-          "dm[i, j] or dm['a', 'b']: the distance from one taxon to another.")
+          "dm[i, j] or dm['a', 'b']: the distance from one taxon to another (a numpy.float32).")
       .def(
           "__setitem__",
           [](dist_mat_type &d, py::handle key, double v) {
@@ -906,4 +907,5 @@ and writing through it changes the matrix.
   m.attr("INPUT_LAYOUTS") = py::tuple(in_layouts);
   m.attr("TRANSFORMS") = py::tuple(transforms);
   m.attr("MAX_DISTANCE") = phylo::max_distance;
+  m.attr("__version__") = PHYLO_VERSION;
 }
