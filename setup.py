@@ -9,6 +9,7 @@ import os
 import shutil
 import subprocess
 import sys
+import sysconfig
 
 from setuptools import Extension, setup
 from setuptools.command.build_ext import build_ext
@@ -32,7 +33,8 @@ class cmake_build_ext(build_ext):
         subprocess.check_call(configure)
         jobs = os.environ.get("PHYLO_BUILD_JOBS", "2")
         subprocess.check_call(["cmake", "--build", build, "--target", "phylo_python", "-j", jobs])
-        built = glob.glob(os.path.join(build, "python", "phylo", "_phylo*"))
+        suffix = sysconfig.get_config_var("EXT_SUFFIX") or ".so"
+        built = glob.glob(os.path.join(build, "python", "phylo", "_phylo" + suffix))
         if not built:
             sys.exit("the build made no phylo._phylo: see the CMake output above for what is missing")
         target = self.get_ext_fullpath(ext.name)
