@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <new>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <type_traits>
@@ -263,6 +264,19 @@ struct fast_dist_mat_type {
 // Owning references to heap-allocated matrices.
 using dist_mat_access = std::unique_ptr<dist_mat_type>;
 using fast_dist_mat_access = std::unique_ptr<fast_dist_mat_type>;
+
+// The memory that the system can still give this process, in bytes: what it has available
+// (swap included), and no more than the process's control group may take; none where it
+// cannot tell.
+std::optional<std::uint64_t> available_memory() noexcept;
+// The bytes that a square matrix of n taxa takes: n x n cells of `cell_bytes` and n labels.
+std::uint64_t square_matrix_bytes(std::size_t n, std::size_t cell_bytes) noexcept;
+// range_error naming the memory that a square matrix of n taxa would need, when that is more
+// than available_memory(): a matrix too large is refused before the work, not met as an
+// allocation failure (or the system's end of the process) halfway through it.
+void check_square_matrix_fits(std::size_t n, std::size_t cell_bytes);
+// A new distance matrix of n taxa, after check_square_matrix_fits.
+dist_mat_access new_dist_mat(std::size_t n);
 
 // ---------------------------------------------------------------------------------------
 // Character matrices.

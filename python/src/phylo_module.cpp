@@ -8,12 +8,12 @@
 #include "phylo/char_matrix.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/dist_check.hpp"
+#include "phylo/dist_reader.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/dna_dist.hpp"
 #include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
-#include "phylo/phylip.hpp"
 #include "phylo/types.hpp"
 #include "phylo/words.hpp"
 
@@ -26,7 +26,6 @@
 #include <cstring>
 #include <limits>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -43,9 +42,6 @@ namespace {
 using phylo::dist_mat_type;
 using phylo::read::dist_layout_type;
 using phylo::read::dist_shape_type;
-
-// phylo is not bound by karvel's 5000 taxa.
-constexpr std::size_t any_taxa = std::numeric_limits<std::int32_t>::max();
 
 // ---- Names of the options, as phylo's commands spell them -------------------------------
 
@@ -210,13 +206,6 @@ struct interrupted {};
 void check_signals_from_worker() {
   py::gil_scoped_acquire hold;
   if (PyErr_CheckSignals() != 0) throw interrupted{};
-}
-
-// The current input and output are one for the process: a reader or writer that uses them
-// runs alone (the callers hold no interpreter lock while they wait here).
-std::mutex &current_streams() {
-  static std::mutex m;
-  return m;
 }
 
 // ---- Sources --------------------------------------------------------------------------------
@@ -399,12 +388,9 @@ std::unique_ptr<dist_mat_type> copy_of(const dist_mat_type &m) {
 
 // ---- Writing ------------------------------------------------------------------------------------
 
-// Runs the writer of a layout on `sink`. The writers write the current output: it is made
-// `sink` for the call, alone in the process.
+// Runs the writer of a layout on `sink`.
 void write_layout(phylo::output_sink &sink, const dist_mat_type &m, const phylo_cli::output_layout &to, int digits) {
-  std::lock_guard<std::mutex> alone(current_streams());
-  phylo::scoped_output use(sink);
-  phylo_cli::write_matrix(m, to, digits);
+  phylo_cli::write_matrix(sink, m, to, digits);
   sink.flush();
 }
 
@@ -423,8 +409,9 @@ py::bytes to_bytes(const dist_mat_type &m, const std::string &layout, py::object
   {
     py::gil_scoped_release unlocked;
     check_cells(m, "the matrix");
-    phylo::output_sink sink = phylo::output_sink::to_string(text);
+    phylo::output_sink sink = phylo::output_sink::to_string();
     write_layout(sink, m, to, d);
+    text = sink.take_text();
   }
   return py::bytes(text);
 }
@@ -442,8 +429,11 @@ void write_fd(const dist_mat_type &m, int fd, const std::string &name, const std
 
 py::list read_matrices(const source_spec &spec, const std::string &layout, const std::string &shape, std::size_t column,
                        std::optional<float> fill) {
-  phylo::read::dist_read_settings settings{pick(input_layouts, "layout", layout), pick(shapes, "shape", shape),
-                                           any_taxa, column, fill};
+  phylo::read::dist_read_settings settings;
+  settings.layout = pick(input_layouts, "layout", layout);
+  settings.shape = pick(shapes, "shape", shape);
+  settings.pair_column = column;
+  settings.pair_fill = fill;
   if (settings.shape != dist_shape_type::AUTO &&
       (settings.layout == dist_layout_type::NEXUS || settings.layout == dist_layout_type::CSV ||
        settings.layout == dist_layout_type::PAIRS || settings.layout == dist_layout_type::MEGA))
@@ -622,17 +612,15 @@ py::list dist_chars(const source_spec &spec, const std::string &kind_name, py::o
   std::vector<std::unique_ptr<dist_mat_type>> found;
   with_source(spec, [&](phylo::input_source &in) {
     if (phylo::read::first_line_ends_in_cr(in, false)) refuse_cr(in);
-    std::lock_guard<std::mutex> alone(current_streams());
-    phylo::scoped_input use(in);
-    while (!phylo::read::at_end()) {
-      const phylo::read::char_mat_size size = phylo::read::read_header();
+    while (!phylo::read::at_end(in)) {
+      const phylo::read::char_mat_size size = phylo::read::read_header(in);
       const auto cells = static_cast<unsigned long long>(size.n_tax) * static_cast<unsigned long long>(size.n_char);
       if (const auto left = in.known_size_left(); left && cells > in.offset() + *left)
         throw phylo::format_error("the header announces " + std::to_string(size.n_tax) + " taxa of " +
                                       std::to_string(size.n_char) + " characters, more than the text holds",
                                   {in.name(), size.line, 0});
       phylo::char_mat_type chars(static_cast<std::size_t>(size.n_tax), static_cast<std::size_t>(size.n_char), kind);
-      phylo::read::read_char_mat(format, chars, phylo::read::row_wrap_type::BLANK_START);
+      phylo::read::read_char_mat(in, format, chars, phylo::read::row_wrap_type::BLANK_START);
       if (format == phylo::char_format_type::PHYLIP)
         for (std::size_t i = 0; i < chars.n_tax(); ++i) {
           std::string &label = chars.labels[i];

@@ -1,6 +1,5 @@
 #include "phylo/dist_check.hpp"
 
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/number.hpp"
 
@@ -13,7 +12,6 @@
 namespace phylo {
 namespace {
 
-using detail::quote_text;
 using print::shortest_decimal;
 
 std::string taxon(const dist_mat_type &d, std::size_t i) {

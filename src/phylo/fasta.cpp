@@ -135,8 +135,10 @@ bool fasta_reader::next(fasta_record &record) {
 
 namespace phylo::read {
 
-void read_fasta(sequence_vecs &sequences) {
-  fasta_reader reader(current_input());
+void read_fasta(sequence_vecs &sequences) { read_fasta(current_input(), sequences); }
+
+void read_fasta(input_source &in, sequence_vecs &sequences) {
+  fasta_reader reader(in);
   fasta_record record;
   while (reader.next(record)) sequences.append(std::move(record.label), std::move(record.residues));
 }

@@ -375,7 +375,7 @@ input_source &standard_input() {
   static input_source in = input_source::from_fd(0, "standard input");
   return in;
 }
-input_source *current_in = nullptr;
+thread_local input_source *current_in = nullptr;
 } // namespace
 
 input_source &current_input() { return current_in ? *current_in : standard_input(); }
@@ -389,17 +389,27 @@ input_source *set_current_input(input_source *in) noexcept {
 // ------------------------------------------------------------------------------------------
 // output_sink
 
-output_sink::output_sink(int fd, std::string *target, std::string name)
-    : fd_(fd), target_(target), name_(std::move(name)), buf_(new char[output_block]), cap_(output_block),
+output_sink::output_sink(int fd, bool to_text, std::string name)
+    : fd_(fd), to_text_(to_text), name_(std::move(name)), buf_(new char[output_block]), cap_(output_block),
       pos_(buf_.get()), limit_(buf_.get() + output_block) {}
 
-output_sink output_sink::to_fd(int fd, std::string name) { return output_sink(fd, nullptr, std::move(name)); }
+output_sink output_sink::to_fd(int fd, std::string name) { return output_sink(fd, false, std::move(name)); }
 
-output_sink output_sink::to_string(std::string &target) { return output_sink(-1, &target, "string"); }
+output_sink output_sink::to_string() { return output_sink(-1, true, "string"); }
+
+const std::string &output_sink::text() {
+  flush();
+  return text_;
+}
+
+std::string output_sink::take_text() {
+  flush();
+  return std::exchange(text_, std::string());
+}
 
 output_sink::output_sink(output_sink &&o) noexcept
-    : fd_(o.fd_), target_(o.target_), name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(o.pos_),
-      limit_(o.limit_) {
+    : fd_(o.fd_), to_text_(o.to_text_), text_(std::move(o.text_)), name_(std::move(o.name_)), buf_(std::move(o.buf_)),
+      cap_(o.cap_), pos_(o.pos_), limit_(o.limit_) {
   o.pos_ = o.limit_ = nullptr;
 }
 
@@ -410,7 +420,8 @@ output_sink &output_sink::operator=(output_sink &&o) noexcept {
     } catch (...) {
     }
     fd_ = o.fd_;
-    target_ = o.target_;
+    to_text_ = o.to_text_;
+    text_ = std::move(o.text_);
     name_ = std::move(o.name_);
     buf_ = std::move(o.buf_);
     cap_ = o.cap_;
@@ -429,8 +440,8 @@ output_sink::~output_sink() {
 }
 
 void output_sink::deliver(const char *data, std::size_t n) {
-  if (target_) {
-    target_->append(data, n);
+  if (to_text_) {
+    text_.append(data, n);
     return;
   }
   while (n > 0) {
@@ -478,7 +489,7 @@ output_sink &standard_output() {
   static output_sink out = output_sink::to_fd(1, "standard output");
   return out;
 }
-output_sink *current_out = nullptr;
+thread_local output_sink *current_out = nullptr;
 } // namespace
 
 output_sink &current_output() { return current_out ? *current_out : standard_output(); }

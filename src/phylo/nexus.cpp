@@ -3,7 +3,6 @@
 #include "phylo/nexus.hpp"
 
 #include "line_input.hpp"
-#include "message.hpp"
 #include "nexus_parts.hpp"
 #include "number_scan.hpp"
 #include "phylo/chars.hpp"
@@ -508,7 +507,7 @@ dist_mat_access read_distances_block(lexer &lx, const token &name, const std::ve
       else if (!own_taxa) known = &taxa;
       if (!known && !f.labels)
         lx.fail(cmd, "the taxa have no labels: the matrix has NOLABELS and there is no TAXLABELS");
-      mat = std::make_unique<dist_mat_type>(n);
+      mat = new_dist_mat(n);
       if (known)
         for (std::size_t i = 0; i < n; ++i) mat->labels[i] = (*known)[i];
       for (std::size_t i = 0; i < n; ++i) mat->distances(i, i) = 0.0f;
@@ -568,15 +567,13 @@ dist_mat_access read_nexus_dist(input_source &in, std::vector<std::string> &taxa
   }
 }
 
-void print_nexus_distances_head(std::size_t n_tax) {
-  output_sink &out = current_output();
+void print_nexus_distances_head(output_sink &out, std::size_t n_tax) {
   out.write("#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax=");
   out.write(print::integer_image(static_cast<long long>(n_tax)));
   out.write(";\n\tformat triangle=both labels;\n\tmatrix\n");
 }
 
-void print_nexus_data_head(std::size_t n_tax, std::size_t n_char, bool symbols) {
-  output_sink &out = current_output();
+void print_nexus_data_head(output_sink &out, std::size_t n_tax, std::size_t n_char, bool symbols) {
   out.write("begin data;\n\tdimensions ntax=");
   out.write(print::integer_image(static_cast<long long>(n_tax)));
   out.write(" nchar=");
@@ -619,14 +616,16 @@ constexpr paup_line paup_lines[] = {
 
 } // namespace
 
-void print_paup_block(paup_block_type after) {
-  output_sink &out = current_output();
+void print_paup_block(paup_block_type after) { print_paup_block(current_output(), after); }
+
+void print_paup_block(output_sink &out, paup_block_type after) {
   for (const paup_line &line : paup_lines)
     if (after == paup_block_type::DISTANCES ? line.distances : line.data) out.write(line.text);
 }
 
-void print_nexus_dist_mat(const dist_mat_type &dist) {
-  output_sink &out = current_output();
+void print_nexus_dist_mat(const dist_mat_type &dist) { print_nexus_dist_mat(current_output(), dist); }
+
+void print_nexus_dist_mat(output_sink &out, const dist_mat_type &dist) {
   const std::size_t n = dist.n_tax();
   const std::string count = std::to_string(n);
   out.write("#NEXUS\n\nbegin taxa;\n\tdimensions ntax=" + count + ";\n\ttaxlabels\n");
@@ -652,3 +651,15 @@ void print_nexus_dist_mat(const dist_mat_type &dist) {
 }
 
 } // namespace phylo::print
+
+namespace phylo::read {
+
+dist_mat_access nexus_dist_reader::next() {
+  if (!started_) {
+    detail::start_nexus(in_);
+    started_ = true;
+  }
+  return detail::read_nexus_dist(in_, taxa_, max_taxa_, matrix_line_);
+}
+
+} // namespace phylo::read

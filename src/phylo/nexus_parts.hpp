@@ -14,9 +14,9 @@ namespace phylo::detail {
 
 // "#NEXUS", an empty line, "begin distances;" and the dimensions, format and matrix lines of
 // karvel's NEXUS layouts.
-void print_nexus_distances_head(std::size_t n_tax);
+void print_nexus_distances_head(output_sink &out, std::size_t n_tax);
 // "begin data;" and the dimensions, format (nucleotide symbols, or numbers) and matrix lines.
-void print_nexus_data_head(std::size_t n_tax, std::size_t n_char, bool symbols);
+void print_nexus_data_head(output_sink &out, std::size_t n_tax, std::size_t n_char, bool symbols);
 
 // Consumes "#NEXUS" (in any case) after blank lines and blanks; format_error when it is not
 // there.

@@ -106,7 +106,7 @@ void align_inputs(const cli::streams_type &streams, const settings &s) {
     labels.reserve(seqs.size());
     for (const phylo::sequence_type &q : seqs) labels.emplace_back(q.label);
     warn_about_labels(streams.report, labels, s.to->labels, in.name() + ": ", s.quiet);
-    if (s.to->sequential) phylo::print::print_sequential_phylip(seqs, s.to->labels);
+    if (s.to->sequential) phylo::print::print_sequential_phylip(phylo::current_output(), seqs, s.to->labels);
     else phylo::print::print_char_mat(seqs, s.to->format);
   }
 }
