@@ -12,7 +12,8 @@
 usage: python_bench.py -t TOOLS_DIR -p PHYLO [-d SCRATCH] [-n TAXA] [-r ROUNDS] [--skip-slow]
   TOOLS_DIR holds make_matrix and make_alignment (the bench preset: build/bench/bench); PHYLO is
   the phylo command; the built module must be importable (PYTHONPATH=BUILD/python).
-Times are wall clock and CPU (user + system of this process and its threads), best of ROUNDS.
+Times are wall clock and CPU (user + system of this process and its threads), the least of each
+over ROUNDS runs (a slow tool runs once); the command and the Python calls take turns.
 """
 
 import argparse
@@ -25,28 +26,27 @@ import time
 
 
 def best(rounds, work):
-    """(wall, cpu) of the fastest of `rounds` runs of work()."""
-    out = None
+    """(wall, cpu): the least of each over `rounds` runs of work()."""
+    walls, cpus = [], []
     for _ in range(rounds):
         t0, c0 = time.perf_counter(), time.process_time()
         work()
-        t = (time.perf_counter() - t0, time.process_time() - c0)
-        out = t if out is None or t[0] < out[0] else out
-    return out
+        walls.append(time.perf_counter() - t0)
+        cpus.append(time.process_time() - c0)
+    return min(walls), min(cpus)
 
 
 def command(rounds, args):
-    """(wall, cpu) of the fastest of `rounds` runs of a command (its CPU from its rusage)."""
-    out = None
+    """(wall, cpu): the least of each over `rounds` runs of a command (its CPU from its rusage)."""
+    walls, cpus = [], []
     for _ in range(rounds):
         before = resource.getrusage(resource.RUSAGE_CHILDREN)
         t0 = time.perf_counter()
         subprocess.run(args, check=True, stdout=subprocess.DEVNULL)
-        wall = time.perf_counter() - t0
+        walls.append(time.perf_counter() - t0)
         after = resource.getrusage(resource.RUSAGE_CHILDREN)
-        cpu = (after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime)
-        out = (wall, cpu) if out is None or wall < out[0] else out
-    return out
+        cpus.append((after.ru_utime - before.ru_utime) + (after.ru_stime - before.ru_stime))
+    return min(walls), min(cpus)
 
 
 def show(name, t, against=None):
@@ -127,16 +127,23 @@ def main():
         print("  phylo.dist is %.0fx faster (goal 100x)" % (t[0] / d[0]))
 
     print("Calling from Python against the command on the same work:")
-    c = command(a.rounds, [a.phylo, "convert", "--from=tsv", "-q", tsv, "-o", out])
-    show("phylo convert --from=tsv FILE -o OUT", c)
-    py = best(a.rounds, lambda: phylo.read(tsv, layout="tsv", quiet=True)[0].write(out, quiet=True))
-    show("phylo.read(FILE)[0].write(OUT)", py, c)
-    print("  Python costs %+.1f%% wall, %+.1f%% CPU (goal at most 5%%)" % (100 * (py[0] / c[0] - 1),
-                                                                       100 * (py[1] / c[1] - 1)))
-    c = command(a.rounds, [a.phylo, "dist", "-q", fasta, "-o", out])
-    show("phylo dist FASTA -o OUT", c)
-    py = best(a.rounds, lambda: phylo.dist(fasta).write(out, quiet=True))
-    show("phylo.dist(FASTA).write(OUT)", py, c)
+    overhead(a.rounds + 2, "phylo convert --from=tsv FILE -o OUT", [a.phylo, "convert", "--from=tsv", "-q", tsv, "-o", out],
+             "phylo.read(FILE)[0].write(OUT)",
+             lambda: phylo.read(tsv, layout="tsv", quiet=True)[0].write(out, quiet=True))
+    overhead(a.rounds + 2, "phylo dist FASTA -o OUT", [a.phylo, "dist", "-q", fasta, "-o", out],
+             "phylo.dist(FASTA).write(OUT)", lambda: phylo.dist(fasta).write(out, quiet=True))
+
+
+def overhead(rounds, command_name, args, python_name, work):
+    """The command and the Python calls in turns, round by round, so that both see the same load."""
+    c, py = [], []
+    for _ in range(rounds):
+        c.append(command(1, args))
+        py.append(best(1, work))
+    c = (min(t[0] for t in c), min(t[1] for t in c))
+    py = (min(t[0] for t in py), min(t[1] for t in py))
+    show(command_name, c)
+    show(python_name, py, c)
     print("  Python costs %+.1f%% wall, %+.1f%% CPU (goal at most 5%%)" % (100 * (py[0] / c[0] - 1),
                                                                        100 * (py[1] / c[1] - 1)))
 
