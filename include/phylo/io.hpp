@@ -58,6 +58,13 @@ public:
   std::uint64_t offset() const noexcept { return base_ + static_cast<std::uint64_t>(pos_ - buf_.get()); }
   // How many bytes are left when that is known (a text, a regular file); none otherwise.
   std::optional<std::uint64_t> known_size_left() const noexcept;
+  // Calls hook(context) before each read of the descriptor (of at most a buffer's size, or a
+  // gzip block), on the reading thread; what it throws leaves the reader that read (a way to
+  // cancel a long read). An in-memory text, read at once, never calls it. Null: no hook.
+  void set_read_hook(void (*hook)(void *), void *context) noexcept {
+    read_hook_ = hook;
+    read_hook_context_ = context;
+  }
 
   // The next byte without consuming it, or -1 at the end of input.
   int peek() {
@@ -101,15 +108,17 @@ private:
   std::size_t cap_ = 0;
   char *pos_ = nullptr;
   char *end_ = nullptr;
-  std::uint64_t base_ = 0;            // the offset of buf_[0] in the input
-  std::uint64_t pinned_ = UINT64_MAX; // bytes from this offset on stay buffered (input_mark)
-  std::size_t lines_before_ = 0;      // line ends in bytes already dropped from the buffer
-  std::size_t column_before_ = 0;     // bytes after the last line end among the dropped ones
-  char last_dropped_ = 0;             // the last byte dropped from the buffer
-  char *hole_ = nullptr;              // where drop_ahead took out bytes holding line ends, or null
-  std::size_t hole_lines_ = 0;        // how many
-  std::optional<std::uint64_t> size_; // the size of the whole input, when known
-  std::unique_ptr<gzip_stream> gzip_; // decompression, when the input is gzip
+  std::uint64_t base_ = 0;              // the offset of buf_[0] in the input
+  std::uint64_t pinned_ = UINT64_MAX;   // bytes from this offset on stay buffered (input_mark)
+  std::size_t lines_before_ = 0;        // line ends in bytes already dropped from the buffer
+  std::size_t column_before_ = 0;       // bytes after the last line end among the dropped ones
+  char last_dropped_ = 0;               // the last byte dropped from the buffer
+  char *hole_ = nullptr;                // where drop_ahead took out bytes holding line ends, or null
+  std::size_t hole_lines_ = 0;          // how many
+  std::optional<std::uint64_t> size_;   // the size of the whole input, when known
+  std::unique_ptr<gzip_stream> gzip_;   // decompression, when the input is gzip
+  void (*read_hook_)(void *) = nullptr; // set_read_hook
+  void *read_hook_context_ = nullptr;
   // line() remembers how far it counted, so that calling it as reading goes on costs only
   // the bytes read in between.
   mutable std::uint64_t counted_to_ = 0;

@@ -210,14 +210,18 @@ void check_signals_from_worker() {
 
 // ---- Sources --------------------------------------------------------------------------------
 
-// The bytes of a file object as an input_source: read in place, or, when they are gzip, fed
-// through a socket pair by a thread of their own, so that the library decompresses them as
-// it does a file.
+// The bytes of a file object as an input_source: read in place, or, when they are gzip or
+// large, fed through a socket pair by a thread of their own, so that the library decompresses
+// them as it does a file and a long read can be interrupted (the read hook runs between the
+// reads of the socket).
 class bytes_source {
 public:
+  static constexpr std::size_t fed_from = 16u << 20;
+
   bytes_source(std::string_view bytes, std::string name) {
-    if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 31 &&
-        static_cast<unsigned char>(bytes[1]) == 139) {
+    const bool gzip =
+        bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 31 && static_cast<unsigned char>(bytes[1]) == 139;
+    if (gzip || bytes.size() >= fed_from) {
       if (::socketpair(AF_UNIX, SOCK_STREAM, 0, fds_) != 0) throw phylo::use_error(name + ": no socket pair");
       feeder_ = std::thread([this, bytes] {
         std::size_t at = 0;
@@ -267,7 +271,8 @@ source_spec make_spec(py::object path, py::object data, const std::string &name)
   return s;
 }
 
-// Runs `body` on the source with the interpreter lock released.
+// Runs `body` on the source with the interpreter lock released; KeyboardInterrupt when Ctrl-C
+// stops it.
 template <class F> auto with_source(const source_spec &spec, F &&body) {
   std::string_view bytes;
   if (!spec.path) {
@@ -276,14 +281,22 @@ template <class F> auto with_source(const source_spec &spec, F &&body) {
     if (PyBytes_AsStringAndSize(spec.data.ptr(), &p, &n) != 0) throw py::error_already_set();
     bytes = std::string_view(p, static_cast<std::size_t>(n));
   }
-  py::gil_scoped_release unlocked;
-  if (spec.path) {
-    phylo::input_source in = phylo::input_source::open_file(*spec.path);
-    in.decompress_gzip();
-    return body(in);
+  // Ctrl-C stops the reading between two reads of the descriptor.
+  constexpr auto hook = [](void *) { check_signals_from_worker(); };
+  try {
+    py::gil_scoped_release unlocked;
+    if (spec.path) {
+      phylo::input_source in = phylo::input_source::open_file(*spec.path);
+      in.set_read_hook(hook, nullptr);
+      in.decompress_gzip();
+      return body(in);
+    }
+    bytes_source in(bytes, spec.name);
+    in.source().set_read_hook(hook, nullptr);
+    return body(in.source());
+  } catch (const interrupted &) {
+    throw py::error_already_set();
   }
-  bytes_source in(bytes, spec.name);
-  return body(in.source());
 }
 
 [[noreturn]] void refuse_cr(phylo::input_source &in) {

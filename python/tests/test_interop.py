@@ -117,3 +117,41 @@ def test_ctrl_c_stops_a_long_computation():
     # The whole comparison takes about 4 s of CPU on each of two threads; it stopped within a
     # few tiles of the signal.
     assert stopped < 2.0
+
+
+@pytest.mark.skipif(threading.current_thread() is not threading.main_thread(), reason="signals go to the main thread")
+def test_ctrl_c_stops_a_long_read(tmp_path):
+    # A matrix of 10,000 taxa that comes slowly through a FIFO: one row every few milliseconds.
+    fifo = tmp_path / "matrix"
+    os.mkfifo(fifo)
+    n = 10000
+    done = threading.Event()
+
+    def writer():
+        try:
+            with open(fifo, "wb") as f:
+                f.write(b"%d\n" % n)
+                row = b" 0" * n + b"\n"
+                for i in range(n):
+                    if done.is_set():
+                        return
+                    f.write(b"t%d" % i + row)
+                    f.flush()
+                    time.sleep(0.005)
+        except BrokenPipeError:
+            pass
+
+    feeder = threading.Thread(target=writer)
+    feeder.start()
+    timer = threading.Timer(0.5, lambda: os.kill(os.getpid(), signal.SIGINT))
+    start = time.monotonic()
+    timer.start()
+    try:
+        with pytest.raises(KeyboardInterrupt):
+            phylo.read(fifo, layout="relaxed")
+        stopped = time.monotonic() - start
+    finally:
+        timer.cancel()
+        done.set()
+        feeder.join()
+    assert stopped < 5.0  # the whole text would take about a minute to come

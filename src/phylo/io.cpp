@@ -93,8 +93,9 @@ input_source::input_source(input_source &&o) noexcept
       name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(std::exchange(o.pos_, nullptr)),
       end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
       column_before_(o.column_before_), last_dropped_(o.last_dropped_), hole_(std::exchange(o.hole_, nullptr)),
-      hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), counted_to_(o.counted_to_),
-      counted_lines_(o.counted_lines_) {}
+      hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)),
+      read_hook_(std::exchange(o.read_hook_, nullptr)), read_hook_context_(o.read_hook_context_),
+      counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
 
 input_source &input_source::operator=(input_source &&o) noexcept {
   if (this != &o) {
@@ -116,6 +117,8 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     hole_lines_ = o.hole_lines_;
     size_ = o.size_;
     gzip_ = std::move(o.gzip_);
+    read_hook_ = std::exchange(o.read_hook_, nullptr);
+    read_hook_context_ = o.read_hook_context_;
     counted_to_ = o.counted_to_;
     counted_lines_ = o.counted_lines_;
   }
@@ -292,6 +295,7 @@ std::size_t read_fd(int fd, char *to, std::size_t room, const std::string &name)
 } // namespace
 
 std::size_t input_source::read_some(char *to, std::size_t room) {
+  if (read_hook_) read_hook_(read_hook_context_);
   if (!gzip_) return read_fd(fd_, to, room, name_);
   gzip_stream &g = *gzip_;
   g.z.next_out = reinterpret_cast<unsigned char *>(to);
