@@ -205,4 +205,32 @@ TEST(DnaDist, ThreadsChangeNothing) {
   }
 }
 
+// A progress hook that throws cancels the work: the exception leaves dna_dist at once, and
+// the other threads take no further tile (on 3 threads, far fewer pairs than all are done).
+TEST(DnaDist, ThrowingProgressCancels) {
+  random_bits r{5};
+  seqs_type seqs;
+  for (int i = 0; i < 1200; ++i) {
+    std::string s(64, 'A');
+    for (char &c : s) c = "ACGT"[r.next() % 4];
+    seqs.emplace_back("t" + std::to_string(i), s);
+  }
+  const packed_alignment aln = pack(site_rule::PAIRWISE, seqs);
+  phylo::dist_mat_type d(seqs.size());
+  struct cancelled {};
+  int calls = 0;
+  std::uint64_t seen = 0;
+  auto stop = [&](std::uint64_t done, std::uint64_t) {
+    ++calls;
+    seen = done;
+    throw cancelled{};
+  };
+  for (unsigned threads : {1u, 3u}) {
+    calls = 0;
+    EXPECT_THROW(dna_dist(aln, {model_type::P, threads, std::nullopt, stop}, d), cancelled);
+    EXPECT_EQ(calls, 1);
+    EXPECT_LT(seen, 1200u * 1199 / 2);
+  }
+}
+
 } // namespace

@@ -475,7 +475,14 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
         }
       }
       const u64 now = done.fetch_add(pairs, std::memory_order_relaxed) + pairs;
-      if (worker == 0 && options.progress) options.progress(now, total);
+      if (worker == 0 && options.progress) {
+        try {
+          options.progress(now, total);
+        } catch (...) {
+          next.store(tiles.size(), std::memory_order_relaxed); // the other threads take no further tile
+          throw;
+        }
+      }
     }
   };
   {
