@@ -19,16 +19,24 @@ namespace {
 using namespace phylo::dna;
 using seqs_type = std::vector<std::pair<std::string, std::string>>;
 
-packed_alignment pack(site_rule rule, const seqs_type &seqs) {
-  packed_alignment aln = make_packed(rule);
-  for (const auto &[label, residues] : seqs) add_sequence(aln, label, residues);
+dist_options with(model_type model, unsigned threads, std::optional<float> undefined = std::nullopt) {
+  dist_options o;
+  o.model = model;
+  o.threads = threads;
+  o.undefined_value = undefined;
+  return o;
+}
+
+packed_alignment pack(site_rule rule, const seqs_type &seqs, alphabet residues = alphabet::DNA) {
+  packed_alignment aln(rule, residues);
+  for (const auto &[label, residues] : seqs) aln.add(label, residues);
   return aln;
 }
 
 phylo::dist_mat_type distances(const packed_alignment &aln, model_type model, unsigned threads = 0,
                                std::optional<float> undefined = std::nullopt) {
   phylo::dist_mat_type d(aln.size());
-  dna_dist(aln, {model, threads, undefined, {}}, d);
+  dna_dist(aln, with(model, threads, undefined), d);
   return d;
 }
 
@@ -52,7 +60,7 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
     auto bit = [&](const std::vector<std::uint64_t> &v, std::size_t plane, std::size_t s) {
       return (v[plane * words + s / 64] >> (s % 64)) & 1;
     };
-    std::uint64_t expected[6][16] = {};
+    std::uint64_t expected[8][16] = {};
     for (std::size_t s = 0; s < 64 * words; ++s) {
       bool differ3 = false, differ5 = false;
       for (std::size_t p = 0; p < 5; ++p) (p < 3 ? differ3 : differ5) |= bit(x, p, s) != bit(y, p, s);
@@ -69,6 +77,10 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
       const bool xs[] = {true, hx, lx, hx && lx}, ys[] = {true, hy, ly, hy && ly};
       for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b) expected[5][4 * a + b] += k && xs[a] && ys[b];
+      const std::uint64_t k81[] = {k, d, d && hx == hy, d && hx != hy && lx == ly};
+      for (int c = 0; c < 4; ++c) expected[6][c] += k81[c];
+      expected[7][0] += k;
+      expected[7][1] += k && (differ3 || differ5);
     }
     // Several rows at once: x among three others, each counted as a pair kernel counts it.
     using phylo::dna::detail::max_counts;
@@ -82,7 +94,7 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
       kxs[k] = k == 1 ? kx.data() : others[rows + k].data();
     }
     for (const auto *set : phylo::dna::detail::usable_kernels()) {
-      for (int kind = 0; kind < 6; ++kind) {
+      for (int kind = 0; kind < phylo::dna::detail::count_kinds; ++kind) {
         std::uint64_t counts[16] = {};
         set->kernels[kind](x.data(), y.data(), kx.data(), ky.data(), words, counts);
         const std::size_t width = phylo::dna::detail::count_width(static_cast<count_kind>(kind));
@@ -106,15 +118,24 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
 // value for undefined pairs, or - to refuse them: then their count and the first ones, as
 // (i,j) reason sites differing).
 std::string dna(const std::vector<std::string> &a) {
+  dist_options options = with(static_cast<model_type>(std::stoi(a[0])), 2);
+  if (a[2] != "-") options.undefined_value = std::stof(a[2]);
+  alphabet residues = alphabet::DNA;
   seqs_type seqs;
-  for (std::size_t k = 3; k < a.size(); ++k) seqs.emplace_back(std::string(1, static_cast<char>('a' + k - 3)), a[k]);
-  const packed_alignment aln = pack(static_cast<site_rule>(std::stoi(a[1])), seqs);
-  std::optional<float> undefined;
-  if (a[2] != "-") undefined = std::stof(a[2]);
+  for (std::size_t k = 3; k < a.size(); ++k) {
+    const std::string &arg = a[k];
+    if (arg.starts_with("gamma=")) options.gamma = std::stod(arg.substr(6));
+    else if (arg.starts_with("categories="))
+      options.gamma_categories = static_cast<unsigned>(std::stoul(arg.substr(11)));
+    else if (arg.starts_with("ratio=")) options.ts_tv = std::stod(arg.substr(6));
+    else if (arg == "alphabet=protein") residues = alphabet::PROTEIN;
+    else seqs.emplace_back(std::string(1, static_cast<char>('a' + seqs.size())), arg);
+  }
+  const packed_alignment aln = pack(static_cast<site_rule>(std::stoi(a[1])), seqs, residues);
   phylo::dist_mat_type d(aln.size());
   std::string out;
   try {
-    const std::uint64_t filled = dna_dist(aln, {static_cast<model_type>(std::stoi(a[0])), 2, undefined, {}}, d);
+    const std::uint64_t filled = dna_dist(aln, options, d);
     if (filled) out = std::to_string(filled) + " filled\n";
   } catch (const undefined_distance_error &e) {
     out = "!undefined " + std::to_string(e.count);
@@ -138,17 +159,17 @@ std::string dna(const std::vector<std::string> &a) {
 
 // pack RULE SEQUENCE...: the sequences packed one by one; a refusal leaves the alignment as it was.
 std::string packed(const std::vector<std::string> &a) {
-  packed_alignment aln = make_packed(static_cast<site_rule>(std::stoi(a[0])));
+  packed_alignment aln(static_cast<site_rule>(std::stoi(a[0])));
   std::string out;
   for (std::size_t k = 1; k < a.size(); ++k) {
     try {
-      add_sequence(aln, std::string(1, static_cast<char>('a' + k - 1)), a[k]);
+      aln.add(std::string(1, static_cast<char>('a' + k - 1)), a[k]);
     } catch (const phylo::error &e) {
       out += std::string("!") + e.kind() + " " + e.what() + "\n";
     }
   }
   out += std::to_string(aln.size()) + " sequences, bases";
-  for (std::uint64_t n : aln.base_counts[0]) out += " " + std::to_string(n);
+  for (std::uint64_t n : aln.base_counts(0)) out += " " + std::to_string(n);
   return out;
 }
 
@@ -158,7 +179,7 @@ TEST(DnaDist, UndefinedValueMustBeANonNegativeNumber) {
   const packed_alignment aln = pack(site_rule::PAIRWISE, {{"a", "AC"}, {"b", "AC"}});
   phylo::dist_mat_type d(2);
   for (float bad : {-1.0f, INFINITY, NAN})
-    EXPECT_THROW(dna_dist(aln, {model_type::P, 1, bad, {}}, d), phylo::range_error);
+    EXPECT_THROW(dna_dist(aln, with(model_type::P, 1, bad), d), phylo::range_error);
 }
 
 // A random alignment of 150 sequences (three tiles of rows): progress ends with every pair
@@ -179,8 +200,9 @@ TEST(DnaDist, ThreadsChangeNothing) {
   const packed_alignment pairwise = pack(site_rule::PAIRWISE, seqs);
   std::uint64_t done = 0, total = 0; // the last report of progress: every pair done
   phylo::dist_mat_type d(150);
-  dna_dist(pairwise, {model_type::P, 1, std::nullopt, [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; }},
-           d);
+  dist_options progress = with(model_type::P, 1);
+  progress.progress = [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; };
+  dna_dist(pairwise, progress, d);
   EXPECT_EQ(done, 150u * 149 / 2);
   EXPECT_EQ(total, 150u * 149 / 2);
   for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE}) {

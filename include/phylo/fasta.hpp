@@ -5,6 +5,9 @@
 #include "phylo/io.hpp"
 #include "phylo/types.hpp"
 
+#include "phylo/chars.hpp"
+
+#include <array>
 #include <cstddef>
 #include <string>
 
@@ -19,21 +22,38 @@ struct fasta_record {
   std::size_t header_line = 0;
 };
 
+// The residues a FASTA text may hold besides gaps ('-', '.') and '?': NUCLEOTIDES the codes of
+// wide_nuc_set, AMINO_ACIDS those of amino_set (which holds every nucleotide code).
+enum class residue_alphabet { NUCLEOTIDES, AMINO_ACIDS };
+inline constexpr char_set_type amino_set = char_set_type::of("ARNDCQEGHILKMFPSTWYVBZJX*arndcqeghilkmfpstwyvbzjx-?");
+
+// A residue that the alphabet does not hold: the label of its sequence (empty before the first
+// header line), the character, and its line and column (where()).
+struct residue_error : invalid_character_error {
+  residue_error(std::string label_, input_position where, char character, residue_alphabet alphabet_)
+      : invalid_character_error("phylo-read:285", std::move(where), character), label(std::move(label_)),
+        alphabet(alphabet_) {}
+  std::string label;
+  residue_alphabet alphabet;
+};
+
 // Reads the sequences of an input one at a time, as read_fasta groups them: the lines before
 // the first header belong to the first sequence, and a text without any header line is one
 // sequence with an empty label (an empty text too: with no residues either).
 class fasta_reader {
 public:
-  explicit fasta_reader(input_source &in) : in_(in) {}
+  explicit fasta_reader(input_source &in, residue_alphabet alphabet = residue_alphabet::NUCLEOTIDES);
 
   // Reads the next sequence into `record`; false when there is none left.
-  // invalid_character_error "phylo-read:285" for a residue outside wide_nuc_set, raised when
-  // its sequence is complete; it carries the line and column of the first such residue, and
+  // residue_error for a residue outside the alphabet, raised when its sequence is complete
+  // (the record then holds it); it carries the line and column of the first such residue, and
   // the character. The input then stands after the sequence.
   bool next(fasta_record &record);
 
 private:
   input_source &in_;
+  residue_alphabet alphabet_;
+  std::array<unsigned char, 256> classes_; // what each character of a sequence line is
   bool started_ = false;
   bool done_ = false;
   std::string label_; // the header line read ahead: the label of the next sequence

@@ -31,23 +31,22 @@ void take_line(input_source &in, std::string &text) {
   }
 }
 
-// What a character of a sequence line is: a residue, space to skip, or no nucleotide code.
-enum residue_class : unsigned char { RESIDUE, SPACE, NOT_NUCLEOTIDE };
-constexpr std::array<unsigned char, 256> residue_classes = [] {
+// What a character of a sequence line is: a residue, space to skip, or outside the alphabet.
+enum residue_class : unsigned char { RESIDUE, SPACE, NOT_RESIDUE };
+constexpr std::array<unsigned char, 256> residue_classes(const char_set_type &residues) {
   std::array<unsigned char, 256> classes{};
   for (unsigned c = 0; c < 256; ++c) {
     const char ch = static_cast<char>(c);
-    classes[c] = ascii_whitespace.contains(ch)              ? SPACE
-                 : non_wide_nuc_set.contains(good_gaps(ch)) ? NOT_NUCLEOTIDE
-                                                            : RESIDUE;
+    classes[c] = ascii_whitespace.contains(ch) ? SPACE : !residues.contains(good_gaps(ch)) ? NOT_RESIDUE : RESIDUE;
   }
   return classes;
-}();
+}
 
 // Consumes the rest of a sequence line and its line end, appending the characters that are
 // not whitespace to `residues`, and notes the first that is no nucleotide code. Runs of
 // residues are appended whole.
-void take_residues(input_source &in, std::string &residues, std::optional<bad_residue> &bad) {
+void take_residues(input_source &in, const std::array<unsigned char, 256> &residue_classes, std::string &residues,
+                   std::optional<bad_residue> &bad) {
   for (;;) {
     const std::string_view chunk = in.buffered();
     if (chunk.empty()) return;
@@ -83,6 +82,10 @@ void take_residues(input_source &in, std::string &residues, std::optional<bad_re
 
 } // namespace
 
+fasta_reader::fasta_reader(input_source &in, residue_alphabet alphabet)
+    : in_(in), alphabet_(alphabet),
+      classes_(residue_classes(alphabet == residue_alphabet::AMINO_ACIDS ? amino_set : wide_nuc_set)) {}
+
 bool fasta_reader::next(fasta_record &record) {
   if (done_) return false;
   record.residues.clear();
@@ -106,7 +109,7 @@ bool fasta_reader::next(fasta_record &record) {
       break;
     }
     if (c != '>') {
-      take_residues(in_, record.residues, bad);
+      take_residues(in_, classes_, record.residues, bad);
       continue;
     }
     const std::size_t line = in_.line();
@@ -127,7 +130,7 @@ bool fasta_reader::next(fasta_record &record) {
   // instructions).
   static_assert(good_gaps('.') == '-');
   for (char &c : record.residues) c = c == '.' ? '-' : c;
-  if (bad) throw invalid_character_error("phylo-read:285", std::move(bad->where), bad->character);
+  if (bad) throw residue_error(record.label, std::move(bad->where), bad->character, alphabet_);
   return true;
 }
 

@@ -19,7 +19,8 @@ bool looks_like_fasta(phylo::input_source &in) {
 }
 
 void read_alignment(const cli::reporter &report, phylo::input_source &in, std::size_t max_sequences,
-                    const std::function<void(phylo::read::fasta_record &)> &take) {
+                    const std::function<void(phylo::read::fasta_record &)> &take,
+                    phylo::read::residue_alphabet alphabet, bool either) {
   auto at = [&](std::size_t line) { return in.name() + ":" + std::to_string(line) + ": "; };
   // Sequence i as messages name it.
   auto sequence = [&](std::size_t i, const phylo::read::fasta_record &r) {
@@ -33,7 +34,7 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
   int c;
   while ((c = in.peek()) >= 0 && phylo::whitespace.contains(static_cast<unsigned char>(c))) in.advance();
   const std::size_t headless_line = c >= 0 && c != '>' ? in.line() : 0;
-  phylo::read::fasta_reader reader(in);
+  phylo::read::fasta_reader reader(in, alphabet);
   phylo::read::fasta_record record;
   std::string first_label;
   std::size_t count = 0, n = 0;
@@ -78,13 +79,18 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
       }
       take(record);
     }
-  } catch (const phylo::invalid_character_error &e) {
+  } catch (const phylo::read::residue_error &e) {
     // The record holds the label of the sequence that failed.
     const phylo::input_position *where = e.where();
+    const std::string aminos = "the amino-acid codes A R N D C Q E G H I L K M F P S T W Y V B Z J X *";
+    const std::string what =
+        either ? " is neither a nucleotide nor an amino-acid code (" + aminos + " in either case, '-', '.' or '?')"
+        : e.alphabet == phylo::read::residue_alphabet::AMINO_ACIDS
+            ? " is not an amino-acid code (" + aminos + " in either case, '-', '.' or '?')"
+            : " is not a nucleotide code (A, C, G, T, the IUPAC codes R, Y, M, K, S, W, H, B, V, D, N in either "
+              "case, '-', '.' or '?')";
     report(at(where ? where->line : 0) + "column " + std::to_string(where ? where->column : 0) + ": " +
-           phylo::describe_char(static_cast<unsigned char>(e.character())) + " in " + sequence(count, record) +
-           " is not a nucleotide code (A, C, G, T, the IUPAC codes R, Y, M, K, S, W, H, B, V, D, N in either "
-           "case, '-', '.' or '?')");
+           phylo::describe_char(static_cast<unsigned char>(e.character())) + " in " + sequence(count, record) + what);
     throw data_refused{};
   }
   if (count == 0) {
