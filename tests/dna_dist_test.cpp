@@ -4,6 +4,7 @@
 #include "case_table.hpp"
 #include "phylo/dna_dist.hpp"
 
+#include "dna_dist_ml.hpp"
 #include "dna_kernel.hpp"
 
 #include <gtest/gtest.h>
@@ -159,18 +160,124 @@ std::string dna(const std::vector<std::string> &a) {
 
 // pack RULE SEQUENCE...: the sequences packed one by one; a refusal leaves the alignment as it was.
 std::string packed(const std::vector<std::string> &a) {
-  packed_alignment aln(static_cast<site_rule>(std::stoi(a[0])));
+  const bool protein = a.size() > 1 && a[1] == "alphabet=protein";
+  packed_alignment aln(static_cast<site_rule>(std::stoi(a[0])), protein ? alphabet::PROTEIN : alphabet::DNA);
   std::string out;
-  for (std::size_t k = 1; k < a.size(); ++k) {
+  for (std::size_t k = protein ? 2 : 1; k < a.size(); ++k) {
     try {
-      aln.add(std::string(1, static_cast<char>('a' + k - 1)), a[k]);
+      aln.add(std::string(1, static_cast<char>('a' + k - (protein ? 2 : 1))), a[k]);
     } catch (const phylo::error &e) {
       out += std::string("!") + e.kind() + " " + e.what() + "\n";
     }
   }
   out += std::to_string(aln.size()) + " sequences, bases";
   for (std::uint64_t n : aln.base_counts(0)) out += " " + std::to_string(n);
+  out += ", codes";
+  for (std::size_t s = 0; s < aln.n_sites(); ++s) out += " " + std::to_string(aln.code(0, s));
   return out;
+}
+
+// A resampled alignment is the alignment of the resampled text: columns drawn with repetition,
+// in any order, under every site rule and alphabet, with the base counts of its own sites.
+TEST(DnaDist, ResampledIsTheAlignmentOfTheColumns) {
+  const seqs_type dna = {{"a", "ACGTNacgt-RY"}, {"b", "AGGT-ACCTTRA"}, {"c", "TTGCAA?GT-CC"}};
+  const seqs_type amino = {{"a", "ARNDXBZJ*?-v"}, {"b", "ARNDCQEGHILK"}, {"c", "wyvXXXarnd.."}};
+  const std::vector<std::uint32_t> columns = {11, 0, 0, 5, 3, 11, 7, 2, 2, 9, 1, 1, 1, 4, 6, 8, 10};
+  for (const auto &[seqs, residues] : {std::pair{dna, alphabet::DNA}, std::pair{amino, alphabet::PROTEIN}}) {
+    for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE, site_rule::ALL}) {
+      seqs_type drawn;
+      for (const auto &[label, text] : seqs) {
+        std::string t;
+        for (std::uint32_t c : columns) t += text[c];
+        drawn.emplace_back(label, t);
+      }
+      const packed_alignment aln = pack(rule, seqs, residues), expected = pack(rule, drawn, residues);
+      const packed_alignment copy = aln.resampled(columns);
+      ASSERT_EQ(copy.n_sites(), columns.size());
+      EXPECT_EQ(copy.labels(), expected.labels());
+      for (std::size_t i = 0; i < copy.size(); ++i) {
+        EXPECT_EQ(copy.base_counts(i), expected.base_counts(i));
+        for (std::size_t s = 0; s < copy.n_sites(); ++s)
+          ASSERT_EQ(copy.code(i, s), expected.code(i, s)) << i << " " << s;
+        for (std::size_t w = 0; w < copy.planes() * copy.words(); ++w)
+          ASSERT_EQ(copy.sequence(i)[w], expected.sequence(i)[w]) << "word " << w;
+      }
+      const model_type model = residues == alphabet::DNA ? model_type::K80 : model_type::JTT;
+      if (rule != site_rule::ALL) {
+        const auto a = distances(copy, model, 1, 9.0f), b = distances(expected, model, 1, 9.0f);
+        EXPECT_EQ(std::memcmp(a.distances.data(), b.distances.data(), 9 * sizeof(float)), 0);
+      }
+    }
+  }
+  const packed_alignment aln = pack(site_rule::PAIRWISE, dna);
+  EXPECT_THROW(aln.resampled(std::vector<std::uint32_t>{}), phylo::range_error);
+  EXPECT_THROW(aln.resampled(std::vector<std::uint32_t>{0, 12}), phylo::range_error);
+}
+
+// The mean rates of the gamma categories are those of phangorn's discrete.gamma (R's qgamma
+// and pgamma), and average 1.
+TEST(DnaDist, GammaCategoriesAsPhangornHasThem) {
+  using phylo::dna::detail::gamma_rates;
+  const std::vector<double> four = gamma_rates(0.5, 4), three = gamma_rates(2, 3);
+  const double want4[] = {0.0333877533835996, 0.2519159175934381, 0.8202684819736505, 2.8944278470493119};
+  const double want3[] = {0.354301620524766, 0.849048787278596, 1.796649592196638};
+  ASSERT_EQ(four.size(), 4u);
+  ASSERT_EQ(three.size(), 3u);
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(four[k], want4[k], 1e-12 * want4[k]);
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(three[k], want3[k], 1e-12 * want3[k]);
+  EXPECT_EQ(gamma_rates(0.5, 1), std::vector<double>{1.0});
+  for (double alpha : {0.05, 0.3, 1.0, 7.5, 200.0}) {
+    const std::vector<double> r = gamma_rates(alpha, 16);
+    double sum = 0;
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      sum += r[k];
+      if (k > 0) {
+        EXPECT_GT(r[k], r[k - 1]) << alpha;
+      }
+    }
+    EXPECT_NEAR(sum / 16, 1.0, 1e-12) << alpha;
+  }
+  // pgamma(0.5, 0.7) and pgamma(3, 2.5), by the series and by the continued fraction.
+  EXPECT_NEAR(phylo::dna::detail::incomplete_gamma(0.7, 0.5), 0.557515292877189, 1e-14);
+  EXPECT_NEAR(phylo::dna::detail::incomplete_gamma(2.5, 3), 0.693781081586722, 1e-14);
+}
+
+// Amino acids as nucleotides: on 1, 2 and 5 threads, and pair by pair, the same bits, for
+// the counting models and the maximum-likelihood ones (with and without gamma).
+TEST(DnaDist, ThreadsChangeNothingForAminoAcids) {
+  random_bits r{23};
+  const char symbols[] = "ARNDCQEGHILKMFPSTWYVarndcqeghilkmfpstwyvX-B?";
+  seqs_type seqs;
+  std::string root(300, 'A');
+  for (char &c : root) c = "ARNDCQEGHILKMFPSTWYV"[r.next() % 20];
+  for (int i = 0; i < 70; ++i) {
+    std::string s = root;
+    for (char &c : s)
+      if (r.next() % 100 < static_cast<unsigned>(i)) c = symbols[r.next() % (sizeof symbols - 1)];
+    seqs.emplace_back("t" + std::to_string(i), s);
+  }
+  const packed_alignment aln = pack(site_rule::PAIRWISE, seqs, alphabet::PROTEIN);
+  for (model_type model : {model_type::P, model_type::KIMURA, model_type::JTT, model_type::LG}) {
+    for (bool gamma : {false, true}) {
+      if (gamma && model != model_type::LG) continue;
+      dist_options options = with(model, 1, 99.0f);
+      if (gamma) options.gamma = 0.8;
+      phylo::dist_mat_type one(70), more(70);
+      dna_dist(aln, options, one);
+      for (unsigned threads : {2u, 5u}) {
+        options.threads = threads;
+        dna_dist(aln, options, more);
+        EXPECT_EQ(std::memcmp(one.distances.data(), more.distances.data(), 70 * 70 * sizeof(float)), 0);
+      }
+      for (std::size_t i = 1; i < 70; i += 7)
+        for (std::size_t j = 0; j < i; j += 5) {
+          phylo::dist_mat_type alone(2);
+          options.threads = 1;
+          dna_dist(pack(site_rule::PAIRWISE, {seqs[j], seqs[i]}, alphabet::PROTEIN), options, alone);
+          ASSERT_EQ(one.distances(i, j), alone.distances(1, 0)) << i << " " << j;
+        }
+    }
+  }
 }
 
 TEST(DnaDist, Cases) { phylo::test::run_cases("dna_dist.cases", {{"dna", dna}, {"pack", packed}}); }

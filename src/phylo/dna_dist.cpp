@@ -285,9 +285,8 @@ inline double log_term(const model_constants &c, double x) {
   return c.gamma ? *c.gamma * (std::pow(x, -1 / *c.gamma) - 1) : -std::log(x);
 }
 
-// The maximum-likelihood distance of a table of pairs, as an evaluation.
-evaluation ml_evaluation(const detail::ml_model &model, const detail::pair_cell *cells, std::size_t n_cells, u64 sites,
-                         u64 differing) {
+// The maximum-likelihood distance of a table of pairs (ml_distance's counts), as an evaluation.
+evaluation ml_evaluation(const detail::ml_model &model, const std::uint32_t *counts, u64 sites, u64 differing) {
   evaluation r;
   r.sites = sites;
   r.differing = differing;
@@ -295,7 +294,7 @@ evaluation ml_evaluation(const detail::ml_model &model, const detail::pair_cell 
     r.undefined = undefined_reason::NO_SITES;
     return r;
   }
-  const std::optional<double> t = detail::ml_distance(model, cells, n_cells, sites, differing);
+  const std::optional<double> t = detail::ml_distance(model, counts, sites, differing);
   if (!t) r.undefined = undefined_reason::SATURATED;
   else r.value = *t;
   return r;
@@ -329,14 +328,12 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
   if (c.ml) { // F84 with a ratio: the table of base pairs, folded
     std::int64_t pairs[16];
     base_pairs(n, pairs);
-    detail::pair_cell cells[10];
-    std::size_t k = 0;
-    for (std::uint32_t x = 0; x < 4; ++x)
-      for (std::uint32_t y = 0; y <= x; ++y) {
-        const auto count = static_cast<std::uint32_t>(pairs[4 * x + y] + (x != y ? pairs[4 * y + x] : 0));
-        if (count != 0) cells[k++] = {static_cast<std::uint32_t>(detail::cell_index(x, y)), count};
-      }
-    return ml_evaluation(*c.ml, cells, k, r.sites, r.differing);
+    std::uint32_t cells[16] = {};
+    for (std::size_t x = 0; x < 4; ++x)
+      for (std::size_t y = 0; y <= x; ++y)
+        cells[detail::cell_index(x, y)] =
+            static_cast<std::uint32_t>(pairs[4 * x + y] + (x != y ? pairs[4 * y + x] : 0));
+    return ml_evaluation(*c.ml, cells, r.sites, r.differing);
   }
   double arg = 1; // the argument of the logarithm that decides whether the model is defined
   const double p = differing / sites;
@@ -741,37 +738,35 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
         const unsigned c = aln.code(i, columns[k]);
         codes[i * m + k] = static_cast<unsigned char>(c == 0 ? 20 : c - 1);
       }
-    constexpr std::size_t side_states = 21, cells = side_states * side_states, lanes = 4;
+    // The cell of each pair of codes; the pairs with a code of 20 go to a cell past the others.
+    constexpr std::size_t codes_in_use = 21, lanes = 4, row = 240, none = 224;
+    static_assert(none >= detail::cell_index(detail::amino_acids, 0) && none < row);
+    std::array<std::uint16_t, codes_in_use * codes_in_use> cell_of{};
+    for (std::size_t x = 0; x < codes_in_use; ++x)
+      for (std::size_t y = 0; y < codes_in_use; ++y)
+        cell_of[x * codes_in_use + y] =
+            static_cast<std::uint16_t>(x == 20 || y == 20 ? none : detail::cell_index(std::max(x, y), std::min(x, y)));
     const std::size_t side = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(m, 1), 4, 64);
     undefined = for_each_tile(
         n, side, options,
         [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
-          std::vector<std::uint32_t> counts(lanes * cells);
-          detail::pair_cell list[detail::amino_acids * (detail::amino_acids + 1) / 2];
+          alignas(64) std::uint32_t counts[lanes * row];
           u64 pairs = 0;
           for (std::size_t i = i0; i < i1; ++i)
             for (std::size_t j = j0; j < std::min(i, j1); ++j) {
-              std::fill(counts.begin(), counts.end(), 0u);
+              std::fill(std::begin(counts), std::end(counts), 0u);
               const unsigned char *x = codes.data() + i * m, *y = codes.data() + j * m;
               std::size_t s = 0;
               // Four tables in turn, so that repeated pairs need not wait for one another.
               for (; s + lanes <= m; s += lanes)
-                for (std::size_t l = 0; l < lanes; ++l) ++counts[l * cells + x[s + l] * side_states + y[s + l]];
-              for (; s < m; ++s) ++counts[x[s] * side_states + y[s]];
-              u64 sites = 0, differing = 0;
-              std::size_t k = 0;
-              for (std::size_t a = 0; a < detail::amino_acids; ++a)
-                for (std::size_t b = 0; b <= a; ++b) {
-                  std::uint32_t c = 0;
-                  for (std::size_t l = 0; l < lanes; ++l)
-                    c += counts[l * cells + a * side_states + b] +
-                         (a != b ? counts[l * cells + b * side_states + a] : 0);
-                  if (c == 0) continue;
-                  list[k++] = {static_cast<std::uint32_t>(detail::cell_index(a, b)), c};
-                  sites += c;
-                  if (a != b) differing += c;
-                }
-              put(log, i, j, ml_evaluation(ml, list, k, sites, differing));
+                for (std::size_t l = 0; l < lanes; ++l) ++counts[l * row + cell_of[x[s + l] * codes_in_use + y[s + l]]];
+              for (; s < m; ++s) ++counts[cell_of[x[s] * codes_in_use + y[s]]];
+              for (std::size_t c = 0; c < ml.padded; ++c)
+                counts[c] += counts[row + c] + counts[2 * row + c] + counts[3 * row + c];
+              u64 sites = 0, same = 0;
+              for (std::size_t c = 0; c < ml.cells; ++c) sites += counts[c];
+              for (std::size_t a = 0; a < detail::amino_acids; ++a) same += counts[detail::cell_index(a, a)];
+              put(log, i, j, ml_evaluation(ml, counts, sites, sites - same));
               ++pairs;
             }
           return pairs;

@@ -237,76 +237,178 @@ ml_model make_ml_model(std::size_t states, const double *exchange, const double 
   }
   ml_model m;
   m.states = n;
+  m.cells = n * (n + 1) / 2;
+  m.padded = (m.cells + 15) / 16 * 16;
   std::vector<double> v;
   symmetric_eigen(n, std::move(a), m.lambda, v);
-  m.weights.assign(n * (n + 1) / 2 * n, 0.0);
+  m.weights.assign(m.cells * n, 0.0);
+  m.dense.assign(n * m.padded, 0.0);
   for (std::size_t i = 0; i < n; ++i)
     for (std::size_t j = 0; j <= i; ++j)
-      for (std::size_t k = 0; k < n; ++k)
-        m.weights[cell_index(i, j) * n + k] = std::sqrt(pi[i]) * v[i * n + k] * std::sqrt(pi[j]) * v[j * n + k];
+      for (std::size_t k = 0; k < n; ++k) {
+        const double w = std::sqrt(pi[i]) * v[i * n + k] * std::sqrt(pi[j]) * v[j * n + k];
+        m.weights[cell_index(i, j) * n + k] = w;
+        m.dense[k * m.padded + cell_index(i, j)] = w;
+      }
+  m.log_equilibrium.assign(m.cells, 0.0);
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j <= i; ++j) // pi_i pi_j for the pair, of either order
+      m.log_equilibrium[cell_index(i, j)] = std::log(pi[i] * pi[j]);
   m.rates = std::move(rates);
+  // The share of differing sites that the model expects at distances from 1e-4 to 100.
+  constexpr int points = 256;
+  for (int k = 0; k < points; ++k) {
+    const double t = 1e-4 * std::pow(1e6, k / (points - 1.0));
+    double same = 0;
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t q = 0; q < n; ++q)
+        for (double r : m.rates)
+          same +=
+              m.weights[cell_index(i, i) * n + q] * std::exp(m.lambda[q] * r * t) / static_cast<double>(m.rates.size());
+    const double p = 1 - same;
+    if (!m.start_p.empty() && !(p > m.start_p.back())) break;
+    m.start_t.push_back(t);
+    m.start_p.push_back(p);
+  }
   return m;
 }
 
 namespace {
 
-// The log-likelihood of the cells at distance t and its first and second derivatives.
+// The first and second derivatives of the log-likelihood of a table at distance t, and the
+// log-likelihood itself when asked for.
 struct slope {
   double value, d1, d2;
 };
 
-constexpr std::size_t max_states = 20;
+constexpr std::size_t max_states = 20, max_padded = 224;
 
-slope slope_at(const ml_model &m, const pair_cell *cells, std::size_t n_cells, double t) {
-  const std::size_t n = m.states;
-  double e0[max_states] = {}, e1[max_states] = {}, e2[max_states] = {};
+// exp(lambda_k r t) averaged over the rates r, and its first two derivatives in t.
+struct rate_terms {
+  double e0[max_states], e1[max_states], e2[max_states];
+};
+
+rate_terms terms_at(const ml_model &m, double t) {
+  rate_terms e{};
   const double share = 1.0 / static_cast<double>(m.rates.size());
-  for (std::size_t k = 0; k < n; ++k) {
+  for (std::size_t k = 0; k < m.states; ++k)
     for (double r : m.rates) {
-      const double lr = m.lambda[k] * r, e = std::exp(lr * t) * share;
-      e0[k] += e;
-      e1[k] += lr * e;
-      e2[k] += lr * lr * e;
+      const double lr = m.lambda[k] * r, x = std::exp(lr * t) * share;
+      e.e0[k] += x;
+      e.e1[k] += lr * x;
+      e.e2[k] += lr * lr * x;
     }
-  }
+  return e;
+}
+
+// Over the cells that hold pairs, listed: for tables with few of them (close pairs).
+template <bool with_value>
+slope sparse_slope(const ml_model &m, const std::uint32_t *list, const std::uint32_t *counts, std::size_t n_list,
+                   const rate_terms &e) {
+  const std::size_t n = m.states;
   double value = 0, d1 = 0, d2 = 0;
-  for (std::size_t c = 0; c < n_cells; ++c) {
-    const double *w = m.weights.data() + cells[c].cell * n;
+  for (std::size_t c = 0; c < n_list; ++c) {
+    const double *w = m.weights.data() + list[c] * n;
     double f0 = 0, f1 = 0, f2 = 0;
     for (std::size_t k = 0; k < n; ++k) {
-      f0 += w[k] * e0[k];
-      f1 += w[k] * e1[k];
-      f2 += w[k] * e2[k];
+      f0 += w[k] * e.e0[k];
+      f1 += w[k] * e.e1[k];
+      f2 += w[k] * e.e2[k];
     }
-    const double count = cells[c].count, g = f1 / f0;
-    value += count * std::log(f0);
+    const double count = counts[list[c]], g = f1 / f0;
+    if constexpr (with_value) value += count * std::log(f0);
     d1 += count * g;
     d2 += count * (f2 / f0 - g * g);
   }
   return {value, d1, d2};
 }
 
+// Over every cell at once, a vector of 64 bytes of cells at a time, four vectors at once (the
+// cells without pairs count 0), with the sums of each lane added in a fixed order.
+template <class T>
+inline __attribute__((always_inline)) slope dense_slope_of(const T *dense, std::size_t padded, std::size_t states,
+                                                           const std::uint32_t *counts, const rate_terms &e) {
+  constexpr std::size_t lanes = 64 / sizeof(T), group = 4;
+  typedef T vec __attribute__((vector_size(64)));
+  vec d1 = {}, d2 = {};
+  for (std::size_t block = 0; block < padded; block += lanes * group) {
+    const std::size_t blocks = std::min(group, (padded - block) / lanes);
+    vec f0[group] = {}, f1[group] = {}, f2[group] = {};
+    for (std::size_t k = 0; k < states; ++k) {
+      const T *w = dense + k * padded + block;
+      const T a = static_cast<T>(e.e0[k]), b = static_cast<T>(e.e1[k]), c = static_cast<T>(e.e2[k]);
+#pragma GCC unroll 4
+      for (std::size_t g = 0; g < group; ++g) {
+        if (g == blocks) break;
+        vec x;
+        __builtin_memcpy(&x, w + lanes * g, sizeof x);
+        f0[g] += x * a;
+        f1[g] += x * b;
+        f2[g] += x * c;
+      }
+    }
+    for (std::size_t g = 0; g < blocks; ++g) {
+      vec count;
+      for (std::size_t l = 0; l < lanes; ++l) count[l] = static_cast<T>(counts[block + lanes * g + l]);
+      // 1 / f0 where there are pairs, 0 elsewhere (where f0 may be 0).
+      const vec inv = count != 0 ? 1 / f0[g] : vec{};
+      const vec q = f1[g] * inv;
+      d1 += count * q;
+      d2 += count * (f2[g] * inv - q * q);
+    }
+  }
+  double s1 = 0, s2 = 0;
+  for (std::size_t l = 0; l < lanes; ++l) s1 += d1[l], s2 += d2[l];
+  return {0, s1, s2};
+}
+
+__attribute__((target_clones("avx512f", "avx2", "default"))) slope
+dense_slope(const ml_model &m, const std::uint32_t *counts, const rate_terms &e) {
+  return dense_slope_of(m.dense.data(), m.padded, m.states, counts, e);
+}
+
+// A start for the search: the distance at which the model expects a share p of differing
+// sites, interpolated in its table (2 past the table's end).
+double start_for(const ml_model &m, double p) {
+  const auto &t = m.start_t, &d = m.start_p;
+  const auto it = std::upper_bound(d.begin(), d.end(), p);
+  if (it == d.begin()) return t.front();
+  if (it == d.end()) return 2.0;
+  const std::size_t k = static_cast<std::size_t>(it - d.begin());
+  const double share = (p - d[k - 1]) / (d[k] - d[k - 1]);
+  return t[k - 1] + share * (t[k] - t[k - 1]);
+}
+
 } // namespace
 
-std::optional<double> ml_distance(const ml_model &m, const pair_cell *cells, std::size_t n_cells, std::uint64_t sites,
+std::optional<double> ml_distance(const ml_model &m, const std::uint32_t *counts, std::uint64_t sites,
                                   std::uint64_t differing) {
   if (differing == 0) return 0.0;
+  // The cells that hold pairs.
+  std::uint32_t list[max_padded];
+  std::size_t n_list = 0;
+  for (std::size_t c = 0; c < m.cells; ++c)
+    if (counts[c] != 0) list[n_list++] = static_cast<std::uint32_t>(c);
+  const bool sparse = n_list * 4 < m.cells;
+  auto slope_at = [&](double t) {
+    const rate_terms e = terms_at(m, t);
+    return sparse ? sparse_slope<false>(m, list, counts, n_list, e) : dense_slope(m, counts, e);
+  };
+  auto likelihood_at = [&](double t) { return sparse_slope<true>(m, list, counts, n_list, terms_at(m, t)).value; };
+
   // A likelihood still rising at 100 substitutions per site is taken to have no maximum.
   constexpr double far = 100;
-  // A start from the proportion of differing sites, corrected as for equal rates.
-  const double p = static_cast<double>(differing) / static_cast<double>(sites);
-  const double states = static_cast<double>(m.states), q = 1 - p * states / (states - 1);
-  double t = q > 0.05 ? -std::log(q) * (states - 1) / states : 2.0;
-  double lo = 0, hi = std::numeric_limits<double>::infinity();
   // The log-likelihood far away, where every pair of residues is as likely as at the model's
-  // equilibrium (the weight of the eigenvalue 0 is pi_i pi_j): a maximum below it is not the
-  // greatest.
-  std::size_t stationary = 0;
-  for (std::size_t k = 1; k < m.states; ++k)
-    if (std::fabs(m.lambda[k]) < std::fabs(m.lambda[stationary])) stationary = k;
-  double at_equilibrium = 0;
-  for (std::size_t c = 0; c < n_cells; ++c)
-    at_equilibrium += cells[c].count * std::log(m.weights[cells[c].cell * m.states + stationary]);
+  // equilibrium: a maximum below it is not the greatest.
+  auto at_equilibrium = [&] {
+    double sum = 0;
+    for (std::size_t c = 0; c < n_list; ++c) sum += counts[list[c]] * m.log_equilibrium[list[c]];
+    return sum;
+  };
+
+  const double p = static_cast<double>(differing) / static_cast<double>(sites);
+  double t = start_for(m, p);
+  double lo = 0, hi = std::numeric_limits<double>::infinity();
   if (p > 0.6) {
     // A distant pair can have a likelihood flat enough to hold several maxima: the best point
     // of a grid up to the far end brackets the greatest.
@@ -315,27 +417,29 @@ std::optional<double> ml_distance(const ml_model &m, const pair_cell *cells, std
     int best_k = 0;
     for (int k = 0; k < points; ++k) {
       const double at = 0.01 * std::pow(far / 0.01, k / (points - 1.0));
-      const double v = slope_at(m, cells, n_cells, at).value;
+      const double v = likelihood_at(at);
       if (v > best) best = v, best_t = at, best_k = k;
     }
-    if (best_k == points - 1 || best < at_equilibrium) return std::nullopt;
+    if (best_k == points - 1 || best < at_equilibrium()) return std::nullopt;
     const double ratio = std::pow(far / 0.01, 1 / (points - 1.0));
     lo = best_k == 0 ? 0 : best_t / ratio;
     hi = best_t * ratio;
     t = best_t;
   }
   for (int step = 0; step < 200; ++step) {
-    const slope s = slope_at(m, cells, n_cells, t);
+    const slope s = slope_at(t);
     if (s.d1 > 0) lo = t;
     else hi = t;
     double next = s.d2 < 0 ? t - s.d1 / s.d2 : std::numeric_limits<double>::quiet_NaN();
     // Upwards at most twice as far while no maximum is bracketed: the first maximum above the
     // start is the one taken, not one far out on the flat tail of a saturated pair.
     if (std::isinf(hi)) next = std::min(next, 2 * t);
-    if (!(next > lo && next < hi)) next = std::isinf(hi) ? 2 * lo : (lo + hi) / 2;
+    const bool newton = next > lo && next < hi;
+    if (!newton) next = std::isinf(hi) ? 2 * lo : (lo + hi) / 2;
     if (lo >= far) return std::nullopt;
-    if (s.d1 == 0 || std::fabs(next - t) <= 1e-12 * t) {
-      if (s.value < at_equilibrium) return std::nullopt;
+    // A Newton step this small leaves an error of about its square (relative 1e-8).
+    if (s.d1 == 0 || (newton && std::fabs(next - t) <= 1e-4 * t) || (std::isfinite(hi) && hi - lo <= 1e-13 * hi)) {
+      if (p > 0.6 && likelihood_at(next) < at_equilibrium()) return std::nullopt;
       return next;
     }
     t = next;

@@ -35,9 +35,15 @@ double incomplete_gamma(double a, double x);
 // per site and unit of time.
 struct ml_model {
   std::size_t states = 0;
-  std::vector<double> lambda;  // the eigenvalues
-  std::vector<double> weights; // cell (i, j), i >= j, at cell_index(i, j) * states: b_ik b_jk (k < states)
-  std::vector<double> rates;   // the rates of the categories, equally likely
+  std::size_t cells = 0;               // states (states + 1) / 2: the pairs (i, j), i >= j
+  std::size_t padded = 0;              // cells rounded up to a multiple of 16
+  std::vector<double> lambda;          // the eigenvalues
+  std::vector<double> weights;         // b_ik b_jk of cell (i, j) at cell_index(i, j) * states + k
+  std::vector<double> dense;           // the same at k * padded + cell_index(i, j), zero past the cells
+  std::vector<double> rates;           // the rates of the categories, equally likely
+  std::vector<double> log_equilibrium; // ln(pi_i pi_j) of cell (i, j)
+  // The share of differing sites start_p[k] that the model expects at distance start_t[k].
+  std::vector<double> start_t, start_p;
 };
 
 constexpr std::size_t cell_index(std::size_t i, std::size_t j) { return i * (i + 1) / 2 + j; }
@@ -47,16 +53,12 @@ constexpr std::size_t cell_index(std::size_t i, std::size_t j) { return i * (i +
 ml_model make_ml_model(std::size_t states, const double *exchange, const double *frequencies,
                        std::vector<double> rates);
 
-// One cell of a pair's table: the residue pairs (i, j) and (j, i) counted together.
-struct pair_cell {
-  std::uint32_t cell; // cell_index(i, j), i >= j
-  std::uint32_t count;
-};
-
-// The distance that maximises the likelihood of the cells, which hold `sites` residue pairs,
-// `differing` of them off the diagonal: 0 when none is, nullopt when the likelihood grows
-// without bound in the distance (there is no finite maximum). sites must be above 0.
-std::optional<double> ml_distance(const ml_model &model, const pair_cell *cells, std::size_t n_cells,
-                                  std::uint64_t sites, std::uint64_t differing);
+// The distance that maximises the likelihood of a pair's table of residue pairs: counts[c]
+// the pairs (i, j) and (j, i) of cell c = cell_index(i, j) together (model.padded entries,
+// zero past the cells), `sites` of them in all and `differing` off the diagonal. 0 when none
+// differ, nullopt when the likelihood has no maximum below a distance of 100. sites must be
+// above 0.
+std::optional<double> ml_distance(const ml_model &model, const std::uint32_t *counts, std::uint64_t sites,
+                                  std::uint64_t differing);
 
 } // namespace phylo::dna::detail
