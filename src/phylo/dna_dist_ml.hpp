@@ -44,6 +44,12 @@ struct ml_model {
   std::vector<double> log_equilibrium; // ln(pi_i pi_j) of cell (i, j)
   // The share of differing sites start_p[k] that the model expects at distance start_t[k].
   std::vector<double> start_t, start_p;
+  // For each distance t_j of a grid (grid_first times grid_ratio^j, up to 100) and each cell of
+  // pairs: the first and second derivatives in t of the log-likelihood of one pair, at
+  // j * padded + cell. A pair's slope at t_j is then the sum over its cells, weighted by counts.
+  std::size_t grid_points = 0;
+  double grid_first = 0, grid_ratio = 0;
+  std::vector<double> grid_d1, grid_d2;
 };
 
 constexpr std::size_t cell_index(std::size_t i, std::size_t j) { return i * (i + 1) / 2 + j; }
