@@ -739,38 +739,47 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
         codes[i * m + k] = static_cast<unsigned char>(c == 0 ? 20 : c - 1);
       }
     // The cell of each pair of codes; the pairs with a code of 20 go to a cell past the others.
-    constexpr std::size_t codes_in_use = 21, lanes = 4, row = 240, none = 224;
-    static_assert(none >= detail::cell_index(detail::amino_acids, 0) && none < row);
-    std::array<std::uint16_t, codes_in_use * codes_in_use> cell_of{};
-    for (std::size_t x = 0; x < codes_in_use; ++x)
-      for (std::size_t y = 0; y < codes_in_use; ++y)
-        cell_of[x * codes_in_use + y] =
-            static_cast<std::uint16_t>(x == 20 || y == 20 ? none : detail::cell_index(std::max(x, y), std::min(x, y)));
-    const std::size_t side = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(m, 1), 4, 64);
-    undefined = for_each_tile(
-        n, side, options,
-        [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
-          alignas(64) std::uint32_t counts[lanes * row];
-          u64 pairs = 0;
-          for (std::size_t i = i0; i < i1; ++i)
-            for (std::size_t j = j0; j < std::min(i, j1); ++j) {
-              std::fill(std::begin(counts), std::end(counts), 0u);
-              const unsigned char *x = codes.data() + i * m, *y = codes.data() + j * m;
-              std::size_t s = 0;
-              // Four tables in turn, so that repeated pairs need not wait for one another.
-              for (; s + lanes <= m; s += lanes)
-                for (std::size_t l = 0; l < lanes; ++l) ++counts[l * row + cell_of[x[s + l] * codes_in_use + y[s + l]]];
-              for (; s < m; ++s) ++counts[cell_of[x[s] * codes_in_use + y[s]]];
-              for (std::size_t c = 0; c < ml.padded; ++c)
-                counts[c] += counts[row + c] + counts[2 * row + c] + counts[3 * row + c];
-              u64 sites = 0, same = 0;
-              for (std::size_t c = 0; c < ml.cells; ++c) sites += counts[c];
-              for (std::size_t a = 0; a < detail::amino_acids; ++a) same += counts[detail::cell_index(a, a)];
-              put(log, i, j, ml_evaluation(ml, counts, sites, sites - same));
-              ++pairs;
-            }
-          return pairs;
-        });
+    // Each pair of codes (x, y) counts at 21 x + y, in four tables in turn (so that repeated
+    // pairs need not wait for one another), of 16-bit counts where no table can reach 65536;
+    // the tables then go to the cells, (x, y) and (y, x) together. The rows hold 21 x.
+    constexpr std::size_t codes_in_use = 21, lanes = 4, row = 448;
+    std::vector<std::uint16_t> scaled(n * m);
+    for (std::size_t k = 0; k < n * m; ++k) scaled[k] = static_cast<std::uint16_t>(codes[k] * codes_in_use);
+    const std::size_t side = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(3 * m, 1), 4, 64);
+    auto pair_tiles = [&]<class count_type>(count_type) {
+      return for_each_tile(
+          n, side, options,
+          [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
+            alignas(64) count_type table[lanes * row];
+            alignas(64) std::uint32_t counts[detail::amino_acids * (detail::amino_acids + 1) / 2 + 16] = {};
+            u64 pairs = 0;
+            for (std::size_t i = i0; i < i1; ++i)
+              for (std::size_t j = j0; j < std::min(i, j1); ++j) {
+                std::fill(std::begin(table), std::end(table), count_type{0});
+                const std::uint16_t *x = scaled.data() + i * m;
+                const unsigned char *y = codes.data() + j * m;
+                std::size_t s = 0;
+                for (; s + lanes <= m; s += lanes)
+                  for (std::size_t l = 0; l < lanes; ++l) ++table[l * row + x[s + l] + y[s + l]];
+                for (; s < m; ++s) ++table[x[s] + y[s]];
+                u64 sites = 0, same = 0;
+                for (std::size_t a = 0; a < detail::amino_acids; ++a)
+                  for (std::size_t b = 0; b <= a; ++b) {
+                    std::uint32_t c = 0;
+                    for (std::size_t l = 0; l < lanes; ++l)
+                      c += table[l * row + a * codes_in_use + b] +
+                           (a != b ? table[l * row + b * codes_in_use + a] : count_type{0});
+                    counts[detail::cell_index(a, b)] = c;
+                    sites += c;
+                    if (a == b) same += c;
+                  }
+                put(log, i, j, ml_evaluation(ml, counts, sites, sites - same));
+                ++pairs;
+              }
+            return pairs;
+          });
+    };
+    undefined = m <= lanes * 65535 ? pair_tiles(std::uint16_t{}) : pair_tiles(std::uint32_t{});
   } else {
     model_constants constants = constants_for(aln, options, *kind);
     std::optional<detail::ml_model> f84;

@@ -397,14 +397,14 @@ dense_slope(const ml_model &m, const std::uint32_t *counts, const rate_terms &e)
 
 // The slope of a pair at grid point j: the sums over its cells of d1 (and d2), by counts, in
 // vectors over every cell (those without pairs count 0).
-__attribute__((target_clones("avx512f", "avx2", "default"))) slope
-grid_slope(const ml_model &m, const std::uint32_t *counts, std::size_t j, bool second) {
+__attribute__((target_clones("avx512f", "avx2", "default"))) slope grid_slope(const ml_model &m, const double *counts,
+                                                                              std::size_t j, bool second) {
   typedef double vec __attribute__((vector_size(64)));
   const double *d1 = m.grid_d1.data() + j * m.padded, *d2 = m.grid_d2.data() + j * m.padded;
   vec s1 = {}, s2 = {};
   for (std::size_t c = 0; c < m.padded; c += 8) {
     vec n, x;
-    for (int l = 0; l < 8; ++l) n[l] = counts[c + l];
+    __builtin_memcpy(&n, counts + c, sizeof n);
     __builtin_memcpy(&x, d1 + c, sizeof x);
     s1 += n * x;
     if (second) {
@@ -418,7 +418,7 @@ grid_slope(const ml_model &m, const std::uint32_t *counts, std::size_t j, bool s
 }
 
 // True when the slope is still positive at the grid's far end.
-bool grid_rises_to_far(const ml_model &m, const std::uint32_t *counts) {
+bool grid_rises_to_far(const ml_model &m, const double *counts) {
   return grid_slope(m, counts, m.grid_points - 1, false).d1 > 0;
 }
 
@@ -426,11 +426,24 @@ bool grid_rises_to_far(const ml_model &m, const std::uint32_t *counts) {
 // nearest `start` (or below it when the slope falls there), by the cubic that matches the
 // slope and its derivative at both points; nullopt when no point of the grid has a positive
 // slope followed by one that is not.
-std::optional<double> grid_root(const ml_model &m, const std::uint32_t *counts, double start) {
+std::optional<double> grid_root(const ml_model &m, const double *counts, double start) {
   const std::size_t last = m.grid_points - 1;
+  const double log_ratio = std::log(m.grid_ratio);
+  auto index_of = [&](double t) {
+    const double place = std::log(t / m.grid_first) / log_ratio;
+    return static_cast<std::size_t>(std::clamp(place, 0.0, static_cast<double>(last)));
+  };
   auto at = [&](std::size_t j) { return grid_slope(m, counts, j, false).d1; };
-  const double place = std::log(start / m.grid_first) / std::log(m.grid_ratio);
-  std::size_t j = static_cast<std::size_t>(std::clamp(place, 0.0, static_cast<double>(last)));
+  // A Newton step from the start picks the grid point to look at first.
+  std::size_t j = index_of(start);
+  {
+    const slope s = grid_slope(m, counts, j, true);
+    const double t = m.grid_first * std::pow(m.grid_ratio, static_cast<double>(j));
+    if (s.d2 < 0) {
+      const double next = t - s.d1 / s.d2;
+      if (next > 0 && next < 4 * t) j = index_of(next);
+    }
+  }
   std::size_t lo, hi; // at(lo) > 0 >= at(hi)
   if (at(j) > 0) {
     lo = j;
@@ -556,8 +569,10 @@ std::optional<double> ml_distance(const ml_model &m, const std::uint32_t *counts
   if (p <= 0.6) {
     // The root of the slope interpolated in the model's grid: within a relative 1e-7 of the
     // maximum (2e-8 on JTT, WAG and LG alignments of 1000 sites, with and without gamma).
-    if (const std::optional<double> near = grid_root(m, counts, t)) return *near;
-    if (grid_rises_to_far(m, counts)) return std::nullopt;
+    alignas(64) double weights[max_padded];
+    for (std::size_t c = 0; c < m.padded; ++c) weights[c] = counts[c];
+    if (const std::optional<double> near = grid_root(m, weights, t)) return *near;
+    if (grid_rises_to_far(m, weights)) return std::nullopt;
   }
   for (int step = 0; step < 200; ++step) {
     const slope s = slope_at(t);
