@@ -130,13 +130,80 @@ bool fasta_reader::next(fasta_record &record) {
   // instructions).
   static_assert(good_gaps('.') == '-');
   for (char &c : record.residues) c = c == '.' ? '-' : c;
-  if (bad) throw residue_error(record.label, std::move(bad->where), bad->character, alphabet_);
+  ++count_;
+  if (bad)
+    throw residue_error(count_, record.label, record.header_line, std::move(bad->where), bad->character, alphabet_);
   return true;
 }
 
 } // namespace phylo::read
 
 namespace phylo::read {
+
+namespace {
+
+std::string problem_text(alignment_problem p) {
+  switch (p) {
+  case alignment_problem::NO_SEQUENCES: return "the text holds no sequences";
+  case alignment_problem::NO_HEADER: return "the sequence has no header line";
+  case alignment_problem::RESIDUES_BEFORE_HEADER: return "residues stand before the first header line";
+  case alignment_problem::TOO_MANY: return "one sequence more than allowed";
+  case alignment_problem::NO_LABEL: return "a sequence has no label";
+  case alignment_problem::NO_RESIDUES: return "a sequence has no residues";
+  case alignment_problem::TOO_LONG: return "the sequences are too long";
+  case alignment_problem::NOT_ALIGNED: return "the sequences are not aligned";
+  }
+  return "";
+}
+
+} // namespace
+
+alignment_error::alignment_error(alignment_problem problem_, std::size_t sequence_, std::string label_,
+                                 std::size_t length_, input_position where)
+    : error("alignment_error", problem_text(problem_), std::move(where)), problem(problem_), sequence(sequence_),
+      label(std::move(label_)), length(length_) {}
+
+void read_alignment(input_source &in, residue_alphabet alphabet, std::size_t max_sequences,
+                    const std::function<void(fasta_record &)> &take) {
+  auto place = [&](std::size_t line) { return input_position{in.name(), line, 0}; };
+  // The reader gives lines before the first header to the first sequence; an alignment
+  // refuses them, unless there is no header at all.
+  int c;
+  while ((c = in.peek()) >= 0 && whitespace.contains(static_cast<unsigned char>(c))) in.advance();
+  const std::size_t headless_line = c >= 0 && c != '>' ? in.line() : 0;
+  fasta_reader reader(in, alphabet);
+  fasta_record record;
+  std::string first_label;
+  std::size_t count = 0, n = 0;
+  for (; reader.next(record); ++count) {
+    auto refuse = [&](alignment_problem p, std::size_t line) {
+      return alignment_error(p, count + 1, record.label, record.residues.size(), place(line));
+    };
+    if (headless_line != 0 && record.header_line != 0)
+      throw refuse(alignment_problem::RESIDUES_BEFORE_HEADER, headless_line);
+    if (count == max_sequences) {
+      alignment_error e = refuse(alignment_problem::TOO_MANY, record.header_line);
+      e.allowed = max_sequences;
+      throw e;
+    }
+    if (record.header_line == 0) // a text without any header line
+      throw refuse(record.residues.empty() ? alignment_problem::NO_SEQUENCES : alignment_problem::NO_HEADER, 1);
+    if (record.label.empty()) throw refuse(alignment_problem::NO_LABEL, record.header_line);
+    if (record.residues.empty()) throw refuse(alignment_problem::NO_RESIDUES, record.header_line);
+    if (count == 0) {
+      n = record.residues.size();
+      first_label = record.label;
+      if (n > static_cast<std::size_t>(max_chars)) throw refuse(alignment_problem::TOO_LONG, record.header_line);
+    } else if (record.residues.size() != n) {
+      alignment_error e = refuse(alignment_problem::NOT_ALIGNED, record.header_line);
+      e.first_label = first_label;
+      e.first_length = n;
+      throw e;
+    }
+    take(record);
+  }
+  if (count == 0) throw alignment_error(alignment_problem::NO_SEQUENCES, 0, "", 0, place(0));
+}
 
 void read_fasta(sequence_vecs &sequences) {
   fasta_reader reader(current_input());
