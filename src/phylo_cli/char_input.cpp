@@ -85,6 +85,16 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
   return seqs;
 }
 
+void refuse_matrix_too_large(const cli::reporter &report, phylo::input_source &in, std::size_t n_tax, bool estimated) {
+  try {
+    phylo::check_square_matrix_fits(n_tax, sizeof(float));
+  } catch (const phylo::range_error &e) {
+    report(in.name() + ": " + (estimated ? "the input holds " + std::to_string(n_tax) + " sequences: " : "") +
+           e.what());
+    throw data_refused{};
+  }
+}
+
 phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
                                                    phylo::dna::site_rule rule,
                                                    std::optional<phylo::dna::alphabet> residues) {
@@ -93,10 +103,24 @@ phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, 
   std::optional<phylo::dna::packed_alignment> packed;
   if (residues) packed.emplace(rule, *residues);
   std::vector<phylo::read::fasta_record> held;
-  bool all_nucleotides = true;
+  bool all_nucleotides = true, first = true;
+  // A matrix that cannot fit is refused before the sequences are read, where their number can
+  // be told from the input (a file: its header lines); otherwise once they are read.
+  if (const auto headers = in.lines_starting_with('>'))
+    refuse_matrix_too_large(report, in, static_cast<std::size_t>(*headers), true);
   read_alignment(
       report, in, std::numeric_limits<std::size_t>::max(),
       [&](phylo::read::fasta_record &r) {
+        if (first) {
+          // Room for as many sequences as the rest of a file of known size may hold, at once.
+          first = false;
+          const std::size_t bytes = r.residues.size() + r.label.size() + 2;
+          if (const auto left = in.known_size_left()) {
+            const std::size_t expected = 1 + static_cast<std::size_t>(*left / bytes);
+            if (packed) packed->reserve(expected);
+            else held.reserve(expected);
+          }
+        }
         if (!packed) {
           all_nucleotides = all_nucleotides && std::none_of(r.residues.begin(), r.residues.end(), [](char c) {
                               return phylo::non_wide_nuc_set.contains(phylo::good_gaps(c));
@@ -104,14 +128,10 @@ phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, 
           held.push_back(std::move(r));
           return;
         }
-        if (packed->size() == 0) {
-          // Room for as many sequences as the rest of a file of known size may hold, at once.
-          const std::size_t bytes = r.residues.size() + r.label.size() + 2;
-          if (const auto left = in.known_size_left()) packed->reserve(1 + *left / bytes);
-        }
         packed->add(std::move(r.label), r.residues);
       },
       residues == alphabet::DNA ? residue_alphabet::NUCLEOTIDES : residue_alphabet::AMINO_ACIDS, !residues);
+  refuse_matrix_too_large(report, in, packed ? packed->size() : held.size());
   if (!packed) {
     packed.emplace(rule, all_nucleotides ? alphabet::DNA : alphabet::PROTEIN, held.size());
     for (phylo::read::fasta_record &r : held) {

@@ -37,7 +37,15 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
                     phylo::read::residue_alphabet alphabet = phylo::read::residue_alphabet::NUCLEOTIDES,
                     bool either = false);
 
-// Reads the FASTA alignment of the input into packed form under `rule`: in `residues` when it is
+// Reports (data_refused) that a square matrix of n_tax taxa would need more memory than is
+// available, naming what it needs; `estimated` when n_tax is counted in the input before it is
+// read.
+void refuse_matrix_too_large(const cli::reporter &report, phylo::input_source &in, std::size_t n_tax,
+                             bool estimated = false);
+
+// Reads the FASTA alignment of the input into packed form under `rule`, refusing an alignment
+// whose matrix of distances could not fit in memory (before reading, from the header lines of
+// a file; otherwise from the sequences read): in `residues` when it is
 // given (each sequence packed as it is read), otherwise in the alphabet that the residues tell
 // (nucleotides when every residue is a nucleotide code, amino acids otherwise; the sequences
 // are then held until the last). Problems are reported as read_alignment reports them.

@@ -293,7 +293,7 @@ out_of_memory: phylo convert big
   file big {matrix 5000 x}
   limit 40M
   status 1
-  err "phylo: out of memory\n"
+  err "phylo: big: a matrix of 5000 taxa needs 96 MiB of memory, but 40 MiB are available\n"
 
 # Standard input through a pipe, larger than the pipe and the input buffer.
 stdin_through_a_pipe: phylo convert -q
