@@ -1,4 +1,5 @@
-// phylo: checks of a distance matrix before it is written, and making it symmetric.
+// phylo: checks of a distance matrix before it is written, making it symmetric, similarities
+// made distances, and subsets of its taxa.
 #pragma once
 
 #include "phylo/label.hpp"
@@ -47,5 +48,14 @@ void make_labels_safe(dist_mat_type &dist);
 // UPPER the other way; MEAN sets both to their mean. The diagonal is not touched.
 enum class symmetrize_type { LOWER, UPPER, MEAN };
 void symmetrize_dist(dist_mat_type &dist, symmetrize_type how) noexcept;
+
+// Similarities made distances: every cell s (the diagonal too) becomes top - s, in double
+// precision rounded to single. range_error naming the first cell in row order that holds more
+// than `top` (the matrix is then changed up to that cell).
+void similarities_to_distances(dist_mat_type &dist, float top);
+
+// The matrix of the taxa named, in their order (a name may come twice). range_error naming
+// the first name that is no label of the matrix.
+dist_mat_access keep_taxa(const dist_mat_type &dist, const std::vector<std::string> &names);
 
 } // namespace phylo

@@ -82,8 +82,9 @@ struct dist_read_settings {
 // PHYLIP family tell their label layout and shape: read_rows_dist_mat), and hands each to the
 // reader of its layout's module: phylo/phylip.hpp, csv.hpp, pairs.hpp, mega.hpp, nexus.hpp.
 // A byte order mark at the start of the input is passed over, and so are lines that begin
-// with '#' before a header that begins with its delimiter (scikit-bio's lsmat comments). Lines may end in a line feed
-// or in a carriage return and a line feed.
+// with '#' before a header that begins with its delimiter (scikit-bio's lsmat comments); a NUL
+// byte refuses the input (input_source::refuse_nul_bytes). Lines may end in a line feed or in
+// a carriage return and a line feed.
 //
 // Errors carry the input's name and the line concerned: undecided_error when the text can be
 // read in two ways that give different matrices; format_error for a text that holds no matrix

@@ -42,6 +42,12 @@ public:
   // Reading then raises format_error for data that is not valid gzip or that ends early.
   void decompress_gzip();
 
+  // From here on a NUL byte anywhere in the input is a format_error ("NUL byte at line L,
+  // column C: not a text file", with that position), raised when the byte is first buffered:
+  // no text that phylo reads holds one. karvel's reader, which takes a NUL as a character of
+  // a label, does not ask for this.
+  void refuse_nul_bytes();
+
   // The name used in diagnostics (a path, or "standard input").
   const std::string &name() const noexcept { return name_; }
   // 1-based number of the line that holds the read position; at the end of an input whose
@@ -58,6 +64,13 @@ public:
   std::uint64_t offset() const noexcept { return base_ + static_cast<std::uint64_t>(pos_ - buf_.get()); }
   // How many bytes are left when that is known (a text, a regular file); none otherwise.
   std::optional<std::uint64_t> known_size_left() const noexcept;
+  // Calls hook(context) before each read of the descriptor (of at most a buffer's size, or a
+  // gzip block), on the reading thread; what it throws leaves the reader that read (a way to
+  // cancel a long read). An in-memory text, read at once, never calls it. Null: no hook.
+  void set_read_hook(void (*hook)(void *), void *context) noexcept {
+    read_hook_ = hook;
+    read_hook_context_ = context;
+  }
 
   // The next byte without consuming it, or -1 at the end of input.
   int peek() {
@@ -110,6 +123,10 @@ private:
   std::size_t hole_lines_ = 0;        // how many
   std::optional<std::uint64_t> size_; // the size of the whole input, when known
   std::unique_ptr<gzip_stream> gzip_; // decompression, when the input is gzip
+  bool refuse_nul_ = false;
+  void check_nul(const char *from) const; // format_error for a NUL in [from, end_)
+  void (*read_hook_)(void *) = nullptr;   // set_read_hook
+  void *read_hook_context_ = nullptr;
   // line() remembers how far it counted, so that calling it as reading goes on costs only
   // the bytes read in between.
   mutable std::uint64_t counted_to_ = 0;

@@ -104,7 +104,9 @@ dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
                         in.position());
 }
 
-dist_reader::dist_reader(input_source &in, dist_read_settings settings) : in_(in), settings_(settings) {}
+dist_reader::dist_reader(input_source &in, dist_read_settings settings) : in_(in), settings_(settings) {
+  in_.refuse_nul_bytes();
+}
 
 dist_mat_access dist_reader::next() {
   if (!nexus_) {

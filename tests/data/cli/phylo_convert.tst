@@ -631,17 +631,27 @@ count_after_a_tab_with_crlf: phylo convert --to=pairs
 csv_label_with_a_blank_at_one_end: phylo convert -q --to=csv
   in "#NEXUS\nbegin distances; dimensions ntax=2; matrix\n' A' 0\nB 1 0;\nend;\n"
   out ",\" A\",B\n\" A\",0,1\nB,1,0\n"
+# No text that phylo reads holds a NUL byte: it is refused wherever it stands, in every layout.
 count_followed_by_a_nul: phylo convert
   in "2\0\nA 0 1\nB 1 0\n"
   status 1
-  err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv, pairs or mega\n"
+  err "phylo: standard input:1: NUL byte at line 1, column 2: not a text file\n"
+nul_in_a_label: phylo convert --from=tsv
+  in "\ta\0b\tc\na\0b\t0 1\nc\t1 0\n"
+  status 1
+  err "phylo: standard input:1: NUL byte at line 1, column 3: not a text file\n"
+nul_after_a_megabyte: phylo convert --to=pairs @ab.tsv -
+  in {repeat "\n" 1M} "\0"
+  out "Beta gamma\tAlpha\t 2.50000E-01\n"
+  status 1
+  err "phylo: standard input:1048577: NUL byte at line 1048577, column 1: not a text file\n"
 # A tab-separated label is its whole cell, as a list of pairs may have given it.
 tsv_label_with_control_characters: phylo convert -q --to=tsv
-  in "a\x01\0b\tc\t0.5\n"
-  out "\ta\x01\0b\tc\na\x01\0b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
+  in "a\x01\x02b\tc\t0.5\n"
+  out "\ta\x01\x02b\tc\na\x01\x02b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
 tsv_label_with_control_characters_read_back: phylo convert --from=tsv --to=pairs
-  in "\ta\x01\0b\tc\na\x01\0b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
-  out "c\ta\x01\0b\t 5.00000E-01\n"
+  in "\ta\x01\x02b\tc\na\x01\x02b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
+  out "c\ta\x01\x02b\t 5.00000E-01\n"
 phylip_label_padded_before_a_number: phylo convert --from=phylip
   in "2\nSample 1  0.0 0.1\nSample 2  0.1 0.0\n"
   out " 2\nSample_1\t 0.00000E+00\t 1.00000E-01\nSample_2\t 1.00000E-01\t 0.00000E+00\n"
