@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
-#include <unordered_map>
 
 namespace phylo_cli {
 
@@ -84,42 +83,6 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
     seqs.push_back({std::move(r.label), std::string(), std::move(r.residues)});
   });
   return seqs;
-}
-
-void warn_about_labels(const cli::reporter &report, const std::vector<std::string_view> &labels,
-                       phylo::label_form_type form, const std::string &place, bool quiet) {
-  if (quiet) return;
-  if (form == phylo::label_form_type::TREE_SAFE || form == phylo::label_form_type::TREE_SAFE_PHYLIP)
-    for (std::string_view label : labels)
-      if (phylo::label_as_written(label, phylo::label_form_type::TREE_SAFE) != label) {
-        report(place + "warning: the label '" + std::string(label) +
-               "' holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as '" +
-               phylo::label_as_written(label, form) + "'");
-        break;
-      }
-  if (form == phylo::label_form_type::TREE_SAFE_PHYLIP || form == phylo::label_form_type::PHYLIP)
-    for (std::string_view label : labels)
-      if (label.size() > 10 && (static_cast<unsigned char>(label[10]) & 0xC0) == 0x80) {
-        report(place + "warning: the label '" + std::string(label) + "' is cut inside a UTF-8 character at 10 bytes");
-        break;
-      }
-  std::unordered_map<std::string, std::size_t> seen; // label as compared -> first taxon
-  for (std::size_t i = 0; i < labels.size(); ++i) {
-    const std::string written = phylo::label_as_compared(labels[i], form);
-    if (written.empty()) {
-      report(place + "warning: the label " + phylo::quote_text(labels[i]) + " is written as nothing");
-      return;
-    }
-    const auto [it, fresh] = seen.emplace(written, i);
-    if (!fresh) {
-      const std::string_view first = labels[it->second];
-      report(place + "warning: " +
-             (first == labels[i] ? "the label " + phylo::quote_text(first) + " stands twice"
-                                 : "the labels " + phylo::quote_text(first) + " and " + phylo::quote_text(labels[i]) +
-                                       " are written alike"));
-      return;
-    }
-  }
 }
 
 phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,

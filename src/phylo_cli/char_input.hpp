@@ -1,5 +1,5 @@
-// What phylo align and phylo dist share: FASTA alignments read with messages that name the
-// sequence and the line, and warnings about labels that a layout writes alike.
+// What phylo align, dist and tree share: FASTA alignments read with messages that name the
+// sequence and the line.
 #pragma once
 
 #include "shell.hpp"
@@ -44,10 +44,5 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
 phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
                                                    phylo::dna::site_rule rule,
                                                    std::optional<phylo::dna::alphabet> residues);
-
-// Warns (unless quiet) about labels that are equal, or that `form` writes alike or as
-// nothing; `place` starts each message.
-void warn_about_labels(const cli::reporter &report, const std::vector<std::string_view> &labels,
-                       phylo::label_form_type form, const std::string &place, bool quiet);
 
 } // namespace phylo_cli
