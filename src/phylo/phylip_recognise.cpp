@@ -677,9 +677,8 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
       if (!failed) {
         // The other readings that read the row alike stay open; one that reads it otherwise
         // leaves the matrix undecided.
-        float v;
         const std::size_t blank = label.rfind(' ');
-        const bool counted_alike = report.one_line && !detail::field_number(label.substr(blank + 1), v);
+        const bool counted_alike = report.one_line && !parse_real(std::string_view(label).substr(blank + 1));
         std::erase_if(others, [&](way_type other) {
           if (way.labels == label_mode::WORD && other.labels == label_mode::PHYLIP) return !report.alike;
           if (way.labels == label_mode::WORD && other.labels == label_mode::COUNTED) return !counted_alike;
