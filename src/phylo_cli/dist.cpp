@@ -453,7 +453,7 @@ void matrix_distances(const cli::reporter &report, phylo::input_source &in, cons
                                                           : matrix_type::DISCR;
   const char_format_type format = s.layout.value_or(char_format_type::EXTENDED_PHYLIP);
   phylo::scoped_input use(in);
-  auto at = [&](std::size_t line) { return in.name() + ":" + std::to_string(line) + ": "; };
+  auto at = [&](std::size_t line) { return cli::place(in.name(), line); };
   // Where an error of the reader lies: the line it names, or where reading stopped.
   auto where = [&](const phylo::error &e) { return at(e.where() ? e.where()->line : in.line()); };
   std::size_t count = 0;
