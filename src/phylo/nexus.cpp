@@ -538,7 +538,8 @@ struct matrix_reader {
   std::size_t find_row(const token &tk, std::size_t expected) {
     const std::size_t n = mat.n_tax();
     if (tk.text.empty()) lx.fail(tk, "a row of the matrix has an empty label ''");
-    if (expected < named && label_matches(tk, expected)) return expected;
+    if (expected < named && (tk.text == mat.labels[expected] || equal_ignoring_case(tk.text, mat.labels[expected])))
+      return expected;
     std::string upper = tk.text;
     for (char &ch : upper) ch = ascii_upper_map(ch);
     auto exact = by_label.find(tk.text);
