@@ -378,6 +378,7 @@ std::unique_ptr<dist_mat_type> make_matrix(py::object values, py::object labels)
 py::array values_view(py::object self) {
   dist_mat_type &m = self.cast<dist_mat_type &>();
   const auto n = static_cast<py::ssize_t>(m.n_tax());
+  if (n == 0) return py::array_t<float>(std::vector<py::ssize_t>{0, 0});
   return py::array_t<float>({n, n},
                             {n * static_cast<py::ssize_t>(sizeof(float)), static_cast<py::ssize_t>(sizeof(float))},
                             m.distances.data(), self);
@@ -797,7 +798,8 @@ and writing through it changes the matrix.
             py::list labels = t[0].cast<py::list>();
             const std::string cells = t[1].cast<std::string>();
             auto d = std::make_unique<dist_mat_type>(labels.size());
-            if (cells.size() != d->n_tax() * d->n_tax() * sizeof(float)) throw py::value_error("a broken pickle");
+            if (d->n_tax() == 0 || cells.size() != d->n_tax() * d->n_tax() * sizeof(float))
+              throw py::value_error("a broken pickle");
             for (std::size_t i = 0; i < d->n_tax(); ++i) d->labels[i] = label_from_python(labels[i], "labels");
             std::memcpy(d->distances.data(), cells.data(), cells.size());
             return d;
