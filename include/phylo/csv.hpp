@@ -10,8 +10,10 @@ namespace phylo::read {
 
 // A CSV matrix: a header record of the labels, with or without a corner cell before them
 // (row 1 tells which: it has as many fields as the header, or one more), then n rows of a
-// label and n values. format_error with the line and column of a field that is no number or of
-// a row of the wrong length; range_error for a negative value or more than max_taxa taxa.
+// label and n values; the header must name the rows in their order (blanks around the fields
+// dropped). format_error with the line and column of a field that is no number, of a row of the
+// wrong length or of a header label that is not its row's; range_error for a negative value or
+// more than max_taxa taxa.
 dist_mat_access read_csv_dist_mat(input_source &in, std::size_t max_taxa);
 
 } // namespace phylo::read

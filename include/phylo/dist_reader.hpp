@@ -23,7 +23,8 @@ inline constexpr std::size_t no_taxon_limit = std::numeric_limits<std::uint32_t>
 // RELAXED (the same with a label word of any length, or a label with blanks where the number
 // of values per row tells where it ends), TSV (a header line of one tab per taxon, with or
 // without a corner cell before the first tab, then rows of a label, a tab and tab-separated
-// values), NEXUS (a DISTANCES block), CSV (phylo/csv.hpp), PAIRS (one pair of taxa and their
+// values; blanks around a cell are no part of it, and the header must name the rows in their
+// order), NEXUS (a DISTANCES block), CSV (phylo/csv.hpp), PAIRS (one pair of taxa and their
 // distance per line, fields separated by tabs, commas or blanks; see dist_read_settings), MEGA
 // (phylo/mega.hpp).
 enum class dist_layout_type { AUTO, PHYLIP, RELAXED, TSV, NEXUS, CSV, PAIRS, MEGA };
@@ -48,7 +49,8 @@ struct undecided_error : format_error {
   dist_shape_type shapes[2];
 };
 
-// A list of pairs that lacks a pair: format_error naming it.
+// A list of pairs that lacks a pair, or a NEXUS matrix with a missing cell: format_error naming
+// it.
 struct missing_pair_error : format_error {
   using format_error::format_error;
 };
@@ -69,7 +71,8 @@ struct dist_read_settings {
   dist_shape_type shape = dist_shape_type::AUTO;
   std::size_t max_taxa = no_taxon_limit;
   // PAIRS: the field (from 1, at least 3) that holds the distance, and the distance of a pair
-  // that no line gives (none: missing_pair_error).
+  // that no line gives, which is also that of a NEXUS cell given as missing (none:
+  // missing_pair_error).
   std::size_t pair_column = 3;
   std::optional<float> pair_fill = std::nullopt;
 };
@@ -78,8 +81,10 @@ struct dist_read_settings {
 // are recognised from the text when they are not given (recognise_layout; the rows of the
 // PHYLIP family tell their label layout and shape: read_rows_dist_mat), and hands each to the
 // reader of its layout's module: phylo/phylip.hpp, csv.hpp, pairs.hpp, mega.hpp, nexus.hpp.
-// A byte order mark at the start of the input is passed over. Lines may end in a line feed or
-// in a carriage return and a line feed.
+// A byte order mark at the start of the input is passed over, and so are lines that begin
+// with '#' before a header that begins with its delimiter (scikit-bio's lsmat comments); a NUL
+// byte refuses the input (input_source::refuse_nul_bytes). Lines may end in a line feed or in
+// a carriage return and a line feed.
 //
 // Errors carry the input's name and the line concerned: undecided_error when the text can be
 // read in two ways that give different matrices; format_error for a text that holds no matrix

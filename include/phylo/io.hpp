@@ -42,6 +42,12 @@ public:
   // Reading then raises format_error for data that is not valid gzip or that ends early.
   void decompress_gzip();
 
+  // From here on a NUL byte anywhere in the input is a format_error ("NUL byte at line L,
+  // column C: not a text file", with that position), raised when the byte is first buffered:
+  // no text that phylo reads holds one. karvel's reader, which takes a NUL as a character of
+  // a label, does not ask for this.
+  void refuse_nul_bytes();
+
   // The name used in diagnostics (a path, or "standard input").
   const std::string &name() const noexcept { return name_; }
   // 1-based number of the line that holds the read position; at the end of an input whose
@@ -108,16 +114,18 @@ private:
   std::size_t cap_ = 0;
   char *pos_ = nullptr;
   char *end_ = nullptr;
-  std::uint64_t base_ = 0;              // the offset of buf_[0] in the input
-  std::uint64_t pinned_ = UINT64_MAX;   // bytes from this offset on stay buffered (input_mark)
-  std::size_t lines_before_ = 0;        // line ends in bytes already dropped from the buffer
-  std::size_t column_before_ = 0;       // bytes after the last line end among the dropped ones
-  char last_dropped_ = 0;               // the last byte dropped from the buffer
-  char *hole_ = nullptr;                // where drop_ahead took out bytes holding line ends, or null
-  std::size_t hole_lines_ = 0;          // how many
-  std::optional<std::uint64_t> size_;   // the size of the whole input, when known
-  std::unique_ptr<gzip_stream> gzip_;   // decompression, when the input is gzip
-  void (*read_hook_)(void *) = nullptr; // set_read_hook
+  std::uint64_t base_ = 0;            // the offset of buf_[0] in the input
+  std::uint64_t pinned_ = UINT64_MAX; // bytes from this offset on stay buffered (input_mark)
+  std::size_t lines_before_ = 0;      // line ends in bytes already dropped from the buffer
+  std::size_t column_before_ = 0;     // bytes after the last line end among the dropped ones
+  char last_dropped_ = 0;             // the last byte dropped from the buffer
+  char *hole_ = nullptr;              // where drop_ahead took out bytes holding line ends, or null
+  std::size_t hole_lines_ = 0;        // how many
+  std::optional<std::uint64_t> size_; // the size of the whole input, when known
+  std::unique_ptr<gzip_stream> gzip_; // decompression, when the input is gzip
+  bool refuse_nul_ = false;
+  void check_nul(const char *from) const; // format_error for a NUL in [from, end_)
+  void (*read_hook_)(void *) = nullptr;   // set_read_hook
   void *read_hook_context_ = nullptr;
   // line() remembers how far it counted, so that calling it as reading goes on costs only
   // the bytes read in between.

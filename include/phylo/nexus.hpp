@@ -4,14 +4,17 @@
 // plain decimals, quoted labels). Character matrices end in a PAUP block of their own
 // (print_footer). nexus_dist_reader reads the TAXA and DISTANCES blocks of NEXUS texts:
 // commands and keywords in any case, comments in brackets, 'quoted labels' with '' for an
-// apostrophe, an underscore in an unquoted label standing for a blank; missing distances are
-// refused.
+// apostrophe, an underscore in an unquoted label standing for a blank; every form of matrix
+// that FORMAT states (SplitsTree's LABELS=LEFT and NO DIAGONAL among them), interleaved blocks
+// as NCL reads them, lines that end in a carriage return alone; a missing cell is refused
+// unless the reader is given its value.
 #pragma once
 
 #include "phylo/io.hpp"
 #include "phylo/types.hpp"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,10 +22,13 @@ namespace phylo::read {
 
 // The distance matrices of NEXUS texts, one after the other ("#NEXUS" may begin another text,
 // whose taxa are its own): the matrix of each DISTANCES block, its taxa from the TAXA block
-// before it. Other blocks are passed over.
+// before it (which may lack TAXLABELS: the matrix then names them). Other blocks are passed
+// over. A cell given as missing (FORMAT MISSING=) takes `fill`; without it, it is a
+// missing_pair_error (phylo/dist_reader.hpp) that names it.
 class nexus_dist_reader {
 public:
-  nexus_dist_reader(input_source &in, std::size_t max_taxa) : in_(in), max_taxa_(max_taxa) {}
+  nexus_dist_reader(input_source &in, std::size_t max_taxa, std::optional<float> fill = std::nullopt)
+      : in_(in), max_taxa_(max_taxa), fill_(fill) {}
   // The matrix of the next DISTANCES block; null when no further block follows. The first
   // call expects "#NEXUS" (in any case) after blank lines: format_error when it is not there.
   // format_error, or range_error for a taxon count outside 1 .. max_taxa or a negative
@@ -35,7 +41,9 @@ private:
   input_source &in_;
   std::size_t max_taxa_;
   bool started_ = false;
+  std::optional<float> fill_;
   std::vector<std::string> taxa_; // the labels of the last TAXA block
+  std::size_t lone_crs_ = 0;      // the line ends read that are carriage returns alone
   std::size_t matrix_line_ = 0;
 };
 

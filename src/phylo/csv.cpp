@@ -46,6 +46,8 @@ dist_mat_access read_csv_dist_mat(input_source &in, std::size_t max_taxa) {
                              " were expected",
                          at(row, 0));
     if (label.empty()) throw format_error("row " + std::to_string(i + 1) + " has no label", at(row, 0));
+    const std::size_t h = i + header.size - n; // past the corner cell
+    if (trim_field(header[h]) != label) fail_header_mismatch(i, label, trim_field(header[h]), at(header, h));
     mat->labels[i] = std::string(label);
     float *cells = mat->distances.row(i);
     for (std::size_t j = 0; j < n; ++j) {

@@ -121,6 +121,18 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
       }
     }
   }
+  // Blanks around a tab-separated cell are no part of it to its readers (scikit-bio, phylo).
+  if (form == label_form_type::CELL && !broken) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(d.labels[i], form);
+      if (!as.empty() && (as.front() == ' ' || as.back() == ' ')) {
+        found.push_back(
+            {finding_kind_type::UNSAFE_LABEL, i, i,
+             "the label of taxon " + taxon(d, i) + " begins or ends with a blank, which readers of this layout drop"});
+        break;
+      }
+    }
+  }
   if ((form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK) && !broken) {
     for (std::size_t i = 0; i < n; ++i) {
       const std::string as = label_as_written(d.labels[i], form);

@@ -12,6 +12,36 @@
 #include "phylo/phylip.hpp"
 
 namespace phylo::read {
+namespace {
+
+// Lines that begin with '#' before a header line that begins with its delimiter (a tab or a
+// comma: an empty corner cell), with lines of blanks among them, as scikit-bio's lsmat reader
+// passes them over: how many bytes they take from the read position, or 0 when none do (nor
+// more than a lookahead's worth). "#NEXUS", "#mega" and a header whose corner cell begins with
+// '#' (mash's "#query") are no comments.
+std::size_t comment_lines_at(input_source &in) {
+  std::size_t k = 0;
+  bool comments = false;
+  while (k < detail::blank_lookahead) {
+    std::size_t j = k;
+    while (detail::is_blank<true>(in.peek_at(j))) ++j;
+    int c = in.peek_at(j);
+    if (c == '\n') { // a line of blanks
+      k = j + 1;
+      continue;
+    }
+    if (c != '#') return comments && (in.peek_at(k) == '\t' || in.peek_at(k) == ',') ? k : 0;
+    if (detail::starts_with_ignoring_case(in, j, "#NEXUS") || detail::starts_with_ignoring_case(in, j, "#MEGA"))
+      return 0;
+    while ((c = in.peek_at(j)) >= 0 && c != '\n') ++j;
+    if (c < 0) return 0;
+    k = j + 1;
+    comments = true;
+  }
+  return 0;
+}
+
+} // namespace
 
 std::string_view shape_name(dist_shape_type shape) {
   switch (shape) {
@@ -74,13 +104,16 @@ dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
                         in.position());
 }
 
-dist_reader::dist_reader(input_source &in, dist_read_settings settings) : in_(in), settings_(settings) {}
+dist_reader::dist_reader(input_source &in, dist_read_settings settings) : in_(in), settings_(settings) {
+  in_.refuse_nul_bytes();
+}
 
 dist_mat_access dist_reader::next() {
   if (!nexus_) {
     in_.consume(detail::byte_order_mark_at(in_));
     detail::skip_blank_lines(in_);
     if (in_.peek() < 0) return nullptr;
+    in_.consume(comment_lines_at(in_));
     matrix_line_ = in_.line();
     dist_layout_type layout = settings_.layout;
     if (layout == dist_layout_type::AUTO) {
@@ -94,7 +127,7 @@ dist_mat_access dist_reader::next() {
     case dist_layout_type::MEGA: return read_mega_dist_mat(in_, settings_.max_taxa);
     case dist_layout_type::PAIRS:
       return read_pairs_dist_mat(in_, settings_.pair_column, settings_.pair_fill, settings_.max_taxa);
-    case dist_layout_type::NEXUS: nexus_.emplace(in_, settings_.max_taxa); break;
+    case dist_layout_type::NEXUS: nexus_.emplace(in_, settings_.max_taxa, settings_.pair_fill); break;
     default: {
       rows_matrix read = read_rows_dist_mat(in_, layout, settings_.shape, settings_.max_taxa);
       found_layout_ = read.layout;

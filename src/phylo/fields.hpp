@@ -46,4 +46,9 @@ bool field_number(std::string_view text, float &value) noexcept;
 // A field as the readers take it as a label: without the ASCII blanks around it.
 std::string_view trim_field(std::string_view text) noexcept;
 
+// The format_error of a header (tab-separated or CSV) whose label k (from 0), at `where`,
+// is not the label of row k.
+[[noreturn]] void fail_header_mismatch(std::size_t k, std::string_view row_label, std::string_view header_label,
+                                       input_position where);
+
 } // namespace phylo::detail

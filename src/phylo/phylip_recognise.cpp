@@ -109,6 +109,14 @@ void read_counted_label(input_source &in, std::size_t i, std::size_t want, std::
   in.consume(last);
 }
 
+// A tab-separated cell without the blanks around it.
+void trim_cell(std::string &cell) {
+  const std::size_t first = cell.find_first_not_of(' ');
+  if (first == std::string::npos) return cell.clear();
+  cell.erase(cell.find_last_not_of(' ') + 1);
+  cell.erase(0, first);
+}
+
 // The label of row i, which begins at `start` and is followed by `want` values.
 void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint64_t start, std::size_t want,
                     std::string &label) {
@@ -140,13 +148,17 @@ void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint6
     label = std::string(text);
     return;
   }
-  // A tab-separated label is its whole cell, whatever it holds (a pairs or CSV file may have
-  // given it control characters); a label word ends at any ASCII blank or control character.
+  // A tab-separated label is its whole cell but the blanks around it (as scikit-bio reads it),
+  // whatever else it holds (a pairs or CSV file may have given it control characters); a label
+  // word ends at any ASCII blank or control character.
   static constexpr char_set_type cell_end = char_set_type::of("\t\r\n");
   const char_set_type &delimiters = mode == label_mode::TAB ? cell_end : ascii_whitespace;
   if (mode == label_mode::TAB && in.peek() == '\t') fail(in, row + " has no label: its line begins with a tab");
   if (!detail::take_word(in, {delimiters, false, false}, &label)) fail(in, row + " has no label");
-  if (mode == label_mode::TAB && in.peek() == '\t') in.advance();
+  if (mode != label_mode::TAB) return;
+  if (in.peek() == '\t') in.advance();
+  trim_cell(label);
+  if (label.empty()) fail_at(in, start, row + " has no label: its first cell holds nothing but blanks");
 }
 
 // Whether a row whose label word, `length` characters long, began the line reads alike with
@@ -387,36 +399,86 @@ std::size_t read_count(input_source &in, std::size_t max) {
   return n;
 }
 
-// The header line of a tab-separated matrix: one tab per taxon.
-std::size_t read_tab_header(input_source &in, std::size_t max) {
-  const std::size_t tabs = detail::count_line_tabs(in);
-  if (tabs < 1 || tabs > max)
-    throw range_error("the header line holds " + std::to_string(tabs) + " tabs; the taxon count must be 1 to " +
-                          std::to_string(max),
-                      in.position());
-  return tabs;
+// The labels of a tab-separated header, and where each begins.
+struct tsv_header {
+  std::vector<std::string> labels;
+  std::vector<std::size_t> columns;
+  std::size_t line = 0;
+};
+
+// Consumes the header line and keeps its cells from cell `first` on, `count` of them at most,
+// each without the blanks around it (and the carriage return of a CR LF line end).
+void read_header_cells(input_source &in, std::size_t first, std::size_t count, tsv_header &header) {
+  header.line = in.line();
+  std::size_t cell = 0, column = 1;
+  std::string *text = nullptr;
+  auto begin_cell = [&] {
+    text = nullptr;
+    if (cell >= first && cell - first < count) {
+      header.labels.emplace_back();
+      header.columns.push_back(column);
+      text = &header.labels.back();
+    }
+  };
+  begin_cell();
+  for (;;) {
+    const std::string_view chunk = in.buffered();
+    if (chunk.empty()) break;
+    std::size_t k = 0;
+    for (; k < chunk.size() && chunk[k] != '\n'; ++k, ++column) {
+      if (chunk[k] == '\t') {
+        ++cell;
+        begin_cell();
+      } else if (text) {
+        text->push_back(chunk[k]);
+      }
+    }
+    in.consume(k);
+    if (k < chunk.size()) {
+      in.advance();
+      break;
+    }
+  }
+  for (std::string &label : header.labels) {
+    if (!label.empty() && label.back() == '\r') label.pop_back();
+    trim_cell(label);
+  }
 }
 
-// The header line of a tab-separated matrix that begins with a corner cell, or with the first
-// label when the rows hold one field more than the header (R's write.table).
-std::size_t read_tsv_header(input_source &in, std::size_t max) {
-  if (in.peek() == '\t') return read_tab_header(in, max);
+// The header line of a tab-separated matrix: a corner cell (often empty), then a label per
+// taxon; or, when the rows hold one field more than the header (R's write.table), a label per
+// taxon alone.
+std::size_t read_tsv_header(input_source &in, std::size_t max, tsv_header &header) {
   const input_position where = in.position();
   std::size_t n;
+  bool corner = true;
   {
     input_mark mark(in);
-    detail::record_type header, row;
-    detail::read_record(in, detail::field_delimiter::TAB, header);
-    const bool more = detail::read_record(in, detail::field_delimiter::TAB, row, detail::blank_lookahead);
+    if (in.peek() == '\t') {
+      n = detail::count_line_tabs(in);
+    } else {
+      detail::record_type head, row;
+      detail::read_record(in, detail::field_delimiter::TAB, head);
+      const bool more = detail::read_record(in, detail::field_delimiter::TAB, row, detail::blank_lookahead);
+      corner = !(more && row.size == head.size + 1);
+      n = corner ? head.size - 1 : head.size;
+    }
     mark.rewind();
-    n = more && row.size == header.size + 1 ? header.size : header.size - 1;
   }
-  detail::discard_line(in);
   if (n < 1 || n > max)
     throw range_error("the header line names " + std::to_string(n) + " taxa; the taxon count must be 1 to " +
                           std::to_string(max),
                       where);
+  read_header_cells(in, corner ? 1 : 0, n, header);
   return n;
+}
+
+// The header must name the rows, in their order.
+void check_header(const tsv_header &header, const dist_mat_type &mat, const std::string &name) {
+  for (std::size_t k = 0; k < mat.n_tax(); ++k)
+    if (header.labels[k] != mat.labels[k])
+      detail::fail_header_mismatch(k, mat.labels[k], header.labels[k],
+                                   input_position{name, header.line, header.columns[k]});
 }
 
 // Copies each cell of the triangle that was read into the other one, in tiles so that both
@@ -443,7 +505,9 @@ void complete_shape(dist_mat_type &mat, dist_shape_type shape) {
 rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_shape_type asked_shape,
                                std::size_t max_taxa) {
   const input_position matrix_start = in.position();
-  const std::size_t n = layout == dist_layout_type::TSV ? read_tsv_header(in, max_taxa) : read_count(in, max_taxa);
+  tsv_header header;
+  const std::size_t n =
+      layout == dist_layout_type::TSV ? read_tsv_header(in, max_taxa, header) : read_count(in, max_taxa);
   std::vector<label_mode> modes;
   switch (layout) {
   case dist_layout_type::TSV: modes = {label_mode::TAB}; break;
@@ -526,6 +590,7 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
       mat->labels[i] = std::move(chosen->labels[i]);
       for (std::size_t j = 0; j < n; ++j) mat->distances(i, j) = cell_of(*chosen, n, i, j).value_or(0.0f);
     }
+    if (layout == dist_layout_type::TSV) check_header(header, *mat, in.name());
     return {std::move(mat), layout_of(way.labels), way.shape};
   }
   chosen.reset();
@@ -541,6 +606,7 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
   } catch (const row_failure &f) {
     return raise(f, way);
   }
+  if (layout == dist_layout_type::TSV) check_header(header, *mat, in.name());
   complete_shape(*mat, way.shape);
   return {std::move(mat), layout_of(way.labels), way.shape};
 }

@@ -96,6 +96,7 @@ void align_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
     input.source().decompress_gzip();
+    input.source().refuse_nul_bytes();
     phylo::input_source &in = input.source();
     cli::refuse_cr_line_ends(streams.report, in, false);
     // The writer of sequence sets takes at most max_taxa sequences.
