@@ -510,7 +510,7 @@ py::tuple distances_of(const phylo::dna::packed_alignment &aln, const phylo::dna
   } catch (const phylo::dna::undefined_distance_error &e) {
     py::list names; // the taxa of each pair named, lower row first
     for (const auto &p : e.first)
-      names.append(py::make_tuple(label_to_python(aln.labels[p.j]), label_to_python(aln.labels[p.i])));
+      names.append(py::make_tuple(label_to_python(aln.labels()[p.j]), label_to_python(aln.labels()[p.i])));
     py::dict fields;
     fields["names"] = names;
     raise_library_error(e, fields);
@@ -541,7 +541,7 @@ void pack_fasta(phylo::input_source &in, phylo::dna::packed_alignment &aln) {
                                    std::to_string(phylo::max_chars) + " are allowed",
                                at);
     try {
-      phylo::dna::add_sequence(aln, std::move(r.label), r.residues);
+      aln.add(std::move(r.label), r.residues);
     } catch (const phylo::range_error &e) {
       throw phylo::format_error(e.what(), at);
     }
@@ -552,7 +552,7 @@ void pack_fasta(phylo::input_source &in, phylo::dna::packed_alignment &aln) {
 py::tuple dist_fasta(const source_spec &spec, const std::string &model, const std::string &gaps,
                      std::optional<float> undefined, std::optional<unsigned> threads) {
   const dist_settings s = dist_settings_of(model, gaps, undefined, threads);
-  phylo::dna::packed_alignment aln = phylo::dna::make_packed(s.rule);
+  phylo::dna::packed_alignment aln(s.rule);
   with_source(spec, [&](phylo::input_source &in) {
     pack_fasta(in, aln);
     return 0;
@@ -570,7 +570,7 @@ std::string residues_from_python(py::handle h) {
 py::tuple dist_pairs(py::iterable pairs, const std::string &model, const std::string &gaps,
                      std::optional<float> undefined, std::optional<unsigned> threads) {
   const dist_settings s = dist_settings_of(model, gaps, undefined, threads);
-  phylo::dna::packed_alignment aln = phylo::dna::make_packed(s.rule);
+  phylo::dna::packed_alignment aln(s.rule);
   std::size_t k = 0;
   for (py::handle item : pairs) {
     ++k;
@@ -582,7 +582,7 @@ py::tuple dist_pairs(py::iterable pairs, const std::string &model, const std::st
     const phylo::input_position at{"", k, 0};
     if (label.empty()) throw phylo::format_error("sequence " + std::to_string(k) + " has no label", at);
     try {
-      phylo::dna::add_sequence(aln, std::move(label), residues);
+      aln.add(std::move(label), residues);
     } catch (const phylo::invalid_character_error &e) {
       std::size_t at = 0; // the first residue that is no code ('.' is a gap too)
       while (at < residues.size() &&

@@ -67,12 +67,12 @@ def test_threads_change_nothing(threads):
 
 
 def test_refusals_name_the_sequence_and_its_line():
-    text = b">a\nACGT\n>b\nACXT\n"
+    text = b">a\nACGT\n>b\nAC1T\n"
     status, _, err = run("dist", "-", stdin=text)
     assert status == 1 and ":4:" in err
     with pytest.raises(phylo.InvalidCharacterError) as e:
         phylo.dist(io.BytesIO(text))
-    assert (e.value.lineno, e.value.column, e.value.character) == (4, 3, b"X")
+    assert (e.value.lineno, e.value.column, e.value.character) == (4, 3, b"1")
     with pytest.raises(phylo.InvalidCharacterError) as e:
         phylo.dist([("a", "ACGT"), ("b", "ACGZ")])
     assert (e.value.lineno, e.value.column) == (2, 4)
