@@ -113,8 +113,9 @@ dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
       labels.emplace_back(word.substr(1));
       continue;
     }
-    float v;
-    if (!field_number(word, v)) throw format_error(quote_text(word) + " is no distance", at());
+    const std::optional<float> number = parse_real(word);
+    if (!number) throw format_error(quote_text(word) + " is no distance", at());
+    const float v = *number;
     if (v < 0.0f) throw range_error("distance " + print::shortest_decimal(v) + " is negative", at());
     values.push_back(v);
   }

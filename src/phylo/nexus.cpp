@@ -384,20 +384,6 @@ std::size_t column_of(const row_cells &r, std::size_t i, std::size_t k) {
   return j;
 }
 
-// A text read as a whole number: [+-]digits[.digits][(E|e)[+-]digits] and nothing else.
-struct text_source {
-  std::string_view text;
-  std::size_t at = 0;
-  int peek() const noexcept { return at < text.size() ? static_cast<unsigned char>(text[at]) : -1; }
-  void advance() noexcept { ++at; }
-};
-
-bool parse_distance(std::string_view text, float &value) {
-  text_source src{text};
-  decimal_number d;
-  return !scan_decimal(src, d) && src.at == text.size() && to_float(d, value);
-}
-
 struct matrix_reader {
   lexer &lx;
   const matrix_format &f;
@@ -447,7 +433,9 @@ struct matrix_reader {
                                           "the distance between " + who(i) + " and " + who(j) + " is missing (" +
                                               quote_text(f.missing) + ")");
       value = *fill;
-    } else if (!parse_distance(text, value)) {
+    } else if (const std::optional<float> v = read::parse_real(text)) {
+      value = *v;
+    } else {
       lx.fail(at, quote_text(text) + " in row " + who(i) + " is no distance" +
                       (k == 0 && f.labels ? "" : " (or the row has fewer than " + std::to_string(count) + " values)"));
     }
