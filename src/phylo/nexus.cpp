@@ -33,15 +33,8 @@ struct token {
 
 bool is_space(int c) noexcept { return c >= 0 && c <= ' '; }
 
-bool iequals(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (ascii_upper_map(a[i]) != ascii_upper_map(b[i])) return false;
-  return true;
-}
-
 bool is_word(const token &tk, std::string_view word) {
-  return !tk.quoted && !tk.punct && !tk.end && iequals(tk.text, word);
+  return !tk.quoted && !tk.punct && !tk.end && equal_ignoring_case(tk.text, word);
 }
 
 std::string show(const token &tk) {
@@ -396,7 +389,7 @@ struct matrix_reader {
 
   bool label_matches(const token &tk, std::size_t i) const {
     const std::string &want = mat.labels[i];
-    return tk.text == want || (!tk.end && !tk.punct && iequals(tk.text, want)) ||
+    return tk.text == want || (!tk.end && !tk.punct && equal_ignoring_case(tk.text, want)) ||
            (!tk.quoted && tk.text == std::to_string(i + 1));
   }
 

@@ -23,7 +23,7 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
                     const std::function<void(phylo::read::fasta_record &)> &take,
                     phylo::read::residue_alphabet alphabet, bool either) {
   using phylo::read::alignment_problem;
-  auto at = [&](std::size_t line) { return in.name() + ":" + std::to_string(line) + ": "; };
+  auto at = [&](std::size_t line) { return cli::place(in.name(), line); };
   try {
     phylo::read::read_alignment(in, alphabet, max_sequences, take);
   } catch (const phylo::read::alignment_error &e) {
