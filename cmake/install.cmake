@@ -98,6 +98,8 @@ install(FILES ${phylo_completions} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-com
 if(EXISTS ${PROJECT_SOURCE_DIR}/README.md)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
+# The licence (MIT, Expat), as the machine-readable copyright file that Debian's policy asks for.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package (cpack -G DEB).
 set(CPACK_PACKAGE_NAME phylo)
@@ -110,6 +112,7 @@ transform every distance on the way (arcsine of the square root,
 1-exp(-D), -log(1-D), square, division by the largest distance, square
 root). The package also holds phylo, the static C++20 library beneath
 it, with its headers, a CMake package and a pkg-config file.")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)

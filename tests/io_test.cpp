@@ -20,14 +20,13 @@ TEST(InputOutput, EmptyViewsWithoutAPointer) {
   phylo::input_source in = phylo::input_source::from_text(std::string_view{});
   EXPECT_EQ(in.peek(), -1);
   EXPECT_TRUE(in.buffered().empty());
-  std::string target = "kept";
-  {
-    phylo::output_sink out = phylo::output_sink::to_string(target);
-    out.write(std::string_view{});
-    out.write("");
-    out.flush();
-  }
-  EXPECT_EQ(target, "kept");
+  phylo::output_sink out = phylo::output_sink::to_string();
+  out.write("kept");
+  out.write(std::string_view{});
+  out.write("");
+  EXPECT_EQ(out.text(), "kept");
+  EXPECT_EQ(out.take_text(), "kept");
+  EXPECT_EQ(out.text(), "");
 }
 
 // A file larger than the input buffer: after the refills the line numbers go on counting, and a

@@ -13,8 +13,9 @@ namespace phylo {
 // What a check finds: cells (i, j) and (j, i) that differ, a non-zero diagonal cell, two
 // equal labels, and two different labels that an output layout writes alike (or a label it
 // writes as nothing), and, in the PHYLIP family, a label that programs reading it take apart
-// (tree_unsafe_label_set), or that a 10-byte cut splits inside a UTF-8 character (CUT_LABEL);
-// a label with a line end (or, in a tab-separated cell, a tab) that breaks the layout's rows
+// (tree_unsafe_label_set), or that a 10-byte cut splits inside a UTF-8 character (CUT_LABEL),
+// and in a tab-separated cell a label that begins or ends with a blank, which its readers drop
+// (UNSAFE_LABEL); a label with a line end (or, in a tab-separated cell, a tab) that breaks the layout's rows
 // (BROKEN_LABEL: the text would not read back, so the matrix must not be written).
 enum class finding_kind_type {
   ASYMMETRY,

@@ -102,13 +102,14 @@ struct alignment_error : error {
 void read_alignment(input_source &in, residue_alphabet alphabet, std::size_t max_sequences,
                     const std::function<void(fasta_record &)> &take);
 
-// Reads FASTA text to the end of the current input and appends one sequence per header line
+// Reads FASTA text to the end of the input and appends one sequence per header line
 // (lines before the first header belong to the first sequence; an input without a header
 // gives one sequence with an empty label). The label is the header after '>' with whitespace
 // trimmed from both ends; residues are the sequence lines joined, whitespace removed and '.'
 // made '-'. invalid_character_error "phylo-read:285" for a residue outside wide_nuc_set,
 // range_error when the vector is full; the sequences appended before stay.
-void read_fasta(sequence_vecs &sequences);
+void read_fasta(input_source &in, sequence_vecs &sequences);
+void read_fasta(sequence_vecs &sequences); // from the current input
 // True when every sequence has as many residues as the first. range_error when the vector
 // is empty or the first sequence has no residues.
 bool is_aligned(const sequence_vecs &sequences);

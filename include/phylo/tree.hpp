@@ -61,6 +61,44 @@ struct tree_type {
     while (*link != no_node) link = &nodes[*link].next_sibling;
     *link = child;
   }
+  // Makes `child` (which has no parent yet) the child of `parent` that follows `previous`, the
+  // last child so far (no_node: the first child), without walking the children.
+  void add_child_after(std::size_t parent, std::size_t child, std::size_t previous) noexcept {
+    nodes[child].parent = parent;
+    nodes[child].next_sibling = no_node;
+    (previous == no_node ? nodes[parent].first_child : nodes[previous].next_sibling) = child;
+  }
+  std::size_t child_count(std::size_t v) const noexcept {
+    std::size_t k = 0;
+    for (std::size_t c = nodes[v].first_child; c != no_node; c = nodes[c].next_sibling) ++k;
+    return k;
+  }
 };
+
+// What becomes of negative branch lengths: kept as they are; made zero; or made zero with the
+// deficit moved to the longest sibling branch (which is not made shorter than zero), so that
+// the path between the two siblings keeps its length.
+enum class negative_rule { KEEP, ZERO, TRANSFER };
+void fix_negative_lengths(tree_type &tree, negative_rule rule);
+
+// Merges every internal branch no longer than eps (below a node other than the root, which
+// has children) into a polytomy: the node's children take its place among its parent's
+// children, in their order. Leaves keep their branches.
+void collapse_short_branches(tree_type &tree, double eps);
+
+// Roots the tree in the middle of the longest path between two leaves (branches without a
+// length count as zero): when several paths are the longest, the one between the leaves first
+// in node order. A root with two children (a rooted tree) is first removed; the new root has two
+// children. A tree of fewer than two leaves is left as it is.
+void root_at_midpoint(tree_type &tree);
+
+// Roots the tree on the branch that has exactly the leaves labelled `outgroup` on one side, in
+// the middle of that branch (the old root removed first, as above); the outgroup is the new
+// root's second child. range_error naming the labels when one names no leaf, when the outgroup
+// holds every leaf, or when its leaves are not one side of a branch.
+void root_with_outgroup(tree_type &tree, const std::vector<std::string> &outgroup);
+
+// Gives each node's children in the order of the first leaf (in node order) below each.
+void order_children(tree_type &tree);
 
 } // namespace phylo

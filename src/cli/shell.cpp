@@ -62,6 +62,12 @@ input_operand::input_operand(const std::string &operand, phylo::input_source &st
   }
 }
 
+std::string describe(const phylo::error &e) {
+  const phylo::input_position *where = e.where();
+  if (!where || where->name.empty()) return e.what();
+  return where->name + ":" + (where->line != 0 ? std::to_string(where->line) + ": " : " ") + e.what();
+}
+
 namespace {
 
 void check_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes) {
@@ -122,7 +128,7 @@ int run_with_output(const streams_type &streams, const std::optional<std::string
   } catch (const data_refused &) {
     return 1;
   } catch (const phylo::error &e) {
-    report(e.what());
+    report(describe(e));
     return 1;
   } catch (const std::bad_alloc &) {
     report("out of memory");

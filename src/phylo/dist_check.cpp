@@ -1,6 +1,5 @@
 #include "phylo/dist_check.hpp"
 
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/number.hpp"
 
@@ -13,7 +12,6 @@
 namespace phylo {
 namespace {
 
-using detail::quote_text;
 using print::shortest_decimal;
 
 std::string taxon(const dist_mat_type &d, std::size_t i) {
@@ -119,6 +117,18 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
                          "the label of taxon " + taxon(d, i) +
                              " holds nothing but blanks, which readers of this layout take for no label"});
         broken = true;
+        break;
+      }
+    }
+  }
+  // Blanks around a tab-separated cell are no part of it to its readers (scikit-bio, phylo).
+  if (form == label_form_type::CELL && !broken) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(d.labels[i], form);
+      if (!as.empty() && (as.front() == ' ' || as.back() == ' ')) {
+        found.push_back(
+            {finding_kind_type::UNSAFE_LABEL, i, i,
+             "the label of taxon " + taxon(d, i) + " begins or ends with a blank, which readers of this layout drop"});
         break;
       }
     }

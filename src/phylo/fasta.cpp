@@ -205,8 +205,10 @@ void read_alignment(input_source &in, residue_alphabet alphabet, std::size_t max
   if (count == 0) throw alignment_error(alignment_problem::NO_SEQUENCES, 0, "", 0, place(0));
 }
 
-void read_fasta(sequence_vecs &sequences) {
-  fasta_reader reader(current_input());
+void read_fasta(sequence_vecs &sequences) { read_fasta(current_input(), sequences); }
+
+void read_fasta(input_source &in, sequence_vecs &sequences) {
+  fasta_reader reader(in);
   fasta_record record;
   while (reader.next(record)) sequences.append(std::move(record.label), std::move(record.residues));
 }

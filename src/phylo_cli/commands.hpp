@@ -19,6 +19,7 @@ int run_convert(const cli::streams_type &streams, std::span<char *const> args);
 int run_align(const cli::streams_type &streams, std::span<char *const> args);
 int run_dist(const cli::streams_type &streams, std::span<char *const> args);
 int run_count(const cli::streams_type &streams, std::span<char *const> args);
+int run_tree(const cli::streams_type &streams, std::span<char *const> args);
 
 // Every subcommand, in the order that --help lists them.
 inline constexpr command_type commands[] = {
@@ -26,6 +27,7 @@ inline constexpr command_type commands[] = {
     {"align", "write FASTA alignments as PHYLIP or NEXUS character matrices", run_align},
     {"dist", "compute distance matrices from alignments and character matrices", run_dist},
     {"count", "count the quartets or triplets of N taxa", run_count},
+    {"tree", "build trees from distance matrices and alignments (NJ, UPGMA, ...)", run_tree},
 };
 
 } // namespace phylo_cli

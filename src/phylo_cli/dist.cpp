@@ -76,7 +76,7 @@ constexpr std::string_view help_text =
     "                           (default) or edgar\n"
     "  -t, --to=LAYOUT          relaxed (default), phylip, tsv, nexus-paup,\n"
     "                           nexus-paup-quoted, pairs, raw, phylip-lower,\n"
-    "                           relaxed-lower or nexus\n"
+    "                           relaxed-lower, nexus, csv, pairs-header or mega\n"
     "  -x, --transform=NAME     none (default), arcsin, exp, neglog, square, range\n"
     "                           or sqrt, applied to the distances once computed\n"
     "      --safe-labels        write blanks, control characters and\n"
@@ -577,6 +577,7 @@ void dist_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
     input.source().decompress_gzip();
+    input.source().refuse_nul_bytes();
     phylo::input_source &in = input.source();
     cli::refuse_cr_line_ends(streams.report, in, false);
     if (s.kind ? *s.kind == input_kind::FASTA : looks_like_fasta(in)) {

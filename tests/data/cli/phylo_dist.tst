@@ -305,3 +305,12 @@ fasta_carriage_return_line_ends: phylo dist
   in ">a\rAC\r>b\rAG\r"
   status 1
   err "phylo: standard input:1: the line ends are carriage returns alone (CR); the lines must end in a line feed (LF or CR LF)\n"
+# A NUL byte refuses the input, in an alignment as in a character matrix.
+nul_in_a_sequence: phylo dist
+  in ">a\nACGT\n>b\0\nACGT\n"
+  status 1
+  err "phylo: standard input:3: NUL byte at line 3, column 3: not a text file\n"
+nul_in_a_character_matrix: phylo dist --kind=discrete
+  in "2 2\na 01\nb 1\0\n"
+  status 1
+  err "phylo: standard input:3: NUL byte at line 3, column 4: not a text file\n"

@@ -1,0 +1,504 @@
+// Agglomerative tree building: NJ, BIONJ, UPGMA and WPGMA.
+//
+// How the matrix is stored. The distances live in one packed lower triangle of doubles, by
+// slot: d(i, j) for j < i at cells[i (i-1)/2 + j], half the memory of a square and exact for
+// every value computed. The new cluster of a join takes the lower slot of the two, so the
+// triangle never grows. BIONJ keeps its variances in a second triangle of the same shape.
+//
+// How the pair is found. Scanning every pair at every join costs n^3/3 evaluations; instead,
+// as RapidNJ does, each cluster keeps the clusters older than itself sorted by their distance
+// to it (a float rounded down, and the slot), and a scan of that list stops at the first entry
+// whose bound cannot beat the best pair found so far: for NJ, (r-2) v - R(i) - max R is no
+// larger than Q(i, j) for every later entry j, because v <= d(i, j) and max R >= R(j), and
+// rounding keeps the order of these operations; for UPGMA and WPGMA the bound is v itself. A
+// bound equal to the best does not stop the scan, so ties are settled exactly by the rule of
+// the header. An entry whose slot has been joined (or taken by a newer cluster) is dead and
+// is skipped; dead entries at the front are dropped for good, and a list with many dead ones is
+// compacted. The pairs of a new cluster are all in its own list, so no other list needs to be
+// sorted again. The rows are scanned on several threads, each keeping its best pair; the best
+// of theirs by the same rule is the pair that joins, whatever the number of threads.
+
+#include "phylo/tree_build.hpp"
+
+#include "phylo/dna_dist.hpp"
+#include "phylo/number.hpp"
+
+#include <algorithm>
+#include <barrier>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+namespace phylo {
+
+void check_tree_input(const dist_mat_type &dist) {
+  const std::size_t n = dist.n_tax();
+  if (n == 0) throw tree_input_error(tree_input_problem::EMPTY, 0, 0, "the matrix has no taxa");
+  auto cell = [&](std::size_t i, std::size_t j) {
+    return "cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ") ('" + dist.labels[i] + "', '" +
+           dist.labels[j] + "')";
+  };
+  for (std::size_t i = 0; i < n; ++i) {
+    const float *row = dist.distances.row(i);
+    for (std::size_t j = 0; j < n; ++j) {
+      if (!std::isfinite(row[j]))
+        throw tree_input_error(tree_input_problem::NOT_FINITE, i, j, cell(i, j) + " is not a finite number");
+      if (row[j] < 0)
+        throw tree_input_error(tree_input_problem::NEGATIVE, i, j,
+                               cell(i, j) + " holds the negative distance " + print::shortest_decimal(row[j]));
+    }
+  }
+  for (std::size_t i = 0; i < n; ++i)
+    if (dist.distances(i, i) != 0)
+      throw tree_input_error(tree_input_problem::DIAGONAL, i, i,
+                             "the diagonal cell of '" + dist.labels[i] + "' (row " + std::to_string(i + 1) +
+                                 ") holds " + print::shortest_decimal(dist.distances(i, i)) + ", not 0");
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (dist.distances(i, j) != dist.distances(j, i))
+        throw tree_input_error(tree_input_problem::ASYMMETRIC, i, j,
+                               "the matrix is not symmetric: " + cell(i, j) + " holds " +
+                                   print::shortest_decimal(dist.distances(i, j)) + " and " + cell(j, i) + " holds " +
+                                   print::shortest_decimal(dist.distances(j, i)));
+  std::unordered_map<std::string_view, std::size_t> seen;
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto [it, fresh] = seen.emplace(dist.labels[i], i);
+    if (!fresh)
+      throw tree_input_error(tree_input_problem::DUPLICATE_LABEL, it->second, i,
+                             "taxa " + std::to_string(it->second + 1) + " and " + std::to_string(i + 1) +
+                                 " have the same label '" + dist.labels[i] + "'");
+  }
+}
+
+namespace {
+
+struct entry_type {
+  float v;            // the distance, rounded down
+  std::uint32_t slot; // the other cluster
+};
+
+// The largest float that is not above d.
+float round_down(double d) {
+  float f = static_cast<float>(d);
+  if (static_cast<double>(f) > d) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
+  return f;
+}
+
+// The best pair found by a scan: the criterion, then the ranks of the younger and older member.
+struct pair_type {
+  double q = std::numeric_limits<double>::infinity();
+  std::uint64_t young_rank = std::numeric_limits<std::uint64_t>::max(), old_rank = 0;
+  std::uint32_t young = 0, old = 0; // their slots
+  bool better_than(const pair_type &o) const noexcept {
+    if (q != o.q) return q < o.q;
+    if (young_rank != o.young_rank) return young_rank < o.young_rank;
+    return old_rank < o.old_rank;
+  }
+};
+
+// The lists are cut into buckets by the sum R of the other cluster: a cluster's bucket is fixed
+// when it is made, by its R relative to the mean R of that time, and the bound of a bucket uses
+// the largest R among its clusters rather than the largest of all, which is much closer to R(j).
+constexpr unsigned nj_buckets = 16;
+
+class agglomeration {
+public:
+  agglomeration(dist_mat_type &&dist, const tree_build_options &options)
+      : n_(dist.n_tax()), method_(options.method),
+        buckets_(method_ == tree_method::NJ || method_ == tree_method::BIONJ ? nj_buckets : 1) {
+    threads_ = options.threads != 0 ? options.threads : dna::available_cpus();
+    if (n_ < 64) threads_ = 1;
+    threads_ = std::min<unsigned>(threads_, 64);
+    offset_.resize(n_);
+    for (std::size_t i = 0; i < n_; ++i) offset_[i] = i == 0 ? 0 : i * (i - 1) / 2;
+    cells_ = fixed_array<double>(n_ * (n_ - 1) / 2);
+    sums_.assign(n_, 0.0);
+    for (std::size_t i = 1; i < n_; ++i) {
+      const float *row = dist.distances.row(i);
+      double *to = cells_.data() + offset_[i];
+      for (std::size_t j = 0; j < i; ++j) to[j] = row[j];
+    }
+    if (nj_family()) {
+      for (std::size_t i = 1; i < n_; ++i)
+        for (std::size_t j = 0; j < i; ++j) {
+          sums_[i] += cells_[offset_[i] + j];
+          sums_[j] += cells_[offset_[i] + j];
+        }
+      double mean = 0;
+      for (const double r : sums_) mean += r;
+      mean /= static_cast<double>(n_);
+      std::vector<double> ratios(n_);
+      for (std::size_t i = 0; i < n_; ++i) ratios[i] = mean > 0 ? sums_[i] / mean : 1.0;
+      std::sort(ratios.begin(), ratios.end());
+      for (unsigned b = 1; b < buckets_; ++b) edges_.push_back(ratios[b * n_ / buckets_]);
+    }
+    bucket_.resize(n_);
+    for (std::size_t i = 0; i < n_; ++i) bucket_[i] = bucket_of(sums_[i], mean_sum());
+    lists_.resize(n_);
+    first_.assign(n_ * buckets_, 0);
+    last_.assign(n_ * buckets_, 0);
+    least_.assign(n_ * buckets_, std::numeric_limits<float>::infinity());
+    // The lists of the taxa, sorted on every thread.
+    run_threads([&](unsigned t) {
+      std::vector<entry_type> entries, spare;
+      for (std::size_t i = t; i < n_; i += threads_) {
+        const float *row = dist.distances.row(i);
+        entries.resize(i);
+        for (std::size_t j = 0; j < i; ++j) entries[j] = {row[j], static_cast<std::uint32_t>(j)};
+        set_list(static_cast<std::uint32_t>(i), entries, spare);
+      }
+    });
+    tree_.nodes.reserve(2 * n_);
+    for (std::size_t i = 0; i < n_; ++i) tree_.add_node(std::move(dist.labels[i]));
+    dist = dist_mat_type(0); // the input's cells are no longer needed
+    if (method_ == tree_method::BIONJ) variance_ = cells_;
+    rank_.resize(n_);
+    node_.resize(n_);
+    active_.assign(n_, 1);
+    size_.assign(n_, 1.0);
+    height_.assign(n_, 0.0);
+    for (std::size_t i = 0; i < n_; ++i) rank_[i] = i, node_[i] = i, slots_.push_back(static_cast<std::uint32_t>(i));
+  }
+
+  tree_type run() {
+    if (n_ == 1) {
+      tree_.root = tree_.add_node();
+      tree_.add_child(tree_.root, 0);
+      tree_.rooted = false;
+      return std::move(tree_);
+    }
+    const std::size_t stop = nj_family() ? 3 : 1;
+    if (n_ == 2) {
+      join_two();
+    } else {
+      std::unique_ptr<std::barrier<>> start, done;
+      std::vector<std::thread> workers;
+      std::vector<pair_type> found(threads_);
+      bool finished = false;
+      if (threads_ > 1) {
+        start = std::make_unique<std::barrier<>>(threads_);
+        done = std::make_unique<std::barrier<>>(threads_);
+        for (unsigned t = 1; t < threads_; ++t)
+          workers.emplace_back([&, t] {
+            for (;;) {
+              start->arrive_and_wait();
+              if (finished) return;
+              found[t] = scan(t);
+              done->arrive_and_wait();
+            }
+          });
+      }
+      while (slots_.size() > stop) {
+        prepare_scan();
+        if (threads_ > 1) start->arrive_and_wait();
+        found[0] = scan(0);
+        if (threads_ > 1) done->arrive_and_wait();
+        pair_type best = found[0];
+        for (unsigned t = 1; t < threads_; ++t)
+          if (found[t].better_than(best)) best = found[t];
+        join(best);
+      }
+      if (threads_ > 1) {
+        finished = true;
+        start->arrive_and_wait();
+        for (std::thread &w : workers) w.join();
+      }
+      if (nj_family()) join_three();
+    }
+    tree_.rooted = !nj_family();
+    order_children(tree_);
+    return std::move(tree_);
+  }
+
+private:
+  bool nj_family() const noexcept { return method_ == tree_method::NJ || method_ == tree_method::BIONJ; }
+
+  double d(std::size_t i, std::size_t j) const noexcept {
+    return i > j ? cells_[offset_[i] + j] : cells_[offset_[j] + i];
+  }
+  double *at(fixed_array<double> &m, std::size_t i, std::size_t j) noexcept {
+    return i > j ? &m[offset_[i] + j] : &m[offset_[j] + i];
+  }
+
+  double mean_sum() const noexcept {
+    if (slots_.empty()) {
+      double mean = 0;
+      for (const double r : sums_) mean += r;
+      return mean / static_cast<double>(sums_.size());
+    }
+    double mean = 0;
+    for (const std::uint32_t s : slots_) mean += sums_[s];
+    return mean / static_cast<double>(slots_.size());
+  }
+
+  std::uint8_t bucket_of(double sum, double mean) const noexcept {
+    if (edges_.empty()) return 0;
+    const double ratio = mean > 0 ? sum / mean : 1.0;
+    return static_cast<std::uint8_t>(std::upper_bound(edges_.begin(), edges_.end(), ratio) - edges_.begin());
+  }
+
+  // Makes `entries` (clusters older than k, in increasing slot order) the list of k: by
+  // bucket, each bucket by distance, equal distances by slot. A radix sort, stable, over the
+  // bits of the distance (in an order-keeping form) and then the bucket; `spare` is scratch.
+  void set_list(std::uint32_t k, std::vector<entry_type> &entries, std::vector<entry_type> &spare) {
+    const std::size_t m = entries.size();
+    spare.resize(m);
+    auto key = [](float v) {
+      std::uint32_t u;
+      std::memcpy(&u, &v, sizeof u);
+      return u >> 31 ? ~u : u | 0x80000000u;
+    };
+    constexpr unsigned shifts[3] = {0, 11, 22};
+    std::uint32_t count[2048];
+    entry_type *from = entries.data(), *to = spare.data();
+    for (const unsigned shift : shifts) {
+      std::fill(std::begin(count), std::end(count), 0u);
+      for (std::size_t p = 0; p < m; ++p) ++count[(key(from[p].v) >> shift) & 2047];
+      if (m == 0 || count[(key(from[0].v) >> shift) & 2047] == m) continue; // one digit for all
+      std::uint32_t total = 0;
+      for (std::uint32_t &c : count) total += std::exchange(c, total);
+      for (std::size_t p = 0; p < m; ++p) to[count[(key(from[p].v) >> shift) & 2047]++] = from[p];
+      std::swap(from, to);
+    }
+    std::vector<entry_type> &list = lists_[k];
+    list.resize(m);
+    std::uint32_t at[nj_buckets + 1] = {};
+    for (std::size_t p = 0; p < m; ++p) ++at[bucket_[from[p].slot] + 1];
+    for (unsigned b = 0; b < buckets_; ++b) at[b + 1] += at[b];
+    const std::size_t base = std::size_t{k} * buckets_;
+    for (unsigned b = 0; b < buckets_; ++b) first_[base + b] = at[b], last_[base + b] = at[b + 1];
+    for (std::size_t p = 0; p < m; ++p) list[at[bucket_[from[p].slot]]++] = from[p];
+    for (unsigned b = 0; b < buckets_; ++b)
+      least_[base + b] =
+          first_[base + b] < last_[base + b] ? list[first_[base + b]].v : std::numeric_limits<float>::infinity();
+  }
+
+  template <class F> void run_threads(F &&body) {
+    if (threads_ <= 1) {
+      body(0u);
+      return;
+    }
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads_; ++t) pool.emplace_back([&, t] { body(t); });
+    body(0u);
+    for (std::thread &th : pool) th.join();
+  }
+
+  void prepare_scan() {
+    factor_ = nj_family() ? static_cast<double>(slots_.size()) - 2.0 : 1.0;
+    max_sum_.assign(buckets_, -std::numeric_limits<double>::infinity());
+    for (const std::uint32_t s : slots_) max_sum_[bucket_[s]] = std::max(max_sum_[bucket_[s]], sums_[s]);
+  }
+
+  bool dead(std::uint32_t owner, std::uint32_t s) const noexcept { return !active_[s] || rank_[s] > rank_[owner]; }
+
+  // The best pair among the rows of the slots t, t + threads, ... of the active list. With
+  // q = (c d - R(k)) - R(j) (c = 1 and R = 0 for UPGMA and WPGMA, so q = d), an entry's bound
+  // (c v - R(k)) - max R of its bucket, and its estimate (c v - R(k)) - R(j), are never above
+  // its q: only an entry whose estimate does not exceed the best so far is looked up.
+  pair_type scan(unsigned t) {
+    pair_type best;
+    const double c = factor_;
+    const double *rmax = max_sum_.data();
+    for (std::size_t x = t; x < slots_.size(); x += threads_) {
+      const std::uint32_t k = slots_[x];
+      const double rk = sums_[k];
+      const std::size_t base = std::size_t{k} * buckets_;
+      std::vector<entry_type> &list = lists_[k];
+      std::size_t stale = 0, seen = 0;
+      for (unsigned b = 0; b < buckets_; ++b) {
+        if ((c * static_cast<double>(least_[base + b]) - rk) - rmax[b] > best.q) continue;
+        std::size_t p = first_[base + b];
+        const std::size_t end = last_[base + b];
+        while (p < end && dead(k, list[p].slot)) ++p;
+        first_[base + b] = static_cast<std::uint32_t>(p);
+        least_[base + b] = p < end ? list[p].v : std::numeric_limits<float>::infinity();
+        const std::size_t from = p;
+        for (; p < end; ++p) {
+          const entry_type e = list[p];
+          const double part = c * static_cast<double>(e.v) - rk;
+          if (part - rmax[b] > best.q) break;
+          if (dead(k, e.slot)) {
+            ++stale;
+            continue;
+          }
+          const double rj = sums_[e.slot];
+          if (part - rj > best.q) continue;
+          consider(best, (c * d(k, e.slot) - rk) - rj, k, e.slot);
+        }
+        seen += p - from;
+      }
+      if (stale > 32 && 2 * stale > seen) compact(k);
+    }
+    return best;
+  }
+
+  void consider(pair_type &best, double q, std::uint32_t young, std::uint32_t old) const noexcept {
+    pair_type here{q, rank_[young], rank_[old], young, old};
+    if (here.better_than(best)) best = here;
+  }
+
+  void compact(std::uint32_t k) {
+    std::vector<entry_type> &list = lists_[k];
+    const std::size_t base = std::size_t{k} * buckets_;
+    std::size_t to = 0;
+    for (unsigned b = 0; b < buckets_; ++b) {
+      const std::size_t start = to;
+      for (std::size_t p = first_[base + b]; p < last_[base + b]; ++p)
+        if (!dead(k, list[p].slot)) list[to++] = list[p];
+      first_[base + b] = static_cast<std::uint32_t>(start);
+      last_[base + b] = static_cast<std::uint32_t>(to);
+      least_[base + b] = start < to ? list[start].v : std::numeric_limits<float>::infinity();
+    }
+    list.resize(to);
+    list.shrink_to_fit();
+  }
+
+  std::size_t new_node(std::size_t a, double la, std::size_t b, double lb) {
+    const std::size_t u = tree_.add_node();
+    tree_[node_[a]].length = la;
+    tree_[node_[b]].length = lb;
+    tree_.add_child(u, node_[a]);
+    tree_.add_child(u, node_[b]);
+    return u;
+  }
+
+  void join_two() {
+    const double half = d(1, 0) / 2;
+    tree_.root = new_node(0, half, 1, half);
+  }
+
+  void join_three() {
+    const std::uint32_t x = slots_[0], y = slots_[1], z = slots_[2];
+    const double dxy = d(x, y), dxz = d(x, z), dyz = d(y, z);
+    const std::size_t root = tree_.add_node();
+    for (const auto &[s, length] : {std::pair{x, (dxy + dxz - dyz) / 2}, std::pair{y, (dxy + dyz - dxz) / 2},
+                                    std::pair{z, (dxz + dyz - dxy) / 2}}) {
+      tree_[node_[s]].length = length;
+      tree_.add_child(root, node_[s]);
+    }
+    tree_.root = root;
+  }
+
+  void join(const pair_type &pair) {
+    // i is the older member, j the younger.
+    const std::uint32_t i = pair.old, j = pair.young;
+    const std::uint32_t lo = std::min(i, j), hi = std::max(i, j);
+    const double dij = d(i, j);
+    const double r = static_cast<double>(slots_.size());
+    double li = 0, lj = 0, lambda = 0.5;
+    switch (method_) {
+    case tree_method::NJ:
+    case tree_method::BIONJ:
+      li = dij / 2 + (sums_[i] - sums_[j]) / (2 * (r - 2));
+      lj = dij - li;
+      break;
+    case tree_method::UPGMA:
+    case tree_method::WPGMA:
+      li = dij / 2 - height_[i];
+      lj = dij / 2 - height_[j];
+      break;
+    }
+    if (method_ == tree_method::BIONJ) {
+      const double vij = *at(variance_, i, j);
+      if (vij != 0) {
+        double sum = 0;
+        for (const std::uint32_t k : slots_)
+          if (k != i && k != j) sum += *at(variance_, j, k) - *at(variance_, i, k);
+        lambda = 0.5 + sum / (2 * (r - 2) * vij);
+        lambda = std::clamp(lambda, 0.0, 1.0);
+      }
+    }
+    const std::size_t u = new_node(i, li, j, lj);
+    const double si = size_[i], sj = size_[j];
+    const double vij = method_ == tree_method::BIONJ ? *at(variance_, i, j) : 0.0;
+    // The new row, written in the slot lo, and its entries. The cells of a column lie far
+    // apart: they are fetched some clusters ahead.
+    entries_.clear();
+    double sum_u = 0;
+    constexpr std::size_t ahead = 16;
+    const std::size_t r_now = slots_.size();
+    for (std::size_t x = 0; x < r_now; ++x) {
+      if (x + ahead < r_now) {
+        const std::uint32_t f = slots_[x + ahead];
+        __builtin_prefetch(at(cells_, i, f), 1);
+        __builtin_prefetch(at(cells_, j, f));
+        if (method_ == tree_method::BIONJ) {
+          __builtin_prefetch(at(variance_, i, f), 1);
+          __builtin_prefetch(at(variance_, j, f));
+        }
+      }
+      const std::uint32_t k = slots_[x];
+      if (k == i || k == j) continue;
+      const double dik = d(i, k), djk = d(j, k);
+      double duk = 0;
+      switch (method_) {
+      case tree_method::NJ: duk = (dik + djk - dij) / 2; break;
+      case tree_method::BIONJ: {
+        duk = lambda * (dik - li) + (1 - lambda) * (djk - lj);
+        const double vik = *at(variance_, i, k), vjk = *at(variance_, j, k);
+        *at(variance_, lo, k) = lambda * vik + (1 - lambda) * vjk - lambda * (1 - lambda) * vij;
+        break;
+      }
+      case tree_method::UPGMA: duk = (si * dik + sj * djk) / (si + sj); break;
+      case tree_method::WPGMA: duk = (dik + djk) / 2; break;
+      }
+      if (nj_family()) {
+        sums_[k] = (sums_[k] - dik - djk) + duk;
+        sum_u += duk;
+      }
+      *at(cells_, lo, k) = duk;
+      entries_.push_back({round_down(duk), k});
+    }
+    sums_[lo] = sum_u;
+    size_[lo] = si + sj;
+    height_[lo] = dij / 2;
+    node_[lo] = u;
+    rank_[lo] = n_ + joins_++;
+    active_[hi] = 0;
+    slots_.erase(std::find(slots_.begin(), slots_.end(), hi));
+    bucket_[lo] = bucket_of(sum_u, mean_sum());
+    set_list(lo, entries_, spare_);
+    std::vector<entry_type>().swap(lists_[hi]);
+    tree_.root = u;
+  }
+
+  std::size_t n_;
+  tree_method method_;
+  unsigned buckets_;
+  unsigned threads_ = 1;
+  std::vector<std::size_t> offset_;
+  fixed_array<double> cells_, variance_;
+  std::vector<std::vector<entry_type>> lists_;
+  std::vector<std::uint32_t> first_, last_; // per row and bucket: where its live entries lie
+  std::vector<float> least_;                // per row and bucket: no live entry is below
+  std::vector<double> edges_;               // the ratios R / mean R between buckets
+  std::vector<std::uint8_t> bucket_;
+  std::vector<std::uint64_t> rank_;
+  std::vector<std::size_t> node_;
+  std::vector<char> active_;
+  std::vector<double> sums_, size_, height_, max_sum_;
+  std::vector<std::uint32_t> slots_; // the active slots, in increasing order
+  std::vector<entry_type> entries_, spare_;
+  std::uint64_t joins_ = 0;
+  double factor_ = 0;
+  tree_type tree_;
+};
+
+} // namespace
+
+tree_type build_tree(dist_mat_type &&dist, const tree_build_options &options) {
+  check_tree_input(dist);
+  if (dist.n_tax() > std::numeric_limits<std::uint32_t>::max() / 2)
+    throw range_error("a matrix of " + std::to_string(dist.n_tax()) + " taxa is too large for a tree");
+  agglomeration work(std::move(dist), options);
+  return work.run();
+}
+
+} // namespace phylo

@@ -1,0 +1,290 @@
+// phylo tree: trees from distance matrices (read as phylo convert reads them) or from FASTA
+// alignments (their distances computed as phylo dist computes them, in memory), one Newick line
+// per matrix.
+
+#include "char_input.hpp"
+#include "commands.hpp"
+#include "matrix_input.hpp"
+#include "options.hpp"
+
+#include "phylo/chars.hpp"
+#include "phylo/dna_dist.hpp"
+#include "phylo/io.hpp"
+#include "phylo/newick.hpp"
+#include "phylo/tree.hpp"
+#include "phylo/tree_build.hpp"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace phylo_cli {
+namespace {
+
+using cli::arg_kind;
+using cli::data_refused;
+using cli::named;
+using cli::usage_error;
+using phylo::dna::model_type;
+using phylo::dna::site_rule;
+
+const std::string help_text =
+    std::string("Usage: phylo tree [OPTION]... [FILE]...\n"
+                "Build a tree from every distance matrix of every FILE (standard input when\n"
+                "there is none, or for \"-\"), or from the distances of every FASTA alignment,\n"
+                "and write each as one line of Newick text.\n"
+                "\n"
+                "  -m, --method=METHOD     nj (default), bionj, upgma or wpgma\n"
+                "  -r, --root=HOW          midpoint: root the tree in the middle of its\n"
+                "                          longest path between two taxa\n"
+                "      --outgroup=LIST     root the tree on the branch that has these taxa\n"
+                "                          (comma-separated) on one side\n"
+                "      --negative=HOW      negative branch lengths: keep (default), zero, or\n"
+                "                          transfer (zero, the deficit moved to the sibling)\n"
+                "      --collapse=EPS      merge internal branches no longer than EPS into\n"
+                "                          polytomies\n"
+                "      --digits=N          N significant digits in branch lengths (1 to 17;\n"
+                "                          default: the shortest that reads back)\n"
+                "      --safe-labels       write blanks, control characters and ( ) [ ] : ; , '\n"
+                "                          of labels as '_' instead of quoting the label\n"
+                "  -j, --threads=N         search on N threads (default: one per processor)\n"
+                "  -M, --model=MODEL       FASTA alignments: p, jc69 (default), k80 (or k2p),\n"
+                "                          f81, tn93 or logdet\n"
+                "  -g, --gaps=RULE         FASTA alignments: pairwise (default), complete or\n"
+                "                          count\n") +
+    std::string(matrix_layout_help) + std::string(matrix_cells_help) +
+    std::string("  -o, --output=FILE       write to FILE, which is replaced only when every\n"
+                "                          tree was built\n"
+                "  -q, --quiet             print no warnings\n"
+                "  -h, --help              print this help and exit\n"
+                "\n"
+                "NJ is Saitou and Nei's neighbour joining with Studier and Keppler's criterion,\n"
+                "BIONJ Gascuel's variant; both give an unrooted tree (a root of three\n"
+                "children). UPGMA (means weighted by cluster size) and WPGMA (plain means)\n"
+                "give a rooted, ultrametric tree. Ties go to the pair of taxa first in the\n"
+                "order of the matrix, so the tree is the same on every run and for any number\n"
+                "of threads. A matrix must be symmetric (or made so with --symmetrize), its\n"
+                "diagonal zero, its distances finite and not negative, its labels distinct.\n"
+                "A text that begins with '>' is a FASTA alignment.\n"
+                "\n"
+                "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake\n"
+                "in the command line.\n");
+
+constexpr cli::option_def own_defs[] = {
+    {"method", 'm', arg_kind::REQUIRED}, {"root", 'r', arg_kind::REQUIRED},    {"outgroup", 0, arg_kind::REQUIRED},
+    {"negative", 0, arg_kind::REQUIRED}, {"collapse", 0, arg_kind::REQUIRED},  {"digits", 0, arg_kind::REQUIRED},
+    {"safe-labels", 0, arg_kind::NONE},  {"threads", 'j', arg_kind::REQUIRED}, {"model", 'M', arg_kind::REQUIRED},
+    {"gaps", 'g', arg_kind::REQUIRED},   {"output", 'o', arg_kind::REQUIRED},  {"quiet", 'q', arg_kind::NONE},
+    {"help", 'h', arg_kind::NONE},
+};
+constexpr auto defs = with_matrix_input(own_defs);
+
+constexpr named<phylo::tree_method> methods[] = {
+    {"nj", phylo::tree_method::NJ},
+    {"bionj", phylo::tree_method::BIONJ},
+    {"upgma", phylo::tree_method::UPGMA},
+    {"wpgma", phylo::tree_method::WPGMA},
+};
+constexpr named<phylo::negative_rule> negatives[] = {
+    {"keep", phylo::negative_rule::KEEP},
+    {"zero", phylo::negative_rule::ZERO},
+    {"transfer", phylo::negative_rule::TRANSFER},
+};
+constexpr named<bool> roots[] = {{"midpoint", true}};
+constexpr named<model_type> models[] = {
+    {"p", model_type::P},     {"jc69", model_type::JC69}, {"k80", model_type::K80},       {"k2p", model_type::K80},
+    {"f81", model_type::F81}, {"tn93", model_type::TN93}, {"logdet", model_type::LOGDET},
+};
+constexpr named<site_rule> gap_rules[] = {
+    {"pairwise", site_rule::PAIRWISE},
+    {"complete", site_rule::COMPLETE},
+    {"count", site_rule::ALL},
+};
+
+struct settings {
+  matrix_input_settings input;
+  bool input_option = false; // an option that only matrices take was given
+  phylo::tree_build_options build;
+  bool midpoint = false;
+  std::vector<std::string> outgroup;
+  phylo::negative_rule negative = phylo::negative_rule::KEEP;
+  std::optional<double> collapse;
+  phylo::newick_options newick;
+  const named<model_type> *model = &models[1];
+  const named<site_rule> *gaps = &gap_rules[0];
+  std::string alignment_option; // the last option that only alignments take
+  std::optional<std::string> output;
+  bool quiet = false;
+  bool help = false;
+  std::vector<std::string> inputs;
+};
+
+unsigned thread_count(const std::string &value) {
+  unsigned n = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 4096)
+    throw usage_error{"--threads=" + value + " is not a number of threads from 1 to 4096"};
+  return n;
+}
+
+double length_bound(const std::string &value) {
+  double v = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+  if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !std::isfinite(v) || v < 0)
+    throw usage_error{"--collapse=" + value + ": expected a branch length of at least 0"};
+  return v;
+}
+
+std::vector<std::string> label_list(const std::string &value) {
+  std::vector<std::string> labels;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = std::min(value.find(',', start), value.size());
+    if (end > start) labels.push_back(value.substr(start, end - start));
+    if (end == value.size()) break;
+    start = end + 1;
+  }
+  if (labels.empty()) throw usage_error{"--outgroup=" + value + " names no taxon"};
+  return labels;
+}
+
+settings parse_settings(std::span<char *const> args) {
+  settings s;
+  cli::parsed_args parsed = cli::parse_options(args, defs);
+  for (const cli::parsed_option &o : parsed.options) {
+    const std::string_view name = o.def->long_name;
+    if (take_matrix_input_option(s.input, o)) {
+      s.input_option = true;
+      continue;
+    }
+    if (name == "method") s.build.method = pick(methods, name, *o.value)->value;
+    else if (name == "root") s.midpoint = pick(roots, name, *o.value)->value;
+    else if (name == "outgroup") s.outgroup = label_list(*o.value);
+    else if (name == "negative") s.negative = pick(negatives, name, *o.value)->value;
+    else if (name == "collapse") s.collapse = length_bound(*o.value);
+    else if (name == "digits") s.newick.digits = parse_count(name, *o.value, 1, 17);
+    else if (name == "safe-labels") s.newick.safe_labels = true;
+    else if (name == "threads") s.build.threads = thread_count(*o.value);
+    else if (name == "model") s.model = pick(models, name, *o.value);
+    else if (name == "gaps") s.gaps = pick(gap_rules, name, *o.value);
+    else if (name == "output") s.output = *o.value;
+    else if (name == "quiet") s.quiet = true;
+    else if (name == "help") s.help = true;
+    if (name == "model" || name == "gaps") s.alignment_option = "--" + std::string(name);
+  }
+  check_matrix_input_settings(s.input);
+  if (s.midpoint && !s.outgroup.empty()) throw usage_error{"--root=midpoint and --outgroup exclude each other"};
+  if (s.gaps->value == site_rule::ALL && s.model->value != model_type::P)
+    throw usage_error{"--gaps=count compares every symbol and gives --model=p only, not --model=" +
+                      std::string(s.model->name)};
+  if (s.input.from != phylo::read::dist_layout_type::AUTO && !s.alignment_option.empty())
+    throw usage_error{s.alignment_option + " is for FASTA alignments, not for matrices read with --from"};
+  s.inputs = std::move(parsed.operands);
+  if (s.inputs.empty()) s.inputs.emplace_back("-");
+  return s;
+}
+
+// Builds, adjusts and writes the tree of a matrix; `at` starts the messages about it.
+void write_tree(const cli::reporter &report, phylo::dist_mat_type &&mat, const settings &s, const std::string &at) {
+  if (!s.quiet && !s.newick.safe_labels) {
+    std::size_t quoted = 0, first = 0;
+    for (std::size_t i = 0; i < mat.n_tax(); ++i)
+      if (phylo::newick_label_needs_quotes(mat.labels[i]) && quoted++ == 0) first = i;
+    if (quoted != 0)
+      report(at + "warning: " +
+             (quoted == 1
+                  ? "the label " + phylo::quote_text(mat.labels[first])
+                  : std::to_string(quoted) + " labels (the first " + phylo::quote_text(mat.labels[first]) + ")") +
+             " must be quoted in Newick text; ape keeps the quotes in the label and Biopython drops what comes "
+             "before a doubled quote (--safe-labels writes '_' instead)");
+  }
+  phylo::tree_type tree;
+  try {
+    tree = phylo::build_tree(std::move(mat), s.build);
+  } catch (const phylo::tree_input_error &e) {
+    std::string text = at + e.what();
+    if (e.problem == phylo::tree_input_problem::ASYMMETRIC)
+      text += "; say --symmetrize=lower, upper or mean to proceed";
+    report(text);
+    throw data_refused{};
+  }
+  phylo::fix_negative_lengths(tree, s.negative);
+  if (s.collapse) phylo::collapse_short_branches(tree, *s.collapse);
+  try {
+    if (s.midpoint) phylo::root_at_midpoint(tree);
+    if (!s.outgroup.empty()) phylo::root_with_outgroup(tree, s.outgroup);
+  } catch (const phylo::range_error &e) {
+    report(at + e.what());
+    throw data_refused{};
+  }
+  phylo::print::write_newick(tree, phylo::current_output(), s.newick);
+}
+
+// The distances of a FASTA alignment, computed in memory.
+void alignment_tree(const cli::reporter &report, phylo::input_source &in, const settings &s) {
+  const std::string place = in.name() + ": ";
+  phylo::dna::packed_alignment packed(s.gaps->value);
+  read_alignment(report, in, std::numeric_limits<std::size_t>::max(), [&](phylo::read::fasta_record &r) {
+    if (packed.size() == 0) {
+      const std::size_t bytes = r.residues.size() + r.label.size() + 2;
+      if (const auto left = in.known_size_left()) packed.reserve(1 + *left / bytes);
+    }
+    packed.add(std::move(r.label), r.residues);
+  });
+  auto mat = std::make_unique<phylo::dist_mat_type>(packed.size());
+  phylo::dna::dist_options options;
+  options.model = s.model->value;
+  options.threads = s.build.threads;
+  try {
+    phylo::dna::dna_dist(packed, options, *mat);
+  } catch (const phylo::dna::undefined_distance_error &e) {
+    const auto &p = e.first.front();
+    report(place + "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
+           (e.count == 1 ? " pair" : " pairs") + ", the first " + phylo::quote_text(mat->labels[p.j]) + " and " +
+           phylo::quote_text(mat->labels[p.i]) + " (" + std::to_string(p.differing) + " of " + std::to_string(p.sites) +
+           " sites differ); a tree needs every distance");
+    throw data_refused{};
+  }
+  packed = phylo::dna::packed_alignment{}; // the sequences are no longer needed
+  write_tree(report, std::move(*mat), s, place);
+}
+
+void tree_inputs(const cli::streams_type &streams, const settings &s) {
+  const std::vector<std::string> taxa = wanted_taxa(streams.report, s.input);
+  for (const std::string &operand : s.inputs) {
+    cli::input_operand input(operand, streams.standard_input);
+    phylo::input_source &in = input.source();
+    in.decompress_gzip();
+    const bool fasta = s.input.from == phylo::read::dist_layout_type::AUTO && looks_like_fasta(in);
+    cli::refuse_cr_line_ends(streams.report, in, !fasta);
+    if (fasta) {
+      if (s.input_option) {
+        streams.report(in.name() + ": is a FASTA alignment; --from, --shape, --symmetrize, --column, --fill, "
+                                   "--similarity, --taxa and --taxa-file are for distance matrices");
+        throw data_refused{};
+      }
+      alignment_tree(streams.report, in, s);
+    } else {
+      read_matrices(streams.report, in, s.input, taxa, [&](phylo::dist_mat_access mat, const std::string &at) {
+        write_tree(streams.report, std::move(*mat), s, at);
+      });
+    }
+  }
+}
+
+} // namespace
+
+int run_tree(const cli::streams_type &streams, std::span<char *const> args) {
+  settings s;
+  return cli::run_subcommand(
+      streams, "tree", help_text,
+      [&] {
+        s = parse_settings(args);
+        return s.help;
+      },
+      [&] { return cli::run_with_output(streams, s.output, [&] { tree_inputs(streams, s); }); });
+}
+
+} // namespace phylo_cli

@@ -1,0 +1,186 @@
+# phylo tree: trees from distance matrices and FASTA alignments.
+
+# An additive matrix of four taxa: A and B a cherry, the inner branch of length 0.
+nj_additive: phylo tree
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  out "((A:1,B:2):0,C:3,D:4);\n"
+bionj_additive: phylo tree --method=bionj
+  like nj_additive
+upgma: phylo tree -m upgma
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  out "(((A:1.5,B:1.5):0.75,C:2.25):0.75,D:3);\n"
+wpgma: phylo tree -m wpgma
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  out "(((A:1.5,B:1.5):0.75,C:2.25):0.875,D:3.125);\n"
+five_taxa: phylo tree
+  in "5\nA 0 5 9 9 8\nB 5 0 10 10 9\nC 9 10 0 8 7\nD 9 10 8 0 3\nE 8 9 7 3 0\n"
+  out "((A:2,B:3):3,C:4,(D:2,E:1):2);\n"
+one_taxon: phylo tree
+  in "1\nA 0\n"
+  out "(A);\n"
+two_taxa: phylo tree
+  in "2\nA\nB 0.5\n"
+  out "(A:0.25,B:0.25);\n"
+two_taxa_upgma: phylo tree --method=upgma
+  like two_taxa
+# Every matrix of every input, one line each (a relaxed label has its blanks as '_').
+several_matrices: phylo tree - @ab.dist
+  in "2\nA\nB 1\n3\nX 0 1 2\nY 1 0 3\nZ 2 3 0\n"
+  out "(A:0.5,B:0.5);\n(X:0,Y:1,Z:2);\n(Alpha:0.125,Beta_gamma:0.125);\n"
+digits: phylo tree --digits=2
+  in "3\nA 0 0.123456 1\nB 0.123456 0 1\nC 1 1 0\n"
+  out "(A:0.062,B:0.062,C:0.94);\n"
+# Distances are read as floats and computed on as doubles: 0.1 is 0.100000001490116...
+shortest_lengths: phylo tree
+  in "3\nA 0 0.1 0.3\nB 0.1 0 0.3\nC 0.3 0.3 0\n"
+  out "(A:0.05000000074505806,B:0.05000000074505806,C:0.2500000111758709);\n"
+
+# Labels: quoted with a warning, made safe, or quiet.
+quoted_labels: phylo tree
+  in "\tO'Brien\tHomo sapiens\tC\nO'Brien\t0\t1\t1\nHomo sapiens\t1\t0\t1\nC\t1\t1\t0\n"
+  out "('O''Brien':0.5,'Homo sapiens':0.5,C:0.5);\n"
+  err "phylo: standard input:1: warning: 2 labels (the first 'O'Brien') must be quoted in Newick text; ape keeps the quotes in the label and Biopython drops what comes before a doubled quote (--safe-labels writes '_' instead)\n"
+one_quoted_label: phylo tree
+  in "2\nA\nB(1) 1\n"
+  out "(A:0.5,'B(1)':0.5);\n"
+  err "phylo: standard input:1: warning: the label 'B(1)' must be quoted in Newick text; ape keeps the quotes in the label and Biopython drops what comes before a doubled quote (--safe-labels writes '_' instead)\n"
+quoted_labels_quiet: phylo tree -q
+  in "\tO'Brien\tHomo sapiens\tC\nO'Brien\t0\t1\t1\nHomo sapiens\t1\t0\t1\nC\t1\t1\t0\n"
+  out "('O''Brien':0.5,'Homo sapiens':0.5,C:0.5);\n"
+safe_labels: phylo tree --safe-labels
+  in "\tO'Brien\tHomo sapiens\tC\nO'Brien\t0\t1\t1\nHomo sapiens\t1\t0\t1\nC\t1\t1\t0\n"
+  out "(O_Brien:0.5,Homo_sapiens:0.5,C:0.5);\n"
+
+# Negative branch lengths kept, made zero, or made zero with the deficit moved to the sibling.
+negative_kept: phylo tree
+  in "4\nA 0 1 1 1\nB 1 0 9 9\nC 1 9 0 9\nD 1 9 9 0\n"
+  out "((A:-3.5,B:4.5):0,C:4.5,D:4.5);\n"
+negative_zero: phylo tree --negative=zero
+  in "4\nA 0 1 1 1\nB 1 0 9 9\nC 1 9 0 9\nD 1 9 9 0\n"
+  out "((A:0,B:4.5):0,C:4.5,D:4.5);\n"
+negative_transfer: phylo tree --negative=transfer
+  in "4\nA 0 1 1 1\nB 1 0 9 9\nC 1 9 0 9\nD 1 9 9 0\n"
+  out "((A:0,B:1):0,C:4.5,D:4.5);\n"
+collapse: phylo tree --collapse=0
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  out "(A:1,B:2,C:3,D:4);\n"
+
+# Rooting.
+midpoint: phylo tree --root=midpoint
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  out "(D:3.5,((A:1,B:2):0,C:3):0.5);\n"
+outgroup: phylo tree --outgroup=D
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  out "(((A:1,B:2):0,C:3):2,D:2);\n"
+outgroup_of_two: phylo tree --outgroup=B,A
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  out "((C:3,D:4):0,(A:1,B:2):0);\n"
+outgroup_not_a_side: phylo tree --outgroup=A,C
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  status 1
+  err "phylo: standard input:1: the outgroup 'A', 'C' is not one side of a branch of the tree\n"
+outgroup_unknown: phylo tree --outgroup=A,X
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  status 1
+  err "phylo: standard input:1: the tree has no taxon 'X'\n"
+
+# Input options shared with phylo convert.
+pairs_with_fill: phylo tree --from=pairs --fill=2
+  in "A\tB\t1\nA\tC\t2\n"
+  out "(A:0.5,B:0.5,C:1.5);\n"
+symmetrized: phylo tree --symmetrize=mean
+  in "2\nA 0 1\nB 3 0\n"
+  out "(A:1,B:1);\n"
+similarities: phylo tree --similarity=percent
+  in "2\nA 100 90\nB 90 100\n"
+  out "(A:5,B:5);\n"
+some_taxa: phylo tree --taxa=C,A
+  in "4\nA 0 3 4 5\nB 3 0 5 6\nC 4 5 0 7\nD 5 6 7 0\n"
+  out "(C:2,A:2);\n"
+lower_triangle: phylo tree
+  in "3\nA\nB 1\nC 2 3\n"
+  out "(A:0,B:1,C:2);\n"
+
+# FASTA alignments: distances computed in memory (jc69 unless told otherwise).
+alignment_p: phylo tree --model=p
+  in ">a\nAAAAAAAA\n>b\nAAAAAAAC\n>c\nAAAAAACC\n>d\nCAAAAACC\n"
+  out "((a:0.125,b:0):0.125,c:0,d:0.125);\n"
+alignment_jc69: phylo tree
+  in ">a\nACGTACGTAC\n>b\nACGTACGTAA\n"
+  out "(a:0.05366281792521477,b:0.05366281792521477);\n"
+alignment_undefined: phylo tree
+  in ">a\nACGT\n>b\nCATG\n"
+  status 1
+  err "phylo: standard input: the jc69 distance is undefined for 1 pair, the first 'a' and 'b' (4 of 4 sites differ); a tree needs every distance\n"
+alignment_takes_no_matrix_option: phylo tree --shape=lower
+  in ">a\nACGT\n>b\nACGA\n"
+  status 1
+  err "phylo: standard input: is a FASTA alignment; --from, --shape, --symmetrize, --column, --fill, --similarity, --taxa and --taxa-file are for distance matrices\n"
+
+# Refused matrices: a message, status 1 and nothing written.
+asymmetric: phylo tree
+  in "2\nA 0 1\nB 2 0\n"
+  status 1
+  err "phylo: standard input:1: the matrix is not symmetric: cell (2, 1) ('B', 'A') holds 2 and cell (1, 2) ('A', 'B') holds 1; say --symmetrize=lower, upper or mean to proceed\n"
+diagonal: phylo tree
+  in "2\nA 1 1\nB 1 0\n"
+  status 1
+  err "phylo: standard input:1: the diagonal cell of 'A' (row 1) holds 1, not 0\n"
+equal_labels: phylo tree
+  in "2\nA 0 1\nA 1 0\n"
+  status 1
+  err "phylo: standard input:1: taxa 1 and 2 have the same label 'A'\n"
+negative_distance: phylo tree
+  in "2\nA 0 -1\nB -1 0\n"
+  status 1
+  err "phylo: standard input:2: row 1 ('A'): distance -1 is negative (read with label words as a square matrix, the reading that went furthest)\n"
+not_a_number: phylo tree --from=relaxed
+  in "2\nA 0 nan\nB nan 0\n"
+  status 1
+  err "phylo: standard input:2: row 1 ('A') has 1 values where 2 were expected: found 'n' where a distance should be (read with label words as a square matrix, the reading that went furthest)\n"
+no_matrix: phylo tree
+  in ""
+  status 1
+  err "phylo: standard input: holds no distance matrix\n"
+# The output file appears only when every tree was built.
+output_file: phylo tree -o out.nwk
+  in "2\nA\nB 1\n"
+  after out.nwk "(A:0.5,B:0.5);\n"
+output_file_whole_or_nothing: phylo tree -o out.nwk - bad.dist
+  in "2\nA\nB 1\n"
+  file bad.dist "2\nA 0 1\nB 2 0\n"
+  status 1
+  err "phylo: bad.dist:1: the matrix is not symmetric: cell (2, 1) ('B', 'A') holds 2 and cell (1, 2) ('A', 'B') holds 1; say --symmetrize=lower, upper or mean to proceed\n"
+  ls bad.dist
+
+# The command line.
+help: phylo tree --help
+  out @phylo_tree.help
+  width 80
+bad_method: phylo tree --method=fastme
+  status 2
+  err "phylo: tree: --method=fastme is not one of nj, bionj, upgma, wpgma\nTry 'phylo tree --help' for more information.\n"
+bad_root: phylo tree --root=outgroup
+  status 2
+  err "phylo: tree: --root=outgroup is not one of midpoint\nTry 'phylo tree --help' for more information.\n"
+root_and_outgroup: phylo tree --root=midpoint --outgroup=A
+  status 2
+  err "phylo: tree: --root=midpoint and --outgroup exclude each other\nTry 'phylo tree --help' for more information.\n"
+bad_digits: phylo tree --digits=18
+  status 2
+  err "phylo: tree: --digits=18: expected a whole number from 1 to 17\nTry 'phylo tree --help' for more information.\n"
+bad_collapse: phylo tree --collapse=-1
+  status 2
+  err "phylo: tree: --collapse=-1: expected a branch length of at least 0\nTry 'phylo tree --help' for more information.\n"
+bad_threads: phylo tree -j 0
+  status 2
+  err "phylo: tree: --threads=0 is not a number of threads from 1 to 4096\nTry 'phylo tree --help' for more information.\n"
+model_for_a_matrix: phylo tree --from=relaxed --model=k80
+  status 2
+  err "phylo: tree: --model is for FASTA alignments, not for matrices read with --from\nTry 'phylo tree --help' for more information.\n"
+gaps_count_needs_p: phylo tree --gaps=count
+  status 2
+  err "phylo: tree: --gaps=count compares every symbol and gives --model=p only, not --model=jc69\nTry 'phylo tree --help' for more information.\n"
+empty_outgroup: phylo tree --outgroup=,
+  status 2
+  err "phylo: tree: --outgroup=, names no taxon\nTry 'phylo tree --help' for more information.\n"

@@ -1,0 +1,408 @@
+// Tests of include/phylo/tree_build.hpp. The builders are compared with a plain O(n^3)
+// implementation of the definitions in the header (reference_tree below), which scans every
+// pair at every join; the trees must be equal to the last bit of every length, on matrices rich
+// in ties and duplicates, for any number of threads. Additive and ultrametric matrices of
+// random, caterpillar and balanced trees must give back their tree.
+
+#include "phylo/io.hpp"
+#include "phylo/newick.hpp"
+#include "phylo/tree_build.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+namespace phylo {
+namespace {
+
+// The definition, pair by pair: slots, ranks, sums and formulas exactly as the header gives them.
+tree_type reference_tree(const dist_mat_type &m, tree_method method) {
+  const std::size_t n = m.n_tax();
+  const bool nj = method == tree_method::NJ || method == tree_method::BIONJ;
+  std::vector<std::vector<double>> d(n, std::vector<double>(n));
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < n; ++j) d[i][j] = m.distances(i, j);
+  auto v = d;
+  std::vector<double> sum(n, 0), size(n, 1), height(n, 0);
+  std::vector<std::size_t> rank(n), node(n), slots;
+  tree_type tree;
+  for (std::size_t i = 0; i < n; ++i) {
+    tree.add_node(m.labels[i]);
+    rank[i] = i, node[i] = i, slots.push_back(i);
+    for (std::size_t j = 0; j < n; ++j)
+      if (j != i) sum[i] += d[i][j];
+  }
+  if (n == 1) {
+    tree.root = tree.add_node();
+    tree.add_child(tree.root, 0);
+    return tree;
+  }
+  auto attach = [&](std::size_t parent, std::size_t slot, double length) {
+    tree[node[slot]].length = length;
+    tree.add_child(parent, node[slot]);
+  };
+  std::size_t joins = 0;
+  while (slots.size() > (nj ? 3u : 1u) && !(nj && n == 2)) {
+    const double r = static_cast<double>(slots.size());
+    double best = INFINITY;
+    std::size_t bi = 0, bj = 0; // older, younger
+    for (const std::size_t a : slots)
+      for (const std::size_t b : slots) {
+        if (rank[b] >= rank[a]) continue; // a is the younger
+        const double q = nj ? ((r - 2) * d[a][b] - sum[a]) - sum[b] : d[a][b];
+        if (q < best || (q == best && (rank[a] < rank[bj] || (rank[a] == rank[bj] && rank[b] < rank[bi]))))
+          best = q, bi = b, bj = a;
+      }
+    const std::size_t i = bi, j = bj, lo = std::min(i, j), hi = std::max(i, j);
+    const double dij = d[i][j];
+    double li, lj, lambda = 0.5;
+    if (nj) {
+      li = dij / 2 + (sum[i] - sum[j]) / (2 * (r - 2));
+      lj = dij - li;
+    } else {
+      li = dij / 2 - height[i];
+      lj = dij / 2 - height[j];
+    }
+    if (method == tree_method::BIONJ && v[i][j] != 0) {
+      double s = 0;
+      for (const std::size_t k : slots)
+        if (k != i && k != j) s += v[j][k] - v[i][k];
+      lambda = std::clamp(0.5 + s / (2 * (r - 2) * v[i][j]), 0.0, 1.0);
+    }
+    const std::size_t u = tree.add_node();
+    attach(u, i, li);
+    attach(u, j, lj);
+    double sum_u = 0;
+    for (const std::size_t k : slots) {
+      if (k == i || k == j) continue;
+      double duk = 0;
+      switch (method) {
+      case tree_method::NJ: duk = (d[i][k] + d[j][k] - dij) / 2; break;
+      case tree_method::BIONJ:
+        duk = lambda * (d[i][k] - li) + (1 - lambda) * (d[j][k] - lj);
+        v[lo][k] = v[k][lo] = lambda * v[i][k] + (1 - lambda) * v[j][k] - lambda * (1 - lambda) * v[i][j];
+        break;
+      case tree_method::UPGMA: duk = (size[i] * d[i][k] + size[j] * d[j][k]) / (size[i] + size[j]); break;
+      case tree_method::WPGMA: duk = (d[i][k] + d[j][k]) / 2; break;
+      }
+      if (nj) sum[k] = (sum[k] - d[i][k] - d[j][k]) + duk, sum_u += duk;
+      d[lo][k] = d[k][lo] = duk;
+    }
+    sum[lo] = sum_u;
+    size[lo] = size[i] + size[j];
+    height[lo] = dij / 2;
+    node[lo] = u;
+    rank[lo] = n + joins++;
+    slots.erase(std::find(slots.begin(), slots.end(), hi));
+    tree.root = u;
+  }
+  if (nj && n == 2) {
+    const std::size_t u = tree.add_node();
+    attach(u, slots[0], d[slots[0]][slots[1]] / 2);
+    attach(u, slots[1], d[slots[0]][slots[1]] / 2);
+    tree.root = u;
+  } else if (nj) {
+    const std::size_t x = slots[0], y = slots[1], z = slots[2], u = tree.add_node();
+    attach(u, x, (d[x][y] + d[x][z] - d[y][z]) / 2);
+    attach(u, y, (d[x][y] + d[y][z] - d[x][z]) / 2);
+    attach(u, z, (d[x][z] + d[y][z] - d[x][y]) / 2);
+    tree.root = u;
+  }
+  order_children(tree);
+  tree.rooted = !nj;
+  return tree;
+}
+
+std::string newick(const tree_type &tree) {
+  output_sink sink = output_sink::to_string();
+  print::write_newick(tree, sink);
+  return sink.take_text();
+}
+
+dist_mat_type labelled(std::size_t n) {
+  dist_mat_type m(n);
+  for (std::size_t i = 0; i < n; ++i) m.labels[i] = "t" + std::to_string(i);
+  return m;
+}
+
+// A symmetric matrix of small whole numbers (many ties), with some taxa duplicated (their
+// rows equal and their distance zero).
+dist_mat_type tie_rich(std::size_t n, int top, unsigned seed, bool duplicates) {
+  std::mt19937 rng(seed);
+  dist_mat_type m = labelled(n);
+  std::vector<std::size_t> copy_of(n);
+  for (std::size_t i = 0; i < n; ++i) copy_of[i] = duplicates && i > 0 && rng() % 4 == 0 ? copy_of[rng() % i] : i;
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < i; ++j) {
+      float x = copy_of[i] == copy_of[j] ? 0.0f : static_cast<float>(1 + rng() % static_cast<unsigned>(top));
+      if (copy_of[i] != i || copy_of[j] != j) x = copy_of[i] == copy_of[j] ? 0.0f : -1.0f; // filled below
+      m.distances(i, j) = m.distances(j, i) = x;
+    }
+  for (std::size_t i = 0; i < n; ++i)
+    for (std::size_t j = 0; j < i; ++j)
+      if (m.distances(i, j) < 0) {
+        const std::size_t a = copy_of[i], b = copy_of[j];
+        const float x = a == b ? 0.0f : m.distances(std::max(a, b), std::min(a, b));
+        m.distances(i, j) = m.distances(j, i) = x;
+      }
+  return m;
+}
+
+tree_type built(const dist_mat_type &m, tree_method method, unsigned threads) {
+  dist_mat_type copy = m;
+  return build_tree(std::move(copy), {method, threads});
+}
+
+constexpr tree_method all_methods[] = {tree_method::NJ, tree_method::BIONJ, tree_method::UPGMA, tree_method::WPGMA};
+
+TEST(TreeBuild, SameAsReferenceWithTies) {
+  for (const tree_method method : all_methods)
+    for (std::size_t n : {3u, 4u, 5u, 7u, 12u, 30u, 70u})
+      for (unsigned seed = 0; seed < 6; ++seed)
+        for (const bool duplicates : {false, true}) {
+          const dist_mat_type m = tie_rich(n, seed % 2 ? 3 : 9, seed * 7 + static_cast<unsigned>(n), duplicates);
+          const std::string want = newick(reference_tree(m, method));
+          EXPECT_EQ(newick(built(m, method, 1)), want)
+              << "method " << static_cast<int>(method) << " n " << n << " seed " << seed;
+          EXPECT_EQ(newick(built(m, method, 2)), want);
+        }
+}
+
+// Every cell equal: every pair ties at every join.
+TEST(TreeBuild, AllEqual) {
+  for (const tree_method method : all_methods) {
+    dist_mat_type m = labelled(40);
+    for (std::size_t i = 0; i < 40; ++i)
+      for (std::size_t j = 0; j < 40; ++j) m.distances(i, j) = i == j ? 0.0f : 1.0f;
+    EXPECT_EQ(newick(built(m, method, 3)), newick(reference_tree(m, method)));
+  }
+}
+
+// Random real distances: no ties, and many threads on a matrix large enough to use them.
+TEST(TreeBuild, SameAsReferenceRandom) {
+  std::mt19937 rng(42);
+  std::uniform_real_distribution<float> cell(0.01f, 1.0f);
+  dist_mat_type m = labelled(150);
+  for (std::size_t i = 0; i < 150; ++i)
+    for (std::size_t j = 0; j < i; ++j) m.distances(i, j) = m.distances(j, i) = cell(rng);
+  for (const tree_method method : all_methods) {
+    const std::string want = newick(reference_tree(m, method));
+    for (unsigned threads : {1u, 2u, 5u}) EXPECT_EQ(newick(built(m, method, threads)), want);
+  }
+}
+
+TEST(TreeBuild, OneAndTwoTaxa) {
+  for (const tree_method method : all_methods) {
+    dist_mat_type one(1);
+    one.labels[0] = "A";
+    EXPECT_EQ(newick(build_tree(std::move(one), {method, 1})), "(A);\n");
+    dist_mat_type two(2);
+    two.labels[0] = "A", two.labels[1] = "B";
+    two.distances(0, 1) = two.distances(1, 0) = 0.5f;
+    EXPECT_EQ(newick(build_tree(std::move(two), {method, 1})), "(A:0.25,B:0.25);\n");
+  }
+}
+
+TEST(TreeBuild, ThreeTaxa) {
+  dist_mat_type m(3);
+  m.labels[0] = "A", m.labels[1] = "B", m.labels[2] = "C";
+  const float cells[3][3] = {{0, 3, 4}, {3, 0, 5}, {4, 5, 0}};
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) m.distances(i, j) = cells[i][j];
+  EXPECT_EQ(newick(built(m, tree_method::NJ, 1)), "(A:1,B:2,C:3);\n");
+  EXPECT_EQ(newick(built(m, tree_method::BIONJ, 1)), "(A:1,B:2,C:3);\n");
+  EXPECT_EQ(newick(built(m, tree_method::UPGMA, 1)), "((A:1.5,B:1.5):0.75,C:2.25);\n");
+  EXPECT_EQ(newick(built(m, tree_method::WPGMA, 1)), "((A:1.5,B:1.5):0.75,C:2.25);\n");
+}
+
+// --- Additive matrices.
+
+struct model_tree {
+  std::vector<std::size_t> parent; // leaves are 0 .. n-1
+  std::vector<double> length;
+};
+
+// The leaf sets below every branch, as sorted label lists (the side without taxon 0 for an
+// unrooted tree), with the branch's length.
+std::map<std::vector<std::string>, double> splits(const tree_type &tree, bool unrooted) {
+  std::map<std::vector<std::string>, double> out;
+  std::vector<std::string> all;
+  for (std::size_t v = 0; v < tree.size(); ++v)
+    if (tree[v].is_leaf()) all.push_back(tree[v].label);
+  std::sort(all.begin(), all.end());
+  for (std::size_t v = 0; v < tree.size(); ++v) {
+    if (v == tree.root) continue;
+    std::vector<std::string> below;
+    std::vector<std::size_t> stack{v};
+    while (!stack.empty()) {
+      const std::size_t x = stack.back();
+      stack.pop_back();
+      if (tree[x].is_leaf()) below.push_back(tree[x].label);
+      for (std::size_t c = tree[x].first_child; c != no_node; c = tree[c].next_sibling) stack.push_back(c);
+    }
+    std::sort(below.begin(), below.end());
+    if (unrooted && std::binary_search(below.begin(), below.end(), all.front())) {
+      std::vector<std::string> other;
+      std::set_difference(all.begin(), all.end(), below.begin(), below.end(), std::back_inserter(other));
+      below = other;
+    }
+    out[below] += tree[v].length;
+  }
+  return out;
+}
+
+// The matrix of path lengths between the leaves of a tree given as parent links.
+dist_mat_type path_matrix(const tree_type &tree, std::size_t n) {
+  dist_mat_type m = labelled(n);
+  for (std::size_t a = 0; a < n; ++a) {
+    std::map<std::size_t, double> up; // ancestors of a and their distance
+    double acc = 0;
+    for (std::size_t x = a; x != no_node; x = tree[x].parent) {
+      up[x] = acc;
+      if (tree[x].parent != no_node) acc += tree[x].length;
+    }
+    for (std::size_t b = 0; b < n; ++b) {
+      double db = 0;
+      std::size_t x = b;
+      while (!up.count(x)) db += tree[x].length, x = tree[x].parent;
+      m.distances(a, b) = static_cast<float>(db + up[x]);
+    }
+  }
+  return m;
+}
+
+enum class shape_type { RANDOM, CATERPILLAR, BALANCED };
+
+// A binary tree over n leaves t0 .. t(n-1) (nodes 0 .. n-1), branch lengths multiples of 1/8
+// between 1/8 and 4 (exact in floats), rooted at its last join; ultrametric when asked.
+tree_type model(std::size_t n, shape_type shape, unsigned seed, bool ultrametric) {
+  std::mt19937 rng(seed);
+  tree_type t;
+  for (std::size_t i = 0; i < n; ++i) t.add_node("t" + std::to_string(i));
+  std::vector<std::size_t> pool(n);
+  for (std::size_t i = 0; i < n; ++i) pool[i] = i;
+  std::vector<double> height(n, 0);
+  auto join = [&](std::size_t a, std::size_t b) {
+    const std::size_t u = t.add_node();
+    height.push_back(0);
+    if (ultrametric) {
+      height[u] = std::max(height[a], height[b]) + static_cast<double>(1 + rng() % 8) / 8;
+      t[a].length = height[u] - height[a], t[b].length = height[u] - height[b];
+    } else {
+      t[a].length = static_cast<double>(1 + rng() % 32) / 8, t[b].length = static_cast<double>(1 + rng() % 32) / 8;
+    }
+    t.add_child(u, a), t.add_child(u, b);
+    return u;
+  };
+  if (shape == shape_type::RANDOM) std::shuffle(pool.begin(), pool.end(), rng);
+  while (pool.size() > 1) {
+    std::vector<std::size_t> next;
+    if (shape == shape_type::BALANCED) {
+      for (std::size_t k = 0; k + 1 < pool.size(); k += 2) next.push_back(join(pool[k], pool[k + 1]));
+      if (pool.size() % 2) next.push_back(pool.back());
+    } else if (shape == shape_type::CATERPILLAR) {
+      next.push_back(join(pool[0], pool[1]));
+      next.insert(next.end(), pool.begin() + 2, pool.end());
+    } else {
+      const std::size_t a = rng() % pool.size();
+      std::size_t b = rng() % (pool.size() - 1);
+      if (b >= a) ++b;
+      const std::size_t u = join(pool[a], pool[b]);
+      next = pool;
+      next.erase(next.begin() + static_cast<std::ptrdiff_t>(std::max(a, b)));
+      next[std::min(a, b)] = u;
+    }
+    pool = next;
+  }
+  t.root = pool[0];
+  return t;
+}
+
+void expect_same_splits(const tree_type &got, const tree_type &want, bool unrooted, const std::string &what) {
+  const auto a = splits(got, unrooted), b = splits(want, unrooted);
+  ASSERT_EQ(a.size(), b.size()) << what;
+  for (const auto &[side, length] : b) {
+    const auto it = a.find(side);
+    ASSERT_NE(it, a.end()) << what << ": a split is missing";
+    EXPECT_NEAR(it->second, length, 1e-9 * (1 + length)) << what;
+  }
+}
+
+TEST(TreeBuild, AdditiveTreesComeBack) {
+  for (const shape_type shape : {shape_type::RANDOM, shape_type::CATERPILLAR, shape_type::BALANCED})
+    for (std::size_t n : {4u, 9u, 33u, 100u})
+      for (unsigned seed = 0; seed < 3; ++seed) {
+        const tree_type truth = model(n, shape, seed, false);
+        const dist_mat_type m = path_matrix(truth, n);
+        const std::string what = "shape " + std::to_string(static_cast<int>(shape)) + " n " + std::to_string(n);
+        expect_same_splits(built(m, tree_method::NJ, 2), truth, true, "nj " + what);
+        expect_same_splits(built(m, tree_method::BIONJ, 2), truth, true, "bionj " + what);
+      }
+}
+
+TEST(TreeBuild, UltrametricTreesComeBack) {
+  for (const shape_type shape : {shape_type::RANDOM, shape_type::CATERPILLAR, shape_type::BALANCED})
+    for (std::size_t n : {4u, 17u, 80u}) {
+      const tree_type truth = model(n, shape, 5, true);
+      const dist_mat_type m = path_matrix(truth, n);
+      expect_same_splits(built(m, tree_method::UPGMA, 2), truth, false, "upgma");
+      expect_same_splits(built(m, tree_method::WPGMA, 2), truth, false, "wpgma");
+      // An ultrametric matrix is additive too.
+      expect_same_splits(built(m, tree_method::NJ, 2), truth, true, "nj");
+    }
+}
+
+// --- Refused matrices.
+
+void expect_problem(dist_mat_type m, tree_input_problem problem, std::size_t i, std::size_t j, const char *what) {
+  try {
+    build_tree(std::move(m));
+    ADD_FAILURE() << "no error for " << what;
+  } catch (const tree_input_error &e) {
+    EXPECT_EQ(e.problem, problem) << e.what();
+    EXPECT_EQ(e.i, i) << e.what();
+    EXPECT_EQ(e.j, j) << e.what();
+    EXPECT_STREQ(e.what(), what);
+  }
+}
+
+TEST(TreeBuild, RefusedMatrices) {
+  auto three = [] {
+    dist_mat_type m(3);
+    m.labels[0] = "A", m.labels[1] = "B", m.labels[2] = "C";
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) m.distances(i, j) = i == j ? 0.0f : 1.0f;
+    return m;
+  };
+  expect_problem(dist_mat_type(0), tree_input_problem::EMPTY, 0, 0, "the matrix has no taxa");
+  dist_mat_type m = three();
+  m.distances(1, 2) = NAN;
+  expect_problem(m, tree_input_problem::NOT_FINITE, 1, 2, "cell (2, 3) ('B', 'C') is not a finite number");
+  m = three();
+  m.distances(2, 0) = INFINITY;
+  expect_problem(m, tree_input_problem::NOT_FINITE, 2, 0, "cell (3, 1) ('C', 'A') is not a finite number");
+  m = three();
+  m.distances(0, 1) = m.distances(1, 0) = -0.5f;
+  expect_problem(m, tree_input_problem::NEGATIVE, 0, 1, "cell (1, 2) ('A', 'B') holds the negative distance -0.5");
+  m = three();
+  m.distances(2, 2) = 0.25f;
+  expect_problem(m, tree_input_problem::DIAGONAL, 2, 2, "the diagonal cell of 'C' (row 3) holds 0.25, not 0");
+  m = three();
+  m.distances(2, 1) = 2;
+  expect_problem(m, tree_input_problem::ASYMMETRIC, 2, 1,
+                 "the matrix is not symmetric: cell (3, 2) ('C', 'B') holds 2 and cell (2, 3) ('B', 'C') holds 1");
+  m = three();
+  m.labels[2] = "A";
+  expect_problem(m, tree_input_problem::DUPLICATE_LABEL, 0, 2, "taxa 1 and 3 have the same label 'A'");
+  m = three();
+  m.distances(0, 0) = -0.0f; // a negative zero is zero
+  EXPECT_EQ(newick(build_tree(std::move(m))), "(A:0.5,B:0.5,C:0.5);\n");
+}
+
+} // namespace
+} // namespace phylo
