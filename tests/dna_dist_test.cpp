@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,9 +52,21 @@ struct random_bits { // the same numbers on every machine
 };
 
 // Every kernel set that this processor runs counts as a site-by-site loop does, over random
-// planes of a few lengths.
+// planes of a few lengths. The test says which sets it ran and which the build holds but this
+// processor cannot run (they are then tested on none).
 TEST(DnaKernel, EverySetCountsAsSiteBySite) {
   using phylo::dna::detail::count_kind;
+  {
+    const auto usable = phylo::dna::detail::usable_kernels();
+    std::string run, skipped;
+    for (const auto *set : phylo::dna::detail::compiled_kernels())
+      (std::find(usable.begin(), usable.end(), set) != usable.end() ? run : skipped) += std::string(" ") + set->name;
+    std::cout << "kernel sets run:" << run
+              << "; compiled but not run on this processor:" << (skipped.empty() ? " none" : skipped) << "\n";
+    RecordProperty("kernels_run", run);
+    RecordProperty("kernels_not_run", skipped);
+    EXPECT_EQ(usable.front(), &phylo::dna::detail::generic_kernels()); // every processor runs it
+  }
   random_bits r{7};
   for (std::size_t words : {16u, 48u}) {
     std::vector<std::uint64_t> x(5 * words), y(5 * words), kx(words), ky(words);
@@ -331,6 +345,37 @@ TEST(DnaDist, ThreadsChangeNothing) {
         }
       }
     }
+  }
+}
+
+// A progress hook that throws cancels the work: the exception leaves dna_dist at once, and
+// the other threads take no further tile (on 3 threads, far fewer pairs than all are done).
+TEST(DnaDist, ThrowingProgressCancels) {
+  random_bits r{5};
+  seqs_type seqs;
+  for (int i = 0; i < 1200; ++i) {
+    std::string s(64, 'A');
+    for (char &c : s) c = "ACGT"[r.next() % 4];
+    seqs.emplace_back("t" + std::to_string(i), s);
+  }
+  const packed_alignment aln = pack(site_rule::PAIRWISE, seqs);
+  phylo::dist_mat_type d(seqs.size());
+  struct cancelled {};
+  int calls = 0;
+  std::uint64_t seen = 0;
+  auto stop = [&](std::uint64_t done, std::uint64_t) {
+    ++calls;
+    seen = done;
+    throw cancelled{};
+  };
+  for (unsigned threads : {1u, 3u}) {
+    calls = 0;
+    dist_options options;
+    options.threads = threads;
+    options.progress = stop;
+    EXPECT_THROW(dna_dist(aln, options, d), cancelled);
+    EXPECT_EQ(calls, 1);
+    EXPECT_LT(seen, 1200u * 1199 / 2);
   }
 }
 

@@ -1,4 +1,5 @@
-// phylo: checks of a distance matrix before it is written, and making it symmetric.
+// phylo: checks of a distance matrix before it is written, making it symmetric, similarities
+// made distances, and subsets of its taxa.
 #pragma once
 
 #include "phylo/label.hpp"
@@ -40,6 +41,14 @@ struct dist_finding_type {
 // at most one finding per kind, the first in row order. Does not fail.
 std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &dist, float tolerance, label_form_type form);
 
+// The checks of check_dist_mat that concern labels alone, for labels that a layout writes in
+// `form`: equal labels, labels that `form` makes equal or empty, labels that break the rows of
+// the PHYLIP family or of tab-separated cells, labels that programs reading the PHYLIP family
+// take apart, labels cut inside a UTF-8 character; for TREE_SAFE and TREE_SAFE_PHYLIP, which
+// rewrite what tree builders cannot take, the first label so rewritten. At most one finding
+// per kind. Does not fail.
+std::vector<dist_finding_type> check_labels(const std::vector<std::string_view> &labels, label_form_type form);
+
 // The labels with every character of tree_unsafe_label_set made '_'.
 void make_labels_safe(dist_mat_type &dist);
 
@@ -47,5 +56,14 @@ void make_labels_safe(dist_mat_type &dist);
 // UPPER the other way; MEAN sets both to their mean. The diagonal is not touched.
 enum class symmetrize_type { LOWER, UPPER, MEAN };
 void symmetrize_dist(dist_mat_type &dist, symmetrize_type how) noexcept;
+
+// Similarities made distances: every cell s (the diagonal too) becomes top - s, in double
+// precision rounded to single. range_error naming the first cell in row order that holds more
+// than `top` (the matrix is then changed up to that cell).
+void similarities_to_distances(dist_mat_type &dist, float top);
+
+// The matrix of the taxa named, in their order (a name may come twice). range_error naming
+// the first name that is no label of the matrix.
+dist_mat_access keep_taxa(const dist_mat_type &dist, const std::vector<std::string> &names);
 
 } // namespace phylo

@@ -161,6 +161,8 @@ struct dist_options {
   // Written where the model gives no distance; without it, undefined_distance_error.
   std::optional<float> undefined_value;
   // Called now and then from the calling thread with the pairs done and the pairs in all.
+  // When it throws, the other threads stop after the tile they are comparing and dna_dist
+  // passes the exception on (the cells are then incomplete): a way to cancel the work.
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
   // The shape of the gamma distribution of rates across sites (takes_gamma models): ape's
   // continuous correction for nucleotides, the mean rates of gamma_categories equally likely

@@ -64,6 +64,13 @@ public:
   std::uint64_t offset() const noexcept { return base_ + static_cast<std::uint64_t>(pos_ - buf_.get()); }
   // How many bytes are left when that is known (a text, a regular file); none otherwise.
   std::optional<std::uint64_t> known_size_left() const noexcept;
+  // Calls hook(context) before each read of the descriptor (of at most a buffer's size, or a
+  // gzip block), on the reading thread; what it throws leaves the reader that read (a way to
+  // cancel a long read). An in-memory text, read at once, never calls it. Null: no hook.
+  void set_read_hook(void (*hook)(void *), void *context) noexcept {
+    read_hook_ = hook;
+    read_hook_context_ = context;
+  }
 
   // The next byte without consuming it, or -1 at the end of input.
   int peek() {
@@ -118,6 +125,8 @@ private:
   std::unique_ptr<gzip_stream> gzip_; // decompression, when the input is gzip
   bool refuse_nul_ = false;
   void check_nul(const char *from) const; // format_error for a NUL in [from, end_)
+  void (*read_hook_)(void *) = nullptr;   // set_read_hook
+  void *read_hook_context_ = nullptr;
   // line() remembers how far it counted, so that calling it as reading goes on costs only
   // the bytes read in between.
   mutable std::uint64_t counted_to_ = 0;

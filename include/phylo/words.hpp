@@ -56,4 +56,10 @@ std::string black_only(std::string_view text, const char_set_type &set);
 // Appends the characters of `text` that are not in `set` to `target`.
 void append_black(std::string &target, std::string_view text, const char_set_type &set);
 
+// True when the first line of `in` ends in a carriage return alone (judged from its first
+// 4096 bytes), which a line-based reader would take as one line with what follows; a NEXUS
+// text, which does not depend on line ends, passes when `nexus_passes`. Consumes nothing;
+// a read error of the input propagates.
+bool first_line_ends_in_cr(input_source &in, bool nexus_passes);
+
 } // namespace phylo::read

@@ -638,7 +638,14 @@ undefined_log for_each_tile(std::size_t n, std::size_t side, const dist_options 
       const std::size_t i0 = tiles[t].first * side, j0 = tiles[t].second * side;
       const u64 pairs = tile(worker, i0, std::min(n, i0 + side), j0, std::min(n, j0 + side), logs[worker]);
       const u64 now = done.fetch_add(pairs, std::memory_order_relaxed) + pairs;
-      if (worker == 0 && options.progress) options.progress(now, total);
+      if (worker == 0 && options.progress) {
+        try {
+          options.progress(now, total);
+        } catch (...) {
+          next.store(tiles.size(), std::memory_order_relaxed); // the other threads take no further tile
+          throw;
+        }
+      }
     }
   };
   {

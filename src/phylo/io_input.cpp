@@ -92,6 +92,7 @@ input_source::input_source(input_source &&o) noexcept
       end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
       column_before_(o.column_before_), last_dropped_(o.last_dropped_), hole_(std::exchange(o.hole_, nullptr)),
       hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), refuse_nul_(o.refuse_nul_),
+      read_hook_(std::exchange(o.read_hook_, nullptr)), read_hook_context_(o.read_hook_context_),
       counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
 
 input_source &input_source::operator=(input_source &&o) noexcept {
@@ -115,6 +116,8 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     size_ = o.size_;
     gzip_ = std::move(o.gzip_);
     refuse_nul_ = o.refuse_nul_;
+    read_hook_ = std::exchange(o.read_hook_, nullptr);
+    read_hook_context_ = o.read_hook_context_;
     counted_to_ = o.counted_to_;
     counted_lines_ = o.counted_lines_;
   }
@@ -275,6 +278,7 @@ std::size_t detail::read_fd(int fd, char *to, std::size_t room, const std::strin
 }
 
 std::size_t input_source::read_some(char *to, std::size_t room) {
+  if (read_hook_) read_hook_(read_hook_context_);
   if (!gzip_) return detail::read_fd(fd_, to, room, name_);
   return detail::inflate_some(*gzip_, fd_, name_, to, room);
 }

@@ -103,9 +103,7 @@ void read_counted_label(input_source &in, std::size_t i, std::size_t want, std::
   while (w > b && !blank(in.peek_at(w - 1))) --w;
   label.clear();
   for (std::size_t k = b; k < last; ++k) label.push_back(static_cast<char>(in.peek_at(k)));
-  float v;
-  if (w > b && detail::field_number(std::string_view(label).substr(w - b), v))
-    fail(in, row + ": the label would end in a number");
+  if (w > b && parse_real(std::string_view(label).substr(w - b))) fail(in, row + ": the label would end in a number");
   in.consume(last);
 }
 

@@ -260,4 +260,20 @@ void append_black(std::string &target, std::string_view text, const char_set_typ
     if (!set.contains(c)) target.push_back(c);
 }
 
+bool first_line_ends_in_cr(input_source &in, bool nexus_passes) {
+  constexpr std::size_t lookahead = 4096;
+  if (nexus_passes) {
+    constexpr std::string_view nexus = "#NEXUS";
+    std::size_t k = 0;
+    while (k < nexus.size() && (in.peek_at(k) | 0x20) == (nexus[k] | 0x20)) ++k;
+    if (k == nexus.size()) return false;
+  }
+  for (std::size_t k = 0; k < lookahead; ++k) {
+    const int c = in.peek_at(k);
+    if (c < 0 || c == '\n') return false;
+    if (c == '\r' && in.peek_at(k + 1) >= 0 && in.peek_at(k + 1) != '\n') return true;
+  }
+  return false;
+}
+
 } // namespace phylo::read

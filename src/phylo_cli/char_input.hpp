@@ -1,9 +1,10 @@
-// What phylo align and phylo dist share: FASTA alignments read with messages that name the
-// sequence and the line, and warnings about labels that a layout writes alike.
+// What phylo align, dist and tree share: FASTA alignments read with messages that name the
+// sequence and the line.
 #pragma once
 
 #include "shell.hpp"
 
+#include "phylo/dna_dist.hpp"
 #include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
@@ -11,6 +12,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,9 +37,12 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
                     phylo::read::residue_alphabet alphabet = phylo::read::residue_alphabet::NUCLEOTIDES,
                     bool either = false);
 
-// Warns (unless quiet) about labels that are equal, or that `form` writes alike or as
-// nothing; `place` starts each message.
-void warn_about_labels(const cli::reporter &report, const std::vector<std::string_view> &labels,
-                       phylo::label_form_type form, const std::string &place, bool quiet);
+// Reads the FASTA alignment of the input into packed form under `rule`: in `residues` when it is
+// given (each sequence packed as it is read), otherwise in the alphabet that the residues tell
+// (nucleotides when every residue is a nucleotide code, amino acids otherwise; the sequences
+// are then held until the last). Problems are reported as read_alignment reports them.
+phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
+                                                   phylo::dna::site_rule rule,
+                                                   std::optional<phylo::dna::alphabet> residues);
 
 } // namespace phylo_cli

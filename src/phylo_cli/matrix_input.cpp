@@ -92,40 +92,6 @@ std::string refusal(const phylo::error &e) {
   return text;
 }
 
-// Similarities made distances: 1 - s or 100 - s; a similarity above the top is refused.
-void similarities_to_distances(phylo::dist_mat_type &mat, similarity_type scale) {
-  const float top = scale == similarity_type::PERCENT ? 100.0f : 1.0f;
-  const std::size_t n = mat.n_tax();
-  for (std::size_t i = 0; i < n; ++i) {
-    float *row = mat.distances.row(i);
-    for (std::size_t j = 0; j < n; ++j) {
-      if (row[j] > top)
-        throw phylo::range_error("cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ") holds " +
-                                 phylo::print::shortest_decimal(row[j]) + ", above the largest similarity " +
-                                 phylo::print::shortest_decimal(top));
-      row[j] = static_cast<float>(static_cast<double>(top) - static_cast<double>(row[j]));
-    }
-  }
-}
-
-// The matrix of the taxa named, in their order; every name must be a label of the matrix.
-phylo::dist_mat_access keep_taxa(const phylo::dist_mat_type &mat, const std::vector<std::string> &names) {
-  std::unordered_map<std::string_view, std::size_t> index;
-  for (std::size_t i = 0; i < mat.n_tax(); ++i) index.emplace(mat.labels[i], i);
-  std::vector<std::size_t> keep;
-  for (const std::string &name : names) {
-    auto it = index.find(name);
-    if (it == index.end()) throw phylo::range_error("the matrix has no taxon '" + name + "'");
-    keep.push_back(it->second);
-  }
-  auto out = std::make_unique<phylo::dist_mat_type>(keep.size());
-  for (std::size_t i = 0; i < keep.size(); ++i) {
-    out->labels[i] = mat.labels[keep[i]];
-    for (std::size_t j = 0; j < keep.size(); ++j) out->distances(i, j) = mat.distances(keep[i], keep[j]);
-  }
-  return out;
-}
-
 } // namespace
 
 int parse_count(std::string_view option, const std::string &text, int low, int high) {
@@ -189,8 +155,6 @@ std::vector<std::string> wanted_taxa(const cli::reporter &report, const matrix_i
   return names;
 }
 
-std::string matrix_place(const std::string &name, std::size_t line) { return name + ":" + std::to_string(line) + ": "; }
-
 void read_matrices(const cli::reporter &report, phylo::input_source &in, const matrix_input_settings &s,
                    const std::vector<std::string> &taxa,
                    const std::function<void(phylo::dist_mat_access, const std::string &at)> &take) {
@@ -201,18 +165,19 @@ void read_matrices(const cli::reporter &report, phylo::input_source &in, const m
     try {
       mat = reader.next();
     } catch (const phylo::format_error &e) {
-      report((e.where() ? matrix_place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
+      report((e.where() ? cli::place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
       throw data_refused{};
     } catch (const phylo::range_error &e) {
-      report((e.where() ? matrix_place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
+      report((e.where() ? cli::place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
       throw data_refused{};
     }
     if (!mat) break;
     ++count;
-    const std::string at = matrix_place(in.name(), reader.matrix_line());
+    const std::string at = cli::place(in.name(), reader.matrix_line());
     try {
-      if (s.similarity) similarities_to_distances(*mat, *s.similarity);
-      if (s.taxa || s.taxa_file) mat = keep_taxa(*mat, taxa);
+      if (s.similarity)
+        phylo::similarities_to_distances(*mat, *s.similarity == similarity_type::PERCENT ? 100.0f : 1.0f);
+      if (s.taxa || s.taxa_file) mat = phylo::keep_taxa(*mat, taxa);
     } catch (const phylo::range_error &e) {
       report(at + e.what());
       throw data_refused{};
