@@ -120,8 +120,9 @@ def test_ctrl_c_stops_a_long_computation():
     frames = traceback.extract_tb(e.value.__traceback__)
     assert "_phylo._dist_pairs" in frames[-1].line
     # The whole comparison takes about 4 s of CPU on each of two threads; it stopped within a
-    # few tiles of the signal (the packing before it holds the lock, then the first tile ends).
-    assert stopped < 2.0
+    # few tiles of the signal (the packing before it holds the lock, then the first tile ends),
+    # with room for a machine busy with other tests.
+    assert stopped < 3.5
 
 
 @pytest.mark.skipif(threading.current_thread() is not threading.main_thread(), reason="signals go to the main thread")
