@@ -9,6 +9,7 @@
 #include "phylo/types.hpp"
 
 #include <cstddef>
+#include <span>
 
 namespace phylo::read {
 
@@ -57,12 +58,14 @@ void print_char_mat(const char_mat_type &mat, char_format_type format);
 // the set is empty, the first sequence is empty or longer than max_chars, or (but in PHYLIP)
 // a label is empty. Nothing is written on failure.
 void print_char_mat(output_sink &out, const sequence_vecs &sequences, char_format_type format);
+// The same for sequences of any number.
+void print_char_mat(output_sink &out, std::span<const sequence_type> sequences, char_format_type format);
 void print_char_mat(const sequence_vecs &sequences, char_format_type format);
 // Writes an aligned sequence set in the sequential PHYLIP layout that tree builders (RAxML,
 // IQ-TREE, PhyML, FastTree) and readers (ape, Biopython, PHYLIP) all take: the line " n m",
 // then per sequence its label, a blank and its residues. Labels are written in `form`
 // (TREE_SAFE, or TREE_SAFE_PHYLIP padded to 10 bytes). The same errors as print_char_mat.
-void print_sequential_phylip(output_sink &out, const sequence_vecs &sequences, label_form_type form);
+void print_sequential_phylip(output_sink &out, std::span<const sequence_type> sequences, label_form_type form);
 // The two ruler lines above the symbols of a NEXUS matrix: "[" fitted to width, a tab, then
 // the numbers 10, 20, ... (n_char / 10 + 1 of them) right-aligned in 10 columns, and below
 // them a point at every tenth column.

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <functional>
+#include <span>
 #include <string>
 
 namespace phylo::read {
@@ -113,5 +114,6 @@ void read_fasta(sequence_vecs &sequences); // from the current input
 // True when every sequence has as many residues as the first. range_error when the vector
 // is empty or the first sequence has no residues.
 bool is_aligned(const sequence_vecs &sequences);
+bool is_aligned(std::span<const sequence_type> sequences);
 
 } // namespace phylo::read

@@ -9,6 +9,7 @@
 #include "phylo/types.hpp"
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,7 @@ std::string to_quoted_nexus_label(std::string_view label);
 std::size_t max_label_length(const tax_lab_type &labels);
 // The same over the labels of a sequence set (1 for an empty set).
 std::size_t max_label_length(const sequence_vecs &sequences);
+std::size_t max_label_length(std::span<const sequence_type> sequences);
 // Writes one label, without anything after it: PHYLIP fitted to 10;
 // EXTENDED_PHYLIP with blanks made '_' and fitted to width; NEXUS cleaned and fitted;
 // NEXUS_ENCLOSED with ' made ` and enclosed in ', the whole fitted; TAB, ONE_COLUMN, RAW

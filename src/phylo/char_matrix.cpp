@@ -280,10 +280,14 @@ void print_char_mat(const sequence_vecs &sequences, char_format_type format) {
 }
 
 void print_char_mat(output_sink &out, const sequence_vecs &sequences, char_format_type format) {
+  if (sequences.size() > static_cast<std::size_t>(max_taxa))
+    throw range_error("a sequence set holds at most " + std::to_string(max_taxa) + " sequences");
+  print_char_mat(out, std::span<const sequence_type>(sequences.begin(), sequences.end()), format);
+}
+
+void print_char_mat(output_sink &out, std::span<const sequence_type> sequences, char_format_type format) {
   if (!read::is_aligned(sequences)) throw unaligned_error("phylo-print:330");
   const std::size_t n = sequences.size(), m = sequences[0].residues.size();
-  if (n > static_cast<std::size_t>(max_taxa))
-    throw range_error("a sequence set holds at most " + std::to_string(max_taxa) + " sequences");
   if (m > static_cast<std::size_t>(max_chars))
     throw range_error("sequences of " + std::to_string(m) + " residues are longer than " + std::to_string(max_chars));
   const std::size_t w = label_width(sequences, format);
@@ -305,11 +309,9 @@ void print_char_mat(output_sink &out, const sequence_vecs &sequences, char_forma
   print_footer(out, format);
 }
 
-void print_sequential_phylip(output_sink &out, const sequence_vecs &sequences, label_form_type form) {
+void print_sequential_phylip(output_sink &out, std::span<const sequence_type> sequences, label_form_type form) {
   if (!read::is_aligned(sequences)) throw unaligned_error("phylo-print:330");
   const std::size_t n = sequences.size(), m = sequences[0].residues.size();
-  if (n > static_cast<std::size_t>(max_taxa))
-    throw range_error("a sequence set holds at most " + std::to_string(max_taxa) + " sequences");
   for (const sequence_type &seq : sequences)
     if (seq.label.empty()) throw range_error("a sequence has an empty label");
   out.write(" " + std::to_string(n) + " " + std::to_string(m) + "\n");

@@ -214,6 +214,10 @@ void read_fasta(input_source &in, sequence_vecs &sequences) {
 }
 
 bool is_aligned(const sequence_vecs &sequences) {
+  return is_aligned(std::span<const sequence_type>(sequences.begin(), sequences.end()));
+}
+
+bool is_aligned(std::span<const sequence_type> sequences) {
   if (sequences.empty()) throw range_error("there are no sequences to compare");
   const std::size_t n = sequences[0].residues.size();
   if (n == 0) throw range_error("the first sequence has no residues");

@@ -92,6 +92,10 @@ std::size_t max_label_length(const tax_lab_type &labels) {
 }
 
 std::size_t max_label_length(const sequence_vecs &sequences) {
+  return max_label_length(std::span<const sequence_type>(sequences.begin(), sequences.end()));
+}
+
+std::size_t max_label_length(std::span<const sequence_type> sequences) {
   std::size_t longest = 1;
   for (std::size_t i = 0; i < sequences.size(); ++i) {
     const std::string &label = sequences[i].label;

@@ -9,6 +9,7 @@
 #include "phylo/char_matrix.hpp"
 
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -99,16 +100,15 @@ void align_inputs(const cli::streams_type &streams, const settings &s) {
     input.source().refuse_nul_bytes();
     phylo::input_source &in = input.source();
     cli::refuse_cr_line_ends(streams.report, in, false);
-    // The writer of sequence sets takes at most max_taxa sequences.
-    std::vector<phylo::sequence_type> read = read_alignment(streams.report, in, phylo::sequence_vecs::max_length);
-    phylo::sequence_vecs seqs;
-    for (phylo::sequence_type &q : read) seqs.append(std::move(q));
+    // As many sequences as there are: phylo is not bound by karvel's 5000.
+    const std::vector<phylo::sequence_type> seqs =
+        read_alignment(streams.report, in, std::numeric_limits<std::size_t>::max());
     std::vector<std::string_view> labels;
     labels.reserve(seqs.size());
     for (const phylo::sequence_type &q : seqs) labels.emplace_back(q.label);
     report_findings(streams.report, in.name() + ": ", phylo::check_labels(labels, s.to->labels), false, s.quiet, false);
     if (s.to->sequential) phylo::print::print_sequential_phylip(phylo::current_output(), seqs, s.to->labels);
-    else phylo::print::print_char_mat(seqs, s.to->format);
+    else phylo::print::print_char_mat(phylo::current_output(), seqs, s.to->format);
   }
 }
 
