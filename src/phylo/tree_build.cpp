@@ -140,6 +140,9 @@ public:
     }
     bucket_.resize(n_);
     for (std::size_t i = 0; i < n_; ++i) bucket_[i] = bucket_of(sums_[i], mean_sum());
+    tree_.nodes.reserve(2 * n_);
+    for (std::size_t i = 0; i < n_; ++i) tree_.add_node(std::move(dist.labels[i]));
+    dist = dist_mat_type(0); // the input's cells are no longer needed
     lists_.resize(n_);
     first_.assign(n_ * buckets_, 0);
     last_.assign(n_ * buckets_, 0);
@@ -148,15 +151,12 @@ public:
     run_threads([&](unsigned t) {
       std::vector<entry_type> entries, spare;
       for (std::size_t i = t; i < n_; i += threads_) {
-        const float *row = dist.distances.row(i);
+        const double *row = cells_.data() + offset_[i];
         entries.resize(i);
-        for (std::size_t j = 0; j < i; ++j) entries[j] = {row[j], static_cast<std::uint32_t>(j)};
+        for (std::size_t j = 0; j < i; ++j) entries[j] = {static_cast<float>(row[j]), static_cast<std::uint32_t>(j)};
         set_list(static_cast<std::uint32_t>(i), entries, spare);
       }
     });
-    tree_.nodes.reserve(2 * n_);
-    for (std::size_t i = 0; i < n_; ++i) tree_.add_node(std::move(dist.labels[i]));
-    dist = dist_mat_type(0); // the input's cells are no longer needed
     if (method_ == tree_method::BIONJ) variance_ = cells_;
     rank_.resize(n_);
     node_.resize(n_);
