@@ -356,8 +356,7 @@ private:
       last_[base + b] = static_cast<std::uint32_t>(to);
       least_[base + b] = start < to ? list[start].v : std::numeric_limits<float>::infinity();
     }
-    list.resize(to);
-    list.shrink_to_fit();
+    list.resize(to); // its room stays: the memory is given back when the cluster is joined
   }
 
   std::size_t new_node(std::size_t a, double la, std::size_t b, double lb) {
@@ -464,6 +463,8 @@ private:
     active_[hi] = 0;
     slots_.erase(std::find(slots_.begin(), slots_.end(), hi));
     bucket_[lo] = bucket_of(sum_u, mean_sum());
+    // The new list takes the larger room of the two, so that memory is seldom asked for again.
+    if (lists_[hi].capacity() > lists_[lo].capacity()) lists_[lo].swap(lists_[hi]);
     set_list(lo, entries_, spare_);
     std::vector<entry_type>().swap(lists_[hi]);
     tree_.root = u;
