@@ -159,6 +159,10 @@ tree_type built(const dist_mat_type &m, tree_method method, unsigned threads) {
   dist_mat_type copy = m;
   return build_tree(std::move(copy), {method, threads});
 }
+tree_type built_wide(const dist_mat_type &m, tree_method method, unsigned threads) {
+  dist_mat_type copy = m;
+  return detail::build_tree_with_wide_lists(std::move(copy), {method, threads});
+}
 
 constexpr tree_method all_methods[] = {tree_method::NJ, tree_method::BIONJ, tree_method::UPGMA, tree_method::WPGMA};
 
@@ -172,6 +176,7 @@ TEST(TreeBuild, SameAsReferenceWithTies) {
           EXPECT_EQ(newick(built(m, method, 1)), want)
               << "method " << static_cast<int>(method) << " n " << n << " seed " << seed;
           EXPECT_EQ(newick(built(m, method, 2)), want);
+          EXPECT_EQ(newick(built_wide(m, method, 2)), want);
         }
 }
 
@@ -195,6 +200,7 @@ TEST(TreeBuild, SameAsReferenceRandom) {
   for (const tree_method method : all_methods) {
     const std::string want = newick(reference_tree(m, method));
     for (unsigned threads : {1u, 2u, 5u}) EXPECT_EQ(newick(built(m, method, threads)), want);
+    EXPECT_EQ(newick(built_wide(m, method, 2)), want);
   }
 }
 

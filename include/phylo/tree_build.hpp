@@ -70,4 +70,9 @@ void check_tree_input(const dist_mat_type &dist);
 // at once.
 tree_type build_tree(dist_mat_type &&dist, const tree_build_options &options = {});
 
+namespace detail {
+// build_tree with the lists that it keeps beyond 65536 taxa, whatever the size: for the tests.
+tree_type build_tree_with_wide_lists(dist_mat_type &&dist, const tree_build_options &options);
+} // namespace detail
+
 } // namespace phylo
