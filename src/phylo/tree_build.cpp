@@ -1,13 +1,18 @@
 // Agglomerative tree building: NJ, BIONJ, UPGMA and WPGMA.
 //
-// How the matrix is stored. The distances live in one packed lower triangle of doubles, by
-// slot: d(i, j) for j < i at cells[i (i-1)/2 + j], half the memory of a square and exact for
-// every value computed. The new cluster of a join takes the lower slot of the two, so the
-// triangle never grows. BIONJ keeps its variances in a second triangle of the same shape.
+// How the matrix is stored, and why. The distances live in one packed lower triangle of
+// doubles, by slot: d(i, j) for j < i at cells[i (i-1)/2 + j]. Doubles, because every value
+// computed from the input's floats must be kept exactly for the tree to be the one that the
+// definition gives; a triangle, because that costs 4 bytes a cell (n^2 cells), as much as the
+// input's square of floats, whose memory it takes over: row by row, the triangle is written
+// over the square as it is read, so that the input and the work are never held at once. The
+// new cluster of a join takes the lower slot of the two, so the triangle never grows. The
+// sorted lists below cost 4 bytes a pair (2 a cell) up to 65536 taxa, 6 bytes a cell in all.
+// BIONJ keeps its variances in a second triangle of the same shape.
 //
 // How the pair is found. Scanning every pair at every join costs n^3/3 evaluations; instead,
 // as RapidNJ does, each cluster keeps the clusters older than itself sorted by their distance
-// to it (a float rounded down, and the slot), and a scan of that list stops at the first entry
+// to it (rounded down: see narrow_entry), and a scan of that list stops at the first entry
 // whose bound cannot beat the best pair found so far: for NJ, (r-2) v - R(i) - max R is no
 // larger than Q(i, j) for every later entry j, because v <= d(i, j) and max R >= R(j), and
 // rounding keeps the order of these operations; for UPGMA and WPGMA the bound is v itself. A
