@@ -4,7 +4,8 @@
 // about 6% of the sites, each sequence from its clade at 1% to 10%, transitions twice as
 // often as transversions, with uneven base frequencies. On top of that: runs of gaps and of N,
 // single ambiguity codes and '?', whole sequences in lower case and lower-case stretches in
-// others.
+// others. With `protein`, amino acids instead (uneven frequencies, a change any other amino
+// acid), with runs of gaps and of X and single B, Z and '?'.
 #pragma once
 
 #include <cstdint>
@@ -27,11 +28,12 @@ struct random_bits { // splitmix64: the same numbers everywhere
 
 class alignment_maker {
 public:
-  alignment_maker(std::size_t sites, std::uint64_t seed) : sites_(sites), r_{seed} {
+  alignment_maker(std::size_t sites, std::uint64_t seed, bool protein = false)
+      : sites_(sites), protein_(protein), r_{seed} {
     std::string root(sites, 'A');
     for (char &b : root) {
       const double u = r_.uniform(); // A 0.3, C 0.2, G 0.2, T 0.3
-      b = u < 0.3 ? 'A' : u < 0.5 ? 'C' : u < 0.7 ? 'G' : 'T';
+      b = protein ? amino_acid() : u < 0.3 ? 'A' : u < 0.5 ? 'C' : u < 0.7 ? 'G' : 'T';
     }
     clades_.assign(20, root);
     for (std::string &c : clades_) mutate(c, 0.06);
@@ -39,12 +41,13 @@ public:
 
   // The next sequence.
   std::string next() {
-    static constexpr char ambiguous[] = "RYMKSWHBVD";
+    static constexpr char ambiguous[] = "RYMKSWHBVD", amino_ambiguous[] = "BZBZBZBZBZ";
     std::string seq = clades_[r_.below(clades_.size())];
     mutate(seq, 0.01 + 0.09 * r_.uniform());
     fill_runs(seq, '-', 0.02, 8);
-    fill_runs(seq, 'N', 0.005, 20);
-    for (std::size_t k = 0; k < sites_ / 200 + 1; ++k) seq[r_.below(sites_)] = ambiguous[r_.below(10)];
+    fill_runs(seq, protein_ ? 'X' : 'N', 0.005, 20);
+    for (std::size_t k = 0; k < sites_ / 200 + 1; ++k)
+      seq[r_.below(sites_)] = (protein_ ? amino_ambiguous : ambiguous)[r_.below(10)];
     for (std::size_t k = 0; k < sites_ / 1000 + 1; ++k) seq[r_.below(sites_)] = '?';
     const double u = r_.uniform();
     if (u < 0.1) {
@@ -59,10 +62,21 @@ public:
 private:
   static char transition(char b) { return b == 'A' ? 'G' : b == 'G' ? 'A' : b == 'C' ? 'T' : 'C'; }
 
-  // Changes about `rate` of the sites: two thirds transitions, one third transversions.
+  // An amino acid, the common ones (L, A, G, V, E, S) more often.
+  char amino_acid() {
+    static constexpr char common[] = "LLLAAAGGVVEESSARNDCQEGHILKMFPSTWYV";
+    return common[r_.below(sizeof common - 1)];
+  }
+
+  // Changes about `rate` of the sites: two thirds transitions, one third transversions (for
+  // amino acids: any other amino acid).
   void mutate(std::string &seq, double rate) {
     for (char &b : seq) {
       if (r_.uniform() >= rate) continue;
+      if (protein_) {
+        for (const char was = b; b == was;) b = amino_acid();
+        continue;
+      }
       if (r_.uniform() < 2.0 / 3.0) {
         b = transition(b);
       } else {
@@ -81,6 +95,7 @@ private:
   }
 
   std::size_t sites_;
+  bool protein_;
   random_bits r_;
   std::vector<std::string> clades_;
 };

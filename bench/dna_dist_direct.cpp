@@ -58,8 +58,8 @@ int main(int argc, char **argv) {
 
   const double wall0 = wall_now(), cpu0 = cpu_now();
   bench::alignment_maker maker(sites, 1);
-  phylo::dna::packed_alignment aln = phylo::dna::make_packed(rule, n);
-  for (std::size_t i = 0; i < n; ++i) phylo::dna::add_sequence(aln, "s" + std::to_string(i + 1), maker.next());
+  phylo::dna::packed_alignment aln(rule, phylo::dna::alphabet::DNA, n);
+  for (std::size_t i = 0; i < n; ++i) aln.add("s" + std::to_string(i + 1), maker.next());
   const double wall1 = wall_now(), cpu1 = cpu_now();
   phylo::dist_mat_type dist(n);
   const std::uint64_t undefined = phylo::dna::dna_dist(aln, options, dist);

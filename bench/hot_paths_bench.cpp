@@ -177,10 +177,9 @@ void BM_read_dist_mat(benchmark::State &state) {
   const phylo::dist_mat_type m = workload_matrix(n);
   std::string text;
   {
-    phylo::output_sink sink = phylo::output_sink::to_string(text);
-    phylo::scoped_output use(sink);
-    phylo::print::print_dist_mat(m, format);
-    sink.flush();
+    phylo::output_sink sink = phylo::output_sink::to_string();
+    phylo::print::print_dist_mat(sink, m, format);
+    text = sink.take_text();
   }
   for (auto _ : state) {
     phylo::input_source in = phylo::input_source::from_text(text);

@@ -1,13 +1,15 @@
-// make_alignment N SITES [SEED]: writes a FASTA nucleotide alignment of N sequences of SITES
-// sites on standard output (see alignment_maker.hpp), lines of 60 residues.
+// make_alignment N SITES [SEED [protein]]: writes a FASTA nucleotide (or amino-acid) alignment
+// of N sequences of SITES sites on standard output (see alignment_maker.hpp), lines of 60
+// residues.
 #include "alignment_maker.hpp"
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 int main(int argc, char **argv) {
-  if (argc < 3 || argc > 4) {
-    std::fprintf(stderr, "usage: make_alignment N SITES [SEED]\n");
+  if (argc < 3 || argc > 5 || (argc == 5 && std::string(argv[4]) != "protein")) {
+    std::fprintf(stderr, "usage: make_alignment N SITES [SEED [protein]]\n");
     return 2;
   }
   const std::size_t n = std::strtoull(argv[1], nullptr, 10), sites = std::strtoull(argv[2], nullptr, 10);
@@ -15,7 +17,7 @@ int main(int argc, char **argv) {
     std::fprintf(stderr, "make_alignment: N and SITES must be positive\n");
     return 2;
   }
-  bench::alignment_maker maker(sites, argc == 4 ? std::strtoull(argv[3], nullptr, 10) : 1);
+  bench::alignment_maker maker(sites, argc >= 4 ? std::strtoull(argv[3], nullptr, 10) : 1, argc == 5);
   std::string out;
   for (std::size_t i = 0; i < n; ++i) {
     const std::string seq = maker.next();

@@ -98,6 +98,8 @@ install(FILES ${phylo_completions} DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-com
 if(EXISTS ${PROJECT_SOURCE_DIR}/README.md)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
+# The licence (MIT, Expat), as the machine-readable copyright file that Debian's policy asks for.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # The Debian package (cpack -G DEB).
 set(CPACK_PACKAGE_NAME phylo)
@@ -109,7 +111,9 @@ PHYLIP, tab-separated, NEXUS, one-pair-per-line and raw layouts, and can
 transform every distance on the way (arcsine of the square root,
 1-exp(-D), -log(1-D), square, division by the largest distance, square
 root). The package also holds phylo, the static C++20 library beneath
-it, with its headers, a CMake package and a pkg-config file.")
+it, with its headers, a CMake package and a pkg-config file, and, when
+built with it, the Python 3 module phylo (numpy arrays, scikit-bio).")
+set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_GENERATOR DEB)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
@@ -118,4 +122,10 @@ set(CPACK_DEBIAN_PACKAGE_SECTION science)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+# The Python module is built for one version of Python 3 and needs numpy; karvel and the
+# library need neither.
+if(PHYLO_PYTHON_MODULE)
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "python3 (>= ${PHYLO_PYTHON_VERSION}), python3 (<< ${PHYLO_PYTHON_NEXT_VERSION}), python3-numpy")
+endif()
 include(CPack)

@@ -57,17 +57,12 @@ struct text_input {
 struct reused_sink {
   output_sink &sink() { return sink_; }
   void reset() {
-    sink_.flush(); // drops what an aborted run left behind
-    text_.clear();
+    sink_.take_text(); // drops what an aborted run left behind
   }
-  const std::string &take() {
-    sink_.flush();
-    return text_;
-  }
+  const std::string &take() { return sink_.text(); }
 
 private:
-  std::string text_;
-  output_sink sink_ = output_sink::to_string(text_);
+  output_sink sink_ = output_sink::to_string();
 };
 
 // Collects the current output for the lifetime of the object (not nested).

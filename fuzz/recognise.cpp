@@ -32,7 +32,10 @@ constexpr int max_matrices = 4;
 std::vector<dist_mat_type> read_text(std::string_view text, read::dist_read_settings settings, const char **error) {
   std::vector<dist_mat_type> matrices;
   input_source in = input_source::from_text(text, "fuzz input");
-  const std::size_t lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n')) + 1;
+  // Lines end in LF, CR LF, or (in NEXUS) CR alone.
+  std::size_t lines = 1;
+  for (std::size_t k = 0; k < text.size(); ++k)
+    lines += text[k] == '\n' || (text[k] == '\r' && (k + 1 == text.size() || text[k + 1] != '\n'));
   read::dist_reader reader(in, settings);
   *error = nullptr;
   try {

@@ -4,6 +4,7 @@
 #include "case_table.hpp"
 #include "phylo/dna_dist.hpp"
 
+#include "dna_dist_ml.hpp"
 #include "dna_kernel.hpp"
 
 #include <gtest/gtest.h>
@@ -19,16 +20,24 @@ namespace {
 using namespace phylo::dna;
 using seqs_type = std::vector<std::pair<std::string, std::string>>;
 
-packed_alignment pack(site_rule rule, const seqs_type &seqs) {
-  packed_alignment aln = make_packed(rule);
-  for (const auto &[label, residues] : seqs) add_sequence(aln, label, residues);
+dist_options with(model_type model, unsigned threads, std::optional<float> undefined = std::nullopt) {
+  dist_options o;
+  o.model = model;
+  o.threads = threads;
+  o.undefined_value = undefined;
+  return o;
+}
+
+packed_alignment pack(site_rule rule, const seqs_type &seqs, alphabet residues = alphabet::DNA) {
+  packed_alignment aln(rule, residues);
+  for (const auto &[label, residues] : seqs) aln.add(label, residues);
   return aln;
 }
 
 phylo::dist_mat_type distances(const packed_alignment &aln, model_type model, unsigned threads = 0,
                                std::optional<float> undefined = std::nullopt) {
   phylo::dist_mat_type d(aln.size());
-  dna_dist(aln, {model, threads, undefined, {}}, d);
+  dna_dist(aln, with(model, threads, undefined), d);
   return d;
 }
 
@@ -52,7 +61,7 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
     auto bit = [&](const std::vector<std::uint64_t> &v, std::size_t plane, std::size_t s) {
       return (v[plane * words + s / 64] >> (s % 64)) & 1;
     };
-    std::uint64_t expected[6][16] = {};
+    std::uint64_t expected[8][16] = {};
     for (std::size_t s = 0; s < 64 * words; ++s) {
       bool differ3 = false, differ5 = false;
       for (std::size_t p = 0; p < 5; ++p) (p < 3 ? differ3 : differ5) |= bit(x, p, s) != bit(y, p, s);
@@ -69,6 +78,10 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
       const bool xs[] = {true, hx, lx, hx && lx}, ys[] = {true, hy, ly, hy && ly};
       for (int a = 0; a < 4; ++a)
         for (int b = 0; b < 4; ++b) expected[5][4 * a + b] += k && xs[a] && ys[b];
+      const std::uint64_t k81[] = {k, d, d && hx == hy, d && hx != hy && lx == ly};
+      for (int c = 0; c < 4; ++c) expected[6][c] += k81[c];
+      expected[7][0] += k;
+      expected[7][1] += k && (differ3 || differ5);
     }
     // Several rows at once: x among three others, each counted as a pair kernel counts it.
     using phylo::dna::detail::max_counts;
@@ -82,7 +95,7 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
       kxs[k] = k == 1 ? kx.data() : others[rows + k].data();
     }
     for (const auto *set : phylo::dna::detail::usable_kernels()) {
-      for (int kind = 0; kind < 6; ++kind) {
+      for (int kind = 0; kind < phylo::dna::detail::count_kinds; ++kind) {
         std::uint64_t counts[16] = {};
         set->kernels[kind](x.data(), y.data(), kx.data(), ky.data(), words, counts);
         const std::size_t width = phylo::dna::detail::count_width(static_cast<count_kind>(kind));
@@ -106,15 +119,24 @@ TEST(DnaKernel, EverySetCountsAsSiteBySite) {
 // value for undefined pairs, or - to refuse them: then their count and the first ones, as
 // (i,j) reason sites differing).
 std::string dna(const std::vector<std::string> &a) {
+  dist_options options = with(static_cast<model_type>(std::stoi(a[0])), 2);
+  if (a[2] != "-") options.undefined_value = std::stof(a[2]);
+  alphabet residues = alphabet::DNA;
   seqs_type seqs;
-  for (std::size_t k = 3; k < a.size(); ++k) seqs.emplace_back(std::string(1, static_cast<char>('a' + k - 3)), a[k]);
-  const packed_alignment aln = pack(static_cast<site_rule>(std::stoi(a[1])), seqs);
-  std::optional<float> undefined;
-  if (a[2] != "-") undefined = std::stof(a[2]);
+  for (std::size_t k = 3; k < a.size(); ++k) {
+    const std::string &arg = a[k];
+    if (arg.starts_with("gamma=")) options.gamma = std::stod(arg.substr(6));
+    else if (arg.starts_with("categories="))
+      options.gamma_categories = static_cast<unsigned>(std::stoul(arg.substr(11)));
+    else if (arg.starts_with("ratio=")) options.ts_tv = std::stod(arg.substr(6));
+    else if (arg == "alphabet=protein") residues = alphabet::PROTEIN;
+    else seqs.emplace_back(std::string(1, static_cast<char>('a' + seqs.size())), arg);
+  }
+  const packed_alignment aln = pack(static_cast<site_rule>(std::stoi(a[1])), seqs, residues);
   phylo::dist_mat_type d(aln.size());
   std::string out;
   try {
-    const std::uint64_t filled = dna_dist(aln, {static_cast<model_type>(std::stoi(a[0])), 2, undefined, {}}, d);
+    const std::uint64_t filled = dna_dist(aln, options, d);
     if (filled) out = std::to_string(filled) + " filled\n";
   } catch (const undefined_distance_error &e) {
     out = "!undefined " + std::to_string(e.count);
@@ -138,18 +160,124 @@ std::string dna(const std::vector<std::string> &a) {
 
 // pack RULE SEQUENCE...: the sequences packed one by one; a refusal leaves the alignment as it was.
 std::string packed(const std::vector<std::string> &a) {
-  packed_alignment aln = make_packed(static_cast<site_rule>(std::stoi(a[0])));
+  const bool protein = a.size() > 1 && a[1] == "alphabet=protein";
+  packed_alignment aln(static_cast<site_rule>(std::stoi(a[0])), protein ? alphabet::PROTEIN : alphabet::DNA);
   std::string out;
-  for (std::size_t k = 1; k < a.size(); ++k) {
+  for (std::size_t k = protein ? 2 : 1; k < a.size(); ++k) {
     try {
-      add_sequence(aln, std::string(1, static_cast<char>('a' + k - 1)), a[k]);
+      aln.add(std::string(1, static_cast<char>('a' + k - (protein ? 2 : 1))), a[k]);
     } catch (const phylo::error &e) {
       out += std::string("!") + e.kind() + " " + e.what() + "\n";
     }
   }
   out += std::to_string(aln.size()) + " sequences, bases";
-  for (std::uint64_t n : aln.base_counts[0]) out += " " + std::to_string(n);
+  for (std::uint64_t n : aln.base_counts(0)) out += " " + std::to_string(n);
+  out += ", codes";
+  for (std::size_t s = 0; s < aln.n_sites(); ++s) out += " " + std::to_string(aln.code(0, s));
   return out;
+}
+
+// A resampled alignment is the alignment of the resampled text: columns drawn with repetition,
+// in any order, under every site rule and alphabet, with the base counts of its own sites.
+TEST(DnaDist, ResampledIsTheAlignmentOfTheColumns) {
+  const seqs_type dna = {{"a", "ACGTNacgt-RY"}, {"b", "AGGT-ACCTTRA"}, {"c", "TTGCAA?GT-CC"}};
+  const seqs_type amino = {{"a", "ARNDXBZJ*?-v"}, {"b", "ARNDCQEGHILK"}, {"c", "wyvXXXarnd.."}};
+  const std::vector<std::uint32_t> columns = {11, 0, 0, 5, 3, 11, 7, 2, 2, 9, 1, 1, 1, 4, 6, 8, 10};
+  for (const auto &[seqs, residues] : {std::pair{dna, alphabet::DNA}, std::pair{amino, alphabet::PROTEIN}}) {
+    for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE, site_rule::ALL}) {
+      seqs_type drawn;
+      for (const auto &[label, text] : seqs) {
+        std::string t;
+        for (std::uint32_t c : columns) t += text[c];
+        drawn.emplace_back(label, t);
+      }
+      const packed_alignment aln = pack(rule, seqs, residues), expected = pack(rule, drawn, residues);
+      const packed_alignment copy = aln.resampled(columns);
+      ASSERT_EQ(copy.n_sites(), columns.size());
+      EXPECT_EQ(copy.labels(), expected.labels());
+      for (std::size_t i = 0; i < copy.size(); ++i) {
+        EXPECT_EQ(copy.base_counts(i), expected.base_counts(i));
+        for (std::size_t s = 0; s < copy.n_sites(); ++s)
+          ASSERT_EQ(copy.code(i, s), expected.code(i, s)) << i << " " << s;
+        for (std::size_t w = 0; w < copy.planes() * copy.words(); ++w)
+          ASSERT_EQ(copy.sequence(i)[w], expected.sequence(i)[w]) << "word " << w;
+      }
+      const model_type model = residues == alphabet::DNA ? model_type::K80 : model_type::JTT;
+      if (rule != site_rule::ALL) {
+        const auto a = distances(copy, model, 1, 9.0f), b = distances(expected, model, 1, 9.0f);
+        EXPECT_EQ(std::memcmp(a.distances.data(), b.distances.data(), 9 * sizeof(float)), 0);
+      }
+    }
+  }
+  const packed_alignment aln = pack(site_rule::PAIRWISE, dna);
+  EXPECT_THROW(aln.resampled(std::vector<std::uint32_t>{}), phylo::range_error);
+  EXPECT_THROW(aln.resampled(std::vector<std::uint32_t>{0, 12}), phylo::range_error);
+}
+
+// The mean rates of the gamma categories are those of phangorn's discrete.gamma (R's qgamma
+// and pgamma), and average 1.
+TEST(DnaDist, GammaCategoriesAsPhangornHasThem) {
+  using phylo::dna::detail::gamma_rates;
+  const std::vector<double> four = gamma_rates(0.5, 4), three = gamma_rates(2, 3);
+  const double want4[] = {0.0333877533835996, 0.2519159175934381, 0.8202684819736505, 2.8944278470493119};
+  const double want3[] = {0.354301620524766, 0.849048787278596, 1.796649592196638};
+  ASSERT_EQ(four.size(), 4u);
+  ASSERT_EQ(three.size(), 3u);
+  for (int k = 0; k < 4; ++k) EXPECT_NEAR(four[k], want4[k], 1e-12 * want4[k]);
+  for (int k = 0; k < 3; ++k) EXPECT_NEAR(three[k], want3[k], 1e-12 * want3[k]);
+  EXPECT_EQ(gamma_rates(0.5, 1), std::vector<double>{1.0});
+  for (double alpha : {0.05, 0.3, 1.0, 7.5, 200.0}) {
+    const std::vector<double> r = gamma_rates(alpha, 16);
+    double sum = 0;
+    for (std::size_t k = 0; k < r.size(); ++k) {
+      sum += r[k];
+      if (k > 0) {
+        EXPECT_GT(r[k], r[k - 1]) << alpha;
+      }
+    }
+    EXPECT_NEAR(sum / 16, 1.0, 1e-12) << alpha;
+  }
+  // pgamma(0.5, 0.7) and pgamma(3, 2.5), by the series and by the continued fraction.
+  EXPECT_NEAR(phylo::dna::detail::incomplete_gamma(0.7, 0.5), 0.557515292877189, 1e-14);
+  EXPECT_NEAR(phylo::dna::detail::incomplete_gamma(2.5, 3), 0.693781081586722, 1e-14);
+}
+
+// Amino acids as nucleotides: on 1, 2 and 5 threads, and pair by pair, the same bits, for
+// the counting models and the maximum-likelihood ones (with and without gamma).
+TEST(DnaDist, ThreadsChangeNothingForAminoAcids) {
+  random_bits r{23};
+  const char symbols[] = "ARNDCQEGHILKMFPSTWYVarndcqeghilkmfpstwyvX-B?";
+  seqs_type seqs;
+  std::string root(300, 'A');
+  for (char &c : root) c = "ARNDCQEGHILKMFPSTWYV"[r.next() % 20];
+  for (int i = 0; i < 70; ++i) {
+    std::string s = root;
+    for (char &c : s)
+      if (r.next() % 100 < static_cast<unsigned>(i)) c = symbols[r.next() % (sizeof symbols - 1)];
+    seqs.emplace_back("t" + std::to_string(i), s);
+  }
+  const packed_alignment aln = pack(site_rule::PAIRWISE, seqs, alphabet::PROTEIN);
+  for (model_type model : {model_type::P, model_type::KIMURA, model_type::JTT, model_type::LG}) {
+    for (bool gamma : {false, true}) {
+      if (gamma && model != model_type::LG) continue;
+      dist_options options = with(model, 1, 99.0f);
+      if (gamma) options.gamma = 0.8;
+      phylo::dist_mat_type one(70), more(70);
+      dna_dist(aln, options, one);
+      for (unsigned threads : {2u, 5u}) {
+        options.threads = threads;
+        dna_dist(aln, options, more);
+        EXPECT_EQ(std::memcmp(one.distances.data(), more.distances.data(), 70 * 70 * sizeof(float)), 0);
+      }
+      for (std::size_t i = 1; i < 70; i += 7)
+        for (std::size_t j = 0; j < i; j += 5) {
+          phylo::dist_mat_type alone(2);
+          options.threads = 1;
+          dna_dist(pack(site_rule::PAIRWISE, {seqs[j], seqs[i]}, alphabet::PROTEIN), options, alone);
+          ASSERT_EQ(one.distances(i, j), alone.distances(1, 0)) << i << " " << j;
+        }
+    }
+  }
 }
 
 TEST(DnaDist, Cases) { phylo::test::run_cases("dna_dist.cases", {{"dna", dna}, {"pack", packed}}); }
@@ -158,7 +286,7 @@ TEST(DnaDist, UndefinedValueMustBeANonNegativeNumber) {
   const packed_alignment aln = pack(site_rule::PAIRWISE, {{"a", "AC"}, {"b", "AC"}});
   phylo::dist_mat_type d(2);
   for (float bad : {-1.0f, INFINITY, NAN})
-    EXPECT_THROW(dna_dist(aln, {model_type::P, 1, bad, {}}, d), phylo::range_error);
+    EXPECT_THROW(dna_dist(aln, with(model_type::P, 1, bad), d), phylo::range_error);
 }
 
 // A random alignment of 150 sequences (three tiles of rows): progress ends with every pair
@@ -179,8 +307,9 @@ TEST(DnaDist, ThreadsChangeNothing) {
   const packed_alignment pairwise = pack(site_rule::PAIRWISE, seqs);
   std::uint64_t done = 0, total = 0; // the last report of progress: every pair done
   phylo::dist_mat_type d(150);
-  dna_dist(pairwise, {model_type::P, 1, std::nullopt, [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; }},
-           d);
+  dist_options progress = with(model_type::P, 1);
+  progress.progress = [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; };
+  dna_dist(pairwise, progress, d);
   EXPECT_EQ(done, 150u * 149 / 2);
   EXPECT_EQ(total, 150u * 149 / 2);
   for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE}) {
@@ -202,6 +331,37 @@ TEST(DnaDist, ThreadsChangeNothing) {
         }
       }
     }
+  }
+}
+
+// A progress hook that throws cancels the work: the exception leaves dna_dist at once, and
+// the other threads take no further tile (on 3 threads, far fewer pairs than all are done).
+TEST(DnaDist, ThrowingProgressCancels) {
+  random_bits r{5};
+  seqs_type seqs;
+  for (int i = 0; i < 1200; ++i) {
+    std::string s(64, 'A');
+    for (char &c : s) c = "ACGT"[r.next() % 4];
+    seqs.emplace_back("t" + std::to_string(i), s);
+  }
+  const packed_alignment aln = pack(site_rule::PAIRWISE, seqs);
+  phylo::dist_mat_type d(seqs.size());
+  struct cancelled {};
+  int calls = 0;
+  std::uint64_t seen = 0;
+  auto stop = [&](std::uint64_t done, std::uint64_t) {
+    ++calls;
+    seen = done;
+    throw cancelled{};
+  };
+  for (unsigned threads : {1u, 3u}) {
+    calls = 0;
+    dist_options options;
+    options.threads = threads;
+    options.progress = stop;
+    EXPECT_THROW(dna_dist(aln, options, d), cancelled);
+    EXPECT_EQ(calls, 1);
+    EXPECT_LT(seen, 1200u * 1199 / 2);
   }
 }
 

@@ -63,7 +63,36 @@ std::string aligned(const args &a) {
   return read::is_aligned(v) ? "yes" : "no";
 }
 
-TEST(Fasta, Cases) { test::run_cases("fasta.cases", {{"fasta", fasta}, {"records", records}, {"aligned", aligned}}); }
+// alignment ALPHABET MAX TEXT: read_alignment of TEXT (ALPHABET dna or protein, at most MAX
+// sequences): the sequences handed over, label|residues; then the refusal: the problem's
+// number in alignment_problem, the sequence, its label and length, the line, and what the
+// problem adds (the first sequence, the number allowed); or the residue's sequence, label,
+// header line, position and character.
+std::string alignment(const args &a) {
+  input_source in = input_source::from_text(a[2], "aln");
+  const auto alphabet = a[0] == "protein" ? read::residue_alphabet::AMINO_ACIDS : read::residue_alphabet::NUCLEOTIDES;
+  std::string out;
+  try {
+    read::read_alignment(in, alphabet, std::stoul(a[1]),
+                         [&](read::fasta_record &r) { out += r.label + "|" + r.residues + "\n"; });
+  } catch (const read::alignment_error &e) {
+    out += "!" + std::to_string(static_cast<int>(e.problem)) + " sequence " + std::to_string(e.sequence) + " '" +
+           e.label + "' of " + std::to_string(e.length) + " at line " + std::to_string(e.where()->line);
+    if (e.problem == read::alignment_problem::NOT_ALIGNED)
+      out += ", first '" + e.first_label + "' of " + std::to_string(e.first_length);
+    if (e.problem == read::alignment_problem::TOO_MANY) out += ", allowed " + std::to_string(e.allowed);
+  } catch (const read::residue_error &e) {
+    out += "!residue of sequence " + std::to_string(e.sequence) + " '" + e.label + "' (header line " +
+           std::to_string(e.header_line) + ") at " + std::to_string(e.where()->line) + ":" +
+           std::to_string(e.where()->column) + " " + e.character();
+  }
+  return out;
+}
+
+TEST(Fasta, Cases) {
+  test::run_cases("fasta.cases",
+                  {{"fasta", fasta}, {"records", records}, {"aligned", aligned}, {"alignment", alignment}});
+}
 
 TEST(ReadFasta, LinesAreReadWholeHoweverLong) {
   const std::string long_label(12000, 'x');

@@ -20,14 +20,13 @@ TEST(InputOutput, EmptyViewsWithoutAPointer) {
   phylo::input_source in = phylo::input_source::from_text(std::string_view{});
   EXPECT_EQ(in.peek(), -1);
   EXPECT_TRUE(in.buffered().empty());
-  std::string target = "kept";
-  {
-    phylo::output_sink out = phylo::output_sink::to_string(target);
-    out.write(std::string_view{});
-    out.write("");
-    out.flush();
-  }
-  EXPECT_EQ(target, "kept");
+  phylo::output_sink out = phylo::output_sink::to_string();
+  out.write("kept");
+  out.write(std::string_view{});
+  out.write("");
+  EXPECT_EQ(out.text(), "kept");
+  EXPECT_EQ(out.take_text(), "kept");
+  EXPECT_EQ(out.text(), "");
 }
 
 // A file larger than the input buffer: after the refills the line numbers go on counting, and a
@@ -69,6 +68,53 @@ TEST(InputSource, PositionsAndSizes) {
   EXPECT_EQ(in.offset() + *in.known_size_left(), 6u);
   in.consume(2);
   EXPECT_EQ(in.line(), 2u) << "the last line, not the one after its line end";
+}
+
+// The read hook runs before every read of the descriptor, and what it throws stops the
+// reader; an in-memory text never calls it.
+TEST(InputSource, ReadHookCancels) {
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  const std::string text(3 << 20, 'x'); // more than a buffer
+  std::thread writer([&] {
+    for (std::size_t at = 0; at < text.size();) {
+      const ssize_t n = ::write(fds[1], text.data() + at, text.size() - at);
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    ::close(fds[1]);
+  });
+  struct stop {};
+  struct counter {
+    int calls = 0, limit = 0;
+  } count{0, 3};
+  auto hook = [](void *c) {
+    auto &k = *static_cast<counter *>(c);
+    if (++k.calls == k.limit) throw stop{};
+  };
+  {
+    phylo::input_source in = phylo::input_source::from_fd(fds[0], "pipe");
+    in.set_read_hook(hook, &count);
+    phylo::input_source moved = std::move(in); // the hook goes with the source
+    std::size_t read = 0;
+    auto drain = [&] {
+      for (std::string_view chunk; !(chunk = moved.buffered()).empty(); moved.consume(chunk.size()))
+        read += chunk.size();
+    };
+    EXPECT_THROW(drain(), stop);
+    EXPECT_EQ(count.calls, 3);
+    EXPECT_LT(read, text.size());
+    moved.set_read_hook(nullptr, nullptr); // the rest, so that the writer ends
+    drain();
+    EXPECT_EQ(read, text.size());
+  }
+  ::close(fds[0]);
+  writer.join();
+  counter none{0, 1};
+  phylo::input_source in = phylo::input_source::from_text(text);
+  in.set_read_hook(hook, &none);
+  EXPECT_EQ(in.buffered().size(), text.size());
+  EXPECT_EQ(none.calls, 0);
 }
 
 // Under a mark the bytes read stay buffered, however far reading goes, and reading can go

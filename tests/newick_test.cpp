@@ -16,16 +16,14 @@ namespace {
 // Every tree of the text, each written again, or the first error with its line and column.
 std::string read_all(const std::string &text, const newick_options &options = {}) {
   input_source in = input_source::from_text(text);
-  std::string out;
+  output_sink sink = output_sink::to_string();
   try {
-    output_sink sink = output_sink::to_string(out);
     while (auto tree = read::read_newick(in)) print::write_newick(*tree, sink, options);
-    sink.flush();
   } catch (const error &e) {
     const input_position *at = e.where();
-    return out + "!" + e.kind() + (at ? " " + std::to_string(at->line) + ":" + std::to_string(at->column) : "");
+    return sink.take_text() + "!" + e.kind() + (at ? " " + std::to_string(at->line) + ":" + std::to_string(at->column) : "");
   }
-  return out;
+  return sink.take_text();
 }
 
 std::string read_probe(const std::vector<std::string> &args) { return read_all(args.at(0)); }
@@ -80,11 +78,9 @@ TEST(Newick, DeepCaterpillar) {
     at = next;
   }
   tree.add_child(at, tree.add_node("last", 1));
-  std::string text;
-  {
-    output_sink sink = output_sink::to_string(text);
-    print::write_newick(tree, sink);
-  }
+  output_sink sink = output_sink::to_string();
+  print::write_newick(tree, sink);
+  const std::string text = sink.take_text();
   EXPECT_EQ(text.substr(0, 12), "(t0:0.5,(t1:");
   EXPECT_EQ(read_all(text), text);
 }
@@ -96,11 +92,9 @@ TEST(Newick, LengthsReadBack) {
     tree_type tree;
     tree.root = tree.add_node();
     tree.add_child(tree.root, tree.add_node("a", v));
-    std::string text;
-    {
-      output_sink sink = output_sink::to_string(text);
-      print::write_newick(tree, sink);
-    }
+    output_sink sink = output_sink::to_string();
+    print::write_newick(tree, sink);
+    const std::string text = sink.take_text();
     input_source in = input_source::from_text(text);
     const tree_type back = *read::read_newick(in);
     EXPECT_EQ(back[1].length, v) << text;
@@ -108,8 +102,7 @@ TEST(Newick, LengthsReadBack) {
 }
 
 TEST(Newick, NoRoot) {
-  std::string text;
-  output_sink sink = output_sink::to_string(text);
+  output_sink sink = output_sink::to_string();
   EXPECT_THROW(print::write_newick(tree_type{}, sink), range_error);
 }
 

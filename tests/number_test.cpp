@@ -1,5 +1,5 @@
 // Numbers as written and read: the 12-character image, plain decimals, the decimal grammar
-// rounded correctly (cases in tests/data/lib/number.cases; the long sweeps: bench/number_check).
+// rounded correctly (cases in tests/data/lib/number.cases; the long sweeps: tests/long/number_check).
 #include "case_table.hpp"
 #include "phylo/number.hpp"
 #include "test_io.hpp"

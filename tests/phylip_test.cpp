@@ -44,10 +44,10 @@ TEST(Phylip, Cases) {
 // decimal that reads back (0.25, not 0.2 or 0.250000000).
 TEST(DelimitedWriters, ShortestDecimalsByDefault) {
   const dist_mat_type m = test::read_matrix("2\nA 0 0.25\nB 0.25 0\n", F::EXTENDED_PHYLIP);
-  test::captured_output out;
-  print::print_csv_dist_mat(m);
-  print::print_pairs_dist_mat(m);
-  print::print_mega_dist_mat(m);
+  output_sink out = output_sink::to_string();
+  print::print_csv_dist_mat(out, m);
+  print::print_pairs_dist_mat(out, m);
+  print::print_mega_dist_mat(out, m);
   EXPECT_EQ(out.text(), ",A,B\nA,0,0.25\nB,0.25,0\ntaxon1\ttaxon2\tdistance\nA\tB\t0.25\n#mega\n!Title: distances;\n"
                         "!Format DataType=Distance DataFormat=LowerLeft NTaxa=2;\n\n#A\n#B\n\n0.25\n");
 }

@@ -21,12 +21,8 @@ struct text_input {
 
 // Collects the current output; text() flushes and returns everything written so far.
 struct captured_output {
-  captured_output() : sink(output_sink::to_string(buffer)), scope(sink) {}
-  const std::string &text() {
-    sink.flush();
-    return buffer;
-  }
-  std::string buffer;
+  captured_output() : sink(output_sink::to_string()), scope(sink) {}
+  const std::string &text() { return sink.text(); }
   output_sink sink;
   scoped_output scope;
 };

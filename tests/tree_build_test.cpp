@@ -119,11 +119,9 @@ tree_type reference_tree(const dist_mat_type &m, tree_method method) {
 }
 
 std::string newick(const tree_type &tree) {
-  std::string out;
-  output_sink sink = output_sink::to_string(out);
+  output_sink sink = output_sink::to_string();
   print::write_newick(tree, sink);
-  sink.flush();
-  return out;
+  return sink.take_text();
 }
 
 dist_mat_type labelled(std::size_t n) {

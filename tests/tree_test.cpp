@@ -22,11 +22,9 @@ tree_type parse(const std::string &text) {
 }
 
 std::string text_of(const tree_type &tree) {
-  std::string out;
-  {
-    output_sink sink = output_sink::to_string(out);
-    print::write_newick(tree, sink);
-  }
+  output_sink sink = output_sink::to_string();
+  print::write_newick(tree, sink);
+  std::string out = sink.take_text();
   out.pop_back(); // the line end
   return out + (tree.rooted ? " rooted" : "");
 }

@@ -92,3 +92,28 @@ TEST(CharMatType, OnlyTheDataOfItsKindExists) {
 }
 
 } // namespace
+
+// A size whose rounding up to whole pages would wrap around is no allocation at all (it once
+// returned a small block that failed on the first write).
+TEST(Arrays, SizesThatCannotExistThrowBadAlloc) {
+  EXPECT_THROW(phylo::fixed_array<float>((std::size_t{1} << 62) - 1), std::bad_alloc);
+  EXPECT_THROW(phylo::fixed_array<char>(static_cast<std::size_t>(-1) - 4096), std::bad_alloc);
+  EXPECT_THROW(phylo::fixed_array<float>(static_cast<std::size_t>(-1) / 2), std::bad_alloc);
+}
+
+// A matrix larger than the memory there is is refused with what it would need, before any
+// allocation; one that fits is made.
+TEST(DistMat, TooLargeForMemoryIsRefusedWithItsSize) {
+  EXPECT_EQ(phylo::square_matrix_bytes(1000, 4), 4000000u + 1000u * sizeof(std::string));
+  EXPECT_EQ(phylo::square_matrix_bytes(std::size_t{1} << 40, 4), UINT64_MAX);
+  ASSERT_TRUE(phylo::available_memory().has_value()); // Linux tells it
+  try {
+    phylo::new_dist_mat(std::size_t{1} << 24);
+    FAIL() << "a matrix of 2^24 taxa (1 PiB) was made";
+  } catch (const phylo::range_error &e) {
+    const std::string what = e.what();
+    EXPECT_EQ(what.rfind("a matrix of 16777216 taxa needs 1048576.5 GiB of memory, but ", 0), 0u) << what;
+    EXPECT_NE(what.find(" GiB are available"), std::string::npos) << what;
+  }
+  EXPECT_EQ(phylo::new_dist_mat(3)->n_tax(), 3u);
+}

@@ -1,4 +1,5 @@
-// phylo: checks of a distance matrix before it is written, and making it symmetric.
+// phylo: checks of a distance matrix before it is written, making it symmetric, similarities
+// made distances, and subsets of its taxa.
 #pragma once
 
 #include "phylo/label.hpp"
@@ -13,8 +14,9 @@ namespace phylo {
 // What a check finds: cells (i, j) and (j, i) that differ, a non-zero diagonal cell, two
 // equal labels, and two different labels that an output layout writes alike (or a label it
 // writes as nothing), and, in the PHYLIP family, a label that programs reading it take apart
-// (tree_unsafe_label_set), or that a 10-byte cut splits inside a UTF-8 character (CUT_LABEL);
-// a label with a line end (or, in a tab-separated cell, a tab) that breaks the layout's rows
+// (tree_unsafe_label_set), or that a 10-byte cut splits inside a UTF-8 character (CUT_LABEL),
+// and in a tab-separated cell a label that begins or ends with a blank, which its readers drop
+// (UNSAFE_LABEL); a label with a line end (or, in a tab-separated cell, a tab) that breaks the layout's rows
 // (BROKEN_LABEL: the text would not read back, so the matrix must not be written).
 enum class finding_kind_type {
   ASYMMETRY,
@@ -46,5 +48,14 @@ void make_labels_safe(dist_mat_type &dist);
 // UPPER the other way; MEAN sets both to their mean. The diagonal is not touched.
 enum class symmetrize_type { LOWER, UPPER, MEAN };
 void symmetrize_dist(dist_mat_type &dist, symmetrize_type how) noexcept;
+
+// Similarities made distances: every cell s (the diagonal too) becomes top - s, in double
+// precision rounded to single. range_error naming the first cell in row order that holds more
+// than `top` (the matrix is then changed up to that cell).
+void similarities_to_distances(dist_mat_type &dist, float top);
+
+// The matrix of the taxa named, in their order (a name may come twice). range_error naming
+// the first name that is no label of the matrix.
+dist_mat_access keep_taxa(const dist_mat_type &dist, const std::vector<std::string> &names);
 
 } // namespace phylo

@@ -1,9 +1,11 @@
-// phylo::dna: evolutionary distances between the sequences of a nucleotide alignment.
+// phylo::dna: evolutionary distances between the sequences of an alignment of nucleotides or
+// of amino acids.
 //
 // Sequences are packed one at a time into bit planes (the caller may drop each sequence's
 // text once it is packed); every pair is then compared over whole machine words, on every
 // core, with the counts kept in integers and the model's formula evaluated in double
-// precision. The result does not depend on the number of threads.
+// precision. The maximum-likelihood models count each pair's table of residue pairs and
+// maximise the likelihood of that table. The result does not depend on the number of threads.
 #pragma once
 
 #include "phylo/types.hpp"
@@ -13,60 +15,128 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace phylo::dna {
 
-// Which sites count for a pair of sequences. A base is A, C, G or T in either case; gaps
-// ('-', '.'), '?', N and the other ambiguity codes are not.
+// What the residues are. DNA: A, C, G and T are bases, in either case; gaps ('-', '.'), '?',
+// N and the other IUPAC codes (R Y M K S W H B V D) are ambiguity. PROTEIN: the 20 amino acids
+// A R N D C Q E G H I L K M F P S T W Y V in either case; B, Z, J, X, '?', '*' and gaps are
+// ambiguity.
+enum class alphabet { DNA, PROTEIN };
+
+// Which sites count for a pair of sequences (a residue: a base, or an amino acid).
 enum class site_rule {
-  PAIRWISE, // the sites where both sequences have a base
-  COMPLETE, // the sites where every sequence of the alignment has a base
+  PAIRWISE, // the sites where both sequences have a residue
+  COMPLETE, // the sites where every sequence of the alignment has a residue
   ALL,      // every site, each symbol compared as it stands after folding case
 };
 
-// The distances. P: differing sites / sites compared. COUNT: differing sites. JC69, K80
-// (transitions and transversions), F81 and TN93 (with the base frequencies of the whole
-// alignment, counted over all of its sites) correct for multiple hits; LOGDET is
-// -ln(det F)/4 - ln 4 for the 4 x 4 table F of the base pairs' shares. ALL takes P and COUNT
-// only.
-enum class model_type { P, COUNT, JC69, K80, F81, TN93, LOGDET };
-
-// The sequences of an alignment in packed form. Sequence i holds `planes` planes of `words`
-// 64-bit words, from bits[i * planes * words]; bit s % 64 of word s / 64 belongs to site s.
-// The last words are zero past the sites, as is `bits` past the sequences.
-struct packed_alignment {
-  site_rule rule = site_rule::PAIRWISE;
-  std::size_t n_sites = 0; // fixed by the first sequence
-  std::size_t words = 0;
-  std::size_t planes = 0;
-  std::vector<std::string> labels;
-  fixed_array<std::uint64_t> bits; // room for at least labels.size() sequences
-  // How often A, C, G and T stand in each sequence, over all of its sites (PAIRWISE, COMPLETE).
-  std::vector<std::array<std::uint64_t, 4>> base_counts;
-  // ALL: the codes of every symbol or-ed together, which tells how many planes are in use.
-  unsigned code_bits = 0;
-
-  std::size_t size() const noexcept { return labels.size(); }
+// The distances. P: differing sites / sites compared. COUNT: differing sites.
+// Nucleotides: JC69, K80 (transitions and transversions), K81 (transitions and both kinds of
+// transversions), F81, F84, T92 (with the GC content) and TN93 (with the base frequencies of
+// the whole alignment, counted over all of its sites) correct for multiple hits, with the
+// formulas of ape's dist.dna; LOGDET is -ln(det F)/4 - ln 4 for the 4 x 4 table F of the base
+// pairs' shares. F84 with a given transition/transversion ratio is the maximum-likelihood
+// distance of PHYLIP's dnadist instead.
+// Amino acids: POISSON -ln(1 - p); KIMURA -ln(1 - p - p^2/5) (Kimura 1983); JTT, WAG, LG and
+// DAYHOFF the maximum-likelihood distance under the empirical model with its own amino-acid
+// frequencies. ALL takes P and COUNT only.
+enum class model_type {
+  P,
+  COUNT,
+  JC69,
+  K80,
+  F81,
+  TN93,
+  LOGDET,
+  F84,
+  K81,
+  T92,
+  POISSON,
+  KIMURA,
+  JTT,
+  WAG,
+  LG,
+  DAYHOFF,
 };
 
-// An empty alignment packed for `rule`; `expected` sequences are made room for at once (more
-// may follow).
-packed_alignment make_packed(site_rule rule, std::size_t expected = 0);
+// The alphabet a model is for; P and COUNT are for both (nullopt).
+std::optional<alphabet> model_alphabet(model_type model);
+// True for the models that take a gamma correction (dist_options::gamma).
+bool takes_gamma(model_type model);
+// True for the models whose gamma correction takes dist_options::gamma_categories (JTT, WAG,
+// LG, DAYHOFF).
+bool takes_gamma_categories(model_type model);
 
-// Packs one sequence. Residues are nucleotide codes (A C G T R Y M K S W H B V D N, in either
-// case, '-', '.' or '?'). invalid_character_error for any other character, naming its
-// 1-based position; range_error for an empty sequence or a length that differs from the
-// first sequence's. The alignment is unchanged when it throws.
-void add_sequence(packed_alignment &aln, std::string label, std::string_view residues);
+// The sequences of an alignment in packed form, one alphabet and one site rule. Sequences are
+// added one at a time, all of the length of the first.
+class packed_alignment {
+public:
+  // An empty alignment; `expected` sequences are made room for at once (more may follow).
+  explicit packed_alignment(site_rule rule = site_rule::PAIRWISE, alphabet residues = alphabet::DNA,
+                            std::size_t expected = 0);
+
+  // Makes room for `expected` sequences in all (before the first is added, or later).
+  void reserve(std::size_t expected);
+
+  // Packs one sequence. invalid_character_error for a character that is no residue code of
+  // the alphabet, naming its 1-based position; range_error for an empty sequence or a length
+  // that differs from the first sequence's. The alignment is unchanged when it throws.
+  void add(std::string label, std::string_view residues);
+
+  // A copy whose site k is site columns[k] of this one (a bootstrap replicate when the columns
+  // are drawn with repetition). range_error for no columns or one past the sites.
+  packed_alignment resampled(std::span<const std::uint32_t> columns) const;
+
+  alphabet residues() const noexcept { return alphabet_; }
+  site_rule rule() const noexcept { return rule_; }
+  std::size_t size() const noexcept { return labels_.size(); }
+  std::size_t n_sites() const noexcept { return n_sites_; }
+  const std::vector<std::string> &labels() const noexcept { return labels_; }
+  // How often A, C, G and T stand in sequence i, over all of its sites (DNA, PAIRWISE and
+  // COMPLETE; zero otherwise).
+  const std::array<std::uint64_t, 4> &base_counts(std::size_t i) const { return base_counts_[i]; }
+
+  // The packed form. Sequence i holds planes() planes of words() 64-bit words from
+  // sequence(i); bit s % 64 of word s / 64 of a plane belongs to site s. The last words are
+  // zero past the sites. known_plane() is the plane of the sites that hold a residue
+  // (PAIRWISE, COMPLETE); code_bits() the codes of every symbol or-ed together (ALL).
+  std::size_t words() const noexcept { return words_; }
+  std::size_t planes() const noexcept { return planes_; }
+  std::size_t known_plane() const noexcept { return planes_ - 1; }
+  unsigned code_bits() const noexcept { return code_bits_; }
+  const std::uint64_t *sequence(std::size_t i) const noexcept { return bits_.data() + i * planes_ * words_; }
+  // The residue code of sequence i at site s: for DNA PAIRWISE and COMPLETE 4 A, 5 C, 6 G,
+  // 7 T, 0 ambiguity; for PROTEIN PAIRWISE and COMPLETE 1 + the amino acid's place in
+  // A R N D C Q E G H I L K M F P S T W Y V, 0 ambiguity (the known plane left out); under
+  // ALL the symbol's code.
+  unsigned code(std::size_t i, std::size_t s) const noexcept;
+
+private:
+  void make_room(std::size_t sequences);
+
+  site_rule rule_;
+  alphabet alphabet_;
+  std::size_t n_sites_ = 0; // fixed by the first sequence
+  std::size_t words_ = 0;
+  std::size_t planes_ = 0;
+  std::size_t expected_ = 0;
+  std::vector<std::string> labels_;
+  fixed_array<std::uint64_t> bits_; // room for at least size() sequences, zero past them
+  std::vector<std::array<std::uint64_t, 4>> base_counts_;
+  unsigned code_bits_ = 0;
+};
 
 // Why a model gives no distance for a pair.
 enum class undefined_reason {
-  NO_SITES,         // no site to compare (P, JC69, K80, F81, TN93, LOGDET)
-  BASE_FREQUENCIES, // the alignment's base frequencies leave the model undefined (F81, TN93)
-  SATURATED,        // the argument of a logarithm is not positive (JC69, K80, F81, TN93)
+  NO_SITES,         // no site to compare (every model but COUNT)
+  BASE_FREQUENCIES, // the alignment's base frequencies leave the model undefined (F81, F84, T92, TN93)
+  SATURATED,        // the argument of a logarithm is not positive; for the maximum-likelihood
+                    // models, the likelihood has no finite maximum
   SINGULAR,         // the table of base pairs has a determinant that is not positive (LOGDET)
 };
 
@@ -91,7 +161,16 @@ struct dist_options {
   // Written where the model gives no distance; without it, undefined_distance_error.
   std::optional<float> undefined_value;
   // Called now and then from the calling thread with the pairs done and the pairs in all.
+  // When it throws, the other threads stop after the tile they are comparing and dna_dist
+  // passes the exception on (the cells are then incomplete): a way to cancel the work.
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+  // The shape of the gamma distribution of rates across sites (takes_gamma models): ape's
+  // continuous correction for nucleotides, the mean rates of gamma_categories equally likely
+  // categories (Yang 1994) for the maximum-likelihood models.
+  std::optional<double> gamma;
+  unsigned gamma_categories = 4;
+  // F84: the transition/transversion ratio that makes it dnadist's maximum-likelihood distance.
+  std::optional<double> ts_tv;
 };
 
 // The processors that the process may run on (at least 1).
@@ -99,10 +178,11 @@ unsigned available_cpus();
 
 // Fills `dist` (created with aln.size() taxa) with the labels and the distances of every pair,
 // symmetric with a zero diagonal, and returns the number of pairs given the undefined value.
-// formula_error when the model does not apply to the alignment's site rule (ALL takes P and
-// COUNT); undefined_distance_error when the model is undefined for a pair and there is no
-// undefined value (the cells are then incomplete); range_error when the sizes differ or the
-// undefined value is negative or not finite.
+// formula_error when the model does not apply to the alignment's alphabet or site rule (ALL
+// takes P and COUNT), or an option to the model (gamma, ts_tv); undefined_distance_error when
+// the model is undefined for a pair and there is no undefined value (the cells are then
+// incomplete); range_error when the sizes differ, the undefined value is negative or not
+// finite, gamma or ts_tv is not a positive finite number, or gamma_categories is not 1 to 64.
 std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options, dist_mat_type &dist);
 
 } // namespace phylo::dna

@@ -1,9 +1,11 @@
-// phylo: the current input and the current output.
+// phylo: inputs and outputs.
 //
-// Readers consume the current input and writers write the current output; neither ever
-// takes a file. An input_source is a buffered byte source over a file descriptor or an
-// in-memory text; an output_sink assembles output in a large buffer and writes it to a file
-// descriptor (or appends it to a string) in blocks.
+// An input_source is a buffered byte source over a file descriptor or an in-memory text; an
+// output_sink assembles output in a large buffer and writes it to a file descriptor (or keeps
+// it in a string of its own) in blocks. Every reader takes the source it reads and every
+// writer the sink it writes; the forms of the older readers and writers that take neither
+// use the current input and output of the calling thread, which scoped_input and
+// scoped_output set.
 #pragma once
 
 #include "phylo/types.hpp"
@@ -40,6 +42,12 @@ public:
   // Reading then raises format_error for data that is not valid gzip or that ends early.
   void decompress_gzip();
 
+  // From here on a NUL byte anywhere in the input is a format_error ("NUL byte at line L,
+  // column C: not a text file", with that position), raised when the byte is first buffered:
+  // no text that phylo reads holds one. karvel's reader, which takes a NUL as a character of
+  // a label, does not ask for this.
+  void refuse_nul_bytes();
+
   // The name used in diagnostics (a path, or "standard input").
   const std::string &name() const noexcept { return name_; }
   // 1-based number of the line that holds the read position; at the end of an input whose
@@ -56,6 +64,13 @@ public:
   std::uint64_t offset() const noexcept { return base_ + static_cast<std::uint64_t>(pos_ - buf_.get()); }
   // How many bytes are left when that is known (a text, a regular file); none otherwise.
   std::optional<std::uint64_t> known_size_left() const noexcept;
+  // Calls hook(context) before each read of the descriptor (of at most a buffer's size, or a
+  // gzip block), on the reading thread; what it throws leaves the reader that read (a way to
+  // cancel a long read). An in-memory text, read at once, never calls it. Null: no hook.
+  void set_read_hook(void (*hook)(void *), void *context) noexcept {
+    read_hook_ = hook;
+    read_hook_context_ = context;
+  }
 
   // The next byte without consuming it, or -1 at the end of input.
   int peek() {
@@ -108,6 +123,10 @@ private:
   std::size_t hole_lines_ = 0;        // how many
   std::optional<std::uint64_t> size_; // the size of the whole input, when known
   std::unique_ptr<gzip_stream> gzip_; // decompression, when the input is gzip
+  bool refuse_nul_ = false;
+  void check_nul(const char *from) const; // format_error for a NUL in [from, end_)
+  void (*read_hook_)(void *) = nullptr;   // set_read_hook
+  void *read_hook_context_ = nullptr;
   // line() remembers how far it counted, so that calling it as reading goes on costs only
   // the bytes read in between.
   mutable std::uint64_t counted_to_ = 0;
@@ -137,9 +156,10 @@ private:
   std::uint64_t previous_pin_;
 };
 
-// The source that the readers consume; standard input until set otherwise.
+// The current input of the calling thread; standard input until set otherwise.
 input_source &current_input();
-// Makes `in` the current input (the caller keeps it alive) and returns the previous one.
+// Makes `in` the current input of the calling thread (the caller keeps it alive) and returns
+// the previous one.
 input_source *set_current_input(input_source *in) noexcept;
 
 // Makes a source the current input for the lifetime of this object.
@@ -158,8 +178,8 @@ class output_sink {
 public:
   // Writes to a descriptor that the caller keeps open.
   static output_sink to_fd(int fd, std::string name);
-  // Appends to a string (tests, in-memory conversion).
-  static output_sink to_string(std::string &target);
+  // Keeps what is written in a string of its own (tests, in-memory conversion): text().
+  static output_sink to_string();
 
   output_sink(output_sink &&) noexcept;
   output_sink &operator=(output_sink &&) noexcept;
@@ -179,14 +199,19 @@ public:
   // Delivers everything buffered. write_error when the descriptor cannot be written.
   void flush();
   const std::string &name() const noexcept { return name_; }
+  // A sink into a string: everything written so far (flushed first); empty for a descriptor.
+  const std::string &text();
+  // The same, taken out of the sink, which starts again empty.
+  std::string take_text();
 
 private:
-  output_sink(int fd, std::string *target, std::string name);
+  output_sink(int fd, bool to_text, std::string name);
   void make_room(std::size_t n);
   void deliver(const char *data, std::size_t n);
 
   int fd_ = -1;
-  std::string *target_ = nullptr;
+  bool to_text_ = false;
+  std::string text_;
   std::string name_;
   std::unique_ptr<char[]> buf_;
   std::size_t cap_ = 0;
@@ -194,7 +219,7 @@ private:
   char *limit_ = nullptr;
 };
 
-// The sink that the writers write; standard output until set otherwise.
+// The current output of the calling thread; standard output until set otherwise.
 output_sink &current_output();
 output_sink *set_current_output(output_sink *out) noexcept;
 

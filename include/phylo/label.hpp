@@ -5,6 +5,7 @@
 // word, the tab-separated layouts the text as it stands.
 #pragma once
 
+#include "phylo/io.hpp"
 #include "phylo/types.hpp"
 
 #include <cstddef>
@@ -13,11 +14,12 @@
 
 namespace phylo::read {
 
-// One taxon label from the current input: PHYLIP takes exactly the next 10 characters (line
+// One taxon label: PHYLIP takes exactly the next 10 characters (line
 // ends not counted); EXTENDED_PHYLIP a word delimited by whitespace; COMMENTED_PHYLIP such a
 // word and then discards the next word; TAB_SEPARATED a word delimited by control characters.
 // end_of_input when the input ends first; range_error for a value outside the enumeration.
-std::string read_label(label_format_type format);
+std::string read_label(input_source &in, label_format_type format);
+std::string read_label(label_format_type format); // from the current input
 
 } // namespace phylo::read
 
@@ -35,12 +37,15 @@ std::string to_quoted_nexus_label(std::string_view label);
 std::size_t max_label_length(const tax_lab_type &labels);
 // The same over the labels of a sequence set (1 for an empty set).
 std::size_t max_label_length(const sequence_vecs &sequences);
-// Writes one label on the current output, without anything after it: PHYLIP fitted to 10;
+// Writes one label, without anything after it: PHYLIP fitted to 10;
 // EXTENDED_PHYLIP with blanks made '_' and fitted to width; NEXUS cleaned and fitted;
 // NEXUS_ENCLOSED with ' made ` and enclosed in ', the whole fitted; TAB, ONE_COLUMN, RAW
 // exactly as stored. range_error for a value outside the enumeration.
-void print_label(std::string_view label, dist_format_type format, std::size_t width);
+void print_label(output_sink &out, std::string_view label, dist_format_type format, std::size_t width);
 // The same for character-matrix layouts; COMMENTED_PHYLIP is written as EXTENDED_PHYLIP.
+void print_label(output_sink &out, std::string_view label, char_format_type format, std::size_t width);
+// Both on the current output.
+void print_label(std::string_view label, dist_format_type format, std::size_t width);
 void print_label(std::string_view label, char_format_type format, std::size_t width);
 
 } // namespace phylo::print

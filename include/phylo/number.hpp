@@ -7,16 +7,23 @@
 #include <cstdint>
 #include <string>
 
+namespace phylo {
+class input_source;
+class output_sink;
+} // namespace phylo
+
 namespace phylo::read {
 
 // Passes over blanks, tabs and line ends, then reads [+-]digits and stops at the first
 // character that cannot continue it (left unread). format_error when no integer starts
 // there or it does not fit 32 bits; end_of_input when the input ends first.
-std::int32_t read_integer();
+std::int32_t read_integer(input_source &in);
+std::int32_t read_integer(); // from the current input
 // As read_integer for [+-]digits[.digits][(E|e)[+-]digits], rounded correctly to single
 // precision; a value that underflows becomes zero of its sign. format_error for an
 // incomplete number ("1.", "1e", a lone sign) and for a value beyond the largest float.
-float read_real();
+float read_real(input_source &in);
+float read_real(); // from the current input
 
 } // namespace phylo::read
 
@@ -30,9 +37,9 @@ inline constexpr std::size_t number_image_size = 12;
 // Returns the end of what was written.
 char *write_number_image(float v, char *out) noexcept;
 std::string number_image(float v);
-// Writes, on the current output, a tab and the image of each of the `count` values: the
-// cells of a row.
-void print_number_images(const float *values, std::size_t count);
+// Writes a tab and the image of each of the `count` values: the cells of a row.
+void print_number_images(output_sink &out, const float *values, std::size_t count);
+void print_number_images(const float *values, std::size_t count); // on the current output
 // An integer in decimal, preceded by one blank when it is not negative (« 12»).
 std::string integer_image(long long v);
 // Writes v as a plain decimal without exponent, the shortest that reads back as v ("0.25",

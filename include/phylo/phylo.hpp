@@ -7,6 +7,7 @@
 #include "phylo/dist_check.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/dna_dist.hpp"
+#include "phylo/errors.hpp"
 #include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"

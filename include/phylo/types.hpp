@@ -5,11 +5,13 @@
 // phylo::text. Indices are 0-based: taxon i of a matrix with n_tax taxa is 0 <= i < n_tax.
 #pragma once
 
+#include "phylo/errors.hpp"
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <new>
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <type_traits>
 #include <utility>
@@ -17,74 +19,6 @@
 #include <vector>
 
 namespace phylo {
-
-// ---------------------------------------------------------------------------------------
-// Errors. Every failure of the library is one of these; each carries its kind's name.
-
-// Where a problem lies in an input: the input's name as messages give it (a path, "standard
-// input"), and the 1-based line and column of the byte where the problem was found (0 when
-// not known).
-struct input_position {
-  std::string name;
-  std::size_t line = 0;
-  std::size_t column = 0;
-};
-
-struct error : std::runtime_error {
-  error(const char *kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
-  error(const char *kind, const std::string &what, input_position where)
-      : std::runtime_error(what), kind_(kind), where_(std::make_shared<const input_position>(std::move(where))) {}
-  // The error kind as written in diagnostics: "format_error", "range_error", ...
-  const char *kind() const noexcept { return kind_; }
-  // Where in an input the problem was found; null for an error that concerns no input (a
-  // transformation, a file that cannot be opened).
-  const input_position *where() const noexcept { return where_.get(); }
-
-private:
-  const char *kind_;
-  std::shared_ptr<const input_position> where_; // shared, so that copying cannot throw
-};
-
-#define PHYLO_ERROR_KIND(name)                                                                                         \
-  struct name : error {                                                                                                \
-    explicit name(const std::string &what) : error(#name, what) {}                                                     \
-    name(const std::string &what, input_position where) : error(#name, what, std::move(where)) {}                      \
-  }
-// The characters at the read position do not form the expected number or item.
-PHYLO_ERROR_KIND(format_error);
-// The input ends before a read is complete.
-PHYLO_ERROR_KIND(end_of_input);
-// A file name that cannot be opened.
-PHYLO_ERROR_KIND(name_error);
-// A file that exists but cannot be used as asked (a directory, a read failure).
-PHYLO_ERROR_KIND(use_error);
-// A value outside its accepted range, an index outside its bounds.
-PHYLO_ERROR_KIND(range_error);
-// An argument outside the domain of an elementary function.
-PHYLO_ERROR_KIND(argument_error);
-// The current output cannot be written (full disk, closed descriptor).
-PHYLO_ERROR_KIND(write_error);
-// A character set or pattern that must not be empty (phylo::text).
-PHYLO_ERROR_KIND(pattern_error);
-// A text that must not be empty (phylo::text).
-PHYLO_ERROR_KIND(length_error);
-// A distance form that is not defined for the kind of character matrix (make_dist).
-PHYLO_ERROR_KIND(formula_error);
-// Sequences of unequal length printed as a matrix (print_char_mat).
-PHYLO_ERROR_KIND(unaligned_error);
-#undef PHYLO_ERROR_KIND
-
-// A FASTA sequence holding a character that is no nucleotide code (read_fasta): where the
-// first such character stands, and the character.
-struct invalid_character_error : error {
-  explicit invalid_character_error(const std::string &what) : error("invalid_character_error", what) {}
-  invalid_character_error(const std::string &what, input_position where, char character)
-      : error("invalid_character_error", what, std::move(where)), character_(character) {}
-  char character() const noexcept { return character_; }
-
-private:
-  char character_ = 0;
-};
 
 // ---------------------------------------------------------------------------------------
 // Limits.
@@ -263,6 +197,19 @@ struct fast_dist_mat_type {
 // Owning references to heap-allocated matrices.
 using dist_mat_access = std::unique_ptr<dist_mat_type>;
 using fast_dist_mat_access = std::unique_ptr<fast_dist_mat_type>;
+
+// The memory that the system can still give this process, in bytes: what it has available
+// (swap included), and no more than the process's control group may take; none where it
+// cannot tell.
+std::optional<std::uint64_t> available_memory() noexcept;
+// The bytes that a square matrix of n taxa takes: n x n cells of `cell_bytes` and n labels.
+std::uint64_t square_matrix_bytes(std::size_t n, std::size_t cell_bytes) noexcept;
+// range_error naming the memory that a square matrix of n taxa would need, when that is more
+// than available_memory(): a matrix too large is refused before the work, not met as an
+// allocation failure (or the system's end of the process) halfway through it.
+void check_square_matrix_fits(std::size_t n, std::size_t cell_bytes);
+// A new distance matrix of n taxa, after check_square_matrix_fits.
+dist_mat_access new_dist_mat(std::size_t n);
 
 // ---------------------------------------------------------------------------------------
 // Character matrices.

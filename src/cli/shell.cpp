@@ -3,6 +3,7 @@
 #include "options.hpp"
 #include "output_file.hpp"
 #include "phylo/chars.hpp"
+#include "phylo/words.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -62,34 +63,23 @@ input_operand::input_operand(const std::string &operand, phylo::input_source &st
   }
 }
 
-namespace {
-
-void check_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes) {
-  constexpr std::size_t lookahead = 4096;
-  if (nexus_passes) {
-    constexpr std::string_view nexus = "#NEXUS";
-    std::size_t k = 0;
-    while (k < nexus.size() && (in.peek_at(k) | 0x20) == (nexus[k] | 0x20)) ++k;
-    if (k == nexus.size()) return;
-  }
-  for (std::size_t k = 0; k < lookahead; ++k) {
-    const int c = in.peek_at(k);
-    if (c < 0 || c == '\n') return;
-    if (c == '\r' && in.peek_at(k + 1) >= 0 && in.peek_at(k + 1) != '\n') {
-      report(in.name() + ":1: the line ends are carriage returns alone (CR); the lines must end in a line feed "
-                         "(LF or CR LF)");
-      throw data_refused{};
-    }
-  }
+std::string describe(const phylo::error &e) {
+  const phylo::input_position *where = e.where();
+  if (!where || where->name.empty()) return e.what();
+  return where->name + ":" + (where->line != 0 ? std::to_string(where->line) + ": " : " ") + e.what();
 }
 
-} // namespace
-
 void refuse_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes) {
+  bool cr = false;
   try {
-    check_cr_line_ends(report, in, nexus_passes);
+    cr = phylo::read::first_line_ends_in_cr(in, nexus_passes);
   } catch (const phylo::error &) {
     // a read error: the reader meets it again and reports it as it reports its own
+  }
+  if (cr) {
+    report(in.name() + ":1: the line ends are carriage returns alone (CR); the lines must end in a line feed "
+                       "(LF or CR LF)");
+    throw data_refused{};
   }
 }
 
@@ -122,7 +112,7 @@ int run_with_output(const streams_type &streams, const std::optional<std::string
   } catch (const data_refused &) {
     return 1;
   } catch (const phylo::error &e) {
-    report(e.what());
+    report(describe(e));
     return 1;
   } catch (const std::bad_alloc &) {
     report("out of memory");

@@ -64,6 +64,10 @@ private:
   phylo::input_source *source_;
 };
 
+// An error as a message gives it: "NAME:LINE: what" when it carries a position in a named
+// input, otherwise what it says.
+std::string describe(const phylo::error &e);
+
 // A problem found in the data and already reported; ends the run with status 1.
 struct data_refused {};
 

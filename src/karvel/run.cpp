@@ -89,14 +89,14 @@ void print_usage(const std::string &p, phylo::output_sink &diagnostics) {
                     "\n");
 }
 
-// Reads, transforms and prints every matrix of the current input.
-void convert_all(const selections &s) {
-  while (!phylo::read::at_end(s.input)) {
-    const int n = phylo::read::read_dist_header(s.input);
+// Reads, transforms and prints every matrix of the input.
+void convert_all(phylo::input_source &in, phylo::output_sink &out, const selections &s) {
+  while (!phylo::read::at_end(in, s.input)) {
+    const int n = phylo::read::read_dist_header(in, s.input);
     phylo::dist_mat_access dist = std::make_unique<phylo::dist_mat_type>(static_cast<std::size_t>(n));
-    phylo::read::read_dist_mat(s.input, *dist);
+    phylo::read::read_dist_mat(in, s.input, *dist);
     phylo::distfunc::convert_dist(*dist, s.conversion);
-    phylo::print::print_dist_mat(*dist, s.output);
+    phylo::print::print_dist_mat(out, *dist, s.output);
     dist.reset();
   }
 }
@@ -104,12 +104,11 @@ void convert_all(const selections &s) {
 // Reads every input in turn; `in` holds the input being read, and outlives the run so that
 // a diagnostic can name its line.
 void traverse_files(const std::vector<std::string> &names, const selections &s, phylo::input_source &standard_input,
-                    std::unique_ptr<cli::input_operand> &in) {
+                    phylo::output_sink &out, std::unique_ptr<cli::input_operand> &in) {
   for (const std::string &name : names) {
     in.reset();
     in = std::make_unique<cli::input_operand>(name, standard_input);
-    phylo::scoped_input use(in->source());
-    convert_all(s);
+    convert_all(in->source(), out, s);
   }
 }
 
@@ -137,9 +136,8 @@ int run(const std::string &invoked_as, const std::vector<std::string> &args, phy
     return 1;
   }
   std::unique_ptr<cli::input_operand> in;
-  phylo::scoped_output to(out);
   try {
-    traverse_files(names, s, standard_input, in);
+    traverse_files(names, s, standard_input, out, in);
   } catch (const phylo::name_error &) {
     flush_output(out, report);
     report.line("Invalid filename.");

@@ -83,8 +83,9 @@ void read_values(input_source &in, float *row, std::size_t n) {
 
 } // namespace
 
-char_mat_size read_header() {
-  input_source &in = current_input();
+char_mat_size read_header() { return read_header(current_input()); }
+
+char_mat_size read_header(input_source &in) {
   detail::skip_number_space<false>(in);
   const std::size_t line = in.line();
   const std::int32_t n_tax = detail::scan_integer(in);
@@ -100,11 +101,14 @@ char_mat_size read_header() {
 }
 
 void read_char_mat(char_format_type format, char_mat_type &mat, row_wrap_type wrap) {
+  read_char_mat(current_input(), format, mat, wrap);
+}
+
+void read_char_mat(input_source &in, char_format_type format, char_mat_type &mat, row_wrap_type wrap) {
   const label_format_type labels_as = label_layout(format);
-  input_source &in = current_input();
   const std::size_t n = mat.n_tax(), m = mat.n_char();
   for (std::size_t i = 0; i < n; ++i) {
-    mat.labels[i] = read_label(labels_as);
+    mat.labels[i] = read_label(in, labels_as);
     switch (mat.kind()) {
     case matrix_type::QUANT:
       read_values(in, mat.quant_data().row(i), m);
@@ -181,8 +185,9 @@ void write_count_row(output_sink &out, const std::int32_t *row, std::size_t m) {
 
 } // namespace
 
-void print_char_nums(std::size_t n_char, std::size_t width) {
-  output_sink &out = current_output();
+void print_char_nums(std::size_t n_char, std::size_t width) { print_char_nums(current_output(), n_char, width); }
+
+void print_char_nums(output_sink &out, std::size_t n_char, std::size_t width) {
   const std::size_t m = n_char / 10 + 1;
   write_ruler_start(out, width);
   for (std::size_t k = 1; k <= m; ++k) {
@@ -201,13 +206,18 @@ void print_char_nums(std::size_t n_char, std::size_t width) {
   out.write("]\n");
 }
 
-void print_footer(char_format_type format) {
-  if (is_nexus(format)) print_paup_block(paup_block_type::DATA);
+void print_footer(char_format_type format) { print_footer(current_output(), format); }
+
+void print_footer(output_sink &out, char_format_type format) {
+  if (is_nexus(format)) print_paup_block(out, paup_block_type::DATA);
 }
 
 void print_char_mat(const char_mat_type &mat, char_format_type format) {
+  print_char_mat(current_output(), mat, format);
+}
+
+void print_char_mat(output_sink &out, const char_mat_type &mat, char_format_type format) {
   const std::size_t w = label_width(mat.labels, format);
-  output_sink &out = current_output();
   const std::size_t n = mat.n_tax(), m = mat.n_char();
 
   switch (format) {
@@ -235,20 +245,20 @@ void print_char_mat(const char_mat_type &mat, char_format_type format) {
       write_mapped(out, mat.comment, good_comment);
       out.write("]\n\n");
     }
-    detail::print_nexus_data_head(n, m, mat.kind() == matrix_type::DISCR);
-    if (mat.kind() == matrix_type::DISCR) print_char_nums(m, w);
+    detail::print_nexus_data_head(out, n, m, mat.kind() == matrix_type::DISCR);
+    if (mat.kind() == matrix_type::DISCR) print_char_nums(out, m, w);
     break;
   }
 
   for (std::size_t i = 0; i < n; ++i) {
-    print_label(mat.labels[i], format, w);
+    print_label(out, mat.labels[i], format, w);
     if (format == char_format_type::COMMENTED_PHYLIP) {
       out.write("\t[");
       write_mapped(out, text::trim(mat.tax_comments[i], comment_trim_set), no_space);
       out.put(']');
     }
     switch (mat.kind()) {
-    case matrix_type::QUANT: print_number_images(mat.quant_data().row(i), m); break;
+    case matrix_type::QUANT: print_number_images(out, mat.quant_data().row(i), m); break;
     case matrix_type::DISCR:
       out.put('\t');
       out.write(std::string_view(mat.discr_data().row(i), m));
@@ -262,10 +272,14 @@ void print_char_mat(const char_mat_type &mat, char_format_type format) {
     }
     out.put('\n');
   }
-  print_footer(format);
+  print_footer(out, format);
 }
 
 void print_char_mat(const sequence_vecs &sequences, char_format_type format) {
+  print_char_mat(current_output(), sequences, format);
+}
+
+void print_char_mat(output_sink &out, const sequence_vecs &sequences, char_format_type format) {
   if (!read::is_aligned(sequences)) throw unaligned_error("phylo-print:330");
   const std::size_t n = sequences.size(), m = sequences[0].residues.size();
   if (n > static_cast<std::size_t>(max_taxa))
@@ -274,32 +288,30 @@ void print_char_mat(const sequence_vecs &sequences, char_format_type format) {
     throw range_error("sequences of " + std::to_string(m) + " residues are longer than " + std::to_string(max_chars));
   const std::size_t w = label_width(sequences, format);
 
-  output_sink &out = current_output();
   if (is_nexus(format)) {
     out.write("#NEXUS\n\n");
-    detail::print_nexus_data_head(n, m, true);
-    print_char_nums(m, w);
+    detail::print_nexus_data_head(out, n, m, true);
+    print_char_nums(out, m, w);
   } else {
     write_counts(out, n, m);
     out.put('\n');
   }
   for (const sequence_type &seq : sequences) {
-    print_label(seq.label, format, w);
+    print_label(out, seq.label, format, w);
     out.put('\t');
     out.write(seq.residues);
     out.put('\n');
   }
-  print_footer(format);
+  print_footer(out, format);
 }
 
-void print_sequential_phylip(const sequence_vecs &sequences, label_form_type form) {
+void print_sequential_phylip(output_sink &out, const sequence_vecs &sequences, label_form_type form) {
   if (!read::is_aligned(sequences)) throw unaligned_error("phylo-print:330");
   const std::size_t n = sequences.size(), m = sequences[0].residues.size();
   if (n > static_cast<std::size_t>(max_taxa))
     throw range_error("a sequence set holds at most " + std::to_string(max_taxa) + " sequences");
   for (const sequence_type &seq : sequences)
     if (seq.label.empty()) throw range_error("a sequence has an empty label");
-  output_sink &out = current_output();
   out.write(" " + std::to_string(n) + " " + std::to_string(m) + "\n");
   for (const sequence_type &seq : sequences) {
     const std::string label = label_as_written(seq.label, form);

@@ -4,16 +4,16 @@
 #include "phylo/csv.hpp"
 
 #include "fields.hpp"
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/io.hpp"
 #include "phylo/number.hpp"
 
 #include <string>
 
-namespace phylo::detail {
+namespace phylo::read {
 
-dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa) {
+dist_mat_access read_csv_dist_mat(input_source &in, std::size_t max_taxa) {
+  using namespace phylo::detail;
   record_type header, row;
   if (!read_record(in, field_delimiter::COMMA, header)) return nullptr;
   const std::string name = in.name();
@@ -33,7 +33,7 @@ dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa) {
     throw range_error("the taxon count must be 1 to " + std::to_string(max_taxa) + "; the header names " +
                           std::to_string(n),
                       at(header, 0));
-  auto mat = std::make_unique<dist_mat_type>(n);
+  auto mat = new_dist_mat(n);
   for (std::size_t i = 0; i < n; ++i) {
     if (i > 0 && !read_record(in, field_delimiter::COMMA, row))
       throw format_error("the input ends after " + std::to_string(i) + " of the " + std::to_string(n) +
@@ -46,6 +46,8 @@ dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa) {
                              " were expected",
                          at(row, 0));
     if (label.empty()) throw format_error("row " + std::to_string(i + 1) + " has no label", at(row, 0));
+    const std::size_t h = i + header.size - n; // past the corner cell
+    if (trim_field(header[h]) != label) fail_header_mismatch(i, label, trim_field(header[h]), at(header, h));
     mat->labels[i] = std::string(label);
     float *cells = mat->distances.row(i);
     for (std::size_t j = 0; j < n; ++j) {
@@ -60,7 +62,7 @@ dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa) {
   return mat;
 }
 
-} // namespace phylo::detail
+} // namespace phylo::read
 
 namespace phylo::print {
 namespace {
@@ -81,8 +83,7 @@ void put_csv_field(output_sink &out, std::string_view text) {
 
 } // namespace
 
-void print_csv_dist_mat(const dist_mat_type &dist, int digits) {
-  output_sink &out = current_output();
+void print_csv_dist_mat(output_sink &out, const dist_mat_type &dist, int digits) {
   const std::size_t n = dist.n_tax();
   for (std::size_t j = 0; j < n; ++j) {
     out.put(',');

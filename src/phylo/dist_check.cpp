@@ -1,6 +1,5 @@
 #include "phylo/dist_check.hpp"
 
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/number.hpp"
 
@@ -13,7 +12,6 @@
 namespace phylo {
 namespace {
 
-using detail::quote_text;
 using print::shortest_decimal;
 
 std::string taxon(const dist_mat_type &d, std::size_t i) {
@@ -123,6 +121,18 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
       }
     }
   }
+  // Blanks around a tab-separated cell are no part of it to its readers (scikit-bio, phylo).
+  if (form == label_form_type::CELL && !broken) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(d.labels[i], form);
+      if (!as.empty() && (as.front() == ' ' || as.back() == ' ')) {
+        found.push_back(
+            {finding_kind_type::UNSAFE_LABEL, i, i,
+             "the label of taxon " + taxon(d, i) + " begins or ends with a blank, which readers of this layout drop"});
+        break;
+      }
+    }
+  }
   if ((form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK) && !broken) {
     for (std::size_t i = 0; i < n; ++i) {
       const std::string as = label_as_written(d.labels[i], form);
@@ -165,6 +175,39 @@ void symmetrize_dist(dist_mat_type &d, symmetrize_type how) noexcept {
         break;
       }
     }
+}
+
+void similarities_to_distances(dist_mat_type &d, float top) {
+  const std::size_t n = d.n_tax();
+  for (std::size_t i = 0; i < n; ++i) {
+    float *row = d.distances.row(i);
+    for (std::size_t j = 0; j < n; ++j) {
+      if (row[j] > top)
+        throw range_error("cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ") holds " +
+                          shortest_decimal(row[j]) + ", above the largest similarity " + shortest_decimal(top));
+      row[j] = static_cast<float>(static_cast<double>(top) - static_cast<double>(row[j]));
+    }
+  }
+}
+
+dist_mat_access keep_taxa(const dist_mat_type &d, const std::vector<std::string> &names) {
+  std::unordered_map<std::string_view, std::size_t> index;
+  for (std::size_t i = 0; i < d.n_tax(); ++i) index.emplace(d.labels[i], i);
+  std::vector<std::size_t> keep;
+  keep.reserve(names.size());
+  for (const std::string &name : names) {
+    auto it = index.find(name);
+    if (it == index.end()) throw range_error("the matrix has no taxon '" + name + "'");
+    keep.push_back(it->second);
+  }
+  auto out = std::make_unique<dist_mat_type>(keep.size());
+  for (std::size_t i = 0; i < keep.size(); ++i) {
+    out->labels[i] = d.labels[keep[i]];
+    const float *from = d.distances.row(keep[i]);
+    float *to = out->distances.row(i);
+    for (std::size_t j = 0; j < keep.size(); ++j) to[j] = from[keep[j]];
+  }
+  return out;
 }
 
 } // namespace phylo

@@ -1,5 +1,6 @@
 #include "phylo/dna_dist.hpp"
 
+#include "dna_dist_ml.hpp"
 #include "dna_kernel.hpp"
 #include "phylo/chars.hpp"
 
@@ -29,8 +30,8 @@ using u64 = std::uint64_t;
 
 constexpr unsigned char invalid = 0x80;
 
-// PAIRWISE and COMPLETE: bit 0 pyrimidine, bit 1 second bit, bit 2 a base is there:
-// A 100, G 110, C 101, T 111; every other nucleotide code 0.
+// Nucleotides, PAIRWISE and COMPLETE: bit 0 pyrimidine, bit 1 second bit, bit 2 a base is
+// there: A 100, G 110, C 101, T 111; every other nucleotide code 0.
 constexpr std::array<unsigned char, 256> site_codes = [] {
   std::array<unsigned char, 256> t{};
   t.fill(invalid);
@@ -41,23 +42,50 @@ constexpr std::array<unsigned char, 256> site_codes = [] {
   return t;
 }();
 
-// ALL: the symbol's code, 0 to 16. The codes below 8 need 3 planes: they go to the bases and
-// to the symbols that most alignments hold besides them.
+// Nucleotides, ALL: the symbol's code, 0 to 16. The codes below 8 need 3 planes: they go to
+// the bases and to the symbols that most alignments hold besides them.
 constexpr std::string_view symbol_order = "ACGT-N?RYMKSWHBVD";
-constexpr std::array<unsigned char, 256> symbol_codes = [] {
+// Amino acids, ALL: 0 to 26, the amino acids first.
+constexpr std::string_view amino_order = "ARNDCQEGHILKMFPSTWYV";
+constexpr std::string_view amino_symbol_order = "ARNDCQEGHILKMFPSTWYV-X?BZJ*";
+
+constexpr std::array<unsigned char, 256> codes_in_order(std::string_view order) {
   std::array<unsigned char, 256> t{};
   t.fill(invalid);
-  for (std::size_t k = 0; k < symbol_order.size(); ++k) {
-    const char c = symbol_order[k];
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const char c = order[k];
     t[static_cast<unsigned char>(c)] = t[static_cast<unsigned char>(c | 0x20)] = static_cast<unsigned char>(k);
   }
   t['.'] = t['-'];
+  return t;
+}
+constexpr std::array<unsigned char, 256> symbol_codes = codes_in_order(symbol_order);
+constexpr std::array<unsigned char, 256> amino_symbol_codes = codes_in_order(amino_symbol_order);
+
+// Amino acids, PAIRWISE and COMPLETE: 1 + the amino acid's place, 0 for ambiguity.
+constexpr std::array<unsigned char, 256> amino_codes = [] {
+  std::array<unsigned char, 256> t = codes_in_order(amino_symbol_order);
+  for (unsigned char &c : t)
+    if (c != invalid) c = c < amino_order.size() ? static_cast<unsigned char>(c + 1) : 0;
   return t;
 }();
 static_assert(site_codes['a'] == 4 && site_codes['T'] == 7 && site_codes['n'] == 0 && site_codes['.'] == 0 &&
               site_codes['U'] == invalid);
 static_assert(symbol_codes['a'] == 0 && symbol_codes['.'] == 4 && symbol_codes['?'] == 6 && symbol_codes['d'] == 16 &&
               symbol_codes['x'] == invalid);
+static_assert(amino_codes['a'] == 1 && amino_codes['v'] == 20 && amino_codes['X'] == 0 && amino_codes['*'] == 0 &&
+              amino_codes['.'] == 0 && amino_codes['U'] == invalid && amino_codes['O'] == invalid);
+static_assert(amino_symbol_codes['*'] == 26 && amino_symbol_codes['.'] == 20 && amino_symbol_codes['b'] == 23);
+
+const std::array<unsigned char, 256> &codes_for(alphabet a, site_rule rule) {
+  if (a == alphabet::PROTEIN) return rule == site_rule::ALL ? amino_symbol_codes : amino_codes;
+  return rule == site_rule::ALL ? symbol_codes : site_codes;
+}
+
+std::size_t planes_for(alphabet a, site_rule rule) {
+  if (rule == site_rule::ALL) return detail::symbol_planes;
+  return a == alphabet::PROTEIN ? detail::amino_planes : detail::site_planes;
+}
 
 // Bit b of each of the 8 bytes of v, byte k to bit k. The 64 partial products of the
 // multiplication land on distinct bits, so nothing carries into the top byte.
@@ -92,38 +120,93 @@ std::size_t padded_words(std::size_t sites) {
   return (words + detail::word_multiple - 1) / detail::word_multiple * detail::word_multiple;
 }
 
+// How often A, C, G and T stand in the 3 planes of a nucleotide sequence.
+std::array<u64, 4> count_bases(const u64 *planes, std::size_t words) {
+  std::array<u64, 4> bases{}; // A C G T
+  for (std::size_t w = 0; w < words; ++w) {
+    const u64 h = planes[w], l = planes[words + w], k = planes[2 * words + w];
+    bases[0] += static_cast<u64>(std::popcount(k & ~h & ~l));
+    bases[1] += static_cast<u64>(std::popcount(k & h & ~l));
+    bases[2] += static_cast<u64>(std::popcount(k & ~h & l));
+    bases[3] += static_cast<u64>(std::popcount(k & h & l));
+  }
+  return bases;
+}
+
 // ---- Models -------------------------------------------------------------------------------
 
 // What the formulas need besides the counts of a pair.
 struct model_constants {
-  model_type model;
-  count_kind kind;
+  model_type model = model_type::P;
+  count_kind kind = count_kind::DIFF;
   double sites = 0; // ALL: every site counts
   bool frequencies_ok = true;
+  std::optional<double> gamma;                     // ape's gamma correction
   double e = 0;                                    // F81
   double g_r = 0, g_y = 0, k1 = 0, k2 = 0, k3 = 0; // TN93
+  double a = 0, b = 0, c = 0;                      // F84
+  double h = 0;                                    // T92: 2 theta (1 - theta) for the GC content theta
+  const detail::ml_model *ml = nullptr;            // F84 with a ratio, and the amino-acid models
 };
 
-model_constants constants_for(const packed_alignment &aln, model_type model, count_kind kind) {
-  model_constants c{model, kind};
-  c.sites = static_cast<double>(aln.n_sites);
-  if (model != model_type::F81 && model != model_type::TN93) return c;
+bool uses_frequencies(model_type m) {
+  return m == model_type::F81 || m == model_type::TN93 || m == model_type::F84 || m == model_type::T92;
+}
+
+// The base frequencies of the whole alignment, A C G T (NaN without any base).
+std::array<double, 4> base_frequencies(const packed_alignment &aln) {
   std::array<u64, 4> total{};
-  for (const auto &counts : aln.base_counts)
-    for (std::size_t b = 0; b < 4; ++b) total[b] += counts[b];
+  for (std::size_t i = 0; i < aln.size(); ++i)
+    for (std::size_t b = 0; b < 4; ++b) total[b] += aln.base_counts(i)[b];
   const double sum = static_cast<double>(total[0] + total[1] + total[2] + total[3]);
-  double f[4]; // A C G T
+  std::array<double, 4> f{};
   for (std::size_t b = 0; b < 4; ++b) f[b] = static_cast<double>(total[b]) / sum;
+  return f;
+}
+
+// F84 with a transition/transversion ratio R, as a reversible model of A C G T: the
+// exchange rates 1 + K / pi_R (A-G), 1 + K / pi_Y (C-T) and 1 (transversions), for the
+// K = alpha / beta that gives R = (B + K A) / C (Felsenstein's F84; A, B, C as in constants_for).
+std::optional<detail::ml_model> f84_model(const std::array<double, 4> &f, double ratio) {
+  const double r = f[0] + f[2], y = f[1] + f[3];
+  const double a = f[1] * f[3] / y + f[0] * f[2] / r, b = f[1] * f[3] + f[0] * f[2], c = r * y;
+  const double k = (ratio * c - b) / a;
+  const double ag = 1 + k / r, ct = 1 + k / y;
+  if (!(ag >= 0 && ct >= 0 && std::isfinite(ag) && std::isfinite(ct))) return std::nullopt;
+  // Exchange rates below the diagonal, row by row, in the order A C G T: C-A, G-A, G-C, T-A, T-C, T-G.
+  const double exchange[6] = {1, ag, 1, 1, ct, 1};
+  return detail::make_ml_model(4, exchange, f.data(), {1.0});
+}
+
+model_constants constants_for(const packed_alignment &aln, const dist_options &options, count_kind kind) {
+  const model_type model = options.model;
+  model_constants c;
+  c.model = model;
+  c.kind = kind;
+  c.sites = static_cast<double>(aln.n_sites());
+  c.gamma = options.gamma;
+  if (!uses_frequencies(model)) return c;
+  const std::array<double, 4> f = base_frequencies(aln); // A C G T
   if (model == model_type::F81) {
     c.e = 1 - f[0] * f[0] - f[1] * f[1] - f[2] * f[2] - f[3] * f[3];
     c.frequencies_ok = c.e > 0; // false too when there is no base at all (NaN)
-  } else {
+  } else if (model == model_type::TN93) {
     c.g_r = f[0] + f[2];
     c.g_y = f[1] + f[3];
     c.k1 = 2 * f[0] * f[2] / c.g_r;
     c.k2 = 2 * f[1] * f[3] / c.g_y;
     c.k3 = 2 * (c.g_r * c.g_y - f[0] * f[2] * c.g_y / c.g_r - f[1] * f[3] * c.g_r / c.g_y);
     c.frequencies_ok = f[0] > 0 && f[1] > 0 && f[2] > 0 && f[3] > 0;
+  } else if (model == model_type::F84) {
+    const double r = f[0] + f[2], y = f[1] + f[3];
+    c.a = f[1] * f[3] / y + f[0] * f[2] / r;
+    c.b = f[1] * f[3] + f[0] * f[2];
+    c.c = r * y;
+    c.frequencies_ok = r > 0 && y > 0 && c.a > 0;
+  } else { // T92
+    const double theta = f[1] + f[2];
+    c.h = 2 * theta * (1 - theta);
+    c.frequencies_ok = c.h > 0;
   }
   return c;
 }
@@ -174,11 +257,48 @@ u64 logdet_differing(const u64 *n) {
   return static_cast<u64>(h + l - both);
 }
 
+// The table of base pairs N (bases A C G T as 0-3: the pyrimidine bit plus twice the second
+// bit) from the cells M of LOGDET, M[4a + b] = sum of N[x][y] over the x that hold the bits a
+// and the y that hold the bits b: N[x][y] = sum over a >= x, b >= y of (-1)^(|a - x| + |b - y|) M[a][b].
+void base_pairs(const u64 *m, std::int64_t *n) {
+  for (int x = 0; x < 4; ++x)
+    for (int y = 0; y < 4; ++y) {
+      std::int64_t sum = 0;
+      for (int a = 0; a < 4; ++a)
+        for (int b = 0; b < 4; ++b)
+          if ((a & x) == x && (b & y) == y) {
+            const int sign = std::popcount(static_cast<unsigned>(a ^ x)) + std::popcount(static_cast<unsigned>(b ^ y));
+            sum += (sign % 2 ? -1 : 1) * static_cast<std::int64_t>(m[4 * a + b]);
+          }
+      n[4 * x + y] = sum;
+    }
+}
+
 struct evaluation {
   double value = 0;
   std::optional<undefined_reason> undefined;
   u64 sites = 0, differing = 0;
 };
+
+// -ln(x), or its gamma form alpha (x^(-1/alpha) - 1).
+inline double log_term(const model_constants &c, double x) {
+  return c.gamma ? *c.gamma * (std::pow(x, -1 / *c.gamma) - 1) : -std::log(x);
+}
+
+// The maximum-likelihood distance of a table of pairs (ml_distance's counts), as an evaluation.
+evaluation ml_evaluation(const detail::ml_model &model, const std::uint32_t *counts, u64 sites, u64 differing) {
+  evaluation r;
+  r.sites = sites;
+  r.differing = differing;
+  if (sites == 0) {
+    r.undefined = undefined_reason::NO_SITES;
+    return r;
+  }
+  const std::optional<double> t = detail::ml_distance(model, counts, sites, differing);
+  if (!t) r.undefined = undefined_reason::SATURATED;
+  else r.value = *t;
+  return r;
+}
 
 // The model's distance for the counts of one pair, with the formulas as ape's dist.dna
 // writes them.
@@ -205,36 +325,63 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
     r.undefined = undefined_reason::BASE_FREQUENCIES;
     return r;
   }
+  if (c.ml) { // F84 with a ratio: the table of base pairs, folded
+    std::int64_t pairs[16];
+    base_pairs(n, pairs);
+    std::uint32_t cells[16] = {};
+    for (std::size_t x = 0; x < 4; ++x)
+      for (std::size_t y = 0; y <= x; ++y)
+        cells[detail::cell_index(x, y)] =
+            static_cast<std::uint32_t>(pairs[4 * x + y] + (x != y ? pairs[4 * y + x] : 0));
+    return ml_evaluation(*c.ml, cells, r.sites, r.differing);
+  }
   double arg = 1; // the argument of the logarithm that decides whether the model is defined
+  const double p = differing / sites;
   switch (c.model) {
   case model_type::P:
-  case model_type::COUNT: r.value = differing / sites; break;
-  case model_type::JC69: {
-    const double p = differing / sites;
+  case model_type::COUNT: r.value = p; break;
+  case model_type::JC69:
     arg = 1 - 4 * p / 3;
-    r.value = -0.75 * std::log(arg);
+    r.value = 0.75 * log_term(c, arg);
+    break;
+  case model_type::K80:
+  case model_type::T92:
+  case model_type::F84: {
+    const double ts = static_cast<double>(n[2]) / sites, tv = static_cast<double>(n[1] - n[2]) / sites;
+    if (c.model == model_type::K80) {
+      const double a1 = 1 - 2 * ts - tv, a2 = 1 - 2 * tv;
+      arg = std::min(a1, a2);
+      r.value = 0.5 * log_term(c, a1) + 0.25 * log_term(c, a2);
+    } else if (c.model == model_type::T92) {
+      const double a1 = 1 - ts / c.h - tv, a2 = 1 - 2 * tv;
+      arg = std::min(a1, a2);
+      r.value = c.h * log_term(c, a1) + 0.5 * (1 - c.h) * log_term(c, a2);
+    } else {
+      const double a1 = 1 - ts / (2 * c.a) - (c.a - c.b) * tv / (2 * c.a * c.c), a2 = 1 - tv / (2 * c.c);
+      arg = std::min(a1, a2);
+      r.value = 2 * c.a * log_term(c, a1) - 2 * (c.a - c.b - c.c) * log_term(c, a2);
+    }
     break;
   }
-  case model_type::K80: {
-    const double p = static_cast<double>(n[2]) / sites, q = static_cast<double>(n[1] - n[2]) / sites;
-    const double a1 = 1 - 2 * p - q, a2 = 1 - 2 * q;
-    arg = std::min(a1, a2);
-    r.value = -0.5 * std::log(a1 * std::sqrt(a2));
+  case model_type::K81: {
+    const double ts = static_cast<double>(n[2]) / sites, q = static_cast<double>(n[3]) / sites;
+    const double rr = static_cast<double>(n[1] - n[2] - n[3]) / sites;
+    const double a1 = 1 - 2 * ts - 2 * q, a2 = 1 - 2 * ts - 2 * rr, a3 = 1 - 2 * q - 2 * rr;
+    arg = std::min({a1, a2, a3});
+    r.value = 0.25 * (log_term(c, a1) + log_term(c, a2) + log_term(c, a3));
     break;
   }
-  case model_type::F81: {
-    const double p = differing / sites;
+  case model_type::F81:
     arg = 1 - p / c.e;
-    r.value = -c.e * std::log(arg);
+    r.value = c.e * log_term(c, arg);
     break;
-  }
   case model_type::TN93: {
     const double p1 = static_cast<double>(n[2]) / sites, p2 = static_cast<double>(n[3]) / sites;
     const double q = static_cast<double>(n[1] - n[2] - n[3]) / sites;
     const double w1 = 1 - p1 / c.k1 - q / (2 * c.g_r), w2 = 1 - p2 / c.k2 - q / (2 * c.g_y);
     const double w3 = 1 - q / (2 * c.g_r * c.g_y);
     arg = std::min({w1, w2, w3});
-    r.value = -c.k1 * std::log(w1) - c.k2 * std::log(w2) - c.k3 * std::log(w3);
+    r.value = c.k1 * log_term(c, w1) + c.k2 * log_term(c, w2) + c.k3 * log_term(c, w3);
     break;
   }
   case model_type::LOGDET: {
@@ -247,6 +394,15 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
     r.value = std::log(sites) - std::log(det) / 4 - std::log(4.0);
     break;
   }
+  case model_type::POISSON:
+    arg = 1 - p;
+    r.value = -std::log(arg);
+    break;
+  case model_type::KIMURA:
+    arg = 1 - p - 0.2 * p * p;
+    r.value = -std::log(arg);
+    break;
+  default: break; // the other maximum-likelihood models take the tables of pairs
   }
   if (!(arg > 0) || !std::isfinite(r.value)) {
     r.undefined = undefined_reason::SATURATED;
@@ -257,14 +413,28 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
   return r;
 }
 
-count_kind kind_for(const packed_alignment &aln, model_type model) {
-  if (aln.rule == site_rule::ALL) return aln.code_bits < 8 ? count_kind::SYMBOLS3 : count_kind::SYMBOLS5;
-  switch (model) {
-  case model_type::K80: return count_kind::TS;
+// The counts a model takes; nullopt for the models of amino-acid pair tables.
+std::optional<count_kind> kind_for(const packed_alignment &aln, const dist_options &options) {
+  if (aln.rule() == site_rule::ALL) return aln.code_bits() < 8 ? count_kind::SYMBOLS3 : count_kind::SYMBOLS5;
+  switch (options.model) {
+  case model_type::K80:
+  case model_type::T92: return count_kind::TS;
+  case model_type::F84: return options.ts_tv ? count_kind::LOGDET : count_kind::TS;
+  case model_type::K81: return count_kind::K81;
   case model_type::TN93: return count_kind::TN;
   case model_type::LOGDET: return count_kind::LOGDET;
-  default: return count_kind::DIFF;
+  case model_type::JTT:
+  case model_type::WAG:
+  case model_type::LG:
+  case model_type::DAYHOFF: return std::nullopt;
+  default: return aln.residues() == alphabet::PROTEIN ? count_kind::AMINO : count_kind::DIFF;
   }
+}
+
+std::string model_name(model_type m) {
+  constexpr std::string_view names[] = {"P",   "COUNT", "JC69",    "K80",    "F81", "TN93", "LOGDET", "F84",
+                                        "K81", "T92",   "POISSON", "KIMURA", "JTT", "WAG",  "LG",     "DAYHOFF"};
+  return std::string(names[static_cast<std::size_t>(m)]);
 }
 
 // ---- Undefined pairs ------------------------------------------------------------------------
@@ -300,67 +470,133 @@ std::string reason_text(undefined_reason r) {
 
 // ---- Public functions ----------------------------------------------------------------------
 
-packed_alignment make_packed(site_rule rule, std::size_t expected) {
-  packed_alignment aln;
-  aln.rule = rule;
-  aln.planes = rule == site_rule::ALL ? detail::symbol_planes : detail::site_planes;
-  aln.labels.reserve(expected); // the capacity also sizes `bits` once the first sequence is in
-  aln.base_counts.reserve(expected);
-  return aln;
+std::optional<alphabet> model_alphabet(model_type model) {
+  switch (model) {
+  case model_type::P:
+  case model_type::COUNT: return std::nullopt;
+  case model_type::POISSON:
+  case model_type::KIMURA:
+  case model_type::JTT:
+  case model_type::WAG:
+  case model_type::LG:
+  case model_type::DAYHOFF: return alphabet::PROTEIN;
+  default: return alphabet::DNA;
+  }
 }
 
-void add_sequence(packed_alignment &aln, std::string label, std::string_view residues) {
+bool takes_gamma(model_type model) {
+  switch (model) {
+  case model_type::JC69:
+  case model_type::K80:
+  case model_type::F81:
+  case model_type::K81:
+  case model_type::F84:
+  case model_type::T92:
+  case model_type::TN93:
+  case model_type::JTT:
+  case model_type::WAG:
+  case model_type::LG:
+  case model_type::DAYHOFF: return true;
+  default: return false;
+  }
+}
+
+bool takes_gamma_categories(model_type model) { return detail::protein_model(model) != nullptr; }
+
+packed_alignment::packed_alignment(site_rule rule, alphabet residues, std::size_t expected)
+    : rule_(rule), alphabet_(residues), planes_(planes_for(residues, rule)) {
+  reserve(expected);
+}
+
+void packed_alignment::reserve(std::size_t expected) {
+  expected_ = std::max(expected_, expected);
+  labels_.reserve(expected);
+  base_counts_.reserve(expected);
+  if (!labels_.empty() && expected > bits_.size() / (planes_ * words_)) make_room(expected);
+}
+
+// Room for `sequences` sequences in all, zero-filled past those there are.
+void packed_alignment::make_room(std::size_t sequences) {
+  fixed_array<u64> more(sequences * planes_ * words_);
+  const std::size_t used = size() * planes_ * words_;
+  std::copy(bits_.begin(), bits_.begin() + static_cast<std::ptrdiff_t>(used), more.begin());
+  bits_ = std::move(more);
+}
+
+void packed_alignment::add(std::string label, std::string_view residues) {
   if (residues.empty()) throw range_error("sequence '" + label + "' has no residues");
-  if (aln.labels.empty()) {
-    aln.n_sites = residues.size();
-    aln.words = padded_words(residues.size());
-    if (aln.planes == 0) aln.planes = aln.rule == site_rule::ALL ? detail::symbol_planes : detail::site_planes;
-    aln.bits = fixed_array<u64>(std::max<std::size_t>(aln.labels.capacity(), 16) * aln.planes * aln.words);
-  } else if (residues.size() != aln.n_sites) {
+  if (labels_.empty()) {
+    n_sites_ = residues.size();
+    words_ = padded_words(residues.size());
+    bits_ = fixed_array<u64>(std::max<std::size_t>(expected_, 16) * planes_ * words_);
+  } else if (residues.size() != n_sites_) {
     throw range_error("sequence '" + label + "' has " + std::to_string(residues.size()) + " residues, the first " +
-                      std::to_string(aln.n_sites));
+                      std::to_string(n_sites_));
   }
-  const bool all = aln.rule == site_rule::ALL;
-  const std::array<unsigned char, 256> &codes = all ? symbol_codes : site_codes;
-  const std::size_t words = aln.words, stride = aln.planes * words, start = aln.size() * stride;
-  if (start + stride > aln.bits.size()) { // twice the room, zero-filled past the sequences
-    fixed_array<u64> more(2 * aln.bits.size());
-    std::copy(aln.bits.begin(), aln.bits.begin() + static_cast<std::ptrdiff_t>(start), more.begin());
-    aln.bits = std::move(more);
-  }
-  u64 *planes = aln.bits.data() + start;
+  const bool all = rule_ == site_rule::ALL, protein = alphabet_ == alphabet::PROTEIN;
+  const std::array<unsigned char, 256> &codes = codes_for(alphabet_, rule_);
+  const std::size_t words = words_, stride = planes_ * words, start = size() * stride;
+  if (start + stride > bits_.size()) make_room(2 * bits_.size() / stride);
+  u64 *planes = bits_.data() + start;
+  const std::size_t code_planes = protein && !all ? detail::symbol_planes : planes_;
   unsigned char seen = 0; // every code or-ed together
   for (std::size_t w = 0; w * 64 < residues.size(); ++w) {
     alignas(16) unsigned char code[64] = {};
     const std::size_t n = std::min<std::size_t>(64, residues.size() - w * 64);
     const char *r = residues.data() + w * 64;
     for (std::size_t k = 0; k < n; ++k) seen |= code[k] = codes[static_cast<unsigned char>(r[k])];
-    u64 word[detail::symbol_planes] = {};
-    pack_codes(code, aln.planes, word);
-    for (std::size_t p = 0; p < aln.planes; ++p) planes[p * words + w] = word[p];
+    u64 word[detail::amino_planes] = {};
+    pack_codes(code, code_planes, word);
+    for (std::size_t p = 0; p < code_planes; ++p) planes[p * words + w] = word[p];
+    if (code_planes < planes_) planes[code_planes * words + w] = word[0] | word[1] | word[2] | word[3] | word[4];
   }
   if (seen & invalid) {
     std::fill(planes, planes + stride, u64{0});
     std::size_t k = 0;
     while (codes[static_cast<unsigned char>(residues[k])] != invalid) ++k;
     throw invalid_character_error("residue " + std::to_string(k + 1) + " of sequence '" + label + "', " +
-                                  describe_char(static_cast<unsigned char>(residues[k])) +
-                                  ", is not a nucleotide code");
+                                  describe_char(static_cast<unsigned char>(residues[k])) + ", is not " +
+                                  (protein ? "an amino-acid code" : "a nucleotide code"));
   }
-  std::array<u64, 4> bases{}; // A C G T
-  if (all) {
-    aln.code_bits |= seen;
-  } else {
-    for (std::size_t w = 0; w < words; ++w) {
-      const u64 h = planes[w], l = planes[words + w], k = planes[2 * words + w];
-      bases[0] += static_cast<u64>(std::popcount(k & ~h & ~l));
-      bases[1] += static_cast<u64>(std::popcount(k & h & ~l));
-      bases[2] += static_cast<u64>(std::popcount(k & ~h & l));
-      bases[3] += static_cast<u64>(std::popcount(k & h & l));
-    }
+  if (all) code_bits_ |= seen;
+  base_counts_.push_back(all || protein ? std::array<u64, 4>{} : count_bases(planes, words));
+  labels_.push_back(std::move(label));
+}
+
+packed_alignment packed_alignment::resampled(std::span<const std::uint32_t> columns) const {
+  if (columns.empty()) throw range_error("a resampled alignment needs at least one site");
+  for (std::uint32_t c : columns)
+    if (c >= n_sites_)
+      throw range_error("site " + std::to_string(c + 1) + " is past the " + std::to_string(n_sites_) + " sites");
+  packed_alignment copy(rule_, alphabet_, size());
+  copy.labels_ = labels_;
+  copy.code_bits_ = code_bits_;
+  copy.n_sites_ = columns.size();
+  copy.words_ = padded_words(columns.size());
+  copy.bits_ = fixed_array<u64>(std::max<std::size_t>(size(), 1) * planes_ * copy.words_);
+  for (std::size_t i = 0; i < size(); ++i) {
+    const u64 *from = sequence(i);
+    u64 *to = copy.bits_.data() + i * planes_ * copy.words_;
+    for (std::size_t p = 0; p < planes_; ++p)
+      for (std::size_t k = 0; k < columns.size(); ++k) {
+        const std::uint32_t c = columns[k];
+        to[p * copy.words_ + k / 64] |= ((from[p * words_ + c / 64] >> (c % 64)) & 1) << (k % 64);
+      }
+    copy.base_counts_.push_back(rule_ == site_rule::ALL || alphabet_ == alphabet::PROTEIN
+                                    ? std::array<u64, 4>{}
+                                    : count_bases(to, copy.words_));
   }
-  aln.base_counts.push_back(bases);
-  aln.labels.push_back(std::move(label));
+  return copy;
+}
+
+unsigned packed_alignment::code(std::size_t i, std::size_t s) const noexcept {
+  const std::size_t code_planes =
+      alphabet_ == alphabet::PROTEIN && rule_ != site_rule::ALL ? detail::symbol_planes : planes_;
+  const u64 *planes = sequence(i);
+  unsigned c = 0;
+  for (std::size_t p = 0; p < code_planes; ++p)
+    c |= static_cast<unsigned>((planes[p * words_ + s / 64] >> (s % 64)) & 1) << p;
+  return c;
 }
 
 undefined_distance_error::undefined_distance_error(std::uint64_t count_, std::vector<undefined_pair> first_)
@@ -377,40 +613,12 @@ unsigned available_cpus() {
   return std::max(1u, std::thread::hardware_concurrency());
 }
 
-std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options, dist_mat_type &dist) {
-  const std::size_t n = aln.size();
-  if (dist.n_tax() != n)
-    throw range_error("the distance matrix has " + std::to_string(dist.n_tax()) + " taxa, the alignment " +
-                      std::to_string(n) + " sequences");
-  if (options.undefined_value && !(*options.undefined_value >= 0 && *options.undefined_value <= max_distance))
-    throw range_error("the value written for undefined distances must lie in 0 .. 3.40282347e38");
-  if (aln.rule == site_rule::ALL && options.model != model_type::P && options.model != model_type::COUNT)
-    throw formula_error("comparing every symbol gives the P and COUNT distances only");
-  for (std::size_t i = 0; i < n; ++i) dist.labels[i] = aln.labels[i];
-  for (std::size_t i = 0; i < n; ++i) dist.distances(i, i) = 0.0f;
-  if (n < 2) return 0;
+namespace {
 
-  const count_kind kind = kind_for(aln, options.model);
-  const model_constants constants = constants_for(aln, options.model, kind);
-  const detail::kernel_set &kernels = *detail::usable_kernels().back();
-  const detail::pair_kernel kernel = kernels.kernels[static_cast<int>(kind)];
-  const detail::rows_kernel rows_kernel = kernels.rows[static_cast<int>(kind)];
-  const std::size_t words = aln.words, stride = aln.planes * words;
-
-  // COMPLETE: the sites where every sequence has a base, the same known plane for all.
-  std::vector<u64> everywhere;
-  if (aln.rule == site_rule::COMPLETE) {
-    everywhere.assign(aln.bits.begin() + 2 * words, aln.bits.begin() + 3 * words);
-    for (std::size_t i = 1; i < n; ++i)
-      for (std::size_t w = 0; w < words; ++w) everywhere[w] &= aln.bits[i * stride + 2 * words + w];
-  }
-  auto known = [&](std::size_t i) {
-    return aln.rule == site_rule::COMPLETE ? everywhere.data() : aln.bits.data() + i * stride + 2 * words;
-  };
-
-  // Square tiles of pairs whose sequences fit the second-level cache together.
-  const std::size_t planes_read = kind == count_kind::SYMBOLS5 ? 5 : 3;
-  const std::size_t side = std::clamp<std::size_t>((256u << 10) / (planes_read * words * 8), 4, 64);
+// Runs tile(worker, i0, i1, j0, j1, log) over the square tiles of `side` sequences of the
+// pairs (i > j), on the threads that options ask for, and returns the undefined pairs found.
+template <class Tile>
+undefined_log for_each_tile(std::size_t n, std::size_t side, const dist_options &options, Tile &&tile) {
   const std::size_t blocks = (n + side - 1) / side;
   std::vector<std::pair<std::uint32_t, std::uint32_t>> tiles;
   tiles.reserve(blocks * (blocks + 1) / 2);
@@ -425,57 +633,19 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
   const std::size_t workers = std::clamp<std::size_t>(wanted, 1, tiles.size());
   std::vector<undefined_log> logs(workers);
   for (auto &log : logs) log.first.reserve(first_kept + 1);
-  const float fill = options.undefined_value.value_or(0.0f);
-
-  constexpr std::size_t rows_at_once = detail::rows_at_once;
   auto work = [&](std::size_t worker) {
-    undefined_log &log = logs[worker];
-    u64 counts[rows_at_once * detail::max_counts];
-    auto put = [&](std::size_t i, std::size_t j, const u64 *c) {
-      const evaluation e = evaluate(constants, c);
-      float value = static_cast<float>(e.value);
-      if (e.undefined) {
-        log.add({i, j, *e.undefined, e.sites, e.differing});
-        value = fill;
-      }
-      dist.distances(i, j) = dist.distances(j, i) = value;
-    };
     for (std::size_t t; (t = next.fetch_add(1, std::memory_order_relaxed)) < tiles.size();) {
       const std::size_t i0 = tiles[t].first * side, j0 = tiles[t].second * side;
-      const std::size_t i1 = std::min(n, i0 + side), j1 = std::min(n, j0 + side);
-      u64 pairs = 0;
-      std::size_t i = i0;
-      // Rows a few at a time against each sequence below all of them, then one at a time.
-      for (; i + rows_at_once <= i1; i += rows_at_once) {
-        const u64 *x[rows_at_once], *kx[rows_at_once];
-        for (std::size_t r = 0; r < rows_at_once; ++r) {
-          x[r] = aln.bits.data() + (i + r) * stride;
-          kx[r] = known(i + r);
-        }
-        const std::size_t shared_end = std::min(i, j1);
-        for (std::size_t j = j0; j < shared_end; ++j) {
-          rows_kernel(x, kx, aln.bits.data() + j * stride, known(j), words, counts);
-          for (std::size_t r = 0; r < rows_at_once; ++r) put(i + r, j, counts + r * detail::max_counts);
-        }
-        for (std::size_t r = 1; r < rows_at_once; ++r)
-          for (std::size_t j = std::max(j0, i); j < std::min(i + r, j1); ++j) {
-            kernel(x[r], aln.bits.data() + j * stride, kx[r], known(j), words, counts);
-            put(i + r, j, counts);
-          }
-        pairs += rows_at_once * (shared_end > j0 ? shared_end - j0 : 0);
-        for (std::size_t r = 1; r < rows_at_once; ++r)
-          pairs += std::min(i + r, j1) > std::max(j0, i) ? std::min(i + r, j1) - std::max(j0, i) : 0;
-      }
-      for (; i < i1; ++i) {
-        const u64 *x = aln.bits.data() + i * stride;
-        for (std::size_t j = j0; j < std::min(i, j1); ++j) {
-          kernel(x, aln.bits.data() + j * stride, known(i), known(j), words, counts);
-          put(i, j, counts);
-          ++pairs;
-        }
-      }
+      const u64 pairs = tile(worker, i0, std::min(n, i0 + side), j0, std::min(n, j0 + side), logs[worker]);
       const u64 now = done.fetch_add(pairs, std::memory_order_relaxed) + pairs;
-      if (worker == 0 && options.progress) options.progress(now, total);
+      if (worker == 0 && options.progress) {
+        try {
+          options.progress(now, total);
+        } catch (...) {
+          next.store(tiles.size(), std::memory_order_relaxed); // the other threads take no further tile
+          throw;
+        }
+      }
     }
   };
   {
@@ -489,17 +659,198 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
     }
     work(0);
   }
-
-  u64 undefined = 0;
-  std::vector<undefined_pair> first;
+  undefined_log all;
   for (const undefined_log &log : logs) {
-    undefined += log.count;
-    first.insert(first.end(), log.first.begin(), log.first.end());
+    all.count += log.count;
+    all.first.insert(all.first.end(), log.first.begin(), log.first.end());
   }
-  if (undefined == 0 || options.undefined_value) return undefined;
-  std::sort(first.begin(), first.end(), before);
-  if (first.size() > first_kept) first.resize(first_kept);
-  throw undefined_distance_error(undefined, std::move(first));
+  std::sort(all.first.begin(), all.first.end(), before);
+  if (all.first.size() > first_kept) all.first.resize(first_kept);
+  return all;
+}
+
+// The sites that every sequence holds a residue at (COMPLETE), or every site.
+std::vector<u64> sites_in_use(const packed_alignment &aln) {
+  const std::size_t words = aln.words(), known = aln.known_plane() * words;
+  std::vector<u64> use(words, 0);
+  if (aln.rule() != site_rule::COMPLETE) {
+    for (std::size_t s = 0; s < aln.n_sites(); ++s) use[s / 64] |= u64{1} << (s % 64);
+    return use;
+  }
+  std::copy(aln.sequence(0) + known, aln.sequence(0) + known + words, use.begin());
+  for (std::size_t i = 1; i < aln.size(); ++i)
+    for (std::size_t w = 0; w < words; ++w) use[w] &= aln.sequence(i)[known + w];
+  return use;
+}
+
+} // namespace
+
+std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options, dist_mat_type &dist) {
+  const std::size_t n = aln.size();
+  const model_type model = options.model;
+  if (dist.n_tax() != n)
+    throw range_error("the distance matrix has " + std::to_string(dist.n_tax()) + " taxa, the alignment " +
+                      std::to_string(n) + " sequences");
+  if (options.undefined_value && !(*options.undefined_value >= 0 && *options.undefined_value <= max_distance))
+    throw range_error("the value written for undefined distances must lie in 0 .. 3.40282347e38");
+  if (aln.rule() == site_rule::ALL && model != model_type::P && model != model_type::COUNT)
+    throw formula_error("comparing every symbol gives the P and COUNT distances only");
+  if (const auto a = model_alphabet(model); a && *a != aln.residues())
+    throw formula_error("the " + model_name(model) + " model is for " +
+                        (*a == alphabet::DNA ? "nucleotides" : "amino acids"));
+  if (options.gamma) {
+    if (!takes_gamma(model)) throw formula_error("the " + model_name(model) + " model takes no gamma correction");
+    if (!(*options.gamma > 0 && std::isfinite(*options.gamma)))
+      throw range_error("the shape of the gamma distribution must be a positive number");
+  }
+  if (options.gamma_categories < 1 || options.gamma_categories > 64)
+    throw range_error("the number of gamma categories must lie in 1 .. 64");
+  if (options.ts_tv) {
+    if (model != model_type::F84) throw formula_error("a transition/transversion ratio is for the F84 model");
+    if (options.gamma) throw formula_error("F84 with a transition/transversion ratio takes no gamma correction");
+    if (!(*options.ts_tv > 0 && std::isfinite(*options.ts_tv)))
+      throw range_error("the transition/transversion ratio must be a positive number");
+  }
+  for (std::size_t i = 0; i < n; ++i) dist.labels[i] = aln.labels()[i];
+  for (std::size_t i = 0; i < n; ++i) dist.distances(i, i) = 0.0f;
+  if (n < 2) return 0;
+
+  const float fill = options.undefined_value.value_or(0.0f);
+  auto put = [&](undefined_log &log, std::size_t i, std::size_t j, const evaluation &e) {
+    float value = static_cast<float>(e.value);
+    if (e.undefined) {
+      log.add({i, j, *e.undefined, e.sites, e.differing});
+      value = fill;
+    }
+    dist.distances(i, j) = dist.distances(j, i) = value;
+  };
+  const std::size_t words = aln.words();
+  const std::optional<count_kind> kind = kind_for(aln, options);
+  undefined_log undefined;
+
+  if (!kind) { // the amino-acid models of pair tables
+    const detail::protein_table &table = *detail::protein_model(model);
+    const detail::ml_model ml = detail::make_ml_model(
+        detail::amino_acids, table.exchange, table.frequencies,
+        options.gamma ? detail::gamma_rates(*options.gamma, options.gamma_categories) : std::vector<double>{1.0});
+    // One byte per site and sequence, over the sites in use: the amino acid 0-19, 20 none.
+    const std::vector<u64> use = sites_in_use(aln);
+    std::vector<std::uint32_t> columns;
+    for (std::size_t s = 0; s < aln.n_sites(); ++s)
+      if ((use[s / 64] >> (s % 64)) & 1) columns.push_back(static_cast<std::uint32_t>(s));
+    const std::size_t m = columns.size();
+    std::vector<unsigned char> codes(n * m);
+    for (std::size_t i = 0; i < n; ++i)
+      for (std::size_t k = 0; k < m; ++k) {
+        const unsigned c = aln.code(i, columns[k]);
+        codes[i * m + k] = static_cast<unsigned char>(c == 0 ? 20 : c - 1);
+      }
+    // The cell of each pair of codes; the pairs with a code of 20 go to a cell past the others.
+    // Each pair of codes (x, y) counts at 21 x + y, in four tables in turn (so that repeated
+    // pairs need not wait for one another), of 16-bit counts where no table can reach 65536;
+    // the tables then go to the cells, (x, y) and (y, x) together. The rows hold 21 x.
+    constexpr std::size_t codes_in_use = 21, lanes = 4, row = 448;
+    std::vector<std::uint16_t> scaled(n * m);
+    for (std::size_t k = 0; k < n * m; ++k) scaled[k] = static_cast<std::uint16_t>(codes[k] * codes_in_use);
+    const std::size_t side = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(3 * m, 1), 4, 64);
+    auto pair_tiles = [&]<class count_type>(count_type) {
+      return for_each_tile(
+          n, side, options,
+          [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
+            alignas(64) count_type table[lanes * row];
+            alignas(64) std::uint32_t counts[detail::amino_acids * (detail::amino_acids + 1) / 2 + 16] = {};
+            u64 pairs = 0;
+            for (std::size_t i = i0; i < i1; ++i)
+              for (std::size_t j = j0; j < std::min(i, j1); ++j) {
+                std::fill(std::begin(table), std::end(table), count_type{0});
+                const std::uint16_t *x = scaled.data() + i * m;
+                const unsigned char *y = codes.data() + j * m;
+                std::size_t s = 0;
+                for (; s + lanes <= m; s += lanes)
+                  for (std::size_t l = 0; l < lanes; ++l) ++table[l * row + x[s + l] + y[s + l]];
+                for (; s < m; ++s) ++table[x[s] + y[s]];
+                u64 sites = 0, same = 0;
+                for (std::size_t a = 0; a < detail::amino_acids; ++a)
+                  for (std::size_t b = 0; b <= a; ++b) {
+                    std::uint32_t c = 0;
+                    for (std::size_t l = 0; l < lanes; ++l)
+                      c += table[l * row + a * codes_in_use + b] +
+                           (a != b ? table[l * row + b * codes_in_use + a] : count_type{0});
+                    counts[detail::cell_index(a, b)] = c;
+                    sites += c;
+                    if (a == b) same += c;
+                  }
+                put(log, i, j, ml_evaluation(ml, counts, sites, sites - same));
+                ++pairs;
+              }
+            return pairs;
+          });
+    };
+    undefined = m <= lanes * 65535 ? pair_tiles(std::uint16_t{}) : pair_tiles(std::uint32_t{});
+  } else {
+    model_constants constants = constants_for(aln, options, *kind);
+    std::optional<detail::ml_model> f84;
+    if (options.ts_tv && constants.frequencies_ok) {
+      f84 = f84_model(base_frequencies(aln), *options.ts_tv);
+      if (f84) constants.ml = &*f84;
+      else constants.frequencies_ok = false;
+    }
+    const detail::kernel_set &kernels = *detail::usable_kernels().back();
+    const detail::pair_kernel kernel = kernels.kernels[static_cast<int>(*kind)];
+    const detail::rows_kernel rows_kernel = kernels.rows[static_cast<int>(*kind)];
+    const std::size_t known_offset = aln.known_plane() * words;
+
+    // COMPLETE: the sites where every sequence has a residue, the same known plane for all.
+    std::vector<u64> everywhere;
+    if (aln.rule() == site_rule::COMPLETE) everywhere = sites_in_use(aln);
+    auto known = [&](std::size_t i) {
+      return aln.rule() == site_rule::COMPLETE ? everywhere.data() : aln.sequence(i) + known_offset;
+    };
+
+    // Square tiles of pairs whose sequences fit the second-level cache together.
+    const std::size_t planes_read = *kind == count_kind::SYMBOLS5 ? 5 : *kind == count_kind::AMINO ? 6 : 3;
+    const std::size_t side = std::clamp<std::size_t>((256u << 10) / (planes_read * words * 8), 4, 64);
+    constexpr std::size_t rows_at_once = detail::rows_at_once;
+    undefined = for_each_tile(
+        n, side, options,
+        [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
+          u64 counts[rows_at_once * detail::max_counts];
+          u64 pairs = 0;
+          std::size_t i = i0;
+          // Rows a few at a time against each sequence below all of them, then one at a time.
+          for (; i + rows_at_once <= i1; i += rows_at_once) {
+            const u64 *x[rows_at_once], *kx[rows_at_once];
+            for (std::size_t r = 0; r < rows_at_once; ++r) {
+              x[r] = aln.sequence(i + r);
+              kx[r] = known(i + r);
+            }
+            const std::size_t shared_end = std::min(i, j1);
+            for (std::size_t j = j0; j < shared_end; ++j) {
+              rows_kernel(x, kx, aln.sequence(j), known(j), words, counts);
+              for (std::size_t r = 0; r < rows_at_once; ++r)
+                put(log, i + r, j, evaluate(constants, counts + r * detail::max_counts));
+            }
+            for (std::size_t r = 1; r < rows_at_once; ++r)
+              for (std::size_t j = std::max(j0, i); j < std::min(i + r, j1); ++j) {
+                kernel(x[r], aln.sequence(j), kx[r], known(j), words, counts);
+                put(log, i + r, j, evaluate(constants, counts));
+              }
+            pairs += rows_at_once * (shared_end > j0 ? shared_end - j0 : 0);
+            for (std::size_t r = 1; r < rows_at_once; ++r)
+              pairs += std::min(i + r, j1) > std::max(j0, i) ? std::min(i + r, j1) - std::max(j0, i) : 0;
+          }
+          for (; i < i1; ++i) {
+            for (std::size_t j = j0; j < std::min(i, j1); ++j) {
+              kernel(aln.sequence(i), aln.sequence(j), known(i), known(j), words, counts);
+              put(log, i, j, evaluate(constants, counts));
+              ++pairs;
+            }
+          }
+          return pairs;
+        });
+  }
+  if (undefined.count == 0 || options.undefined_value) return undefined.count;
+  throw undefined_distance_error(undefined.count, std::move(undefined.first));
 }
 
 } // namespace phylo::dna

@@ -9,10 +9,12 @@
 
 namespace phylo::dna::detail {
 
-// Plane layouts. Under PAIRWISE and COMPLETE a sequence has 3 planes: 0 the pyrimidine bit
-// (C, T), 1 the second bit (G, T), 2 the known bit (a base is there); a site without a base
-// is 0 in all three. Under ALL it has 5 planes holding the symbol's code.
-inline constexpr std::size_t site_planes = 3, symbol_planes = 5;
+// Plane layouts. Nucleotides under PAIRWISE and COMPLETE: 3 planes, 0 the pyrimidine bit (C,
+// T), 1 the second bit (G, T), 2 the known bit (a base is there); a site without a base is 0
+// in all three. Amino acids under PAIRWISE and COMPLETE: 6 planes, 0-4 the amino acid's code
+// (1 to 20), 5 the known bit; a site without an amino acid is 0 in all six. Under ALL: 5
+// planes holding the symbol's code.
+inline constexpr std::size_t site_planes = 3, symbol_planes = 5, amino_planes = 6;
 // Words of a plane are a multiple of this, so that kernels need no tail.
 inline constexpr std::size_t word_multiple = 16;
 
@@ -21,18 +23,21 @@ inline constexpr std::size_t word_multiple = 16;
 //   DIFF    L (sites where both have a base), differing among them
 //   TS      L, differing, transitions (A-G, C-T)
 //   TN      L, differing, A-G, C-T
+//   K81     L, differing, transitions, the transversions A-C and G-T
+//   AMINO   L (sites where both have an amino acid), differing among them (planes 0-4)
 //   LOGDET  the 16 cells M[4a + b] = |K & X_a & Y_b| where K is where both have a base and
 //           X_0..3 (Y_0..3) are all sites, the pyrimidine bit, the second bit and both bits of
 //           the one (the other) sequence; M[0] = L. M = Z N Z' for the table N of base pairs
 //           and a unit triangular Z, so det M = det N.
-enum class count_kind { SYMBOLS3, SYMBOLS5, DIFF, TS, TN, LOGDET };
+enum class count_kind { SYMBOLS3, SYMBOLS5, DIFF, TS, TN, LOGDET, K81, AMINO };
+inline constexpr int count_kinds = 8;
 inline constexpr std::size_t max_counts = 16;
 constexpr std::size_t count_width(count_kind k) {
-  return k == count_kind::DIFF     ? 2
-         : k == count_kind::TS     ? 3
-         : k == count_kind::TN     ? 4
-         : k == count_kind::LOGDET ? 16
-                                   : 1;
+  return k == count_kind::DIFF || k == count_kind::AMINO ? 2
+         : k == count_kind::TS                           ? 3
+         : k == count_kind::TN || k == count_kind::K81   ? 4
+         : k == count_kind::LOGDET                       ? 16
+                                                         : 1;
 }
 
 // Counts over `words` words (a multiple of word_multiple) of the planes of x and y, each plane
@@ -48,8 +53,8 @@ using rows_kernel = void (*)(const std::uint64_t *const *x, const std::uint64_t 
 
 struct kernel_set {
   const char *name;
-  pair_kernel kernels[6]; // by count_kind
-  rows_kernel rows[6];
+  pair_kernel kernels[count_kinds]; // by count_kind
+  rows_kernel rows[count_kinds];
 };
 
 // Every processor: 128-bit vectors. x86-64 with AVX2: 256-bit vectors; with AVX-512 and its

@@ -118,6 +118,34 @@ template <> struct masks_of<count_kind::TN> {
   }
 };
 
+template <> struct masks_of<count_kind::K81> {
+  static constexpr int n = 4;
+  template <class V>
+  static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky,
+                                                       std::size_t w, std::size_t words, V *m) {
+    const site_words<V> s = site_words<V>::at(x, y, kx, ky, w, words);
+    m[0] = s.k;
+    m[1] = s.d;
+    m[2] = s.d & ~(s.hx ^ s.hy);                 // A-G, C-T
+    m[3] = s.d & (s.hx ^ s.hy) & ~(s.lx ^ s.ly); // A-C, G-T
+  }
+};
+
+// Planes 0-4 the amino acid's code, kx and ky the known bits.
+template <> struct masks_of<count_kind::AMINO> {
+  static constexpr int n = 2;
+  template <class V>
+  static inline __attribute__((always_inline)) void at(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky,
+                                                       std::size_t w, std::size_t words, V *m) {
+    V d = load<V>(x + w) ^ load<V>(y + w);
+#pragma GCC unroll 4
+    for (std::size_t p = 1; p < 5; ++p) d |= load<V>(x + p * words + w) ^ load<V>(y + p * words + w);
+    const V k = load<V>(kx + w) & load<V>(ky + w);
+    m[0] = k;
+    m[1] = d & k;
+  }
+};
+
 template <> struct masks_of<count_kind::LOGDET> {
   static constexpr int n = 16;
   template <class V>
@@ -232,17 +260,20 @@ template <int L, bool direct> constexpr kernel_set make_set(const char *name) {
   using K = count_kind;
   constexpr rows_kernel rows[] = {count_rows<L, K::SYMBOLS3, direct>, count_rows<L, K::SYMBOLS5, direct>,
                                   count_rows<L, K::DIFF, direct>,     count_rows<L, K::TS, direct>,
-                                  count_rows<L, K::TN, direct>,       count_rows<L, K::LOGDET, direct>};
+                                  count_rows<L, K::TN, direct>,       count_rows<L, K::LOGDET, direct>,
+                                  count_rows<L, K::K81, direct>,      count_rows<L, K::AMINO, direct>};
   if constexpr (direct) {
     return {name,
             {count_direct<L, K::SYMBOLS3>, count_direct<L, K::SYMBOLS5>, count_direct<L, K::DIFF>,
-             count_direct<L, K::TS>, count_direct<L, K::TN>, count_direct<L, K::LOGDET>},
-            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5]}};
+             count_direct<L, K::TS>, count_direct<L, K::TN>, count_direct<L, K::LOGDET>, count_direct<L, K::K81>,
+             count_direct<L, K::AMINO>},
+            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7]}};
   } else {
     return {name,
             {count_carry_save<L, K::SYMBOLS3>, count_carry_save<L, K::SYMBOLS5>, count_carry_save<L, K::DIFF>,
-             count_carry_save<L, K::TS>, count_carry_save<L, K::TN>, count_carry_save<L, K::LOGDET>},
-            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5]}};
+             count_carry_save<L, K::TS>, count_carry_save<L, K::TN>, count_carry_save<L, K::LOGDET>,
+             count_carry_save<L, K::K81>, count_carry_save<L, K::AMINO>},
+            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7]}};
   }
 }
 

@@ -31,23 +31,22 @@ void take_line(input_source &in, std::string &text) {
   }
 }
 
-// What a character of a sequence line is: a residue, space to skip, or no nucleotide code.
-enum residue_class : unsigned char { RESIDUE, SPACE, NOT_NUCLEOTIDE };
-constexpr std::array<unsigned char, 256> residue_classes = [] {
+// What a character of a sequence line is: a residue, space to skip, or outside the alphabet.
+enum residue_class : unsigned char { RESIDUE, SPACE, NOT_RESIDUE };
+constexpr std::array<unsigned char, 256> residue_classes(const char_set_type &residues) {
   std::array<unsigned char, 256> classes{};
   for (unsigned c = 0; c < 256; ++c) {
     const char ch = static_cast<char>(c);
-    classes[c] = ascii_whitespace.contains(ch)              ? SPACE
-                 : non_wide_nuc_set.contains(good_gaps(ch)) ? NOT_NUCLEOTIDE
-                                                            : RESIDUE;
+    classes[c] = ascii_whitespace.contains(ch) ? SPACE : !residues.contains(good_gaps(ch)) ? NOT_RESIDUE : RESIDUE;
   }
   return classes;
-}();
+}
 
 // Consumes the rest of a sequence line and its line end, appending the characters that are
 // not whitespace to `residues`, and notes the first that is no nucleotide code. Runs of
 // residues are appended whole.
-void take_residues(input_source &in, std::string &residues, std::optional<bad_residue> &bad) {
+void take_residues(input_source &in, const std::array<unsigned char, 256> &residue_classes, std::string &residues,
+                   std::optional<bad_residue> &bad) {
   for (;;) {
     const std::string_view chunk = in.buffered();
     if (chunk.empty()) return;
@@ -83,6 +82,10 @@ void take_residues(input_source &in, std::string &residues, std::optional<bad_re
 
 } // namespace
 
+fasta_reader::fasta_reader(input_source &in, residue_alphabet alphabet)
+    : in_(in), alphabet_(alphabet),
+      classes_(residue_classes(alphabet == residue_alphabet::AMINO_ACIDS ? amino_set : wide_nuc_set)) {}
+
 bool fasta_reader::next(fasta_record &record) {
   if (done_) return false;
   record.residues.clear();
@@ -106,7 +109,7 @@ bool fasta_reader::next(fasta_record &record) {
       break;
     }
     if (c != '>') {
-      take_residues(in_, record.residues, bad);
+      take_residues(in_, classes_, record.residues, bad);
       continue;
     }
     const std::size_t line = in_.line();
@@ -127,7 +130,9 @@ bool fasta_reader::next(fasta_record &record) {
   // instructions).
   static_assert(good_gaps('.') == '-');
   for (char &c : record.residues) c = c == '.' ? '-' : c;
-  if (bad) throw invalid_character_error("phylo-read:285", std::move(bad->where), bad->character);
+  ++count_;
+  if (bad)
+    throw residue_error(count_, record.label, record.header_line, std::move(bad->where), bad->character, alphabet_);
   return true;
 }
 
@@ -135,8 +140,75 @@ bool fasta_reader::next(fasta_record &record) {
 
 namespace phylo::read {
 
-void read_fasta(sequence_vecs &sequences) {
-  fasta_reader reader(current_input());
+namespace {
+
+std::string problem_text(alignment_problem p) {
+  switch (p) {
+  case alignment_problem::NO_SEQUENCES: return "the text holds no sequences";
+  case alignment_problem::NO_HEADER: return "the sequence has no header line";
+  case alignment_problem::RESIDUES_BEFORE_HEADER: return "residues stand before the first header line";
+  case alignment_problem::TOO_MANY: return "one sequence more than allowed";
+  case alignment_problem::NO_LABEL: return "a sequence has no label";
+  case alignment_problem::NO_RESIDUES: return "a sequence has no residues";
+  case alignment_problem::TOO_LONG: return "the sequences are too long";
+  case alignment_problem::NOT_ALIGNED: return "the sequences are not aligned";
+  }
+  return "";
+}
+
+} // namespace
+
+alignment_error::alignment_error(alignment_problem problem_, std::size_t sequence_, std::string label_,
+                                 std::size_t length_, input_position where)
+    : error("alignment_error", problem_text(problem_), std::move(where)), problem(problem_), sequence(sequence_),
+      label(std::move(label_)), length(length_) {}
+
+void read_alignment(input_source &in, residue_alphabet alphabet, std::size_t max_sequences,
+                    const std::function<void(fasta_record &)> &take) {
+  auto place = [&](std::size_t line) { return input_position{in.name(), line, 0}; };
+  // The reader gives lines before the first header to the first sequence; an alignment
+  // refuses them, unless there is no header at all.
+  int c;
+  while ((c = in.peek()) >= 0 && whitespace.contains(static_cast<unsigned char>(c))) in.advance();
+  const std::size_t headless_line = c >= 0 && c != '>' ? in.line() : 0;
+  fasta_reader reader(in, alphabet);
+  fasta_record record;
+  std::string first_label;
+  std::size_t count = 0, n = 0;
+  for (; reader.next(record); ++count) {
+    auto refuse = [&](alignment_problem p, std::size_t line) {
+      return alignment_error(p, count + 1, record.label, record.residues.size(), place(line));
+    };
+    if (headless_line != 0 && record.header_line != 0)
+      throw refuse(alignment_problem::RESIDUES_BEFORE_HEADER, headless_line);
+    if (count == max_sequences) {
+      alignment_error e = refuse(alignment_problem::TOO_MANY, record.header_line);
+      e.allowed = max_sequences;
+      throw e;
+    }
+    if (record.header_line == 0) // a text without any header line
+      throw refuse(record.residues.empty() ? alignment_problem::NO_SEQUENCES : alignment_problem::NO_HEADER, 1);
+    if (record.label.empty()) throw refuse(alignment_problem::NO_LABEL, record.header_line);
+    if (record.residues.empty()) throw refuse(alignment_problem::NO_RESIDUES, record.header_line);
+    if (count == 0) {
+      n = record.residues.size();
+      first_label = record.label;
+      if (n > static_cast<std::size_t>(max_chars)) throw refuse(alignment_problem::TOO_LONG, record.header_line);
+    } else if (record.residues.size() != n) {
+      alignment_error e = refuse(alignment_problem::NOT_ALIGNED, record.header_line);
+      e.first_label = first_label;
+      e.first_length = n;
+      throw e;
+    }
+    take(record);
+  }
+  if (count == 0) throw alignment_error(alignment_problem::NO_SEQUENCES, 0, "", 0, place(0));
+}
+
+void read_fasta(sequence_vecs &sequences) { read_fasta(current_input(), sequences); }
+
+void read_fasta(input_source &in, sequence_vecs &sequences) {
+  fasta_reader reader(in);
   fasta_record record;
   while (reader.next(record)) sequences.append(std::move(record.label), std::move(record.residues));
 }

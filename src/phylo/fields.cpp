@@ -103,6 +103,14 @@ bool read_record(input_source &in, field_delimiter delimiter, record_type &recor
   }
 }
 
+void fail_header_mismatch(std::size_t k, std::string_view row_label, std::string_view header_label,
+                          input_position where) {
+  throw format_error("row " + std::to_string(k + 1) + " is labelled " + quote_text(row_label) +
+                         ", but the header names " + quote_text(header_label) + " in column " + std::to_string(k + 1) +
+                         ": the header must name the rows in their order",
+                     std::move(where));
+}
+
 bool field_number(std::string_view text, float &value) noexcept {
   text = trim_field(text);
   text_source source{text.data(), text.data() + text.size()};

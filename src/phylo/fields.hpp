@@ -46,33 +46,9 @@ bool field_number(std::string_view text, float &value) noexcept;
 // A field as the readers take it as a label: without the ASCII blanks around it.
 std::string_view trim_field(std::string_view text) noexcept;
 
-} // namespace phylo::detail
-
-#include "phylo/types.hpp"
-
-#include <optional>
-
-namespace phylo::detail {
-
-// A CSV matrix (csv.cpp): a header record of the labels, with or without a corner cell before
-// them (row 1 tells which: it has as many fields as the header, or one more), then n rows of a
-// label and n values. format_error with the line and column of a field that is no number or of
-// a row of the wrong length; range_error for a negative value or more than max_taxa taxa.
-dist_mat_access read_csv_matrix(input_source &in, std::size_t max_taxa);
-
-// A list of pairs (pairs.cpp), read to the end of the input: one pair per record, the two
-// labels in the first two fields and the distance in field `column` (from 1, at least 3);
-// further fields are ignored, and a first record whose distance field is no number is a header.
-// Taxa stand in the order in which they first appear; (a, a) sets the diagonal, which is zero
-// otherwise; (a, b) alone sets both cells. A pair that no record gives takes `fill`, or raises
-// missing_pair_error; one pair given twice in one order with different values is a
-// format_error. Memory: 12 bytes per record and the labels, then the matrix.
-dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::optional<float> fill,
-                                  std::size_t max_taxa);
-
-// A MEGA distance file (mega.cpp), read to the end of the input: "#mega", commands, the
-// labels after '#', then the lower-left (or, with DataFormat=UpperRight, upper-right) triangle
-// without diagonal. format_error for a file of another data type or whose counts disagree.
-dist_mat_access read_mega_matrix(input_source &in, std::size_t max_taxa);
+// The format_error of a header (tab-separated or CSV) whose label k (from 0), at `where`,
+// is not the label of row k.
+[[noreturn]] void fail_header_mismatch(std::size_t k, std::string_view row_label, std::string_view header_label,
+                                       input_position where);
 
 } // namespace phylo::detail

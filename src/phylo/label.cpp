@@ -11,8 +11,9 @@
 
 namespace phylo::read {
 
-std::string read_label(label_format_type format) {
-  input_source &in = current_input();
+std::string read_label(label_format_type format) { return read_label(current_input(), format); }
+
+std::string read_label(input_source &in, label_format_type format) {
   std::string label;
   auto word = [&](const char_set_type &delimiters, std::string *keep) {
     if (!detail::take_word(in, {delimiters, true, true}, keep))
@@ -101,7 +102,14 @@ std::size_t max_label_length(const sequence_vecs &sequences) {
 }
 
 void print_label(std::string_view label, dist_format_type format, std::size_t width) {
-  output_sink &out = current_output();
+  print_label(current_output(), label, format, width);
+}
+
+void print_label(std::string_view label, char_format_type format, std::size_t width) {
+  print_label(current_output(), label, format, width);
+}
+
+void print_label(output_sink &out, std::string_view label, dist_format_type format, std::size_t width) {
   switch (format) {
   case dist_format_type::PHYLIP: return write_fitted(out, label, nullptr, 10);
   case dist_format_type::EXTENDED_PHYLIP: return write_fitted(out, label, &no_space, width);
@@ -114,13 +122,13 @@ void print_label(std::string_view label, dist_format_type format, std::size_t wi
   bad_format(static_cast<int>(format));
 }
 
-void print_label(std::string_view label, char_format_type format, std::size_t width) {
+void print_label(output_sink &out, std::string_view label, char_format_type format, std::size_t width) {
   switch (format) {
-  case char_format_type::PHYLIP: return print_label(label, dist_format_type::PHYLIP, width);
+  case char_format_type::PHYLIP: return print_label(out, label, dist_format_type::PHYLIP, width);
   case char_format_type::EXTENDED_PHYLIP:
-  case char_format_type::COMMENTED_PHYLIP: return print_label(label, dist_format_type::EXTENDED_PHYLIP, width);
-  case char_format_type::NEXUS: return print_label(label, dist_format_type::NEXUS, width);
-  case char_format_type::NEXUS_ENCLOSED: return print_label(label, dist_format_type::NEXUS_ENCLOSED, width);
+  case char_format_type::COMMENTED_PHYLIP: return print_label(out, label, dist_format_type::EXTENDED_PHYLIP, width);
+  case char_format_type::NEXUS: return print_label(out, label, dist_format_type::NEXUS, width);
+  case char_format_type::NEXUS_ENCLOSED: return print_label(out, label, dist_format_type::NEXUS_ENCLOSED, width);
   }
   bad_format(static_cast<int>(format));
 }

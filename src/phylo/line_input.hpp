@@ -61,6 +61,19 @@ std::size_t count_line_tabs(input_source &in);
 // bounds what it passes over: false when it stopped at a line start because more was blank.
 bool skip_blank_lines(input_source &in, std::size_t limit = SIZE_MAX);
 
+// How far past blank lines a reader looks, under an input_mark, for the line that tells it
+// what comes (a matrix's second row, what follows its last): a longer run is passed over
+// later, once the way of reading is chosen.
+inline constexpr std::size_t blank_lookahead = std::size_t{1} << 16;
+
+// The length of the UTF-8 byte order mark at the read position when that is the start of the
+// input and it holds one: 3, otherwise 0. Consumes nothing.
+std::size_t byte_order_mark_at(input_source &in);
+
+// Whether the bytes `k` positions past the read position begin with `word`, letters compared
+// without regard to their ASCII case. Consumes nothing.
+bool starts_with_ignoring_case(input_source &in, std::size_t k, std::string_view word);
+
 // After the last number of a row: format_error unless the number ends at a blank, a tab, a
 // carriage return, a line feed or the end of the input (so that "0,5", "0.25.3" or "1.5abc"
 // is not read as its leading number). Consumes nothing.

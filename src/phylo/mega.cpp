@@ -2,7 +2,6 @@
 #include "phylo/mega.hpp"
 
 #include "fields.hpp"
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/io.hpp"
 #include "phylo/number.hpp"
@@ -67,7 +66,12 @@ bool iequals(std::string_view a, std::string_view b) {
 
 } // namespace
 
-dist_mat_access read_mega_matrix(input_source &in, std::size_t max_taxa) {
+} // namespace phylo::detail
+
+namespace phylo::read {
+
+dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
+  using namespace phylo::detail;
   mega_words words(in);
   const std::string name = in.name();
   auto at = [&] { return input_position{name, words.line(), 1}; };
@@ -124,7 +128,7 @@ dist_mat_access read_mega_matrix(input_source &in, std::size_t max_taxa) {
     throw format_error("the file holds " + std::to_string(values.size()) + " distances; " + std::to_string(n) +
                            " taxa need " + std::to_string(n * (n - 1) / 2),
                        end);
-  auto mat = std::make_unique<dist_mat_type>(n);
+  auto mat = new_dist_mat(n);
   std::size_t k = 0;
   for (std::size_t i = 0; i < n; ++i) {
     mat->labels[i] = std::move(labels[i]);
@@ -140,12 +144,11 @@ dist_mat_access read_mega_matrix(input_source &in, std::size_t max_taxa) {
   return mat;
 }
 
-} // namespace phylo::detail
+} // namespace phylo::read
 
 namespace phylo::print {
 
-void print_mega_dist_mat(const dist_mat_type &dist, int digits) {
-  output_sink &out = current_output();
+void print_mega_dist_mat(output_sink &out, const dist_mat_type &dist, int digits) {
   const std::size_t n = dist.n_tax();
   out.write("#mega\n!Title: distances;\n!Format DataType=Distance DataFormat=LowerLeft NTaxa=" + std::to_string(n) +
             ";\n\n");

@@ -3,16 +3,19 @@
 #include "phylo/nexus.hpp"
 
 #include "line_input.hpp"
-#include "message.hpp"
 #include "nexus_parts.hpp"
 #include "number_scan.hpp"
 #include "phylo/chars.hpp"
+#include "phylo/dist_reader.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
 #include "phylo/number.hpp"
 
+#include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
+#include <unordered_map>
 
 namespace phylo::detail {
 namespace {
@@ -47,11 +50,13 @@ std::string show(const token &tk) {
 }
 
 // The input of a NEXUS text, token by token, with the line and column of the read position
-// counted as it goes.
+// counted as it goes. A line ends in a line feed, a carriage return and a line feed, or a
+// carriage return alone (as old Mac programs write NEXUS), which the input does not count as a
+// line end: `lone_crs` counts those that came before, from one block to the next.
 class lexer {
 public:
-  lexer(input_source &in, std::size_t max_taxa)
-      : in_(in), max_taxa_(max_taxa), line_(in.line()), column_(in.column()) {}
+  lexer(input_source &in, std::size_t max_taxa, std::size_t &lone_crs)
+      : in_(in), max_taxa_(max_taxa), lone_crs_(lone_crs), line_(in.line() + lone_crs), column_(in.column()) {}
 
   std::size_t max_taxa() const noexcept { return max_taxa_; }
   std::size_t line() const noexcept { return line_; }
@@ -71,8 +76,15 @@ public:
   [[noreturn]] void fail_here(const std::string &why) const { fail(line_, column_, why); }
 
   int peek() { return in_.peek(); }
+  // Whether the read position is at a line end: a line feed, or a carriage return alone.
+  bool at_line_end() {
+    const int ch = in_.peek();
+    return ch == '\n' || (ch == '\r' && in_.peek_at(1) != '\n');
+  }
   void advance() {
-    if (in_.peek() == '\n') {
+    const int ch = in_.peek();
+    if (ch == '\n' || (ch == '\r' && in_.peek_at(1) != '\n')) {
+      if (ch == '\r') ++lone_crs_;
       ++line_;
       column_ = 1;
     } else {
@@ -86,7 +98,7 @@ public:
     for (;;) {
       const int ch = peek();
       if (ch == '[') skip_comment();
-      else if (is_space(ch) && !(stop_at_line_end && ch == '\n')) advance();
+      else if (is_space(ch) && !(stop_at_line_end && at_line_end())) advance();
       else return;
     }
   }
@@ -133,11 +145,12 @@ public:
   // The next token, left unread.
   token peek_token() {
     input_mark mark(in_);
-    const std::size_t line = line_, column = column_;
+    const std::size_t line = line_, column = column_, lone_crs = lone_crs_;
     token tk = next();
     mark.rewind();
     line_ = line;
     column_ = column;
+    lone_crs_ = lone_crs;
     return tk;
   }
 
@@ -168,6 +181,7 @@ private:
 
   input_source &in_;
   std::size_t max_taxa_;
+  std::size_t &lone_crs_;
   std::size_t line_, column_;
 };
 
@@ -274,7 +288,11 @@ void read_taxa_block(lexer &lx, const token &name, std::vector<std::string> &tax
       skip_command(lx, cmd);
     }
   }
-  if (!have_labels) lx.fail(name, "the TAXA block has no TAXLABELS");
+  // Without TAXLABELS (as some programs write it for SplitsTree), the matrix gives the labels.
+  if (!have_labels) {
+    if (n == 0) lx.fail(name, "the TAXA block has neither DIMENSIONS NTAX= nor TAXLABELS");
+    taxa.assign(n, std::string());
+  }
 }
 
 enum class triangle_type { LOWER, UPPER, BOTH };
@@ -287,9 +305,12 @@ struct matrix_format {
   std::string missing = "?";
 };
 
+// The FORMAT items of a DISTANCES block, as the NEXUS standard has them (TRIANGLE=, [NO]DIAGONAL,
+// [NO]LABELS, MISSING=, INTERLEAVE) and as SplitsTree writes them: LABELS=LEFT or LABELS=NO,
+// DIAGONAL=YES or NO, and NO DIAGONAL, NO LABELS in two words. Several FORMAT commands add up.
 void read_format(lexer &lx, matrix_format &f) {
   for (;;) {
-    const token item = lx.next();
+    token item = lx.next();
     if (item.punct == ';') return;
     if (item.end || item.punct || item.quoted) lx.fail(item, "expected a FORMAT item, found " + show(item));
     auto value = [&]() {
@@ -299,6 +320,24 @@ void read_format(lexer &lx, matrix_format &f) {
       if (v.end || v.punct == ';') lx.fail(v, "expected a value after " + item.text + "=, found " + show(v));
       return v;
     };
+    // KEYWORD, or KEYWORD=YES or KEYWORD=NO (LABELS=LEFT too).
+    auto yes_or_no = [&](std::string_view keyword) {
+      if (lx.peek_token().punct != '=') return true;
+      const bool left = keyword == "LABELS";
+      const token v = value();
+      if (is_word(v, "YES") || (left && is_word(v, "LEFT"))) return true;
+      if (is_word(v, "NO")) return false;
+      if (left && is_word(v, "RIGHT"))
+        lx.fail(v, "LABELS=RIGHT (labels after the distances) is not read; the labels must stand on the left");
+      lx.fail(v, std::string(keyword) + " must be " + (left ? "LEFT, YES or NO" : "YES or NO") + ", not " + show(v));
+    };
+    bool no = false; // NO before DIAGONAL or LABELS
+    if (is_word(item, "NO")) {
+      no = true;
+      item = lx.next();
+      if (!is_word(item, "DIAGONAL") && !is_word(item, "LABELS"))
+        lx.fail(item, "expected DIAGONAL or LABELS after NO in FORMAT, found " + show(item));
+    }
     if (is_word(item, "TRIANGLE")) {
       const token v = value();
       if (is_word(v, "LOWER")) f.triangle = triangle_type::LOWER;
@@ -306,20 +345,15 @@ void read_format(lexer &lx, matrix_format &f) {
       else if (is_word(v, "BOTH")) f.triangle = triangle_type::BOTH;
       else lx.fail(v, "TRIANGLE must be LOWER, UPPER or BOTH, not " + show(v));
     } else if (is_word(item, "DIAGONAL")) {
-      f.diagonal = true;
+      f.diagonal = !no && yes_or_no("DIAGONAL");
     } else if (is_word(item, "NODIAGONAL")) {
       f.diagonal = false;
     } else if (is_word(item, "LABELS")) {
-      f.labels = true;
+      f.labels = !no && yes_or_no("LABELS");
     } else if (is_word(item, "NOLABELS")) {
       f.labels = false;
     } else if (is_word(item, "INTERLEAVE")) {
-      f.interleave = true;
-      if (lx.peek_token().punct == '=') {
-        const token v = value();
-        if (is_word(v, "NO")) f.interleave = false;
-        else if (!is_word(v, "YES")) lx.fail(v, "INTERLEAVE must be YES or NO, not " + show(v));
-      }
+      f.interleave = yes_or_no("INTERLEAVE");
     } else if (is_word(item, "MISSING")) {
       const token v = value();
       if (v.text.size() != 1) lx.fail(v, "MISSING must be one character, not " + show(v));
@@ -368,6 +402,7 @@ struct matrix_reader {
   lexer &lx;
   const matrix_format &f;
   dist_mat_type &mat;
+  std::optional<float> fill; // the distance of a missing cell; none: a missing cell is an error
 
   std::string who(std::size_t i) const {
     return !mat.labels[i].empty() ? quote_text(mat.labels[i]) : "taxon " + std::to_string(i + 1);
@@ -405,13 +440,17 @@ struct matrix_reader {
     if (text.empty())
       lx.fail(at, "row " + who(i) + " of the matrix has " + std::to_string(k) + " values where " +
                       std::to_string(count) + " were expected: found " + describe_char(lx.peek()));
-    if (text == f.missing)
-      lx.fail(at, "the distance between " + who(i) + " and " + who(j) + " is missing (" + f.missing +
-                      "); a matrix with missing distances cannot be converted");
     float value = 0;
-    if (!parse_distance(text, value))
+    if (text == f.missing) {
+      if (!fill)
+        lx.fail<read::missing_pair_error>(at.line, at.column,
+                                          "the distance between " + who(i) + " and " + who(j) + " is missing (" +
+                                              quote_text(f.missing) + ")");
+      value = *fill;
+    } else if (!parse_distance(text, value)) {
       lx.fail(at, quote_text(text) + " in row " + who(i) + " is no distance" +
                       (k == 0 && f.labels ? "" : " (or the row has fewer than " + std::to_string(count) + " values)"));
+    }
     if (value < 0.0f)
       lx.fail<range_error>(at.line, at.column, "distance " + quote_text(text) + " in row " + who(i) + " is negative");
     mat.distances(i, j) = value;
@@ -427,40 +466,170 @@ struct matrix_reader {
     }
   }
 
-  // Each line holds the next values of one row. The first pass has a line for every row;
-  // later passes only for the rows that are not yet complete.
+  // ---- Interleaved matrices ----
+  //
+  // The matrix comes in blocks of columns, each line of a block continuing one row. A row that
+  // has no cells in a block is left out of it (an upper triangle leaves the last rows out of the
+  // first blocks, a lower one the first rows out of the last blocks), or stands as its label
+  // alone or, without labels, as an empty line. With labels each line names its row, and a
+  // label that comes again (or an earlier one) begins the next block; without labels a line's
+  // row is told by its place: the rows that have cells in the block, in order.
+
+  std::vector<std::size_t> filled; // the cells read of each row
+  std::vector<std::size_t> seen;   // the block in which each row was last read (from 1)
+
+  bool complete(std::size_t i) const { return filled[i] == cells_of(f, i, mat.n_tax()).count; }
+  // The column of the next cell of row i; SIZE_MAX once it is complete.
+  std::size_t next_column(std::size_t i) const {
+    const row_cells r = cells_of(f, i, mat.n_tax());
+    return filled[i] < r.count ? column_of(r, i, filled[i]) : SIZE_MAX;
+  }
+
+  // A block: where it begins, and what its rows tell of the column where it ends (from 0, one
+  // past its last column): at least lo and at most hi.
+  struct block_type {
+    std::size_t id = 0, line = 0;
+    std::size_t lo = 0, hi = SIZE_MAX;
+  };
+
+  std::string block_name(const block_type &b) const {
+    return "the block of the interleaved matrix that begins on line " + std::to_string(b.line);
+  }
+
+  // Reads the values on the rest of the line into row i, and narrows the block's end.
+  void read_segment(std::size_t i, block_type &b) {
+    const row_cells r = cells_of(f, i, mat.n_tax());
+    const std::size_t before = filled[i];
+    const token start = lx.here();
+    for (;;) {
+      lx.skip_space(true);
+      const int c = lx.peek();
+      if (c < 0 || c == ';' || lx.at_line_end()) break;
+      if (filled[i] == r.count)
+        lx.fail_here("row " + who(i) + " of the matrix holds more than its " + std::to_string(r.count) + " values");
+      read_value(i, column_of(r, i, filled[i]), filled[i], r.count);
+      ++filled[i];
+    }
+    seen[i] = b.id;
+    const std::size_t next = next_column(i);
+    if (filled[i] == before) { // a row with no cells in the block
+      if (next < b.lo)
+        lx.fail(start, "row " + who(i) + " gives none of its distances in " + block_name(b) +
+                           ", whose earlier rows reach column " + std::to_string(b.lo));
+      b.hi = std::min(b.hi, next);
+      return;
+    }
+    // The block ends past the last cell read, and, when the row goes on, at its next cell at most.
+    const std::size_t end = column_of(r, i, filled[i] - 1) + 1;
+    if (end > b.hi || next < b.lo)
+      lx.fail(start, "row " + who(i) + " ends at column " + std::to_string(end) + " in " + block_name(b) +
+                         ", whose earlier rows end at column " + std::to_string(end > b.hi ? b.hi : b.lo));
+    b.lo = std::max(b.lo, end);
+    b.hi = std::min(b.hi, next);
+  }
+
+  // The next cell of row i in words.
+  std::string next_cell(std::size_t i) const {
+    const std::size_t j = next_column(i);
+    return j == i ? "the distance of " + who(i) + " to itself" : "the distance between " + who(i) + " and " + who(j);
+  }
+
+  // At the end of a block: every row that has cells in it had a line.
+  void close_block(const block_type &b) const {
+    for (std::size_t i = 0; i < mat.n_tax(); ++i)
+      if (seen[i] != b.id && next_column(i) < b.lo)
+        lx.fail(b.line, 0, block_name(b) + " has no line for row " + who(i) + ", which should give " + next_cell(i));
+  }
+
+  // At the end of the matrix: every row is complete.
+  void expect_complete() {
+    for (std::size_t i = 0; i < mat.n_tax(); ++i)
+      if (!complete(i)) {
+        lx.skip_space();
+        lx.fail_here("the interleaved matrix ends without " + next_cell(i));
+      }
+  }
+
+  // The row that a label names: a taxon's label (in any case) or its number; while the taxa have
+  // no labels, a new label names the next taxon.
+  std::unordered_map<std::string, std::size_t> by_label, by_upper;
+  std::size_t named = 0; // the taxa that have a label
+  std::size_t find_row(const token &tk, std::size_t expected) {
+    const std::size_t n = mat.n_tax();
+    if (tk.text.empty()) lx.fail(tk, "a row of the matrix has an empty label ''");
+    if (expected < named && label_matches(tk, expected)) return expected;
+    std::string upper = tk.text;
+    for (char &ch : upper) ch = ascii_upper_map(ch);
+    auto exact = by_label.find(tk.text);
+    if (exact != by_label.end()) return exact->second;
+    auto folded = by_upper.find(upper);
+    if (folded != by_upper.end()) return folded->second;
+    if (!tk.quoted) {
+      std::size_t number = 0;
+      bool digits = true;
+      for (char ch : tk.text) {
+        if (ch < '0' || ch > '9') digits = false;
+        else if (number <= n) number = number * 10 + static_cast<std::size_t>(ch - '0');
+      }
+      if (digits && number >= 1 && number <= named) return number - 1;
+    }
+    if (named == n)
+      lx.fail(tk, "the matrix has a row labelled " + show(tk) + ", which is none of its " + std::to_string(n) +
+                      " taxa" + (tk.quoted ? "" : " (a label with a blank inside must be enclosed in single quotes)"));
+    mat.labels[named] = tk.text;
+    name(named);
+    return named - 1;
+  }
+  void name(std::size_t i) {
+    by_label.emplace(mat.labels[i], i);
+    std::string upper = mat.labels[i];
+    for (char &ch : upper) ch = ascii_upper_map(ch);
+    by_upper.emplace(std::move(upper), i);
+    named = i + 1;
+  }
+
   void read_interleaved() {
     const std::size_t n = mat.n_tax();
-    std::vector<std::size_t> filled(n, 0);
-    std::size_t remaining = 0;
-    for (std::size_t i = 0; i < n; ++i) remaining += cells_of(f, i, n).count;
-    for (std::size_t pass = 0;; ++pass) {
-      const std::size_t before = remaining;
-      for (std::size_t i = 0; i < n; ++i) {
-        const row_cells r = cells_of(f, i, n);
-        if (filled[i] == r.count) {
-          // A row without values may have a line of its own in the first pass.
-          if (pass == 0 && f.labels && (mat.labels[i].empty() || label_matches(lx.peek_token(), i))) read_label(i);
-          continue;
+    filled.assign(n, 0);
+    seen.assign(n, 0);
+    block_type b;
+    if (f.labels) {
+      while (named < n && !mat.labels[named].empty()) name(named);
+      std::size_t last = SIZE_MAX; // the row of the last line of the block
+      for (;;) {
+        const token ahead = lx.peek_token();
+        if (ahead.punct == ';' || ahead.end) break;
+        const token tk = lx.next();
+        if (tk.punct) lx.fail(tk, "expected the label of a row of the interleaved matrix, found " + show(tk));
+        const std::size_t i = find_row(tk, last == SIZE_MAX ? 0 : last + 1);
+        if (b.id == 0 || i <= last) {
+          if (b.id != 0) close_block(b);
+          b = block_type{b.id + 1, tk.line};
         }
-        if (f.labels) read_label(i);
-        for (;;) {
-          lx.skip_space(true);
-          if (lx.peek() < 0 || lx.peek() == '\n' || lx.peek() == ';') break;
-          if (filled[i] == r.count)
-            lx.fail_here("row " + who(i) + " of the matrix holds more than its " + std::to_string(r.count) + " values");
-          read_value(i, column_of(r, i, filled[i]), filled[i], r.count);
-          ++filled[i];
-          --remaining;
-        }
+        last = i;
+        read_segment(i, b);
       }
-      if (remaining == 0) return;
-      if (remaining == before) lx.fail_here("the interleaved matrix gives no further values");
+      if (b.id != 0) close_block(b);
+      return expect_complete();
+    }
+    for (;;) {
+      b = block_type{b.id + 1, 0};
+      bool any = false;
+      for (std::size_t i = 0; i < n; ++i) {
+        if (complete(i) || next_column(i) >= b.hi) continue;
+        lx.skip_space();
+        if (lx.peek() < 0 || lx.peek() == ';') return expect_complete();
+        if (!any) b.line = lx.line();
+        any = true;
+        read_segment(i, b);
+      }
+      if (!any) return;
     }
   }
 };
 
-dist_mat_access read_distances_block(lexer &lx, const token &name, const std::vector<std::string> &taxa) {
+dist_mat_access read_distances_block(lexer &lx, const token &name, const std::vector<std::string> &taxa,
+                                     std::optional<float> fill) {
   std::size_t n = 0;
   bool newtaxa = false;
   matrix_format f;
@@ -506,13 +675,13 @@ dist_mat_access read_distances_block(lexer &lx, const token &name, const std::ve
       const std::vector<std::string> *known = nullptr;
       if (!own_labels.empty()) known = &own_labels;
       else if (!own_taxa) known = &taxa;
-      if (!known && !f.labels)
+      if ((!known || (*known)[0].empty()) && !f.labels)
         lx.fail(cmd, "the taxa have no labels: the matrix has NOLABELS and there is no TAXLABELS");
-      mat = std::make_unique<dist_mat_type>(n);
+      mat = new_dist_mat(n);
       if (known)
         for (std::size_t i = 0; i < n; ++i) mat->labels[i] = (*known)[i];
       for (std::size_t i = 0; i < n; ++i) mat->distances(i, i) = 0.0f;
-      matrix_reader r{lx, f, *mat};
+      matrix_reader r{lx, f, *mat, fill, {}, {}, {}, {}, 0};
       if (f.interleave) r.read_interleaved();
       else r.read_sequential();
       const token end = lx.next();
@@ -541,9 +710,9 @@ void start_nexus(input_source &in) {
   if (head != "#NEXUS") throw format_error("a NEXUS text must begin with #NEXUS", where);
 }
 
-dist_mat_access read_nexus_dist(input_source &in, std::vector<std::string> &taxa, std::size_t max_taxa,
-                                std::size_t &matrix_line) {
-  lexer lx(in, max_taxa);
+dist_mat_access read_nexus_dist(input_source &in, std::vector<std::string> &taxa, std::size_t &lone_crs,
+                                std::size_t max_taxa, std::optional<float> fill, std::size_t &matrix_line) {
+  lexer lx(in, max_taxa, lone_crs);
   for (;;) {
     const token tk = lx.next();
     if (tk.end) return nullptr;
@@ -561,22 +730,20 @@ dist_mat_access read_nexus_dist(input_source &in, std::vector<std::string> &taxa
       read_taxa_block(lx, name, taxa);
     } else if (is_word(name, "DISTANCES")) {
       matrix_line = tk.line;
-      return read_distances_block(lx, name, taxa);
+      return read_distances_block(lx, name, taxa, fill);
     } else {
       skip_block(lx, name);
     }
   }
 }
 
-void print_nexus_distances_head(std::size_t n_tax) {
-  output_sink &out = current_output();
+void print_nexus_distances_head(output_sink &out, std::size_t n_tax) {
   out.write("#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax=");
   out.write(print::integer_image(static_cast<long long>(n_tax)));
   out.write(";\n\tformat triangle=both labels;\n\tmatrix\n");
 }
 
-void print_nexus_data_head(std::size_t n_tax, std::size_t n_char, bool symbols) {
-  output_sink &out = current_output();
+void print_nexus_data_head(output_sink &out, std::size_t n_tax, std::size_t n_char, bool symbols) {
   out.write("begin data;\n\tdimensions ntax=");
   out.write(print::integer_image(static_cast<long long>(n_tax)));
   out.write(" nchar=");
@@ -619,14 +786,16 @@ constexpr paup_line paup_lines[] = {
 
 } // namespace
 
-void print_paup_block(paup_block_type after) {
-  output_sink &out = current_output();
+void print_paup_block(paup_block_type after) { print_paup_block(current_output(), after); }
+
+void print_paup_block(output_sink &out, paup_block_type after) {
   for (const paup_line &line : paup_lines)
     if (after == paup_block_type::DISTANCES ? line.distances : line.data) out.write(line.text);
 }
 
-void print_nexus_dist_mat(const dist_mat_type &dist) {
-  output_sink &out = current_output();
+void print_nexus_dist_mat(const dist_mat_type &dist) { print_nexus_dist_mat(current_output(), dist); }
+
+void print_nexus_dist_mat(output_sink &out, const dist_mat_type &dist) {
   const std::size_t n = dist.n_tax();
   const std::string count = std::to_string(n);
   out.write("#NEXUS\n\nbegin taxa;\n\tdimensions ntax=" + count + ";\n\ttaxlabels\n");
@@ -652,3 +821,15 @@ void print_nexus_dist_mat(const dist_mat_type &dist) {
 }
 
 } // namespace phylo::print
+
+namespace phylo::read {
+
+dist_mat_access nexus_dist_reader::next() {
+  if (!started_) {
+    detail::start_nexus(in_);
+    started_ = true;
+  }
+  return detail::read_nexus_dist(in_, taxa_, lone_crs_, max_taxa_, fill_, matrix_line_);
+}
+
+} // namespace phylo::read

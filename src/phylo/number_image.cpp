@@ -140,7 +140,10 @@ std::string number_image(float v) {
 }
 
 void print_number_images(const float *values, std::size_t count) {
-  output_sink &out = current_output();
+  print_number_images(current_output(), values, count);
+}
+
+void print_number_images(output_sink &out, const float *values, std::size_t count) {
   char *p = out.reserve(count * (number_image_size + 1));
   for (std::size_t j = 0; j < count; ++j) {
     *p++ = '\t';

@@ -313,8 +313,10 @@ std::int32_t scan_integer(input_source &in) {
 
 namespace phylo::read {
 
-std::int32_t read_integer() { return detail::scan_integer(current_input()); }
+std::int32_t read_integer(input_source &in) { return detail::scan_integer(in); }
+std::int32_t read_integer() { return read_integer(current_input()); }
 
-float read_real() { return detail::scan_real<false>(current_input()); }
+float read_real(input_source &in) { return detail::scan_real<false>(in); }
+float read_real() { return read_real(current_input()); }
 
 } // namespace phylo::read

@@ -4,7 +4,6 @@
 #include "phylo/pairs.hpp"
 
 #include "fields.hpp"
-#include "message.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/number.hpp"
 #include "phylo/phylip.hpp"
@@ -26,8 +25,13 @@ struct pair_record {
 
 } // namespace
 
-dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::optional<float> fill,
-                                  std::size_t max_taxa) {
+} // namespace phylo::detail
+
+namespace phylo::read {
+
+dist_mat_access read_pairs_dist_mat(input_source &in, std::size_t column, std::optional<float> fill,
+                                    std::size_t max_taxa) {
+  using namespace phylo::detail;
   const field_delimiter delimiter = delimiter_of_line(in);
   const std::string name = in.name();
   std::vector<std::string> labels;
@@ -81,7 +85,7 @@ dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::opt
   }
   if (labels.empty()) return nullptr;
   const std::size_t n = labels.size();
-  auto mat = std::make_unique<dist_mat_type>(n);
+  auto mat = new_dist_mat(n);
   const float unset = std::numeric_limits<float>::quiet_NaN();
   for (std::size_t i = 0; i < n; ++i) {
     mat->labels[i] = std::move(labels[i]);
@@ -118,12 +122,11 @@ dist_mat_access read_pairs_matrix(input_source &in, std::size_t column, std::opt
   return mat;
 }
 
-} // namespace phylo::detail
+} // namespace phylo::read
 
 namespace phylo::print {
 
-void print_pairs_dist_mat(const dist_mat_type &dist, int digits) {
-  output_sink &out = current_output();
+void print_pairs_dist_mat(output_sink &out, const dist_mat_type &dist, int digits) {
   out.write("taxon1\ttaxon2\tdistance\n");
   const std::size_t n = dist.n_tax();
   for (std::size_t i = 0; i < n; ++i)

@@ -38,7 +38,7 @@ void read_rows(input_source &in, label_format_type labels_as, tax_lab_type &labe
   const std::size_t n = labels.size();
   std::size_t k = 0;
   for (std::size_t i = 0; i < n; ++i) {
-    labels[i] = read_label(labels_as);
+    labels[i] = read_label(in, labels_as);
     if (n > n_cells - k) {
       // The flat form ran out of cells: fill what fits, then complain at the first cell past it.
       for (std::size_t j = 0; j < n; ++j, ++k) {
@@ -59,8 +59,9 @@ void read_rows(input_source &in, label_format_type labels_as, tax_lab_type &labe
 
 } // namespace
 
-int read_dist_header(dist_format_type format) {
-  input_source &in = current_input();
+int read_dist_header(dist_format_type format) { return read_dist_header(current_input(), format); }
+
+int read_dist_header(input_source &in, dist_format_type format) {
   if (format == dist_format_type::TAB) {
     // The whole line, however long: its tabs count the taxa.
     if (in.peek() < 0) detail::fail_at<end_of_input>(in, "the input ends where a header line was expected");
@@ -79,14 +80,20 @@ int read_dist_header(dist_format_type format) {
   return n;
 }
 
-void read_dist_mat(dist_format_type format, dist_mat_type &mat) {
+void read_dist_mat(dist_format_type format, dist_mat_type &mat) { read_dist_mat(current_input(), format, mat); }
+
+void read_dist_mat(input_source &in, dist_format_type format, dist_mat_type &mat) {
   const label_format_type labels_as = label_layout(format);
-  read_rows(current_input(), labels_as, mat.labels, mat.distances.data(), mat.n_tax() * mat.n_tax());
+  read_rows(in, labels_as, mat.labels, mat.distances.data(), mat.n_tax() * mat.n_tax());
 }
 
 void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat) {
+  read_fast_dist_mat(current_input(), format, mat);
+}
+
+void read_fast_dist_mat(input_source &in, dist_format_type format, fast_dist_mat_type &mat) {
   const label_format_type labels_as = label_layout(format);
-  read_rows(current_input(), labels_as, mat.labels, mat.distances.data(), mat.n_cells());
+  read_rows(in, labels_as, mat.labels, mat.distances.data(), mat.n_cells());
 }
 
 } // namespace phylo::read
@@ -106,6 +113,10 @@ void write_count_line(output_sink &out, std::size_t n) {
 } // namespace
 
 void print_dist_mat(const dist_mat_type &dist, dist_format_type format) {
+  print_dist_mat(current_output(), dist, format);
+}
+
+void print_dist_mat(output_sink &out, const dist_mat_type &dist, dist_format_type format) {
   std::size_t w = 0;
   switch (format) {
   case dist_format_type::PHYLIP: w = 10; break;
@@ -118,7 +129,6 @@ void print_dist_mat(const dist_mat_type &dist, dist_format_type format) {
   default: bad_format(static_cast<int>(format));
   }
 
-  output_sink &out = current_output();
   const std::size_t n = dist.n_tax();
   switch (format) {
   case dist_format_type::PHYLIP:
@@ -131,7 +141,7 @@ void print_dist_mat(const dist_mat_type &dist, dist_format_type format) {
     out.put('\n');
     break;
   case dist_format_type::NEXUS:
-  case dist_format_type::NEXUS_ENCLOSED: detail::print_nexus_distances_head(n); break;
+  case dist_format_type::NEXUS_ENCLOSED: detail::print_nexus_distances_head(out, n); break;
   default: break;
   }
 
@@ -142,7 +152,7 @@ void print_dist_mat(const dist_mat_type &dist, dist_format_type format) {
         out.write(dist.labels[i]);
         out.put('\t');
         out.write(dist.labels[j]);
-        print_number_images(row + j, 1);
+        print_number_images(out, row + j, 1);
         out.put('\n');
       }
     }
@@ -150,25 +160,28 @@ void print_dist_mat(const dist_mat_type &dist, dist_format_type format) {
   }
 
   for (std::size_t i = 0; i < n; ++i) {
-    print_label(dist.labels[i], format, w);
-    print_number_images(dist.distances.row(i), n);
+    print_label(out, dist.labels[i], format, w);
+    print_number_images(out, dist.distances.row(i), n);
     out.put('\n');
   }
   if (format == dist_format_type::NEXUS || format == dist_format_type::NEXUS_ENCLOSED)
-    print_paup_block(paup_block_type::DISTANCES);
+    print_paup_block(out, paup_block_type::DISTANCES);
 }
 
 void print_lower_dist_mat(const dist_mat_type &dist, dist_format_type format) {
+  print_lower_dist_mat(current_output(), dist, format);
+}
+
+void print_lower_dist_mat(output_sink &out, const dist_mat_type &dist, dist_format_type format) {
   std::size_t w = 10;
   if (format == dist_format_type::EXTENDED_PHYLIP) w = max_label_length(dist.labels);
   else if (format != dist_format_type::PHYLIP)
     throw range_error("a lower triangle is written in the PHYLIP or extended PHYLIP layout only");
-  output_sink &out = current_output();
   const std::size_t n = dist.n_tax();
   write_count_line(out, n);
   for (std::size_t i = 0; i < n; ++i) {
-    print_label(dist.labels[i], format, w);
-    print_number_images(dist.distances.row(i), i);
+    print_label(out, dist.labels[i], format, w);
+    print_number_images(out, dist.distances.row(i), i);
     out.put('\n');
   }
 }

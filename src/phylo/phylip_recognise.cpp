@@ -1,5 +1,5 @@
-// The recognising reader of phylo convert: matrices of the PHYLIP family whose label layout
-// and shape it tells from their first rows, and NEXUS texts (read by nexus.cpp).
+// The rows of the recognising reader: matrices of the PHYLIP family whose label layout and
+// shape are told from their first rows.
 //
 // A matrix is read in every way that the settings leave open (10-character labels or label
 // words, and five shapes), but only over its first rows, under an input_mark: the buffer then
@@ -10,8 +10,6 @@
 
 #include "fields.hpp"
 #include "line_input.hpp"
-#include "message.hpp"
-#include "nexus_parts.hpp"
 #include "number_scan.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/label.hpp"
@@ -22,8 +20,6 @@
 
 namespace phylo::read {
 namespace {
-
-using detail::quote_text;
 
 // How the rows are read before a way is chosen: enough to tell every shape from every other
 // (row 1 tells a square from a lower triangle, row 2 a square from an upper triangle with
@@ -113,6 +109,14 @@ void read_counted_label(input_source &in, std::size_t i, std::size_t want, std::
   in.consume(last);
 }
 
+// A tab-separated cell without the blanks around it.
+void trim_cell(std::string &cell) {
+  const std::size_t first = cell.find_first_not_of(' ');
+  if (first == std::string::npos) return cell.clear();
+  cell.erase(cell.find_last_not_of(' ') + 1);
+  cell.erase(0, first);
+}
+
 // The label of row i, which begins at `start` and is followed by `want` values.
 void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint64_t start, std::size_t want,
                     std::string &label) {
@@ -144,13 +148,17 @@ void read_row_label(input_source &in, label_mode mode, std::size_t i, std::uint6
     label = std::string(text);
     return;
   }
-  // A tab-separated label is its whole cell, whatever it holds (a pairs or CSV file may have
-  // given it control characters); a label word ends at any ASCII blank or control character.
+  // A tab-separated label is its whole cell but the blanks around it (as scikit-bio reads it),
+  // whatever else it holds (a pairs or CSV file may have given it control characters); a label
+  // word ends at any ASCII blank or control character.
   static constexpr char_set_type cell_end = char_set_type::of("\t\r\n");
   const char_set_type &delimiters = mode == label_mode::TAB ? cell_end : ascii_whitespace;
   if (mode == label_mode::TAB && in.peek() == '\t') fail(in, row + " has no label: its line begins with a tab");
   if (!detail::take_word(in, {delimiters, false, false}, &label)) fail(in, row + " has no label");
-  if (mode == label_mode::TAB && in.peek() == '\t') in.advance();
+  if (mode != label_mode::TAB) return;
+  if (in.peek() == '\t') in.advance();
+  trim_cell(label);
+  if (label.empty()) fail_at(in, start, row + " has no label: its first cell holds nothing but blanks");
 }
 
 // Whether a row whose label word, `length` characters long, began the line reads alike with
@@ -282,10 +290,6 @@ struct reading {
   std::uint64_t end = 0; // where the reading stopped
 };
 
-// How far past blank lines a reader looks, under an input_mark, for the line that tells the
-// way (a matrix's second row, or what follows its last): a longer run is passed over later.
-constexpr std::size_t end_lookahead = std::size_t{1} << 16;
-
 reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_t n, std::size_t rows) {
   mark.rewind();
   reading r{way, {}, {}, false, way.labels == label_mode::WORD, false, {}, 0};
@@ -298,7 +302,7 @@ reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_
       r.labels.push_back(std::move(label));
       r.rows.push_back(std::move(values));
     }
-    if (rows == n) r.open_end = !expect_end(in, way.labels, n, end_lookahead);
+    if (rows == n) r.open_end = !expect_end(in, way.labels, n, detail::blank_lookahead);
     r.ok = true;
   } catch (row_failure &f) {
     r.failure = std::move(f);
@@ -395,36 +399,86 @@ std::size_t read_count(input_source &in, std::size_t max) {
   return n;
 }
 
-// The header line of a tab-separated matrix: one tab per taxon.
-std::size_t read_tab_header(input_source &in, std::size_t max) {
-  const std::size_t tabs = detail::count_line_tabs(in);
-  if (tabs < 1 || tabs > max)
-    throw range_error("the header line holds " + std::to_string(tabs) + " tabs; the taxon count must be 1 to " +
-                          std::to_string(max),
-                      in.position());
-  return tabs;
+// The labels of a tab-separated header, and where each begins.
+struct tsv_header {
+  std::vector<std::string> labels;
+  std::vector<std::size_t> columns;
+  std::size_t line = 0;
+};
+
+// Consumes the header line and keeps its cells from cell `first` on, `count` of them at most,
+// each without the blanks around it (and the carriage return of a CR LF line end).
+void read_header_cells(input_source &in, std::size_t first, std::size_t count, tsv_header &header) {
+  header.line = in.line();
+  std::size_t cell = 0, column = 1;
+  std::string *text = nullptr;
+  auto begin_cell = [&] {
+    text = nullptr;
+    if (cell >= first && cell - first < count) {
+      header.labels.emplace_back();
+      header.columns.push_back(column);
+      text = &header.labels.back();
+    }
+  };
+  begin_cell();
+  for (;;) {
+    const std::string_view chunk = in.buffered();
+    if (chunk.empty()) break;
+    std::size_t k = 0;
+    for (; k < chunk.size() && chunk[k] != '\n'; ++k, ++column) {
+      if (chunk[k] == '\t') {
+        ++cell;
+        begin_cell();
+      } else if (text) {
+        text->push_back(chunk[k]);
+      }
+    }
+    in.consume(k);
+    if (k < chunk.size()) {
+      in.advance();
+      break;
+    }
+  }
+  for (std::string &label : header.labels) {
+    if (!label.empty() && label.back() == '\r') label.pop_back();
+    trim_cell(label);
+  }
 }
 
-// The header line of a tab-separated matrix that begins with a corner cell, or with the first
-// label when the rows hold one field more than the header (R's write.table).
-std::size_t read_tsv_header(input_source &in, std::size_t max) {
-  if (in.peek() == '\t') return read_tab_header(in, max);
+// The header line of a tab-separated matrix: a corner cell (often empty), then a label per
+// taxon; or, when the rows hold one field more than the header (R's write.table), a label per
+// taxon alone.
+std::size_t read_tsv_header(input_source &in, std::size_t max, tsv_header &header) {
   const input_position where = in.position();
   std::size_t n;
+  bool corner = true;
   {
     input_mark mark(in);
-    detail::record_type header, row;
-    detail::read_record(in, detail::field_delimiter::TAB, header);
-    const bool more = detail::read_record(in, detail::field_delimiter::TAB, row, end_lookahead);
+    if (in.peek() == '\t') {
+      n = detail::count_line_tabs(in);
+    } else {
+      detail::record_type head, row;
+      detail::read_record(in, detail::field_delimiter::TAB, head);
+      const bool more = detail::read_record(in, detail::field_delimiter::TAB, row, detail::blank_lookahead);
+      corner = !(more && row.size == head.size + 1);
+      n = corner ? head.size - 1 : head.size;
+    }
     mark.rewind();
-    n = more && row.size == header.size + 1 ? header.size : header.size - 1;
   }
-  detail::discard_line(in);
   if (n < 1 || n > max)
     throw range_error("the header line names " + std::to_string(n) + " taxa; the taxon count must be 1 to " +
                           std::to_string(max),
                       where);
+  read_header_cells(in, corner ? 1 : 0, n, header);
   return n;
+}
+
+// The header must name the rows, in their order.
+void check_header(const tsv_header &header, const dist_mat_type &mat, const std::string &name) {
+  for (std::size_t k = 0; k < mat.n_tax(); ++k)
+    if (header.labels[k] != mat.labels[k])
+      detail::fail_header_mismatch(k, mat.labels[k], header.labels[k],
+                                   input_position{name, header.line, header.columns[k]});
 }
 
 // Copies each cell of the triangle that was read into the other one, in tiles so that both
@@ -448,118 +502,12 @@ void complete_shape(dist_mat_type &mat, dist_shape_type shape) {
 
 } // namespace
 
-std::string_view shape_name(dist_shape_type shape) {
-  switch (shape) {
-  case dist_shape_type::AUTO: return "auto";
-  case dist_shape_type::SQUARE: return "square";
-  case dist_shape_type::LOWER: return "lower";
-  case dist_shape_type::LOWER_DIAGONAL: return "lower-diagonal";
-  case dist_shape_type::UPPER: return "upper";
-  case dist_shape_type::UPPER_DIAGONAL: return "upper-diagonal";
-  }
-  return "?";
-}
-
-dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
-  std::size_t k = 0;
-  if (in.offset() == 0 && in.peek_at(0) == 0xEF && in.peek_at(1) == 0xBB && in.peek_at(2) == 0xBF) k = 3;
-  for (;;) { // lines of blanks
-    std::size_t j = k;
-    while (detail::is_blank<true>(in.peek_at(j))) ++j;
-    if (in.peek_at(j) != '\n') break;
-    k = j + 1;
-  }
-  const std::size_t line_start = k;
-  const bool tab_first = in.peek_at(k) == '\t';
-  while (detail::is_blank<true>(in.peek_at(k))) ++k;
-  constexpr std::string_view nexus = "#NEXUS";
-  bool is_nexus = true;
-  for (std::size_t m = 0; m < nexus.size() && is_nexus; ++m) {
-    const int c = in.peek_at(k + m);
-    is_nexus = c >= 0 && ascii_upper_map(static_cast<char>(c)) == nexus[m];
-  }
-  if (is_nexus) return dist_layout_type::NEXUS;
-  constexpr std::string_view mega = "#MEGA";
-  bool is_mega = true;
-  for (std::size_t m = 0; m < mega.size() && is_mega; ++m) {
-    const int c = in.peek_at(k + m);
-    is_mega = c >= 0 && ascii_upper_map(static_cast<char>(c)) == mega[m];
-  }
-  if (is_mega) return dist_layout_type::MEGA;
-  if (detail::is_digit(in.peek_at(k))) {
-    while (detail::is_digit(in.peek_at(k))) ++k;
-    int c = in.peek_at(k);
-    // After a tab, only a count alone on its line (as quicktree and mash write it): a header
-    // line of labels that are numbers stays a header.
-    if (tab_first)
-      while (detail::is_blank<true>(c)) c = in.peek_at(++k);
-    if (c < 0 || c == '\n' || (!tab_first && detail::is_blank<true>(c))) return dist_layout_type::PHYLIP;
-  }
-  if (tab_first) return dist_layout_type::TSV;
-  // Delimited text: a list of pairs, or a header of labels with or without a corner cell.
-  input_mark mark(in);
-  in.consume(line_start);
-  const detail::field_delimiter delimiter = detail::delimiter_of_line(in);
-  detail::record_type first, second;
-  detail::read_record(in, delimiter, first);
-  const bool has_second = detail::read_record(in, delimiter, second, end_lookahead);
-  mark.rewind();
-  auto number = [](std::string_view text) {
-    float v;
-    return detail::field_number(text, v);
-  };
-  auto pair_line = [&](const detail::record_type &r) {
-    return r.size >= pair_column && !number(r[0]) && !number(r[1]) && number(r[pair_column - 1]);
-  };
-  if (pair_line(first) ||
-      (has_second && pair_line(second) && first.size >= pair_column && !number(first[pair_column - 1])))
-    return dist_layout_type::PAIRS;
-  if (delimiter == detail::field_delimiter::TAB) return dist_layout_type::TSV;
-  if (delimiter == detail::field_delimiter::COMMA) return dist_layout_type::CSV;
-  throw undecided_error(undecided_type::LAYOUT,
-                        "cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line "
-                        "of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS",
-                        in.position());
-}
-
-dist_reader::dist_reader(input_source &in, dist_read_settings settings) : in_(in), settings_(settings) {}
-
-dist_mat_access dist_reader::next() {
-  if (!in_nexus_) {
-    if (in_.offset() == 0 && in_.peek_at(0) == 0xEF && in_.peek_at(1) == 0xBB && in_.peek_at(2) == 0xBF) in_.consume(3);
-    detail::skip_blank_lines(in_);
-    if (in_.peek() < 0) return nullptr;
-    matrix_line_ = in_.line();
-    dist_layout_type layout = settings_.layout;
-    if (layout == dist_layout_type::AUTO) {
-      layout = recognise_layout(in_, settings_.pair_column);
-      if (layout == dist_layout_type::PHYLIP) layout = dist_layout_type::AUTO; // PHYLIP or RELAXED
-    }
-    if (layout == dist_layout_type::CSV || layout == dist_layout_type::PAIRS || layout == dist_layout_type::MEGA) {
-      dist_mat_access mat;
-      if (layout == dist_layout_type::CSV) mat = detail::read_csv_matrix(in_, settings_.max_taxa);
-      else if (layout == dist_layout_type::MEGA) mat = detail::read_mega_matrix(in_, settings_.max_taxa);
-      else mat = detail::read_pairs_matrix(in_, settings_.pair_column, settings_.pair_fill, settings_.max_taxa);
-      found_layout_ = layout;
-      found_shape_ = dist_shape_type::SQUARE;
-      return mat;
-    }
-    if (layout != dist_layout_type::NEXUS) return read_rows_matrix(layout);
-    detail::start_nexus(in_);
-    in_nexus_ = true;
-  }
-  dist_mat_access mat = detail::read_nexus_dist(in_, nexus_taxa_, settings_.max_taxa, matrix_line_);
-  if (mat) {
-    found_layout_ = dist_layout_type::NEXUS;
-    found_shape_ = dist_shape_type::AUTO;
-  }
-  return mat;
-}
-
-dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
-  const input_position matrix_start = in_.position();
+rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_shape_type asked_shape,
+                               std::size_t max_taxa) {
+  const input_position matrix_start = in.position();
+  tsv_header header;
   const std::size_t n =
-      layout == dist_layout_type::TSV ? read_tsv_header(in_, settings_.max_taxa) : read_count(in_, settings_.max_taxa);
+      layout == dist_layout_type::TSV ? read_tsv_header(in, max_taxa, header) : read_count(in, max_taxa);
   std::vector<label_mode> modes;
   switch (layout) {
   case dist_layout_type::TSV: modes = {label_mode::TAB}; break;
@@ -568,17 +516,17 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
   default: modes = {label_mode::WORD, label_mode::PHYLIP, label_mode::COUNTED}; break;
   }
   std::vector<dist_shape_type> shapes;
-  if (settings_.shape == dist_shape_type::AUTO) shapes.assign(std::begin(all_shapes), std::end(all_shapes));
-  else shapes = {settings_.shape};
-  const std::size_t plain_modes = static_cast<std::size_t>(
+  if (asked_shape == dist_shape_type::AUTO) shapes.assign(std::begin(all_shapes), std::end(all_shapes));
+  else shapes = {asked_shape};
+  const std::size_t plainmodes = static_cast<std::size_t>(
       std::count_if(modes.begin(), modes.end(), [](label_mode m) { return m != label_mode::COUNTED; }));
-  const bool several = plain_modes * shapes.size() > 1;
+  const bool several = plainmodes * shapes.size() > 1;
   auto how = [&](way_type way) {
     return several ? " (read with " + std::string(mode_name(way.labels)) + " as " + describe_shape(way.shape) +
                          ", the reading that went furthest)"
                    : std::string();
   };
-  auto raise = [&](const row_failure &f, way_type way) -> dist_mat_access {
+  auto raise = [&](const row_failure &f, way_type way) -> rows_matrix {
     if (f.range) throw range_error(f.why + how(way), f.where);
     throw format_error(f.why + how(way), f.where);
   };
@@ -586,7 +534,7 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
   const std::size_t rows = std::min(n, first_rows);
   std::optional<reading> chosen, furthest_failure;
   {
-    input_mark mark(in_);
+    input_mark mark(in);
     for (label_mode mode : modes) {
       // Rows that read alike both ways need not be read twice.
       if (mode == label_mode::PHYLIP && chosen && chosen->alike) break;
@@ -596,7 +544,7 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
         // Labels with blanks are told only in square rows: in a triangle, whose rows hold ever
         // more or fewer values, the words of a label could pass for the values of a row.
         if (mode == label_mode::COUNTED && shape != dist_shape_type::SQUARE) continue;
-        reading a = try_reading(in_, mark, {mode, shape}, n, rows);
+        reading a = try_reading(in, mark, {mode, shape}, n, rows);
         if (!a.ok) {
           if (!furthest_failure || a.failure.offset > furthest_failure->failure.offset) furthest_failure = std::move(a);
           continue;
@@ -631,12 +579,10 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
   }
 
   const way_type way = chosen->way;
-  found_layout_ = layout_of(way.labels);
-  found_shape_ = way.shape;
-  auto mat = std::make_unique<dist_mat_type>(n);
+  auto mat = new_dist_mat(n);
   if (rows == n) { // read whole
     if (chosen->open_end) try {
-        expect_end(in_, way.labels, n);
+        expect_end(in, way.labels, n);
       } catch (const row_failure &f) {
         throw format_error(f.why, f.where);
       }
@@ -644,7 +590,8 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
       mat->labels[i] = std::move(chosen->labels[i]);
       for (std::size_t j = 0; j < n; ++j) mat->distances(i, j) = cell_of(*chosen, n, i, j).value_or(0.0f);
     }
-    return mat;
+    if (layout == dist_layout_type::TSV) check_header(header, *mat, in.name());
+    return {std::move(mat), layout_of(way.labels), way.shape};
   }
   chosen.reset();
   try {
@@ -652,15 +599,16 @@ dist_mat_access dist_reader::read_rows_matrix(dist_layout_type layout) {
     for (std::size_t i = 0; i < n; ++i) {
       float *row = mat->distances.row(i) + span_of(way.shape, i, n).first;
       read_row(
-          in_, way, n, i, label, [row](std::size_t k, float v) { row[k] = v; }, nullptr);
+          in, way, n, i, label, [row](std::size_t k, float v) { row[k] = v; }, nullptr);
       mat->labels[i] = label;
     }
-    expect_end(in_, way.labels, n);
+    expect_end(in, way.labels, n);
   } catch (const row_failure &f) {
     return raise(f, way);
   }
+  if (layout == dist_layout_type::TSV) check_header(header, *mat, in.name());
   complete_shape(*mat, way.shape);
-  return mat;
+  return {std::move(mat), layout_of(way.labels), way.shape};
 }
 
 } // namespace phylo::read

@@ -42,6 +42,18 @@ std::size_t count_line_tabs(input_source &in) {
   }
 }
 
+std::size_t byte_order_mark_at(input_source &in) {
+  return in.offset() == 0 && in.peek_at(0) == 0xEF && in.peek_at(1) == 0xBB && in.peek_at(2) == 0xBF ? 3 : 0;
+}
+
+bool starts_with_ignoring_case(input_source &in, std::size_t k, std::string_view word) {
+  for (std::size_t m = 0; m < word.size(); ++m) {
+    const int c = in.peek_at(k + m);
+    if (c < 0 || ascii_upper_map(static_cast<char>(c)) != ascii_upper_map(word[m])) return false;
+  }
+  return true;
+}
+
 bool skip_blank_lines(input_source &in, std::size_t limit) {
   constexpr std::size_t long_run = std::size_t{1} << 16;
   for (std::size_t passed = 0;;) {
@@ -116,28 +128,30 @@ std::size_t take_phylip_label(input_source &in, bool within_line, std::string &l
 namespace phylo::read {
 namespace {
 
-void take_strict_word(const char_set_type &delimiters, std::string *keep) {
-  input_source &in = current_input();
+void take_strict_word(input_source &in, const char_set_type &delimiters, std::string *keep) {
   if (!detail::take_word(in, {delimiters, true, true}, keep))
     detail::fail_at<end_of_input>(in, "the input ends where a word was expected");
 }
 
 } // namespace
 
-char read_char() { return detail::next_char(current_input()); }
+char read_char(input_source &in) { return detail::next_char(in); }
+char read_char() { return read_char(current_input()); }
 
-bool at_end_of_line() {
-  const int c = current_input().peek();
+bool at_end_of_line(input_source &in) {
+  const int c = in.peek();
   return c < 0 || c == '\n';
 }
+bool at_end_of_line() { return at_end_of_line(current_input()); }
 
-void skip_line() {
-  input_source &in = current_input();
+void skip_line(input_source &in) {
   if (in.peek() < 0) detail::fail_at<end_of_input>(in, "the input ends where a line was expected");
   detail::discard_line(in);
 }
+void skip_line() { skip_line(current_input()); }
 
-void end_row() { detail::discard_line(current_input()); }
+void end_row(input_source &in) { detail::discard_line(in); }
+void end_row() { end_row(current_input()); }
 
 namespace {
 
@@ -194,8 +208,9 @@ bool at_end_before_tab_header(input_source &in) {
 
 } // namespace
 
-bool at_end() {
-  input_source &in = current_input();
+bool at_end() { return at_end(current_input()); }
+
+bool at_end(input_source &in) {
   for (;;) {
     const std::string_view view = in.buffered();
     if (view.empty()) return true;
@@ -210,20 +225,24 @@ bool at_end() {
   }
 }
 
-bool at_end(dist_format_type format) {
-  return format == dist_format_type::TAB ? at_end_before_tab_header(current_input()) : at_end();
+bool at_end(input_source &in, dist_format_type format) {
+  return format == dist_format_type::TAB ? at_end_before_tab_header(in) : at_end(in);
 }
+bool at_end(dist_format_type format) { return at_end(current_input(), format); }
 
-std::string get_word(const char_set_type &delimiters) {
+std::string get_word(input_source &in, const char_set_type &delimiters) {
   std::string word;
-  take_strict_word(delimiters, &word);
+  take_strict_word(in, delimiters, &word);
   return word;
 }
+std::string get_word(const char_set_type &delimiters) { return get_word(current_input(), delimiters); }
 
-void skip_word(const char_set_type &delimiters) { take_strict_word(delimiters, nullptr); }
+void skip_word(input_source &in, const char_set_type &delimiters) { take_strict_word(in, delimiters, nullptr); }
+void skip_word(const char_set_type &delimiters) { skip_word(current_input(), delimiters); }
 
-char get_black(const char_set_type &set) {
-  input_source &in = current_input();
+char get_black(const char_set_type &set) { return get_black(current_input(), set); }
+
+char get_black(input_source &in, const char_set_type &set) {
   for (;;) {
     const char c = detail::next_char(in);
     if (!set.contains(c)) return c;
@@ -239,6 +258,22 @@ std::string black_only(std::string_view text, const char_set_type &set) {
 void append_black(std::string &target, std::string_view text, const char_set_type &set) {
   for (char c : text)
     if (!set.contains(c)) target.push_back(c);
+}
+
+bool first_line_ends_in_cr(input_source &in, bool nexus_passes) {
+  constexpr std::size_t lookahead = 4096;
+  if (nexus_passes) {
+    constexpr std::string_view nexus = "#NEXUS";
+    std::size_t k = 0;
+    while (k < nexus.size() && (in.peek_at(k) | 0x20) == (nexus[k] | 0x20)) ++k;
+    if (k == nexus.size()) return false;
+  }
+  for (std::size_t k = 0; k < lookahead; ++k) {
+    const int c = in.peek_at(k);
+    if (c < 0 || c == '\n') return false;
+    if (c == '\r' && in.peek_at(k + 1) >= 0 && in.peek_at(k + 1) != '\n') return true;
+  }
+  return false;
 }
 
 } // namespace phylo::read

@@ -96,6 +96,7 @@ void align_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
     input.source().decompress_gzip();
+    input.source().refuse_nul_bytes();
     phylo::input_source &in = input.source();
     cli::refuse_cr_line_ends(streams.report, in, false);
     // The writer of sequence sets takes at most max_taxa sequences.
@@ -106,7 +107,7 @@ void align_inputs(const cli::streams_type &streams, const settings &s) {
     labels.reserve(seqs.size());
     for (const phylo::sequence_type &q : seqs) labels.emplace_back(q.label);
     warn_about_labels(streams.report, labels, s.to->labels, in.name() + ": ", s.quiet);
-    if (s.to->sequential) phylo::print::print_sequential_phylip(seqs, s.to->labels);
+    if (s.to->sequential) phylo::print::print_sequential_phylip(phylo::current_output(), seqs, s.to->labels);
     else phylo::print::print_char_mat(seqs, s.to->format);
   }
 }

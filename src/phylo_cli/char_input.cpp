@@ -3,7 +3,9 @@
 #include "phylo/chars.hpp"
 #include "phylo/fasta.hpp"
 
+#include <algorithm>
 #include <functional>
+#include <limits>
 #include <unordered_map>
 
 namespace phylo_cli {
@@ -19,76 +21,58 @@ bool looks_like_fasta(phylo::input_source &in) {
 }
 
 void read_alignment(const cli::reporter &report, phylo::input_source &in, std::size_t max_sequences,
-                    const std::function<void(phylo::read::fasta_record &)> &take) {
+                    const std::function<void(phylo::read::fasta_record &)> &take,
+                    phylo::read::residue_alphabet alphabet, bool either) {
+  using phylo::read::alignment_problem;
   auto at = [&](std::size_t line) { return in.name() + ":" + std::to_string(line) + ": "; };
-  // Sequence i as messages name it.
-  auto sequence = [&](std::size_t i, const phylo::read::fasta_record &r) {
-    if (r.header_line == 0) return std::string("the sequence");
-    if (r.label.empty()) return "sequence " + std::to_string(i + 1);
-    return "sequence " + phylo::quote_text(r.label);
-  };
-
-  // The library gives lines before the first header to the first sequence; here they are
-  // refused, unless there is no header at all (reported below).
-  int c;
-  while ((c = in.peek()) >= 0 && phylo::whitespace.contains(static_cast<unsigned char>(c))) in.advance();
-  const std::size_t headless_line = c >= 0 && c != '>' ? in.line() : 0;
-  phylo::read::fasta_reader reader(in);
-  phylo::read::fasta_record record;
-  std::string first_label;
-  std::size_t count = 0, n = 0;
   try {
-    for (; reader.next(record); ++count) {
-      if (headless_line != 0 && record.header_line != 0) {
-        report(at(headless_line) + "residues stand before the first header line ('>' followed by a label)");
-        throw data_refused{};
-      }
-      if (count == max_sequences) {
-        report(at(record.header_line) + sequence(count, record) + " is one more than the " +
-               std::to_string(max_sequences) + " sequences allowed");
-        throw data_refused{};
-      }
-      if (record.header_line == 0) { // a text without any header line
-        if (record.residues.empty()) report(in.name() + ": holds no sequences");
-        else report(at(1) + "the sequence has no header line ('>' followed by its label)");
-        throw data_refused{};
-      }
-      if (record.label.empty()) {
-        report(at(record.header_line) + "sequence " + std::to_string(count + 1) +
-               " has no label (its header line holds '>' alone)");
-        throw data_refused{};
-      }
-      if (record.residues.empty()) {
-        report(at(record.header_line) + "sequence " + phylo::quote_text(record.label) + " has no residues");
-        throw data_refused{};
-      }
-      if (count == 0) {
-        n = record.residues.size();
-        first_label = record.label;
-        if (n > static_cast<std::size_t>(phylo::max_chars)) {
-          report(in.name() + ": the sequences have " + std::to_string(n) + " residues; at most " +
-                 std::to_string(phylo::max_chars) + " are allowed");
-          throw data_refused{};
-        }
-      } else if (record.residues.size() != n) {
-        report(at(record.header_line) + "sequence " + phylo::quote_text(record.label) + " has " +
-               std::to_string(record.residues.size()) + " residues, but the first sequence, " +
-               phylo::quote_text(first_label) + ", has " + std::to_string(n) + ": the sequences are not aligned");
-        throw data_refused{};
-      }
-      take(record);
+    phylo::read::read_alignment(in, alphabet, max_sequences, take);
+  } catch (const phylo::read::alignment_error &e) {
+    const std::size_t line = e.where() ? e.where()->line : 0;
+    const std::string sequence =
+        e.label.empty() ? "sequence " + std::to_string(e.sequence) : "sequence " + phylo::quote_text(e.label);
+    switch (e.problem) {
+    case alignment_problem::NO_SEQUENCES: report(in.name() + ": holds no sequences"); break;
+    case alignment_problem::NO_HEADER:
+      report(at(1) + "the sequence has no header line ('>' followed by its label)");
+      break;
+    case alignment_problem::RESIDUES_BEFORE_HEADER:
+      report(at(line) + "residues stand before the first header line ('>' followed by a label)");
+      break;
+    case alignment_problem::TOO_MANY:
+      report(at(line) + sequence + " is one more than the " + std::to_string(e.allowed) + " sequences allowed");
+      break;
+    case alignment_problem::NO_LABEL:
+      report(at(line) + "sequence " + std::to_string(e.sequence) + " has no label (its header line holds '>' alone)");
+      break;
+    case alignment_problem::NO_RESIDUES: report(at(line) + sequence + " has no residues"); break;
+    case alignment_problem::TOO_LONG:
+      report(in.name() + ": the sequences have " + std::to_string(e.length) + " residues; at most " +
+             std::to_string(phylo::max_chars) + " are allowed");
+      break;
+    case alignment_problem::NOT_ALIGNED:
+      report(at(line) + sequence + " has " + std::to_string(e.length) + " residues, but the first sequence, " +
+             phylo::quote_text(e.first_label) + ", has " + std::to_string(e.first_length) +
+             ": the sequences are not aligned");
+      break;
     }
-  } catch (const phylo::invalid_character_error &e) {
-    // The record holds the label of the sequence that failed.
-    const phylo::input_position *where = e.where();
-    report(at(where ? where->line : 0) + "column " + std::to_string(where ? where->column : 0) + ": " +
-           phylo::describe_char(static_cast<unsigned char>(e.character())) + " in " + sequence(count, record) +
-           " is not a nucleotide code (A, C, G, T, the IUPAC codes R, Y, M, K, S, W, H, B, V, D, N in either "
-           "case, '-', '.' or '?')");
     throw data_refused{};
-  }
-  if (count == 0) {
-    report(in.name() + ": holds no sequences");
+  } catch (const phylo::read::residue_error &e) {
+    const phylo::input_position *where = e.where();
+    // The sequence as messages name it: by its label, by its place when it has none.
+    const std::string sequence = e.header_line == 0 ? "the sequence"
+                                 : e.label.empty()  ? "sequence " + std::to_string(e.sequence)
+                                                    : "sequence " + phylo::quote_text(e.label);
+    const std::string aminos = "the amino-acid codes A R N D C Q E G H I L K M F P S T W Y V B Z J X * in either case, "
+                               "'-', '.' or '?'";
+    const std::string what =
+        either ? " is neither a nucleotide nor an amino-acid code (" + aminos + ")"
+        : e.alphabet == phylo::read::residue_alphabet::AMINO_ACIDS
+            ? " is not an amino-acid code (" + aminos + ")"
+            : " is not a nucleotide code (A, C, G, T, the IUPAC codes R, Y, M, K, S, W, H, B, V, D, N in either "
+              "case, '-', '.' or '?')";
+    report(at(where ? where->line : 0) + "column " + std::to_string(where ? where->column : 0) + ": " +
+           phylo::describe_char(static_cast<unsigned char>(e.character())) + " in " + sequence + what);
     throw data_refused{};
   }
 }
@@ -136,6 +120,43 @@ void warn_about_labels(const cli::reporter &report, const std::vector<std::strin
       return;
     }
   }
+}
+
+phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
+                                                   phylo::dna::site_rule rule,
+                                                   std::optional<phylo::dna::alphabet> residues) {
+  using phylo::dna::alphabet;
+  using phylo::read::residue_alphabet;
+  std::optional<phylo::dna::packed_alignment> packed;
+  if (residues) packed.emplace(rule, *residues);
+  std::vector<phylo::read::fasta_record> held;
+  bool all_nucleotides = true;
+  read_alignment(
+      report, in, std::numeric_limits<std::size_t>::max(),
+      [&](phylo::read::fasta_record &r) {
+        if (!packed) {
+          all_nucleotides = all_nucleotides && std::none_of(r.residues.begin(), r.residues.end(), [](char c) {
+                              return phylo::non_wide_nuc_set.contains(phylo::good_gaps(c));
+                            });
+          held.push_back(std::move(r));
+          return;
+        }
+        if (packed->size() == 0) {
+          // Room for as many sequences as the rest of a file of known size may hold, at once.
+          const std::size_t bytes = r.residues.size() + r.label.size() + 2;
+          if (const auto left = in.known_size_left()) packed->reserve(1 + *left / bytes);
+        }
+        packed->add(std::move(r.label), r.residues);
+      },
+      residues == alphabet::DNA ? residue_alphabet::NUCLEOTIDES : residue_alphabet::AMINO_ACIDS, !residues);
+  if (!packed) {
+    packed.emplace(rule, all_nucleotides ? alphabet::DNA : alphabet::PROTEIN, held.size());
+    for (phylo::read::fasta_record &r : held) {
+      packed->add(std::move(r.label), r.residues);
+      r.residues = std::string();
+    }
+  }
+  return std::move(*packed);
 }
 
 } // namespace phylo_cli

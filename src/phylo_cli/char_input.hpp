@@ -4,6 +4,7 @@
 
 #include "shell.hpp"
 
+#include "phylo/dna_dist.hpp"
 #include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
@@ -11,6 +12,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,15 +23,27 @@ namespace phylo_cli {
 bool looks_like_fasta(phylo::input_source &in);
 
 // Reads the FASTA alignment of the input and makes sure it can be written as a matrix: every
-// residue a nucleotide code, every sequence with a label and residues, all of one length, at
+// residue a nucleotide code (or of `alphabet`), every sequence with a label and residues, all of one length, at
 // most max_sequences sequences of at most max_chars residues. Otherwise reports the problem,
 // naming the sequence and its line, and throws data_refused.
 std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, phylo::input_source &in,
                                                  std::size_t max_sequences);
 // The same, handing each sequence to `take` as soon as it is read and checked, so that the
 // sequences need not be held as text all at once. The record may be moved from.
+// `either` words the refusal of a residue for an alignment that may hold nucleotides or amino
+// acids (read with AMINO_ACIDS).
 void read_alignment(const cli::reporter &report, phylo::input_source &in, std::size_t max_sequences,
-                    const std::function<void(phylo::read::fasta_record &)> &take);
+                    const std::function<void(phylo::read::fasta_record &)> &take,
+                    phylo::read::residue_alphabet alphabet = phylo::read::residue_alphabet::NUCLEOTIDES,
+                    bool either = false);
+
+// Reads the FASTA alignment of the input into packed form under `rule`: in `residues` when it is
+// given (each sequence packed as it is read), otherwise in the alphabet that the residues tell
+// (nucleotides when every residue is a nucleotide code, amino acids otherwise; the sequences
+// are then held until the last). Problems are reported as read_alignment reports them.
+phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
+                                                   phylo::dna::site_rule rule,
+                                                   std::optional<phylo::dna::alphabet> residues);
 
 // Warns (unless quiet) about labels that are equal, or that `form` writes alike or as
 // nothing; `place` starts each message.

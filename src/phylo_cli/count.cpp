@@ -64,16 +64,18 @@ int run_count(const cli::streams_type &streams, std::span<char *const> args) {
     streams.report("count: " + e.message + "\nTry 'phylo count --help' for more information.");
     return 2;
   }
+  // Too few taxa give none: said here, without the library's message about counts too large.
+  const int least = quartets ? 4 : 3;
+  if (n < least) {
+    streams.report("count: fewer than " + std::to_string(least) + " taxa give no " +
+                   (quartets ? "quartet" : "triplet"));
+    return 1;
+  }
   std::int32_t count = 0;
   try {
     count = quartets ? phylo::distfunc::no_quartets(n) : phylo::distfunc::no_triplets(n);
   } catch (const phylo::range_error &) {
-    // The library has written its message, which is about large counts only.
-    const int least = quartets ? 4 : 3;
-    if (n < least)
-      streams.report("count: fewer than " + std::to_string(least) + " taxa give no " +
-                     (quartets ? "quartet" : "triplet"));
-    return 1;
+    return 1; // the library has written its message
   }
   return cli::print_text(streams, std::to_string(count) + "\n");
 }

@@ -50,8 +50,18 @@ constexpr std::string_view help_text =
     "                           one symbol per character; quant: a matrix of\n"
     "                           numbers; count: a matrix of whole numbers of 0 or\n"
     "                           more\n"
-    "  -M, --model=MODEL        for FASTA alignments: p (default), count, jc69, k80\n"
-    "                           (or k2p), f81, tn93 or logdet\n"
+    "  -a, --alphabet=ALPHABET  for FASTA alignments: auto (default), dna or protein\n"
+    "  -M, --model=MODEL        for FASTA alignments: p (default) or count; for\n"
+    "                           nucleotides jc69, k80 (or k2p), k81, f81, f84, t92,\n"
+    "                           tn93 or logdet; for amino acids poisson, kimura,\n"
+    "                           jtt, wag, lg or dayhoff\n"
+    "      --gamma=ALPHA        gamma-distributed rates across sites of shape ALPHA\n"
+    "                           (jc69, k80, k81, f81, f84, t92, tn93, jtt, wag, lg,\n"
+    "                           dayhoff)\n"
+    "      --gamma-categories=K for jtt, wag, lg and dayhoff: K rate categories, 1\n"
+    "                           to 64 (default 4)\n"
+    "      --ts-tv=RATIO        for f84: the maximum-likelihood distance with this\n"
+    "                           transition/transversion ratio, as PHYLIP dnadist\n"
     "  -g, --gaps=RULE          for FASTA alignments: pairwise (default), complete\n"
     "                           or count\n"
     "  -u, --undefined=VALUE    refuse (default): a pair for which the model is\n"
@@ -66,7 +76,7 @@ constexpr std::string_view help_text =
     "                           (default) or edgar\n"
     "  -t, --to=LAYOUT          relaxed (default), phylip, tsv, nexus-paup,\n"
     "                           nexus-paup-quoted, pairs, raw, phylip-lower,\n"
-    "                           relaxed-lower or nexus\n"
+    "                           relaxed-lower, nexus, csv, pairs-header or mega\n"
     "  -x, --transform=NAME     none (default), arcsin, exp, neglog, square, range\n"
     "                           or sqrt, applied to the distances once computed\n"
     "      --safe-labels        write blanks, control characters and\n"
@@ -78,14 +88,23 @@ constexpr std::string_view help_text =
     "  -h, --help               print this help and exit\n"
     "\n"
     "FASTA alignments: A, C, G and T are bases, in either case; gaps ('-', '.'),\n"
-    "'?', N and the other IUPAC codes are not. --gaps=pairwise compares each pair\n"
-    "over the sites where both have a base, --gaps=complete over the sites where\n"
-    "every sequence has one, and --gaps=count over every site, each symbol as it\n"
-    "stands with case folded (for p and count only). The models: p the proportion\n"
-    "of differing sites, count their number, jc69 Jukes and Cantor, k80 Kimura's\n"
-    "two parameters, f81 Felsenstein 1981 and tn93 Tamura and Nei (with the base\n"
-    "frequencies of the whole alignment), logdet -ln(det F)/4 - ln 4 for the\n"
-    "table F of the shares of base pairs; the values are those of ape's dist.dna.\n"
+    "'?', N and the other IUPAC codes are not. The 20 amino acids A R N D C Q E G\n"
+    "H I L K M F P S T W Y V are residues in either case; B, Z, J, X, '*', '?' and\n"
+    "gaps are not. --alphabet=auto takes an alignment of nucleotide codes alone\n"
+    "for nucleotides, any other for amino acids. --gaps=pairwise compares each\n"
+    "pair over the sites where both have a residue, --gaps=complete over the sites\n"
+    "where every sequence has one, and --gaps=count over every site, each symbol\n"
+    "as it stands with case folded (for p and count only). The models: p the\n"
+    "proportion of differing sites, count their number; for nucleotides jc69\n"
+    "Jukes and Cantor, k80 Kimura's two parameters, k81 his three, f81\n"
+    "Felsenstein 1981, f84 Felsenstein 1984, t92 Tamura 1992 and tn93 Tamura and\n"
+    "Nei (with the base frequencies of the whole alignment), logdet -ln(det F)/4 -\n"
+    "ln 4 for the table F of the shares of base pairs, with the values and gamma\n"
+    "corrections of ape's dist.dna; for amino acids poisson -ln(1 - p), kimura\n"
+    "-ln(1 - p - p^2/5), and the maximum-likelihood distances under the models\n"
+    "jtt (Jones, Taylor and Thornton), wag (Whelan and Goldman), lg (Le and\n"
+    "Gascuel) and dayhoff with their own amino-acid frequencies, with --gamma the\n"
+    "mean rates of K equally likely gamma categories.\n"
     "Where a model is undefined for a pair (no site to compare, too many\n"
     "differences), the pairs are named and nothing is written, unless --undefined\n"
     "gives a number. While a long comparison runs, a line on a terminal's standard\n"
@@ -119,7 +138,9 @@ constexpr cli::option_def defs[] = {
     {"safe-labels", 0, arg_kind::NONE},     {"quiet", 'q', arg_kind::NONE},
     {"help", 'h', arg_kind::NONE},          {"model", 'M', arg_kind::REQUIRED},
     {"gaps", 'g', arg_kind::REQUIRED},      {"undefined", 'u', arg_kind::REQUIRED},
-    {"threads", 'j', arg_kind::REQUIRED},
+    {"threads", 'j', arg_kind::REQUIRED},   {"alphabet", 'a', arg_kind::REQUIRED},
+    {"gamma", 0, arg_kind::REQUIRED},       {"gamma-categories", 0, arg_kind::REQUIRED},
+    {"ts-tv", 0, arg_kind::REQUIRED},
 };
 
 enum class input_kind { FASTA, DISCRETE, QUANT, COUNT };
@@ -137,8 +158,18 @@ constexpr named<char_format_type> layouts[] = {
 };
 
 constexpr named<model_type> models[] = {
-    {"p", model_type::P},     {"count", model_type::COUNT}, {"jc69", model_type::JC69}, {"k80", model_type::K80},
-    {"k2p", model_type::K80}, {"f81", model_type::F81},     {"tn93", model_type::TN93}, {"logdet", model_type::LOGDET},
+    {"p", model_type::P},           {"count", model_type::COUNT},     {"jc69", model_type::JC69},
+    {"k80", model_type::K80},       {"k2p", model_type::K80},         {"k81", model_type::K81},
+    {"f81", model_type::F81},       {"f84", model_type::F84},         {"t92", model_type::T92},
+    {"tn93", model_type::TN93},     {"logdet", model_type::LOGDET},   {"poisson", model_type::POISSON},
+    {"kimura", model_type::KIMURA}, {"jtt", model_type::JTT},         {"wag", model_type::WAG},
+    {"lg", model_type::LG},         {"dayhoff", model_type::DAYHOFF},
+};
+// nullopt: auto
+constexpr named<std::optional<phylo::dna::alphabet>> alphabets[] = {
+    {"auto", std::nullopt},
+    {"dna", phylo::dna::alphabet::DNA},
+    {"protein", phylo::dna::alphabet::PROTEIN},
 };
 constexpr named<site_rule> gap_rules[] = {
     {"pairwise", site_rule::PAIRWISE},
@@ -178,10 +209,28 @@ struct settings {
   // FASTA alignments
   const named<model_type> *model = &models[0];
   const named<site_rule> *gaps = &gap_rules[0];
-  std::optional<float> undefined; // written where the model is undefined
-  std::string undefined_text;     // as given
-  unsigned threads = 0;           // 0: one per processor
+  std::optional<float> undefined;               // written where the model is undefined
+  std::string undefined_text;                   // as given
+  unsigned threads = 0;                         // 0: one per processor
+  std::optional<phylo::dna::alphabet> alphabet; // none: auto
+  std::optional<double> gamma;
+  std::optional<unsigned> gamma_categories;
+  std::optional<double> ts_tv;
 };
+
+// A positive finite number for --NAME.
+double positive_number(std::string_view name, const std::string &value) {
+  double v = 0;
+  const char *first = value.data(), *last = first + value.size();
+  const auto [end, ec] = std::from_chars(first, last, v);
+  if (first == last || ec != std::errc() || end != last || !std::isfinite(v) || !(v > 0))
+    throw usage_error{"--" + std::string(name) + "=" + value + " is not a positive number"};
+  return v;
+}
+
+std::string alphabet_text(phylo::dna::alphabet a) {
+  return a == phylo::dna::alphabet::DNA ? "nucleotides" : "amino acids";
+}
 
 // A whole number of 1 to 4096 for --threads.
 unsigned thread_count(const std::string &value) {
@@ -236,7 +285,20 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "gaps") s.gaps = pick(gap_rules, name, *o.value);
     else if (name == "undefined") s.undefined = undefined_value(*o.value), s.undefined_text = *o.value;
     else if (name == "threads") s.threads = thread_count(*o.value);
-    if (name == "model" || name == "gaps" || name == "undefined") alignment_option = "--" + std::string(name);
+    else if (name == "alphabet") s.alphabet = pick(alphabets, name, *o.value)->value;
+    else if (name == "gamma") s.gamma = positive_number(name, *o.value);
+    else if (name == "ts-tv") s.ts_tv = positive_number(name, *o.value);
+    else if (name == "gamma-categories") {
+      unsigned k = 0;
+      const std::string &v = *o.value;
+      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), k);
+      if (ec != std::errc() || end != v.data() + v.size() || k < 1 || k > 64)
+        throw usage_error{"--gamma-categories=" + v + " is not a number of categories from 1 to 64"};
+      s.gamma_categories = k;
+    }
+    if (name == "model" || name == "gaps" || name == "undefined" || name == "alphabet" || name == "gamma" ||
+        name == "gamma-categories" || name == "ts-tv")
+      alignment_option = "--" + std::string(name);
   }
   s.inputs = std::move(parsed.operands);
   if (s.inputs.empty()) s.inputs.emplace_back("-");
@@ -251,6 +313,16 @@ settings parse_settings(std::span<char *const> args) {
   if (s.gaps->value == site_rule::ALL && s.model->value != model_type::P && s.model->value != model_type::COUNT)
     throw usage_error{"--gaps=count compares every symbol and gives --model=p or count only, not --model=" +
                       std::string(s.model->name)};
+  const model_type model = s.model->value;
+  const std::string given_model = "--model=" + std::string(s.model->name);
+  if (const auto a = phylo::dna::model_alphabet(model); a && s.alphabet && *a != *s.alphabet)
+    throw usage_error{given_model + " is for " + alphabet_text(*a) +
+                      ", not --alphabet=" + (*s.alphabet == phylo::dna::alphabet::DNA ? "dna" : "protein")};
+  if (s.gamma && !phylo::dna::takes_gamma(model)) throw usage_error{given_model + " takes no --gamma"};
+  if (s.gamma_categories && !phylo::dna::takes_gamma_categories(model))
+    throw usage_error{"--gamma-categories is for --model=jtt, wag, lg or dayhoff, not " + given_model};
+  if (s.ts_tv && model != model_type::F84) throw usage_error{"--ts-tv is for --model=f84, not " + given_model};
+  if (s.ts_tv && s.gamma) throw usage_error{"--ts-tv and --gamma do not go together"};
   if (s.metric) {
     const std::string given = "--metric=" + std::string(s.metric->name);
     if (!s.kind) throw usage_error{given + " needs --kind=" + std::string(kind_name(s.metric->kind))};
@@ -356,15 +428,17 @@ std::string undefined_pair_text(const phylo::dna::undefined_pair &p, const phylo
 }
 
 std::string undefined_message(const phylo::dna::undefined_distance_error &e, const phylo::dist_mat_type &mat,
-                              const settings &s) {
+                              const settings &s, phylo::dna::alphabet residues) {
   std::string text = "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
                      (e.count == 1 ? " pair" : " pairs");
   const auto &first = e.first.front();
   if (first.reason == phylo::dna::undefined_reason::BASE_FREQUENCIES) {
-    text += s.model->value == model_type::F81 ? ": the alignment holds fewer than two of the bases A, C, G and T"
-                                              : ": the alignment lacks one of the bases A, C, G and T";
+    text += s.model->value == model_type::F81    ? ": the alignment holds fewer than two of the bases A, C, G and T"
+            : s.model->value == model_type::TN93 ? ": the alignment lacks one of the bases A, C, G and T"
+                                                 : ": the base frequencies of the alignment leave the model undefined";
   } else if (first.reason == phylo::dna::undefined_reason::NO_SITES && s.gaps->value == site_rule::COMPLETE) {
-    text += ": no site has a base in every sequence";
+    text += residues == phylo::dna::alphabet::DNA ? ": no site has a base in every sequence"
+                                                  : ": no site has an amino acid in every sequence";
   } else {
     const std::size_t shown_pairs = std::min<std::size_t>(3, e.first.size());
     for (std::size_t k = 0; k < shown_pairs; ++k) text += (k == 0 ? ": " : "; ") + undefined_pair_text(e.first[k], mat);
@@ -375,30 +449,36 @@ std::string undefined_message(const phylo::dna::undefined_distance_error &e, con
 
 // A FASTA alignment of any number of sequences: phylo is not bound by karvel's 5000 taxa.
 void fasta_distances(const cli::reporter &report, phylo::input_source &in, const settings &s) {
+  using phylo::dna::alphabet;
+  using phylo::read::residue_alphabet;
   const std::string place = in.name() + ": ";
-  phylo::dna::packed_alignment packed = phylo::dna::make_packed(s.gaps->value);
-  read_alignment(report, in, std::numeric_limits<std::size_t>::max(), [&](phylo::read::fasta_record &r) {
-    if (packed.size() == 0) {
-      // Room for as many sequences as the rest of a file of known size may hold, at once.
-      const std::size_t bytes = r.residues.size() + r.label.size() + 2;
-      if (const auto left = in.known_size_left()) packed.labels.reserve(1 + *left / bytes);
-    }
-    phylo::dna::add_sequence(packed, std::move(r.label), r.residues);
-  });
-  phylo::dist_mat_type mat(packed.size());
+  // An alphabet given, or that of the model: each sequence packed as it is read. Otherwise the
+  // sequences are held until the last tells which alphabet they are of.
+  std::optional<alphabet> residues = s.alphabet;
+  if (!residues) residues = phylo::dna::model_alphabet(s.model->value);
+  std::optional<phylo::dna::packed_alignment> packed = read_packed_alignment(report, in, s.gaps->value, residues);
+  if (const auto a = phylo::dna::model_alphabet(s.model->value); a && *a != packed->residues()) {
+    report(place + "--model=" + std::string(s.model->name) + " is for " + alphabet_text(*a) +
+           ", but the alignment holds " + alphabet_text(packed->residues()));
+    throw data_refused{};
+  }
+  phylo::dist_mat_type mat(packed->size());
   phylo::dna::dist_options options;
   options.model = s.model->value;
   options.threads = s.threads;
   options.undefined_value = s.undefined;
+  options.gamma = s.gamma;
+  options.gamma_categories = s.gamma_categories.value_or(4);
+  options.ts_tv = s.ts_tv;
   std::uint64_t undefined = 0;
   {
     progress_line progress(in.name());
     if (!s.quiet && ::isatty(2)) options.progress = std::ref(progress);
     try {
-      undefined = phylo::dna::dna_dist(packed, options, mat);
+      undefined = phylo::dna::dna_dist(*packed, options, mat);
     } catch (const phylo::dna::undefined_distance_error &e) {
       progress.clear();
-      report(place + undefined_message(e, mat, s));
+      report(place + undefined_message(e, mat, s, packed->residues()));
       throw data_refused{};
     }
   }
@@ -469,6 +549,7 @@ void dist_inputs(const cli::streams_type &streams, const settings &s) {
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
     input.source().decompress_gzip();
+    input.source().refuse_nul_bytes();
     phylo::input_source &in = input.source();
     cli::refuse_cr_line_ends(streams.report, in, false);
     if (s.kind ? *s.kind == input_kind::FASTA : looks_like_fasta(in)) {

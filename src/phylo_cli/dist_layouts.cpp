@@ -9,13 +9,17 @@
 namespace phylo_cli {
 
 void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to, int digits) {
+  write_matrix(phylo::current_output(), mat, to, digits);
+}
+
+void write_matrix(phylo::output_sink &out, const phylo::dist_mat_type &mat, const output_layout &to, int digits) {
   switch (to.writer) {
-  case writer_type::KARVEL: return phylo::print::print_dist_mat(mat, to.format);
-  case writer_type::LOWER: return phylo::print::print_lower_dist_mat(mat, to.format);
-  case writer_type::NEXUS: return phylo::print::print_nexus_dist_mat(mat);
-  case writer_type::CSV: return phylo::print::print_csv_dist_mat(mat, digits);
-  case writer_type::PAIRS_HEADER: return phylo::print::print_pairs_dist_mat(mat, digits);
-  case writer_type::MEGA: return phylo::print::print_mega_dist_mat(mat, digits);
+  case writer_type::KARVEL: return phylo::print::print_dist_mat(out, mat, to.format);
+  case writer_type::LOWER: return phylo::print::print_lower_dist_mat(out, mat, to.format);
+  case writer_type::NEXUS: return phylo::print::print_nexus_dist_mat(out, mat);
+  case writer_type::CSV: return phylo::print::print_csv_dist_mat(out, mat, digits);
+  case writer_type::PAIRS_HEADER: return phylo::print::print_pairs_dist_mat(out, mat, digits);
+  case writer_type::MEGA: return phylo::print::print_mega_dist_mat(out, mat, digits);
   }
 }
 

@@ -53,8 +53,9 @@ inline constexpr named<phylo::distfunc::dist_conv_type> transforms[] = {
     {"sqrt", phylo::distfunc::dist_conv_type::SQUARE_ROOT},
 };
 
-// Writes the whole matrix on the current output in the layout; csv, pairs-header and mega with
-// `digits` significant digits (0: the shortest that reads back).
+// Writes the whole matrix in the layout; csv, pairs-header and mega with `digits` significant
+// digits (0: the shortest that reads back). Without a sink, on the current output.
+void write_matrix(phylo::output_sink &out, const phylo::dist_mat_type &mat, const output_layout &to, int digits = 0);
 void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to, int digits = 0);
 
 // Reports what the checks found in a matrix about to be written, each message after `place`:

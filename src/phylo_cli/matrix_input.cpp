@@ -32,7 +32,8 @@ const std::string_view matrix_cells_help =
     "                          mean\n"
     "      --column=N          pairs input: the distance is field N (default 3)\n"
     "      --fill=NUMBER       pairs input: the distance of a pair that no line\n"
-    "                          gives (default: such a pair is an error)\n"
+    "                          gives; nexus input: of a missing cell (default:\n"
+    "                          such a pair or cell is an error)\n"
     "      --similarity=SCALE  the input holds similarities: fraction (D := 1-S)\n"
     "                          or percent (D := 100-S), before the checks\n"
     "      --taxa=LIST         keep only these taxa, in this order (comma-separated)\n"
@@ -89,40 +90,6 @@ std::string refusal(const phylo::error &e) {
   }
   if (dynamic_cast<const phylo::read::missing_pair_error *>(&e)) text += "; say --fill=NUMBER to give it a value";
   return text;
-}
-
-// Similarities made distances: 1 - s or 100 - s; a similarity above the top is refused.
-void similarities_to_distances(phylo::dist_mat_type &mat, similarity_type scale) {
-  const float top = scale == similarity_type::PERCENT ? 100.0f : 1.0f;
-  const std::size_t n = mat.n_tax();
-  for (std::size_t i = 0; i < n; ++i) {
-    float *row = mat.distances.row(i);
-    for (std::size_t j = 0; j < n; ++j) {
-      if (row[j] > top)
-        throw phylo::range_error("cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ") holds " +
-                                 phylo::print::shortest_decimal(row[j]) + ", above the largest similarity " +
-                                 phylo::print::shortest_decimal(top));
-      row[j] = static_cast<float>(static_cast<double>(top) - static_cast<double>(row[j]));
-    }
-  }
-}
-
-// The matrix of the taxa named, in their order; every name must be a label of the matrix.
-phylo::dist_mat_access keep_taxa(const phylo::dist_mat_type &mat, const std::vector<std::string> &names) {
-  std::unordered_map<std::string_view, std::size_t> index;
-  for (std::size_t i = 0; i < mat.n_tax(); ++i) index.emplace(mat.labels[i], i);
-  std::vector<std::size_t> keep;
-  for (const std::string &name : names) {
-    auto it = index.find(name);
-    if (it == index.end()) throw phylo::range_error("the matrix has no taxon '" + name + "'");
-    keep.push_back(it->second);
-  }
-  auto out = std::make_unique<phylo::dist_mat_type>(keep.size());
-  for (std::size_t i = 0; i < keep.size(); ++i) {
-    out->labels[i] = mat.labels[keep[i]];
-    for (std::size_t j = 0; j < keep.size(); ++j) out->distances(i, j) = mat.distances(keep[i], keep[j]);
-  }
-  return out;
 }
 
 } // namespace
@@ -210,8 +177,9 @@ void read_matrices(const cli::reporter &report, phylo::input_source &in, const m
     ++count;
     const std::string at = matrix_place(in.name(), reader.matrix_line());
     try {
-      if (s.similarity) similarities_to_distances(*mat, *s.similarity);
-      if (s.taxa || s.taxa_file) mat = keep_taxa(*mat, taxa);
+      if (s.similarity)
+        phylo::similarities_to_distances(*mat, *s.similarity == similarity_type::PERCENT ? 100.0f : 1.0f);
+      if (s.taxa || s.taxa_file) mat = phylo::keep_taxa(*mat, taxa);
     } catch (const phylo::range_error &e) {
       report(at + e.what());
       throw data_refused{};

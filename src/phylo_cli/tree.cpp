@@ -225,14 +225,8 @@ void write_tree(const cli::reporter &report, phylo::dist_mat_type &&mat, const s
 // The distances of a FASTA alignment, computed in memory.
 void alignment_tree(const cli::reporter &report, phylo::input_source &in, const settings &s) {
   const std::string place = in.name() + ": ";
-  phylo::dna::packed_alignment packed = phylo::dna::make_packed(s.gaps->value);
-  read_alignment(report, in, std::numeric_limits<std::size_t>::max(), [&](phylo::read::fasta_record &r) {
-    if (packed.size() == 0) {
-      const std::size_t bytes = r.residues.size() + r.label.size() + 2;
-      if (const auto left = in.known_size_left()) packed.labels.reserve(1 + *left / bytes);
-    }
-    phylo::dna::add_sequence(packed, std::move(r.label), r.residues);
-  });
+  phylo::dna::packed_alignment packed =
+      read_packed_alignment(report, in, s.gaps->value, phylo::dna::model_alphabet(s.model->value));
   auto mat = std::make_unique<phylo::dist_mat_type>(packed.size());
   phylo::dna::dist_options options;
   options.model = s.model->value;

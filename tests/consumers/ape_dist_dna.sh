@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # ape's dist.dna against phylo dist: alignments written here (mixed case, gaps, N, '?', the
 # other IUPAC codes, a saturated pair, a pair with no site in common, a base missing from a
-# whole alignment) go through every model with pairwise and with complete deletion; every
-# distance must agree within a relative 1e-6, and phylo must refuse exactly where ape gives
-# NaN or Inf. Skipped (77) without Rscript and ape.
+# whole alignment) go through every model with pairwise and with complete deletion, and
+# through every model that ape corrects with gamma (shape 0.7); every distance must agree
+# within a relative 1e-6, and phylo must refuse exactly where ape gives NaN or Inf. Skipped
+# (77) without Rscript and ape.
 #
 #   ape_dist_dna.sh PHYLO
 set -euo pipefail
@@ -59,7 +60,10 @@ files <- list(
                       e = "ACGTACGTAACCGGTTAGCTAGCTAGAC"), "odd.fasta"),
   no_g = write_fasta(c(a = "ACTTACATAACCTT", b = "ACTTACAAAACCTT", c = "TCTAACATAACCTA"), "no_g.fasta"))
 
-models <- c(p = "raw", count = "N", jc69 = "JC69", k80 = "K80", f81 = "F81", tn93 = "TN93", logdet = "LogDet")
+models <- c(p = "raw", count = "N", jc69 = "JC69", k80 = "K80", k81 = "K81", f81 = "F81", f84 = "F84",
+            t92 = "T92", tn93 = "TN93", logdet = "LogDet")
+# The models that ape's dist.dna corrects with gamma.
+gamma_models <- c("jc69", "k80", "f81", "tn93")
 undefined <- 1e30
 
 # The lower triangle of phylo's NEXUS distances block as a full matrix.
@@ -75,20 +79,48 @@ read_nexus <- function(lines, n) {
   d
 }
 
+# ape's K81 takes the logarithm of the product of its three factors, which is positive when
+# two of them are negative (a pair that differs at every site by one kind of transversion gets
+# 0); phylo refuses a pair where any factor is not positive. TRUE where every factor is.
+k81_defined <- function(aln, pd) {
+  s <- toupper(as.character(aln))
+  base <- s %in% c("A", "C", "G", "T")
+  dim(base) <- dim(s)
+  if (!pd) base[, !apply(base, 2, all)] <- FALSE
+  n <- nrow(s)
+  ok <- matrix(TRUE, n, n)
+  cls <- function(a, b) ifelse(a == b, 0, ifelse(paste0(a, b) %in% c("AG", "GA", "CT", "TC"), 1,
+                                             ifelse(paste0(a, b) %in% c("AC", "CA", "GT", "TG"), 2, 3)))
+  for (i in seq_len(n)) for (j in seq_len(n)) {
+    use <- base[i, ] & base[j, ]
+    if (!any(use)) next
+    k <- cls(s[i, use], s[j, use])
+    P <- mean(k == 1); Q <- mean(k == 2); R <- mean(k == 3)
+    ok[i, j] <- min(1 - 2 * P - 2 * Q, 1 - 2 * P - 2 * R, 1 - 2 * Q - 2 * R) > 0
+  }
+  ok
+}
+
 failures <- 0
 checked <- 0
 for (f in names(files)) {
   aln <- read.dna(files[[f]], format = "fasta")
   n <- nrow(aln)
-  for (m in names(models)) {
+  runs <- c(lapply(names(models), function(m) list(m = m, gamma = NULL)),
+            lapply(gamma_models, function(m) list(m = m, gamma = 0.7)))
+  for (run in runs) {
+    m <- run$m
     for (pd in c(TRUE, FALSE)) {
       gaps <- if (pd) "pairwise" else "complete"
-      what <- sprintf("%s --model=%s --gaps=%s", f, m, gaps)
-      ape <- as.matrix(dist.dna(aln, model = models[[m]], pairwise.deletion = pd))
-      out <- suppressWarnings(system2(phylo, c("dist", paste0("--model=", m), paste0("--gaps=", gaps),
+      g <- if (is.null(run$gamma)) character() else paste0("--gamma=", run$gamma)
+      what <- sprintf("%s --model=%s --gaps=%s %s", f, m, gaps, paste(g, collapse = " "))
+      ape <- as.matrix(if (is.null(run$gamma)) dist.dna(aln, model = models[[m]], pairwise.deletion = pd)
+                       else dist.dna(aln, model = models[[m]], pairwise.deletion = pd, gamma = run$gamma))
+      out <- suppressWarnings(system2(phylo, c("dist", paste0("--model=", m), paste0("--gaps=", gaps), g,
                                                paste0("--undefined=", undefined), "--quiet", "--to=nexus",
                                                files[[f]]), stdout = TRUE, stderr = FALSE))
       ours <- read_nexus(out, n)
+      if (m == "k81") ape[!k81_defined(aln, pd)] <- NaN
       low <- lower.tri(ape)
       a <- ape[low]
       o <- ours[low]
@@ -98,7 +130,7 @@ for (f in names(files)) {
         failures <- failures + 1
         cat("MISMATCH", what, "\n  ape:  ", format(a[bad], digits = 10), "\n  phylo:", format(o[bad], digits = 10), "\n")
       }
-      refused <- system2(phylo, c("dist", paste0("--model=", m), paste0("--gaps=", gaps), files[[f]]),
+      refused <- system2(phylo, c("dist", paste0("--model=", m), paste0("--gaps=", gaps), g, files[[f]]),
                          stdout = FALSE, stderr = FALSE)
       if (refused != (if (all(is.finite(a))) 0 else 1)) {
         failures <- failures + 1

@@ -2,7 +2,8 @@
 # The NEXUS that phylo writes is read by the NEXUS Class Library's NEXUSnormalizer without an
 # error: `phylo convert --to=nexus` of every sample, whose rewrite by NCL reads back as the same
 # matrix, and `phylo align --to=nexus-paup` and `--to=nexus-paup-quoted`, whose rewrite holds
-# every taxon with its residues.
+# every taxon with its residues. And the NEXUS that phylo reads (interleaved, phangorn's) is
+# read by NCL as the same matrices.
 # Usage: nexus_ncl.sh PHYLO SAMPLES_DIR. Exit 77 (skipped) when NEXUSnormalizer is absent.
 set -u
 phylo=$1 samples=$2
@@ -33,6 +34,21 @@ for sample in dnadist_square.dist dnadist_lower.dist mothur_aln12.lt.dist clearc
     diff "$scratch/direct.tsv" "$scratch/back.tsv" | head -5; failed=1; continue
   fi
   echo "ok   $sample"
+done
+
+# NEXUS that other programs write, and interleaved matrices in the layout that NCL reads (each
+# block lists the rows that have cells in it): NCL reads them as phylo does, so that its rewrite
+# (lower triangles, one row per line) reads back as the same matrices.
+for sample in "$samples/../cli/aln12_interleaved.nex" "$samples/phangorn_nexus_nodiagonal.nex" \
+              "$samples/phangorn_nexus_both.nex"; do
+  normalize "$sample" "$sample" || continue
+  "$phylo" convert -q --to=tsv "$sample" > "$scratch/direct.tsv"
+  if ! "$phylo" convert -q --from=nexus --to=tsv "$scratch/normal.nex" > "$scratch/back.tsv" ||
+     ! cmp -s "$scratch/direct.tsv" "$scratch/back.tsv"; then
+    echo "FAIL $sample: NCL reads the matrix otherwise"
+    diff "$scratch/direct.tsv" "$scratch/back.tsv" | head -5; failed=1; continue
+  fi
+  echo "ok   $sample (read by NCL alike)"
 done
 
 # Each taxon of the alignment as NCL writes it back, and its residues.

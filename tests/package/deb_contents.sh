@@ -55,6 +55,16 @@ for pattern in '^\./usr/lib/([^/]+/)?libphylo\.a$' '^\./usr/lib/([^/]+/)?pkgconf
     '^\./usr/lib/([^/]+/)?cmake/phylo/phylo-targets\.cmake$'; do
   grep -Eq -- "$pattern" <<< "$paths" || fail "no file matches $pattern"
 done
+# The Python module, when the build has it: the package in Debian's folder of Python 3 modules.
+if [ -d "$build/python/phylo" ]; then
+  for path in ./usr/lib/python3/dist-packages/phylo/__init__.py ./usr/lib/python3/dist-packages/phylo/_errors.py \
+      ./usr/lib/python3/dist-packages/phylo/_phylo.pyi ./usr/lib/python3/dist-packages/phylo/py.typed; do
+    grep -qx -- "$path" <<< "$paths" || fail "$path missing"
+  done
+  grep -Eq '^\./usr/lib/python3/dist-packages/phylo/_phylo\.cpython-[^/]*\.so$' <<< "$paths" ||
+    fail "the extension phylo._phylo is missing"
+  [[ "$(field Recommends)" == *python3-numpy* ]] || fail "Recommends lacks python3-numpy: $(field Recommends)"
+fi
 ! grep -v -E '^\./usr/' <<< "$paths" | grep -v -x './' || fail "files outside /usr"
 ! grep -q '/usr/local' <<< "$paths" || fail "files under /usr/local"
 ! grep -E '^\./usr/include/.' <<< "$paths" | grep -v -E '^\./usr/include/phylo/([a-z_]+\.hpp)?$' ||
@@ -72,6 +82,15 @@ awk '$2 != "root/root" { print; bad = 1 } END { exit bad }' "$scratch/contents" 
 dpkg-deb --extract "$deb" "$scratch/root"
 pc=$(find "$scratch/root" -name phylo.pc)
 grep -qx 'prefix=/usr' "$pc" || fail "phylo.pc: $(cat "$pc")"
+if [ -d "$build/python/phylo" ] && [ -x /usr/bin/python3 ]; then
+  # The module as unpacked imports into the system's Python, for which it is packed, and
+  # reads the worked example.
+  PYTHONPATH="$scratch/root/usr/lib/python3/dist-packages" /usr/bin/python3 -c '
+import sys, phylo
+dm, = phylo.read(sys.argv[1])
+assert dm.labels == ["Alpha", "Beta gamma"] and dm["Alpha", "Beta gamma"] == 0.25, dm
+' "$examples/two_taxa.tsv" || fail "the packed Python module"
+fi
 expected=$' 2\nAlpha     \t 0.00000E+00\t 2.50000E-01\nBeta gamma\t 2.50000E-01\t 0.00000E+00\n'
 "$scratch/root/usr/bin/karvel" -t -P "$examples/two_taxa.tsv" > "$scratch/karvel.out"
 printf '%s' "$expected" | cmp - "$scratch/karvel.out" || fail "packed karvel wrote another text"
@@ -79,10 +98,12 @@ printf '%s' "$expected" | cmp - "$scratch/karvel.out" || fail "packed karvel wro
 zcat "$scratch/root/usr/share/doc/phylo/changelog.gz" | head -n 1 | grep -q "^phylo ($version) " ||
   fail "changelog.gz does not start with version $version"
 
-# Debian's own checks, where lintian is installed. The package has no copyright file until
-# the project states its licence.
+# The licence: the Expat (MIT) licence in Debian's copyright format.
+grep -qx 'License: Expat' "$scratch/root/usr/share/doc/phylo/copyright" || fail "no Expat licence in the copyright file"
+
+# Debian's own checks, where lintian is installed.
 if command -v lintian > /dev/null; then
-  lintian --suppress-tags no-copyright-file "$deb" > "$scratch/lintian" 2>&1 || true
+  lintian "$deb" > "$scratch/lintian" 2>&1 || true
   cat "$scratch/lintian"
   ! grep -E '^[EW]: ' "$scratch/lintian" || fail "lintian complains"
 else

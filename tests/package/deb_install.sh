@@ -51,6 +51,16 @@ if command -v man > /dev/null && [ -f /usr/share/man/man1/karvel.1.gz ]; then
 fi
 [ -f /usr/share/bash-completion/completions/karvel ] || fail "completion not installed"
 
+# The Python module, when packed: Debian's python3 imports it from /usr/lib/python3/dist-packages.
+if dpkg -L phylo | grep -q '^/usr/lib/python3/dist-packages/phylo/__init__.py$'; then
+  (cd / && /usr/bin/python3 -c '
+import sys, phylo
+assert phylo.__file__ == "/usr/lib/python3/dist-packages/phylo/__init__.py", phylo.__file__
+dm, = phylo.read(sys.argv[1])
+assert dm["Alpha", "Beta gamma"] == 0.25
+' "$examples/two_taxa.tsv") || fail "the installed Python module"
+fi
+
 dpkg --remove phylo || fail "dpkg --remove"
 trap - EXIT
 [ ! -e /usr/bin/karvel ] || fail "karvel left behind after removal"

@@ -85,3 +85,20 @@ export PKG_CONFIG_PATH=$libdir/pkgconfig
   -o "$scratch/downstream-pc" || fail "build through pkg-config"
 [ "$(pkg-config --modversion phylo)" = "$(sed -n 's/^Version: //p' "$libdir/pkgconfig/phylo.pc")" ]
 check_output pkg_config "$scratch/downstream-pc"
+
+# The Python module, when built: under a prefix other than /usr and /usr/local it lands in
+# lib/python3.X/site-packages, and imports from there with the interpreter it was built for.
+python=$(sed -n 's/^Python_EXECUTABLE:FILEPATH=//p' "$build/CMakeCache.txt")
+if [ -d "$build/python/phylo" ] && [ -n "$python" ]; then
+  version=$("$python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')
+  site=$prefix/lib/python$version/site-packages
+  [ -f "$site/phylo/__init__.py" ] || fail "the Python package is not in $site"
+  printf '%s' "$input" | PYTHONPATH=$site "$python" -c '
+import sys, phylo
+assert phylo.__file__.startswith(sys.argv[1]), phylo.__file__
+a, z = phylo.read(sys.stdin.buffer)
+a.transform("range")
+sys.stdout.write(a.to_string("tsv") + z.to_string("tsv"))
+' "$site" > "$scratch/python.out" || fail "the installed Python module"
+  printf '%s' "$expected" | cmp - "$scratch/python.out" || fail "the installed Python module wrote another text"
+fi

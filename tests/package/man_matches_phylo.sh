@@ -69,18 +69,20 @@ text=$(unroff < "$page" | tr '\n' ' ')
 [[ $text =~ quartets\ need\ ([0-9]+)\ to\ ([0-9]+)\ taxa,\ triplets\ ([0-9]+)\ to\ ([0-9]+)\. ]] ||
   fail "the page gives no limits of phylo count"
 limits=("${BASH_REMATCH[@]:1}")
-count() { # EXPECTED-STATUS WHAT N
+count() { # EXPECTED-STATUS WHAT N [MESSAGE]
   local status=0 err
   err=$("$phylo" count "$2" "$3" 2>&1 > /dev/null) || status=$?
   [ "$status" = "$1" ] || fail "phylo count $2 $3: status $status"
   if [ "$1" = 1 ]; then
-    [ "${err%%$'\n'*}" = "Too many $2." ] || fail "phylo count $2 $3 says: $err"
+    [ "$err" = "$4" ] || fail "phylo count $2 $3 says: $err"
   fi
 }
-count 1 quartets $((limits[0] - 1)); count 0 quartets "${limits[0]}"
-count 0 quartets "${limits[1]}"; count 1 quartets $((limits[1] + 1))
-count 1 triplets $((limits[2] - 1)); count 0 triplets "${limits[2]}"
-count 0 triplets "${limits[3]}"; count 1 triplets $((limits[3] + 1))
+count 1 quartets $((limits[0] - 1)) "phylo: count: fewer than ${limits[0]} taxa give no quartet"
+count 0 quartets "${limits[0]}"
+count 0 quartets "${limits[1]}"; count 1 quartets $((limits[1] + 1)) "Too many quartets."
+count 1 triplets $((limits[2] - 1)) "phylo: count: fewer than ${limits[2]} taxa give no triplet"
+count 0 triplets "${limits[2]}"
+count 0 triplets "${limits[3]}"; count 1 triplets $((limits[3] + 1)) "Too many triplets."
 echo "ok: the limits of phylo count"
 
 # The example message.

@@ -164,3 +164,8 @@ long_label_cut: phylo align
   in ">" {letters 1M} "\nACG\n>b\nAC\n"
   status 1
   err "phylo: standard input:3: sequence 'b' has 2 residues, but the first sequence, 'abcdefghijklmnopqrstuvwxyzabcdefghijklmn...', has 3: the sequences are not aligned\n"
+# A NUL byte is no residue and no part of a label: the input is no text.
+nul_in_a_sequence: phylo align
+  in ">a\nAC\0GT\n>b\nACGT\n"
+  status 1
+  err "phylo: standard input:2: NUL byte at line 2, column 3: not a text file\n"

@@ -333,6 +333,97 @@ producer_fastani_percent_identity: phylo convert --similarity=percent --symmetri
   out @fastani.pairs-header
   err "phylo: fastani_pairs.txt:1: warning: the diagonal is not zero: taxon 1 ('Alpha.fa') is at 0.004699707 from itself\n"
 
+# NEXUS as other programs write it: phangorn's write.nexus.dist (two FORMAT commands, both
+# triangles; an underscore is a blank), NCL's NEXUSnormalizer (TITLE, LINK, missing cells as '?'),
+# interleaved matrices in the layout that NCL reads (each block lists the rows that have cells in
+# it, a row whose diagonal falls in a block as its label alone), and NCL's rewrite of them.
+producer_phangorn_nexus_two_format_commands: phylo convert --check --to=csv @../producers/phangorn_nexus_nodiagonal.nex
+  out {replace r_aln12.csv Lambda_longname "Lambda longname"}
+producer_phangorn_nexus_both_triangles: phylo convert --check --to=csv @../producers/phangorn_nexus_both.nex
+  out {replace r_aln12.csv Lambda_longname "Lambda longname"}
+nexus_interleaved_as_ncl_reads_it: phylo convert --check --to=csv @aln12_interleaved.nex
+  out @aln12_interleaved.csv
+producer_ncl_normalizer_of_the_interleaved_matrices: phylo convert --check --to=csv @../producers/ncl_normalizer_aln12.nex
+  out @aln12_interleaved.csv
+producer_ncl_missing_cell_refused: phylo convert @../producers/ncl_normalizer_missing.nex
+  status 1
+  err "phylo: ncl_normalizer_missing.nex:14: the distance between 'Gamma' and 'Alpha' is missing ('?'); say --fill=NUMBER to give it a value\n"
+producer_ncl_missing_cell_filled: phylo convert --fill=1 --to=csv @../producers/ncl_normalizer_missing.nex
+  out ",Alpha,Beta gamma,Gamma,Delta\nAlpha,0,0.25,1,0.125\nBeta gamma,0.25,0,0.5,0.75\nGamma,1,0.5,0,1.5\nDelta,0.125,0.75,1.5,0\n"
+# SplitsTree's dialect: labels=left, labels=no, "no diagonal", the count in the DISTANCES block
+# without a TAXA block, row numbers in comments, a comment after END.
+splitstree_labels_left: phylo convert --to=csv
+  in "#nexus\n\nBEGIN Distances;\nDIMENSIONS ntax=3;\nFORMAT labels=left diagonal triangle=both;\nMATRIX\n[1] 'a'    0.0 0.5 1.0\n[2] 'b c'  0.5 0.0 1.5\n[3] 'd'    1.0 1.5 0.0\n;\nEND; [Distances]\n"
+  out ",a,b c,d\na,0,0.5,1\nb c,0.5,0,1.5\nd,1,1.5,0\n"
+splitstree_no_labels_no_diagonal_upper: phylo convert --to=csv
+  in "#nexus\nBEGIN Taxa;\nDIMENSIONS ntax=3;\nTAXLABELS\n[1] 'a'\n[2] 'b c'\n[3] 'd'\n;\nEND; [Taxa]\n\nBEGIN Distances;\nDIMENSIONS ntax=3;\nFORMAT labels=no no diagonal triangle=upper;\nMATRIX\n 0.5 1.0\n       1.5\n\n;\nEND; [Distances]\n"
+  out ",a,b c,d\na,0,0.5,1\nb c,0.5,0,1.5\nd,1,1.5,0\n"
+splitstree_labels_right_refused: phylo convert
+  in "#nexus\nBEGIN Distances;\nDIMENSIONS ntax=2;\nFORMAT labels=right;\n"
+  status 1
+  err "phylo: standard input:4: LABELS=RIGHT (labels after the distances) is not read; the labels must stand on the left\n"
+# Interleaved, with old Mac line ends; a block that lacks a row; a missing cell filled.
+nexus_interleaved_upper_with_cr_line_ends: phylo convert --to=csv
+  in "#NEXUS\rbegin distances; dimensions ntax=3; format triangle=upper nodiagonal interleave;\rmatrix\rA 1\rB\r\rA 2\rB 3\rC\r;\rend;\r"
+  out ",A,B,C\nA,0,1,2\nB,1,0,3\nC,2,3,0\n"
+nexus_interleaved_block_lacks_a_row: phylo convert
+  in "#NEXUS\nbegin taxa; dimensions ntax=3; taxlabels A B C; end;\nbegin distances; format interleave;\nmatrix\nA 0\nB 1 0\n\nB\nC 3 0\n;\nend;\n"
+  status 1
+  err "phylo: standard input:5: the block of the interleaved matrix that begins on line 5 has no line for row 'C', which should give the distance between 'C' and 'A'\n"
+nexus_missing_cell_filled: phylo convert --fill=0.5 --to=csv
+  in "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=both missing=-;\nmatrix\nA 0 -\nB 1 0\n;\nend;\n"
+  out ",A,B\nA,0,0.5\nB,1,0\n"
+  err "phylo: standard input:2: warning: the matrix is not symmetric: row 2 ('B'), column 1 holds 1, but row 1, column 2 holds 0.5 (tolerance 0)\n"
+
+# scikit-bio's lsmat as its reader takes it: '#' comment lines and lines of blanks before the
+# header, blank lines among the rows, blanks around labels and values in their cells; mash's
+# "#query" corner cell stays a header.
+skbio_comments_and_blanks: phylo convert --to=csv
+  in "# written by hand\n      \t \t \n #another\n\n\ta\t b \tc\na  \t0.0\t 0.01 \t4.2\n     \t\nb\t0.01\t0.0\t12.0\n\n\t     \t\nc\t4.2\t12.0\t0.0\n\n   \t \n\t\t\t\n "
+  out ",a,b,c\na,0,0.01,4.2\nb,0.01,0,12\nc,4.2,12,0\n"
+skbio_comments_before_a_csv_header: phylo convert --to=pairs
+  in "# comma-separated\n,a,b\na,0,0.5\nb,0.5,0\n"
+  out "b\ta\t 5.00000E-01\n"
+comment_then_a_corner_cell_of_mash: phylo convert --to=pairs
+  in "# not a header\n#query\ta\tb\na\t0\t0.5\nb\t0.5\t0\n"
+  status 1
+  err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv, pairs or mega\n"
+producer_skbio_blanks_around_a_label: phylo convert --to=csv @../producers/skbio_blank_ids.lsmat
+  out ",Alpha,Beta gamma,C\nAlpha,0,0.5,1.25\nBeta gamma,0.5,0,2\nC,1.25,2,0\n"
+tsv_label_cell_of_blanks: phylo convert
+  in "\ta\tb\na\t0\t1\n  \t1\t0\n"
+  status 1
+  err "phylo: standard input:3: row 2 has no label: its first cell holds nothing but blanks (read with tab-separated labels as a square matrix, the reading that went furthest)\n"
+# ... so that a label with a blank at one end is written to a tab-separated layout with a warning.
+tsv_label_with_a_blank_at_one_end_warned: phylo convert --to=tsv
+  in "#NEXUS\nbegin distances; dimensions ntax=2; matrix\n' A' 0\nB 1 0;\nend;\n"
+  out "\t A\tB\n A\t 0.00000E+00\t 1.00000E+00\nB\t 1.00000E+00\t 0.00000E+00\n"
+  err "phylo: standard input:2: warning: the label of taxon 1 (' A') begins or ends with a blank, which readers of this layout drop; say --safe-labels to write them as '_'\n"
+# A header must name the rows in their order (after the blanks around its cells are dropped).
+tsv_header_in_another_order: phylo convert
+  in "\ta\tb\tc\nb\t0\t1\t2\na\t1\t0\t3\nc\t2\t3\t0\n"
+  status 1
+  err "phylo: standard input:1: row 1 is labelled 'b', but the header names 'a' in column 1: the header must name the rows in their order\n"
+tsv_header_in_another_order_read_streaming: phylo convert
+  in "\ta\tb\tc\td\na\t0\t1\t2\t3\nb\t1\t0\t4\t5\nc\t2\t4\t0\t6\nD\t3\t5\t6\t0\n"
+  status 1
+  err "phylo: standard input:1: row 4 is labelled 'D', but the header names 'd' in column 4: the header must name the rows in their order\n"
+tsv_header_without_corner_in_another_order: phylo convert
+  in "a\tb\nb\t0\t1\na\t1\t0\n"
+  status 1
+  err "phylo: standard input:1: row 1 is labelled 'b', but the header names 'a' in column 1: the header must name the rows in their order\n"
+tsv_header_of_a_lower_triangle_in_another_order: phylo convert
+  in "\ta\tb\nb\na\t1\n"
+  status 1
+  err "phylo: standard input:1: row 1 is labelled 'b', but the header names 'a' in column 1: the header must name the rows in their order\n"
+csv_header_in_another_order: phylo convert
+  in ",a,b,c\na,0,1,2\nc,1,0,3\nb,2,3,0\n"
+  status 1
+  err "phylo: standard input:1: row 2 is labelled 'c', but the header names 'b' in column 2: the header must name the rows in their order\n"
+csv_header_with_blanks_and_quotes: phylo convert --to=pairs
+  in "\"\", a ,\"b\" \n\"a\",0,1\n b ,1,0\n"
+  out "b\ta\t 1.00000E+00\n"
+
 # Pairs: a missing pair, filled; one pair twice; another column; CSV quoting and lengths.
 pairs_missing: phylo convert
   in "a\tb\t0.1\na\tc\t0.2\n"
@@ -498,17 +589,27 @@ count_after_a_tab_with_crlf: phylo convert --to=pairs
 csv_label_with_a_blank_at_one_end: phylo convert -q --to=csv
   in "#NEXUS\nbegin distances; dimensions ntax=2; matrix\n' A' 0\nB 1 0;\nend;\n"
   out ",\" A\",B\n\" A\",0,1\nB,1,0\n"
+# No text that phylo reads holds a NUL byte: it is refused wherever it stands, in every layout.
 count_followed_by_a_nul: phylo convert
   in "2\0\nA 0 1\nB 1 0\n"
   status 1
-  err "phylo: standard input:1: cannot tell the layout: the first line is neither a taxon count (PHYLIP), a header line of labels (tab-separated or CSV), a pair of labels and their distance, nor #NEXUS; say --from=phylip, relaxed, tsv, nexus, csv, pairs or mega\n"
+  err "phylo: standard input:1: NUL byte at line 1, column 2: not a text file\n"
+nul_in_a_label: phylo convert --from=tsv
+  in "\ta\0b\tc\na\0b\t0 1\nc\t1 0\n"
+  status 1
+  err "phylo: standard input:1: NUL byte at line 1, column 3: not a text file\n"
+nul_after_a_megabyte: phylo convert --to=pairs @ab.tsv -
+  in {repeat "\n" 1M} "\0"
+  out "Beta gamma\tAlpha\t 2.50000E-01\n"
+  status 1
+  err "phylo: standard input:1048577: NUL byte at line 1048577, column 1: not a text file\n"
 # A tab-separated label is its whole cell, as a list of pairs may have given it.
 tsv_label_with_control_characters: phylo convert -q --to=tsv
-  in "a\x01\0b\tc\t0.5\n"
-  out "\ta\x01\0b\tc\na\x01\0b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
+  in "a\x01\x02b\tc\t0.5\n"
+  out "\ta\x01\x02b\tc\na\x01\x02b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
 tsv_label_with_control_characters_read_back: phylo convert --from=tsv --to=pairs
-  in "\ta\x01\0b\tc\na\x01\0b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
-  out "c\ta\x01\0b\t 5.00000E-01\n"
+  in "\ta\x01\x02b\tc\na\x01\x02b\t 0.00000E+00\t 5.00000E-01\nc\t 5.00000E-01\t 0.00000E+00\n"
+  out "c\ta\x01\x02b\t 5.00000E-01\n"
 phylip_label_padded_before_a_number: phylo convert --from=phylip
   in "2\nSample 1  0.0 0.1\nSample 2  0.1 0.0\n"
   out " 2\nSample_1\t 0.00000E+00\t 1.00000E-01\nSample_2\t 1.00000E-01\t 0.00000E+00\n"

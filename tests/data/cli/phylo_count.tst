@@ -21,13 +21,13 @@ triplets_477: phylo count triplets 477
 leading_zeros: phylo count triplets 0004
   out "4\n"
 
-# Counts out of range give the library's message.
+# Counts out of range give the library's message; too few taxa only the explanation.
 quartets_478: phylo count quartets 478
   status 1
   err "Too many quartets.\n"
 quartets_3: phylo count quartets 3
   status 1
-  err "Too many quartets.\nphylo: count: fewer than 4 taxa give no quartet\n"
+  err "phylo: count: fewer than 4 taxa give no quartet\n"
 quartets_0: phylo count quartets 0
   like quartets_3
 quartets_beyond_64_bits: phylo count quartets 99999999999999999999
@@ -39,7 +39,7 @@ triplets_2346: phylo count triplets 2346
   err "Too many triplets.\n"
 triplets_2: phylo count triplets 2
   status 1
-  err "Too many triplets.\nphylo: count: fewer than 3 taxa give no triplet\n"
+  err "phylo: count: fewer than 3 taxa give no triplet\n"
 triplets_int_max: phylo count triplets 2147483647
   like triplets_2346
 

@@ -113,7 +113,7 @@ model_with_gaps_counted: phylo dist --gaps=count --model=k2p /nonexistent/matrix
   err "phylo: dist: --gaps=count compares every symbol and gives --model=p or count only, not --model=k2p\nTry 'phylo dist --help' for more information.\n"
 unknown_model: phylo dist --model=gtr /nonexistent/matrix.txt
   status 2
-  err "phylo: dist: --model=gtr is not one of p, count, jc69, k80, k2p, f81, tn93, logdet\nTry 'phylo dist --help' for more information.\n"
+  err "phylo: dist: --model=gtr is not one of p, count, jc69, k80, k2p, k81, f81, f84, t92, tn93, logdet, poisson, kimura, jtt, wag, lg, dayhoff\nTry 'phylo dist --help' for more information.\n"
 no_threads: phylo dist --threads=0 /nonexistent/matrix.txt
   status 2
   err "phylo: dist: --threads=0 is not a number of threads from 1 to 4096\nTry 'phylo dist --help' for more information.\n"
@@ -305,3 +305,12 @@ fasta_carriage_return_line_ends: phylo dist
   in ">a\rAC\r>b\rAG\r"
   status 1
   err "phylo: standard input:1: the line ends are carriage returns alone (CR); the lines must end in a line feed (LF or CR LF)\n"
+# A NUL byte refuses the input, in an alignment as in a character matrix.
+nul_in_a_sequence: phylo dist
+  in ">a\nACGT\n>b\0\nACGT\n"
+  status 1
+  err "phylo: standard input:3: NUL byte at line 3, column 3: not a text file\n"
+nul_in_a_character_matrix: phylo dist --kind=discrete
+  in "2 2\na 01\nb 1\0\n"
+  status 1
+  err "phylo: standard input:3: NUL byte at line 3, column 4: not a text file\n"

@@ -1,5 +1,7 @@
+// Input sources: buffered reading of a descriptor or a text, its line and column, marks.
 #include "phylo/io.hpp"
 
+#include "io_parts.hpp"
 #include "phylo/types.hpp"
 
 #include <algorithm>
@@ -9,13 +11,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
-#include <zlib.h>
 
 namespace phylo {
 namespace {
 
-constexpr std::size_t input_block = 1 << 18;
-constexpr std::size_t output_block = 1 << 20;
+using detail::input_block;
 
 std::size_t count_line_ends(const char *first, const char *last) noexcept {
   std::size_t n = 0;
@@ -27,8 +27,6 @@ std::size_t count_line_ends(const char *first, const char *last) noexcept {
   }
   return n;
 }
-
-std::string system_message(int err) { return std::strerror(err); }
 
 } // namespace
 
@@ -62,7 +60,7 @@ input_source input_source::open_file(const std::string &path) {
   int fd;
   do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw name_error(path + ": " + system_message(errno));
+  if (fd < 0) throw name_error(path + ": " + detail::system_message(errno));
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
@@ -93,8 +91,9 @@ input_source::input_source(input_source &&o) noexcept
       name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(std::exchange(o.pos_, nullptr)),
       end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
       column_before_(o.column_before_), last_dropped_(o.last_dropped_), hole_(std::exchange(o.hole_, nullptr)),
-      hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), counted_to_(o.counted_to_),
-      counted_lines_(o.counted_lines_) {}
+      hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), refuse_nul_(o.refuse_nul_),
+      read_hook_(std::exchange(o.read_hook_, nullptr)), read_hook_context_(o.read_hook_context_),
+      counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
 
 input_source &input_source::operator=(input_source &&o) noexcept {
   if (this != &o) {
@@ -116,6 +115,9 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     hole_lines_ = o.hole_lines_;
     size_ = o.size_;
     gzip_ = std::move(o.gzip_);
+    refuse_nul_ = o.refuse_nul_;
+    read_hook_ = std::exchange(o.read_hook_, nullptr);
+    read_hook_context_ = o.read_hook_context_;
     counted_to_ = o.counted_to_;
     counted_lines_ = o.counted_lines_;
   }
@@ -262,73 +264,38 @@ bool input_source::fill(std::size_t want) {
       break;
     }
     end_ += got;
+    if (refuse_nul_) check_nul(end_ - got);
   }
   return static_cast<std::size_t>(end_ - pos_) >= want;
 }
 
-// gzip: the compressed bytes come through their own buffer and inflate into the input's.
-struct gzip_stream {
-  z_stream z{};
-  std::unique_ptr<unsigned char[]> in{new unsigned char[input_block]};
-  bool in_eof = false;
-  bool ended = false; // the last member ended
-  gzip_stream() {
-    if (inflateInit2(&z, 15 + 16) != Z_OK) throw std::bad_alloc();
-  }
-  gzip_stream(const gzip_stream &) = delete;
-  gzip_stream &operator=(const gzip_stream &) = delete;
-  ~gzip_stream() { inflateEnd(&z); }
-};
-
-namespace {
-// Reads up to `room` bytes of a descriptor; 0 at its end.
-std::size_t read_fd(int fd, char *to, std::size_t room, const std::string &name) {
+std::size_t detail::read_fd(int fd, char *to, std::size_t room, const std::string &name) {
   for (;;) {
     const ssize_t got = ::read(fd, to, room);
     if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) throw use_error(name + ": read error: " + system_message(errno));
+    if (errno != EINTR) throw use_error(name + ": read error: " + detail::system_message(errno));
   }
 }
-} // namespace
 
 std::size_t input_source::read_some(char *to, std::size_t room) {
-  if (!gzip_) return read_fd(fd_, to, room, name_);
-  gzip_stream &g = *gzip_;
-  g.z.next_out = reinterpret_cast<unsigned char *>(to);
-  g.z.avail_out = static_cast<uInt>(std::min<std::size_t>(room, 1u << 30));
-  while (g.z.avail_out == static_cast<uInt>(std::min<std::size_t>(room, 1u << 30))) {
-    if (g.z.avail_in == 0 && !g.in_eof) {
-      g.z.next_in = g.in.get();
-      g.z.avail_in = static_cast<uInt>(read_fd(fd_, reinterpret_cast<char *>(g.in.get()), input_block, name_));
-      g.in_eof = g.z.avail_in == 0;
-    }
-    if (g.ended) {
-      if (g.z.avail_in == 0) return 0;
-      // Another member follows.
-      if (inflateReset(&g.z) != Z_OK) throw format_error("the gzip data is corrupt");
-      g.ended = false;
-    }
-    if (g.z.avail_in == 0 && g.in_eof) throw format_error("the gzip data ends early");
-    const int status = inflate(&g.z, Z_NO_FLUSH);
-    if (status == Z_STREAM_END) g.ended = true;
-    else if (status != Z_OK && status != Z_BUF_ERROR)
-      throw format_error("the gzip data is corrupt" + (g.z.msg ? std::string(" (") + g.z.msg + ")" : ""));
-  }
-  return static_cast<std::size_t>(reinterpret_cast<char *>(g.z.next_out) - to);
+  if (read_hook_) read_hook_(read_hook_context_);
+  if (!gzip_) return detail::read_fd(fd_, to, room, name_);
+  return detail::inflate_some(*gzip_, fd_, name_, to, room);
 }
 
-void input_source::decompress_gzip() {
-  if (fd_ < 0 || gzip_ || offset() != 0 || peek_at(0) != 0x1f || peek_at(1) != 0x8b) return;
-  auto g = std::make_unique<gzip_stream>();
-  const std::size_t buffered = static_cast<std::size_t>(end_ - pos_);
-  std::memcpy(g->in.get(), pos_, buffered); // at most what one read gave
-  g->z.next_in = g->in.get();
-  g->z.avail_in = static_cast<uInt>(buffered);
-  g->in_eof = eof_;
-  gzip_ = std::move(g);
-  pos_ = end_ = buf_.get();
-  eof_ = false;
-  size_.reset();
+void input_source::refuse_nul_bytes() {
+  refuse_nul_ = true;
+  if (buf_) check_nul(pos_);
+}
+
+void input_source::check_nul(const char *from) const {
+  const void *hit = std::memchr(from, '\0', static_cast<std::size_t>(end_ - from));
+  if (!hit) return;
+  const input_position where =
+      position_at(base_ + static_cast<std::uint64_t>(static_cast<const char *>(hit) - buf_.get()));
+  throw format_error("NUL byte at line " + std::to_string(where.line) + ", column " + std::to_string(where.column) +
+                         ": not a text file",
+                     where);
 }
 
 bool input_source::refill() {
@@ -375,7 +342,7 @@ input_source &standard_input() {
   static input_source in = input_source::from_fd(0, "standard input");
   return in;
 }
-input_source *current_in = nullptr;
+thread_local input_source *current_in = nullptr;
 } // namespace
 
 input_source &current_input() { return current_in ? *current_in : standard_input(); }
@@ -383,109 +350,6 @@ input_source &current_input() { return current_in ? *current_in : standard_input
 input_source *set_current_input(input_source *in) noexcept {
   input_source *previous = current_in;
   current_in = in;
-  return previous;
-}
-
-// ------------------------------------------------------------------------------------------
-// output_sink
-
-output_sink::output_sink(int fd, std::string *target, std::string name)
-    : fd_(fd), target_(target), name_(std::move(name)), buf_(new char[output_block]), cap_(output_block),
-      pos_(buf_.get()), limit_(buf_.get() + output_block) {}
-
-output_sink output_sink::to_fd(int fd, std::string name) { return output_sink(fd, nullptr, std::move(name)); }
-
-output_sink output_sink::to_string(std::string &target) { return output_sink(-1, &target, "string"); }
-
-output_sink::output_sink(output_sink &&o) noexcept
-    : fd_(o.fd_), target_(o.target_), name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(o.pos_),
-      limit_(o.limit_) {
-  o.pos_ = o.limit_ = nullptr;
-}
-
-output_sink &output_sink::operator=(output_sink &&o) noexcept {
-  if (this != &o) {
-    try {
-      flush();
-    } catch (...) {
-    }
-    fd_ = o.fd_;
-    target_ = o.target_;
-    name_ = std::move(o.name_);
-    buf_ = std::move(o.buf_);
-    cap_ = o.cap_;
-    pos_ = o.pos_;
-    limit_ = o.limit_;
-    o.pos_ = o.limit_ = nullptr;
-  }
-  return *this;
-}
-
-output_sink::~output_sink() {
-  try {
-    flush();
-  } catch (...) {
-  }
-}
-
-void output_sink::deliver(const char *data, std::size_t n) {
-  if (target_) {
-    target_->append(data, n);
-    return;
-  }
-  while (n > 0) {
-    ssize_t put = ::write(fd_, data, n);
-    if (put < 0) {
-      if (errno == EINTR) continue;
-      throw write_error(name_ + ": write error: " + system_message(errno));
-    }
-    data += put;
-    n -= static_cast<std::size_t>(put);
-  }
-}
-
-void output_sink::flush() {
-  if (!buf_ || pos_ == buf_.get()) return;
-  std::size_t n = static_cast<std::size_t>(pos_ - buf_.get());
-  pos_ = buf_.get(); // what fails to be written is dropped: it can never be delivered
-  deliver(buf_.get(), n);
-}
-
-void output_sink::make_room(std::size_t n) {
-  flush();
-  if (n > cap_) {
-    buf_.reset(new char[n]);
-    cap_ = n;
-    pos_ = buf_.get();
-    limit_ = pos_ + cap_;
-  }
-}
-
-void output_sink::write(std::string_view text) {
-  if (text.size() >= cap_) {
-    flush();
-    deliver(text.data(), text.size());
-    return;
-  }
-  if (text.empty()) return; // an empty view may hold no pointer, which memcpy must not get
-  char *p = reserve(text.size());
-  std::memcpy(p, text.data(), text.size());
-  commit(p + text.size());
-}
-
-namespace {
-output_sink &standard_output() {
-  static output_sink out = output_sink::to_fd(1, "standard output");
-  return out;
-}
-output_sink *current_out = nullptr;
-} // namespace
-
-output_sink &current_output() { return current_out ? *current_out : standard_output(); }
-
-output_sink *set_current_output(output_sink *out) noexcept {
-  output_sink *previous = current_out;
-  current_out = out;
   return previous;
 }
 

@@ -1,0 +1,58 @@
+// The help texts of the commands against the tables that their options are parsed with: every
+// layout that a command accepts is named in its --help.
+#include "commands.hpp"
+#include "dist_layouts.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace {
+
+// The --help text of a phylo command, run in-process.
+std::string help_of(std::string_view command) {
+  phylo::input_source in = phylo::input_source::from_text("");
+  phylo::output_sink out = phylo::output_sink::to_string();
+  phylo::output_sink diagnostics = phylo::output_sink::to_string();
+  const cli::reporter report("phylo", diagnostics);
+  const cli::streams_type streams{in, out, report};
+  char help[] = "--help";
+  char *args[] = {help};
+  for (const auto &c : phylo_cli::commands)
+    if (c.name == command) {
+      EXPECT_EQ(c.run(streams, std::span<char *const>(args, 1)), 0);
+      return out.take_text();
+    }
+  ADD_FAILURE() << "no command " << command;
+  return {};
+}
+
+// Whether `name` stands in `text` as a whole word of a list ("tsv," but not "pairs" in
+// "pairs-header").
+bool names(const std::string &text, std::string_view name) {
+  auto word_char = [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-'; };
+  for (std::size_t at = text.find(name); at != std::string::npos; at = text.find(name, at + 1)) {
+    const bool starts = at == 0 || !word_char(text[at - 1]);
+    const bool ends = at + name.size() == text.size() || !word_char(text[at + name.size()]);
+    if (starts && ends) return true;
+  }
+  return false;
+}
+
+TEST(Help, EveryOutputLayoutIsNamed) {
+  for (std::string_view command : {"convert", "dist"}) {
+    const std::string text = help_of(command);
+    for (const auto &layout : phylo_cli::output_layouts)
+      EXPECT_TRUE(names(text, layout.name)) << "phylo " << command << " --help does not name " << layout.name;
+  }
+}
+
+TEST(Help, WordsAreWhole) {
+  EXPECT_TRUE(names("pairs, raw", "pairs"));
+  EXPECT_FALSE(names("pairs-header", "pairs"));
+  EXPECT_FALSE(names("xtsv", "tsv"));
+  EXPECT_TRUE(names("tsv", "tsv"));
+}
+
+} // namespace

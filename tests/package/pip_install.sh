@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# pip install --no-build-isolation of a copy of the repository into a virtual environment that
+# sees the system's packages (numpy, pybind11, setuptools), with no package index at all, so
+# that nothing can be downloaded; then imports the installed module and reads a matrix.
+#
+# usage: pip_install.sh SOURCE_DIR SCRATCH PYTHON
+set -euo pipefail
+source=$1 scratch=$2 python=$3
+for module in venv pip setuptools pybind11 numpy; do
+  if ! "$python" -c "import $module" 2> /dev/null; then
+    echo "$python lacks $module: skipped"
+    exit 77
+  fi
+done
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+rm -rf "$scratch"
+mkdir -p "$scratch/src"
+# The committed files alone, as a user's clone holds them.
+if git -C "$source" rev-parse --git-dir > /dev/null 2>&1; then
+  git -C "$source" ls-files -z | (cd "$source" && xargs -0 cp --parents -t "$scratch/src")
+else
+  cp -r "$source"/. "$scratch/src" && rm -rf "$scratch/src/build"
+fi
+"$python" -m venv --system-site-packages "$scratch/venv" || { echo "no venv: skipped"; exit 77; }
+PIP_NO_INDEX=1 PIP_DISABLE_PIP_VERSION_CHECK=1 "$scratch/venv/bin/python" -m pip install -q \
+  --no-build-isolation "$scratch/src" > "$scratch/pip.log" 2>&1 || { cat "$scratch/pip.log"; fail "pip install"; }
+cd "$scratch"
+"$scratch/venv/bin/python" - "$source/examples/primates.dist" <<'PY' || fail "the installed module"
+import sys, phylo
+assert phylo.__file__.startswith(sys.prefix), phylo.__file__
+dm, = phylo.read(sys.argv[1])
+assert len(dm) == 6 and dm.values.base is dm
+print("ok:", phylo.__file__, phylo.__version__)
+PY
