@@ -45,6 +45,9 @@ enum class tree_method { NJ, BIONJ, UPGMA, WPGMA };
 struct tree_build_options {
   tree_method method = tree_method::NJ;
   unsigned threads = 0; // 0: one per processor that the process may use
+  // The threads share the search for the pair while at least this many clusters are left; below,
+  // a join costs less than waking them (measured by bench/tree_run.sh on 2 cores).
+  std::size_t parallel_from = 8192;
 };
 
 // Why a matrix cannot give a tree, found in this order of rows: a cell that is not a finite

@@ -29,7 +29,7 @@
 #include "phylo/number.hpp"
 
 #include <algorithm>
-#include <barrier>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -131,6 +131,8 @@ struct pair_type {
 // when it is made, by its R relative to the mean R of that time, and the bound of a bucket uses
 // the largest R among its clusters rather than the largest of all, which is much closer to R(j).
 constexpr unsigned nj_buckets = 16;
+// The rows of the active list that a thread scans at a time.
+constexpr std::size_t chunk_rows = 256;
 
 template <class entry_type> class agglomeration {
   static constexpr bool narrow = std::is_same_v<entry_type, narrow_entry>;
@@ -143,6 +145,7 @@ public:
     threads_ = options.threads != 0 ? options.threads : dna::available_cpus();
     if (n_ < 64) threads_ = 1;
     threads_ = std::min<unsigned>(threads_, 64);
+    parallel_from_ = options.parallel_from;
     offset_.resize(n_);
     for (std::size_t i = 0; i < n_; ++i) offset_[i] = i == 0 ? 0 : i * (i - 1) / 2;
     // The triangle of doubles takes the place of the square of floats, row by row: row i of the
@@ -217,36 +220,57 @@ public:
     if (n_ == 2) {
       join_two();
     } else {
-      std::unique_ptr<std::barrier<>> start, done;
+      // The rows are scanned in chunks that any thread claims as it comes: a thread that the
+      // system has not scheduled holds no one up, as the others take its chunks. The best pair
+      // of each chunk is kept, and the chunks are compared in their order.
+      const bool pool = threads_ > 1 && n_ >= parallel_from_;
+      std::atomic<std::uint64_t> epoch{0};
+      std::atomic<bool> finished{false};
+      std::atomic<std::size_t> next{0}, done{0}, chunks{0};
+      std::vector<pair_type> chunk_best((n_ + chunk_rows - 1) / chunk_rows);
+      auto take_chunks = [&] {
+        for (std::size_t c; (c = next.fetch_add(1)) < chunks.load();) {
+          chunk_best[c] = scan(c * chunk_rows, std::min(slots_.size(), (c + 1) * chunk_rows));
+          done.fetch_add(1);
+        }
+      };
       std::vector<std::thread> workers;
-      std::vector<pair_type> found(threads_);
-      bool finished = false;
-      if (threads_ > 1) {
-        start = std::make_unique<std::barrier<>>(threads_);
-        done = std::make_unique<std::barrier<>>(threads_);
+      if (pool)
         for (unsigned t = 1; t < threads_; ++t)
-          workers.emplace_back([&, t] {
-            for (;;) {
-              start->arrive_and_wait();
-              if (finished) return;
-              found[t] = scan(t);
-              done->arrive_and_wait();
+          workers.emplace_back([&] {
+            for (std::uint64_t seen = 0;;) {
+              epoch.wait(seen);
+              seen = epoch.load();
+              if (finished.load()) return;
+              take_chunks();
             }
           });
-      }
+      // A join of few clusters takes less time than waking the other threads: those share the
+      // scan only while at least parallel_from clusters are left.
       while (slots_.size() > stop) {
         prepare_scan();
-        if (threads_ > 1) start->arrive_and_wait();
-        found[0] = scan(0);
-        if (threads_ > 1) done->arrive_and_wait();
-        pair_type best = found[0];
-        for (unsigned t = 1; t < threads_; ++t)
-          if (found[t].better_than(best)) best = found[t];
+        pair_type best;
+        if (pool && slots_.size() >= parallel_from_) {
+          const std::size_t count = (slots_.size() + chunk_rows - 1) / chunk_rows;
+          chunks.store(count);
+          done.store(0);
+          next.store(0);
+          epoch.fetch_add(1);
+          epoch.notify_all();
+          take_chunks();
+          while (done.load() < count) std::this_thread::yield(); // chunks that others still scan
+          for (std::size_t c = 0; c < count; ++c)
+            if (chunk_best[c].better_than(best)) best = chunk_best[c];
+        } else {
+          best = scan(0, slots_.size());
+        }
         join(best);
       }
-      if (threads_ > 1) {
-        finished = true;
-        start->arrive_and_wait();
+      if (pool) {
+        chunks.store(0);
+        finished.store(true);
+        epoch.fetch_add(1);
+        epoch.notify_all();
         for (std::thread &w : workers) w.join();
       }
       if (nj_family()) join_three();
@@ -377,15 +401,15 @@ private:
 
   bool dead(std::uint32_t owner, std::uint32_t s) const noexcept { return !active_[s] || rank_[s] > rank_[owner]; }
 
-  // The best pair among the rows of the slots t, t + threads, ... of the active list. With
+  // The best pair among the rows of the active list from `from` to `to` (excluded). With
   // q = (c d - R(k)) - R(j) (c = 1 and R = 0 for UPGMA and WPGMA, so q = d), an entry's bound
   // (c v - R(k)) - max R of its bucket, and its estimate (c v - R(k)) - R(j), are never above
   // its q: only an entry whose estimate does not exceed the best so far is looked up.
-  pair_type scan(unsigned t) {
+  pair_type scan(std::size_t from, std::size_t to) {
     pair_type best;
     const double c = factor_;
     const double *rmax = max_sum_.data();
-    for (std::size_t x = t; x < slots_.size(); x += threads_) {
+    for (std::size_t x = from; x < to; ++x) {
       const std::uint32_t k = slots_[x];
       const double rk = sums_[k];
       const std::size_t base = std::size_t{k} * buckets_;
@@ -553,6 +577,7 @@ private:
   tree_method method_;
   unsigned buckets_;
   unsigned threads_ = 1;
+  std::size_t parallel_from_ = 0;
   dist_mat_type input_; // its cells hold the triangle of distances
   std::vector<std::size_t> offset_;
   double *cells_ = nullptr;
