@@ -1,7 +1,8 @@
 // Tables of library cases in tests/data/lib/*.cases, one case a line: PROBE ARGUMENT... =>
 // EXPECTED, a word bare or "quoted" (quoting.hpp), '#' starting a comment line. PROBE names a
 // function of the test file that turns the arguments into a text; an error of the library that
-// it lets through shows as !KIND. A failing case prints what the probe gave, ready to paste.
+// it lets through shows as !KIND, followed by LINE:COLUMN when it carries a position in an
+// input. A failing case prints what the probe gave, ready to paste.
 #pragma once
 
 #include "phylo/types.hpp"
@@ -70,6 +71,8 @@ inline void run_cases(const std::string &file, const std::map<std::string, probe
       got = p->second({words.begin() + 1, arrow});
     } catch (const phylo::error &e) {
       got = std::string("!") + e.kind();
+      if (const phylo::input_position *at = e.where())
+        got += " " + std::to_string(at->line) + ":" + std::to_string(at->column);
     }
     EXPECT_EQ(got, words.back()) << file << ":" << number << ": " << line << "\n  gave " << phylo::test::quoted(got);
     ++ran;

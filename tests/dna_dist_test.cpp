@@ -9,8 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,9 +52,21 @@ struct random_bits { // the same numbers on every machine
 };
 
 // Every kernel set that this processor runs counts as a site-by-site loop does, over random
-// planes of a few lengths.
+// planes of a few lengths. The test says which sets it ran and which the build holds but this
+// processor cannot run (they are then tested on none).
 TEST(DnaKernel, EverySetCountsAsSiteBySite) {
   using phylo::dna::detail::count_kind;
+  {
+    const auto usable = phylo::dna::detail::usable_kernels();
+    std::string run, skipped;
+    for (const auto *set : phylo::dna::detail::compiled_kernels())
+      (std::find(usable.begin(), usable.end(), set) != usable.end() ? run : skipped) += std::string(" ") + set->name;
+    std::cout << "kernel sets run:" << run
+              << "; compiled but not run on this processor:" << (skipped.empty() ? " none" : skipped) << "\n";
+    RecordProperty("kernels_run", run);
+    RecordProperty("kernels_not_run", skipped);
+    EXPECT_EQ(usable.front(), &phylo::dna::detail::generic_kernels()); // every processor runs it
+  }
   random_bits r{7};
   for (std::size_t words : {16u, 48u}) {
     std::vector<std::uint64_t> x(5 * words), y(5 * words), kx(words), ky(words);

@@ -160,3 +160,37 @@ TEST(InputMark, RewindAfterRefills) {
 }
 
 } // namespace
+
+namespace {
+
+// The current input and output belong to the calling thread: threads that read and write
+// through them at once each see only their own.
+TEST(CurrentStreams, EachThreadHasItsOwn) {
+  constexpr int rounds = 2000;
+  auto work = [](const std::string &word, std::string &result) {
+    std::string text;
+    for (int k = 0; k < rounds; ++k) text += word + "\n";
+    phylo::input_source in = phylo::input_source::from_text(text);
+    phylo::output_sink out = phylo::output_sink::to_string();
+    phylo::scoped_input use_in(in);
+    phylo::scoped_output use_out(out);
+    for (int k = 0; k < rounds; ++k) {
+      phylo::current_output().write(phylo::read::get_word(phylo::whitespace));
+      std::this_thread::yield();
+    }
+    result = out.take_text();
+  };
+  std::string a, b;
+  std::thread first(work, "alpha", std::ref(a)), second(work, "beta", std::ref(b));
+  first.join();
+  second.join();
+  std::string all_a, all_b;
+  for (int k = 0; k < rounds; ++k) {
+    all_a += "alpha";
+    all_b += "beta";
+  }
+  EXPECT_EQ(a, all_a);
+  EXPECT_EQ(b, all_b);
+}
+
+} // namespace

@@ -21,7 +21,8 @@ std::string read_all(const std::string &text, const newick_options &options = {}
     while (auto tree = read::read_newick(in)) print::write_newick(*tree, sink, options);
   } catch (const error &e) {
     const input_position *at = e.where();
-    return sink.take_text() + "!" + e.kind() + (at ? " " + std::to_string(at->line) + ":" + std::to_string(at->column) : "");
+    return sink.take_text() + "!" + e.kind() +
+           (at ? " " + std::to_string(at->line) + ":" + std::to_string(at->column) : "");
   }
   return sink.take_text();
 }

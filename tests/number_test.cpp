@@ -9,6 +9,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <optional>
 #include <string>
 
 namespace {
@@ -36,8 +37,16 @@ TEST(Number, Cases) {
     char buf[64];
     return std::string(buf, phylo::print::write_plain_decimal(number(a[0]), buf));
   };
+  auto whole = [](const std::vector<std::string> &a) {
+    const std::optional<float> v = phylo::read::parse_real(a[0]);
+    if (!v) return std::string("none");
+    char value[32];
+    std::snprintf(value, sizeof value, "%.9g", static_cast<double>(*v));
+    return std::string(value);
+  };
   phylo::test::run_cases(
-      "number.cases", {{"image", [](const auto &a) { return number_image(number(a[0])); }},
+      "number.cases", {{"whole", whole},
+                       {"image", [](const auto &a) { return number_image(number(a[0])); }},
                        {"image_below", [](const auto &a) { return number_image(std::nextafter(number(a[0]), 0.0f)); }},
                        {"integer_image", [](const auto &a) { return phylo::print::integer_image(std::stoi(a[0])); }},
                        {"plain", plain},

@@ -98,3 +98,48 @@ TEST(PrintDistMat, EmptyLabelFailsBeforeAnythingIsWritten) {
 }
 
 } // namespace
+
+// Strict PHYLIP whose labels hold blanks from a later row on, after first rows that read alike
+// with label words: in every shape, with rows on one line or continued on further lines, each
+// later row that holds such a label reads as PHYLIP reads it; the same text with a label word
+// too long for 10 characters in that row reads as label words.
+TEST(RecognisedPhylip, LabelsWithBlanksInALaterRow) {
+  const read::dist_shape_type shapes[] = {read::dist_shape_type::SQUARE, read::dist_shape_type::LOWER,
+                                          read::dist_shape_type::LOWER_DIAGONAL, read::dist_shape_type::UPPER,
+                                          read::dist_shape_type::UPPER_DIAGONAL};
+  int cases = 0;
+  for (read::dist_shape_type shape : shapes)
+    for (std::size_t n : {4, 5, 7})
+      for (std::size_t per_line : {0, 2, 3}) // values per line; 0: a row on one line (with one a line, the
+                                             // shape is open)
+        for (std::size_t late = 3; late < n; ++late) {
+          dist_mat_type expected(n);
+          std::string text = "    " + std::to_string(n) + "\n";
+          for (std::size_t i = 0; i < n; ++i) {
+            expected.labels[i] = i == late ? "T" + std::to_string(i) + " x" : "Taxon" + std::to_string(i);
+            text += expected.labels[i] + std::string(10 - expected.labels[i].size(), ' ');
+            std::size_t first = 0, count = n;
+            switch (shape) {
+            case read::dist_shape_type::LOWER: count = i; break;
+            case read::dist_shape_type::LOWER_DIAGONAL: count = i + 1; break;
+            case read::dist_shape_type::UPPER: first = i + 1, count = n - i - 1; break;
+            case read::dist_shape_type::UPPER_DIAGONAL: first = i, count = n - i; break;
+            default: break;
+            }
+            for (std::size_t k = 0; k < count; ++k) {
+              if (per_line && k > 0 && k % per_line == 0) text += "\n ";
+              const std::size_t j = first + k;
+              text += " " + std::to_string(i == j ? 0 : 10 * std::max(i, j) + std::min(i, j) + 1);
+            }
+            text += "\n";
+            for (std::size_t j = 0; j < n; ++j)
+              expected.distances(i, j) = i == j ? 0.0f : static_cast<float>(10 * std::max(i, j) + std::min(i, j) + 1);
+          }
+          const std::string what = std::string(read::shape_name(shape)) + " n " + std::to_string(n) + " per line " +
+                                   std::to_string(per_line) + " blank in row " + std::to_string(late + 1) + "\n" + text;
+          const std::string got = test::read_dist_text({"auto", "auto", text});
+          EXPECT_EQ(got.substr(got.find('\n') + 1), test::cells_text(expected)) << what;
+          ++cases;
+        }
+  EXPECT_GT(cases, 100);
+}

@@ -132,6 +132,9 @@ std::string describe_char(int c);
 // Text from an input as a message quotes it: 'text', every byte below 32 and 127 as \xNN,
 // cut after 40 bytes (at a character boundary of UTF-8) with "..." in place of the rest.
 std::string quote_text(std::string_view text);
+// Whether two texts are equal when the ASCII letters are compared without regard to case (the
+// keywords of NEXUS and MEGA).
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept;
 // The same escapes without the quotes and the cut, for a whole message.
 std::string escape_controls(std::string_view text);
 

@@ -41,6 +41,14 @@ struct dist_finding_type {
 // at most one finding per kind, the first in row order. Does not fail.
 std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &dist, float tolerance, label_form_type form);
 
+// The checks of check_dist_mat that concern labels alone, for labels that a layout writes in
+// `form`: equal labels, labels that `form` makes equal or empty, labels that break the rows of
+// the PHYLIP family or of tab-separated cells, labels that programs reading the PHYLIP family
+// take apart, labels cut inside a UTF-8 character; for TREE_SAFE and TREE_SAFE_PHYLIP, which
+// rewrite what tree builders cannot take, the first label so rewritten. At most one finding
+// per kind. Does not fail.
+std::vector<dist_finding_type> check_labels(const std::vector<std::string_view> &labels, label_form_type form);
+
 // The labels with every character of tree_unsafe_label_set made '_'.
 void make_labels_safe(dist_mat_type &dist);
 

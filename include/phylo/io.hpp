@@ -62,6 +62,10 @@ public:
   input_position position_at(std::uint64_t offset) const;
   // How many bytes were consumed since the start of the input.
   std::uint64_t offset() const noexcept { return base_ + static_cast<std::uint64_t>(pos_ - buf_.get()); }
+  // How many lines of the whole input begin with `c`, when that can be told without reading
+  // it (an in-memory text, or a regular file read as it stands, counted with reads of its
+  // own that leave the read position where it is); none otherwise (a pipe, gzip).
+  std::optional<std::uint64_t> lines_starting_with(char c) const;
   // How many bytes are left when that is known (a text, a regular file); none otherwise.
   std::optional<std::uint64_t> known_size_left() const noexcept;
   // Calls hook(context) before each read of the descriptor (of at most a buffer's size, or a

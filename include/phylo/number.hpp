@@ -5,7 +5,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace phylo {
 class input_source;
@@ -24,6 +26,10 @@ std::int32_t read_integer(); // from the current input
 // incomplete number ("1.", "1e", a lone sign) and for a value beyond the largest float.
 float read_real(input_source &in);
 float read_real(); // from the current input
+// The number that a whole text holds (a field of a delimited file, a NEXUS word), in the
+// grammar of read_real and rounded alike; blanks, tabs and carriage returns around it are
+// allowed. None for a text that is no number, holds more, or lies beyond the largest float.
+std::optional<float> parse_real(std::string_view text) noexcept;
 
 } // namespace phylo::read
 

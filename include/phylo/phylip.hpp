@@ -49,13 +49,14 @@ void read_fast_dist_mat(dist_format_type format, fast_dist_mat_type &mat); // fr
 // A matrix of the PHYLIP family at the read position (its count or header line first), in
 // `layout` (PHYLIP, RELAXED or TSV; AUTO: PHYLIP or RELAXED, as the rows tell) and `shape`
 // (AUTO: as the rows tell). The first rows are read in every way the two leave open, under an
-// input_mark; the reading that fits is kept and the rest read that way. A reading that fails
-// on the first rows is dropped; of the readings that fit, one that makes taxa of one name out
-// of labels cut to 10 characters yields to one that does not. Labels of PHYLIP rows lose the
-// blanks that pad them. Errors carry the line concerned: undecided_error (LABELS, SHAPE) when
-// two readings fit and give different matrices; format_error for rows that fit no reading (the
-// message names the reading that went furthest); range_error for a taxon count outside 1 ..
-// max_taxa or a negative distance.
+// input_mark; the reading that fits is kept and the rest read that way, and the readings in
+// other label layouts that read the first rows alike stay open, each later row read under a
+// mark of its own, until a row that only one of them reads decides (or one that two read
+// otherwise leaves the matrix undecided). A reading that fails on the first rows is dropped; of the readings that fit,
+// one that makes taxa of one name out of labels cut to 10 characters yields to one that does not. Labels of PHYLIP rows
+// lose the blanks that pad them. Errors carry the line concerned: undecided_error (LABELS, SHAPE) when two readings fit
+// and give different matrices; format_error for rows that fit no reading (the message names the reading that went
+// furthest); range_error for a taxon count outside 1 .. max_taxa or a negative distance.
 struct rows_matrix {
   dist_mat_access matrix;
   dist_layout_type layout; // PHYLIP, RELAXED or TSV

@@ -199,8 +199,8 @@ using dist_mat_access = std::unique_ptr<dist_mat_type>;
 using fast_dist_mat_access = std::unique_ptr<fast_dist_mat_type>;
 
 // The memory that the system can still give this process, in bytes: what it has available
-// (swap included), and no more than the process's control group may take; none where it
-// cannot tell.
+// (swap included), and no more than the process's control group or its address-space limit
+// allow; none where it cannot tell.
 std::optional<std::uint64_t> available_memory() noexcept;
 // The bytes that a square matrix of n taxa takes: n x n cells of `cell_bytes` and n labels.
 std::uint64_t square_matrix_bytes(std::size_t n, std::size_t cell_bytes) noexcept;

@@ -263,6 +263,10 @@ def dist(
     threads: Optional[int] = None,
     *,
     undefined: Optional[float] = None,
+    alphabet: str = "auto",
+    gamma: Optional[float] = None,
+    gamma_categories: Optional[int] = None,
+    ts_tv: Optional[float] = None,
     kind: Optional[str] = None,
     metric: Optional[str] = None,
     layout: str = "relaxed",
@@ -272,9 +276,14 @@ def dist(
     """The distance matrix of an alignment or a character matrix, as ``phylo dist`` computes it.
 
     alignment: a FASTA path or binary file object (gzip too), or a sequence of
-    (label, sequence) pairs (a dict of label: sequence, Biopython records). model: "p"
-    (the proportion of differing sites), "count", "jc69", "k80" (or "k2p"), "f81", "tn93"
-    or "logdet". gaps: "pairwise" (sites where both have a base), "complete" (sites where
+    (label, sequence) pairs (a dict of label: sequence, Biopython records). alphabet:
+    "auto" (nucleotides when every residue is a nucleotide code, else amino acids; a model
+    of one alphabet sets it), "dna" or "protein". model: "p" (the proportion of differing
+    sites) and "count" for both; for nucleotides "jc69", "k80" (or "k2p"), "k81", "f81",
+    "f84", "t92", "tn93", "logdet"; for amino acids "poisson", "kimura", "jtt", "wag", "lg",
+    "dayhoff". gamma: the shape of gamma-distributed rates across sites (with
+    gamma_categories, 1 to 64, for jtt, wag, lg and dayhoff); ts_tv: for f84, the
+    transition/transversion ratio of PHYLIP's dnadist. gaps: "pairwise" (sites where both have a base), "complete" (sites where
     every sequence has one) or "count" (every site, each symbol as it stands; model "p"
     or "count" only). undefined: None (phylo.UndefinedDistanceError names the pairs for
     which the model is undefined) or the number written in their place (with a
@@ -309,14 +318,15 @@ def dist(
         raise ValueError("metric is for kind='quant' or 'count'; FASTA alignments take model=")
     if labels is not None:
         raise ValueError("labels is for character matrices given as values (with kind=)")
+    more = {"alphabet": alphabet, "gamma": gamma, "gamma_categories": gamma_categories, "ts_tv": ts_tv}
     if _is_path(alignment) or hasattr(alignment, "read"):
         path, data, name = _source(alignment, "alignment")
-        m, undefined_count = _phylo._dist_fasta(path, data, name, model, gaps, undefined, threads)
+        m, undefined_count = _phylo._dist_fasta(path, data, name, model, gaps, undefined, threads, more)
     else:
         if isinstance(alignment, (str, bytes)):
             raise TypeError("alignment must be a path, a file object or a sequence of (label, sequence) pairs")
         name = "alignment"
-        m, undefined_count = _phylo._dist_pairs(_pairs(alignment), model, gaps, undefined, threads)
+        m, undefined_count = _phylo._dist_pairs(_pairs(alignment), model, gaps, undefined, threads, more)
     if undefined_count and not quiet:
         warnings.warn("%s: the %s distance is undefined for %d pair%s, written as %g" %
                       (name, model, undefined_count, "" if undefined_count == 1 else "s", undefined),

@@ -117,6 +117,7 @@ _KINDS = {
     "formula_error": FormulaError,
     "unaligned_error": FormatError,
     "invalid_character_error": InvalidCharacterError,
+    "alignment_error": FormatError,
     "undefined_distance_error": UndefinedDistanceError,
     "name_error": FileError,
     "use_error": FileError,
@@ -151,6 +152,11 @@ def from_library(
         cls = MissingPairError
         msg += "; say fill=NUMBER to give it a value"
         extra.pop("missing_pair")
+    elif kind == "alignment_error" and "first_label" in extra:
+        msg = "sequence %r has %d residues, but the first sequence, %r, has %d: %s" % (
+            extra["label"], extra["length"], extra["first_label"], extra["first_length"], msg)
+    elif kind == "alignment_error" and extra.get("label"):
+        msg = "%s (sequence %d, %r)" % (msg, extra.get("sequence", 0), extra["label"])
     elif kind == "undefined_distance_error":
         msg = _undefined_message(extra.get("count", 0), extra.get("pairs", []), extra.get("names"))
     e = cls(msg, kind=kind, filename=filename, lineno=lineno, column=column)

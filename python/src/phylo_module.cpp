@@ -21,6 +21,7 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -75,11 +76,19 @@ constexpr named<phylo::symmetrize_type> symmetrizers[] = {
     {"upper", phylo::symmetrize_type::UPPER},
     {"mean", phylo::symmetrize_type::MEAN},
 };
-constexpr named<phylo::dna::model_type> models[] = {
-    {"p", phylo::dna::model_type::P},       {"count", phylo::dna::model_type::COUNT},
-    {"jc69", phylo::dna::model_type::JC69}, {"k80", phylo::dna::model_type::K80},
-    {"k2p", phylo::dna::model_type::K80},   {"f81", phylo::dna::model_type::F81},
-    {"tn93", phylo::dna::model_type::TN93}, {"logdet", phylo::dna::model_type::LOGDET},
+using phylo::dna::model_type;
+constexpr named<model_type> models[] = {
+    {"p", model_type::P},           {"count", model_type::COUNT},     {"jc69", model_type::JC69},
+    {"k80", model_type::K80},       {"k2p", model_type::K80},         {"k81", model_type::K81},
+    {"f81", model_type::F81},       {"f84", model_type::F84},         {"t92", model_type::T92},
+    {"tn93", model_type::TN93},     {"logdet", model_type::LOGDET},   {"poisson", model_type::POISSON},
+    {"kimura", model_type::KIMURA}, {"jtt", model_type::JTT},         {"wag", model_type::WAG},
+    {"lg", model_type::LG},         {"dayhoff", model_type::DAYHOFF},
+};
+constexpr named<std::optional<phylo::dna::alphabet>> alphabets[] = {
+    {"auto", std::nullopt},
+    {"dna", phylo::dna::alphabet::DNA},
+    {"protein", phylo::dna::alphabet::PROTEIN},
 };
 constexpr named<phylo::dna::site_rule> gap_rules[] = {
     {"pairwise", phylo::dna::site_rule::PAIRWISE},
@@ -183,6 +192,14 @@ py::object optional_position(const phylo::error &e, py::dict &fields) {
                                         std::string(phylo::read::shape_name(u->shapes[1])));
   } else if (dynamic_cast<const phylo::read::missing_pair_error *>(&e)) {
     fields["missing_pair"] = true;
+  } else if (const auto *a = dynamic_cast<const phylo::read::alignment_error *>(&e)) {
+    fields["sequence"] = a->sequence;
+    fields["label"] = label_to_python(a->label);
+    fields["length"] = a->length;
+    if (a->problem == phylo::read::alignment_problem::NOT_ALIGNED) {
+      fields["first_label"] = label_to_python(a->first_label);
+      fields["first_length"] = a->first_length;
+    }
   } else if (const auto *c = dynamic_cast<const phylo::invalid_character_error *>(&e)) {
     fields["character"] = py::bytes(std::string(1, c->character()));
   } else if (const auto *d = dynamic_cast<const phylo::dna::undefined_distance_error *>(&e)) {
@@ -378,6 +395,7 @@ std::unique_ptr<dist_mat_type> make_matrix(py::object values, py::object labels)
 py::array values_view(py::object self) {
   dist_mat_type &m = self.cast<dist_mat_type &>();
   const auto n = static_cast<py::ssize_t>(m.n_tax());
+  if (n == 0) return py::array_t<float>(std::vector<py::ssize_t>{0, 0});
   return py::array_t<float>({n, n},
                             {n * static_cast<py::ssize_t>(sizeof(float)), static_cast<py::ssize_t>(sizeof(float))},
                             m.distances.data(), self);
@@ -477,15 +495,26 @@ py::list read_matrices(const source_spec &spec, const std::string &layout, const
 
 struct dist_settings {
   phylo::dna::site_rule rule;
+  std::optional<phylo::dna::alphabet> residues; // none: told by the residues
   phylo::dna::dist_options options;
 };
 
+std::optional<double> optional_positive(py::handle v, const char *argument) {
+  if (v.is_none()) return std::nullopt;
+  if (!PyNumber_Check(v.ptr()) || PyBool_Check(v.ptr()))
+    throw py::type_error(std::string(argument) + " must be a number or None");
+  const double x = py::reinterpret_borrow<py::object>(v).cast<double>();
+  if (!(x > 0 && std::isfinite(x))) throw py::value_error(std::string(argument) + " must be a number above 0");
+  return x;
+}
+
+// The settings of phylo dist for alignments; `more` holds alphabet, gamma, gamma_categories
+// and ts_tv as phylo.dist takes them.
 dist_settings dist_settings_of(const std::string &model, const std::string &gaps, std::optional<float> undefined,
-                               std::optional<unsigned> threads) {
-  dist_settings s{pick(gap_rules, "gaps", gaps), {}};
+                               std::optional<unsigned> threads, const py::dict &more) {
+  dist_settings s{pick(gap_rules, "gaps", gaps), std::nullopt, {}};
   s.options.model = pick(models, "model", model);
-  if (s.rule == phylo::dna::site_rule::ALL && s.options.model != phylo::dna::model_type::P &&
-      s.options.model != phylo::dna::model_type::COUNT)
+  if (s.rule == phylo::dna::site_rule::ALL && s.options.model != model_type::P && s.options.model != model_type::COUNT)
     throw py::value_error("gaps='count' compares every symbol and gives model='p' or 'count' only, not model='" +
                           model + "'");
   if (undefined && !(std::isfinite(*undefined) && *undefined >= 0))
@@ -494,11 +523,75 @@ dist_settings dist_settings_of(const std::string &model, const std::string &gaps
   if (threads && (*threads < 1 || *threads > 4096)) throw py::value_error("threads must be None or 1 to 4096");
   s.options.threads = threads.value_or(0);
   s.options.progress = [](std::uint64_t, std::uint64_t) { check_signals_from_worker(); };
+
+  const std::string alphabet_name = more.contains("alphabet") ? more["alphabet"].cast<std::string>() : "auto";
+  s.residues = pick(alphabets, "alphabet", alphabet_name);
+  const auto own = phylo::dna::model_alphabet(s.options.model);
+  if (own && s.residues && *own != *s.residues)
+    throw py::value_error("model='" + model + "' is for " +
+                          (*own == phylo::dna::alphabet::DNA ? "nucleotides" : "amino acids") + ", not alphabet='" +
+                          alphabet_name + "'");
+  if (!s.residues) s.residues = own;
+  s.options.gamma =
+      optional_positive(more.contains("gamma") ? py::object(more["gamma"]) : py::object(py::none()), "gamma");
+  if (s.options.gamma && !phylo::dna::takes_gamma(s.options.model))
+    throw py::value_error("gamma: model='" + model + "' takes no gamma");
+  if (more.contains("gamma_categories") && !more["gamma_categories"].is_none()) {
+    const int k = more["gamma_categories"].cast<int>();
+    if (k < 1 || k > 64) throw py::value_error("gamma_categories must be 1 to 64");
+    if (!phylo::dna::takes_gamma_categories(s.options.model))
+      throw py::value_error("gamma_categories is for model='jtt', 'wag', 'lg' or 'dayhoff', not '" + model + "'");
+    s.options.gamma_categories = static_cast<unsigned>(k);
+  }
+  s.options.ts_tv =
+      optional_positive(more.contains("ts_tv") ? py::object(more["ts_tv"]) : py::object(py::none()), "ts_tv");
+  if (s.options.ts_tv && s.options.model != model_type::F84) throw py::value_error("ts_tv is for model='f84'");
+  if (s.options.ts_tv && s.options.gamma) throw py::value_error("ts_tv and gamma do not go together");
   return s;
 }
 
+// Packs sequences as they come in the alphabet of the settings, or, when none is given, holds
+// them until the last tells it: nucleotides when every residue is a nucleotide code.
+class packer {
+public:
+  explicit packer(const dist_settings &s) : rule_(s.rule) {
+    if (s.residues) aln_.emplace(rule_, *s.residues);
+  }
+  phylo::read::residue_alphabet reading() const {
+    return aln_ && aln_->residues() == phylo::dna::alphabet::DNA ? phylo::read::residue_alphabet::NUCLEOTIDES
+                                                                 : phylo::read::residue_alphabet::AMINO_ACIDS;
+  }
+  void add(std::string label, std::string residues) {
+    if (aln_) return aln_->add(std::move(label), residues);
+    nucleotides_ = nucleotides_ && std::none_of(residues.begin(), residues.end(), [](char c) {
+                     return phylo::non_wide_nuc_set.contains(phylo::good_gaps(c));
+                   });
+    held_.emplace_back(std::move(label), std::move(residues));
+  }
+  phylo::dna::packed_alignment take() {
+    if (!aln_) {
+      aln_.emplace(rule_, nucleotides_ ? phylo::dna::alphabet::DNA : phylo::dna::alphabet::PROTEIN, held_.size());
+      for (auto &[label, residues] : held_) {
+        aln_->add(std::move(label), residues);
+        residues = std::string();
+      }
+    }
+    return std::move(*aln_);
+  }
+
+private:
+  phylo::dna::site_rule rule_;
+  std::optional<phylo::dna::packed_alignment> aln_;
+  std::vector<std::pair<std::string, std::string>> held_;
+  bool nucleotides_ = true;
+};
+
 // The distances of a packed alignment, with the interpreter lock released; Ctrl-C stops them.
 py::tuple distances_of(const phylo::dna::packed_alignment &aln, const phylo::dna::dist_options &options) {
+  if (const auto own = phylo::dna::model_alphabet(options.model); own && *own != aln.residues())
+    throw phylo::formula_error(
+        std::string("the model is for ") + (*own == phylo::dna::alphabet::DNA ? "nucleotides" : "amino acids") +
+        ", but the alignment holds " + (aln.residues() == phylo::dna::alphabet::DNA ? "nucleotides" : "amino acids"));
   auto m = std::make_unique<dist_mat_type>(aln.size());
   std::uint64_t undefined = 0;
   try {
@@ -517,46 +610,33 @@ py::tuple distances_of(const phylo::dna::packed_alignment &aln, const phylo::dna
   return py::make_tuple(py::cast(std::move(m)), undefined);
 }
 
-// Reads a FASTA alignment, packing each sequence as it comes; refuses what phylo dist refuses.
-void pack_fasta(phylo::input_source &in, phylo::dna::packed_alignment &aln) {
+// Reads a FASTA alignment as phylo dist does, packing each sequence as it comes.
+void pack_fasta(phylo::input_source &in, packer &pack) {
   if (phylo::read::first_line_ends_in_cr(in, false)) refuse_cr(in);
-  int c;
-  while ((c = in.peek()) >= 0 && phylo::whitespace.contains(static_cast<unsigned char>(c))) in.advance();
-  if (c >= 0 && c != '>')
-    throw phylo::format_error("residues stand before the first header line ('>' followed by a label)", in.position());
-  phylo::read::fasta_reader reader(in);
-  phylo::read::fasta_record r;
-  while (reader.next(r)) {
-    const phylo::input_position at{in.name(), r.header_line, 0};
-    if (r.header_line == 0) { // a text without any header line
-      if (r.residues.empty()) break;
-      throw phylo::format_error("the sequence has no header line ('>' followed by its label)", {in.name(), 1, 0});
-    }
-    if (r.label.empty())
-      throw phylo::format_error(
-          "sequence " + std::to_string(aln.size() + 1) + " has no label (its header line holds '>' alone)", at);
-    if (r.residues.size() > static_cast<std::size_t>(phylo::max_chars))
-      throw phylo::range_error("the sequences have " + std::to_string(r.residues.size()) + " residues; at most " +
-                                   std::to_string(phylo::max_chars) + " are allowed",
-                               at);
-    try {
-      aln.add(std::move(r.label), r.residues);
-    } catch (const phylo::range_error &e) {
-      throw phylo::format_error(e.what(), at);
-    }
+  try {
+    phylo::read::read_alignment(
+        in, pack.reading(), std::numeric_limits<std::size_t>::max(),
+        [&](phylo::read::fasta_record &r) { pack.add(std::move(r.label), std::move(r.residues)); });
+  } catch (const phylo::read::residue_error &e) {
+    const bool dna = e.alphabet == phylo::read::residue_alphabet::NUCLEOTIDES;
+    throw phylo::invalid_character_error(
+        phylo::describe_char(static_cast<unsigned char>(e.character())) + " in sequence " +
+            (e.label.empty() ? std::to_string(e.sequence) : phylo::quote_text(e.label)) + " is not " +
+            (dna ? "a nucleotide code (A, C, G, T, the IUPAC codes, '-', '.' or '?')"
+                 : "an amino-acid code (the 20 amino acids, B, Z, J, X, '*', '-', '.' or '?')"),
+        e.where() ? *e.where() : phylo::input_position{in.name(), e.header_line, 0}, e.character());
   }
-  if (aln.size() == 0) throw phylo::format_error("holds no sequences", {in.name(), 0, 0});
 }
 
 py::tuple dist_fasta(const source_spec &spec, const std::string &model, const std::string &gaps,
-                     std::optional<float> undefined, std::optional<unsigned> threads) {
-  const dist_settings s = dist_settings_of(model, gaps, undefined, threads);
-  phylo::dna::packed_alignment aln(s.rule);
+                     std::optional<float> undefined, std::optional<unsigned> threads, const py::dict &more) {
+  const dist_settings s = dist_settings_of(model, gaps, undefined, threads, more);
+  packer pack(s);
   with_source(spec, [&](phylo::input_source &in) {
-    pack_fasta(in, aln);
+    pack_fasta(in, pack);
     return 0;
   });
-  return distances_of(aln, s.options);
+  return distances_of(pack.take(), s.options);
 }
 
 std::string residues_from_python(py::handle h) {
@@ -567,34 +647,43 @@ std::string residues_from_python(py::handle h) {
 }
 
 py::tuple dist_pairs(py::iterable pairs, const std::string &model, const std::string &gaps,
-                     std::optional<float> undefined, std::optional<unsigned> threads) {
-  const dist_settings s = dist_settings_of(model, gaps, undefined, threads);
-  phylo::dna::packed_alignment aln(s.rule);
-  std::size_t k = 0;
+                     std::optional<float> undefined, std::optional<unsigned> threads, const py::dict &more) {
+  const dist_settings s = dist_settings_of(model, gaps, undefined, threads, more);
+  packer pack(s);
+  std::size_t k = 0, first_length = 0;
   for (py::handle item : pairs) {
     ++k;
     if (!PySequence_Check(item.ptr()) || PyUnicode_Check(item.ptr()) || PySequence_Size(item.ptr()) != 2)
       throw py::type_error("alignment: item " + std::to_string(k) + " is not a (label, sequence) pair");
     py::sequence pair = py::reinterpret_borrow<py::sequence>(item);
     std::string label = label_from_python(py::object(pair[0]), "alignment");
-    const std::string residues = residues_from_python(py::object(pair[1]));
+    std::string residues = residues_from_python(py::object(pair[1]));
     const phylo::input_position at{"", k, 0};
     if (label.empty()) throw phylo::format_error("sequence " + std::to_string(k) + " has no label", at);
+    if (residues.empty()) throw phylo::format_error("sequence " + phylo::quote_text(label) + " has no residues", at);
+    if (k == 1) first_length = residues.size();
+    else if (residues.size() != first_length)
+      throw phylo::format_error("sequence " + phylo::quote_text(label) + " has " + std::to_string(residues.size()) +
+                                    " residues, but the first sequence has " + std::to_string(first_length) +
+                                    ": the sequences are not aligned",
+                                at);
+    // A residue of no code of the alphabet (of neither when it is told by the residues).
+    const bool dna = s.residues == phylo::dna::alphabet::DNA;
+    const phylo::char_set_type &codes = dna ? phylo::wide_nuc_set : phylo::read::amino_set;
+    for (std::size_t c = 0; c < residues.size(); ++c)
+      if (!codes.contains(static_cast<unsigned char>(phylo::good_gaps(residues[c]))))
+        throw phylo::invalid_character_error(
+            phylo::describe_char(static_cast<unsigned char>(residues[c])) + " in sequence " + phylo::quote_text(label) +
+                (dna ? " is not a nucleotide code" : " is neither a nucleotide nor an amino-acid code"),
+            {"", k, c + 1}, residues[c]);
     try {
-      aln.add(std::move(label), residues);
-    } catch (const phylo::invalid_character_error &e) {
-      std::size_t at = 0; // the first residue that is no code ('.' is a gap too)
-      while (at < residues.size() &&
-             (phylo::wide_nuc_set.contains(static_cast<unsigned char>(residues[at])) || residues[at] == '.'))
-        ++at;
-      const char bad = at < residues.size() ? residues[at] : '\0';
-      throw phylo::invalid_character_error(e.what(), {"", k, at + 1}, bad);
+      pack.add(std::move(label), std::move(residues));
     } catch (const phylo::range_error &e) {
       throw phylo::format_error(e.what(), at);
     }
   }
-  if (aln.size() == 0) throw py::value_error("alignment holds no sequences");
-  return distances_of(aln, s.options);
+  if (k == 0) throw py::value_error("alignment holds no sequences");
+  return distances_of(pack.take(), s.options);
 }
 
 // ---- Character matrices -------------------------------------------------------------------------
@@ -797,7 +886,8 @@ and writing through it changes the matrix.
             py::list labels = t[0].cast<py::list>();
             const std::string cells = t[1].cast<std::string>();
             auto d = std::make_unique<dist_mat_type>(labels.size());
-            if (cells.size() != d->n_tax() * d->n_tax() * sizeof(float)) throw py::value_error("a broken pickle");
+            if (d->n_tax() == 0 || cells.size() != d->n_tax() * d->n_tax() * sizeof(float))
+              throw py::value_error("a broken pickle");
             for (std::size_t i = 0; i < d->n_tax(); ++i) d->labels[i] = label_from_python(labels[i], "labels");
             std::memcpy(d->distances.data(), cells.data(), cells.size());
             return d;
@@ -880,17 +970,18 @@ and writing through it changes the matrix.
   m.def(
       "_dist_fasta",
       [](py::object path, py::object data, const std::string &name, const std::string &model, const std::string &gaps,
-         py::object undefined, std::optional<unsigned> threads) {
-        return dist_fasta(make_spec(path, data, name), model, gaps, optional_distance(undefined, "undefined"), threads);
+         py::object undefined, std::optional<unsigned> threads, py::dict more) {
+        return dist_fasta(make_spec(path, data, name), model, gaps, optional_distance(undefined, "undefined"), threads,
+                          more);
       },
-      "path"_a, "data"_a, "name"_a, "model"_a, "gaps"_a, "undefined"_a, "threads"_a);
+      "path"_a, "data"_a, "name"_a, "model"_a, "gaps"_a, "undefined"_a, "threads"_a, "more"_a);
   m.def(
       "_dist_pairs",
       [](py::iterable pairs, const std::string &model, const std::string &gaps, py::object undefined,
-         std::optional<unsigned> threads) {
-        return dist_pairs(pairs, model, gaps, optional_distance(undefined, "undefined"), threads);
+         std::optional<unsigned> threads, py::dict more) {
+        return dist_pairs(pairs, model, gaps, optional_distance(undefined, "undefined"), threads, more);
       },
-      "pairs"_a, "model"_a, "gaps"_a, "undefined"_a, "threads"_a);
+      "pairs"_a, "model"_a, "gaps"_a, "undefined"_a, "threads"_a, "more"_a);
   m.def(
       "_dist_chars",
       [](py::object path, py::object data, const std::string &name, const std::string &kind, py::object metric,

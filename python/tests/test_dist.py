@@ -11,7 +11,8 @@ import phylo
 from conftest import CLI_DATA, EXAMPLES, PRODUCERS, run
 
 ALIGNMENTS = [PRODUCERS / "aln12.fasta", EXAMPLES / "primates.fasta", CLI_DATA / "example.fa"]
-MODELS = ["p", "count", "jc69", "k80", "f81", "tn93", "logdet"]
+MODELS = ["p", "count", "jc69", "k80", "k81", "f81", "f84", "t92", "tn93", "logdet"]
+PROTEIN = b">a\nMKVLAAGIVW\n>b\nMKVLSAGIVW\n>c\nMRVLSAGLVW\n>d\nMKILSPGLVF\n"
 
 
 def fasta_pairs(path):
@@ -39,6 +40,37 @@ def test_every_model_and_rule_as_the_command_computes_it(path, model, gaps):
     assert phylo.dist(fasta_pairs(path), model, gaps, undefined=7, quiet=True) == dm
     with open(path, "rb") as f:
         assert phylo.dist(f, model=model, gaps=gaps, undefined=7, quiet=True) == dm
+
+
+@pytest.mark.parametrize("model,options", [
+    ("p", {}), ("poisson", {}), ("kimura", {}), ("jtt", {}), ("wag", {"gamma": 0.5}),
+    ("lg", {"gamma": 1.0, "gamma_categories": 2}), ("dayhoff", {})])
+def test_amino_acids_as_the_command_computes_them(model, options):
+    args = ["--gamma=%g" % options["gamma"]] if "gamma" in options else []
+    args += ["--gamma-categories=%d" % options["gamma_categories"]] if "gamma_categories" in options else []
+    status, expected, err = run("dist", "-q", "--to=tsv", "--model=" + model, *args, "-", stdin=PROTEIN)
+    assert status == 0, err
+    dm = phylo.dist(io.BytesIO(PROTEIN), model, **options)
+    assert dm.to_bytes("tsv") == expected
+    pairs = [(x[0], x[1]) for x in (chunk.split("\n")[:2] for chunk in PROTEIN.decode().split(">")[1:])]
+    assert phylo.dist(pairs, model, **options) == dm
+
+
+def test_nucleotide_options_as_the_command_reads_them():
+    path = PRODUCERS / "aln12.fasta"
+    for model, options, args in [("f84", {"ts_tv": 2.0}, ["--ts-tv=2"]), ("k80", {"gamma": 0.5}, ["--gamma=0.5"]),
+                                 ("p", {"alphabet": "protein"}, ["--alphabet=protein"])]:
+        status, expected, err = run("dist", "-q", "--to=tsv", "--model=" + model, *args, path)
+        assert status == 0, err
+        assert phylo.dist(path, model, **options).to_bytes("tsv") == expected, model
+    for kwargs, word in [({"model": "jtt", "alphabet": "dna"}, "amino acids"), ({"alphabet": "rna"}, "alphabet"),
+                         ({"model": "p", "gamma": 1.0}, "gamma"), ({"model": "k80", "ts_tv": 2.0}, "ts_tv"),
+                         ({"model": "jtt", "gamma_categories": 0}, "gamma_categories"),
+                         ({"model": "f84", "gamma": 0.5, "ts_tv": 2.0}, "together")]:
+        with pytest.raises(ValueError, match=word):
+            phylo.dist(path, **kwargs)
+    with pytest.raises(phylo.InvalidCharacterError, match="amino-acid code"):
+        phylo.dist(io.BytesIO(b">a\nAC1T\n>b\nACGT\n"), alphabet="protein")
 
 
 def test_alignments_in_other_forms():
@@ -74,8 +106,14 @@ def test_refusals_name_the_sequence_and_its_line():
         phylo.dist(io.BytesIO(text))
     assert (e.value.lineno, e.value.column, e.value.character) == (4, 3, b"1")
     with pytest.raises(phylo.InvalidCharacterError) as e:
-        phylo.dist([("a", "ACGT"), ("b", "ACGZ")])
+        phylo.dist([("a", "ACGT"), ("b", "ACG1")])
     assert (e.value.lineno, e.value.column) == (2, 4)
+    with pytest.raises(phylo.InvalidCharacterError) as e:
+        phylo.dist(io.BytesIO(b">a\nACGT\n>b\nACXT\n"), alphabet="dna")
+    assert (e.value.lineno, e.value.column, e.value.character) == (4, 3, b"X")
+    with pytest.raises(phylo.InvalidCharacterError, match="not a nucleotide code") as e:
+        phylo.dist([("a", "ACGT"), ("b", "AZGT")], alphabet="dna")
+    assert (e.value.lineno, e.value.column) == (2, 2)
     with pytest.raises(phylo.FormatError) as e:
         phylo.dist(io.BytesIO(b">a\nACGT\n>b\nACG\n"))
     assert e.value.lineno == 3 and "residues" in e.value.msg

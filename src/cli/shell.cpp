@@ -63,10 +63,14 @@ input_operand::input_operand(const std::string &operand, phylo::input_source &st
   }
 }
 
+std::string place(const std::string &name, std::size_t line) {
+  return name + ":" + (line != 0 ? std::to_string(line) + ": " : " ");
+}
+
 std::string describe(const phylo::error &e) {
   const phylo::input_position *where = e.where();
   if (!where || where->name.empty()) return e.what();
-  return where->name + ":" + (where->line != 0 ? std::to_string(where->line) + ": " : " ") + e.what();
+  return place(where->name, where->line) + e.what();
 }
 
 void refuse_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes) {

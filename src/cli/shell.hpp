@@ -64,8 +64,10 @@ private:
   phylo::input_source *source_;
 };
 
-// An error as a message gives it: "NAME:LINE: what" when it carries a position in a named
-// input, otherwise what it says.
+// Where a message places what it says: "NAME:LINE: ", or "NAME: " for line 0 (not known).
+std::string place(const std::string &name, std::size_t line);
+// An error as a message gives it: place(NAME, LINE) and what it says when it carries a
+// position in a named input, otherwise what it says.
 std::string describe(const phylo::error &e);
 
 // A problem found in the data and already reported; ends the run with status 1.

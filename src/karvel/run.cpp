@@ -156,7 +156,7 @@ int run(const std::string &invoked_as, const std::vector<std::string> &args, phy
   } catch (const phylo::error &e) {
     flush_output(out, report);
     // The line where reading stopped.
-    const std::string where = in ? in->source().name() + ":" + std::to_string(in->source().line()) + ": " : "";
+    const std::string where = in ? cli::place(in->source().name(), in->source().line()) : "";
     report(where + e.kind() + ": " + e.what());
     return 1;
   } catch (const std::bad_alloc &) {

@@ -54,4 +54,11 @@ std::string describe_char(int c) {
   return buf;
 }
 
+bool equal_ignoring_case(std::string_view a, std::string_view b) noexcept {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (ascii_upper_map(a[i]) != ascii_upper_map(b[i])) return false;
+  return true;
+}
+
 } // namespace phylo

@@ -51,9 +51,9 @@ dist_mat_access read_csv_dist_mat(input_source &in, std::size_t max_taxa) {
     mat->labels[i] = std::string(label);
     float *cells = mat->distances.row(i);
     for (std::size_t j = 0; j < n; ++j) {
-      float v;
-      if (!field_number(row[j + 1], v))
-        throw format_error(row_name + ": " + quote_text(row[j + 1]) + " is no distance", at(row, j + 1));
+      const std::optional<float> number = parse_real(row[j + 1]);
+      if (!number) throw format_error(row_name + ": " + quote_text(row[j + 1]) + " is no distance", at(row, j + 1));
+      const float v = *number;
       if (v < 0.0f)
         throw range_error(row_name + ": distance " + print::shortest_decimal(v) + " is negative", at(row, j + 1));
       cells[j] = v;

@@ -18,6 +18,10 @@ std::string taxon(const dist_mat_type &d, std::size_t i) {
   return std::to_string(i + 1) + " (" + quote_text(d.labels[i]) + ")";
 }
 
+std::string taxon(const std::vector<std::string_view> &labels, std::size_t i) {
+  return std::to_string(i + 1) + " (" + quote_text(labels[i]) + ")";
+}
+
 // The first cell (i, j) below the diagonal, in row order, that differs from (j, i) by more
 // than the tolerance. The matrix is walked in tiles, so that the column of (j, i) stays in
 // cache; within a band of rows the earliest cell found wins.
@@ -45,6 +49,116 @@ std::optional<std::pair<std::size_t, std::size_t>> first_asymmetry(const dist_ma
 
 } // namespace
 
+std::vector<dist_finding_type> check_labels(const std::vector<std::string_view> &labels, label_form_type form) {
+  std::vector<dist_finding_type> found;
+  const std::size_t n = labels.size();
+  {
+    std::unordered_map<std::string_view, std::size_t> seen;
+    for (std::size_t i = 0; i < n; ++i) {
+      auto [it, fresh] = seen.emplace(labels[i], i);
+      if (!fresh) {
+        found.push_back({finding_kind_type::DUPLICATE_LABEL, it->second, i,
+                         "taxa " + std::to_string(it->second + 1) + " and " + std::to_string(i + 1) +
+                             " have the same label " + quote_text(labels[i])});
+        break;
+      }
+    }
+  }
+  if (form != label_form_type::AS_STORED && form != label_form_type::CELL) {
+    std::unordered_map<std::string, std::size_t> written;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::string as = label_as_compared(labels[i], form);
+      if (as.empty() && !labels[i].empty()) {
+        found.push_back({finding_kind_type::OUTPUT_LABEL, i, i,
+                         "the label of taxon " + taxon(labels, i) + " is written as an empty label in this layout"});
+        break;
+      }
+      auto [it, fresh] = written.emplace(std::move(as), i);
+      if (!fresh && labels[it->second] != labels[i]) {
+        found.push_back({finding_kind_type::OUTPUT_LABEL, it->second, i,
+                         "the labels of taxa " + taxon(labels, it->second) + " and " + taxon(labels, i) +
+                             " are written alike in this layout, as " + quote_text(label_as_written(labels[i], form))});
+        break;
+      }
+    }
+  }
+  // A line end in a label ends the row in the layouts whose rows are lines, and a tab ends a
+  // tab-separated cell: the text would not read back as this matrix. (CSV and NEXUS quote
+  // such a label; the other layouts replace the characters.)
+  bool broken = false;
+  if (form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK || form == label_form_type::CELL) {
+    const char_set_type breaks = char_set_type::of(form == label_form_type::CELL ? "\t\n\r" : "\n\r");
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(labels[i], form);
+      if (std::any_of(as.begin(), as.end(), [&](char c) { return breaks.contains(c); })) {
+        found.push_back({finding_kind_type::BROKEN_LABEL, i, i,
+                         "the label of taxon " + taxon(labels, i) +
+                             (form == label_form_type::CELL ? " holds a tab or a line end" : " holds a line end") +
+                             ", which this layout cannot hold"});
+        broken = true;
+        break;
+      }
+      // A cell of blanks alone is no label to the readers of tab-separated text (a header
+      // of such cells is a blank line).
+      if (form == label_form_type::CELL && !as.empty() && as.find_first_not_of(' ') == std::string::npos) {
+        found.push_back({finding_kind_type::BROKEN_LABEL, i, i,
+                         "the label of taxon " + taxon(labels, i) +
+                             " holds nothing but blanks, which readers of this layout take for no label"});
+        broken = true;
+        break;
+      }
+    }
+  }
+  // Blanks around a tab-separated cell are no part of it to its readers (scikit-bio, phylo).
+  if (form == label_form_type::CELL && !broken) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(labels[i], form);
+      if (!as.empty() && (as.front() == ' ' || as.back() == ' ')) {
+        found.push_back({finding_kind_type::UNSAFE_LABEL, i, i,
+                         "the label of taxon " + taxon(labels, i) +
+                             " begins or ends with a blank, which readers of this layout drop"});
+        break;
+      }
+    }
+  }
+  if ((form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK) && !broken) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(labels[i], form);
+      if (std::any_of(as.begin(), as.end(), [](char c) { return tree_unsafe_label_set.contains(c); })) {
+        found.push_back({finding_kind_type::UNSAFE_LABEL, i, i,
+                         "the label of taxon " + taxon(labels, i) +
+                             " holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this "
+                             "layout take apart"});
+        break;
+      }
+    }
+  }
+  if (form == label_form_type::TREE_SAFE || form == label_form_type::TREE_SAFE_PHYLIP) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::string as = label_as_written(labels[i], label_form_type::TREE_SAFE);
+      if (as != labels[i]) {
+        found.push_back({finding_kind_type::UNSAFE_LABEL, i, i,
+                         "the label of taxon " + taxon(labels, i) +
+                             " holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, "
+                             "written as " +
+                             quote_text(label_as_written(labels[i], form))});
+        break;
+      }
+    }
+  }
+  if (form == label_form_type::PHYLIP || form == label_form_type::TREE_SAFE_PHYLIP) {
+    for (std::size_t i = 0; i < n; ++i) {
+      // A cut before a continuation byte (10xxxxxx) splits a UTF-8 character.
+      if (labels[i].size() > 10 && (static_cast<unsigned char>(labels[i][10]) & 0xC0) == 0x80) {
+        found.push_back({finding_kind_type::CUT_LABEL, i, i,
+                         "the label of taxon " + taxon(labels, i) + " is cut inside a UTF-8 character at 10 bytes"});
+        break;
+      }
+    }
+  }
+  return found;
+}
+
 std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tolerance, label_form_type form) {
   std::vector<dist_finding_type> found;
   const std::size_t n = d.n_tax();
@@ -63,98 +177,8 @@ std::vector<dist_finding_type> check_dist_mat(const dist_mat_type &d, float tole
                            shortest_decimal(d.distances(i, i)) + " from itself"});
       break;
     }
-  {
-    std::unordered_map<std::string_view, std::size_t> seen;
-    for (std::size_t i = 0; i < n; ++i) {
-      auto [it, fresh] = seen.emplace(d.labels[i], i);
-      if (!fresh) {
-        found.push_back({finding_kind_type::DUPLICATE_LABEL, it->second, i,
-                         "taxa " + std::to_string(it->second + 1) + " and " + std::to_string(i + 1) +
-                             " have the same label " + quote_text(d.labels[i])});
-        break;
-      }
-    }
-  }
-  if (form != label_form_type::AS_STORED && form != label_form_type::CELL) {
-    std::unordered_map<std::string, std::size_t> written;
-    for (std::size_t i = 0; i < n; ++i) {
-      std::string as = label_as_compared(d.labels[i], form);
-      if (as.empty() && !d.labels[i].empty()) {
-        found.push_back({finding_kind_type::OUTPUT_LABEL, i, i,
-                         "the label of taxon " + taxon(d, i) + " is written as an empty label in this layout"});
-        break;
-      }
-      auto [it, fresh] = written.emplace(std::move(as), i);
-      if (!fresh && d.labels[it->second] != d.labels[i]) {
-        found.push_back({finding_kind_type::OUTPUT_LABEL, it->second, i,
-                         "the labels of taxa " + taxon(d, it->second) + " and " + taxon(d, i) +
-                             " are written alike in this layout, as " +
-                             quote_text(label_as_written(d.labels[i], form))});
-        break;
-      }
-    }
-  }
-  // A line end in a label ends the row in the layouts whose rows are lines, and a tab ends a
-  // tab-separated cell: the text would not read back as this matrix. (CSV and NEXUS quote
-  // such a label; the other layouts replace the characters.)
-  bool broken = false;
-  if (form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK || form == label_form_type::CELL) {
-    const char_set_type breaks = char_set_type::of(form == label_form_type::CELL ? "\t\n\r" : "\n\r");
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::string as = label_as_written(d.labels[i], form);
-      if (std::any_of(as.begin(), as.end(), [&](char c) { return breaks.contains(c); })) {
-        found.push_back({finding_kind_type::BROKEN_LABEL, i, i,
-                         "the label of taxon " + taxon(d, i) +
-                             (form == label_form_type::CELL ? " holds a tab or a line end" : " holds a line end") +
-                             ", which this layout cannot hold"});
-        broken = true;
-        break;
-      }
-      // A cell of blanks alone is no label to the readers of tab-separated text (a header
-      // of such cells is a blank line).
-      if (form == label_form_type::CELL && !as.empty() && as.find_first_not_of(' ') == std::string::npos) {
-        found.push_back({finding_kind_type::BROKEN_LABEL, i, i,
-                         "the label of taxon " + taxon(d, i) +
-                             " holds nothing but blanks, which readers of this layout take for no label"});
-        broken = true;
-        break;
-      }
-    }
-  }
-  // Blanks around a tab-separated cell are no part of it to its readers (scikit-bio, phylo).
-  if (form == label_form_type::CELL && !broken) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::string as = label_as_written(d.labels[i], form);
-      if (!as.empty() && (as.front() == ' ' || as.back() == ' ')) {
-        found.push_back(
-            {finding_kind_type::UNSAFE_LABEL, i, i,
-             "the label of taxon " + taxon(d, i) + " begins or ends with a blank, which readers of this layout drop"});
-        break;
-      }
-    }
-  }
-  if ((form == label_form_type::PHYLIP || form == label_form_type::NO_BLANK) && !broken) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::string as = label_as_written(d.labels[i], form);
-      if (std::any_of(as.begin(), as.end(), [](char c) { return tree_unsafe_label_set.contains(c); })) {
-        found.push_back({finding_kind_type::UNSAFE_LABEL, i, i,
-                         "the label of taxon " + taxon(d, i) +
-                             " holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this "
-                             "layout take apart"});
-        break;
-      }
-    }
-  }
-  if (form == label_form_type::PHYLIP) {
-    for (std::size_t i = 0; i < n; ++i) {
-      // A cut before a continuation byte (10xxxxxx) splits a UTF-8 character.
-      if (d.labels[i].size() > 10 && (static_cast<unsigned char>(d.labels[i][10]) & 0xC0) == 0x80) {
-        found.push_back({finding_kind_type::CUT_LABEL, i, i,
-                         "the label of taxon " + taxon(d, i) + " is cut inside a UTF-8 character at 10 bytes"});
-        break;
-      }
-    }
-  }
+  std::vector<std::string_view> labels(d.labels.begin(), d.labels.end());
+  for (dist_finding_type &f : check_labels(labels, form)) found.push_back(std::move(f));
   return found;
 }
 

@@ -8,6 +8,7 @@
 #include "phylo/csv.hpp"
 #include "phylo/mega.hpp"
 #include "phylo/nexus.hpp"
+#include "phylo/number.hpp"
 #include "phylo/pairs.hpp"
 #include "phylo/phylip.hpp"
 
@@ -86,10 +87,7 @@ dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
   detail::read_record(in, delimiter, first);
   const bool has_second = detail::read_record(in, delimiter, second, detail::blank_lookahead);
   mark.rewind();
-  auto number = [](std::string_view text) {
-    float v;
-    return detail::field_number(text, v);
-  };
+  auto number = [](std::string_view text) { return parse_real(text).has_value(); };
   auto pair_line = [&](const detail::record_type &r) {
     return r.size >= pair_column && !number(r[0]) && !number(r[1]) && number(r[pair_column - 1]);
   };

@@ -8,6 +8,14 @@ const kernel_set &generic_kernels() {
   return set;
 }
 
+std::vector<const kernel_set *> compiled_kernels() {
+#ifdef PHYLO_X86_KERNELS
+  return {&generic_kernels(), &avx2_kernels(), &avx512_kernels()};
+#else
+  return {&generic_kernels()};
+#endif
+}
+
 std::vector<const kernel_set *> usable_kernels() {
   std::vector<const kernel_set *> sets = {&generic_kernels()};
 #ifdef PHYLO_X86_KERNELS

@@ -67,5 +67,7 @@ const kernel_set &avx512_kernels();
 
 // The sets this processor can run, slowest first; the last is the one to use.
 std::vector<const kernel_set *> usable_kernels();
+// Every set that this build holds, whether the processor runs it or not.
+std::vector<const kernel_set *> compiled_kernels();
 
 } // namespace phylo::dna::detail

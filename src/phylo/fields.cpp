@@ -10,13 +10,6 @@ namespace {
 
 bool ascii_blank(int c) noexcept { return c == ' ' || c == '\t' || c == '\r'; }
 
-// A source over a text for scan_decimal.
-struct text_source {
-  const char *p, *end;
-  int peek() const noexcept { return p == end ? -1 : static_cast<unsigned char>(*p); }
-  void advance() noexcept { ++p; }
-};
-
 } // namespace
 
 field_delimiter delimiter_of_line(input_source &in) {
@@ -109,14 +102,6 @@ void fail_header_mismatch(std::size_t k, std::string_view row_label, std::string
                          ", but the header names " + quote_text(header_label) + " in column " + std::to_string(k + 1) +
                          ": the header must name the rows in their order",
                      std::move(where));
-}
-
-bool field_number(std::string_view text, float &value) noexcept {
-  text = trim_field(text);
-  text_source source{text.data(), text.data() + text.size()};
-  decimal_number d;
-  if (scan_decimal(source, d) != nullptr || source.p != source.end) return false;
-  return to_float(d, value);
 }
 
 } // namespace phylo::detail

@@ -38,11 +38,6 @@ struct record_type {
 // them (false when more follow, as at the end of the input).
 bool read_record(input_source &in, field_delimiter delimiter, record_type &record, std::size_t blank_limit = SIZE_MAX);
 
-// The number that a field holds, blanks around it allowed: the grammar of every reader
-// ([+-]digits[.digits][(E|e)[+-]digits]), converted exactly. False when the field is no number
-// or beyond the largest float.
-bool field_number(std::string_view text, float &value) noexcept;
-
 // A field as the readers take it as a label: without the ASCII blanks around it.
 std::string_view trim_field(std::string_view text) noexcept;
 

@@ -196,6 +196,34 @@ input_position input_source::position_at(std::uint64_t offset) const {
   return {name_, line, column};
 }
 
+std::optional<std::uint64_t> input_source::lines_starting_with(char c) const {
+  auto count = [c](const char *first, const char *last, char &previous) {
+    std::uint64_t n = 0;
+    for (const char *p = first; p != last; ++p) {
+      n += *p == c && previous == '\n';
+      previous = *p;
+    }
+    return n;
+  };
+  char previous = '\n';
+  if (fd_ < 0) {
+    if (!buf_ || base_ != 0) return std::nullopt;
+    return count(buf_.get(), end_, previous);
+  }
+  struct stat st;
+  if (gzip_ || ::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  std::unique_ptr<char[]> block(new char[input_block]);
+  std::uint64_t n = 0;
+  for (off_t at = 0; at < st.st_size;) {
+    const ssize_t got = ::pread(fd_, block.get(), input_block, at);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return std::nullopt;
+    n += count(block.get(), block.get() + got, previous);
+    at += got;
+  }
+  return n;
+}
+
 std::optional<std::uint64_t> input_source::known_size_left() const noexcept {
   if (!size_) return std::nullopt;
   const std::uint64_t here = offset();

@@ -57,13 +57,6 @@ private:
   std::size_t line_ = 0;
 };
 
-bool iequals(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k)
-    if (ascii_upper_map(a[k]) != ascii_upper_map(b[k])) return false;
-  return true;
-}
-
 } // namespace
 
 } // namespace phylo::detail
@@ -77,7 +70,7 @@ dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
   auto at = [&] { return input_position{name, words.line(), 1}; };
   std::string word;
   if (!words.next(word)) return nullptr;
-  if (!iequals(word, "#mega")) throw format_error("a MEGA file begins with #mega", at());
+  if (!equal_ignoring_case(word, "#mega")) throw format_error("a MEGA file begins with #mega", at());
   bool upper = false, distance = false;
   std::size_t stated = 0;
   std::vector<std::string> labels;
@@ -92,12 +85,12 @@ dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
         const std::size_t eq = item.find('=');
         if (eq != std::string_view::npos) {
           const std::string_view key = item.substr(0, eq), value = item.substr(eq + 1);
-          if (iequals(key, "DataType")) distance = iequals(value, "distance");
-          else if (iequals(key, "DataFormat")) {
-            if (iequals(value, "upperright")) upper = true;
-            else if (!iequals(value, "lowerleft"))
+          if (equal_ignoring_case(key, "DataType")) distance = equal_ignoring_case(value, "distance");
+          else if (equal_ignoring_case(key, "DataFormat")) {
+            if (equal_ignoring_case(value, "upperright")) upper = true;
+            else if (!equal_ignoring_case(value, "lowerleft"))
               throw format_error("DataFormat=" + std::string(value) + " is neither LowerLeft nor UpperRight", at());
-          } else if (iequals(key, "NTaxa") || iequals(key, "NSeqs")) {
+          } else if (equal_ignoring_case(key, "NTaxa") || equal_ignoring_case(key, "NSeqs")) {
             stated = 0;
             for (char c : value) stated = stated * 10 + static_cast<std::size_t>(c - '0');
           }
@@ -113,8 +106,9 @@ dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
       labels.emplace_back(word.substr(1));
       continue;
     }
-    float v;
-    if (!field_number(word, v)) throw format_error(quote_text(word) + " is no distance", at());
+    const std::optional<float> number = parse_real(word);
+    if (!number) throw format_error(quote_text(word) + " is no distance", at());
+    const float v = *number;
     if (v < 0.0f) throw range_error("distance " + print::shortest_decimal(v) + " is negative", at());
     values.push_back(v);
   }

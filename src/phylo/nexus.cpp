@@ -33,15 +33,8 @@ struct token {
 
 bool is_space(int c) noexcept { return c >= 0 && c <= ' '; }
 
-bool iequals(std::string_view a, std::string_view b) noexcept {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (ascii_upper_map(a[i]) != ascii_upper_map(b[i])) return false;
-  return true;
-}
-
 bool is_word(const token &tk, std::string_view word) {
-  return !tk.quoted && !tk.punct && !tk.end && iequals(tk.text, word);
+  return !tk.quoted && !tk.punct && !tk.end && equal_ignoring_case(tk.text, word);
 }
 
 std::string show(const token &tk) {
@@ -384,20 +377,6 @@ std::size_t column_of(const row_cells &r, std::size_t i, std::size_t k) {
   return j;
 }
 
-// A text read as a whole number: [+-]digits[.digits][(E|e)[+-]digits] and nothing else.
-struct text_source {
-  std::string_view text;
-  std::size_t at = 0;
-  int peek() const noexcept { return at < text.size() ? static_cast<unsigned char>(text[at]) : -1; }
-  void advance() noexcept { ++at; }
-};
-
-bool parse_distance(std::string_view text, float &value) {
-  text_source src{text};
-  decimal_number d;
-  return !scan_decimal(src, d) && src.at == text.size() && to_float(d, value);
-}
-
 struct matrix_reader {
   lexer &lx;
   const matrix_format &f;
@@ -410,7 +389,7 @@ struct matrix_reader {
 
   bool label_matches(const token &tk, std::size_t i) const {
     const std::string &want = mat.labels[i];
-    return tk.text == want || (!tk.end && !tk.punct && iequals(tk.text, want)) ||
+    return tk.text == want || (!tk.end && !tk.punct && equal_ignoring_case(tk.text, want)) ||
            (!tk.quoted && tk.text == std::to_string(i + 1));
   }
 
@@ -447,7 +426,9 @@ struct matrix_reader {
                                           "the distance between " + who(i) + " and " + who(j) + " is missing (" +
                                               quote_text(f.missing) + ")");
       value = *fill;
-    } else if (!parse_distance(text, value)) {
+    } else if (const std::optional<float> v = read::parse_real(text)) {
+      value = *v;
+    } else {
       lx.fail(at, quote_text(text) + " in row " + who(i) + " is no distance" +
                       (k == 0 && f.labels ? "" : " (or the row has fewer than " + std::to_string(count) + " values)"));
     }
@@ -557,7 +538,8 @@ struct matrix_reader {
   std::size_t find_row(const token &tk, std::size_t expected) {
     const std::size_t n = mat.n_tax();
     if (tk.text.empty()) lx.fail(tk, "a row of the matrix has an empty label ''");
-    if (expected < named && label_matches(tk, expected)) return expected;
+    if (expected < named && (tk.text == mat.labels[expected] || equal_ignoring_case(tk.text, mat.labels[expected])))
+      return expected;
     std::string upper = tk.text;
     for (char &ch : upper) ch = ascii_upper_map(ch);
     auto exact = by_label.find(tk.text);

@@ -319,4 +319,28 @@ std::int32_t read_integer() { return read_integer(current_input()); }
 float read_real(input_source &in) { return detail::scan_real<false>(in); }
 float read_real() { return read_real(current_input()); }
 
+namespace {
+
+// A text as a source for scan_decimal.
+struct text_source {
+  const char *p, *end;
+  int peek() const noexcept { return p == end ? -1 : static_cast<unsigned char>(*p); }
+  void advance() noexcept { ++p; }
+};
+
+bool field_blank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r'; }
+
+} // namespace
+
+std::optional<float> parse_real(std::string_view text) noexcept {
+  while (!text.empty() && field_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && field_blank(text.back())) text.remove_suffix(1);
+  text_source source{text.data(), text.data() + text.size()};
+  detail::decimal_number d;
+  float value;
+  if (detail::scan_decimal(source, d) != nullptr || source.p != source.end || !detail::to_float(d, value))
+    return std::nullopt;
+  return value;
+}
+
 } // namespace phylo::read

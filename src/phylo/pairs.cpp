@@ -64,8 +64,8 @@ dist_mat_access read_pairs_dist_mat(input_source &in, std::size_t column, std::o
                              "distance in field " +
                              std::to_string(column),
                          where);
-    float v;
-    if (!field_number(r[column - 1], v)) {
+    const std::optional<float> number = parse_real(r[column - 1]);
+    if (!number) {
       if (first) { // a header
         first = false;
         continue;
@@ -74,6 +74,7 @@ dist_mat_access read_pairs_dist_mat(input_source &in, std::size_t column, std::o
                          input_position{name, r.line, r.columns[column - 1]});
     }
     first = false;
+    const float v = *number;
     if (v < 0.0f)
       throw range_error("distance " + print::shortest_decimal(v) + " is negative",
                         input_position{name, r.line, r.columns[column - 1]});

@@ -4,8 +4,9 @@
 // A matrix is read in every way that the settings leave open (10-character labels or label
 // words, and five shapes), but only over its first rows, under an input_mark: the buffer then
 // holds those rows and nothing more. The way that fits is chosen, and the whole matrix is
-// read that way from its first row. A small matrix is read whole in every way, so that its
-// end decides as well.
+// read that way from its first row; the ways of other label layouts that read the first rows
+// alike are kept open, row by row, until a row that only one of them reads decides. A small
+// matrix is read whole in every way, so that its end decides as well.
 #include "phylo/phylip.hpp"
 
 #include "fields.hpp"
@@ -103,9 +104,7 @@ void read_counted_label(input_source &in, std::size_t i, std::size_t want, std::
   while (w > b && !blank(in.peek_at(w - 1))) --w;
   label.clear();
   for (std::size_t k = b; k < last; ++k) label.push_back(static_cast<char>(in.peek_at(k)));
-  float v;
-  if (w > b && detail::field_number(std::string_view(label).substr(w - b), v))
-    fail(in, row + ": the label would end in a number");
+  if (w > b && parse_real(std::string_view(label).substr(w - b))) fail(in, row + ": the label would end in a number");
   in.consume(last);
 }
 
@@ -233,24 +232,34 @@ inline float read_value(input_source &in, std::size_t i, const std::string &labe
   return read_value_slowly(in, i, label, k, want);
 }
 
+// What reading rows with label words tells of the other label layouts: whether they read
+// alike with 10-character labels, and whether their values stand on their label's line (which
+// labels with blanks need).
+struct row_report {
+  bool alike = true;
+  bool one_line = true;
+};
+
 // Reads row i of n in one way: its label, then its values, each handed to put(k, value).
-// *alike (when given) is cleared unless the row reads alike with a 10-character label.
-// Throws row_failure.
+// *report (when given) is cleared of what the row does not keep. Throws row_failure.
 template <class Put>
-void read_row(input_source &in, way_type way, std::size_t n, std::size_t i, std::string &label, Put put, bool *alike) {
+void read_row(input_source &in, way_type way, std::size_t n, std::size_t i, std::string &label, Put put,
+              row_report *report) {
   detail::skip_blank_lines(in);
   if (in.peek() < 0)
     fail(in,
          "the input ends after " + std::to_string(i) + " of the " + std::to_string(n) + (n == 1 ? " row" : " rows"));
   const std::uint64_t start = in.offset();
+  const std::size_t line = report && report->one_line ? in.line() : 0;
   const bool blank_first = detail::is_blank<true>(in.peek());
   const row_span span = span_of(way.shape, i, n);
   read_row_label(in, way.labels, i, start, span.count, label);
-  if (alike && *alike) *alike = !blank_first && phylip_alike(in, label.size());
+  if (report && report->alike) report->alike = !blank_first && phylip_alike(in, label.size());
   for (std::size_t k = 0; k < span.count; ++k) put(k, read_value(in, i, label, k, span.count));
   if (!detail::at_line_end<true>(in))
     fail(in, row_name(i, label) + " holds more than the " + std::to_string(span.count) + " values expected: found " +
                  describe_char(in.peek()));
+  if (report && report->one_line) report->one_line = in.line() == line;
   if (in.peek() == '\n') in.advance();
 }
 
@@ -286,22 +295,26 @@ struct reading {
   bool ok = false;
   bool alike = false;    // read with label words, and alike with 10-character labels
   bool open_end = false; // all rows read, but blank lines ran on too long to see what follows
+  bool one_line = true;  // every row's values on its label's line
   row_failure failure;
   std::uint64_t end = 0; // where the reading stopped
 };
 
 reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_t n, std::size_t rows) {
   mark.rewind();
-  reading r{way, {}, {}, false, way.labels == label_mode::WORD, false, {}, 0};
+  reading r{way, {}, {}, false, way.labels == label_mode::WORD, false, true, {}, 0};
+  row_report report{r.alike, true};
   try {
     for (std::size_t i = 0; i < rows; ++i) {
       std::string label;
       std::vector<float> values;
       read_row(
-          in, way, n, i, label, [&](std::size_t, float v) { values.push_back(v); }, &r.alike);
+          in, way, n, i, label, [&](std::size_t, float v) { values.push_back(v); }, &report);
       r.labels.push_back(std::move(label));
       r.rows.push_back(std::move(values));
     }
+    r.alike = report.alike;
+    r.one_line = report.one_line;
     if (rows == n) r.open_end = !expect_end(in, way.labels, n, detail::blank_lookahead);
     r.ok = true;
   } catch (row_failure &f) {
@@ -533,13 +546,18 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
 
   const std::size_t rows = std::min(n, first_rows);
   std::optional<reading> chosen, furthest_failure;
+  // The readings in other label layouts that read the first rows as the chosen one does, in its
+  // shape: while they agree, a later row that only one of them reads decides.
+  std::vector<reading> agreeing;
+  bool phylip_alike = false; // a reading with 10-character labels would agree too
   {
     input_mark mark(in);
     for (label_mode mode : modes) {
       // Rows that read alike both ways need not be read twice.
-      if (mode == label_mode::PHYLIP && chosen && chosen->alike) break;
-      // Label words that fit leave nothing for labels with blanks to tell.
-      if (mode == label_mode::COUNTED && chosen && chosen->way.labels == label_mode::WORD) break;
+      if (mode == label_mode::PHYLIP && chosen && chosen->alike) {
+        phylip_alike = true;
+        continue;
+      }
       for (dist_shape_type shape : shapes) {
         // Labels with blanks are told only in square rows: in a triangle, whose rows hold ever
         // more or fewer values, the words of a label could pass for the values of a row.
@@ -554,11 +572,23 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
           continue;
         }
         const std::string difference = first_difference(*chosen, a, n);
-        if (difference.empty()) continue;
+        if (difference.empty()) {
+          if (a.way.labels != chosen->way.labels && a.way.shape == chosen->way.shape) agreeing.push_back(std::move(a));
+          continue;
+        }
+        // Labels with blanks have nothing to tell where label words fit.
+        if (a.way.labels == label_mode::COUNTED && chosen->way.labels == label_mode::WORD) continue;
         // Labels cut to 10 characters that make taxa of one name, where label words keep them
         // apart, are no reading of the matrix.
         if (chosen->way.labels != a.way.labels && has_duplicate(a) != has_duplicate(*chosen)) {
-          if (has_duplicate(*chosen)) chosen = std::move(a);
+          if (has_duplicate(*chosen)) {
+            chosen = std::move(a);
+            phylip_alike = false;
+            std::erase_if(agreeing, [&](const reading &r) {
+              return r.way.shape != chosen->way.shape || r.way.labels == chosen->way.labels ||
+                     !first_difference(*chosen, r, n).empty();
+            });
+          }
           continue;
         }
         if (chosen->way.labels != a.way.labels)
@@ -578,7 +608,7 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
     else mark.rewind();
   }
 
-  const way_type way = chosen->way;
+  way_type way = chosen->way;
   auto mat = new_dist_mat(n);
   if (rows == n) { // read whole
     if (chosen->open_end) try {
@@ -593,13 +623,100 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
     if (layout == dist_layout_type::TSV) check_header(header, *mat, in.name());
     return {std::move(mat), layout_of(way.labels), way.shape};
   }
+  std::vector<way_type> others; // the other readings left open
+  if (phylip_alike) others.push_back({label_mode::PHYLIP, way.shape});
+  for (const reading &r : agreeing) others.push_back(r.way);
+  std::sort(others.begin(), others.end(), [](way_type x, way_type y) { return x.labels < y.labels; });
   chosen.reset();
+  agreeing.clear();
   try {
-    std::string label;
+    std::string label, other_label;
+    std::vector<float> values;
     for (std::size_t i = 0; i < n; ++i) {
       float *row = mat->distances.row(i) + span_of(way.shape, i, n).first;
-      read_row(
-          in, way, n, i, label, [row](std::size_t k, float v) { row[k] = v; }, nullptr);
+      auto put = [row](std::size_t k, float v) { row[k] = v; };
+      if (others.empty()) {
+        read_row(in, way, n, i, label, put, nullptr);
+        mat->labels[i] = label;
+        continue;
+      }
+      input_mark mark(in);
+      // The row in another layout: its label and values, or the failure.
+      auto read_other = [&](way_type other) -> std::optional<row_failure> {
+        mark.rewind();
+        values.clear();
+        try {
+          read_row(
+              in, other, n, i, other_label, [&](std::size_t, float v) { values.push_back(v); }, nullptr);
+        } catch (row_failure &f) {
+          return std::move(f);
+        }
+        return std::nullopt;
+      };
+      auto differ = [&](way_type a, way_type b) {
+        const std::string difference = label != other_label ? "label " + std::to_string(i + 1) + " is " +
+                                                                  quote_text(label) + " or " + quote_text(other_label)
+                                                            : "row " + std::to_string(i + 1) + " reads otherwise";
+        throw undecided_error(undecided_type::LABELS,
+                              "the rows read both with " + std::string(mode_name(a.labels)) + " and with " +
+                                  std::string(mode_name(b.labels)) + ", and the two readings differ (" + difference +
+                                  ")",
+                              matrix_start);
+      };
+      auto same = [&](std::uint64_t end) {
+        return other_label == label && in.offset() == end && std::equal(values.begin(), values.end(), row);
+      };
+      row_report report{way.labels == label_mode::WORD, true};
+      std::optional<row_failure> failed;
+      try {
+        read_row(in, way, n, i, label, put, &report);
+      } catch (row_failure &f) {
+        failed = std::move(f);
+      }
+      std::uint64_t end = in.offset();
+      if (!failed) {
+        // The other readings that read the row alike stay open; one that reads it otherwise
+        // leaves the matrix undecided.
+        const std::size_t blank = label.rfind(' ');
+        const bool counted_alike = report.one_line && !parse_real(std::string_view(label).substr(blank + 1));
+        std::erase_if(others, [&](way_type other) {
+          if (way.labels == label_mode::WORD && other.labels == label_mode::PHYLIP) return !report.alike;
+          if (way.labels == label_mode::WORD && other.labels == label_mode::COUNTED) return !counted_alike;
+          if (read_other(other)) return true;
+          if (!same(end)) differ(way, other);
+          return false;
+        });
+        mark.seek(end);
+        mat->labels[i] = label;
+        continue;
+      }
+      // The row does not read in this layout: one of the others that reads it takes over, and
+      // when none does, the reading that went furthest tells why.
+      std::optional<way_type> next;
+      row_failure furthest = std::move(*failed);
+      way_type furthest_way = way;
+      std::erase_if(others, [&](way_type other) {
+        std::optional<row_failure> f = read_other(other);
+        if (f) {
+          if (f->offset > furthest.offset) {
+            furthest = std::move(*f);
+            furthest_way = other;
+          }
+          return true;
+        }
+        if (!next) {
+          next = other;
+          end = in.offset();
+          label = other_label;
+          std::copy(values.begin(), values.end(), row);
+          return true;
+        }
+        if (!same(end)) differ(*next, other);
+        return false;
+      });
+      if (!next) return raise(furthest, furthest_way);
+      way = *next;
+      mark.seek(end);
       mat->labels[i] = label;
     }
     expect_end(in, way.labels, n);

@@ -16,6 +16,7 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#include <sys/resource.h>
 #endif
 
 namespace phylo::detail {
@@ -97,9 +98,12 @@ std::optional<std::uint64_t> cgroup_limit() noexcept {
   return static_cast<std::uint64_t>(limit);
 }
 
-std::string gib(std::uint64_t bytes) {
+// A size as messages give it: in GiB with one decimal, or in whole MiB below 1 GiB.
+std::string memory_text(std::uint64_t bytes) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.1f GiB", static_cast<double>(bytes) / (1024.0 * 1024.0 * 1024.0));
+  const double mib = static_cast<double>(bytes) / (1024.0 * 1024.0);
+  if (mib < 1024.0) std::snprintf(text, sizeof text, "%.0f MiB", mib);
+  else std::snprintf(text, sizeof text, "%.1f GiB", mib / 1024.0);
   return text;
 }
 
@@ -111,6 +115,13 @@ std::optional<std::uint64_t> available_memory() noexcept {
     if (const auto swap = meminfo_value("SwapFree")) *available += *swap;
   }
   if (const auto limit = cgroup_limit(); limit && (!available || *limit < *available)) available = limit;
+#if defined(__linux__)
+  // An address space limited by the process's resource limit holds no more than that.
+  struct rlimit rl;
+  if (::getrlimit(RLIMIT_AS, &rl) == 0 && rl.rlim_cur != RLIM_INFINITY &&
+      (!available || static_cast<std::uint64_t>(rl.rlim_cur) < *available))
+    available = static_cast<std::uint64_t>(rl.rlim_cur);
+#endif
   return available;
 }
 
@@ -124,8 +135,8 @@ void check_square_matrix_fits(std::size_t n, std::size_t cell_bytes) {
   const std::uint64_t need = square_matrix_bytes(n, cell_bytes);
   const std::optional<std::uint64_t> available = available_memory();
   if (available && need > *available)
-    throw range_error("a matrix of " + std::to_string(n) + " taxa needs " + gib(need) + " of memory, but " +
-                      gib(*available) + " are available");
+    throw range_error("a matrix of " + std::to_string(n) + " taxa needs " + memory_text(need) + " of memory, but " +
+                      memory_text(*available) + " are available");
 }
 
 dist_mat_access new_dist_mat(std::size_t n) {

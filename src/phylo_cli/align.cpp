@@ -106,7 +106,7 @@ void align_inputs(const cli::streams_type &streams, const settings &s) {
     std::vector<std::string_view> labels;
     labels.reserve(seqs.size());
     for (const phylo::sequence_type &q : seqs) labels.emplace_back(q.label);
-    warn_about_labels(streams.report, labels, s.to->labels, in.name() + ": ", s.quiet);
+    report_findings(streams.report, in.name() + ": ", phylo::check_labels(labels, s.to->labels), false, s.quiet, false);
     if (s.to->sequential) phylo::print::print_sequential_phylip(phylo::current_output(), seqs, s.to->labels);
     else phylo::print::print_char_mat(seqs, s.to->format);
   }

@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <functional>
 #include <limits>
-#include <unordered_map>
 
 namespace phylo_cli {
 
@@ -24,7 +23,7 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
                     const std::function<void(phylo::read::fasta_record &)> &take,
                     phylo::read::residue_alphabet alphabet, bool either) {
   using phylo::read::alignment_problem;
-  auto at = [&](std::size_t line) { return in.name() + ":" + std::to_string(line) + ": "; };
+  auto at = [&](std::size_t line) { return cli::place(in.name(), line); };
   try {
     phylo::read::read_alignment(in, alphabet, max_sequences, take);
   } catch (const phylo::read::alignment_error &e) {
@@ -86,39 +85,13 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
   return seqs;
 }
 
-void warn_about_labels(const cli::reporter &report, const std::vector<std::string_view> &labels,
-                       phylo::label_form_type form, const std::string &place, bool quiet) {
-  if (quiet) return;
-  if (form == phylo::label_form_type::TREE_SAFE || form == phylo::label_form_type::TREE_SAFE_PHYLIP)
-    for (std::string_view label : labels)
-      if (phylo::label_as_written(label, phylo::label_form_type::TREE_SAFE) != label) {
-        report(place + "warning: the label '" + std::string(label) +
-               "' holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as '" +
-               phylo::label_as_written(label, form) + "'");
-        break;
-      }
-  if (form == phylo::label_form_type::TREE_SAFE_PHYLIP || form == phylo::label_form_type::PHYLIP)
-    for (std::string_view label : labels)
-      if (label.size() > 10 && (static_cast<unsigned char>(label[10]) & 0xC0) == 0x80) {
-        report(place + "warning: the label '" + std::string(label) + "' is cut inside a UTF-8 character at 10 bytes");
-        break;
-      }
-  std::unordered_map<std::string, std::size_t> seen; // label as compared -> first taxon
-  for (std::size_t i = 0; i < labels.size(); ++i) {
-    const std::string written = phylo::label_as_compared(labels[i], form);
-    if (written.empty()) {
-      report(place + "warning: the label " + phylo::quote_text(labels[i]) + " is written as nothing");
-      return;
-    }
-    const auto [it, fresh] = seen.emplace(written, i);
-    if (!fresh) {
-      const std::string_view first = labels[it->second];
-      report(place + "warning: " +
-             (first == labels[i] ? "the label " + phylo::quote_text(first) + " stands twice"
-                                 : "the labels " + phylo::quote_text(first) + " and " + phylo::quote_text(labels[i]) +
-                                       " are written alike"));
-      return;
-    }
+void refuse_matrix_too_large(const cli::reporter &report, phylo::input_source &in, std::size_t n_tax, bool estimated) {
+  try {
+    phylo::check_square_matrix_fits(n_tax, sizeof(float));
+  } catch (const phylo::range_error &e) {
+    report(in.name() + ": " + (estimated ? "the input holds " + std::to_string(n_tax) + " sequences: " : "") +
+           e.what());
+    throw data_refused{};
   }
 }
 
@@ -130,10 +103,24 @@ phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, 
   std::optional<phylo::dna::packed_alignment> packed;
   if (residues) packed.emplace(rule, *residues);
   std::vector<phylo::read::fasta_record> held;
-  bool all_nucleotides = true;
+  bool all_nucleotides = true, first = true;
+  // A matrix that cannot fit is refused before the sequences are read, where their number can
+  // be told from the input (a file: its header lines); otherwise once they are read.
+  if (const auto headers = in.lines_starting_with('>'))
+    refuse_matrix_too_large(report, in, static_cast<std::size_t>(*headers), true);
   read_alignment(
       report, in, std::numeric_limits<std::size_t>::max(),
       [&](phylo::read::fasta_record &r) {
+        if (first) {
+          // Room for as many sequences as the rest of a file of known size may hold, at once.
+          first = false;
+          const std::size_t bytes = r.residues.size() + r.label.size() + 2;
+          if (const auto left = in.known_size_left()) {
+            const std::size_t expected = 1 + static_cast<std::size_t>(*left / bytes);
+            if (packed) packed->reserve(expected);
+            else held.reserve(expected);
+          }
+        }
         if (!packed) {
           all_nucleotides = all_nucleotides && std::none_of(r.residues.begin(), r.residues.end(), [](char c) {
                               return phylo::non_wide_nuc_set.contains(phylo::good_gaps(c));
@@ -141,14 +128,10 @@ phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, 
           held.push_back(std::move(r));
           return;
         }
-        if (packed->size() == 0) {
-          // Room for as many sequences as the rest of a file of known size may hold, at once.
-          const std::size_t bytes = r.residues.size() + r.label.size() + 2;
-          if (const auto left = in.known_size_left()) packed->reserve(1 + *left / bytes);
-        }
         packed->add(std::move(r.label), r.residues);
       },
       residues == alphabet::DNA ? residue_alphabet::NUCLEOTIDES : residue_alphabet::AMINO_ACIDS, !residues);
+  refuse_matrix_too_large(report, in, packed ? packed->size() : held.size());
   if (!packed) {
     packed.emplace(rule, all_nucleotides ? alphabet::DNA : alphabet::PROTEIN, held.size());
     for (phylo::read::fasta_record &r : held) {

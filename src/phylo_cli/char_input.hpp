@@ -1,5 +1,5 @@
-// What phylo align and phylo dist share: FASTA alignments read with messages that name the
-// sequence and the line, and warnings about labels that a layout writes alike.
+// What phylo align, dist and tree share: FASTA alignments read with messages that name the
+// sequence and the line.
 #pragma once
 
 #include "shell.hpp"
@@ -37,17 +37,20 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
                     phylo::read::residue_alphabet alphabet = phylo::read::residue_alphabet::NUCLEOTIDES,
                     bool either = false);
 
-// Reads the FASTA alignment of the input into packed form under `rule`: in `residues` when it is
+// Reports (data_refused) that a square matrix of n_tax taxa would need more memory than is
+// available, naming what it needs; `estimated` when n_tax is counted in the input before it is
+// read.
+void refuse_matrix_too_large(const cli::reporter &report, phylo::input_source &in, std::size_t n_tax,
+                             bool estimated = false);
+
+// Reads the FASTA alignment of the input into packed form under `rule`, refusing an alignment
+// whose matrix of distances could not fit in memory (before reading, from the header lines of
+// a file; otherwise from the sequences read): in `residues` when it is
 // given (each sequence packed as it is read), otherwise in the alphabet that the residues tell
 // (nucleotides when every residue is a nucleotide code, amino acids otherwise; the sequences
 // are then held until the last). Problems are reported as read_alignment reports them.
 phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
                                                    phylo::dna::site_rule rule,
                                                    std::optional<phylo::dna::alphabet> residues);
-
-// Warns (unless quiet) about labels that are equal, or that `form` writes alike or as
-// nothing; `place` starts each message.
-void warn_about_labels(const cli::reporter &report, const std::vector<std::string_view> &labels,
-                       phylo::label_form_type form, const std::string &place, bool quiet);
 
 } // namespace phylo_cli

@@ -5,6 +5,7 @@
 #include "commands.hpp"
 #include "dist_layouts.hpp"
 #include "options.hpp"
+#include "progress.hpp"
 
 #include "phylo/char_matrix.hpp"
 #include "phylo/chars.hpp"
@@ -371,48 +372,6 @@ void write_distances(const cli::reporter &report, const phylo::char_mat_type &ch
   finish_distances(report, mat, s, place);
 }
 
-// A line on standard error, redrawn in place, with the share of the pairs done and the time
-// left: only on a terminal and once the work looks set to take more than about a second.
-class progress_line {
-public:
-  explicit progress_line(std::string name) : name_(std::move(name)), start_(clock::now()) {}
-  progress_line(const progress_line &) = delete;
-  progress_line &operator=(const progress_line &) = delete;
-  ~progress_line() { clear(); }
-
-  void operator()(std::uint64_t done, std::uint64_t total) {
-    const auto now = clock::now();
-    const double elapsed = std::chrono::duration<double>(now - start_).count();
-    if (done == 0 || (shown_ && now - drawn_ < std::chrono::milliseconds(200))) return;
-    const double left = elapsed * static_cast<double>(total - done) / static_cast<double>(done);
-    if (!shown_ && (elapsed < 0.25 || elapsed + left < 1.0)) return;
-    char text[160];
-    const int width = std::snprintf(
-        text, sizeof text, "\rphylo: %.100s: %3d%% of the pairs, %.0f s left ", name_.c_str(),
-        static_cast<int>(100.0 * static_cast<double>(done) / static_cast<double>(total)), std::ceil(left));
-    width_ = std::max(width_, width);
-    std::fwrite(text, 1, static_cast<std::size_t>(std::min<int>(width, sizeof text - 1)), stderr);
-    std::fflush(stderr);
-    shown_ = true;
-    drawn_ = now;
-  }
-  // Blanks the line and returns to its start.
-  void clear() {
-    if (!shown_) return;
-    const std::string blank = "\r" + std::string(static_cast<std::size_t>(width_), ' ') + "\r";
-    std::fwrite(blank.data(), 1, blank.size(), stderr);
-    std::fflush(stderr);
-    shown_ = false;
-  }
-
-private:
-  using clock = std::chrono::steady_clock;
-  std::string name_;
-  clock::time_point start_, drawn_;
-  bool shown_ = false;
-  int width_ = 0;
-};
-
 // 'Alpha' and 'Beta' with what makes the model undefined for them, for messages.
 std::string undefined_pair_text(const phylo::dna::undefined_pair &p, const phylo::dist_mat_type &mat) {
   using phylo::dna::undefined_reason;
@@ -472,7 +431,7 @@ void fasta_distances(const cli::reporter &report, phylo::input_source &in, const
   options.ts_tv = s.ts_tv;
   std::uint64_t undefined = 0;
   {
-    progress_line progress(in.name());
+    progress_line progress(in.name(), "of the pairs");
     if (!s.quiet && ::isatty(2)) options.progress = std::ref(progress);
     try {
       undefined = phylo::dna::dna_dist(*packed, options, mat);
@@ -494,7 +453,7 @@ void matrix_distances(const cli::reporter &report, phylo::input_source &in, cons
                                                           : matrix_type::DISCR;
   const char_format_type format = s.layout.value_or(char_format_type::EXTENDED_PHYLIP);
   phylo::scoped_input use(in);
-  auto at = [&](std::size_t line) { return in.name() + ":" + std::to_string(line) + ": "; };
+  auto at = [&](std::size_t line) { return cli::place(in.name(), line); };
   // Where an error of the reader lies: the line it names, or where reading stopped.
   auto where = [&](const phylo::error &e) { return at(e.where() ? e.where()->line : in.line()); };
   std::size_t count = 0;

@@ -24,14 +24,14 @@ void write_matrix(phylo::output_sink &out, const phylo::dist_mat_type &mat, cons
 }
 
 void report_findings(const cli::reporter &report, const std::string &place,
-                     const std::vector<phylo::dist_finding_type> &findings, bool refuse, bool quiet) {
+                     const std::vector<phylo::dist_finding_type> &findings, bool refuse, bool quiet, bool mend_hint) {
   using phylo::finding_kind_type;
   bool refused = false;
   for (const auto &f : findings) {
     const bool fatal = refuse || f.kind == finding_kind_type::BROKEN_LABEL;
     if (quiet && !fatal) continue;
     const bool safe_labels_mend =
-        f.kind == finding_kind_type::UNSAFE_LABEL || f.kind == finding_kind_type::BROKEN_LABEL;
+        mend_hint && (f.kind == finding_kind_type::UNSAFE_LABEL || f.kind == finding_kind_type::BROKEN_LABEL);
     report(place + (fatal ? "" : "warning: ") + f.message +
            (safe_labels_mend ? "; say --safe-labels to write them as '_'" : ""));
     refused = refused || fatal;

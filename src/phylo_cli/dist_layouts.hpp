@@ -60,8 +60,11 @@ void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to, int 
 
 // Reports what the checks found in a matrix about to be written, each message after `place`:
 // every finding as an error when `refuse` is set, a label that would break the layout's rows
-// always; the others as warnings, unless `quiet`. data_refused after any error.
+// always; the others as warnings, unless `quiet`. A label that --safe-labels would mend says
+// so, unless `mend_hint` is false (a layout that mends labels itself). data_refused after any
+// error.
 void report_findings(const cli::reporter &report, const std::string &place,
-                     const std::vector<phylo::dist_finding_type> &findings, bool refuse, bool quiet);
+                     const std::vector<phylo::dist_finding_type> &findings, bool refuse, bool quiet,
+                     bool mend_hint = true);
 
 } // namespace phylo_cli

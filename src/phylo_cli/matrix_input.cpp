@@ -155,8 +155,6 @@ std::vector<std::string> wanted_taxa(const cli::reporter &report, const matrix_i
   return names;
 }
 
-std::string matrix_place(const std::string &name, std::size_t line) { return name + ":" + std::to_string(line) + ": "; }
-
 void read_matrices(const cli::reporter &report, phylo::input_source &in, const matrix_input_settings &s,
                    const std::vector<std::string> &taxa,
                    const std::function<void(phylo::dist_mat_access, const std::string &at)> &take) {
@@ -167,15 +165,15 @@ void read_matrices(const cli::reporter &report, phylo::input_source &in, const m
     try {
       mat = reader.next();
     } catch (const phylo::format_error &e) {
-      report((e.where() ? matrix_place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
+      report((e.where() ? cli::place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
       throw data_refused{};
     } catch (const phylo::range_error &e) {
-      report((e.where() ? matrix_place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
+      report((e.where() ? cli::place(in.name(), e.where()->line) : in.name() + ": ") + refusal(e));
       throw data_refused{};
     }
     if (!mat) break;
     ++count;
-    const std::string at = matrix_place(in.name(), reader.matrix_line());
+    const std::string at = cli::place(in.name(), reader.matrix_line());
     try {
       if (s.similarity)
         phylo::similarities_to_distances(*mat, *s.similarity == similarity_type::PERCENT ? 100.0f : 1.0f);

@@ -66,9 +66,6 @@ void check_matrix_input_settings(const matrix_input_settings &s);
 // file cannot be read.
 std::vector<std::string> wanted_taxa(const cli::reporter &report, const matrix_input_settings &s);
 
-// "NAME:LINE: ", as messages about a matrix begin.
-std::string matrix_place(const std::string &name, std::size_t line);
-
 // Reads every matrix of one input (data_refused, reported, when a text cannot be read or holds
 // no matrix), turns similarities into distances, keeps the taxa asked for and makes it symmetric
 // as asked, and hands each matrix with the place where it begins to `take` before the next is

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # The CSV and pairs-header output of phylo convert is read back as the same matrix by pandas
 # (read_csv) and R (read.csv, read.delim), with labels that need CSV's quotes (a comma, a
-# quote, blanks) and UTF-8; and the csv, pairs-header and mega outputs read back by phylo
-# itself give the matrix they were written from. Each reader that is missing is skipped; exit
-# 77 when pandas and R both are.
+# quote, blanks) and UTF-8; the csv, pairs-header and mega outputs read back by phylo
+# itself give the matrix they were written from; and scikit-bio reads lsmat files (its own,
+# with comments and blanks, and phylo's tsv) as phylo does. Each reader that is missing is
+# skipped; exit 77 when pandas, R and scikit-bio all are.
 # Usage: table_readers.sh PHYLO SAMPLES_DIR
 set -u
 phylo=$1 samples=$2
@@ -63,5 +64,34 @@ if command -v Rscript >/dev/null; then
   awk -F'|' '{ printf "%s|%s|%.6g\n", $1, $2, $3 }' r.cells | LC_ALL=C sort > r.sorted
   check "R read.csv" r.sorted
 fi
+# scikit-bio's lsmat reader and phylo read the same lsmat files alike: as scikit-bio writes them,
+# with comment lines and lines of blanks before the header and blanks around cells, and as
+# phylo writes them; a header that does not name the rows is refused by both.
+if /usr/bin/python3 -c 'import skbio' 2>/dev/null; then
+  printf '# written by hand\n \t \n#more\n\n\ta\t b \tc\na  \t0.0\t 0.01 \t4.2\n \t\nb\t0.01\t0.0\t12.0\n\nc\t4.2\t12.0\t0.0\n\t\t\n' > comments.lsmat
+  printf '\ta\tb\nb\t0\t1\na\t1\t0\n' > other_order.lsmat
+  for lsmat in "$samples/skbio_identity.lsmat" "$samples/skbio_blank_ids.lsmat" comments.lsmat direct.tsv; do
+    "$phylo" convert -q --from=tsv --to=tsv "$lsmat" > phylo.tsv || { echo "FAIL: phylo refuses $lsmat"; failed=1; continue; }
+    cells_of_tsv phylo.tsv > phylo.cells
+    /usr/bin/python3 - "$lsmat" > skbio.cells 2> skbio.err <<'PY' || { echo "FAIL: scikit-bio: $(tail -1 skbio.err)"; failed=1; continue; }
+import sys, warnings
+warnings.simplefilter("ignore")
+import skbio
+from skbio.stats.distance import DissimilarityMatrix
+m = DissimilarityMatrix.read(sys.argv[1], format="lsmat")
+for i, r in enumerate(m.ids):
+    for j, c in enumerate(m.ids):
+        print("%s|%s|%.6g" % (r, c, m.data[i][j]))
+PY
+    LC_ALL=C sort -o skbio.cells skbio.cells
+    if cmp -s phylo.cells skbio.cells; then echo "ok   scikit-bio and phylo read $(basename "$lsmat") alike"
+    else echo "FAIL: scikit-bio and phylo read $lsmat otherwise"; diff phylo.cells skbio.cells | head -5; failed=1; fi
+  done
+  if "$phylo" convert -q other_order.lsmat > /dev/null 2>&1 ||
+     /usr/bin/python3 -c 'import sys, skbio; skbio.DistanceMatrix.read(sys.argv[1], format="lsmat")' other_order.lsmat 2>/dev/null; then
+    echo "FAIL: a header that does not name the rows in their order is read"; failed=1
+  else echo "ok   scikit-bio and phylo refuse a header that does not name the rows in their order"; fi
+  ran=1
+fi
 [ $failed = 0 ] || exit 1
-[ $ran = 1 ] || { echo "neither pandas nor R is installed"; exit 77; }
+[ $ran = 1 ] || { echo "neither pandas, R nor scikit-bio is installed"; exit 77; }

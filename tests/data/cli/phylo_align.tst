@@ -26,11 +26,11 @@ to_phylip_tab: phylo align --to=phylip-tab
 labels_made_safe: phylo align
   in ">Beta gamma\nAC\n>x(1):2\nAG\n"
   out " 2 2\nBeta_gamma AC\nx_1__2 AG\n"
-  err "phylo: standard input: warning: the label 'Beta gamma' holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as 'Beta_gamma'\n"
+  err "phylo: standard input: warning: the label of taxon 1 ('Beta gamma') holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as 'Beta_gamma'\n"
 labels_made_alike: phylo align --to=phylip
   in ">a b\nAC\n>a_b\nAG\n"
   out " 2 2\na_b        AC\na_b        AG\n"
-  err "phylo: standard input: warning: the label 'a b' holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as 'a_b'\nphylo: standard input: warning: the labels 'a b' and 'a_b' are written alike\n"
+  err "phylo: standard input: warning: the labels of taxa 1 ('a b') and 2 ('a_b') are written alike in this layout, as 'a_b'\nphylo: standard input: warning: the label of taxon 1 ('a b') holds blanks, control characters or ( ) [ ] : ; , ' that tree builders cannot take, written as 'a_b'\n"
 gzip_input: phylo align
   in "\x1f\x8b\x08\x00\x00\x00\x00\x00\x02\x03\xb3\xab\xe0\x72\x74\xe6\xb2\xab\xe4\x72\x74\xe7\x02\x00\x22\x5e\x3f\x94\x0c\x00\x00\x00"
   out " 2 2\nx AC\ny AG\n"
@@ -100,7 +100,7 @@ too_many_sequences: phylo align
 labels_written_alike: phylo align --to=phylip-tab
   in ">Homo sapiens 1\nAC\n>Homo sapiens 2\nAG\n"
   out " 2\t 2\nHomo sapie\tAC\nHomo sapie\tAG\n"
-  err "phylo: standard input: warning: the labels 'Homo sapiens 1' and 'Homo sapiens 2' are written alike\n"
+  err "phylo: standard input: warning: the labels of taxa 1 ('Homo sapiens 1') and 2 ('Homo sapiens 2') are written alike in this layout, as 'Homo sapie'\nphylo: standard input: warning: the label of taxon 1 ('Homo sapiens 1') holds blanks, control characters or ( ) [ ] : ; , ' that programs reading this layout take apart\n"
 labels_written_alike_quiet: phylo align -q --to=phylip-tab
   like labels_written_alike
   err ""
@@ -110,11 +110,11 @@ labels_that_differ_whole: phylo align --to=relaxed-tab
 label_written_as_nothing: phylo align --to=nexus-paup
   in ">(x)\nAC\n>()\nAG\n"
   out "#NEXUS\n\nbegin data;\n\tdimensions ntax= 2 nchar= 2;\n\tformat datatype=nucleotide gap=- missing=?;\n\tmatrix\n[  \t        10]\n[  \t         .]\nx  \tAC\n   \tAG\n" @paup_chars.trailer
-  err "phylo: standard input: warning: the label '()' is written as nothing\n"
+  err "phylo: standard input: warning: the label of taxon 2 ('()') is written as an empty label in this layout\n"
 label_twice: phylo align
   in ">a\nAC\n>a\nAG\n"
   out " 2 2\na AC\na AG\n"
-  err "phylo: standard input: warning: the label 'a' stands twice\n"
+  err "phylo: standard input: warning: taxa 1 and 2 have the same label 'a'\n"
 
 # At most 2^20 residues.
 longest_sequence: phylo align

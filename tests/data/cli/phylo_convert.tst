@@ -293,7 +293,7 @@ out_of_memory: phylo convert big
   file big {matrix 5000 x}
   limit 40M
   status 1
-  err "phylo: out of memory\n"
+  err "phylo: big: a matrix of 5000 taxa needs 96 MiB of memory, but 40 MiB are available\n"
 
 # Standard input through a pipe, larger than the pipe and the input buffer.
 stdin_through_a_pipe: phylo convert -q
@@ -423,6 +423,48 @@ csv_header_in_another_order: phylo convert
 csv_header_with_blanks_and_quotes: phylo convert --to=pairs
   in "\"\", a ,\"b\" \n\"a\",0,1\n b ,1,0\n"
   out "b\ta\t 1.00000E+00\n"
+
+# PHYLIP labels that hold blanks in a later row, when the first rows read alike with label words
+# and with 10-character labels: the readings that agree stay open, and the row that only one of
+# them reads decides, in every shape and with rows continued on further lines; a message names
+# the reading that went furthest only when none reads the row.
+phylip_label_with_blanks_in_a_later_row: phylo convert --to=csv
+  in "    4\nAlpha     0.0 0.5 0.7 0.4\nBeta      0.5 0.0 0.2 0.3\nGamma     0.7 0.2 0.0 0.6\nDelta Eps 0.4 0.3 0.6 0.0\n"
+  out ",Alpha,Beta,Gamma,Delta Eps\nAlpha,0,0.5,0.7,0.4\nBeta,0.5,0,0.2,0.3\nGamma,0.7,0.2,0,0.6\nDelta Eps,0.4,0.3,0.6,0\n"
+phylip_label_with_blanks_in_a_later_row_of_a_lower_triangle: phylo convert --to=csv
+  in "    6\nMouse     \nBovine      1.7043\nLemur       2.0235  1.1901\nTarsier     2.1378  1.3287  1.2905\nSquir Monk  1.5232  1.2423  1.3199  1.7878\nJpn Macaq   1.8261  1.2508  1.3887  1.3137\n  1.0642\n"
+  out ",Mouse,Bovine,Lemur,Tarsier,Squir Monk,Jpn Macaq\nMouse,0,1.7043,2.0235,2.1378,1.5232,1.8261\nBovine,1.7043,0,1.1901,1.3287,1.2423,1.2508\nLemur,2.0235,1.1901,0,1.2905,1.3199,1.3887\nTarsier,2.1378,1.3287,1.2905,0,1.7878,1.3137\nSquir Monk,1.5232,1.2423,1.3199,1.7878,0,1.0642\nJpn Macaq,1.8261,1.2508,1.3887,1.3137,1.0642,0\n"
+phylip_label_with_blanks_in_a_later_row_continued: phylo convert --to=csv
+  in "    5\nAlpha     0.0 0.5 0.7\n0.4 0.1\nBeta      0.5 0.0 0.2\n0.3 0.2\nGamma     0.7 0.2 0.0\n0.6 0.3\nDelta Eps 0.4 0.3 0.6\n0.0 0.4\nE         0.1 0.2 0.3\n0.4 0\n"
+  out ",Alpha,Beta,Gamma,Delta Eps,E\nAlpha,0,0.5,0.7,0.4,0.1\nBeta,0.5,0,0.2,0.3,0.2\nGamma,0.7,0.2,0,0.6,0.3\nDelta Eps,0.4,0.3,0.6,0,0.4\nE,0.1,0.2,0.3,0.4,0\n"
+phylip_label_with_blanks_in_the_last_row_of_an_upper_triangle: phylo convert --to=csv
+  in "    4\nAlpha     0.5 0.7 0.4\nBeta      0.2 0.3\nGamma     0.6\nDelta Eps \n"
+  out ",Alpha,Beta,Gamma,Delta Eps\nAlpha,0,0.5,0.7,0.4\nBeta,0.5,0,0.2,0.3\nGamma,0.7,0.2,0,0.6\nDelta Eps,0.4,0.3,0.6,0\n"
+label_with_blanks_longer_than_ten_in_a_later_row: phylo convert --to=csv
+  in "    4\nAlpha 0.0 0.5 0.7 0.4\nBeta 0.5 0.0 0.2 0.3\nGamma 0.7 0.2 0.0 0.6\nDelta Epsilon 0.4 0.3 0.6 0.0\n"
+  out ",Alpha,Beta,Gamma,Delta Epsilon\nAlpha,0,0.5,0.7,0.4\nBeta,0.5,0,0.2,0.3\nGamma,0.7,0.2,0,0.6\nDelta Epsilon,0.4,0.3,0.6,0\n"
+# Labels with blanks told by the number of values read every row of a square matrix, a label
+# longer than 10 characters among them.
+rows_that_only_labels_with_blanks_read_all: phylo convert --to=csv
+  in "    5\nAlpha     0.0 0.5 0.7 0.4 0.1\nBeta      0.5 0.0 0.2 0.3 0.2\nGamma     0.7 0.2 0.0 0.6 0.3\nDelta Eps 0.4 0.3 0.6 0.0 0.4\nEpsilon_long 0.1 0.2 0.3 0.4 0\n"
+  out ",Alpha,Beta,Gamma,Delta Eps,Epsilon_long\nAlpha,0,0.5,0.7,0.4,0.1\nBeta,0.5,0,0.2,0.3,0.2\nGamma,0.7,0.2,0,0.6,0.3\nDelta Eps,0.4,0.3,0.6,0,0.4\nEpsilon_long,0.1,0.2,0.3,0.4,0\n"
+# Once the readings part, the one that is left goes on alone: a later row it cannot read is
+# refused, though the reading dropped would have read it.
+phylip_label_then_a_label_word_too_long: phylo convert
+  in "    5\nAlpha     \nBeta      0.5\nGamma     0.7 0.2\nDelta Eps 0.4 0.3 0.6\nEpsilon_long 0.1 0.2 0.3 0.4\n"
+  status 1
+  err "phylo: standard input:6: row 5 ('Epsilon_lo') has 0 values where 4 were expected: found 'n' where a distance should be (read with 10-character PHYLIP labels as a lower triangle without diagonal, the reading that went furthest)\n"
+phylip_later_row_that_no_reading_reads: phylo convert
+  in "    4\nAlpha     0.0 0.5 0.7 0.4\nBeta      0.5 0.0 0.2 0.3\nGamma     0.7 0.2 0.0 0.6\nDelta Epsilon 0.4 x 0.6 0.0\n"
+  status 1
+  err "phylo: standard input:5: row 4 ('Delta Epsilon') has 1 values where 4 were expected: found 'x' where a distance should be (read with labels with blanks as a square matrix, the reading that went furthest)\n"
+phylip_later_row_read_as_phylip_when_asked: phylo convert --from=phylip --to=csv
+  in "    4\nAlpha     0.0 0.5 0.7 0.4\nBeta      0.5 0.0 0.2 0.3\nGamma     0.7 0.2 0.0 0.6\nDelta Eps 0.4 0.3 0.6 0.0\n"
+  out ",Alpha,Beta,Gamma,Delta Eps\nAlpha,0,0.5,0.7,0.4\nBeta,0.5,0,0.2,0.3\nGamma,0.7,0.2,0,0.6\nDelta Eps,0.4,0.3,0.6,0\n"
+phylip_later_row_refused_as_relaxed: phylo convert --from=relaxed --shape=lower
+  in "    5\nAlpha     \nBeta      0.5\nGamma     0.7 0.2\nDelta Eps 0.4 0.3 0.6\nE 1 2 3 4\n"
+  status 1
+  err "phylo: standard input:5: row 4 ('Delta') has 0 values where 3 were expected: found 'E' where a distance should be\n"
 
 # Pairs: a missing pair, filled; one pair twice; another column; CSV quoting and lengths.
 pairs_missing: phylo convert

@@ -314,3 +314,10 @@ nul_in_a_character_matrix: phylo dist --kind=discrete
   in "2 2\na 01\nb 1\0\n"
   status 1
   err "phylo: standard input:3: NUL byte at line 3, column 4: not a text file\n"
+# A matrix that cannot fit in the memory available is refused before the sequences are read,
+# from the input's size (here the address space is limited to 256 MiB).
+matrix_too_large_for_memory: phylo dist
+  in {numbered ">s#\nACGT\n" 20000}
+  limit 256M
+  status 1
+  err "phylo: standard input: the input holds 20000 sequences: a matrix of 20000 taxa needs 1.5 GiB of memory, but 256 MiB are available\n"
