@@ -155,7 +155,11 @@ dist_mat_type tie_rich(std::size_t n, int top, unsigned seed, bool duplicates) {
 
 tree_type built(const dist_mat_type &m, tree_method method, unsigned threads) {
   dist_mat_type copy = m;
-  return build_tree(std::move(copy), {method, threads});
+  return build_tree(std::move(copy), {method, threads, 0}); // threads from the first join
+}
+tree_type built_wide(const dist_mat_type &m, tree_method method, unsigned threads) {
+  dist_mat_type copy = m;
+  return detail::build_tree_with_wide_lists(std::move(copy), {method, threads, 0});
 }
 
 constexpr tree_method all_methods[] = {tree_method::NJ, tree_method::BIONJ, tree_method::UPGMA, tree_method::WPGMA};
@@ -170,7 +174,18 @@ TEST(TreeBuild, SameAsReferenceWithTies) {
           EXPECT_EQ(newick(built(m, method, 1)), want)
               << "method " << static_cast<int>(method) << " n " << n << " seed " << seed;
           EXPECT_EQ(newick(built(m, method, 2)), want);
+          EXPECT_EQ(newick(built_wide(m, method, 2)), want);
         }
+}
+
+// Ties and duplicates over several chunks of rows, scanned by several threads.
+TEST(TreeBuild, TiesAcrossChunks) {
+  const dist_mat_type m = tie_rich(700, 4, 11, true);
+  for (const tree_method method : {tree_method::NJ, tree_method::UPGMA}) {
+    const std::string want = newick(reference_tree(m, method));
+    EXPECT_EQ(newick(built(m, method, 2)), want);
+    EXPECT_EQ(newick(built(m, method, 3)), want);
+  }
 }
 
 // Every cell equal: every pair ties at every join.
@@ -183,16 +198,18 @@ TEST(TreeBuild, AllEqual) {
   }
 }
 
-// Random real distances: no ties, and many threads on a matrix large enough to use them.
+// Random real distances: no ties, and many threads on a matrix large enough for several chunks
+// of rows.
 TEST(TreeBuild, SameAsReferenceRandom) {
   std::mt19937 rng(42);
   std::uniform_real_distribution<float> cell(0.01f, 1.0f);
-  dist_mat_type m = labelled(150);
-  for (std::size_t i = 0; i < 150; ++i)
+  dist_mat_type m = labelled(600);
+  for (std::size_t i = 0; i < 600; ++i)
     for (std::size_t j = 0; j < i; ++j) m.distances(i, j) = m.distances(j, i) = cell(rng);
   for (const tree_method method : all_methods) {
     const std::string want = newick(reference_tree(m, method));
     for (unsigned threads : {1u, 2u, 5u}) EXPECT_EQ(newick(built(m, method, threads)), want);
+    EXPECT_EQ(newick(built_wide(m, method, 2)), want);
   }
 }
 

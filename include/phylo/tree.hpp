@@ -88,8 +88,9 @@ void collapse_short_branches(tree_type &tree, double eps);
 
 // Roots the tree in the middle of the longest path between two leaves (branches without a
 // length count as zero): when several paths are the longest, the one between the leaves first
-// in node order. A root with two children (a rooted tree) is first removed; the new root has two
-// children. A tree of fewer than two leaves is left as it is.
+// in node order. A root with two children (a rooted tree) is first removed, and so is a root
+// of one child (with its child while that has one child too); the new root has two children.
+// A tree of fewer than two leaves is left as it is.
 void root_at_midpoint(tree_type &tree);
 
 // Roots the tree on the branch that has exactly the leaves labelled `outgroup` on one side, in

@@ -45,6 +45,9 @@ enum class tree_method { NJ, BIONJ, UPGMA, WPGMA };
 struct tree_build_options {
   tree_method method = tree_method::NJ;
   unsigned threads = 0; // 0: one per processor that the process may use
+  // The threads share the search for the pair while at least this many clusters are left; below,
+  // a join costs less than waking them (measured by bench/tree_run.sh on 2 cores).
+  std::size_t parallel_from = 8192;
 };
 
 // Why a matrix cannot give a tree, found in this order of rows: a cell that is not a finite
@@ -69,5 +72,10 @@ void check_tree_input(const dist_mat_type &dist);
 // soon as they have been copied) so that the cells of the input and of the work are not held
 // at once.
 tree_type build_tree(dist_mat_type &&dist, const tree_build_options &options = {});
+
+namespace detail {
+// build_tree with the lists that it keeps beyond 65536 taxa, whatever the size: for the tests.
+tree_type build_tree_with_wide_lists(dist_mat_type &&dist, const tree_build_options &options);
+} // namespace detail
 
 } // namespace phylo

@@ -30,14 +30,22 @@ graph_type make_graph(const tree_type &tree) {
   graph_type g;
   g.adj.resize(tree.size());
   g.leaf.resize(tree.size());
-  const std::size_t root = tree.root;
+  // A root of one child is no branching point: it is left out, and so is its child while that
+  // has one child too. The node where that ends is the top.
+  std::vector<char> dropped(tree.size(), 0);
+  std::size_t root = tree.root;
+  while (tree.child_count(root) == 1 && !tree[tree[root].first_child].is_leaf()) {
+    dropped[root] = 1;
+    root = tree[root].first_child;
+  }
   const bool drop_root = tree.child_count(root) == 2;
+  if (drop_root) dropped[root] = 1;
   // Each node's edges in the order: parent, then the children in their order.
   for (std::size_t v = 0; v < tree.size(); ++v) {
     g.leaf[v] = tree[v].is_leaf();
     const std::size_t p = tree[v].parent;
-    if (p != no_node && !(drop_root && p == root)) g.adj[v].push_back({p, tree[v].length, tree[v].support});
-    if (drop_root && v == root) continue;
+    if (p != no_node && !dropped[p]) g.adj[v].push_back({p, tree[v].length, tree[v].support});
+    if (dropped[v]) continue;
     for (std::size_t c = tree[v].first_child; c != no_node; c = tree[c].next_sibling)
       g.adj[v].push_back({c, tree[c].length, tree[c].support});
   }

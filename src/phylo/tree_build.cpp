@@ -1,13 +1,18 @@
 // Agglomerative tree building: NJ, BIONJ, UPGMA and WPGMA.
 //
-// How the matrix is stored. The distances live in one packed lower triangle of doubles, by
-// slot: d(i, j) for j < i at cells[i (i-1)/2 + j], half the memory of a square and exact for
-// every value computed. The new cluster of a join takes the lower slot of the two, so the
-// triangle never grows. BIONJ keeps its variances in a second triangle of the same shape.
+// How the matrix is stored, and why. The distances live in one packed lower triangle of
+// doubles, by slot: d(i, j) for j < i at cells[i (i-1)/2 + j]. Doubles, because every value
+// computed from the input's floats must be kept exactly for the tree to be the one that the
+// definition gives; a triangle, because that costs 4 bytes a cell (n^2 cells), as much as the
+// input's square of floats, whose memory it takes over: row by row, the triangle is written
+// over the square as it is read, so that the input and the work are never held at once. The
+// new cluster of a join takes the lower slot of the two, so the triangle never grows. The
+// sorted lists below cost 4 bytes a pair (2 a cell) up to 65536 taxa, 6 bytes a cell in all.
+// BIONJ keeps its variances in a second triangle of the same shape.
 //
 // How the pair is found. Scanning every pair at every join costs n^3/3 evaluations; instead,
 // as RapidNJ does, each cluster keeps the clusters older than itself sorted by their distance
-// to it (a float rounded down, and the slot), and a scan of that list stops at the first entry
+// to it (rounded down: see narrow_entry), and a scan of that list stops at the first entry
 // whose bound cannot beat the best pair found so far: for NJ, (r-2) v - R(i) - max R is no
 // larger than Q(i, j) for every later entry j, because v <= d(i, j) and max R >= R(j), and
 // rounding keeps the order of these operations; for UPGMA and WPGMA the bound is v itself. A
@@ -24,13 +29,14 @@
 #include "phylo/number.hpp"
 
 #include <algorithm>
-#include <barrier>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <limits>
 #include <memory>
 #include <thread>
+#include <type_traits>
 #include <unordered_map>
 #include <utility>
 #include <vector>
@@ -78,9 +84,23 @@ void check_tree_input(const dist_mat_type &dist) {
 
 namespace {
 
-struct entry_type {
-  float v;            // the distance, rounded down
-  std::uint32_t slot; // the other cluster
+// A list entry for at most 65536 taxa: the other cluster's slot, and a 16-bit code of the
+// distance within the range of its list, rounded down (list k decodes code c as lo + c step),
+// so that a list costs 4 bytes a cluster; beyond 65536 taxa, the distance as a float rounded
+// down and the slot, 8 bytes.
+struct narrow_entry {
+  std::uint16_t code;
+  std::uint16_t slot;
+};
+struct wide_entry {
+  float v;
+  std::uint32_t slot;
+};
+
+// A distance of a new list with its slot, before it is coded.
+struct raw_entry {
+  double d;
+  std::uint32_t slot;
 };
 
 // The largest float that is not above d.
@@ -89,6 +109,11 @@ float round_down(double d) {
   if (static_cast<double>(f) > d) f = std::nextafter(f, -std::numeric_limits<float>::infinity());
   return f;
 }
+
+// The range of a list: its entries decode as lo + code * step.
+struct list_scale {
+  double lo = 0, step = 0;
+};
 
 // The best pair found by a scan: the criterion, then the ranks of the younger and older member.
 struct pair_type {
@@ -106,24 +131,39 @@ struct pair_type {
 // when it is made, by its R relative to the mean R of that time, and the bound of a bucket uses
 // the largest R among its clusters rather than the largest of all, which is much closer to R(j).
 constexpr unsigned nj_buckets = 16;
+// The rows of the active list that a thread scans at a time.
+constexpr std::size_t chunk_rows = 256;
 
-class agglomeration {
+template <class entry_type> class agglomeration {
+  static constexpr bool narrow = std::is_same_v<entry_type, narrow_entry>;
+
 public:
   agglomeration(dist_mat_type &&dist, const tree_build_options &options)
       : n_(dist.n_tax()), method_(options.method),
-        buckets_(method_ == tree_method::NJ || method_ == tree_method::BIONJ ? nj_buckets : 1) {
+        buckets_(method_ == tree_method::NJ || method_ == tree_method::BIONJ ? nj_buckets : 1),
+        input_(std::move(dist)) {
     threads_ = options.threads != 0 ? options.threads : dna::available_cpus();
     if (n_ < 64) threads_ = 1;
     threads_ = std::min<unsigned>(threads_, 64);
+    parallel_from_ = options.parallel_from;
     offset_.resize(n_);
     for (std::size_t i = 0; i < n_; ++i) offset_[i] = i == 0 ? 0 : i * (i - 1) / 2;
-    cells_ = fixed_array<double>(n_ * (n_ - 1) / 2);
-    sums_.assign(n_, 0.0);
-    for (std::size_t i = 1; i < n_; ++i) {
-      const float *row = dist.distances.row(i);
-      double *to = cells_.data() + offset_[i];
-      for (std::size_t j = 0; j < i; ++j) to[j] = row[j];
+    // The triangle of doubles takes the place of the square of floats, row by row: row i of the
+    // triangle ends at byte 4 i (i+1), never past the start of row i of the square (4 n i), so
+    // the rows still to be read are intact. Copies go through memcpy, and this file is built
+    // without type-based alias analysis, as the bytes change type here.
+    {
+      float *square = input_.distances.data();
+      cells_ = reinterpret_cast<double *>(static_cast<void *>(square));
+      std::vector<float> from(n_);
+      std::vector<double> to(n_);
+      for (std::size_t i = 1; i < n_; ++i) {
+        std::memcpy(from.data(), square + i * n_, i * sizeof(float));
+        for (std::size_t j = 0; j < i; ++j) to[j] = from[j];
+        std::memcpy(static_cast<void *>(cells_ + offset_[i]), to.data(), i * sizeof(double));
+      }
     }
+    sums_.assign(n_, 0.0);
     if (nj_family()) {
       for (std::size_t i = 1; i < n_; ++i)
         for (std::size_t j = 0; j < i; ++j) {
@@ -140,24 +180,27 @@ public:
     }
     bucket_.resize(n_);
     for (std::size_t i = 0; i < n_; ++i) bucket_[i] = bucket_of(sums_[i], mean_sum());
+    tree_.nodes.reserve(2 * n_);
+    for (std::size_t i = 0; i < n_; ++i) tree_.add_node(std::move(input_.labels[i]));
     lists_.resize(n_);
+    scales_.resize(n_);
     first_.assign(n_ * buckets_, 0);
     last_.assign(n_ * buckets_, 0);
-    least_.assign(n_ * buckets_, std::numeric_limits<float>::infinity());
+    least_.assign(n_ * buckets_, std::numeric_limits<double>::infinity());
     // The lists of the taxa, sorted on every thread.
     run_threads([&](unsigned t) {
-      std::vector<entry_type> entries, spare;
+      scratch_type scratch;
       for (std::size_t i = t; i < n_; i += threads_) {
-        const float *row = dist.distances.row(i);
-        entries.resize(i);
-        for (std::size_t j = 0; j < i; ++j) entries[j] = {row[j], static_cast<std::uint32_t>(j)};
-        set_list(static_cast<std::uint32_t>(i), entries, spare);
+        const double *row = cells_ + offset_[i];
+        scratch.raw.resize(i);
+        for (std::size_t j = 0; j < i; ++j) scratch.raw[j] = {row[j], static_cast<std::uint32_t>(j)};
+        set_list(static_cast<std::uint32_t>(i), scratch);
       }
     });
-    tree_.nodes.reserve(2 * n_);
-    for (std::size_t i = 0; i < n_; ++i) tree_.add_node(std::move(dist.labels[i]));
-    dist = dist_mat_type(0); // the input's cells are no longer needed
-    if (method_ == tree_method::BIONJ) variance_ = cells_;
+    if (method_ == tree_method::BIONJ) {
+      variance_ = fixed_array<double>(offset_.empty() ? 0 : n_ * (n_ - 1) / 2);
+      std::copy(cells_, cells_ + variance_.size(), variance_.data());
+    }
     rank_.resize(n_);
     node_.resize(n_);
     active_.assign(n_, 1);
@@ -177,36 +220,57 @@ public:
     if (n_ == 2) {
       join_two();
     } else {
-      std::unique_ptr<std::barrier<>> start, done;
+      // The rows are scanned in chunks that any thread claims as it comes: a thread that the
+      // system has not scheduled holds no one up, as the others take its chunks. The best pair
+      // of each chunk is kept, and the chunks are compared in their order.
+      const bool pool = threads_ > 1 && n_ >= parallel_from_;
+      std::atomic<std::uint64_t> epoch{0};
+      std::atomic<bool> finished{false};
+      std::atomic<std::size_t> next{0}, done{0}, chunks{0};
+      std::vector<pair_type> chunk_best((n_ + chunk_rows - 1) / chunk_rows);
+      auto take_chunks = [&] {
+        for (std::size_t c; (c = next.fetch_add(1)) < chunks.load();) {
+          chunk_best[c] = scan(c * chunk_rows, std::min(slots_.size(), (c + 1) * chunk_rows));
+          done.fetch_add(1);
+        }
+      };
       std::vector<std::thread> workers;
-      std::vector<pair_type> found(threads_);
-      bool finished = false;
-      if (threads_ > 1) {
-        start = std::make_unique<std::barrier<>>(threads_);
-        done = std::make_unique<std::barrier<>>(threads_);
+      if (pool)
         for (unsigned t = 1; t < threads_; ++t)
-          workers.emplace_back([&, t] {
-            for (;;) {
-              start->arrive_and_wait();
-              if (finished) return;
-              found[t] = scan(t);
-              done->arrive_and_wait();
+          workers.emplace_back([&] {
+            for (std::uint64_t seen = 0;;) {
+              epoch.wait(seen);
+              seen = epoch.load();
+              if (finished.load()) return;
+              take_chunks();
             }
           });
-      }
+      // A join of few clusters takes less time than waking the other threads: those share the
+      // scan only while at least parallel_from clusters are left.
       while (slots_.size() > stop) {
         prepare_scan();
-        if (threads_ > 1) start->arrive_and_wait();
-        found[0] = scan(0);
-        if (threads_ > 1) done->arrive_and_wait();
-        pair_type best = found[0];
-        for (unsigned t = 1; t < threads_; ++t)
-          if (found[t].better_than(best)) best = found[t];
+        pair_type best;
+        if (pool && slots_.size() >= parallel_from_) {
+          const std::size_t count = (slots_.size() + chunk_rows - 1) / chunk_rows;
+          chunks.store(count);
+          done.store(0);
+          next.store(0);
+          epoch.fetch_add(1);
+          epoch.notify_all();
+          take_chunks();
+          while (done.load() < count) std::this_thread::yield(); // chunks that others still scan
+          for (std::size_t c = 0; c < count; ++c)
+            if (chunk_best[c].better_than(best)) best = chunk_best[c];
+        } else {
+          best = scan(0, slots_.size());
+        }
         join(best);
       }
-      if (threads_ > 1) {
-        finished = true;
-        start->arrive_and_wait();
+      if (pool) {
+        chunks.store(0);
+        finished.store(true);
+        epoch.fetch_add(1);
+        epoch.notify_all();
         for (std::thread &w : workers) w.join();
       }
       if (nj_family()) join_three();
@@ -222,8 +286,15 @@ private:
   double d(std::size_t i, std::size_t j) const noexcept {
     return i > j ? cells_[offset_[i] + j] : cells_[offset_[j] + i];
   }
-  double *at(fixed_array<double> &m, std::size_t i, std::size_t j) noexcept {
+  double *at(double *m, std::size_t i, std::size_t j) noexcept {
     return i > j ? &m[offset_[i] + j] : &m[offset_[j] + i];
+  }
+  double *at(fixed_array<double> &m, std::size_t i, std::size_t j) noexcept { return at(m.data(), i, j); }
+
+  // The lower bound that an entry of list k stands for.
+  double value(const entry_type &e, std::uint32_t k) const noexcept {
+    if constexpr (narrow) return scales_[k].lo + static_cast<double>(e.code) * scales_[k].step;
+    else return static_cast<double>(e.v);
   }
 
   double mean_sum() const noexcept {
@@ -243,28 +314,60 @@ private:
     return static_cast<std::uint8_t>(std::upper_bound(edges_.begin(), edges_.end(), ratio) - edges_.begin());
   }
 
-  // Makes `entries` (clusters older than k, in increasing slot order) the list of k: by
-  // bucket, each bucket by distance, equal distances by slot. A radix sort, stable, over the
-  // bits of the distance (in an order-keeping form) and then the bucket; `spare` is scratch.
-  void set_list(std::uint32_t k, std::vector<entry_type> &entries, std::vector<entry_type> &spare) {
-    const std::size_t m = entries.size();
-    spare.resize(m);
-    auto key = [](float v) {
-      std::uint32_t u;
-      std::memcpy(&u, &v, sizeof u);
-      return u >> 31 ? ~u : u | 0x80000000u;
-    };
-    constexpr unsigned shifts[3] = {0, 11, 22};
-    std::uint32_t count[2048];
-    entry_type *from = entries.data(), *to = spare.data();
-    for (const unsigned shift : shifts) {
-      std::fill(std::begin(count), std::end(count), 0u);
-      for (std::size_t p = 0; p < m; ++p) ++count[(key(from[p].v) >> shift) & 2047];
-      if (m == 0 || count[(key(from[0].v) >> shift) & 2047] == m) continue; // one digit for all
-      std::uint32_t total = 0;
-      for (std::uint32_t &c : count) total += std::exchange(c, total);
-      for (std::size_t p = 0; p < m; ++p) to[count[(key(from[p].v) >> shift) & 2047]++] = from[p];
-      std::swap(from, to);
+  struct scratch_type {
+    std::vector<raw_entry> raw;
+    std::vector<entry_type> a, b;
+  };
+
+  // Makes scratch.raw (clusters older than k, in increasing slot order) the list of k: by
+  // bucket, each bucket by distance, equal distances by slot. The entries are coded, then
+  // sorted by a stable radix sort over the bits of their code (or of their float, in an
+  // order-keeping form), then parted by bucket.
+  void set_list(std::uint32_t k, scratch_type &scratch) {
+    const std::size_t m = scratch.raw.size();
+    scratch.a.resize(m);
+    scratch.b.resize(m);
+    entry_type *from = scratch.a.data(), *to = scratch.b.data();
+    if constexpr (narrow) {
+      double lo = std::numeric_limits<double>::infinity(), hi = -lo;
+      for (const raw_entry &r : scratch.raw) lo = std::min(lo, r.d), hi = std::max(hi, r.d);
+      list_scale scale{m == 0 ? 0.0 : lo, m == 0 || hi == lo ? 0.0 : (hi - lo) / 65535};
+      scales_[k] = scale;
+      for (std::size_t p = 0; p < m; ++p) {
+        const double d = scratch.raw[p].d;
+        double c = scale.step > 0 ? std::floor((d - scale.lo) / scale.step) : 0;
+        c = std::clamp(c, 0.0, 65535.0);
+        auto code = static_cast<std::uint32_t>(c);
+        while (code > 0 && scale.lo + static_cast<double>(code) * scale.step > d) --code;
+        from[p] = {static_cast<std::uint16_t>(code), static_cast<std::uint16_t>(scratch.raw[p].slot)};
+      }
+      std::uint32_t count[256];
+      for (const unsigned shift : {0u, 8u}) {
+        std::fill(std::begin(count), std::end(count), 0u);
+        for (std::size_t p = 0; p < m; ++p) ++count[(from[p].code >> shift) & 255];
+        if (m == 0 || count[(from[0].code >> shift) & 255] == m) continue; // one digit for all
+        std::uint32_t total = 0;
+        for (std::uint32_t &c : count) total += std::exchange(c, total);
+        for (std::size_t p = 0; p < m; ++p) to[count[(from[p].code >> shift) & 255]++] = from[p];
+        std::swap(from, to);
+      }
+    } else {
+      for (std::size_t p = 0; p < m; ++p) from[p] = {round_down(scratch.raw[p].d), scratch.raw[p].slot};
+      auto key = [](float v) {
+        std::uint32_t u;
+        std::memcpy(&u, &v, sizeof u);
+        return u >> 31 ? ~u : u | 0x80000000u;
+      };
+      std::uint32_t count[2048];
+      for (const unsigned shift : {0u, 11u, 22u}) {
+        std::fill(std::begin(count), std::end(count), 0u);
+        for (std::size_t p = 0; p < m; ++p) ++count[(key(from[p].v) >> shift) & 2047];
+        if (m == 0 || count[(key(from[0].v) >> shift) & 2047] == m) continue;
+        std::uint32_t total = 0;
+        for (std::uint32_t &c : count) total += std::exchange(c, total);
+        for (std::size_t p = 0; p < m; ++p) to[count[(key(from[p].v) >> shift) & 2047]++] = from[p];
+        std::swap(from, to);
+      }
     }
     std::vector<entry_type> &list = lists_[k];
     list.resize(m);
@@ -275,8 +378,8 @@ private:
     for (unsigned b = 0; b < buckets_; ++b) first_[base + b] = at[b], last_[base + b] = at[b + 1];
     for (std::size_t p = 0; p < m; ++p) list[at[bucket_[from[p].slot]]++] = from[p];
     for (unsigned b = 0; b < buckets_; ++b)
-      least_[base + b] =
-          first_[base + b] < last_[base + b] ? list[first_[base + b]].v : std::numeric_limits<float>::infinity();
+      least_[base + b] = first_[base + b] < last_[base + b] ? value(list[first_[base + b]], k)
+                                                            : std::numeric_limits<double>::infinity();
   }
 
   template <class F> void run_threads(F &&body) {
@@ -298,31 +401,31 @@ private:
 
   bool dead(std::uint32_t owner, std::uint32_t s) const noexcept { return !active_[s] || rank_[s] > rank_[owner]; }
 
-  // The best pair among the rows of the slots t, t + threads, ... of the active list. With
+  // The best pair among the rows of the active list from `from` to `to` (excluded). With
   // q = (c d - R(k)) - R(j) (c = 1 and R = 0 for UPGMA and WPGMA, so q = d), an entry's bound
   // (c v - R(k)) - max R of its bucket, and its estimate (c v - R(k)) - R(j), are never above
   // its q: only an entry whose estimate does not exceed the best so far is looked up.
-  pair_type scan(unsigned t) {
+  pair_type scan(std::size_t from, std::size_t to) {
     pair_type best;
     const double c = factor_;
     const double *rmax = max_sum_.data();
-    for (std::size_t x = t; x < slots_.size(); x += threads_) {
+    for (std::size_t x = from; x < to; ++x) {
       const std::uint32_t k = slots_[x];
       const double rk = sums_[k];
       const std::size_t base = std::size_t{k} * buckets_;
       std::vector<entry_type> &list = lists_[k];
       std::size_t stale = 0, seen = 0;
       for (unsigned b = 0; b < buckets_; ++b) {
-        if ((c * static_cast<double>(least_[base + b]) - rk) - rmax[b] > best.q) continue;
+        if ((c * least_[base + b] - rk) - rmax[b] > best.q) continue;
         std::size_t p = first_[base + b];
         const std::size_t end = last_[base + b];
         while (p < end && dead(k, list[p].slot)) ++p;
         first_[base + b] = static_cast<std::uint32_t>(p);
-        least_[base + b] = p < end ? list[p].v : std::numeric_limits<float>::infinity();
+        least_[base + b] = p < end ? value(list[p], k) : std::numeric_limits<double>::infinity();
         const std::size_t from = p;
         for (; p < end; ++p) {
           const entry_type e = list[p];
-          const double part = c * static_cast<double>(e.v) - rk;
+          const double part = c * value(e, k) - rk;
           if (part - rmax[b] > best.q) break;
           if (dead(k, e.slot)) {
             ++stale;
@@ -354,10 +457,9 @@ private:
         if (!dead(k, list[p].slot)) list[to++] = list[p];
       first_[base + b] = static_cast<std::uint32_t>(start);
       last_[base + b] = static_cast<std::uint32_t>(to);
-      least_[base + b] = start < to ? list[start].v : std::numeric_limits<float>::infinity();
+      least_[base + b] = start < to ? value(list[start], k) : std::numeric_limits<double>::infinity();
     }
-    list.resize(to);
-    list.shrink_to_fit();
+    list.resize(to); // its room stays: the memory is given back when the cluster is joined
   }
 
   std::size_t new_node(std::size_t a, double la, std::size_t b, double lb) {
@@ -420,7 +522,7 @@ private:
     const double vij = method_ == tree_method::BIONJ ? *at(variance_, i, j) : 0.0;
     // The new row, written in the slot lo, and its entries. The cells of a column lie far
     // apart: they are fetched some clusters ahead.
-    entries_.clear();
+    scratch_.raw.clear();
     double sum_u = 0;
     constexpr std::size_t ahead = 16;
     const std::size_t r_now = slots_.size();
@@ -454,7 +556,7 @@ private:
         sum_u += duk;
       }
       *at(cells_, lo, k) = duk;
-      entries_.push_back({round_down(duk), k});
+      scratch_.raw.push_back({duk, k});
     }
     sums_[lo] = sum_u;
     size_[lo] = si + sj;
@@ -464,7 +566,9 @@ private:
     active_[hi] = 0;
     slots_.erase(std::find(slots_.begin(), slots_.end(), hi));
     bucket_[lo] = bucket_of(sum_u, mean_sum());
-    set_list(lo, entries_, spare_);
+    // The new list takes the larger room of the two, so that memory is seldom asked for again.
+    if (lists_[hi].capacity() > lists_[lo].capacity()) lists_[lo].swap(lists_[hi]);
+    set_list(lo, scratch_);
     std::vector<entry_type>().swap(lists_[hi]);
     tree_.root = u;
   }
@@ -473,11 +577,15 @@ private:
   tree_method method_;
   unsigned buckets_;
   unsigned threads_ = 1;
+  std::size_t parallel_from_ = 0;
+  dist_mat_type input_; // its cells hold the triangle of distances
   std::vector<std::size_t> offset_;
-  fixed_array<double> cells_, variance_;
+  double *cells_ = nullptr;
+  fixed_array<double> variance_;
   std::vector<std::vector<entry_type>> lists_;
+  std::vector<list_scale> scales_;          // per row, for narrow entries
   std::vector<std::uint32_t> first_, last_; // per row and bucket: where its live entries lie
-  std::vector<float> least_;                // per row and bucket: no live entry is below
+  std::vector<double> least_;               // per row and bucket: no live entry is below
   std::vector<double> edges_;               // the ratios R / mean R between buckets
   std::vector<std::uint8_t> bucket_;
   std::vector<std::uint64_t> rank_;
@@ -485,7 +593,7 @@ private:
   std::vector<char> active_;
   std::vector<double> sums_, size_, height_, max_sum_;
   std::vector<std::uint32_t> slots_; // the active slots, in increasing order
-  std::vector<entry_type> entries_, spare_;
+  scratch_type scratch_;
   std::uint64_t joins_ = 0;
   double factor_ = 0;
   tree_type tree_;
@@ -493,11 +601,23 @@ private:
 
 } // namespace
 
+namespace detail {
+tree_type build_tree_with_wide_lists(dist_mat_type &&dist, const tree_build_options &options) {
+  check_tree_input(dist);
+  agglomeration<wide_entry> work(std::move(dist), options);
+  return work.run();
+}
+} // namespace detail
+
 tree_type build_tree(dist_mat_type &&dist, const tree_build_options &options) {
   check_tree_input(dist);
   if (dist.n_tax() > std::numeric_limits<std::uint32_t>::max() / 2)
     throw range_error("a matrix of " + std::to_string(dist.n_tax()) + " taxa is too large for a tree");
-  agglomeration work(std::move(dist), options);
+  if (dist.n_tax() <= 65536) {
+    agglomeration<narrow_entry> work(std::move(dist), options);
+    return work.run();
+  }
+  agglomeration<wide_entry> work(std::move(dist), options);
   return work.run();
 }
 
