@@ -197,12 +197,19 @@ input_position input_source::position_at(std::uint64_t offset) const {
 }
 
 std::optional<std::uint64_t> input_source::lines_starting_with(char c) const {
+  // Line starts found with memchr: the scan costs little more than reading the bytes.
   auto count = [c](const char *first, const char *last, char &previous) {
     std::uint64_t n = 0;
-    for (const char *p = first; p != last; ++p) {
-      n += *p == c && previous == '\n';
-      previous = *p;
+    if (first == last) return n;
+    if (previous == '\n' && *first == c) ++n;
+    for (const char *p = first;;) {
+      const void *end = std::memchr(p, '\n', static_cast<std::size_t>(last - p));
+      if (!end) break;
+      p = static_cast<const char *>(end) + 1;
+      if (p == last) break;
+      n += *p == c;
     }
+    previous = last[-1];
     return n;
   };
   char previous = '\n';
