@@ -194,3 +194,38 @@ TEST(CurrentStreams, EachThreadHasItsOwn) {
 }
 
 } // namespace
+
+namespace {
+
+// The header lines of a file are counted across its blocks of reading, a line that begins
+// right after a block's end among them, without moving the read position; a pipe tells none.
+TEST(InputSource, LinesStartingWithCountsAcrossBlocks) {
+  const std::string path = testing::TempDir() + "phylo_line_starts.txt";
+  std::string text;
+  for (int k = 0; text.size() < 700000; ++k)
+    text += (k % 3 == 0 ? ">" : "") + std::string(static_cast<std::size_t>(k % 97), 'A') + "\n";
+  text.insert(262143, "\n>"); // a line end that ends the first block, and a header after it
+  std::uint64_t expected = 0;
+  for (std::size_t k = 0; k < text.size(); ++k) expected += text[k] == '>' && (k == 0 || text[k - 1] == '\n');
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << text;
+  }
+  phylo::input_source in = phylo::input_source::open_file(path);
+  ASSERT_EQ(in.peek(), '>');
+  in.advance();
+  EXPECT_EQ(in.lines_starting_with('>'), expected);
+  EXPECT_EQ(in.offset(), 1u);
+  EXPECT_EQ(in.peek(), text[1]);
+  EXPECT_EQ(phylo::input_source::from_text(text).lines_starting_with('>'), expected);
+  EXPECT_EQ(phylo::input_source::from_text("a\n>b\n>").lines_starting_with('>'), 2u);
+  int fds[2];
+  ASSERT_EQ(::pipe(fds), 0);
+  phylo::input_source pipe = phylo::input_source::from_fd(fds[0], "pipe");
+  EXPECT_EQ(pipe.lines_starting_with('>'), std::nullopt);
+  ::close(fds[0]);
+  ::close(fds[1]);
+  std::remove(path.c_str());
+}
+
+} // namespace
