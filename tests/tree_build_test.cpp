@@ -423,3 +423,65 @@ TEST(TreeBuild, RefusedMatrices) {
 
 } // namespace
 } // namespace phylo
+
+namespace phylo {
+namespace {
+
+// The replicates' sites are drawn by the library's own generator: the same numbers on every
+// machine and standard library, within the sites, different for each replicate and seed.
+TEST(Bootstrap, ColumnsAreTheSameEverywhere) {
+  const std::vector<std::uint32_t> c = bootstrap_columns(1000, 1, 0);
+  ASSERT_EQ(c.size(), 1000u);
+  EXPECT_EQ(std::vector<std::uint32_t>(c.begin(), c.begin() + 6),
+            (std::vector<std::uint32_t>{969, 1, 842, 606, 75, 965}));
+  EXPECT_EQ(bootstrap_columns(1000, 2, 0)[0], 226u);
+  EXPECT_NE(bootstrap_columns(1000, 1, 1), c);
+  EXPECT_TRUE(std::all_of(c.begin(), c.end(), [](std::uint32_t s) { return s < 1000; }));
+  EXPECT_EQ(bootstrap_columns(1, 5, 3), std::vector<std::uint32_t>{0});
+}
+
+// Replicates that resample an alignment of one kind of site each time hold every split of the
+// tree; the support is the same on one thread as on three; no replicates is an error.
+TEST(Bootstrap, SupportOfEverySplit) {
+  dna::packed_alignment aln;
+  const char *seqs[] = {"AAAAAAAA", "AAAAAAAC", "AAAAAACC", "AAAAACCC", "AAAACCCC", "AAACCCCC"};
+  for (std::size_t i = 0; i < 6; ++i) aln.add("t" + std::to_string(i), seqs[i]);
+  dist_mat_type mat(aln.size());
+  dna::dist_options dist;
+  dist.model = dna::model_type::P;
+  dna::dna_dist(aln, dist, mat);
+  const tree_type tree = build_tree(std::move(mat));
+  std::string first;
+  for (unsigned threads : {1u, 3u}) {
+    tree_type t = tree;
+    bootstrap_options options;
+    options.replicates = 30;
+    options.dist = dist;
+    options.dist.threads = threads;
+    options.build.threads = threads;
+    std::size_t taken = 0, reported = 0;
+    options.take = [&](const tree_type &) { ++taken; };
+    options.progress = [&](std::size_t done, std::size_t total) {
+      EXPECT_EQ(done, ++reported);
+      EXPECT_EQ(total, 30u);
+    };
+    bootstrap(t, aln, options);
+    EXPECT_EQ(taken, 30u);
+    const std::string text = newick(t);
+    if (first.empty()) first = text;
+    EXPECT_EQ(text, first);
+    for (std::size_t v = 0; v < t.size(); ++v)
+      if (!t[v].is_leaf() && v != t.root) {
+        EXPECT_TRUE(t[v].has_support());
+        EXPECT_GE(t[v].support, 0.0);
+        EXPECT_LE(t[v].support, 100.0);
+      }
+  }
+  tree_type t = tree;
+  bootstrap_options none;
+  none.replicates = 0;
+  EXPECT_THROW(bootstrap(t, aln, none), range_error);
+}
+
+} // namespace
+} // namespace phylo

@@ -60,8 +60,23 @@ std::string outgroup_probe(const std::vector<std::string> &args) {
   return text_of(tree);
 }
 
+// support TREE REPLICATE...: the tree with each internal node's share of the replicates that
+// hold its split; a refusal as !message.
+std::string support_probe(const std::vector<std::string> &args) {
+  tree_type tree = parse(args.at(0));
+  try {
+    split_support support(tree);
+    for (std::size_t k = 1; k < args.size(); ++k) support.add(parse(args[k]));
+    support.set_support(tree);
+  } catch (const range_error &e) {
+    return std::string("!") + e.what();
+  }
+  return text_of(tree);
+}
+
 TEST(Tree, Cases) {
-  test::run_cases("tree.cases", {{"negative", negative_probe},
+  test::run_cases("tree.cases", {{"support", support_probe},
+                                 {"negative", negative_probe},
                                  {"collapse", collapse_probe},
                                  {"midpoint", midpoint_probe},
                                  {"outgroup", outgroup_probe}});

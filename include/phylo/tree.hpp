@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <limits>
 #include <string>
 #include <utility>
@@ -101,5 +102,29 @@ void root_with_outgroup(tree_type &tree, const std::vector<std::string> &outgrou
 
 // Gives each node's children in the order of the first leaf (in node order) below each.
 void order_children(tree_type &tree);
+
+// How many trees of a set (a bootstrap's replicates) hold the split of each internal branch
+// of a tree: the leaves on the two sides of the branch, compared without regard to the root.
+// Leaves are matched by their labels.
+class split_support {
+public:
+  // The splits of the tree's internal branches. range_error when two leaves share a label.
+  explicit split_support(const tree_type &tree);
+  // Counts the tree's splits that `replicate` holds. range_error when its leaves are not the
+  // tree's (another number, or a label the tree lacks); nothing is counted then.
+  void add(const tree_type &replicate);
+  std::size_t replicates() const noexcept { return replicates_; }
+  // Sets the support of the node below each internal branch of `tree` (the tree given to the
+  // constructor) to the share of the replicates, 0 to 100, that hold its split.
+  void set_support(tree_type &tree) const;
+
+private:
+  std::size_t words_ = 0;
+  std::vector<std::string> labels_; // of the leaves, by their number
+  std::vector<std::size_t> nodes_;  // the node below each split
+  std::vector<std::uint64_t> bits_; // each split's leaves, words_ words a split, leaf 0 left out
+  std::vector<std::size_t> count_;
+  std::size_t replicates_ = 0;
+};
 
 } // namespace phylo

@@ -32,11 +32,15 @@
 // One taxon gives a root with that leaf as its only child, "(A);"; two give "(A:d/2,B:d/2);".
 #pragma once
 
+#include "phylo/dna_dist.hpp"
 #include "phylo/tree.hpp"
 #include "phylo/types.hpp"
 
 #include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace phylo {
 
@@ -72,6 +76,28 @@ void check_tree_input(const dist_mat_type &dist);
 // soon as they have been copied) so that the cells of the input and of the work are not held
 // at once.
 tree_type build_tree(dist_mat_type &&dist, const tree_build_options &options = {});
+
+// A bootstrap: trees from resamplings of an alignment's sites.
+struct bootstrap_options {
+  std::size_t replicates = 100;
+  std::uint64_t seed = 1;   // the same seed gives the same replicates on every machine
+  dna::dist_options dist;   // the distances of each replicate
+  tree_build_options build; // and its tree
+  // Called after each replicate with the replicates done and their number, and with each
+  // replicate's tree, in the order of the replicates.
+  std::function<void(std::size_t done, std::size_t total)> progress;
+  std::function<void(const tree_type &replicate)> take;
+};
+// The sites of replicate k (from 0) of an alignment of `sites` sites: `sites` of them drawn
+// with repetition, by a generator of its own (splitmix64) seeded with the seed and k, so that
+// every replicate is the same whatever the machine, the threads or the order of the work.
+std::vector<std::uint32_t> bootstrap_columns(std::size_t sites, std::uint64_t seed, std::size_t k);
+// Builds a tree from each replicate of the alignment and sets, in `tree` (built from the whole
+// alignment, on the same labels), the support of each internal branch: the share of the
+// replicates, 0 to 100, that hold its split. The errors of dna_dist and build_tree for a
+// replicate (undefined_distance_error when a pair of a replicate has no distance and
+// options.dist gives no value for it); range_error for no replicates.
+void bootstrap(tree_type &tree, const dna::packed_alignment &aln, const bootstrap_options &options);
 
 namespace detail {
 // build_tree with the lists that it keeps beyond 65536 taxa, whatever the size: for the tests.

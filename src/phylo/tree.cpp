@@ -4,10 +4,14 @@
 
 #include "phylo/tree.hpp"
 
+#include "phylo/chars.hpp"
 #include "phylo/types.hpp"
 
 #include <algorithm>
+#include <string>
+#include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace phylo {
 namespace {
@@ -280,6 +284,114 @@ void order_children(tree_type &tree) {
     std::size_t previous = no_node;
     for (const std::size_t c : children) tree.add_child_after(v, c, previous), previous = c;
   }
+}
+
+namespace {
+
+// The leaves below each node, as bit sets of `words` words a node by the leaves' numbers,
+// with every set that holds leaf 0 replaced by its complement, so that a split and its
+// complement compare equal. -1 in `number` marks a node that is no leaf.
+std::vector<std::uint64_t> below_sets(const tree_type &tree, const std::vector<std::size_t> &number, std::size_t leaves,
+                                      std::size_t words) {
+  std::vector<std::uint64_t> bits(tree.size() * words, 0);
+  // Children before parents: the nodes in the order of a walk from the root, taken backwards.
+  std::vector<std::size_t> order, stack{tree.root};
+  while (!stack.empty()) {
+    const std::size_t v = stack.back();
+    stack.pop_back();
+    order.push_back(v);
+    for (std::size_t c = tree[v].first_child; c != no_node; c = tree[c].next_sibling) stack.push_back(c);
+  }
+  for (auto it = order.rbegin(); it != order.rend(); ++it) {
+    const std::size_t v = *it;
+    std::uint64_t *set = bits.data() + v * words;
+    if (tree[v].is_leaf()) set[number[v] / 64] |= std::uint64_t{1} << (number[v] % 64);
+    else
+      for (std::size_t c = tree[v].first_child; c != no_node; c = tree[c].next_sibling)
+        for (std::size_t w = 0; w < words; ++w) set[w] |= bits[c * words + w];
+  }
+  for (std::size_t v : order) {
+    std::uint64_t *set = bits.data() + v * words;
+    if (set[0] & 1) {
+      for (std::size_t w = 0; w < words; ++w) set[w] = ~set[w];
+      if (leaves % 64) set[words - 1] &= (std::uint64_t{1} << (leaves % 64)) - 1;
+    }
+  }
+  return bits;
+}
+
+std::size_t hash_words(const std::uint64_t *w, std::size_t words) noexcept {
+  std::uint64_t h = 0x9E3779B97F4A7C15u;
+  for (std::size_t k = 0; k < words; ++k) h = (h ^ w[k]) * 0xBF58476D1CE4E5B9u + (h >> 29);
+  return static_cast<std::size_t>(h);
+}
+
+} // namespace
+
+split_support::split_support(const tree_type &tree) {
+  std::vector<std::size_t> number(tree.size(), static_cast<std::size_t>(-1));
+  std::unordered_map<std::string_view, std::size_t> seen;
+  for (std::size_t v = 0; v < tree.size(); ++v)
+    if (tree[v].is_leaf() && (tree.root == v || tree[v].parent != no_node)) {
+      if (!seen.emplace(tree[v].label, labels_.size()).second)
+        throw range_error("two leaves of the tree are labelled " + quote_text(tree[v].label));
+      number[v] = labels_.size();
+      labels_.push_back(tree[v].label);
+    }
+  if (tree.root == no_node) return;
+  words_ = (labels_.size() + 63) / 64;
+  const std::vector<std::uint64_t> bits = below_sets(tree, number, labels_.size(), words_);
+  for (std::size_t v = 0; v < tree.size(); ++v) {
+    if (v == tree.root || tree[v].is_leaf() || tree[v].parent == no_node) continue;
+    nodes_.push_back(v);
+    bits_.insert(bits_.end(), bits.begin() + static_cast<std::ptrdiff_t>(v * words_),
+                 bits.begin() + static_cast<std::ptrdiff_t>((v + 1) * words_));
+  }
+  count_.assign(nodes_.size(), 0);
+}
+
+void split_support::add(const tree_type &replicate) {
+  std::unordered_map<std::string_view, std::size_t> index;
+  for (std::size_t k = 0; k < labels_.size(); ++k) index.emplace(labels_[k], k);
+  std::vector<std::size_t> number(replicate.size(), static_cast<std::size_t>(-1));
+  std::vector<bool> taken(labels_.size(), false);
+  std::size_t leaves = 0;
+  for (std::size_t v = 0; v < replicate.size(); ++v) {
+    if (!replicate[v].is_leaf() || (replicate.root != v && replicate[v].parent == no_node)) continue;
+    const auto it = index.find(replicate[v].label);
+    if (it == index.end() || taken[it->second])
+      throw range_error("the leaf " + quote_text(replicate[v].label) + " of a replicate is none of the tree's");
+    taken[it->second] = true;
+    number[v] = it->second;
+    ++leaves;
+  }
+  if (leaves != labels_.size())
+    throw range_error("a replicate has " + std::to_string(leaves) + " leaves, the tree " +
+                      std::to_string(labels_.size()));
+  ++replicates_;
+  if (nodes_.empty() || replicate.root == no_node) return;
+  const std::vector<std::uint64_t> bits = below_sets(replicate, number, labels_.size(), words_);
+  // The replicate's splits, each once (the two sides of a rooted tree's root give one split).
+  std::unordered_map<std::size_t, std::vector<std::size_t>> by_hash;
+  for (std::size_t v = 0; v < replicate.size(); ++v)
+    if (v != replicate.root && !replicate[v].is_leaf() && replicate[v].parent != no_node)
+      by_hash[hash_words(bits.data() + v * words_, words_)].push_back(v);
+  for (std::size_t s = 0; s < nodes_.size(); ++s) {
+    const std::uint64_t *split = bits_.data() + s * words_;
+    const auto it = by_hash.find(hash_words(split, words_));
+    if (it == by_hash.end()) continue;
+    for (std::size_t v : it->second)
+      if (std::equal(split, split + words_, bits.data() + v * words_)) {
+        ++count_[s];
+        break;
+      }
+  }
+}
+
+void split_support::set_support(tree_type &tree) const {
+  for (std::size_t s = 0; s < nodes_.size(); ++s)
+    tree[nodes_[s]].support =
+        replicates_ == 0 ? 0.0 : 100.0 * static_cast<double>(count_[s]) / static_cast<double>(replicates_);
 }
 
 } // namespace phylo

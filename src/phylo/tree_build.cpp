@@ -621,4 +621,34 @@ tree_type build_tree(dist_mat_type &&dist, const tree_build_options &options) {
   return work.run();
 }
 
+std::vector<std::uint32_t> bootstrap_columns(std::size_t sites, std::uint64_t seed, std::size_t k) {
+  std::uint64_t state = seed ^ (0x9E3779B97F4A7C15u * (static_cast<std::uint64_t>(k) + 1));
+  auto next = [&state] { // splitmix64
+    std::uint64_t z = (state += 0x9E3779B97F4A7C15u);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9u;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBu;
+    return z ^ (z >> 31);
+  };
+  std::vector<std::uint32_t> columns(sites);
+  for (std::uint32_t &c : columns) c = static_cast<std::uint32_t>(next() % sites);
+  return columns;
+}
+
+void bootstrap(tree_type &tree, const dna::packed_alignment &aln, const bootstrap_options &options) {
+  if (options.replicates == 0) throw range_error("a bootstrap needs at least one replicate");
+  split_support support(tree);
+  for (std::size_t k = 0; k < options.replicates; ++k) {
+    const dna::packed_alignment replicate = aln.resampled(bootstrap_columns(aln.n_sites(), options.seed, k));
+    dist_mat_type mat(replicate.size());
+    dna::dist_options dist = options.dist;
+    dist.progress = nullptr;
+    dna::dna_dist(replicate, dist, mat);
+    const tree_type rebuilt = build_tree(std::move(mat), options.build);
+    support.add(rebuilt);
+    if (options.take) options.take(rebuilt);
+    if (options.progress) options.progress(k + 1, options.replicates);
+  }
+  support.set_support(tree);
+}
+
 } // namespace phylo

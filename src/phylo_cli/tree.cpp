@@ -6,6 +6,8 @@
 #include "commands.hpp"
 #include "matrix_input.hpp"
 #include "options.hpp"
+#include "output_file.hpp"
+#include "progress.hpp"
 
 #include "phylo/chars.hpp"
 #include "phylo/dna_dist.hpp"
@@ -16,8 +18,13 @@
 
 #include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 namespace phylo_cli {
@@ -53,7 +60,12 @@ const std::string help_text =
                 "  -M, --model=MODEL       FASTA alignments: p, jc69 (default), k80 (or k2p),\n"
                 "                          f81, tn93 or logdet\n"
                 "  -g, --gaps=RULE         FASTA alignments: pairwise (default), complete or\n"
-                "                          count\n") +
+                "                          count\n"
+                "  -b, --bootstrap=N       FASTA alignments: build N more trees from the sites\n"
+                "                          resampled, and label each internal node with the\n"
+                "                          share (0 to 100) of those trees that hold its split\n"
+                "      --seed=S            the seed of the resampling (default 1)\n"
+                "      --replicates=FILE   also write the bootstrap's trees to FILE\n") +
     std::string(matrix_layout_help) + std::string(matrix_cells_help) +
     std::string("  -o, --output=FILE       write to FILE, which is replaced only when every\n"
                 "                          tree was built\n"
@@ -73,11 +85,12 @@ const std::string help_text =
                 "in the command line.\n");
 
 constexpr cli::option_def own_defs[] = {
-    {"method", 'm', arg_kind::REQUIRED}, {"root", 'r', arg_kind::REQUIRED},    {"outgroup", 0, arg_kind::REQUIRED},
-    {"negative", 0, arg_kind::REQUIRED}, {"collapse", 0, arg_kind::REQUIRED},  {"digits", 0, arg_kind::REQUIRED},
-    {"safe-labels", 0, arg_kind::NONE},  {"threads", 'j', arg_kind::REQUIRED}, {"model", 'M', arg_kind::REQUIRED},
-    {"gaps", 'g', arg_kind::REQUIRED},   {"output", 'o', arg_kind::REQUIRED},  {"quiet", 'q', arg_kind::NONE},
-    {"help", 'h', arg_kind::NONE},
+    {"method", 'm', arg_kind::REQUIRED},   {"root", 'r', arg_kind::REQUIRED},      {"outgroup", 0, arg_kind::REQUIRED},
+    {"negative", 0, arg_kind::REQUIRED},   {"collapse", 0, arg_kind::REQUIRED},    {"digits", 0, arg_kind::REQUIRED},
+    {"safe-labels", 0, arg_kind::NONE},    {"threads", 'j', arg_kind::REQUIRED},   {"model", 'M', arg_kind::REQUIRED},
+    {"gaps", 'g', arg_kind::REQUIRED},     {"output", 'o', arg_kind::REQUIRED},    {"quiet", 'q', arg_kind::NONE},
+    {"help", 'h', arg_kind::NONE},         {"bootstrap", 'b', arg_kind::REQUIRED}, {"seed", 0, arg_kind::REQUIRED},
+    {"replicates", 0, arg_kind::REQUIRED},
 };
 constexpr auto defs = with_matrix_input(own_defs);
 
@@ -116,6 +129,10 @@ struct settings {
   const named<site_rule> *gaps = &gap_rules[0];
   std::string alignment_option; // the last option that only alignments take
   std::optional<std::string> output;
+  std::size_t bootstrap = 0; // replicates
+  std::uint64_t seed = 1;
+  bool seed_given = false;
+  std::optional<std::string> replicates;
   bool quiet = false;
   bool help = false;
   std::vector<std::string> inputs;
@@ -134,6 +151,14 @@ double length_bound(const std::string &value) {
   const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
   if (value.empty() || ec != std::errc() || end != value.data() + value.size() || !std::isfinite(v) || v < 0)
     throw usage_error{"--collapse=" + value + ": expected a branch length of at least 0"};
+  return v;
+}
+
+std::uint64_t seed_value(const std::string &value) {
+  std::uint64_t v = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
+  if (value.empty() || ec != std::errc() || end != value.data() + value.size())
+    throw usage_error{"--seed=" + value + ": expected a whole number from 0 to 18446744073709551615"};
   return v;
 }
 
@@ -170,12 +195,18 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "model") s.model = pick(models, name, *o.value);
     else if (name == "gaps") s.gaps = pick(gap_rules, name, *o.value);
     else if (name == "output") s.output = *o.value;
+    else if (name == "bootstrap") s.bootstrap = static_cast<std::size_t>(parse_count(name, *o.value, 1, 1000000));
+    else if (name == "seed") s.seed = seed_value(*o.value), s.seed_given = true;
+    else if (name == "replicates") s.replicates = *o.value;
     else if (name == "quiet") s.quiet = true;
     else if (name == "help") s.help = true;
-    if (name == "model" || name == "gaps") s.alignment_option = "--" + std::string(name);
+    if (name == "model" || name == "gaps" || name == "bootstrap") s.alignment_option = "--" + std::string(name);
   }
   check_matrix_input_settings(s.input);
   if (s.midpoint && !s.outgroup.empty()) throw usage_error{"--root=midpoint and --outgroup exclude each other"};
+  if (s.bootstrap == 0 && (s.seed_given || s.replicates))
+    throw usage_error{"--seed and --replicates go with --bootstrap"};
+  if (s.replicates && s.replicates->empty()) throw usage_error{"--replicates= names no file"};
   if (s.gaps->value == site_rule::ALL && s.model->value != model_type::P)
     throw usage_error{"--gaps=count compares every symbol and gives --model=p only, not --model=" +
                       std::string(s.model->name)};
@@ -186,8 +217,10 @@ settings parse_settings(std::span<char *const> args) {
   return s;
 }
 
-// Builds, adjusts and writes the tree of a matrix; `at` starts the messages about it.
-void write_tree(const cli::reporter &report, phylo::dist_mat_type &&mat, const settings &s, const std::string &at) {
+// Builds, adjusts and writes the tree of a matrix; `at` starts the messages about it. `annotate`
+// (when given) has the tree before it is written.
+void write_tree(const cli::reporter &report, phylo::dist_mat_type &&mat, const settings &s, const std::string &at,
+                const std::function<void(phylo::tree_type &)> &annotate = {}) {
   if (!s.quiet && !s.newick.safe_labels) {
     std::size_t quoted = 0, first = 0;
     for (std::size_t i = 0; i < mat.n_tax(); ++i)
@@ -219,11 +252,45 @@ void write_tree(const cli::reporter &report, phylo::dist_mat_type &&mat, const s
     report(at + e.what());
     throw data_refused{};
   }
+  if (annotate) annotate(tree);
   phylo::print::write_newick(tree, phylo::current_output(), s.newick);
 }
 
+// The message for a pair whose distance is undefined, which a tree cannot have.
+std::string undefined_text(const phylo::dna::undefined_distance_error &e, const std::vector<std::string> &labels,
+                           const settings &s) {
+  const auto &p = e.first.front();
+  return "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
+         (e.count == 1 ? " pair" : " pairs") + ", the first " + phylo::quote_text(labels[p.j]) + " and " +
+         phylo::quote_text(labels[p.i]) + " (" + std::to_string(p.differing) + " of " + std::to_string(p.sites) +
+         " sites differ); a tree needs every distance";
+}
+
+// The replicates of a bootstrap, run on a tree before it is written: its support values.
+void bootstrap_tree(const cli::reporter &report, const phylo::dna::packed_alignment &packed, const settings &s,
+                    const std::string &name, phylo::tree_type &tree, phylo::output_sink *replicates) {
+  phylo::bootstrap_options options;
+  options.replicates = s.bootstrap;
+  options.seed = s.seed;
+  options.dist.model = s.model->value;
+  options.dist.threads = s.build.threads;
+  options.build = s.build;
+  progress_line progress(name, "of the replicates");
+  if (!s.quiet && ::isatty(2)) options.progress = std::ref(progress);
+  if (replicates)
+    options.take = [&](const phylo::tree_type &t) { phylo::print::write_newick(t, *replicates, s.newick); };
+  try {
+    phylo::bootstrap(tree, packed, options);
+  } catch (const phylo::dna::undefined_distance_error &e) {
+    progress.clear();
+    report(name + ": in a replicate of the bootstrap, " + undefined_text(e, packed.labels(), s));
+    throw data_refused{};
+  }
+}
+
 // The distances of a FASTA alignment, computed in memory.
-void alignment_tree(const cli::reporter &report, phylo::input_source &in, const settings &s) {
+void alignment_tree(const cli::reporter &report, phylo::input_source &in, const settings &s,
+                    phylo::output_sink *replicates) {
   const std::string place = in.name() + ": ";
   phylo::dna::packed_alignment packed =
       read_packed_alignment(report, in, s.gaps->value, phylo::dna::model_alphabet(s.model->value));
@@ -234,23 +301,36 @@ void alignment_tree(const cli::reporter &report, phylo::input_source &in, const 
   try {
     phylo::dna::dna_dist(packed, options, *mat);
   } catch (const phylo::dna::undefined_distance_error &e) {
-    const auto &p = e.first.front();
-    report(place + "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
-           (e.count == 1 ? " pair" : " pairs") + ", the first " + phylo::quote_text(mat->labels[p.j]) + " and " +
-           phylo::quote_text(mat->labels[p.i]) + " (" + std::to_string(p.differing) + " of " + std::to_string(p.sites) +
-           " sites differ); a tree needs every distance");
+    report(place + undefined_text(e, packed.labels(), s));
     throw data_refused{};
   }
-  packed = phylo::dna::packed_alignment{}; // the sequences are no longer needed
-  write_tree(report, std::move(*mat), s, place);
+  if (s.bootstrap == 0) {
+    packed = phylo::dna::packed_alignment{}; // the sequences are no longer needed
+    write_tree(report, std::move(*mat), s, place);
+    return;
+  }
+  write_tree(report, std::move(*mat), s, place,
+             [&](phylo::tree_type &tree) { bootstrap_tree(report, packed, s, in.name(), tree, replicates); });
 }
 
 void tree_inputs(const cli::streams_type &streams, const settings &s) {
   const std::vector<std::string> taxa = wanted_taxa(streams.report, s.input);
+  std::unique_ptr<cli::output_file> replicates_file;
+  std::optional<phylo::output_sink> replicates;
+  if (s.replicates) {
+    try {
+      replicates_file = std::make_unique<cli::output_file>(*s.replicates);
+    } catch (const phylo::error &e) {
+      streams.report(e.what());
+      throw data_refused{};
+    }
+    replicates.emplace(phylo::output_sink::to_fd(replicates_file->fd(), *s.replicates));
+  }
   for (const std::string &operand : s.inputs) {
     cli::input_operand input(operand, streams.standard_input);
     phylo::input_source &in = input.source();
     in.decompress_gzip();
+    in.refuse_nul_bytes();
     const bool fasta = s.input.from == phylo::read::dist_layout_type::AUTO && looks_like_fasta(in);
     cli::refuse_cr_line_ends(streams.report, in, !fasta);
     if (fasta) {
@@ -259,12 +339,20 @@ void tree_inputs(const cli::streams_type &streams, const settings &s) {
                                    "--similarity, --taxa and --taxa-file are for distance matrices");
         throw data_refused{};
       }
-      alignment_tree(streams.report, in, s);
+      alignment_tree(streams.report, in, s, replicates ? &*replicates : nullptr);
     } else {
+      if (s.bootstrap != 0) {
+        streams.report(in.name() + ": --bootstrap resamples the sites of an alignment, and a distance matrix has none");
+        throw data_refused{};
+      }
       read_matrices(streams.report, in, s.input, taxa, [&](phylo::dist_mat_access mat, const std::string &at) {
         write_tree(streams.report, std::move(*mat), s, at);
       });
     }
+  }
+  if (replicates) {
+    replicates->flush();
+    replicates_file->commit();
   }
 }
 
