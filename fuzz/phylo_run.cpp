@@ -28,6 +28,13 @@ bool names_output(std::string_view word) {
   return word.size() > 1 && word[0] == '-' && word[1] != '-' && word.find('o') != std::string_view::npos;
 }
 
+// An option that asks phylo tree for a bootstrap or for its replicates' file: any number of
+// replicates is a valid request, and a large one is work that would only time out.
+bool names_bootstrap(std::string_view word) {
+  if (word.size() > 2 && (word.substr(0, 3) == "--b" || word.substr(0, 3) == "--r")) return true;
+  return word.size() > 1 && word[0] == '-' && word[1] != '-' && word.find('b') != std::string_view::npos;
+}
+
 int run(std::string_view command, std::vector<std::string> args, std::string_view input, reused_sink &out,
         reused_sink &err) {
   out.reset();
@@ -68,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   for (std::size_t p = 0; p < line.size();) {
     const std::size_t end = std::min(line.find(' ', p), line.size());
     const std::string_view word = line.substr(p, end - p);
-    if (!word.empty() && !names_output(word))
+    if (!word.empty() && !names_output(word) && !names_bootstrap(word))
       words.emplace_back(word[0] == '-' || words.empty() ? std::string(word) : std::string("-"));
     p = end + 1;
   }
