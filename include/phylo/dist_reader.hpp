@@ -107,6 +107,7 @@ private:
   input_source &in_;
   dist_read_settings settings_;
   std::optional<nexus_dist_reader> nexus_; // in a #NEXUS text: every further matrix is a block
+  bool refusing_nul_ = false;
   dist_layout_type found_layout_ = dist_layout_type::AUTO;
   dist_shape_type found_shape_ = dist_shape_type::AUTO;
   std::size_t matrix_line_ = 0;

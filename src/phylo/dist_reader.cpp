@@ -102,11 +102,13 @@ dist_layout_type recognise_layout(input_source &in, std::size_t pair_column) {
                         in.position());
 }
 
-dist_reader::dist_reader(input_source &in, dist_read_settings settings) : in_(in), settings_(settings) {
-  in_.refuse_nul_bytes();
-}
+dist_reader::dist_reader(input_source &in, dist_read_settings settings) : in_(in), settings_(settings) {}
 
 dist_mat_access dist_reader::next() {
+  if (!refusing_nul_) { // from the first matrix on, raised by next() as every other error
+    refusing_nul_ = true;
+    in_.refuse_nul_bytes();
+  }
   if (!nexus_) {
     in_.consume(detail::byte_order_mark_at(in_));
     detail::skip_blank_lines(in_);
