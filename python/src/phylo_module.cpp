@@ -274,14 +274,14 @@ private:
 };
 
 // A source as the Python side gives it: a path (str) or the bytes of a file object with a name.
-struct source_spec {
+struct source_arg {
   std::optional<std::string> path;
   py::bytes data;
   std::string name;
 };
 
-source_spec make_spec(py::object path, py::object data, const std::string &name) {
-  source_spec s;
+source_arg make_source_arg(py::object path, py::object data, const std::string &name) {
+  source_arg s;
   if (!path.is_none()) s.path = path.cast<std::string>();
   else s.data = data.cast<py::bytes>();
   s.name = name;
@@ -290,25 +290,25 @@ source_spec make_spec(py::object path, py::object data, const std::string &name)
 
 // Runs `body` on the source with the interpreter lock released; KeyboardInterrupt when Ctrl-C
 // stops it.
-template <class F> auto with_source(const source_spec &spec, F &&body) {
+template <class F> auto with_source(const source_arg &source, F &&body) {
   std::string_view bytes;
-  if (!spec.path) {
+  if (!source.path) {
     char *p = nullptr;
     Py_ssize_t n = 0;
-    if (PyBytes_AsStringAndSize(spec.data.ptr(), &p, &n) != 0) throw py::error_already_set();
+    if (PyBytes_AsStringAndSize(source.data.ptr(), &p, &n) != 0) throw py::error_already_set();
     bytes = std::string_view(p, static_cast<std::size_t>(n));
   }
   // Ctrl-C stops the reading between two reads of the descriptor.
   constexpr auto hook = [](void *) { check_signals_from_worker(); };
   try {
     py::gil_scoped_release unlocked;
-    if (spec.path) {
-      phylo::input_source in = phylo::input_source::open_file(*spec.path);
+    if (source.path) {
+      phylo::input_source in = phylo::input_source::open_file(*source.path);
       in.set_read_hook(hook, nullptr);
       in.decompress_gzip();
       return body(in);
     }
-    bytes_source in(bytes, spec.name);
+    bytes_source in(bytes, source.name);
     in.source().set_read_hook(hook, nullptr);
     return body(in.source());
   } catch (const interrupted &) {
@@ -458,8 +458,8 @@ void write_fd(const dist_mat_type &m, int fd, const std::string &name, const std
 
 // ---- Reading ------------------------------------------------------------------------------------
 
-py::list read_matrices(const source_spec &spec, const std::string &layout, const std::string &shape, std::size_t column,
-                       std::optional<float> fill) {
+py::list read_matrices(const source_arg &source, const std::string &layout, const std::string &shape,
+                       std::size_t column, std::optional<float> fill) {
   phylo::read::dist_read_settings settings;
   settings.layout = pick(input_layouts, "layout", layout);
   settings.shape = pick(shapes, "shape", shape);
@@ -473,7 +473,7 @@ py::list read_matrices(const source_spec &spec, const std::string &layout, const
   if (fill && !(*fill >= 0.0f && *fill <= phylo::max_distance))
     throw py::value_error("fill must be a distance of 0 or more");
   py::list out;
-  with_source(spec, [&](phylo::input_source &in) {
+  with_source(source, [&](phylo::input_source &in) {
     if (phylo::read::first_line_ends_in_cr(in, true)) refuse_cr(in);
     phylo::read::dist_reader reader(in, settings);
     std::size_t count = 0;
@@ -628,11 +628,11 @@ void pack_fasta(phylo::input_source &in, packer &pack) {
   }
 }
 
-py::tuple dist_fasta(const source_spec &spec, const std::string &model, const std::string &gaps,
+py::tuple dist_fasta(const source_arg &source, const std::string &model, const std::string &gaps,
                      std::optional<float> undefined, std::optional<unsigned> threads, const py::dict &more) {
   const dist_settings s = dist_settings_of(model, gaps, undefined, threads, more);
   packer pack(s);
-  with_source(spec, [&](phylo::input_source &in) {
+  with_source(source, [&](phylo::input_source &in) {
     pack_fasta(in, pack);
     return 0;
   });
@@ -706,13 +706,13 @@ std::unique_ptr<dist_mat_type> chars_distances(const phylo::char_mat_type &chars
   return m;
 }
 
-py::list dist_chars(const source_spec &spec, const std::string &kind_name, py::object metric,
+py::list dist_chars(const source_arg &source, const std::string &kind_name, py::object metric,
                     const std::string &layout_name) {
   const phylo::matrix_type kind = pick(kinds, "kind", kind_name);
   const dist_form_type form = metric_of(kind, metric);
   const phylo::char_format_type format = pick(char_layouts, "layout", layout_name);
   std::vector<std::unique_ptr<dist_mat_type>> found;
-  with_source(spec, [&](phylo::input_source &in) {
+  with_source(source, [&](phylo::input_source &in) {
     if (phylo::read::first_line_ends_in_cr(in, false)) refuse_cr(in);
     while (!phylo::read::at_end(in)) {
       const phylo::read::char_mat_size size = phylo::read::read_header(in);
@@ -964,15 +964,15 @@ and writing through it changes the matrix.
       "_read",
       [](py::object path, py::object data, const std::string &name, const std::string &layout, const std::string &shape,
          std::size_t column, py::object fill) {
-        return read_matrices(make_spec(path, data, name), layout, shape, column, optional_distance(fill, "fill"));
+        return read_matrices(make_source_arg(path, data, name), layout, shape, column, optional_distance(fill, "fill"));
       },
       "path"_a, "data"_a, "name"_a, "layout"_a, "shape"_a, "column"_a, "fill"_a);
   m.def(
       "_dist_fasta",
       [](py::object path, py::object data, const std::string &name, const std::string &model, const std::string &gaps,
          py::object undefined, std::optional<unsigned> threads, py::dict more) {
-        return dist_fasta(make_spec(path, data, name), model, gaps, optional_distance(undefined, "undefined"), threads,
-                          more);
+        return dist_fasta(make_source_arg(path, data, name), model, gaps, optional_distance(undefined, "undefined"),
+                          threads, more);
       },
       "path"_a, "data"_a, "name"_a, "model"_a, "gaps"_a, "undefined"_a, "threads"_a, "more"_a);
   m.def(
@@ -985,7 +985,7 @@ and writing through it changes the matrix.
   m.def(
       "_dist_chars",
       [](py::object path, py::object data, const std::string &name, const std::string &kind, py::object metric,
-         const std::string &layout) { return dist_chars(make_spec(path, data, name), kind, metric, layout); },
+         const std::string &layout) { return dist_chars(make_source_arg(path, data, name), kind, metric, layout); },
       "path"_a, "data"_a, "name"_a, "kind"_a, "metric"_a, "layout"_a);
   m.def("_dist_char_array", &dist_char_array, "values"_a, "labels"_a, "kind"_a, "metric"_a);
   m.def("available_cpus", &phylo::dna::available_cpus,
