@@ -3,7 +3,9 @@
 // and distances from alignments and character matrices. The package phylo (phylo/__init__.py)
 // wraps this module; long work runs without the interpreter lock and stops on Ctrl-C.
 
+#include "char_input.hpp"
 #include "dist_layouts.hpp"
+#include "matrix_input.hpp"
 
 #include "phylo/char_matrix.hpp"
 #include "phylo/chars.hpp"
@@ -46,13 +48,10 @@ using phylo::read::dist_shape_type;
 
 // ---- Names of the options, as phylo's commands spell them -------------------------------
 
-template <class T> struct named {
-  std::string_view name;
-  T value;
-};
+using cli::named;
 
 template <class T, std::size_t N>
-T pick(const named<T> (&table)[N], const std::string &argument, const std::string &given) {
+T pick_value(const named<T> (&table)[N], const std::string &argument, const std::string &given) {
   std::string names;
   for (const auto &e : table) {
     if (e.name == given) return e.value;
@@ -61,40 +60,13 @@ T pick(const named<T> (&table)[N], const std::string &argument, const std::strin
   throw py::value_error(argument + "=" + py::repr(py::str(given)).cast<std::string>() + ": expected one of " + names);
 }
 
-constexpr named<dist_layout_type> input_layouts[] = {
-    {"auto", dist_layout_type::AUTO},   {"phylip", dist_layout_type::PHYLIP}, {"relaxed", dist_layout_type::RELAXED},
-    {"tsv", dist_layout_type::TSV},     {"nexus", dist_layout_type::NEXUS},   {"csv", dist_layout_type::CSV},
-    {"pairs", dist_layout_type::PAIRS}, {"mega", dist_layout_type::MEGA},
-};
-constexpr named<dist_shape_type> shapes[] = {
-    {"auto", dist_shape_type::AUTO},   {"square", dist_shape_type::SQUARE},
-    {"lower", dist_shape_type::LOWER}, {"lower-diagonal", dist_shape_type::LOWER_DIAGONAL},
-    {"upper", dist_shape_type::UPPER}, {"upper-diagonal", dist_shape_type::UPPER_DIAGONAL},
-};
-constexpr named<phylo::symmetrize_type> symmetrizers[] = {
-    {"lower", phylo::symmetrize_type::LOWER},
-    {"upper", phylo::symmetrize_type::UPPER},
-    {"mean", phylo::symmetrize_type::MEAN},
-};
 using phylo::dna::model_type;
-constexpr named<model_type> models[] = {
-    {"p", model_type::P},           {"count", model_type::COUNT},     {"jc69", model_type::JC69},
-    {"k80", model_type::K80},       {"k2p", model_type::K80},         {"k81", model_type::K81},
-    {"f81", model_type::F81},       {"f84", model_type::F84},         {"t92", model_type::T92},
-    {"tn93", model_type::TN93},     {"logdet", model_type::LOGDET},   {"poisson", model_type::POISSON},
-    {"kimura", model_type::KIMURA}, {"jtt", model_type::JTT},         {"wag", model_type::WAG},
-    {"lg", model_type::LG},         {"dayhoff", model_type::DAYHOFF},
-};
-constexpr named<std::optional<phylo::dna::alphabet>> alphabets[] = {
-    {"auto", std::nullopt},
-    {"dna", phylo::dna::alphabet::DNA},
-    {"protein", phylo::dna::alphabet::PROTEIN},
-};
-constexpr named<phylo::dna::site_rule> gap_rules[] = {
-    {"pairwise", phylo::dna::site_rule::PAIRWISE},
-    {"complete", phylo::dna::site_rule::COMPLETE},
-    {"count", phylo::dna::site_rule::ALL},
-};
+using phylo_cli::fasta_alphabets;
+using phylo_cli::fasta_gap_rules;
+using phylo_cli::fasta_models;
+using phylo_cli::input_layouts;
+using phylo_cli::shapes;
+using phylo_cli::symmetrizers;
 constexpr named<phylo::matrix_type> kinds[] = {
     {"discrete", phylo::matrix_type::DISCR},
     {"quant", phylo::matrix_type::QUANT},
@@ -461,8 +433,8 @@ void write_fd(const dist_mat_type &m, int fd, const std::string &name, const std
 py::list read_matrices(const source_arg &source, const std::string &layout, const std::string &shape,
                        std::size_t column, std::optional<float> fill) {
   phylo::read::dist_read_settings settings;
-  settings.layout = pick(input_layouts, "layout", layout);
-  settings.shape = pick(shapes, "shape", shape);
+  settings.layout = pick_value(input_layouts, "layout", layout);
+  settings.shape = pick_value(shapes, "shape", shape);
   settings.pair_column = column;
   settings.pair_fill = fill;
   if (settings.shape != dist_shape_type::AUTO &&
@@ -512,8 +484,8 @@ std::optional<double> optional_positive(py::handle v, const char *argument) {
 // and ts_tv as phylo.dist takes them.
 dist_settings dist_settings_of(const std::string &model, const std::string &gaps, std::optional<float> undefined,
                                std::optional<unsigned> threads, const py::dict &more) {
-  dist_settings s{pick(gap_rules, "gaps", gaps), std::nullopt, {}};
-  s.options.model = pick(models, "model", model);
+  dist_settings s{pick_value(fasta_gap_rules, "gaps", gaps), std::nullopt, {}};
+  s.options.model = pick_value(fasta_models, "model", model);
   if (s.rule == phylo::dna::site_rule::ALL && s.options.model != model_type::P && s.options.model != model_type::COUNT)
     throw py::value_error("gaps='count' compares every symbol and gives model='p' or 'count' only, not model='" +
                           model + "'");
@@ -525,7 +497,7 @@ dist_settings dist_settings_of(const std::string &model, const std::string &gaps
   s.options.progress = [](std::uint64_t, std::uint64_t) { check_signals_from_worker(); };
 
   const std::string alphabet_name = more.contains("alphabet") ? more["alphabet"].cast<std::string>() : "auto";
-  s.residues = pick(alphabets, "alphabet", alphabet_name);
+  s.residues = pick_value(fasta_alphabets, "alphabet", alphabet_name);
   const auto own = phylo::dna::model_alphabet(s.options.model);
   if (own && s.residues && *own != *s.residues)
     throw py::value_error("model='" + model + "' is for " +
@@ -696,8 +668,10 @@ dist_form_type metric_of(phylo::matrix_type kind, py::object metric) {
     return dist_form_type::EUKLIDEAN; // not consulted
   }
   if (kind == phylo::matrix_type::QUANT)
-    return metric.is_none() ? dist_form_type::EUKLIDEAN : pick(quant_metrics, "metric", metric.cast<std::string>());
-  return metric.is_none() ? dist_form_type::BRAY_CURTIS : pick(count_metrics, "metric", metric.cast<std::string>());
+    return metric.is_none() ? dist_form_type::EUKLIDEAN
+                            : pick_value(quant_metrics, "metric", metric.cast<std::string>());
+  return metric.is_none() ? dist_form_type::BRAY_CURTIS
+                          : pick_value(count_metrics, "metric", metric.cast<std::string>());
 }
 
 std::unique_ptr<dist_mat_type> chars_distances(const phylo::char_mat_type &chars, dist_form_type form) {
@@ -708,9 +682,9 @@ std::unique_ptr<dist_mat_type> chars_distances(const phylo::char_mat_type &chars
 
 py::list dist_chars(const source_arg &source, const std::string &kind_name, py::object metric,
                     const std::string &layout_name) {
-  const phylo::matrix_type kind = pick(kinds, "kind", kind_name);
+  const phylo::matrix_type kind = pick_value(kinds, "kind", kind_name);
   const dist_form_type form = metric_of(kind, metric);
-  const phylo::char_format_type format = pick(char_layouts, "layout", layout_name);
+  const phylo::char_format_type format = pick_value(char_layouts, "layout", layout_name);
   std::vector<std::unique_ptr<dist_mat_type>> found;
   with_source(source, [&](phylo::input_source &in) {
     if (phylo::read::first_line_ends_in_cr(in, false)) refuse_cr(in);
@@ -744,7 +718,7 @@ py::list dist_chars(const source_arg &source, const std::string &kind_name, py::
 
 std::unique_ptr<dist_mat_type> dist_char_array(py::object values, py::object labels, const std::string &kind_name,
                                                py::object metric) {
-  const phylo::matrix_type kind = pick(kinds, "kind", kind_name);
+  const phylo::matrix_type kind = pick_value(kinds, "kind", kind_name);
   const dist_form_type form = metric_of(kind, metric);
   std::vector<std::string> names = labels_from_python(labels, "labels");
   const std::size_t n = names.size();
@@ -912,7 +886,7 @@ and writing through it changes the matrix.
       .def(
           "symmetrize",
           [](dist_mat_type &d, const std::string &how) {
-            const auto h = pick(symmetrizers, "how", how);
+            const auto h = pick_value(symmetrizers, "how", how);
             py::gil_scoped_release unlocked;
             phylo::symmetrize_dist(d, h);
           },

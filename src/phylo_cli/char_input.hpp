@@ -2,6 +2,7 @@
 // sequence and the line.
 #pragma once
 
+#include "options.hpp"
 #include "shell.hpp"
 
 #include "phylo/dna_dist.hpp"
@@ -18,6 +19,39 @@
 #include <vector>
 
 namespace phylo_cli {
+
+// The names of the models, alphabets and gap rules of FASTA alignments, as --model, --alphabet
+// and --gaps take them.
+inline constexpr cli::named<phylo::dna::model_type> fasta_models[] = {
+    {"p", phylo::dna::model_type::P},
+    {"count", phylo::dna::model_type::COUNT},
+    {"jc69", phylo::dna::model_type::JC69},
+    {"k80", phylo::dna::model_type::K80},
+    {"k2p", phylo::dna::model_type::K80},
+    {"k81", phylo::dna::model_type::K81},
+    {"f81", phylo::dna::model_type::F81},
+    {"f84", phylo::dna::model_type::F84},
+    {"t92", phylo::dna::model_type::T92},
+    {"tn93", phylo::dna::model_type::TN93},
+    {"logdet", phylo::dna::model_type::LOGDET},
+    {"poisson", phylo::dna::model_type::POISSON},
+    {"kimura", phylo::dna::model_type::KIMURA},
+    {"jtt", phylo::dna::model_type::JTT},
+    {"wag", phylo::dna::model_type::WAG},
+    {"lg", phylo::dna::model_type::LG},
+    {"dayhoff", phylo::dna::model_type::DAYHOFF},
+};
+// nullopt: auto
+inline constexpr cli::named<std::optional<phylo::dna::alphabet>> fasta_alphabets[] = {
+    {"auto", std::nullopt},
+    {"dna", phylo::dna::alphabet::DNA},
+    {"protein", phylo::dna::alphabet::PROTEIN},
+};
+inline constexpr cli::named<phylo::dna::site_rule> fasta_gap_rules[] = {
+    {"pairwise", phylo::dna::site_rule::PAIRWISE},
+    {"complete", phylo::dna::site_rule::COMPLETE},
+    {"count", phylo::dna::site_rule::ALL},
+};
 
 // True when the first character of the input that is not whitespace is '>'. Consumes nothing.
 bool looks_like_fasta(phylo::input_source &in);

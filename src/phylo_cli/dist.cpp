@@ -158,26 +158,6 @@ constexpr named<char_format_type> layouts[] = {
     {"commented", char_format_type::COMMENTED_PHYLIP},
 };
 
-constexpr named<model_type> models[] = {
-    {"p", model_type::P},           {"count", model_type::COUNT},     {"jc69", model_type::JC69},
-    {"k80", model_type::K80},       {"k2p", model_type::K80},         {"k81", model_type::K81},
-    {"f81", model_type::F81},       {"f84", model_type::F84},         {"t92", model_type::T92},
-    {"tn93", model_type::TN93},     {"logdet", model_type::LOGDET},   {"poisson", model_type::POISSON},
-    {"kimura", model_type::KIMURA}, {"jtt", model_type::JTT},         {"wag", model_type::WAG},
-    {"lg", model_type::LG},         {"dayhoff", model_type::DAYHOFF},
-};
-// nullopt: auto
-constexpr named<std::optional<phylo::dna::alphabet>> alphabets[] = {
-    {"auto", std::nullopt},
-    {"dna", phylo::dna::alphabet::DNA},
-    {"protein", phylo::dna::alphabet::PROTEIN},
-};
-constexpr named<site_rule> gap_rules[] = {
-    {"pairwise", site_rule::PAIRWISE},
-    {"complete", site_rule::COMPLETE},
-    {"count", site_rule::ALL},
-};
-
 struct metric_entry {
   std::string_view name;
   dist_form_type value;
@@ -208,8 +188,8 @@ struct settings {
   bool help = false;
   std::vector<std::string> inputs;
   // FASTA alignments
-  const named<model_type> *model = &models[0];
-  const named<site_rule> *gaps = &gap_rules[0];
+  const named<model_type> *model = &fasta_models[0];
+  const named<site_rule> *gaps = &fasta_gap_rules[0];
   std::optional<float> undefined;               // written where the model is undefined
   std::string undefined_text;                   // as given
   unsigned threads = 0;                         // 0: one per processor
@@ -282,11 +262,11 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "quiet") s.quiet = true;
     else if (name == "safe-labels") s.safe_labels = true;
     else if (name == "help") s.help = true;
-    else if (name == "model") s.model = pick(models, name, *o.value);
-    else if (name == "gaps") s.gaps = pick(gap_rules, name, *o.value);
+    else if (name == "model") s.model = pick(fasta_models, name, *o.value);
+    else if (name == "gaps") s.gaps = pick(fasta_gap_rules, name, *o.value);
     else if (name == "undefined") s.undefined = undefined_value(*o.value), s.undefined_text = *o.value;
     else if (name == "threads") s.threads = thread_count(*o.value);
-    else if (name == "alphabet") s.alphabet = pick(alphabets, name, *o.value)->value;
+    else if (name == "alphabet") s.alphabet = pick(fasta_alphabets, name, *o.value)->value;
     else if (name == "gamma") s.gamma = positive_number(name, *o.value);
     else if (name == "ts-tv") s.ts_tv = positive_number(name, *o.value);
     else if (name == "gamma-categories") {

@@ -48,21 +48,6 @@ constexpr named<similarity_type> similarities[] = {
     {"fraction", similarity_type::FRACTION},
     {"percent", similarity_type::PERCENT},
 };
-constexpr named<dist_layout_type> input_layouts[] = {
-    {"auto", dist_layout_type::AUTO},   {"phylip", dist_layout_type::PHYLIP}, {"relaxed", dist_layout_type::RELAXED},
-    {"tsv", dist_layout_type::TSV},     {"nexus", dist_layout_type::NEXUS},   {"csv", dist_layout_type::CSV},
-    {"pairs", dist_layout_type::PAIRS}, {"mega", dist_layout_type::MEGA},
-};
-constexpr named<dist_shape_type> shapes[] = {
-    {"auto", dist_shape_type::AUTO},   {"square", dist_shape_type::SQUARE},
-    {"lower", dist_shape_type::LOWER}, {"lower-diagonal", dist_shape_type::LOWER_DIAGONAL},
-    {"upper", dist_shape_type::UPPER}, {"upper-diagonal", dist_shape_type::UPPER_DIAGONAL},
-};
-constexpr named<phylo::symmetrize_type> symmetrizers[] = {
-    {"lower", phylo::symmetrize_type::LOWER},
-    {"upper", phylo::symmetrize_type::UPPER},
-    {"mean", phylo::symmetrize_type::MEAN},
-};
 
 // A number of an option, checked: a non-negative finite value.
 float parse_value(std::string_view option, const std::string &text) {

@@ -21,6 +21,24 @@
 
 namespace phylo_cli {
 
+// The names of the matrix input options' values, as --from, --shape and --symmetrize take them.
+inline constexpr cli::named<phylo::read::dist_layout_type> input_layouts[] = {
+    {"auto", phylo::read::dist_layout_type::AUTO},       {"phylip", phylo::read::dist_layout_type::PHYLIP},
+    {"relaxed", phylo::read::dist_layout_type::RELAXED}, {"tsv", phylo::read::dist_layout_type::TSV},
+    {"nexus", phylo::read::dist_layout_type::NEXUS},     {"csv", phylo::read::dist_layout_type::CSV},
+    {"pairs", phylo::read::dist_layout_type::PAIRS},     {"mega", phylo::read::dist_layout_type::MEGA},
+};
+inline constexpr cli::named<phylo::read::dist_shape_type> shapes[] = {
+    {"auto", phylo::read::dist_shape_type::AUTO},   {"square", phylo::read::dist_shape_type::SQUARE},
+    {"lower", phylo::read::dist_shape_type::LOWER}, {"lower-diagonal", phylo::read::dist_shape_type::LOWER_DIAGONAL},
+    {"upper", phylo::read::dist_shape_type::UPPER}, {"upper-diagonal", phylo::read::dist_shape_type::UPPER_DIAGONAL},
+};
+inline constexpr cli::named<phylo::symmetrize_type> symmetrizers[] = {
+    {"lower", phylo::symmetrize_type::LOWER},
+    {"upper", phylo::symmetrize_type::UPPER},
+    {"mean", phylo::symmetrize_type::MEAN},
+};
+
 enum class similarity_type { FRACTION, PERCENT };
 
 struct matrix_input_settings {
