@@ -110,11 +110,6 @@ constexpr named<model_type> models[] = {
     {"p", model_type::P},     {"jc69", model_type::JC69}, {"k80", model_type::K80},       {"k2p", model_type::K80},
     {"f81", model_type::F81}, {"tn93", model_type::TN93}, {"logdet", model_type::LOGDET},
 };
-constexpr named<site_rule> gap_rules[] = {
-    {"pairwise", site_rule::PAIRWISE},
-    {"complete", site_rule::COMPLETE},
-    {"count", site_rule::ALL},
-};
 
 struct settings {
   matrix_input_settings input;
@@ -126,7 +121,7 @@ struct settings {
   std::optional<double> collapse;
   phylo::newick_options newick;
   const named<model_type> *model = &models[1];
-  const named<site_rule> *gaps = &gap_rules[0];
+  const named<site_rule> *gaps = &fasta_gap_rules[0];
   std::string alignment_option; // the last option that only alignments take
   std::optional<std::string> output;
   std::size_t bootstrap = 0; // replicates
@@ -193,7 +188,7 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "safe-labels") s.newick.safe_labels = true;
     else if (name == "threads") s.build.threads = thread_count(*o.value);
     else if (name == "model") s.model = pick(models, name, *o.value);
-    else if (name == "gaps") s.gaps = pick(gap_rules, name, *o.value);
+    else if (name == "gaps") s.gaps = pick(fasta_gap_rules, name, *o.value);
     else if (name == "output") s.output = *o.value;
     else if (name == "bootstrap") s.bootstrap = static_cast<std::size_t>(parse_count(name, *o.value, 1, 1000000));
     else if (name == "seed") s.seed = seed_value(*o.value), s.seed_given = true;
