@@ -692,3 +692,8 @@ blank_run_after_a_matrix_then_text: phylo convert --to=pairs
 blanks_without_a_line_end_after_a_matrix: phylo convert --to=pairs
   in "2\nA 0 1\nB 1 0\n  \t"
   out "B\tA\t 1.00000E+00\n"
+# Of several pairs of labels that the layout writes alike, the first is named, once.
+labels_alike_named_once: phylo convert --from=tsv
+  in "\ta b\ta_b\tc d\tc_d\na b\t0 1 1 1\na_b\t1 0 1 1\nc d\t1 1 0 1\nc_d\t1 1 1 0\n"
+  out " 4\na_b\t 0.00000E+00\t 1.00000E+00\t 1.00000E+00\t 1.00000E+00\na_b\t 1.00000E+00\t 0.00000E+00\t 1.00000E+00\t 1.00000E+00\nc_d\t 1.00000E+00\t 1.00000E+00\t 0.00000E+00\t 1.00000E+00\nc_d\t 1.00000E+00\t 1.00000E+00\t 1.00000E+00\t 0.00000E+00\n"
+  err "phylo: standard input:1: warning: the labels of taxa 1 ('a b') and 2 ('a_b') are written alike in this layout, as 'a_b'\n"
