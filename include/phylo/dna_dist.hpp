@@ -160,7 +160,8 @@ struct dist_options {
   unsigned threads = 0; // 0: one per processor that the process may use
   // Written where the model gives no distance; without it, undefined_distance_error.
   std::optional<float> undefined_value;
-  // Called now and then from the calling thread with the pairs done and the pairs in all.
+  // Called from the calling thread with the pairs done and the pairs in all, after each tile
+  // that ends, and at least once, with every pair done, at the end.
   // When it throws, the other threads stop after the tile they are comparing and dna_dist
   // passes the exception on (the cells are then incomplete): a way to cancel the work.
   std::function<void(std::uint64_t done, std::uint64_t total)> progress;

@@ -8,7 +8,9 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <mutex>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -633,32 +635,64 @@ undefined_log for_each_tile(std::size_t n, std::size_t side, const dist_options 
   const std::size_t workers = std::clamp<std::size_t>(wanted, 1, tiles.size());
   std::vector<undefined_log> logs(workers);
   for (auto &log : logs) log.first.reserve(first_kept + 1);
+  // The calling thread reports progress: after each of its own tiles, then, once no tile is
+  // left, after each tile that another thread ends, and at the end once more. (The other
+  // threads may take every tile; the hook still hears of the work, and can still stop it.)
+  std::mutex mutex;
+  std::condition_variable tile_ended;
+  std::size_t running = 0; // the other threads still at work, under mutex
+  u64 ended = 0;           // the tiles they have ended, under mutex
+  auto report = [&] {
+    try {
+      options.progress(done.load(std::memory_order_relaxed), total);
+    } catch (...) {
+      next.store(tiles.size(), std::memory_order_relaxed); // the other threads take no further tile
+      throw;
+    }
+  };
   auto work = [&](std::size_t worker) {
     for (std::size_t t; (t = next.fetch_add(1, std::memory_order_relaxed)) < tiles.size();) {
       const std::size_t i0 = tiles[t].first * side, j0 = tiles[t].second * side;
       const u64 pairs = tile(worker, i0, std::min(n, i0 + side), j0, std::min(n, j0 + side), logs[worker]);
-      const u64 now = done.fetch_add(pairs, std::memory_order_relaxed) + pairs;
-      if (worker == 0 && options.progress) {
-        try {
-          options.progress(now, total);
-        } catch (...) {
-          next.store(tiles.size(), std::memory_order_relaxed); // the other threads take no further tile
-          throw;
-        }
+      done.fetch_add(pairs, std::memory_order_relaxed);
+      if (worker == 0) {
+        if (options.progress) report();
+      } else {
+        std::lock_guard lock(mutex);
+        ++ended;
+        tile_ended.notify_one();
       }
+    }
+    if (worker != 0) {
+      std::lock_guard lock(mutex);
+      --running;
+      tile_ended.notify_one();
     }
   };
   {
     std::vector<std::jthread> pool;
     for (std::size_t w = 1; w < workers; ++w) {
       try {
+        std::lock_guard lock(mutex);
         pool.emplace_back(work, w);
+        ++running;
       } catch (const std::system_error &) {
         break; // the threads that started, and this one, do all the work
       }
     }
     work(0);
+    if (options.progress) {
+      std::unique_lock lock(mutex);
+      for (u64 seen = ended;; seen = ended) {
+        tile_ended.wait(lock, [&] { return running == 0 || ended != seen; });
+        if (running == 0) break;
+        lock.unlock();
+        report();
+        lock.lock();
+      }
+    }
   }
+  if (options.progress) report();
   undefined_log all;
   for (const undefined_log &log : logs) {
     all.count += log.count;
