@@ -66,6 +66,19 @@ bool skip_blank_lines(input_source &in, std::size_t limit = SIZE_MAX);
 // later, once the way of reading is chosen.
 inline constexpr std::size_t blank_lookahead = std::size_t{1} << 16;
 
+// Passes over the comment in square brackets whose '[' is at the read position of `in` (an
+// input_source, or a reader that counts its own lines, with peek() and advance()); comments
+// nest. False when the input ends inside it, everything after the '[' consumed.
+template <class Reader> bool skip_bracket_comment(Reader &in) {
+  int depth = 0;
+  for (int c; (c = in.peek()) >= 0;) {
+    in.advance();
+    if (c == '[') ++depth;
+    else if (c == ']' && --depth == 0) return true;
+  }
+  return false;
+}
+
 // The length of the UTF-8 byte order mark at the read position when that is the start of the
 // input and it holds one: 3, otherwise 0. Consumes nothing.
 std::size_t byte_order_mark_at(input_source &in);

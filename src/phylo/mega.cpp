@@ -2,6 +2,7 @@
 #include "phylo/mega.hpp"
 
 #include "fields.hpp"
+#include "line_input.hpp"
 #include "phylo/chars.hpp"
 #include "phylo/io.hpp"
 #include "phylo/number.hpp"
@@ -43,15 +44,7 @@ public:
 private:
   void skip_comment() {
     const input_position start = in_.position();
-    int depth = 0;
-    for (int c; (c = in_.peek()) >= 0; in_.advance()) {
-      if (c == '[') ++depth;
-      else if (c == ']' && --depth == 0) {
-        in_.advance();
-        return;
-      }
-    }
-    throw format_error("the input ends in a comment", start);
+    if (!skip_bracket_comment(in_)) throw format_error("the input ends in a comment", start);
   }
   input_source &in_;
   std::size_t line_ = 0;

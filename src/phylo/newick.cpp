@@ -3,6 +3,7 @@
 
 #include "phylo/newick.hpp"
 
+#include "line_input.hpp"
 #include "phylo/chars.hpp"
 
 #include <charconv>
@@ -242,14 +243,8 @@ public:
 private:
   void skip_comment() {
     const std::uint64_t at = in_.offset();
-    int depth = 0;
-    for (;;) {
-      const int c = in_.peek();
-      if (c < 0) throw end_of_input("the input ends inside the comment that begins here", in_.position_at(at));
-      in_.advance();
-      if (c == '[') ++depth;
-      else if (c == ']' && --depth == 0) return;
-    }
+    if (!detail::skip_bracket_comment(in_))
+      throw end_of_input("the input ends inside the comment that begins here", in_.position_at(at));
   }
 
   input_source &in_;

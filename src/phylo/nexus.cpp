@@ -162,14 +162,8 @@ private:
   // Skips a comment whose '[' is at the read position; comments nest.
   void skip_comment() {
     const std::size_t first_line = line_, first_column = column_;
-    int depth = 0;
-    do {
-      const int ch = peek();
-      if (ch < 0) fail(first_line, first_column, "a comment that begins here is never closed with ']'");
-      if (ch == '[') ++depth;
-      if (ch == ']') --depth;
-      advance();
-    } while (depth > 0);
+    if (!skip_bracket_comment(*this))
+      fail(first_line, first_column, "a comment that begins here is never closed with ']'");
   }
 
   input_source &in_;
