@@ -6,6 +6,7 @@
 #include "phylo/csv.hpp"
 #include "phylo/io.hpp"
 #include "phylo/mega.hpp"
+#include "phylo/nexus.hpp"
 #include "phylo/pairs.hpp"
 #include "phylo/phylip.hpp"
 #include "phylo/words.hpp"
@@ -50,6 +51,34 @@ TEST(DelimitedWriters, ShortestDecimalsByDefault) {
   print::print_mega_dist_mat(out, m);
   EXPECT_EQ(out.text(), ",A,B\nA,0,0.25\nB,0.25,0\ntaxon1\ttaxon2\tdistance\nA\tB\t0.25\n#mega\n!Title: distances;\n"
                         "!Format DataType=Distance DataFormat=LowerLeft NTaxa=2;\n\n#A\n#B\n\n0.25\n");
+}
+
+// Each writer writes a label as its label form says (the form the label checks judge it by):
+// blanks, quotes, brackets and a long label, in every layout.
+TEST(DistWriters, WriteLabelsInTheirLabelForm) {
+  dist_mat_type m(2);
+  m.labels[0] = "Homo sapiens's (1)";
+  m.labels[1] = "b:c";
+  m.distances(0, 1) = m.distances(1, 0) = 0.5f;
+  auto check = [&](label_form_type form, auto write) {
+    output_sink out = output_sink::to_string();
+    write(out);
+    for (const std::string &label : m.labels)
+      EXPECT_NE(out.text().find(label_as_written(label, form)), std::string::npos) << label << "\n" << out.text();
+  };
+  for (F f : {F::PHYLIP, F::EXTENDED_PHYLIP, F::TAB, F::NEXUS, F::NEXUS_ENCLOSED, F::ONE_COLUMN, F::RAW}) {
+    if (f == F::RAW) continue; // rows of values alone
+    check(print::label_form(f), [&](output_sink &out) { print::print_dist_mat(out, m, f); });
+  }
+  for (F f : {F::PHYLIP, F::EXTENDED_PHYLIP})
+    check(print::label_form(f), [&](output_sink &out) { print::print_lower_dist_mat(out, m, f); });
+  check(print::csv_label_form, [&](output_sink &out) { print::print_csv_dist_mat(out, m); });
+  check(print::pairs_label_form, [&](output_sink &out) { print::print_pairs_dist_mat(out, m); });
+  check(print::mega_label_form, [&](output_sink &out) { print::print_mega_dist_mat(out, m); });
+  EXPECT_EQ(print::nexus_label_form, label_form_type::NEXUS_QUOTED);
+  output_sink out = output_sink::to_string();
+  print::print_nexus_dist_mat(out, m);
+  EXPECT_NE(out.text().find("'Homo sapiens''s (1)'"), std::string::npos) << out.text();
 }
 
 TEST(DistMat, FastForm) {

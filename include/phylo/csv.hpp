@@ -4,6 +4,7 @@
 #pragma once
 
 #include "phylo/io.hpp"
+#include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 namespace phylo::read {
@@ -26,5 +27,7 @@ namespace phylo::print {
 // digits (1 to 9). Labels that hold a comma, a quote, a line end or blanks at either end are
 // quoted.
 void print_csv_dist_mat(output_sink &out, const dist_mat_type &dist, int digits = 0);
+// How it writes a label, for check_labels.
+inline constexpr label_form_type csv_label_form = label_form_type::AS_STORED;
 
 } // namespace phylo::print

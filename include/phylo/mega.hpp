@@ -5,6 +5,7 @@
 #pragma once
 
 #include "phylo/io.hpp"
+#include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 namespace phylo::read {
@@ -19,8 +20,10 @@ dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa);
 namespace phylo::print {
 
 // Writes the matrix as a MEGA distance file with its lower-left
-// triangle, blanks in labels made '_'; distances as print_csv_dist_mat writes them. The
-// cells above the diagonal are not written.
+// triangle, the characters of tree_unsafe_label_set in labels made '_'; distances as print_csv_dist_mat writes them.
+// The cells above the diagonal are not written.
 void print_mega_dist_mat(output_sink &out, const dist_mat_type &dist, int digits = 0);
+// How it writes a label, for check_labels.
+inline constexpr label_form_type mega_label_form = label_form_type::TREE_SAFE;
 
 } // namespace phylo::print

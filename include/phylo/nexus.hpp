@@ -11,6 +11,7 @@
 #pragma once
 
 #include "phylo/io.hpp"
+#include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 #include <cstddef>
@@ -63,6 +64,8 @@ void print_paup_block(paup_block_type after); // on the current output
 // cells (i, 1) .. (i, i) as plain decimals, tab-separated. Labels go through
 // to_quoted_nexus_label. Does not fail.
 void print_nexus_dist_mat(output_sink &out, const dist_mat_type &dist);
+// How it writes a label, for check_labels.
+inline constexpr label_form_type nexus_label_form = label_form_type::NEXUS_QUOTED;
 void print_nexus_dist_mat(const dist_mat_type &dist); // on the current output
 
 } // namespace phylo::print

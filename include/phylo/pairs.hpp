@@ -5,6 +5,7 @@
 #pragma once
 
 #include "phylo/io.hpp"
+#include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 #include <optional>
@@ -29,5 +30,7 @@ namespace phylo::print {
 // i < j: the two labels and the distance, tab-separated; the distance as the shortest plain
 // decimal that reads back (digits 0) or rounded to `digits` significant digits (1 to 9).
 void print_pairs_dist_mat(output_sink &out, const dist_mat_type &dist, int digits = 0);
+// How it writes a label, for check_labels.
+inline constexpr label_form_type pairs_label_form = label_form_type::CELL;
 
 } // namespace phylo::print

@@ -15,6 +15,7 @@
 
 #include "phylo/dist_reader.hpp"
 #include "phylo/io.hpp"
+#include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
 #include <cstddef>
@@ -82,5 +83,7 @@ void print_dist_mat(const dist_mat_type &dist, dist_format_type format); // on t
 // other layout.
 void print_lower_dist_mat(output_sink &out, const dist_mat_type &dist, dist_format_type format);
 void print_lower_dist_mat(const dist_mat_type &dist, dist_format_type format); // on the current output
+// How print_dist_mat and print_lower_dist_mat write a label in the layout, for check_labels.
+label_form_type label_form(dist_format_type format) noexcept;
 
 } // namespace phylo::print

@@ -873,7 +873,7 @@ and writing through it changes the matrix.
             std::vector<phylo::dist_finding_type> found;
             {
               py::gil_scoped_release unlocked;
-              found = phylo::check_dist_mat(d, tolerance, to.labels);
+              found = phylo::check_dist_mat(d, tolerance, phylo_cli::label_form(to));
             }
             static constexpr const char *names[] = {"asymmetry",    "diagonal",  "duplicate_label", "output_label",
                                                     "unsafe_label", "cut_label", "broken_label"};

@@ -187,3 +187,20 @@ void print_lower_dist_mat(output_sink &out, const dist_mat_type &dist, dist_form
 }
 
 } // namespace phylo::print
+
+namespace phylo::print {
+
+label_form_type label_form(dist_format_type format) noexcept {
+  switch (format) {
+  case dist_format_type::PHYLIP: return label_form_type::PHYLIP;
+  case dist_format_type::EXTENDED_PHYLIP: return label_form_type::NO_BLANK;
+  case dist_format_type::NEXUS: return label_form_type::NEXUS_CLEANED;
+  case dist_format_type::NEXUS_ENCLOSED: return label_form_type::NEXUS_ENCLOSED;
+  case dist_format_type::TAB:
+  case dist_format_type::ONE_COLUMN:
+  case dist_format_type::RAW: break;
+  }
+  return label_form_type::CELL;
+}
+
+} // namespace phylo::print

@@ -117,8 +117,8 @@ void convert_input(const cli::reporter &report, phylo::input_source &in, const s
                    const std::vector<std::string> &taxa) {
   read_matrices(report, in, s.input, taxa, [&](phylo::dist_mat_access mat, const std::string &at) {
     if (s.safe_labels) phylo::make_labels_safe(*mat);
-    report_findings(report, at, phylo::check_dist_mat(*mat, s.check.value_or(0.0f), s.to->labels), s.check.has_value(),
-                    s.quiet);
+    report_findings(report, at, phylo::check_dist_mat(*mat, s.check.value_or(0.0f), label_form(*s.to)),
+                    s.check.has_value(), s.quiet);
     try {
       phylo::distfunc::convert_dist(*mat, s.transform);
     } catch (const phylo::error &e) {

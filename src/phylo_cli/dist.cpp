@@ -333,7 +333,7 @@ void finish_distances(const cli::reporter &report, phylo::dist_mat_type &mat, co
     throw data_refused{};
   }
   if (s.safe_labels) phylo::make_labels_safe(mat);
-  report_findings(report, place, phylo::check_dist_mat(mat, 0.0f, s.to->labels), false, s.quiet);
+  report_findings(report, place, phylo::check_dist_mat(mat, 0.0f, label_form(*s.to)), false, s.quiet);
   write_matrix(mat, *s.to);
 }
 

@@ -23,6 +23,18 @@ void write_matrix(phylo::output_sink &out, const phylo::dist_mat_type &mat, cons
   }
 }
 
+phylo::label_form_type label_form(const output_layout &to) noexcept {
+  switch (to.writer) {
+  case writer_type::KARVEL:
+  case writer_type::LOWER: break;
+  case writer_type::NEXUS: return phylo::print::nexus_label_form;
+  case writer_type::CSV: return phylo::print::csv_label_form;
+  case writer_type::PAIRS_HEADER: return phylo::print::pairs_label_form;
+  case writer_type::MEGA: return phylo::print::mega_label_form;
+  }
+  return phylo::print::label_form(to.format);
+}
+
 void report_findings(const cli::reporter &report, const std::string &place,
                      const std::vector<phylo::dist_finding_type> &findings, bool refuse, bool quiet, bool mend_hint) {
   using phylo::finding_kind_type;

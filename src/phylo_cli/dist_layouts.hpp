@@ -26,24 +26,22 @@ struct output_layout {
   std::string_view name;
   writer_type writer;
   phylo::dist_format_type format;
-  phylo::label_form_type labels; // how the layout writes a label, for the label checks
 };
 
 inline constexpr output_layout output_layouts[] = {
-    {"relaxed", writer_type::KARVEL, phylo::dist_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
-    {"phylip", writer_type::KARVEL, phylo::dist_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
-    {"tsv", writer_type::KARVEL, phylo::dist_format_type::TAB, phylo::label_form_type::CELL},
-    {"nexus-paup", writer_type::KARVEL, phylo::dist_format_type::NEXUS, phylo::label_form_type::NEXUS_CLEANED},
-    {"nexus-paup-quoted", writer_type::KARVEL, phylo::dist_format_type::NEXUS_ENCLOSED,
-     phylo::label_form_type::NEXUS_ENCLOSED},
-    {"pairs", writer_type::KARVEL, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::CELL},
-    {"raw", writer_type::KARVEL, phylo::dist_format_type::RAW, phylo::label_form_type::CELL},
-    {"phylip-lower", writer_type::LOWER, phylo::dist_format_type::PHYLIP, phylo::label_form_type::PHYLIP},
-    {"relaxed-lower", writer_type::LOWER, phylo::dist_format_type::EXTENDED_PHYLIP, phylo::label_form_type::NO_BLANK},
-    {"nexus", writer_type::NEXUS, phylo::dist_format_type::NEXUS, phylo::label_form_type::NEXUS_QUOTED},
-    {"csv", writer_type::CSV, phylo::dist_format_type::TAB, phylo::label_form_type::AS_STORED},
-    {"pairs-header", writer_type::PAIRS_HEADER, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::CELL},
-    {"mega", writer_type::MEGA, phylo::dist_format_type::ONE_COLUMN, phylo::label_form_type::TREE_SAFE},
+    {"relaxed", writer_type::KARVEL, phylo::dist_format_type::EXTENDED_PHYLIP},
+    {"phylip", writer_type::KARVEL, phylo::dist_format_type::PHYLIP},
+    {"tsv", writer_type::KARVEL, phylo::dist_format_type::TAB},
+    {"nexus-paup", writer_type::KARVEL, phylo::dist_format_type::NEXUS},
+    {"nexus-paup-quoted", writer_type::KARVEL, phylo::dist_format_type::NEXUS_ENCLOSED},
+    {"pairs", writer_type::KARVEL, phylo::dist_format_type::ONE_COLUMN},
+    {"raw", writer_type::KARVEL, phylo::dist_format_type::RAW},
+    {"phylip-lower", writer_type::LOWER, phylo::dist_format_type::PHYLIP},
+    {"relaxed-lower", writer_type::LOWER, phylo::dist_format_type::EXTENDED_PHYLIP},
+    {"nexus", writer_type::NEXUS, phylo::dist_format_type::NEXUS},
+    {"csv", writer_type::CSV, phylo::dist_format_type::TAB},
+    {"pairs-header", writer_type::PAIRS_HEADER, phylo::dist_format_type::ONE_COLUMN},
+    {"mega", writer_type::MEGA, phylo::dist_format_type::ONE_COLUMN},
 };
 
 inline constexpr named<phylo::distfunc::dist_conv_type> transforms[] = {
@@ -52,6 +50,9 @@ inline constexpr named<phylo::distfunc::dist_conv_type> transforms[] = {
     {"square", phylo::distfunc::dist_conv_type::SQUARE},    {"range", phylo::distfunc::dist_conv_type::RANGING},
     {"sqrt", phylo::distfunc::dist_conv_type::SQUARE_ROOT},
 };
+
+// How the layout's writer writes a label, for the label checks.
+phylo::label_form_type label_form(const output_layout &to) noexcept;
 
 // Writes the whole matrix in the layout; csv, pairs-header and mega with `digits` significant
 // digits (0: the shortest that reads back). Without a sink, on the current output.
