@@ -40,6 +40,12 @@ void read_char_mat(input_source &in, char_format_type format, char_mat_type &mat
                    row_wrap_type wrap = row_wrap_type::ANY_LINE);
 // From the current input.
 void read_char_mat(char_format_type format, char_mat_type &mat, row_wrap_type wrap = row_wrap_type::ANY_LINE);
+// Reads the matrix whose header read_header gave `size`, as phylo dist reads character
+// matrices: with BLANK_START rows, the blanks that pad PHYLIP labels trimmed. Before making
+// room for the cells, format_error at the header's line when the rest of a text of known size
+// cannot hold one character per cell; format_error there too for a PHYLIP label of 10 blanks.
+// The errors of read_char_mat otherwise.
+char_mat_access read_char_mat(input_source &in, char_format_type format, const char_mat_size &size, matrix_type kind);
 
 } // namespace phylo::read
 

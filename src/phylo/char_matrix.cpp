@@ -124,6 +124,27 @@ void read_char_mat(input_source &in, char_format_type format, char_mat_type &mat
   }
 }
 
+char_mat_access read_char_mat(input_source &in, char_format_type format, const char_mat_size &size, matrix_type kind) {
+  const input_position header{in.name(), size.line, 1};
+  const auto cells = static_cast<unsigned long long>(size.n_tax) * static_cast<unsigned long long>(size.n_char);
+  if (const auto left = in.known_size_left(); left && cells > in.offset() + *left)
+    throw format_error("the header announces " + std::to_string(size.n_tax) + " taxa of " +
+                           std::to_string(size.n_char) + " characters, more than the text holds",
+                       header);
+  auto mat = std::make_unique<char_mat_type>(size.n_tax, size.n_char, kind);
+  read_char_mat(in, format, *mat, row_wrap_type::BLANK_START);
+  if (format == char_format_type::PHYLIP) {
+    for (std::size_t i = 0; i < mat->n_tax(); ++i) {
+      std::string &label = mat->labels[i];
+      label = std::string(trim_phylip_label(label));
+      if (label.empty())
+        throw format_error("taxon " + std::to_string(i + 1) + " has no label: its first 10 characters are blank",
+                           header);
+    }
+  }
+  return mat;
+}
+
 } // namespace phylo::read
 
 namespace phylo::print {

@@ -442,18 +442,9 @@ void matrix_distances(const cli::reporter &report, phylo::input_source &in, cons
     phylo::char_mat_access chars;
     std::size_t line = in.line();
     try {
-      const phylo::read::char_mat_size size = phylo::read::read_header();
+      const phylo::read::char_mat_size size = phylo::read::read_header(in);
       line = size.line;
-      // A text that cannot hold one character per cell ends before the matrix does: say so
-      // before making room for cells that it does not hold.
-      const auto cells = static_cast<unsigned long long>(size.n_tax) * static_cast<unsigned long long>(size.n_char);
-      if (const auto left = in.known_size_left(); left && cells > in.offset() + *left) {
-        report(at(line) + "the header announces " + std::to_string(size.n_tax) + " taxa of " +
-               std::to_string(size.n_char) + " characters, more than the text holds");
-        throw data_refused{};
-      }
-      chars = std::make_unique<phylo::char_mat_type>(size.n_tax, size.n_char, kind);
-      phylo::read::read_char_mat(format, *chars, phylo::read::row_wrap_type::BLANK_START);
+      chars = phylo::read::read_char_mat(in, format, size, kind);
     } catch (const phylo::end_of_input &e) {
       report(where(e) + "the input ends inside the matrix that begins on line " + std::to_string(line) + " (" +
              e.what() + ")");
@@ -464,17 +455,6 @@ void matrix_distances(const cli::reporter &report, phylo::input_source &in, cons
     } catch (const phylo::range_error &e) {
       report(where(e) + e.what());
       throw data_refused{};
-    }
-    if (format == char_format_type::PHYLIP) {
-      // A PHYLIP label is 10 characters; the blanks that pad it are no part of the name.
-      for (std::size_t i = 0; i < chars->n_tax(); ++i) {
-        std::string &label = chars->labels[i];
-        label = std::string(phylo::trim_phylip_label(label));
-        if (label.empty()) {
-          report(at(line) + "taxon " + std::to_string(i + 1) + " has no label: its first 10 characters are blank");
-          throw data_refused{};
-        }
-      }
     }
     write_distances(report, *chars, s, at(line));
   }
