@@ -72,24 +72,11 @@ constexpr auto defs = with_matrix_input(own_defs);
 
 struct settings {
   matrix_input_settings input;
-  const output_layout *to = &output_layouts[0];
-  dist_conv_type transform = dist_conv_type::NONE;
-  std::optional<float> check; // the tolerance, when checks refuse
+  matrix_output out;
   std::optional<std::string> output;
-  bool quiet = false;
   bool help = false;
-  int digits = 0;
-  bool safe_labels = false;
   std::vector<std::string> inputs;
 };
-
-float parse_tolerance(const std::string &text) {
-  float v = 0;
-  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  if (ec != std::errc() || end != text.data() + text.size() || !(v >= 0.0f) || std::isinf(v))
-    throw usage_error{"--check=" + text + ": the tolerance must be a number of at least 0"};
-  return v;
-}
 
 settings parse_settings(std::span<char *const> args) {
   settings s;
@@ -97,14 +84,9 @@ settings parse_settings(std::span<char *const> args) {
   for (const cli::parsed_option &o : parsed.options) {
     const std::string_view name = o.def->long_name;
     if (take_matrix_input_option(s.input, o)) continue;
-    if (name == "to") s.to = pick(output_layouts, name, *o.value);
-    else if (name == "transform") s.transform = pick(transforms, name, *o.value)->value;
-    else if (name == "check") s.check = o.value ? parse_tolerance(*o.value) : 0.0f;
-    else if (name == "output") s.output = *o.value;
-    else if (name == "quiet") s.quiet = true;
+    if (take_output_option(s.out, o)) continue;
+    if (name == "output") s.output = *o.value;
     else if (name == "help") s.help = true;
-    else if (name == "digits") s.digits = parse_count(name, *o.value, 1, 9);
-    else if (name == "safe-labels") s.safe_labels = true;
   }
   check_matrix_input_settings(s.input);
   s.inputs = std::move(parsed.operands);
@@ -116,16 +98,7 @@ settings parse_settings(std::span<char *const> args) {
 void convert_input(const cli::reporter &report, phylo::input_source &in, const settings &s,
                    const std::vector<std::string> &taxa) {
   read_matrices(report, in, s.input, taxa, [&](phylo::dist_mat_access mat, const std::string &at) {
-    if (s.safe_labels) phylo::make_labels_safe(*mat);
-    report_findings(report, at, phylo::check_dist_mat(*mat, s.check.value_or(0.0f), label_form(*s.to)),
-                    s.check.has_value(), s.quiet);
-    try {
-      phylo::distfunc::convert_dist(*mat, s.transform);
-    } catch (const phylo::error &e) {
-      report(at + "the transformation fails: " + e.what());
-      throw data_refused{};
-    }
-    write_matrix(*mat, *s.to, s.digits);
+    write_finished_matrix(report, at, *mat, s.out);
   });
 }
 

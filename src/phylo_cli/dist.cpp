@@ -180,11 +180,8 @@ struct settings {
   std::optional<input_kind> kind; // none: FASTA when the text begins with '>'
   std::optional<char_format_type> layout;
   const metric_entry *metric = nullptr;
-  const output_layout *to = &output_layouts[0];
-  dist_conv_type transform = dist_conv_type::NONE;
+  matrix_output out;
   std::optional<std::string> output;
-  bool quiet = false;
-  bool safe_labels = false;
   bool help = false;
   std::vector<std::string> inputs;
   // FASTA alignments
@@ -253,14 +250,11 @@ settings parse_settings(std::span<char *const> args) {
   std::string alignment_option; // the last option that only FASTA alignments take
   for (const cli::parsed_option &o : parsed.options) {
     const std::string_view name = o.def->long_name;
+    if (take_output_option(s.out, o)) continue;
     if (name == "kind") s.kind = pick(kinds, name, *o.value)->value;
     else if (name == "layout") s.layout = pick(layouts, name, *o.value)->value;
     else if (name == "metric") s.metric = pick(metrics, name, *o.value);
-    else if (name == "to") s.to = pick(output_layouts, name, *o.value);
-    else if (name == "transform") s.transform = pick(transforms, name, *o.value)->value;
     else if (name == "output") s.output = *o.value;
-    else if (name == "quiet") s.quiet = true;
-    else if (name == "safe-labels") s.safe_labels = true;
     else if (name == "help") s.help = true;
     else if (name == "model") s.model = pick(fasta_models, name, *o.value);
     else if (name == "gaps") s.gaps = pick(fasta_gap_rules, name, *o.value);
@@ -324,20 +318,7 @@ settings parse_settings(std::span<char *const> args) {
 }
 
 // Transforms, checks and writes a matrix of distances; `place` starts the messages about it.
-void finish_distances(const cli::reporter &report, phylo::dist_mat_type &mat, const settings &s,
-                      const std::string &place) {
-  try {
-    phylo::distfunc::convert_dist(mat, s.transform);
-  } catch (const phylo::error &e) {
-    report(place + "the transformation fails: " + e.what());
-    throw data_refused{};
-  }
-  if (s.safe_labels) phylo::make_labels_safe(mat);
-  report_findings(report, place, phylo::check_dist_mat(mat, 0.0f, label_form(*s.to)), false, s.quiet);
-  write_matrix(mat, *s.to);
-}
-
-// Computes, transforms, checks and writes the distances of one character matrix.
+// Computes the distances of one character matrix, and writes them.
 void write_distances(const cli::reporter &report, const phylo::char_mat_type &chars, const settings &s,
                      const std::string &place) {
   phylo::dist_mat_type mat(chars.n_tax());
@@ -349,7 +330,7 @@ void write_distances(const cli::reporter &report, const phylo::char_mat_type &ch
     report(place + what + " cannot be computed: " + e.what());
     throw data_refused{};
   }
-  finish_distances(report, mat, s, place);
+  write_finished_matrix(report, place, mat, s.out);
 }
 
 // 'Alpha' and 'Beta' with what makes the model undefined for them, for messages.
@@ -412,7 +393,7 @@ void fasta_distances(const cli::reporter &report, phylo::input_source &in, const
   std::uint64_t undefined = 0;
   {
     progress_line progress(in.name(), "of the pairs");
-    if (!s.quiet && ::isatty(2)) options.progress = std::ref(progress);
+    if (!s.out.quiet && ::isatty(2)) options.progress = std::ref(progress);
     try {
       undefined = phylo::dna::dna_dist(*packed, options, mat);
     } catch (const phylo::dna::undefined_distance_error &e) {
@@ -421,10 +402,10 @@ void fasta_distances(const cli::reporter &report, phylo::input_source &in, const
       throw data_refused{};
     }
   }
-  if (undefined != 0 && !s.quiet)
+  if (undefined != 0 && !s.out.quiet)
     report(place + "warning: the " + std::string(s.model->name) + " distance is undefined for " +
            std::to_string(undefined) + (undefined == 1 ? " pair" : " pairs") + ", written as " + s.undefined_text);
-  finish_distances(report, mat, s, place);
+  write_finished_matrix(report, place, mat, s.out);
 }
 
 void matrix_distances(const cli::reporter &report, phylo::input_source &in, const settings &s) {

@@ -1,12 +1,28 @@
 #include "dist_layouts.hpp"
 
+#include "matrix_input.hpp"
+
 #include "phylo/csv.hpp"
 #include "phylo/mega.hpp"
 #include "phylo/nexus.hpp"
 #include "phylo/pairs.hpp"
 #include "phylo/phylip.hpp"
 
+#include <charconv>
+#include <cmath>
+
 namespace phylo_cli {
+namespace {
+
+float parse_tolerance(const std::string &text) {
+  float v = 0;
+  auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size() || !(v >= 0.0f) || std::isinf(v))
+    throw cli::usage_error{"--check=" + text + ": the tolerance must be a number of at least 0"};
+  return v;
+}
+
+} // namespace
 
 void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to, int digits) {
   write_matrix(phylo::current_output(), mat, to, digits);
@@ -33,6 +49,33 @@ phylo::label_form_type label_form(const output_layout &to) noexcept {
   case writer_type::MEGA: return phylo::print::mega_label_form;
   }
   return phylo::print::label_form(to.format);
+}
+
+bool take_output_option(matrix_output &out, const cli::parsed_option &o) {
+  const std::string_view name = o.def->long_name;
+  const std::optional<std::string> &value = o.value;
+  if (name == "to") out.to = pick(output_layouts, name, *value);
+  else if (name == "transform") out.transform = pick(transforms, name, *value)->value;
+  else if (name == "check") out.check = value ? parse_tolerance(*value) : 0.0f;
+  else if (name == "safe-labels") out.safe_labels = true;
+  else if (name == "quiet") out.quiet = true;
+  else if (name == "digits") out.digits = parse_count(name, *value, 1, 9);
+  else return false;
+  return true;
+}
+
+void write_finished_matrix(const cli::reporter &report, const std::string &place, phylo::dist_mat_type &mat,
+                           const matrix_output &out) {
+  if (out.safe_labels) phylo::make_labels_safe(mat);
+  report_findings(report, place, phylo::check_dist_mat(mat, out.check.value_or(0.0f), label_form(*out.to)),
+                  out.check.has_value(), out.quiet);
+  try {
+    phylo::distfunc::convert_dist(mat, out.transform);
+  } catch (const phylo::error &e) {
+    report(place + "the transformation fails: " + e.what());
+    throw cli::data_refused{};
+  }
+  write_matrix(mat, *out.to, out.digits);
 }
 
 void report_findings(const cli::reporter &report, const std::string &place,

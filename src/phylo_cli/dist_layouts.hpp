@@ -10,6 +10,7 @@
 #include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -67,5 +68,25 @@ void write_matrix(const phylo::dist_mat_type &mat, const output_layout &to, int 
 void report_findings(const cli::reporter &report, const std::string &place,
                      const std::vector<phylo::dist_finding_type> &findings, bool refuse, bool quiet,
                      bool mend_hint = true);
+
+// What a command that writes matrices does with each matrix, and the options that say it.
+struct matrix_output {
+  const output_layout *to = &output_layouts[0];
+  phylo::distfunc::dist_conv_type transform = phylo::distfunc::dist_conv_type::NONE;
+  std::optional<float> check; // the tolerance, when the checks refuse
+  bool safe_labels = false;
+  bool quiet = false;
+  int digits = 0;
+};
+
+// Takes the option `name` into `out` when it is one of matrix_output's (to, transform,
+// check, safe-labels, quiet, digits); false otherwise.
+bool take_output_option(matrix_output &out, const cli::parsed_option &o);
+
+// Writes one matrix as every such command does, in this order: its labels made safe
+// (--safe-labels), the checks (their findings reported, refused under --check), the
+// transformation, the writer. data_refused when the checks refuse or the transformation fails.
+void write_finished_matrix(const cli::reporter &report, const std::string &place, phylo::dist_mat_type &mat,
+                           const matrix_output &out);
 
 } // namespace phylo_cli
