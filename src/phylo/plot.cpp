@@ -293,7 +293,7 @@ void draw_heatmap(const dist_mat_type &mat, std::span<const std::size_t> order, 
     const double scale = layout.max_depth > 0 ? dendrogram_width / layout.max_depth : 0;
     std::vector<double> ys;
     const std::string d = branch_path(
-        *tree, layout, margin, scale, 1.5 / pitch, [&](double u) { return y0 + along(u); }, ys);
+        *tree, layout, margin, scale, 3 / pitch, [&](double u) { return y0 + along(u); }, ys);
     w.empty("path",
             {{"class", "dendrogram"}, {"fill", "none"}, {"stroke", "#333333"}, {"stroke-width", 1.0}, {"d", d}});
     w.raw("\n");
