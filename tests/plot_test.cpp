@@ -59,7 +59,7 @@ TEST(Plot, BlockMeans) {
            row{3, 2, 3, {38.5, 36.5, 35, 18.5, 16.5, 15, 3.5, 2, none}},
            row{1, 5, 1, {(440.0f - 1) / 19}},
        }) {
-    const block_grid g = block_means(m, order, r.max_blocks, 99.0f);
+    const block_grid g = block_means(m, order, r.max_blocks, 99.0f, 3);
     EXPECT_EQ(g.taxa_per_block, r.per_block);
     ASSERT_EQ(g.blocks, r.blocks);
     ASSERT_EQ(g.means.size(), r.means.size());

@@ -39,9 +39,10 @@ struct block_grid {
   std::vector<float> means; // blocks x blocks, row by row; NaN for a block without a defined cell
 };
 // Cells on the diagonal, cells that hold `undefined` and NaN cells are left out of every mean.
+// The rows are summed on `threads` threads (0: one per processor that the process may use).
 // range_error when order is not a permutation of the taxa or max_blocks is 0.
 block_grid block_means(const dist_mat_type &mat, std::span<const std::size_t> order, std::size_t max_blocks,
-                       std::optional<float> undefined = std::nullopt);
+                       std::optional<float> undefined = std::nullopt, unsigned threads = 1);
 
 struct heatmap_options {
   svg::colour_map_type colours = svg::colour_map_type::VIRIDIS;
@@ -49,6 +50,7 @@ struct heatmap_options {
   std::string subtitle;           // below the title (the order, say)
   std::optional<float> undefined; // cells that hold this value have none
   std::size_t max_blocks = 400;   // blocks a side at most
+  unsigned threads = 0;           // for the block means; 0: one per processor
 };
 
 // Draws `mat` with the taxa in `order` (a permutation of 0 .. n-1, range_error otherwise) on

@@ -2,12 +2,15 @@
 
 #include "phylo/plot.hpp"
 
+#include "phylo/dna_dist.hpp"
+
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <functional>
 #include <limits>
+#include <thread>
 
 namespace phylo {
 
@@ -146,7 +149,7 @@ constexpr double char_width = 0.6; // an estimate of a character's width, in fon
 std::vector<std::size_t> leaf_order(const tree_type &tree) { return lay_out(tree).leaves; }
 
 block_grid block_means(const dist_mat_type &mat, std::span<const std::size_t> order, std::size_t max_blocks,
-                       std::optional<float> undefined) {
+                       std::optional<float> undefined, unsigned threads) {
   const std::size_t n = mat.n_tax();
   if (max_blocks == 0) throw range_error("a picture needs at least one block a side");
   if (order.size() != n) throw range_error("the order does not hold every taxon once");
@@ -161,28 +164,39 @@ block_grid block_means(const dist_mat_type &mat, std::span<const std::size_t> or
   const std::size_t b = g.blocks;
   std::vector<std::uint32_t> block_of(n); // of each taxon
   for (std::size_t i = 0; i < n; ++i) block_of[i] = static_cast<std::uint32_t>(place[i] / g.taxa_per_block);
-  std::vector<double> sums(b * b, 0.0);
-  std::vector<std::uint64_t> counts(b * b, 0);
-  std::vector<double> row_sums(b);
-  std::vector<std::uint32_t> row_counts(b);
-  for (std::size_t i = 0; i < n; ++i) {
-    std::fill(row_sums.begin(), row_sums.end(), 0.0);
-    std::fill(row_counts.begin(), row_counts.end(), 0u);
-    const float *row = mat.distances.row(i);
-    for (std::size_t j = 0; j < n; ++j) {
-      const float v = row[j];
-      if (j == i || std::isnan(v) || (undefined && v == *undefined)) continue;
-      row_sums[block_of[j]] += v;
-      ++row_counts[block_of[j]];
+  // Each thread sums the rows of its share into tables of its own, added up at the end.
+  const unsigned workers = static_cast<unsigned>(std::max<std::size_t>(
+      1, std::min<std::size_t>(threads == 0 ? dna::available_cpus() : threads, std::min<std::size_t>(n, 16))));
+  std::vector<std::vector<double>> sums(workers, std::vector<double>(b * b, 0.0));
+  std::vector<std::vector<std::uint64_t>> counts(workers, std::vector<std::uint64_t>(b * b, 0));
+  auto sum_rows = [&](unsigned worker) {
+    std::vector<double> row_sums(b);
+    std::vector<std::uint32_t> row_counts(b);
+    for (std::size_t i = worker; i < n; i += workers) {
+      std::fill(row_sums.begin(), row_sums.end(), 0.0);
+      std::fill(row_counts.begin(), row_counts.end(), 0u);
+      const float *row = mat.distances.row(i);
+      for (std::size_t j = 0; j < n; ++j) {
+        const float v = row[j];
+        if (j == i || std::isnan(v) || (undefined && v == *undefined)) continue;
+        row_sums[block_of[j]] += v;
+        ++row_counts[block_of[j]];
+      }
+      double *sum = sums[worker].data() + block_of[i] * b;
+      std::uint64_t *count = counts[worker].data() + block_of[i] * b;
+      for (std::size_t c = 0; c < b; ++c) sum[c] += row_sums[c], count[c] += row_counts[c];
     }
-    double *sum = sums.data() + block_of[i] * b;
-    std::uint64_t *count = counts.data() + block_of[i] * b;
-    for (std::size_t c = 0; c < b; ++c) sum[c] += row_sums[c], count[c] += row_counts[c];
-  }
+  };
+  std::vector<std::thread> pool;
+  for (unsigned w = 1; w < workers; ++w) pool.emplace_back(sum_rows, w);
+  sum_rows(0);
+  for (std::thread &t : pool) t.join();
+  for (unsigned w = 1; w < workers; ++w)
+    for (std::size_t k = 0; k < b * b; ++k) sums[0][k] += sums[w][k], counts[0][k] += counts[w][k];
   g.means.resize(b * b);
   for (std::size_t k = 0; k < b * b; ++k)
-    g.means[k] = counts[k] == 0 ? std::numeric_limits<float>::quiet_NaN()
-                                : static_cast<float>(sums[k] / static_cast<double>(counts[k]));
+    g.means[k] = counts[0][k] == 0 ? std::numeric_limits<float>::quiet_NaN()
+                                   : static_cast<float>(sums[0][k] / static_cast<double>(counts[0][k]));
   return g;
 }
 
@@ -190,7 +204,7 @@ void draw_heatmap(const dist_mat_type &mat, std::span<const std::size_t> order, 
                   const heatmap_options &options, output_sink &out) {
   const std::size_t n = mat.n_tax();
   if (n == 0) throw range_error("a matrix without taxa has no picture");
-  const block_grid grid = block_means(mat, order, options.max_blocks, options.undefined);
+  const block_grid grid = block_means(mat, order, options.max_blocks, options.undefined, options.threads);
   tree_layout layout;
   if (tree) {
     layout = lay_out(*tree);

@@ -247,6 +247,7 @@ void plot_matrix(const cli::reporter &report, pictures &out, const phylo::dist_m
       std::to_string(mat.n_tax()) + (mat.n_tax() == 1 ? " taxon, " : " taxa, ") + order_text(s.order->value);
   options.undefined = undefined;
   options.max_blocks = s.blocks;
+  options.threads = s.threads;
   out.add(name,
           [&](phylo::output_sink &sink) { phylo::draw_heatmap(mat, order, tree ? &*tree : nullptr, options, sink); });
 }
