@@ -42,6 +42,14 @@ pattern_refused_whole: phylo plot -o "p{}.svg" @plot4.phy @ab.dist -
   status 1
   ls plot4.phy ab.dist
 
+trees_pattern: phylo plot -t -o "t{}.svg"
+  in "(A:1,B:2);\n((A,B),C);\n"
+  ls t1.svg t2.svg
+pattern_into_no_folder: phylo plot -u 9 -o "missing/p{}.svg" @plot4.phy
+  err "phylo: missing/p1.svg: cannot create a file beside it: No such file or directory\n"
+  status 1
+  ls plot4.phy
+
 # Problems with the data.
 no_tree: phylo plot --tree
   in "  \n"
