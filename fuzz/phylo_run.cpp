@@ -1,5 +1,5 @@
-// A whole run of a phylo command in memory: convert, align, dist or count, with arbitrary
-// options.
+// A whole run of a phylo command in memory (convert, align, dist, count, tree or plot), with
+// arbitrary options.
 //
 // The first line of the input is the command line, split at blanks: its first word names the
 // command; of the other words, an option stays as it is (one that could name an output file is

@@ -2,6 +2,8 @@
 // layout that a command accepts is named in its --help.
 #include "commands.hpp"
 #include "dist_layouts.hpp"
+#include "distance_input.hpp"
+#include "plot_names.hpp"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,18 @@ TEST(Help, EveryOutputLayoutIsNamed) {
     const std::string text = help_of(command);
     for (const auto &layout : phylo_cli::output_layouts)
       EXPECT_TRUE(names(text, layout.name)) << "phylo " << command << " --help does not name " << layout.name;
+  }
+}
+
+TEST(Help, EveryOrderColourMapAndModelIsNamed) {
+  const std::string plot = help_of("plot"), tree = help_of("tree");
+  for (const auto &order : phylo_cli::plot_orders)
+    EXPECT_TRUE(names(plot, order.name)) << "phylo plot --help does not name " << order.name;
+  for (const auto &map : phylo_cli::plot_colour_maps)
+    EXPECT_TRUE(names(plot, map.name)) << "phylo plot --help does not name " << map.name;
+  for (const auto &model : phylo_cli::alignment_models) {
+    EXPECT_TRUE(names(plot, model.name)) << "phylo plot --help does not name " << model.name;
+    EXPECT_TRUE(names(tree, model.name)) << "phylo tree --help does not name " << model.name;
   }
 }
 

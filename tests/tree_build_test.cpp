@@ -2,7 +2,8 @@
 // implementation of the definitions in the header (reference_tree below), which scans every
 // pair at every join; the trees must be equal to the last bit of every length, on matrices rich
 // in ties and duplicates, for any number of threads. Additive and ultrametric matrices of
-// random, caterpillar and balanced trees must give back their tree.
+// random, caterpillar and balanced trees must give back their tree. The nearest-neighbour chain's
+// UPGMA must give build_tree's clusters and heights.
 
 #include "phylo/io.hpp"
 #include "phylo/newick.hpp"
@@ -481,6 +482,61 @@ TEST(Bootstrap, SupportOfEverySplit) {
   bootstrap_options none;
   none.replicates = 0;
   EXPECT_THROW(bootstrap(t, aln, none), range_error);
+}
+
+// build_upgma_chain: a matrix of n taxa t0, t1, ... whose cell (i, j) is cell(i, j).
+template <class Cell> dist_mat_type square(std::size_t n, Cell cell) {
+  dist_mat_type m(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    m.labels[i] = "t" + std::to_string(i);
+    for (std::size_t j = 0; j < n; ++j) m.distances(i, j) = cell(i, j);
+  }
+  return m;
+}
+
+// The tree's Newick text without lengths, and the heights of its internal nodes (the length
+// from each to its first leaf), sorted.
+std::string shape(tree_type tree, std::vector<double> &heights) {
+  heights.clear();
+  for (std::size_t v = 0; v < tree.size(); ++v)
+    if (!tree[v].is_leaf()) {
+      double h = 0;
+      for (std::size_t c = tree[v].first_child; c != no_node; c = tree[c].first_child)
+        h += tree[c].has_length() ? tree[c].length : 0;
+      heights.push_back(h);
+    }
+  std::sort(heights.begin(), heights.end());
+  for (tree_node &v : tree.nodes) v.length = std::nan("");
+  output_sink sink = output_sink::to_string();
+  print::write_newick(tree, sink);
+  return sink.take_text();
+}
+
+// On matrices without ties (random cells, symmetric) the chain gives build_tree's tree, its
+// heights within single precision.
+TEST(TreeBuild, UpgmaChainIsUpgma) {
+  std::mt19937_64 random(7);
+  for (std::size_t n : {1, 2, 3, 4, 7, 30, 200}) {
+    std::uniform_real_distribution<float> cell(0.5f, 1.5f);
+    dist_mat_type m(n);
+    for (std::size_t i = 0; i < n; ++i) {
+      m.labels[i] = "t" + std::to_string(i);
+      for (std::size_t j = 0; j < i; ++j) m.distances(i, j) = m.distances(j, i) = cell(random);
+    }
+    tree_build_options options;
+    options.method = tree_method::UPGMA;
+    const tree_type chain = build_upgma_chain(dist_mat_type(m)), plain = build_tree(dist_mat_type(m), options);
+    std::vector<double> chain_heights, plain_heights;
+    EXPECT_EQ(shape(chain, chain_heights), shape(plain, plain_heights)) << n;
+    ASSERT_EQ(chain_heights.size(), plain_heights.size());
+    for (std::size_t k = 0; k < chain_heights.size(); ++k) EXPECT_NEAR(chain_heights[k], plain_heights[k], 1e-6);
+    EXPECT_EQ(chain.rooted, plain.rooted);
+  }
+  // Ties: every cell 1 still gives a tree of every taxon; a bad matrix is refused as build_tree refuses it.
+  const tree_type ties = build_upgma_chain(square(6, [](std::size_t i, std::size_t j) { return float(i != j); }));
+  EXPECT_EQ(std::count_if(ties.nodes.begin(), ties.nodes.end(), [](const tree_node &v) { return v.is_leaf(); }), 6);
+  EXPECT_THROW(build_upgma_chain(square(3, [](std::size_t i, std::size_t j) { return float(i + 2 * j) * (i != j); })),
+               tree_input_error);
 }
 
 } // namespace

@@ -77,6 +77,14 @@ void check_tree_input(const dist_mat_type &dist);
 // at once.
 tree_type build_tree(dist_mat_type &&dist, const tree_build_options &options = {});
 
+// UPGMA by the nearest-neighbour chain (Benzecri 1982, Murtagh 1983): the clusters and node
+// heights of build_tree's UPGMA in O(n^2) steps over n^2 floats, for matrices of tens of
+// thousands of taxa. The means are taken in single precision, so that cells that tie or nearly
+// tie may join in another order than build_tree's; the children of every node are given in the
+// order of their first taxon, the leaves are nodes 0 .. n-1 and the tree is rooted. Checked
+// and consumed as build_tree does (the work is done in the matrix's own cells).
+tree_type build_upgma_chain(dist_mat_type &&dist);
+
 // A bootstrap: trees from resamplings of an alignment's sites.
 struct bootstrap_options {
   std::size_t replicates = 100;

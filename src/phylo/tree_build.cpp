@@ -50,7 +50,16 @@ void check_tree_input(const dist_mat_type &dist) {
     return "cell (" + std::to_string(i + 1) + ", " + std::to_string(j + 1) + ") ('" + dist.labels[i] + "', '" +
            dist.labels[j] + "')";
   };
+  // A cell is finite and not negative when it lies in 0 .. the largest float (NaN does not):
+  // checked for the whole matrix at once, and cell by cell only when one is not.
+  bool in_range = true;
   for (std::size_t i = 0; i < n; ++i) {
+    const float *row = dist.distances.row(i);
+    int all = 1;
+    for (std::size_t j = 0; j < n; ++j) all &= (row[j] >= 0) & (row[j] <= std::numeric_limits<float>::max());
+    in_range = in_range && all;
+  }
+  for (std::size_t i = 0; i < n && !in_range; ++i) {
     const float *row = dist.distances.row(i);
     for (std::size_t j = 0; j < n; ++j) {
       if (!std::isfinite(row[j]))
@@ -65,7 +74,19 @@ void check_tree_input(const dist_mat_type &dist) {
       throw tree_input_error(tree_input_problem::DIAGONAL, i, i,
                              "the diagonal cell of '" + dist.labels[i] + "' (row " + std::to_string(i + 1) +
                                  ") holds " + print::shortest_decimal(dist.distances(i, i)) + ", not 0");
-  for (std::size_t i = 0; i < n; ++i)
+  // Symmetry is first checked tile by tile, so that the cells (j, i) are read along cache lines;
+  // only a matrix that is not symmetric is walked in row order to find its first such cell.
+  constexpr std::size_t tile = 64;
+  bool symmetric = true;
+  for (std::size_t ib = 0; ib < n && symmetric; ib += tile)
+    for (std::size_t jb = 0; jb <= ib && symmetric; jb += tile)
+      for (std::size_t i = ib; i < std::min(n, ib + tile); ++i) {
+        const float *row = dist.distances.row(i);
+        int same = 1;
+        for (std::size_t j = jb; j < std::min(i, jb + tile); ++j) same &= row[j] == dist.distances(j, i);
+        symmetric = symmetric && same;
+      }
+  for (std::size_t i = 0; i < n && !symmetric; ++i)
     for (std::size_t j = 0; j < i; ++j)
       if (dist.distances(i, j) != dist.distances(j, i))
         throw tree_input_error(tree_input_problem::ASYMMETRIC, i, j,

@@ -20,6 +20,7 @@ int run_align(const cli::streams_type &streams, std::span<char *const> args);
 int run_dist(const cli::streams_type &streams, std::span<char *const> args);
 int run_count(const cli::streams_type &streams, std::span<char *const> args);
 int run_tree(const cli::streams_type &streams, std::span<char *const> args);
+int run_plot(const cli::streams_type &streams, std::span<char *const> args);
 
 // Every subcommand, in the order that --help lists them.
 inline constexpr command_type commands[] = {
@@ -28,6 +29,7 @@ inline constexpr command_type commands[] = {
     {"dist", "compute distance matrices from alignments and character matrices", run_dist},
     {"count", "count the quartets or triplets of N taxa", run_count},
     {"tree", "build trees from distance matrices and alignments (NJ, UPGMA, ...)", run_tree},
+    {"plot", "draw distance matrices as heatmaps and trees as pictures (SVG)", run_plot},
 };
 
 } // namespace phylo_cli

@@ -2,9 +2,8 @@
 // alignments (their distances computed as phylo dist computes them, in memory), one Newick line
 // per matrix.
 
-#include "char_input.hpp"
 #include "commands.hpp"
-#include "matrix_input.hpp"
+#include "distance_input.hpp"
 #include "options.hpp"
 #include "output_file.hpp"
 #include "progress.hpp"
@@ -106,10 +105,6 @@ constexpr named<phylo::negative_rule> negatives[] = {
     {"transfer", phylo::negative_rule::TRANSFER},
 };
 constexpr named<bool> roots[] = {{"midpoint", true}};
-constexpr named<model_type> models[] = {
-    {"p", model_type::P},     {"jc69", model_type::JC69}, {"k80", model_type::K80},       {"k2p", model_type::K80},
-    {"f81", model_type::F81}, {"tn93", model_type::TN93}, {"logdet", model_type::LOGDET},
-};
 
 struct settings {
   matrix_input_settings input;
@@ -120,8 +115,7 @@ struct settings {
   phylo::negative_rule negative = phylo::negative_rule::KEEP;
   std::optional<double> collapse;
   phylo::newick_options newick;
-  const named<model_type> *model = &models[1];
-  const named<site_rule> *gaps = &fasta_gap_rules[0];
+  alignment_settings alignment;
   std::string alignment_option; // the last option that only alignments take
   std::optional<std::string> output;
   std::size_t bootstrap = 0; // replicates
@@ -186,9 +180,9 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "collapse") s.collapse = length_bound(*o.value);
     else if (name == "digits") s.newick.digits = parse_count(name, *o.value, 1, 17);
     else if (name == "safe-labels") s.newick.safe_labels = true;
-    else if (name == "threads") s.build.threads = thread_count(*o.value);
-    else if (name == "model") s.model = pick(models, name, *o.value);
-    else if (name == "gaps") s.gaps = pick(fasta_gap_rules, name, *o.value);
+    else if (name == "threads") s.build.threads = s.alignment.threads = thread_count(*o.value);
+    else if (name == "model") s.alignment.model = pick(alignment_models, name, *o.value);
+    else if (name == "gaps") s.alignment.gaps = pick(fasta_gap_rules, name, *o.value);
     else if (name == "output") s.output = *o.value;
     else if (name == "bootstrap") s.bootstrap = static_cast<std::size_t>(parse_count(name, *o.value, 1, 1000000));
     else if (name == "seed") s.seed = seed_value(*o.value), s.seed_given = true;
@@ -202,9 +196,9 @@ settings parse_settings(std::span<char *const> args) {
   if (s.bootstrap == 0 && (s.seed_given || s.replicates))
     throw usage_error{"--seed and --replicates go with --bootstrap"};
   if (s.replicates && s.replicates->empty()) throw usage_error{"--replicates= names no file"};
-  if (s.gaps->value == site_rule::ALL && s.model->value != model_type::P)
+  if (s.alignment.gaps->value == site_rule::ALL && s.alignment.model->value != model_type::P)
     throw usage_error{"--gaps=count compares every symbol and gives --model=p only, not --model=" +
-                      std::string(s.model->name)};
+                      std::string(s.alignment.model->name)};
   if (s.input.from != phylo::read::dist_layout_type::AUTO && !s.alignment_option.empty())
     throw usage_error{s.alignment_option + " is for FASTA alignments, not for matrices read with --from"};
   s.inputs = std::move(parsed.operands);
@@ -228,16 +222,7 @@ void write_tree(const cli::reporter &report, phylo::dist_mat_type &&mat, const s
              " must be quoted in Newick text; ape keeps the quotes in the label and Biopython drops what comes "
              "before a doubled quote (--safe-labels writes '_' instead)");
   }
-  phylo::tree_type tree;
-  try {
-    tree = phylo::build_tree(std::move(mat), s.build);
-  } catch (const phylo::tree_input_error &e) {
-    std::string text = at + e.what();
-    if (e.problem == phylo::tree_input_problem::ASYMMETRIC)
-      text += "; say --symmetrize=lower, upper or mean to proceed";
-    report(text);
-    throw data_refused{};
-  }
+  phylo::tree_type tree = reported_tree(report, at, [&] { return phylo::build_tree(std::move(mat), s.build); });
   phylo::fix_negative_lengths(tree, s.negative);
   if (s.collapse) phylo::collapse_short_branches(tree, *s.collapse);
   try {
@@ -251,23 +236,13 @@ void write_tree(const cli::reporter &report, phylo::dist_mat_type &&mat, const s
   phylo::print::write_newick(tree, phylo::current_output(), s.newick);
 }
 
-// The message for a pair whose distance is undefined, which a tree cannot have.
-std::string undefined_text(const phylo::dna::undefined_distance_error &e, const std::vector<std::string> &labels,
-                           const settings &s) {
-  const auto &p = e.first.front();
-  return "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
-         (e.count == 1 ? " pair" : " pairs") + ", the first " + phylo::quote_text(labels[p.j]) + " and " +
-         phylo::quote_text(labels[p.i]) + " (" + std::to_string(p.differing) + " of " + std::to_string(p.sites) +
-         " sites differ); a tree needs every distance";
-}
-
 // The replicates of a bootstrap, run on a tree before it is written: its support values.
 void bootstrap_tree(const cli::reporter &report, const phylo::dna::packed_alignment &packed, const settings &s,
                     const std::string &name, phylo::tree_type &tree, phylo::output_sink *replicates) {
   phylo::bootstrap_options options;
   options.replicates = s.bootstrap;
   options.seed = s.seed;
-  options.dist.model = s.model->value;
+  options.dist.model = s.alignment.model->value;
   options.dist.threads = s.build.threads;
   options.build = s.build;
   progress_line progress(name, "of the replicates");
@@ -278,38 +253,27 @@ void bootstrap_tree(const cli::reporter &report, const phylo::dna::packed_alignm
     phylo::bootstrap(tree, packed, options);
   } catch (const phylo::dna::undefined_distance_error &e) {
     progress.clear();
-    report(name + ": in a replicate of the bootstrap, " + undefined_text(e, packed.labels(), s));
+    report(name + ": in a replicate of the bootstrap, " +
+           undefined_pairs_text(e, packed.labels(), s.alignment, "a tree needs every distance"));
     throw data_refused{};
   }
 }
 
-// The distances of a FASTA alignment, computed in memory.
+// The tree of a FASTA alignment's distances, computed in memory.
 void alignment_tree(const cli::reporter &report, phylo::input_source &in, const settings &s,
                     phylo::output_sink *replicates) {
+  alignment_distances d = compute_alignment_distances(report, in, s.alignment);
   const std::string place = in.name() + ": ";
-  phylo::dna::packed_alignment packed =
-      read_packed_alignment(report, in, s.gaps->value, phylo::dna::model_alphabet(s.model->value));
-  auto mat = std::make_unique<phylo::dist_mat_type>(packed.size());
-  phylo::dna::dist_options options;
-  options.model = s.model->value;
-  options.threads = s.build.threads;
-  try {
-    phylo::dna::dna_dist(packed, options, *mat);
-  } catch (const phylo::dna::undefined_distance_error &e) {
-    report(place + undefined_text(e, packed.labels(), s));
-    throw data_refused{};
-  }
   if (s.bootstrap == 0) {
-    packed = phylo::dna::packed_alignment{}; // the sequences are no longer needed
-    write_tree(report, std::move(*mat), s, place);
+    d.packed = phylo::dna::packed_alignment{}; // the sequences are no longer needed
+    write_tree(report, std::move(*d.mat), s, place);
     return;
   }
-  write_tree(report, std::move(*mat), s, place,
-             [&](phylo::tree_type &tree) { bootstrap_tree(report, packed, s, in.name(), tree, replicates); });
+  write_tree(report, std::move(*d.mat), s, place,
+             [&](phylo::tree_type &tree) { bootstrap_tree(report, d.packed, s, in.name(), tree, replicates); });
 }
 
 void tree_inputs(const cli::streams_type &streams, const settings &s) {
-  const std::vector<std::string> taxa = wanted_taxa(streams.report, s.input);
   std::unique_ptr<cli::output_file> replicates_file;
   std::optional<phylo::output_sink> replicates;
   if (s.replicates) {
@@ -321,30 +285,20 @@ void tree_inputs(const cli::streams_type &streams, const settings &s) {
     }
     replicates.emplace(phylo::output_sink::to_fd(replicates_file->fd(), *s.replicates));
   }
-  for (const std::string &operand : s.inputs) {
-    cli::input_operand input(operand, streams.standard_input);
-    phylo::input_source &in = input.source();
-    in.decompress_gzip();
-    in.refuse_nul_bytes();
-    const bool fasta = s.input.from == phylo::read::dist_layout_type::AUTO && looks_like_fasta(in);
-    cli::refuse_cr_line_ends(streams.report, in, !fasta);
-    if (fasta) {
-      if (s.input_option) {
-        streams.report(in.name() + ": is a FASTA alignment; --from, --shape, --symmetrize, --column, --fill, "
-                                   "--similarity, --taxa and --taxa-file are for distance matrices");
-        throw data_refused{};
-      }
-      alignment_tree(streams.report, in, s, replicates ? &*replicates : nullptr);
-    } else {
-      if (s.bootstrap != 0) {
-        streams.report(in.name() + ": --bootstrap resamples the sites of an alignment, and a distance matrix has none");
-        throw data_refused{};
-      }
-      read_matrices(streams.report, in, s.input, taxa, [&](phylo::dist_mat_access mat, const std::string &at) {
-        write_tree(streams.report, std::move(*mat), s, at);
-      });
+  distance_input_handlers handlers;
+  handlers.alignment = [&](phylo::input_source &in) {
+    alignment_tree(streams.report, in, s, replicates ? &*replicates : nullptr);
+  };
+  handlers.matrices_of = [&](phylo::input_source &in) {
+    if (s.bootstrap != 0) {
+      streams.report(in.name() + ": --bootstrap resamples the sites of an alignment, and a distance matrix has none");
+      throw data_refused{};
     }
-  }
+  };
+  handlers.matrix = [&](phylo::dist_mat_access mat, const std::string &at) {
+    write_tree(streams.report, std::move(*mat), s, at);
+  };
+  read_distance_inputs(streams, s.inputs, s.input, s.input_option, handlers);
   if (replicates) {
     replicates->flush();
     replicates_file->commit();

@@ -50,7 +50,7 @@ karvel)
   check 'dir/inner.phy' -T dir/
   ;;
 phylo)
-  check 'convert\nalign\ndist\ncount\ntree\nhelp' ''
+  check 'convert\nalign\ndist\ncount\ntree\nplot\nhelp' ''
   check 'convert\ncount' co
   check '-h\n--help\n-V\n--version' -
   layouts='relaxed\nphylip\ntsv\nnexus-paup\nnexus-paup-quoted\npairs\nraw\nphylip-lower\nrelaxed-lower\nnexus\ncsv\npairs-header\nmega'
@@ -85,7 +85,7 @@ esac
 if [ -n "$binary" ]; then
   # Each command's options, as its --help lists them, and the values it accepts, as its
   # message for a value it does not know lists them.
-  for command in convert align dist count tree; do
+  for command in convert align dist count tree plot; do
     help=$("$binary" "$command" --help)
     # Options without a short form stand as "      --long"; their short form is "-".
     expected=$(sed -En 's/^  (-(.),|   ) --([a-z-]+)(=[A-Z]+)?(\[=[A-Z]+\])?( .*)?$/-\2 --\3\4 \5/p' <<< "$help" |

@@ -30,7 +30,7 @@ $(diff <(echo "$2") <(echo "$3"))"
 compare "the options of phylo --help and of OPTIONS" "$("$phylo" --help | from_help)" \
   "$(section '^\.SH OPTIONS' | from_page)"
 documented_values=0
-for command in convert align dist count tree; do
+for command in convert align dist count tree plot; do
   upper=$(tr a-z A-Z <<< "$command")
   help=$("$phylo" "$command" --help)
   documented=$(section "^\\.SH \"PHYLO $upper\"" | from_page)
