@@ -8,6 +8,7 @@
 #include "phylo/types.hpp"
 
 #include <optional>
+#include <string_view>
 
 namespace phylo::read {
 
@@ -29,5 +30,9 @@ namespace phylo::print {
 // i < j: the two labels and the distance, tab-separated; the distance as the shortest plain
 // decimal that reads back (digits 0) or rounded to `digits` significant digits (1 to 9).
 void print_pairs_dist_mat(output_sink &out, const dist_mat_type &dist, int digits = 0);
+
+// The header line and one pair's line of print_pairs_dist_mat, for lists written pair by pair.
+void print_pairs_header(output_sink &out);
+void print_pair_line(output_sink &out, std::string_view first, std::string_view second, float value, int digits = 0);
 
 } // namespace phylo::print
