@@ -1192,11 +1192,12 @@ std::uint64_t dna_pairs(const packed_alignment &aln, const dist_options &options
       const bool symbols = aln.rule() == site_rule::ALL;
       const bool count = options.model == model_type::COUNT;
       for (std::size_t i = b.i0; i < b.i1; ++i) {
-        sparse->row(i, i, space.sites.data(), space.differing.data(), space.scratch.data());
+        sparse->row(i, i, count || symbols ? nullptr : space.sites.data(), space.differing.data(),
+                    space.scratch.data());
         for (std::size_t j = 0; j < i; ++j) {
           const u64 d = space.differing[j];
           if (count && bound && static_cast<double>(static_cast<float>(d)) > *bound) continue;
-          const u64 c[2] = {symbols ? d : space.sites[j], d};
+          const u64 c[2] = {symbols ? d : count ? 0 : space.sites[j], d};
           put(i, j, evaluate(compare.constants(), c));
         }
       }

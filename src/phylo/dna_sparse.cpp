@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <type_traits>
 
 namespace phylo::dna::detail {
 
@@ -95,25 +96,29 @@ void sparse_alignment::row(std::size_t x, std::size_t end, u64 *sites, u64 *diff
   std::int32_t *shared_sites = scratch, *shared_differing = scratch + end;
   std::fill(scratch, scratch + 2 * end, 0);
   const auto known = [this](unsigned c) { return all_known_ || c != 0; };
-  for (u64 k = by_sequence_[x]; k < by_sequence_[x + 1]; ++k) {
-    const std::size_t s = sites_[k];
-    const unsigned cx = codes_[k], r = reference_[s];
-    const bool kx = known(cx), kr = known(r);
-    for (u64 e = by_site_[s]; e < by_site_[s + 1]; ++e) {
-      const std::size_t y = sequences_[e];
-      if (y >= end) break;
-      const unsigned cy = site_codes_[e];
-      const bool ky = known(cy);
-      const bool both = kx && ky;
-      shared_differing[y] += static_cast<std::int32_t>(both && cx != cy) - (kx && kr) - (kr && ky);
-      shared_sites[y] += static_cast<std::int32_t>(both) - (kx && kr) - (kr && ky) + kr;
+  auto correct = [&](auto with_sites) {
+    for (u64 k = by_sequence_[x]; k < by_sequence_[x + 1]; ++k) {
+      const std::size_t s = sites_[k];
+      const unsigned cx = codes_[k], r = reference_[s];
+      const bool kx = known(cx), kr = known(r);
+      for (u64 e = by_site_[s]; e < by_site_[s + 1]; ++e) {
+        const std::size_t y = sequences_[e];
+        if (y >= end) break;
+        const unsigned cy = site_codes_[e];
+        const bool ky = known(cy);
+        const bool both = kx && ky;
+        shared_differing[y] += static_cast<std::int32_t>(both && cx != cy) - (kx && kr) - (kr && ky);
+        if constexpr (decltype(with_sites)::value)
+          shared_sites[y] += static_cast<std::int32_t>(both) - (kx && kr) - (kr && ky) + kr;
+      }
     }
-  }
+  };
+  if (sites) correct(std::true_type{});
+  else correct(std::false_type{});
   const std::int64_t dx = own_differing_[x], lx = base_sites_ + own_sites_[x];
-  for (std::size_t y = 0; y < end; ++y) {
-    differing[y] = static_cast<u64>(dx + own_differing_[y] + shared_differing[y]);
-    sites[y] = static_cast<u64>(lx + own_sites_[y] + shared_sites[y]);
-  }
+  for (std::size_t y = 0; y < end; ++y) differing[y] = static_cast<u64>(dx + own_differing_[y] + shared_differing[y]);
+  if (sites)
+    for (std::size_t y = 0; y < end; ++y) sites[y] = static_cast<u64>(lx + own_sites_[y] + shared_sites[y]);
 }
 
 } // namespace phylo::dna::detail

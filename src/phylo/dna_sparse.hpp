@@ -28,7 +28,8 @@ public:
   std::uint64_t shared_work() const noexcept { return shared_work_; }
 
   // The counts of the pairs (x, y) for every y < end: sites[y] the sites in use where both hold
-  // a residue (every site in use under ALL), differing[y] those where their codes differ.
+  // a residue (every site in use under ALL; not written when sites is null), differing[y]
+  // those where their codes differ.
   // `scratch` holds 2 end values at least.
   void row(std::size_t x, std::size_t end, std::uint64_t *sites, std::uint64_t *differing, std::int32_t *scratch) const;
 
