@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times phylo dist --max-distance and the Snakemake workflow of tiles as whole processes on
 # alignments of one outbreak (make_outbreak_alignment: a random tree with a Poisson number of
-# substitutions of mean 3 on each branch, SITES = 29,903, the length of a SARS-CoV-2 genome),
+# substitutions of mean 2.2 on each branch, SITES = 29,903, the length of a SARS-CoV-2 genome),
 # and prints every figure beside its goal:
 #   1. N sequences (default 100,000; -n), --model=count --max-distance=20: at most 10 minutes
 #      wall and a peak memory of at most the packed alignment (3 planes of 64-bit words per
@@ -44,7 +44,7 @@ measure=$build/bench/measure
 mkdir -p "$scratch"
 sites=29903
 big=$scratch/outbreak_$n.fasta
-[ -s "$big" ] || "$build/bench/make_outbreak_alignment" "$n" $sites 1 3 >"$big"
+[ -s "$big" ] || "$build/bench/make_outbreak_alignment" "$n" $sites 1 2.2 >"$big"
 first() { # N: the first N sequences of the big alignment
   local file=$scratch/outbreak_${n}_first_$1.fasta
   [ -s "$file" ] || head -n $((2 * $1)) "$big" >"$file"
@@ -60,7 +60,7 @@ read -r wall user sys peak < <("$measure" "$phylo" dist -q -a dna -M count --max
 lines=$(wc -l <"$close")
 awk -v w="$wall" -v u="$user" -v s="$sys" -v p="$peak" -v l="$lines" -v packed="$(packed_mib "$n")" -v n="$n" 'BEGIN {
   total = n * (n - 1) / 2
-  printf "   wall %.1f s (goal 600), CPU %.1f s; %d pairs written (%.4f%% of %d)\n", w, u + s, l, 100 * l / total, total
+  printf "   wall %.1f s (goal 600), CPU %.1f s; %d pairs written (%.4f%% of %.0f)\n", w, u + s, l, 100 * l / total, total
   printf "   peak %.0f MiB; packed alignment %d MiB + 512 = %d MiB (goal)\n", p / 1024, packed, packed + 512 }'
 subset=$(first 5000)
 if cmp -s <(awk -F'\t' '{ a = $1; b = $2; sub(/^o/, "", a); sub(/^o/, "", b); if (a + 0 <= 5000 && b + 0 <= 5000) print }' "$close") \

@@ -1134,7 +1134,8 @@ std::uint64_t dna_pairs(const packed_alignment &aln, const dist_options &options
   if (n > UINT32_MAX) throw range_error("the pairs of more than 4294967295 sequences cannot be numbered");
   if (pairs.max_distance && !(*pairs.max_distance >= 0))
     throw range_error("the largest distance written must be a number of 0 or more");
-  const auto [lo, hi] = part_ranks(n, pairs.part, pairs.parts);
+  const std::pair<u64, u64> ranks = part_ranks(n, pairs.part, pairs.parts);
+  const u64 lo = ranks.first, hi = ranks.second; // (lambdas cannot take structured bindings in C++20)
   const std::unique_ptr<detail::sparse_alignment> sparse = sparse_form(aln, options, pairs);
   if (lo == hi) {
     if (options.progress) options.progress(0, 0);
