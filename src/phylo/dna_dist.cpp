@@ -121,6 +121,33 @@ inline void pack_codes(const unsigned char *code, std::size_t planes, u64 *word)
 #endif
 }
 
+// Nucleotides under PAIRWISE and COMPLETE, 64 residues that are all A, C, G, T, N or '-' (in
+// either case): the three planes straight from comparisons of 16 bytes at a time. False, with
+// nothing written, where one is any other character (the table then decides).
+inline bool pack_common_nucleotides(const char *r, u64 *h, u64 *l, u64 *k) {
+#if defined(__SSE2__)
+  u64 hh = 0, ll = 0, kk = 0;
+  for (int q = 0; q < 4; ++q) {
+    const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(r + 16 * q));
+    const __m128i v = _mm_or_si128(raw, _mm_set1_epi8(0x20)); // a letter of either case in lower case
+    const __m128i a = _mm_cmpeq_epi8(v, _mm_set1_epi8('a')), c = _mm_cmpeq_epi8(v, _mm_set1_epi8('c'));
+    const __m128i g = _mm_cmpeq_epi8(v, _mm_set1_epi8('g')), t = _mm_cmpeq_epi8(v, _mm_set1_epi8('t'));
+    const __m128i base = _mm_or_si128(_mm_or_si128(a, c), _mm_or_si128(g, t));
+    const __m128i none = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('n')), _mm_cmpeq_epi8(raw, _mm_set1_epi8('-')));
+    if (_mm_movemask_epi8(_mm_or_si128(base, none)) != 0xFFFF) return false;
+    const int shift = 16 * q;
+    hh |= u64{static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(c, t)))} << shift;
+    ll |= u64{static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(g, t)))} << shift;
+    kk |= u64{static_cast<unsigned>(_mm_movemask_epi8(base))} << shift;
+  }
+  *h = hh, *l = ll, *k = kk;
+  return true;
+#else
+  (void)r, (void)h, (void)l, (void)k;
+  return false;
+#endif
+}
+
 std::size_t padded_words(std::size_t sites) {
   const std::size_t words = (sites + 63) / 64;
   return (words + detail::word_multiple - 1) / detail::word_multiple * detail::word_multiple;
@@ -547,10 +574,13 @@ void packed_alignment::add(std::string label, std::string_view residues) {
   u64 *planes = bits_.data() + start;
   const std::size_t code_planes = protein && !all ? detail::symbol_planes : planes_;
   unsigned char seen = 0; // every code or-ed together
+  const bool bases = !all && !protein;
   for (std::size_t w = 0; w * 64 < residues.size(); ++w) {
     alignas(16) unsigned char code[64] = {};
     const std::size_t n = std::min<std::size_t>(64, residues.size() - w * 64);
     const char *r = residues.data() + w * 64;
+    if (bases && n == 64 && pack_common_nucleotides(r, planes + w, planes + words + w, planes + 2 * words + w))
+      continue;
     for (std::size_t k = 0; k < n; ++k) seen |= code[k] = codes[static_cast<unsigned char>(r[k])];
     u64 word[detail::amino_planes] = {};
     pack_codes(code, code_planes, word);
