@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <iostream>
@@ -301,6 +302,28 @@ TEST(DnaDist, UndefinedValueMustBeANonNegativeNumber) {
   phylo::dist_mat_type d(2);
   for (float bad : {-1.0f, INFINITY, NAN})
     EXPECT_THROW(dna_dist(aln, with(model_type::P, 1, bad), d), phylo::range_error);
+}
+
+// Nucleotides packed 64 at a time where all are A, C, G, T, N or '-' in either case, by the
+// table elsewhere: the same codes and base counts either way (a '.' or '?' sends its stretch of
+// 64 to the table; the last stretch is short).
+TEST(DnaDist, PackedCodesOfEveryStretch) {
+  random_bits r{23};
+  for (const std::string symbols : {"ACGTacgtNn-", "ACGTacgtNn-.?R"}) {
+    std::string text(64 * 5 + 17, 'A');
+    for (char &c : text) c = symbols[r.next() % symbols.size()];
+    for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE}) {
+      const packed_alignment aln = pack(rule, {{"a", text}});
+      std::array<std::uint64_t, 4> counts{};
+      for (std::size_t s = 0; s < text.size(); ++s) {
+        const char c = static_cast<char>(text[s] & ~0x20);
+        const unsigned expected = c == 'A' ? 4 : c == 'C' ? 5 : c == 'G' ? 6 : c == 'T' ? 7 : 0;
+        ASSERT_EQ(aln.code(0, s), expected) << symbols << " site " << s;
+        if (expected != 0) ++counts[expected == 4 ? 0 : expected == 5 ? 1 : expected == 6 ? 2 : 3];
+      }
+      EXPECT_EQ(aln.base_counts(0), counts);
+    }
+  }
 }
 
 // A random alignment of 150 sequences (three tiles of rows): progress ends with every pair

@@ -18,6 +18,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace phylo::dna {
@@ -185,5 +186,55 @@ unsigned available_cpus();
 // incomplete); range_error when the sizes differ, the undefined value is negative or not
 // finite, gamma or ts_tv is not a positive finite number, or gamma_categories is not 1 to 64.
 std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options, dist_mat_type &dist);
+
+// ---- Pairs, streamed ----------------------------------------------------------------------
+
+// The distance of one pair of sequences, i > j.
+struct pair_distance {
+  std::uint32_t i, j;
+  float value;
+  friend bool operator==(const pair_distance &, const pair_distance &) = default;
+};
+
+// How the pairs are compared: DENSE over the packed planes; SPARSE over the sites where each
+// sequence differs from a reference (the commonest residue of each site, among a sample of
+// the sequences), at a cost that follows the differences rather than the sites (P and COUNT
+// only); AUTO picks SPARSE for P and COUNT with a max_distance where the alignment holds few
+// differences from the reference, DENSE otherwise. Both give the same values.
+enum class pair_engine { AUTO, DENSE, SPARSE };
+
+struct pairs_options {
+  // Only the pairs whose distance is at most this (the two as floats, as the matrix holds
+  // them: a p-distance of 0.2 is within 0.2); for
+  // P and COUNT, a pair's comparison stops once it is known to lie beyond. None: every pair.
+  std::optional<double> max_distance;
+  // Part `part` (from 0) of `parts` disjoint parts: the pairs (i, j), i > j, ranked in the
+  // order of the rows (i, then j), cut into `parts` runs of as equal counts as may be.
+  std::uint64_t part = 0, parts = 1;
+  pair_engine engine = pair_engine::AUTO;
+};
+
+// The first and one past the last rank of a part (ranks as pairs_options says) among the
+// n (n - 1) / 2 pairs of n sequences.
+std::pair<std::uint64_t, std::uint64_t> part_ranks(std::size_t n, std::uint64_t part, std::uint64_t parts);
+
+// Hands the pairs of the part, in batches, to `sink`, from the calling thread: in the order
+// of the rows (i, then j), which does not depend on the number of threads. The other threads
+// compare bands of rows ahead, into buffers of bounded size (a band holds at most a few rows,
+// each of at most n pairs), so that no n x n matrix is ever held. The values are those that
+// dna_dist writes, computed from the whole alignment (the sites of COMPLETE and the base
+// frequencies come from every sequence, whatever the part). Returns the number of pairs of the
+// part given the undefined value. Progress counts the pairs of the part. The errors of
+// dna_dist, raised before any pair is handed on; undefined_distance_error at the end, once
+// every pair is compared, when the model is undefined for a pair and there is no undefined
+// value (the sink is handed no pair after the first band that holds one); range_error for a
+// part that is not below parts, or parts 0, or a max_distance that is negative or NaN;
+// formula_error for the SPARSE engine with a model other than P and COUNT. A sink or progress
+// hook that throws stops the work, and the exception is passed on.
+std::uint64_t dna_pairs(const packed_alignment &aln, const dist_options &options, const pairs_options &pairs,
+                        const std::function<void(std::span<const pair_distance>)> &sink);
+
+// The engine that AUTO picks for this alignment and these options (DENSE or SPARSE).
+pair_engine chosen_engine(const packed_alignment &aln, const dist_options &options, const pairs_options &pairs);
 
 } // namespace phylo::dna

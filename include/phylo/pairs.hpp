@@ -9,6 +9,7 @@
 #include "phylo/types.hpp"
 
 #include <optional>
+#include <string_view>
 
 namespace phylo::read {
 
@@ -32,5 +33,9 @@ namespace phylo::print {
 void print_pairs_dist_mat(output_sink &out, const dist_mat_type &dist, int digits = 0);
 // How it writes a label, for check_labels.
 inline constexpr label_form_type pairs_label_form = label_form_type::CELL;
+
+// The header line and one pair's line of print_pairs_dist_mat, for lists written pair by pair.
+void print_pairs_header(output_sink &out);
+void print_pair_line(output_sink &out, std::string_view first, std::string_view second, float value, int digits = 0);
 
 } // namespace phylo::print

@@ -76,6 +76,8 @@ namespace phylo::print {
 // layout but PHYLIP and ONE_COLUMN, range_error for an empty label before anything is written.
 void print_dist_mat(output_sink &out, const dist_mat_type &dist, dist_format_type format);
 void print_dist_mat(const dist_mat_type &dist, dist_format_type format); // on the current output
+// One line of ONE_COLUMN: the two labels and the image of the distance, tab-separated.
+void print_one_column_pair(output_sink &out, std::string_view first, std::string_view second, float value);
 // Writes a lower triangle: the count line (« 12»), then row i (from 1) as its label and,
 // each after a tab, the 12-character images of cells (i, 1) .. (i, i - 1); row 1 is the
 // label alone. PHYLIP labels are fitted to 10; EXTENDED_PHYLIP labels have blanks made '_'

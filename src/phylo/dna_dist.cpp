@@ -2,6 +2,7 @@
 
 #include "dna_dist_ml.hpp"
 #include "dna_kernel.hpp"
+#include "dna_sparse.hpp"
 #include "phylo/chars.hpp"
 
 #include <algorithm>
@@ -10,6 +11,9 @@
 #include <cmath>
 #include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <limits>
+#include <memory>
 #include <mutex>
 #include <system_error>
 #include <thread>
@@ -117,6 +121,33 @@ inline void pack_codes(const unsigned char *code, std::size_t planes, u64 *word)
 #endif
 }
 
+// Nucleotides under PAIRWISE and COMPLETE, 64 residues that are all A, C, G, T, N or '-' (in
+// either case): the three planes straight from comparisons of 16 bytes at a time. False, with
+// nothing written, where one is any other character (the table then decides).
+inline bool pack_common_nucleotides(const char *r, u64 *h, u64 *l, u64 *k) {
+#if defined(__SSE2__)
+  u64 hh = 0, ll = 0, kk = 0;
+  for (int q = 0; q < 4; ++q) {
+    const __m128i raw = _mm_loadu_si128(reinterpret_cast<const __m128i *>(r + 16 * q));
+    const __m128i v = _mm_or_si128(raw, _mm_set1_epi8(0x20)); // a letter of either case in lower case
+    const __m128i a = _mm_cmpeq_epi8(v, _mm_set1_epi8('a')), c = _mm_cmpeq_epi8(v, _mm_set1_epi8('c'));
+    const __m128i g = _mm_cmpeq_epi8(v, _mm_set1_epi8('g')), t = _mm_cmpeq_epi8(v, _mm_set1_epi8('t'));
+    const __m128i base = _mm_or_si128(_mm_or_si128(a, c), _mm_or_si128(g, t));
+    const __m128i none = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('n')), _mm_cmpeq_epi8(raw, _mm_set1_epi8('-')));
+    if (_mm_movemask_epi8(_mm_or_si128(base, none)) != 0xFFFF) return false;
+    const int shift = 16 * q;
+    hh |= u64{static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(c, t)))} << shift;
+    ll |= u64{static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(g, t)))} << shift;
+    kk |= u64{static_cast<unsigned>(_mm_movemask_epi8(base))} << shift;
+  }
+  *h = hh, *l = ll, *k = kk;
+  return true;
+#else
+  (void)r, (void)h, (void)l, (void)k;
+  return false;
+#endif
+}
+
 std::size_t padded_words(std::size_t sites) {
   const std::size_t words = (sites + 63) / 64;
   return (words + detail::word_multiple - 1) / detail::word_multiple * detail::word_multiple;
@@ -214,6 +245,7 @@ model_constants constants_for(const packed_alignment &aln, const dist_options &o
 }
 
 __extension__ typedef __int128 wide_int;
+__extension__ typedef unsigned __int128 wide_unsigned;
 
 // The determinant of the 4 x 4 table, exactly while its entries stay below 2^30 (by the
 // minors of the first two rows and those of the last two).
@@ -542,10 +574,13 @@ void packed_alignment::add(std::string label, std::string_view residues) {
   u64 *planes = bits_.data() + start;
   const std::size_t code_planes = protein && !all ? detail::symbol_planes : planes_;
   unsigned char seen = 0; // every code or-ed together
+  const bool bases = !all && !protein;
   for (std::size_t w = 0; w * 64 < residues.size(); ++w) {
     alignas(16) unsigned char code[64] = {};
     const std::size_t n = std::min<std::size_t>(64, residues.size() - w * 64);
     const char *r = residues.data() + w * 64;
+    if (bases && n == 64 && pack_common_nucleotides(r, planes + w, planes + words + w, planes + 2 * words + w))
+      continue;
     for (std::size_t k = 0; k < n; ++k) seen |= code[k] = codes[static_cast<unsigned char>(r[k])];
     u64 word[detail::amino_planes] = {};
     pack_codes(code, code_planes, word);
@@ -717,14 +752,9 @@ std::vector<u64> sites_in_use(const packed_alignment &aln) {
   return use;
 }
 
-} // namespace
-
-std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options, dist_mat_type &dist) {
-  const std::size_t n = aln.size();
+// The errors of dna_dist that concern the options and the alignment.
+void check_options(const packed_alignment &aln, const dist_options &options) {
   const model_type model = options.model;
-  if (dist.n_tax() != n)
-    throw range_error("the distance matrix has " + std::to_string(dist.n_tax()) + " taxa, the alignment " +
-                      std::to_string(n) + " sequences");
   if (options.undefined_value && !(*options.undefined_value >= 0 && *options.undefined_value <= max_distance))
     throw range_error("the value written for undefined distances must lie in 0 .. 3.40282347e38");
   if (aln.rule() == site_rule::ALL && model != model_type::P && model != model_type::COUNT)
@@ -745,146 +775,479 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
     if (!(*options.ts_tv > 0 && std::isfinite(*options.ts_tv)))
       throw range_error("the transition/transversion ratio must be a positive number");
   }
+}
+
+// What the comparisons of one alignment under one set of options share: the kernels and the
+// model's constants, the known plane of COMPLETE, and for the amino-acid models of pair
+// tables the residues one byte per site.
+class comparer {
+public:
+  comparer(const packed_alignment &aln, const dist_options &options) : aln_(aln), kind_(kind_for(aln, options)) {
+    const std::size_t words = aln.words();
+    if (aln.rule() == site_rule::COMPLETE || !kind_) everywhere_ = sites_in_use(aln);
+    if (!kind_) {
+      const detail::protein_table &table = *detail::protein_model(options.model);
+      ml_ = detail::make_ml_model(detail::amino_acids, table.exchange, table.frequencies,
+                                  options.gamma ? detail::gamma_rates(*options.gamma, options.gamma_categories)
+                                                : std::vector<double>{1.0});
+      // One byte per site and sequence, over the sites in use: the amino acid 0-19, 20 none.
+      std::vector<std::uint32_t> columns;
+      for (std::size_t s = 0; s < aln.n_sites(); ++s)
+        if ((everywhere_[s / 64] >> (s % 64)) & 1) columns.push_back(static_cast<std::uint32_t>(s));
+      m_ = columns.size();
+      const std::size_t n = aln.size();
+      codes_.resize(n * m_);
+      for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t k = 0; k < m_; ++k) {
+          const unsigned c = aln.code(i, columns[k]);
+          codes_[i * m_ + k] = static_cast<unsigned char>(c == 0 ? 20 : c - 1);
+        }
+      scaled_.resize(n * m_);
+      for (std::size_t k = 0; k < n * m_; ++k) scaled_[k] = static_cast<std::uint16_t>(codes_[k] * codes_in_use);
+      side_ = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(3 * m_, 1), 4, 64);
+      return;
+    }
+    constants_ = constants_for(aln, options, *kind_);
+    if (options.ts_tv && constants_.frequencies_ok) {
+      f84_ = f84_model(base_frequencies(aln), *options.ts_tv);
+      if (f84_) constants_.ml = &*f84_;
+      else constants_.frequencies_ok = false;
+    }
+    const detail::kernel_set &kernels = *detail::usable_kernels().back();
+    kernel_ = kernels.kernels[static_cast<int>(*kind_)];
+    rows_kernel_ = kernels.rows[static_cast<int>(*kind_)];
+    range_kernel_ = kernels.ranges[static_cast<int>(*kind_)];
+    known_offset_ = aln.known_plane() * words;
+    // Square tiles of pairs whose sequences fit the second-level cache together.
+    const std::size_t planes_read = *kind_ == count_kind::SYMBOLS5 ? 5 : *kind_ == count_kind::AMINO ? 6 : 3;
+    side_ = std::clamp<std::size_t>((256u << 10) / (planes_read * words * 8), 4, 64);
+  }
+  comparer(const comparer &) = delete;
+  comparer &operator=(const comparer &) = delete;
+
+  std::size_t side() const noexcept { return side_; }
+  const model_constants &constants() const noexcept { return constants_; }
+  // True when a pair's comparison can stop once its distance is known to exceed a bound.
+  bool stops_early() const noexcept {
+    return kind_ && (constants_.model == model_type::P || constants_.model == model_type::COUNT);
+  }
+
+  // Calls put(i, j, evaluation) for the pairs i > j with i in [i0, i1) and j in [j0, j1), and
+  // returns their number.
+  template <class Put> u64 tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, Put &&put) const {
+    if (!kind_)
+      return m_ <= lanes * 65535 ? table_tile<std::uint16_t>(i0, i1, j0, j1, put)
+                                 : table_tile<std::uint32_t>(i0, i1, j0, j1, put);
+    const std::size_t words = aln_.words();
+    u64 counts[detail::rows_at_once * detail::max_counts];
+    u64 pairs = 0;
+    std::size_t i = i0;
+    // Rows a few at a time against each sequence below all of them, then one at a time.
+    for (; i + detail::rows_at_once <= i1; i += detail::rows_at_once) {
+      const u64 *x[detail::rows_at_once], *kx[detail::rows_at_once];
+      for (std::size_t r = 0; r < detail::rows_at_once; ++r) {
+        x[r] = aln_.sequence(i + r);
+        kx[r] = known(i + r);
+      }
+      const std::size_t shared_end = std::min(i, j1);
+      for (std::size_t j = j0; j < shared_end; ++j) {
+        rows_kernel_(x, kx, aln_.sequence(j), known(j), words, counts);
+        for (std::size_t r = 0; r < detail::rows_at_once; ++r)
+          put(i + r, j, evaluate(constants_, counts + r * detail::max_counts));
+      }
+      for (std::size_t r = 1; r < detail::rows_at_once; ++r)
+        for (std::size_t j = std::max(j0, i); j < std::min(i + r, j1); ++j) {
+          kernel_(x[r], aln_.sequence(j), kx[r], known(j), words, counts);
+          put(i + r, j, evaluate(constants_, counts));
+        }
+      pairs += detail::rows_at_once * (shared_end > j0 ? shared_end - j0 : 0);
+      for (std::size_t r = 1; r < detail::rows_at_once; ++r)
+        pairs += std::min(i + r, j1) > std::max(j0, i) ? std::min(i + r, j1) - std::max(j0, i) : 0;
+    }
+    for (; i < i1; ++i) {
+      for (std::size_t j = j0; j < std::min(i, j1); ++j) {
+        kernel_(aln_.sequence(i), aln_.sequence(j), known(i), known(j), words, counts);
+        put(i, j, evaluate(constants_, counts));
+        ++pairs;
+      }
+    }
+    return pairs;
+  }
+
+  // As tile, but a pair whose distance is known to exceed `bound` once a stretch of its words
+  // is compared is left there, and not put (stops_early()).
+  template <class Put>
+  u64 bounded_tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, double bound, Put &&put) const {
+    constexpr std::size_t stretch = 2 * detail::word_multiple;
+    const std::size_t words = aln_.words();
+    const bool count = constants_.model == model_type::COUNT;
+    const bool symbols = *kind_ == count_kind::SYMBOLS3 || *kind_ == count_kind::SYMBOLS5;
+    u64 counts[detail::max_counts];
+    u64 pairs = 0;
+    for (std::size_t i = i0; i < i1; ++i)
+      for (std::size_t j = j0; j < std::min(i, j1); ++j) {
+        ++pairs;
+        const u64 *x = aln_.sequence(i), *y = aln_.sequence(j), *kx = known(i), *ky = known(j);
+        u64 n[2] = {0, 0}; // the sites and the differing sites, or the differing sites alone
+        bool beyond = false;
+        for (std::size_t w = 0; w < words; w += stretch) {
+          const std::size_t w1 = std::min(words, w + stretch);
+          range_kernel_(x, y, kx, ky, words, w, w1, counts);
+          n[0] += counts[0];
+          if (!symbols) n[1] += counts[1];
+          if (w1 == words) break;
+          // The smallest distance the pair can still reach; rounding keeps the order of values.
+          const double differing = static_cast<double>(symbols ? n[0] : n[1]);
+          const double least = count     ? differing
+                               : symbols ? differing / constants_.sites
+                                         : differing / static_cast<double>(n[0] + 64 * (words - w1));
+          if (static_cast<double>(static_cast<float>(least)) > bound) {
+            beyond = true;
+            break;
+          }
+        }
+        if (!beyond) put(i, j, evaluate(constants_, n));
+      }
+    return pairs;
+  }
+
+private:
+  static constexpr std::size_t codes_in_use = 21, lanes = 4, row = 448;
+
+  const u64 *known(std::size_t i) const {
+    return aln_.rule() == site_rule::COMPLETE ? everywhere_.data() : aln_.sequence(i) + known_offset_;
+  }
+
+  // The amino-acid models of pair tables. Each pair of codes (x, y) counts at 21 x + y, in four
+  // tables in turn (so that repeated pairs need not wait for one another), of 16-bit counts
+  // where no table can reach 65536; the tables then go to the cells, (x, y) and (y, x)
+  // together. The rows hold 21 x; the pairs with a code of 20 go to a cell past the others.
+  template <class count_type, class Put>
+  u64 table_tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, Put &put) const {
+    alignas(64) count_type table[lanes * row];
+    alignas(64) std::uint32_t counts[detail::amino_acids * (detail::amino_acids + 1) / 2 + 16] = {};
+    u64 pairs = 0;
+    for (std::size_t i = i0; i < i1; ++i)
+      for (std::size_t j = j0; j < std::min(i, j1); ++j) {
+        std::fill(std::begin(table), std::end(table), count_type{0});
+        const std::uint16_t *x = scaled_.data() + i * m_;
+        const unsigned char *y = codes_.data() + j * m_;
+        std::size_t s = 0;
+        for (; s + lanes <= m_; s += lanes)
+          for (std::size_t l = 0; l < lanes; ++l) ++table[l * row + x[s + l] + y[s + l]];
+        for (; s < m_; ++s) ++table[x[s] + y[s]];
+        u64 sites = 0, same = 0;
+        for (std::size_t a = 0; a < detail::amino_acids; ++a)
+          for (std::size_t b = 0; b <= a; ++b) {
+            std::uint32_t c = 0;
+            for (std::size_t l = 0; l < lanes; ++l)
+              c += table[l * row + a * codes_in_use + b] +
+                   (a != b ? table[l * row + b * codes_in_use + a] : count_type{0});
+            counts[detail::cell_index(a, b)] = c;
+            sites += c;
+            if (a == b) same += c;
+          }
+        put(i, j, ml_evaluation(*ml_, counts, sites, sites - same));
+        ++pairs;
+      }
+    return pairs;
+  }
+
+  const packed_alignment &aln_;
+  std::optional<count_kind> kind_;
+  model_constants constants_;
+  std::optional<detail::ml_model> f84_;
+  detail::pair_kernel kernel_ = nullptr;
+  detail::rows_kernel rows_kernel_ = nullptr;
+  detail::range_kernel range_kernel_ = nullptr;
+  std::vector<u64> everywhere_; // the sites in use (COMPLETE, and the pair tables)
+  std::size_t known_offset_ = 0;
+  std::optional<detail::ml_model> ml_;
+  std::size_t m_ = 0; // the sites in use, for the pair tables
+  std::vector<unsigned char> codes_;
+  std::vector<std::uint16_t> scaled_;
+  std::size_t side_ = 4;
+};
+
+// ---- Pairs in order -------------------------------------------------------------------------
+
+// Rows [i0, i1) of the pairs, `pairs` of which belong to the part.
+struct band {
+  std::size_t i0, i1;
+  u64 pairs;
+};
+
+// Runs compute(worker, band, pairs, log) over the bands on the threads that options ask for,
+// each into a buffer of its own, and write(pairs) for each band in turn from the calling
+// thread, which reports progress after each. The threads compare at most a few bands ahead of
+// the one that is written next; the calling thread compares too when the next band is not
+// ready. An exception from write, progress or compute stops the threads and is passed on.
+template <class Compute, class Write>
+undefined_log run_bands(const std::vector<band> &bands, u64 total, const dist_options &options, Compute &&compute,
+                        Write &&write) {
+  const unsigned wanted = options.threads != 0 ? options.threads : available_cpus();
+  const std::size_t workers = std::clamp<std::size_t>(wanted, 1, std::max<std::size_t>(bands.size(), 1));
+  const std::size_t window = 2 * workers;
+  struct slot {
+    std::vector<pair_distance> pairs;
+    bool ready = false;
+  };
+  std::vector<slot> slots(window);
+  std::vector<undefined_log> logs(workers);
+  for (auto &log : logs) log.first.reserve(first_kept + 1);
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::size_t taken = 0, written = 0; // under mutex
+  bool stop = false;                  // under mutex
+  std::exception_ptr failure;         // under mutex
+  auto work = [&](std::size_t worker) {
+    std::unique_lock lock(mutex);
+    for (;;) {
+      changed.wait(lock, [&] { return stop || taken == bands.size() || taken < written + window; });
+      if (stop || taken == bands.size()) return;
+      const std::size_t t = taken++;
+      lock.unlock();
+      try {
+        compute(worker, bands[t], slots[t % window].pairs, logs[worker]);
+      } catch (...) {
+        lock.lock();
+        if (!failure) failure = std::current_exception();
+        stop = true;
+        changed.notify_all();
+        return;
+      }
+      lock.lock();
+      slots[t % window].ready = true;
+      changed.notify_all();
+    }
+  };
+  auto halt = [&] {
+    std::lock_guard lock(mutex);
+    stop = true;
+    changed.notify_all();
+  };
+  u64 done = 0;
+  {
+    std::vector<std::jthread> pool;
+    try {
+      for (std::size_t w = 1; w < workers; ++w) {
+        try {
+          pool.emplace_back(work, w);
+        } catch (const std::system_error &) {
+          break; // the threads that started, and this one, do all the work
+        }
+      }
+      std::vector<pair_distance> batch;
+      std::unique_lock lock(mutex);
+      while (written < bands.size() && !failure) {
+        slot &next = slots[written % window];
+        if (next.ready) {
+          next.ready = false;
+          batch.swap(next.pairs);
+          const u64 pairs = bands[written].pairs;
+          ++written;
+          changed.notify_all();
+          lock.unlock();
+          write(std::span<const pair_distance>(batch));
+          batch.clear();
+          done += pairs;
+          if (options.progress) options.progress(done, total);
+          lock.lock();
+        } else if (taken < bands.size() && taken < written + window) {
+          const std::size_t t = taken++;
+          lock.unlock();
+          compute(0, bands[t], slots[t % window].pairs, logs[0]);
+          lock.lock();
+          slots[t % window].ready = true;
+        } else {
+          changed.wait(lock);
+        }
+      }
+    } catch (...) {
+      halt();
+      pool.clear();
+      throw;
+    }
+    halt();
+    pool.clear();
+    if (failure) std::rethrow_exception(failure);
+  }
+  if (options.progress) options.progress(total, total);
+  undefined_log all;
+  for (const undefined_log &log : logs) {
+    all.count += log.count;
+    all.first.insert(all.first.end(), log.first.begin(), log.first.end());
+  }
+  std::sort(all.first.begin(), all.first.end(), before);
+  if (all.first.size() > first_kept) all.first.resize(first_kept);
+  return all;
+}
+
+// The first rank of row i: the pairs (i', j) with i' < i.
+constexpr u64 row_rank(u64 i) { return i * (i - (i != 0)) / 2; }
+
+// The row that holds the pair of rank r.
+std::size_t row_of(u64 r) {
+  auto i = static_cast<u64>((1 + std::sqrt(1 + 8 * static_cast<long double>(r))) / 2);
+  while (i > 1 && row_rank(i) > r) --i;
+  while (row_rank(i + 1) <= r) ++i;
+  return static_cast<std::size_t>(i);
+}
+
+// The sparse form of the alignment when it is to be used, nullptr otherwise.
+std::unique_ptr<detail::sparse_alignment> sparse_form(const packed_alignment &aln, const dist_options &options,
+                                                      const pairs_options &pairs) {
+  const bool fits = options.model == model_type::P || options.model == model_type::COUNT;
+  if (pairs.engine == pair_engine::DENSE || aln.size() < 2) return nullptr;
+  if (pairs.engine == pair_engine::SPARSE) {
+    if (!fits) throw formula_error("the sparse comparison gives the P and COUNT distances only");
+    return std::make_unique<detail::sparse_alignment>(aln, sites_in_use(aln), UINT64_MAX);
+  }
+  if (!fits || !pairs.max_distance) return nullptr;
+  // Worth it when the differences stay below one in 64 sites on average, and the work of the
+  // sites where pairs both differ stays below that of comparing every pair's words.
+  const u64 n = aln.size(), words = aln.words();
+  auto sparse = std::make_unique<detail::sparse_alignment>(aln, sites_in_use(aln), n * words);
+  if (!sparse->complete()) return nullptr;
+  const long double dense_work = static_cast<long double>(n) * static_cast<long double>(n) * words / 2;
+  const long double sparse_work = static_cast<long double>(sparse->shared_work()) / 2 +
+                                  4 * static_cast<long double>(n) * static_cast<long double>(n) / 2;
+  return sparse_work < dense_work ? std::move(sparse) : nullptr;
+}
+
+} // namespace
+
+std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options, dist_mat_type &dist) {
+  const std::size_t n = aln.size();
+  if (dist.n_tax() != n)
+    throw range_error("the distance matrix has " + std::to_string(dist.n_tax()) + " taxa, the alignment " +
+                      std::to_string(n) + " sequences");
+  check_options(aln, options);
   for (std::size_t i = 0; i < n; ++i) dist.labels[i] = aln.labels()[i];
   for (std::size_t i = 0; i < n; ++i) dist.distances(i, i) = 0.0f;
   if (n < 2) return 0;
 
   const float fill = options.undefined_value.value_or(0.0f);
-  auto put = [&](undefined_log &log, std::size_t i, std::size_t j, const evaluation &e) {
-    float value = static_cast<float>(e.value);
-    if (e.undefined) {
-      log.add({i, j, *e.undefined, e.sites, e.differing});
-      value = fill;
-    }
-    dist.distances(i, j) = dist.distances(j, i) = value;
-  };
-  const std::size_t words = aln.words();
-  const std::optional<count_kind> kind = kind_for(aln, options);
-  undefined_log undefined;
-
-  if (!kind) { // the amino-acid models of pair tables
-    const detail::protein_table &table = *detail::protein_model(model);
-    const detail::ml_model ml = detail::make_ml_model(
-        detail::amino_acids, table.exchange, table.frequencies,
-        options.gamma ? detail::gamma_rates(*options.gamma, options.gamma_categories) : std::vector<double>{1.0});
-    // One byte per site and sequence, over the sites in use: the amino acid 0-19, 20 none.
-    const std::vector<u64> use = sites_in_use(aln);
-    std::vector<std::uint32_t> columns;
-    for (std::size_t s = 0; s < aln.n_sites(); ++s)
-      if ((use[s / 64] >> (s % 64)) & 1) columns.push_back(static_cast<std::uint32_t>(s));
-    const std::size_t m = columns.size();
-    std::vector<unsigned char> codes(n * m);
-    for (std::size_t i = 0; i < n; ++i)
-      for (std::size_t k = 0; k < m; ++k) {
-        const unsigned c = aln.code(i, columns[k]);
-        codes[i * m + k] = static_cast<unsigned char>(c == 0 ? 20 : c - 1);
-      }
-    // The cell of each pair of codes; the pairs with a code of 20 go to a cell past the others.
-    // Each pair of codes (x, y) counts at 21 x + y, in four tables in turn (so that repeated
-    // pairs need not wait for one another), of 16-bit counts where no table can reach 65536;
-    // the tables then go to the cells, (x, y) and (y, x) together. The rows hold 21 x.
-    constexpr std::size_t codes_in_use = 21, lanes = 4, row = 448;
-    std::vector<std::uint16_t> scaled(n * m);
-    for (std::size_t k = 0; k < n * m; ++k) scaled[k] = static_cast<std::uint16_t>(codes[k] * codes_in_use);
-    const std::size_t side = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(3 * m, 1), 4, 64);
-    auto pair_tiles = [&]<class count_type>(count_type) {
-      return for_each_tile(
-          n, side, options,
-          [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
-            alignas(64) count_type table[lanes * row];
-            alignas(64) std::uint32_t counts[detail::amino_acids * (detail::amino_acids + 1) / 2 + 16] = {};
-            u64 pairs = 0;
-            for (std::size_t i = i0; i < i1; ++i)
-              for (std::size_t j = j0; j < std::min(i, j1); ++j) {
-                std::fill(std::begin(table), std::end(table), count_type{0});
-                const std::uint16_t *x = scaled.data() + i * m;
-                const unsigned char *y = codes.data() + j * m;
-                std::size_t s = 0;
-                for (; s + lanes <= m; s += lanes)
-                  for (std::size_t l = 0; l < lanes; ++l) ++table[l * row + x[s + l] + y[s + l]];
-                for (; s < m; ++s) ++table[x[s] + y[s]];
-                u64 sites = 0, same = 0;
-                for (std::size_t a = 0; a < detail::amino_acids; ++a)
-                  for (std::size_t b = 0; b <= a; ++b) {
-                    std::uint32_t c = 0;
-                    for (std::size_t l = 0; l < lanes; ++l)
-                      c += table[l * row + a * codes_in_use + b] +
-                           (a != b ? table[l * row + b * codes_in_use + a] : count_type{0});
-                    counts[detail::cell_index(a, b)] = c;
-                    sites += c;
-                    if (a == b) same += c;
-                  }
-                put(log, i, j, ml_evaluation(ml, counts, sites, sites - same));
-                ++pairs;
-              }
-            return pairs;
-          });
-    };
-    undefined = m <= lanes * 65535 ? pair_tiles(std::uint16_t{}) : pair_tiles(std::uint32_t{});
-  } else {
-    model_constants constants = constants_for(aln, options, *kind);
-    std::optional<detail::ml_model> f84;
-    if (options.ts_tv && constants.frequencies_ok) {
-      f84 = f84_model(base_frequencies(aln), *options.ts_tv);
-      if (f84) constants.ml = &*f84;
-      else constants.frequencies_ok = false;
-    }
-    const detail::kernel_set &kernels = *detail::usable_kernels().back();
-    const detail::pair_kernel kernel = kernels.kernels[static_cast<int>(*kind)];
-    const detail::rows_kernel rows_kernel = kernels.rows[static_cast<int>(*kind)];
-    const std::size_t known_offset = aln.known_plane() * words;
-
-    // COMPLETE: the sites where every sequence has a residue, the same known plane for all.
-    std::vector<u64> everywhere;
-    if (aln.rule() == site_rule::COMPLETE) everywhere = sites_in_use(aln);
-    auto known = [&](std::size_t i) {
-      return aln.rule() == site_rule::COMPLETE ? everywhere.data() : aln.sequence(i) + known_offset;
-    };
-
-    // Square tiles of pairs whose sequences fit the second-level cache together.
-    const std::size_t planes_read = *kind == count_kind::SYMBOLS5 ? 5 : *kind == count_kind::AMINO ? 6 : 3;
-    const std::size_t side = std::clamp<std::size_t>((256u << 10) / (planes_read * words * 8), 4, 64);
-    constexpr std::size_t rows_at_once = detail::rows_at_once;
-    undefined = for_each_tile(
-        n, side, options,
-        [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
-          u64 counts[rows_at_once * detail::max_counts];
-          u64 pairs = 0;
-          std::size_t i = i0;
-          // Rows a few at a time against each sequence below all of them, then one at a time.
-          for (; i + rows_at_once <= i1; i += rows_at_once) {
-            const u64 *x[rows_at_once], *kx[rows_at_once];
-            for (std::size_t r = 0; r < rows_at_once; ++r) {
-              x[r] = aln.sequence(i + r);
-              kx[r] = known(i + r);
-            }
-            const std::size_t shared_end = std::min(i, j1);
-            for (std::size_t j = j0; j < shared_end; ++j) {
-              rows_kernel(x, kx, aln.sequence(j), known(j), words, counts);
-              for (std::size_t r = 0; r < rows_at_once; ++r)
-                put(log, i + r, j, evaluate(constants, counts + r * detail::max_counts));
-            }
-            for (std::size_t r = 1; r < rows_at_once; ++r)
-              for (std::size_t j = std::max(j0, i); j < std::min(i + r, j1); ++j) {
-                kernel(x[r], aln.sequence(j), kx[r], known(j), words, counts);
-                put(log, i + r, j, evaluate(constants, counts));
-              }
-            pairs += rows_at_once * (shared_end > j0 ? shared_end - j0 : 0);
-            for (std::size_t r = 1; r < rows_at_once; ++r)
-              pairs += std::min(i + r, j1) > std::max(j0, i) ? std::min(i + r, j1) - std::max(j0, i) : 0;
+  const comparer compare(aln, options);
+  const undefined_log undefined = for_each_tile(
+      n, compare.side(), options,
+      [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
+        return compare.tile(i0, i1, j0, j1, [&](std::size_t i, std::size_t j, const evaluation &e) {
+          float value = static_cast<float>(e.value);
+          if (e.undefined) {
+            log.add({i, j, *e.undefined, e.sites, e.differing});
+            value = fill;
           }
-          for (; i < i1; ++i) {
-            for (std::size_t j = j0; j < std::min(i, j1); ++j) {
-              kernel(aln.sequence(i), aln.sequence(j), known(i), known(j), words, counts);
-              put(log, i, j, evaluate(constants, counts));
-              ++pairs;
-            }
-          }
-          return pairs;
+          dist.distances(i, j) = dist.distances(j, i) = value;
         });
-  }
+      });
   if (undefined.count == 0 || options.undefined_value) return undefined.count;
-  throw undefined_distance_error(undefined.count, std::move(undefined.first));
+  throw undefined_distance_error(undefined.count, undefined.first);
+}
+
+std::pair<std::uint64_t, std::uint64_t> part_ranks(std::size_t n, std::uint64_t part, std::uint64_t parts) {
+  if (parts == 0 || part >= parts)
+    throw range_error("part " + std::to_string(part + 1) + " of " + std::to_string(parts) + " does not exist");
+  const u64 total = n < 2 ? 0 : static_cast<u64>(n) * (n - 1) / 2;
+  auto at = [&](u64 k) { return static_cast<u64>(static_cast<wide_unsigned>(total) * k / parts); };
+  return {at(part), at(part + 1)};
+}
+
+pair_engine chosen_engine(const packed_alignment &aln, const dist_options &options, const pairs_options &pairs) {
+  return sparse_form(aln, options, pairs) ? pair_engine::SPARSE : pair_engine::DENSE;
+}
+
+std::uint64_t dna_pairs(const packed_alignment &aln, const dist_options &options, const pairs_options &pairs,
+                        const std::function<void(std::span<const pair_distance>)> &sink) {
+  check_options(aln, options);
+  const std::size_t n = aln.size();
+  if (n > UINT32_MAX) throw range_error("the pairs of more than 4294967295 sequences cannot be numbered");
+  if (pairs.max_distance && !(*pairs.max_distance >= 0))
+    throw range_error("the largest distance written must be a number of 0 or more");
+  const std::pair<u64, u64> ranks = part_ranks(n, pairs.part, pairs.parts);
+  const u64 lo = ranks.first, hi = ranks.second; // (lambdas cannot take structured bindings in C++20)
+  const std::unique_ptr<detail::sparse_alignment> sparse = sparse_form(aln, options, pairs);
+  if (lo == hi) {
+    if (options.progress) options.progress(0, 0);
+    return 0;
+  }
+  const comparer compare(aln, options);
+  const std::size_t first_row = row_of(lo), last_row = row_of(hi - 1);
+
+  // Bands of rows of at most about 2^21 pairs, and at most a tile's side.
+  const std::size_t height =
+      std::clamp<std::size_t>((std::size_t{1} << 21) / last_row, 1, sparse ? 64 : compare.side());
+  std::vector<band> bands;
+  for (std::size_t i0 = first_row; i0 <= last_row; i0 += height) {
+    const std::size_t i1 = std::min(last_row + 1, i0 + height);
+    bands.push_back({i0, i1, std::min<u64>(hi, row_rank(i1)) - std::max<u64>(lo, row_rank(i0))});
+  }
+
+  const std::optional<float> fill = options.undefined_value;
+  // The bound as the matrix would hold it, so that a value written as X is within X.
+  std::optional<double> bound;
+  if (pairs.max_distance)
+    bound = *pairs.max_distance >= max_distance ? std::numeric_limits<double>::infinity()
+                                                : static_cast<double>(static_cast<float>(*pairs.max_distance));
+  std::atomic<bool> refused{false}; // an undefined pair without a value: nothing more to write
+  struct sparse_space {
+    std::vector<std::int32_t> scratch;
+    std::vector<u64> sites, differing;
+  };
+  dist_options run = options;
+  run.threads = options.threads != 0 ? options.threads : available_cpus();
+  std::vector<sparse_space> spaces(sparse ? run.threads : 0);
+  auto compute = [&](std::size_t worker, const band &b, std::vector<pair_distance> &out, undefined_log &log) {
+    auto put = [&](std::size_t i, std::size_t j, const evaluation &e) {
+      if (i == first_row || i == last_row) {
+        const u64 rank = row_rank(i) + j;
+        if (rank < lo || rank >= hi) return;
+      }
+      float value = static_cast<float>(e.value);
+      if (e.undefined) {
+        log.add({i, j, *e.undefined, e.sites, e.differing});
+        if (!fill) {
+          refused.store(true, std::memory_order_relaxed);
+          return;
+        }
+        value = *fill;
+      }
+      if (bound && !(static_cast<double>(value) <= *bound)) return;
+      out.push_back({static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(j), value});
+    };
+    if (sparse) {
+      sparse_space &space = spaces[worker];
+      space.scratch.resize(2 * b.i1);
+      space.sites.resize(b.i1);
+      space.differing.resize(b.i1);
+      const bool symbols = aln.rule() == site_rule::ALL;
+      const bool count = options.model == model_type::COUNT;
+      for (std::size_t i = b.i0; i < b.i1; ++i) {
+        sparse->row(i, i, count || symbols ? nullptr : space.sites.data(), space.differing.data(),
+                    space.scratch.data());
+        for (std::size_t j = 0; j < i; ++j) {
+          const u64 d = space.differing[j];
+          if (count && bound && static_cast<double>(static_cast<float>(d)) > *bound) continue;
+          const u64 c[2] = {symbols ? d : count ? 0 : space.sites[j], d};
+          put(i, j, evaluate(compare.constants(), c));
+        }
+      }
+    } else {
+      const std::size_t side = compare.side();
+      for (std::size_t j0 = 0; j0 + 1 < b.i1; j0 += side) {
+        const std::size_t j1 = std::min(j0 + side, b.i1 - 1);
+        if (bound && compare.stops_early()) compare.bounded_tile(b.i0, b.i1, j0, j1, *bound, put);
+        else compare.tile(b.i0, b.i1, j0, j1, put);
+      }
+    }
+    std::sort(out.begin(), out.end(),
+              [](const pair_distance &a, const pair_distance &c) { return a.i != c.i ? a.i < c.i : a.j < c.j; });
+  };
+  const undefined_log undefined = run_bands(bands, hi - lo, run, compute, [&](std::span<const pair_distance> batch) {
+    if (!refused.load(std::memory_order_relaxed) && !batch.empty()) sink(batch);
+  });
+  if (undefined.count == 0 || options.undefined_value) return undefined.count;
+  throw undefined_distance_error(undefined.count, undefined.first);
 }
 
 } // namespace phylo::dna

@@ -51,10 +51,17 @@ inline constexpr std::size_t rows_at_once = 4;
 using rows_kernel = void (*)(const std::uint64_t *const *x, const std::uint64_t *const *kx, const std::uint64_t *y,
                              const std::uint64_t *ky, std::size_t words, std::uint64_t *counts);
 
+// The counts of one pair over the words [w0, w1) of its planes (each plane `words` apart); w0
+// and w1 multiples of word_multiple.
+using range_kernel = void (*)(const std::uint64_t *x, const std::uint64_t *y, const std::uint64_t *kx,
+                              const std::uint64_t *ky, std::size_t words, std::size_t w0, std::size_t w1,
+                              std::uint64_t *counts);
+
 struct kernel_set {
   const char *name;
   pair_kernel kernels[count_kinds]; // by count_kind
   rows_kernel rows[count_kinds];
+  range_kernel ranges[count_kinds];
 };
 
 // Every processor: 128-bit vectors. x86-64 with AVX2: 256-bit vectors; with AVX-512 and its

@@ -173,11 +173,12 @@ template <class V> inline __attribute__((always_inline)) void carry_save(V &high
 // Counts with one population count per lane and vector: for processors that count a whole
 // vector in one instruction.
 template <int L, count_kind K>
-void count_direct(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, u64 *out) {
+void count_direct_range(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, std::size_t w0,
+                        std::size_t w1, u64 *out) {
   using V = typename vec_of<L>::type;
   constexpr int n = masks_of<K>::n;
   V acc[n] = {};
-  for (std::size_t w = 0; w < words; w += L) {
+  for (std::size_t w = w0; w < w1; w += L) {
     V m[n];
     masks_of<K>::template at<V>(x, y, kx, ky, w, words, m);
 #pragma GCC unroll 16
@@ -186,14 +187,20 @@ void count_direct(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std:
   for (int s = 0; s < n; ++s) out[s] = lane_sum<L>(acc[s]);
 }
 
+template <int L, count_kind K>
+void count_direct(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, u64 *out) {
+  count_direct_range<L, K>(x, y, kx, ky, words, 0, words, out);
+}
+
 // Counts four vectors at a time through carry-save adders (Harley and Seal), with one
 // population count per lane for every four vectors.
 template <int L, count_kind K>
-void count_carry_save(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, u64 *out) {
+void count_carry_save_range(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, std::size_t w0,
+                            std::size_t w1, u64 *out) {
   using V = typename vec_of<L>::type;
   constexpr int n = masks_of<K>::n;
   V ones[n] = {}, twos[n] = {}, fours[n] = {};
-  for (std::size_t w = 0; w < words; w += 4 * L) {
+  for (std::size_t w = w0; w < w1; w += 4 * L) {
     V m0[n], m1[n], m2[n], m3[n];
     masks_of<K>::template at<V>(x, y, kx, ky, w, words, m0);
     masks_of<K>::template at<V>(x, y, kx, ky, w + L, words, m1);
@@ -211,6 +218,11 @@ void count_carry_save(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, 
   for (int s = 0; s < n; ++s)
     out[s] =
         4 * lane_sum<L>(fours[s]) + 2 * lane_sum<L>(lane_counts<L>(twos[s])) + lane_sum<L>(lane_counts<L>(ones[s]));
+}
+
+template <int L, count_kind K>
+void count_carry_save(const u64 *x, const u64 *y, const u64 *kx, const u64 *ky, std::size_t words, u64 *out) {
+  count_carry_save_range<L, K>(x, y, kx, ky, words, 0, words, out);
 }
 
 // Counts of G sequences x[0 .. G) against y with one population count per lane and vector:
@@ -262,18 +274,29 @@ template <int L, bool direct> constexpr kernel_set make_set(const char *name) {
                                   count_rows<L, K::DIFF, direct>,     count_rows<L, K::TS, direct>,
                                   count_rows<L, K::TN, direct>,       count_rows<L, K::LOGDET, direct>,
                                   count_rows<L, K::K81, direct>,      count_rows<L, K::AMINO, direct>};
+  constexpr range_kernel ranges[] = {
+      direct ? count_direct_range<L, K::SYMBOLS3> : count_carry_save_range<L, K::SYMBOLS3>,
+      direct ? count_direct_range<L, K::SYMBOLS5> : count_carry_save_range<L, K::SYMBOLS5>,
+      direct ? count_direct_range<L, K::DIFF> : count_carry_save_range<L, K::DIFF>,
+      direct ? count_direct_range<L, K::TS> : count_carry_save_range<L, K::TS>,
+      direct ? count_direct_range<L, K::TN> : count_carry_save_range<L, K::TN>,
+      direct ? count_direct_range<L, K::LOGDET> : count_carry_save_range<L, K::LOGDET>,
+      direct ? count_direct_range<L, K::K81> : count_carry_save_range<L, K::K81>,
+      direct ? count_direct_range<L, K::AMINO> : count_carry_save_range<L, K::AMINO>};
   if constexpr (direct) {
     return {name,
             {count_direct<L, K::SYMBOLS3>, count_direct<L, K::SYMBOLS5>, count_direct<L, K::DIFF>,
              count_direct<L, K::TS>, count_direct<L, K::TN>, count_direct<L, K::LOGDET>, count_direct<L, K::K81>,
              count_direct<L, K::AMINO>},
-            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7]}};
+            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7]},
+            {ranges[0], ranges[1], ranges[2], ranges[3], ranges[4], ranges[5], ranges[6], ranges[7]}};
   } else {
     return {name,
             {count_carry_save<L, K::SYMBOLS3>, count_carry_save<L, K::SYMBOLS5>, count_carry_save<L, K::DIFF>,
              count_carry_save<L, K::TS>, count_carry_save<L, K::TN>, count_carry_save<L, K::LOGDET>,
              count_carry_save<L, K::K81>, count_carry_save<L, K::AMINO>},
-            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7]}};
+            {rows[0], rows[1], rows[2], rows[3], rows[4], rows[5], rows[6], rows[7]},
+            {ranges[0], ranges[1], ranges[2], ranges[3], ranges[4], ranges[5], ranges[6], ranges[7]}};
   }
 }
 

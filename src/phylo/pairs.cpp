@@ -127,20 +127,25 @@ dist_mat_access read_pairs_dist_mat(input_source &in, std::size_t column, std::o
 
 namespace phylo::print {
 
+void print_pairs_header(output_sink &out) { out.write("taxon1\ttaxon2\tdistance\n"); }
+
+void print_pair_line(output_sink &out, std::string_view first, std::string_view second, float value, int digits) {
+  out.write(first);
+  out.put('\t');
+  out.write(second);
+  char *p = out.reserve(66);
+  *p++ = '\t';
+  p = write_decimal(value, digits, p);
+  *p++ = '\n';
+  out.commit(p);
+}
+
 void print_pairs_dist_mat(output_sink &out, const dist_mat_type &dist, int digits) {
-  out.write("taxon1\ttaxon2\tdistance\n");
+  print_pairs_header(out);
   const std::size_t n = dist.n_tax();
   for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = i + 1; j < n; ++j) {
-      out.write(dist.labels[i]);
-      out.put('\t');
-      out.write(dist.labels[j]);
-      char *p = out.reserve(66);
-      *p++ = '\t';
-      p = write_decimal(dist.distances(i, j), digits, p);
-      *p++ = '\n';
-      out.commit(p);
-    }
+    for (std::size_t j = i + 1; j < n; ++j)
+      print_pair_line(out, dist.labels[i], dist.labels[j], dist.distances(i, j), digits);
 }
 
 } // namespace phylo::print

@@ -148,13 +148,7 @@ void print_dist_mat(output_sink &out, const dist_mat_type &dist, dist_format_typ
   if (format == dist_format_type::ONE_COLUMN) {
     for (std::size_t i = 1; i < n; ++i) {
       const float *row = dist.distances.row(i);
-      for (std::size_t j = 0; j < i; ++j) {
-        out.write(dist.labels[i]);
-        out.put('\t');
-        out.write(dist.labels[j]);
-        print_number_images(out, row + j, 1);
-        out.put('\n');
-      }
+      for (std::size_t j = 0; j < i; ++j) print_one_column_pair(out, dist.labels[i], dist.labels[j], row[j]);
     }
     return;
   }
@@ -166,6 +160,14 @@ void print_dist_mat(output_sink &out, const dist_mat_type &dist, dist_format_typ
   }
   if (format == dist_format_type::NEXUS || format == dist_format_type::NEXUS_ENCLOSED)
     print_paup_block(out, paup_block_type::DISTANCES);
+}
+
+void print_one_column_pair(output_sink &out, std::string_view first, std::string_view second, float value) {
+  out.write(first);
+  out.put('\t');
+  out.write(second);
+  print_number_images(out, &value, 1);
+  out.put('\n');
 }
 
 void print_lower_dist_mat(const dist_mat_type &dist, dist_format_type format) {

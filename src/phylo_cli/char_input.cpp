@@ -85,19 +85,20 @@ std::vector<phylo::sequence_type> read_alignment(const cli::reporter &report, ph
   return seqs;
 }
 
-void refuse_matrix_too_large(const cli::reporter &report, phylo::input_source &in, std::size_t n_tax, bool estimated) {
+void refuse_matrix_too_large(const cli::reporter &report, phylo::input_source &in, std::size_t n_tax, bool estimated,
+                             std::string_view hint) {
   try {
     phylo::check_square_matrix_fits(n_tax, sizeof(float));
   } catch (const phylo::range_error &e) {
     report(in.name() + ": " + (estimated ? "the input holds " + std::to_string(n_tax) + " sequences: " : "") +
-           e.what());
+           e.what() + std::string(hint));
     throw data_refused{};
   }
 }
 
 phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
                                                    phylo::dna::site_rule rule,
-                                                   std::optional<phylo::dna::alphabet> residues) {
+                                                   std::optional<phylo::dna::alphabet> residues, square_check check) {
   using phylo::dna::alphabet;
   using phylo::read::residue_alphabet;
   std::optional<phylo::dna::packed_alignment> packed;
@@ -106,8 +107,8 @@ phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, 
   bool all_nucleotides = true, first = true;
   // A matrix that cannot fit is refused before the sequences are read, where their number can
   // be told from the input (a file: its header lines); otherwise once they are read.
-  if (const auto headers = in.lines_starting_with('>'))
-    refuse_matrix_too_large(report, in, static_cast<std::size_t>(*headers), true);
+  if (const auto headers = check.refuse ? in.lines_starting_with('>') : std::nullopt)
+    refuse_matrix_too_large(report, in, static_cast<std::size_t>(*headers), true, check.hint);
   read_alignment(
       report, in, std::numeric_limits<std::size_t>::max(),
       [&](phylo::read::fasta_record &r) {
@@ -131,7 +132,7 @@ phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, 
         packed->add(std::move(r.label), r.residues);
       },
       residues == alphabet::DNA ? residue_alphabet::NUCLEOTIDES : residue_alphabet::AMINO_ACIDS, !residues);
-  refuse_matrix_too_large(report, in, packed ? packed->size() : held.size());
+  if (check.refuse) refuse_matrix_too_large(report, in, packed ? packed->size() : held.size(), false, check.hint);
   if (!packed) {
     packed.emplace(rule, all_nucleotides ? alphabet::DNA : alphabet::PROTEIN, held.size());
     for (phylo::read::fasta_record &r : held) {

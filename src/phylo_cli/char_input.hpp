@@ -75,7 +75,14 @@ void read_alignment(const cli::reporter &report, phylo::input_source &in, std::s
 // available, naming what it needs; `estimated` when n_tax is counted in the input before it is
 // read.
 void refuse_matrix_too_large(const cli::reporter &report, phylo::input_source &in, std::size_t n_tax,
-                             bool estimated = false);
+                             bool estimated = false, std::string_view hint = {});
+
+// Whether read_packed_alignment refuses an alignment whose square matrix could not fit, and
+// what the message of the refusal ends with.
+struct square_check {
+  bool refuse = true;
+  std::string_view hint;
+};
 
 // Reads the FASTA alignment of the input into packed form under `rule`, refusing an alignment
 // whose matrix of distances could not fit in memory (before reading, from the header lines of
@@ -85,6 +92,7 @@ void refuse_matrix_too_large(const cli::reporter &report, phylo::input_source &i
 // are then held until the last). Problems are reported as read_alignment reports them.
 phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
                                                    phylo::dna::site_rule rule,
-                                                   std::optional<phylo::dna::alphabet> residues);
+                                                   std::optional<phylo::dna::alphabet> residues,
+                                                   square_check check = {});
 
 } // namespace phylo_cli

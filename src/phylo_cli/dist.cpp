@@ -14,6 +14,8 @@
 #include "phylo/dna_dist.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
+#include "phylo/pairs.hpp"
+#include "phylo/phylip.hpp"
 #include "phylo/words.hpp"
 
 #include <algorithm>
@@ -69,6 +71,14 @@ constexpr std::string_view help_text =
     "                           undefined is an error; a number of 0 or more: write\n"
     "                           it in the place of such a distance\n"
     "  -j, --threads=N          compare on N threads (default: one per processor)\n"
+    "      --max-distance=X     for FASTA alignments: write only the pairs whose\n"
+    "                           distance is at most X, as they are compared, in the\n"
+    "                           layout pairs (the default) or pairs-header\n"
+    "      --block=PART         for FASTA alignments: with PART I/K, write the I-th\n"
+    "                           of K parts of the pairs, each of about the same\n"
+    "                           work (pairs or pairs-header)\n"
+    "      --engine=ENGINE      how --max-distance and --block compare: auto\n"
+    "                           (default), dense, or sparse (p and count only)\n"
     "  -l, --layout=LAYOUT      how a matrix is laid out: relaxed (default), phylip\n"
     "                           or commented\n"
     "  -m, --metric=METRIC      for quant data: euclidean (default), std-euclidean,\n"
@@ -111,6 +121,20 @@ constexpr std::string_view help_text =
     "gives a number. While a long comparison runs, a line on a terminal's standard\n"
     "error shows the share done and the time left.\n"
     "\n"
+    "--max-distance and --block write pairs as they are compared, without the\n"
+    "matrix: memory holds the alignment and a few rows of pairs, so that alignments\n"
+    "of any number of sequences fit. The lines are those of --to=pairs or\n"
+    "pairs-header for the same pairs, in an order that does not depend on\n"
+    "--threads. Every value is computed from the whole alignment (the sites of\n"
+    "--gaps=complete, the base frequencies), so a part gives the values of a whole\n"
+    "run. Each part of --block begins with a line (label, label, 0) for every\n"
+    "taxon, so that phylo convert --from=pairs of the K parts put together, in any\n"
+    "order, gives the square matrix of a single run; pairs-header writes its header\n"
+    "in part 1 alone. --engine=sparse compares only the sites where each sequence\n"
+    "differs from the commonest residue, for alignments of few differences; auto\n"
+    "picks it for p and count with --max-distance where it is faster. A square\n"
+    "matrix that cannot fit in memory is refused before the sequences are read.\n"
+    "\n"
     "Discrete matrices give the proportion of differing symbols (the p-distance):\n"
     "the number of characters whose symbols differ, divided by the number of\n"
     "characters. Every symbol counts as it stands, gaps and '?' included, and upper\n"
@@ -141,7 +165,14 @@ constexpr cli::option_def defs[] = {
     {"gaps", 'g', arg_kind::REQUIRED},      {"undefined", 'u', arg_kind::REQUIRED},
     {"threads", 'j', arg_kind::REQUIRED},   {"alphabet", 'a', arg_kind::REQUIRED},
     {"gamma", 0, arg_kind::REQUIRED},       {"gamma-categories", 0, arg_kind::REQUIRED},
-    {"ts-tv", 0, arg_kind::REQUIRED},
+    {"ts-tv", 0, arg_kind::REQUIRED},       {"max-distance", 0, arg_kind::REQUIRED},
+    {"block", 0, arg_kind::REQUIRED},       {"engine", 0, arg_kind::REQUIRED},
+};
+
+constexpr named<phylo::dna::pair_engine> engines[] = {
+    {"auto", phylo::dna::pair_engine::AUTO},
+    {"dense", phylo::dna::pair_engine::DENSE},
+    {"sparse", phylo::dna::pair_engine::SPARSE},
 };
 
 enum class input_kind { FASTA, DISCRETE, QUANT, COUNT };
@@ -194,7 +225,38 @@ struct settings {
   std::optional<double> gamma;
   std::optional<unsigned> gamma_categories;
   std::optional<double> ts_tv;
+  bool to_given = false;
+  // Pairs streamed: the largest distance written, the part I of K (from 1), the engine.
+  std::optional<double> max_distance;
+  std::optional<std::pair<std::uint64_t, std::uint64_t>> block;
+  const named<phylo::dna::pair_engine> *engine = nullptr;
+  bool pairs() const { return max_distance || block; }
 };
+
+// A finite number of 0 or more for --max-distance.
+double distance_bound(const std::string &value) {
+  double v = 0;
+  const char *first = value.data(), *last = first + value.size();
+  const auto [end, ec] = std::from_chars(first, last, v);
+  if (first == last || ec != std::errc() || end != last || !std::isfinite(v) || v < 0)
+    throw usage_error{"--max-distance=" + value + " is not a number of 0 or more"};
+  return v;
+}
+
+// I/K with 1 <= I <= K for --block.
+std::pair<std::uint64_t, std::uint64_t> block_of(const std::string &value) {
+  std::uint64_t i = 0, k = 0;
+  const char *first = value.data(), *last = first + value.size();
+  const auto [slash, ec] = std::from_chars(first, last, i);
+  bool good = ec == std::errc() && slash != last && *slash == '/';
+  if (good) {
+    const auto [end, ec2] = std::from_chars(slash + 1, last, k);
+    good = ec2 == std::errc() && end == last && slash + 1 != last;
+  }
+  if (!good || i < 1 || i > k)
+    throw usage_error{"--block=" + value + " is not I/K, part I of K parts with 1 <= I <= K"};
+  return {i, k};
+}
 
 // A positive finite number for --NAME.
 double positive_number(std::string_view name, const std::string &value) {
@@ -250,6 +312,7 @@ settings parse_settings(std::span<char *const> args) {
   std::string alignment_option; // the last option that only FASTA alignments take
   for (const cli::parsed_option &o : parsed.options) {
     const std::string_view name = o.def->long_name;
+    if (name == "to") s.to_given = true;
     if (take_output_option(s.out, o)) continue;
     if (name == "kind") s.kind = pick(kinds, name, *o.value)->value;
     else if (name == "layout") s.layout = pick(layouts, name, *o.value)->value;
@@ -263,6 +326,9 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "alphabet") s.alphabet = pick(fasta_alphabets, name, *o.value)->value;
     else if (name == "gamma") s.gamma = positive_number(name, *o.value);
     else if (name == "ts-tv") s.ts_tv = positive_number(name, *o.value);
+    else if (name == "max-distance") s.max_distance = distance_bound(*o.value);
+    else if (name == "block") s.block = block_of(*o.value);
+    else if (name == "engine") s.engine = pick(engines, name, *o.value);
     else if (name == "gamma-categories") {
       unsigned k = 0;
       const std::string &v = *o.value;
@@ -272,7 +338,7 @@ settings parse_settings(std::span<char *const> args) {
       s.gamma_categories = k;
     }
     if (name == "model" || name == "gaps" || name == "undefined" || name == "alphabet" || name == "gamma" ||
-        name == "gamma-categories" || name == "ts-tv")
+        name == "gamma-categories" || name == "ts-tv" || name == "max-distance" || name == "block" || name == "engine")
       alignment_option = "--" + std::string(name);
   }
   s.inputs = std::move(parsed.operands);
@@ -298,6 +364,18 @@ settings parse_settings(std::span<char *const> args) {
     throw usage_error{"--gamma-categories is for --model=jtt, wag, lg or dayhoff, not " + given_model};
   if (s.ts_tv && model != model_type::F84) throw usage_error{"--ts-tv is for --model=f84, not " + given_model};
   if (s.ts_tv && s.gamma) throw usage_error{"--ts-tv and --gamma do not go together"};
+  if (s.engine && !s.pairs()) throw usage_error{"--engine is for --max-distance and --block"};
+  if (s.engine && s.engine->value == phylo::dna::pair_engine::SPARSE && model != model_type::P &&
+      model != model_type::COUNT)
+    throw usage_error{"--engine=sparse gives --model=p or count only, not " + given_model};
+  if (s.pairs()) {
+    const std::string given = s.max_distance ? "--max-distance" : "--block";
+    if (!s.to_given) s.out.to = &output_layouts[5]; // pairs
+    if (s.out.to->writer != writer_type::PAIRS_HEADER && s.out.to->name != "pairs")
+      throw usage_error{given + " writes pairs: --to=pairs or pairs-header, not --to=" + std::string(s.out.to->name)};
+    if (s.out.transform != dist_conv_type::NONE)
+      throw usage_error{given + " writes the distances as computed: it takes no --transform"};
+  }
   if (s.metric) {
     const std::string given = "--metric=" + std::string(s.metric->name);
     if (!s.kind) throw usage_error{given + " needs --kind=" + std::string(kind_name(s.metric->kind))};
@@ -334,9 +412,9 @@ void write_distances(const cli::reporter &report, const phylo::char_mat_type &ch
 }
 
 // 'Alpha' and 'Beta' with what makes the model undefined for them, for messages.
-std::string undefined_pair_text(const phylo::dna::undefined_pair &p, const phylo::dist_mat_type &mat) {
+std::string undefined_pair_text(const phylo::dna::undefined_pair &p, const std::vector<std::string> &labels) {
   using phylo::dna::undefined_reason;
-  const std::string pair = phylo::quote_text(mat.labels[p.j]) + " and " + phylo::quote_text(mat.labels[p.i]);
+  const std::string pair = phylo::quote_text(labels[p.j]) + " and " + phylo::quote_text(labels[p.i]);
   const std::string of = std::to_string(p.differing) + " of " + std::to_string(p.sites) + " sites";
   switch (p.reason) {
   case undefined_reason::NO_SITES: return pair + " have no site to compare";
@@ -347,7 +425,7 @@ std::string undefined_pair_text(const phylo::dna::undefined_pair &p, const phylo
   return pair;
 }
 
-std::string undefined_message(const phylo::dna::undefined_distance_error &e, const phylo::dist_mat_type &mat,
+std::string undefined_message(const phylo::dna::undefined_distance_error &e, const std::vector<std::string> &labels,
                               const settings &s, phylo::dna::alphabet residues) {
   std::string text = "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
                      (e.count == 1 ? " pair" : " pairs");
@@ -361,28 +439,15 @@ std::string undefined_message(const phylo::dna::undefined_distance_error &e, con
                                                   : ": no site has an amino acid in every sequence";
   } else {
     const std::size_t shown_pairs = std::min<std::size_t>(3, e.first.size());
-    for (std::size_t k = 0; k < shown_pairs; ++k) text += (k == 0 ? ": " : "; ") + undefined_pair_text(e.first[k], mat);
+    for (std::size_t k = 0; k < shown_pairs; ++k)
+      text += (k == 0 ? ": " : "; ") + undefined_pair_text(e.first[k], labels);
     if (e.count > shown_pairs) text += "; and " + std::to_string(e.count - shown_pairs) + " more";
   }
   return text + " (--undefined=NUMBER writes a number in their place)";
 }
 
-// A FASTA alignment of any number of sequences: phylo is not bound by karvel's 5000 taxa.
-void fasta_distances(const cli::reporter &report, phylo::input_source &in, const settings &s) {
-  using phylo::dna::alphabet;
-  using phylo::read::residue_alphabet;
-  const std::string place = in.name() + ": ";
-  // An alphabet given, or that of the model: each sequence packed as it is read. Otherwise the
-  // sequences are held until the last tells which alphabet they are of.
-  std::optional<alphabet> residues = s.alphabet;
-  if (!residues) residues = phylo::dna::model_alphabet(s.model->value);
-  std::optional<phylo::dna::packed_alignment> packed = read_packed_alignment(report, in, s.gaps->value, residues);
-  if (const auto a = phylo::dna::model_alphabet(s.model->value); a && *a != packed->residues()) {
-    report(place + "--model=" + std::string(s.model->name) + " is for " + alphabet_text(*a) +
-           ", but the alignment holds " + alphabet_text(packed->residues()));
-    throw data_refused{};
-  }
-  phylo::dist_mat_type mat(packed->size());
+// The options of the comparison.
+phylo::dna::dist_options comparison_options(const settings &s) {
   phylo::dna::dist_options options;
   options.model = s.model->value;
   options.threads = s.threads;
@@ -390,22 +455,97 @@ void fasta_distances(const cli::reporter &report, phylo::input_source &in, const
   options.gamma = s.gamma;
   options.gamma_categories = s.gamma_categories.value_or(4);
   options.ts_tv = s.ts_tv;
+  return options;
+}
+
+// The alignment of the input, packed, in the alphabet of the model.
+phylo::dna::packed_alignment packed_input(const cli::reporter &report, phylo::input_source &in, const settings &s) {
+  using phylo::dna::alphabet;
+  // An alphabet given, or that of the model: each sequence packed as it is read. Otherwise the
+  // sequences are held until the last tells which alphabet they are of. Pairs need no matrix.
+  std::optional<alphabet> residues = s.alphabet;
+  if (!residues) residues = phylo::dna::model_alphabet(s.model->value);
+  const square_check check{!s.pairs(), "; --max-distance writes the close pairs alone and --block=I/K a part of the "
+                                       "pairs, without the matrix"};
+  phylo::dna::packed_alignment packed = read_packed_alignment(report, in, s.gaps->value, residues, check);
+  if (const auto a = phylo::dna::model_alphabet(s.model->value); a && *a != packed.residues()) {
+    report(in.name() + ": --model=" + std::string(s.model->name) + " is for " + alphabet_text(*a) +
+           ", but the alignment holds " + alphabet_text(packed.residues()));
+    throw data_refused{};
+  }
+  return packed;
+}
+
+void report_undefined(const cli::reporter &report, const std::string &place, std::uint64_t undefined,
+                      const settings &s) {
+  if (undefined != 0 && !s.out.quiet)
+    report(place + "warning: the " + std::string(s.model->name) + " distance is undefined for " +
+           std::to_string(undefined) + (undefined == 1 ? " pair" : " pairs") + ", written as " + s.undefined_text);
+}
+
+// A FASTA alignment of any number of sequences: phylo is not bound by karvel's 5000 taxa.
+void fasta_distances(const cli::reporter &report, phylo::input_source &in, const settings &s) {
+  const std::string place = in.name() + ": ";
+  const phylo::dna::packed_alignment packed = packed_input(report, in, s);
+  phylo::dist_mat_type mat(packed.size());
+  phylo::dna::dist_options options = comparison_options(s);
   std::uint64_t undefined = 0;
   {
     progress_line progress(in.name(), "of the pairs");
     if (!s.out.quiet && ::isatty(2)) options.progress = std::ref(progress);
     try {
-      undefined = phylo::dna::dna_dist(*packed, options, mat);
+      undefined = phylo::dna::dna_dist(packed, options, mat);
     } catch (const phylo::dna::undefined_distance_error &e) {
       progress.clear();
-      report(place + undefined_message(e, mat, s, packed->residues()));
+      report(place + undefined_message(e, packed.labels(), s, packed.residues()));
       throw data_refused{};
     }
   }
-  if (undefined != 0 && !s.out.quiet)
-    report(place + "warning: the " + std::string(s.model->name) + " distance is undefined for " +
-           std::to_string(undefined) + (undefined == 1 ? " pair" : " pairs") + ", written as " + s.undefined_text);
+  report_undefined(report, place, undefined, s);
   write_finished_matrix(report, place, mat, s.out);
+}
+
+// The pairs of a FASTA alignment within --max-distance, or of a --block, written as they come.
+void fasta_pairs(const cli::reporter &report, phylo::input_source &in, const settings &s) {
+  const std::string place = in.name() + ": ";
+  const phylo::dna::packed_alignment packed = packed_input(report, in, s);
+  std::vector<std::string> labels = packed.labels();
+  if (s.out.safe_labels)
+    for (std::string &label : labels) phylo::apply_in_place(phylo::tree_safe_label_map, label);
+  report_findings(
+      report, place,
+      phylo::check_labels(std::vector<std::string_view>(labels.begin(), labels.end()), label_form(*s.out.to)), false,
+      s.out.quiet);
+  phylo::dna::dist_options options = comparison_options(s);
+  phylo::dna::pairs_options pairs;
+  pairs.max_distance = s.max_distance;
+  if (s.block) pairs.part = s.block->first - 1, pairs.parts = s.block->second;
+  if (s.engine) pairs.engine = s.engine->value;
+
+  phylo::output_sink &out = phylo::current_output();
+  const bool header = s.out.to->writer == writer_type::PAIRS_HEADER;
+  auto line = [&](std::size_t i, std::size_t j, float value) {
+    if (header) phylo::print::print_pair_line(out, labels[j], labels[i], value);
+    else phylo::print::print_one_column_pair(out, labels[i], labels[j], value);
+  };
+  if (header && (!s.block || s.block->first == 1)) phylo::print::print_pairs_header(out);
+  if (s.block)
+    for (std::size_t i = 0; i < labels.size(); ++i) line(i, i, 0.0f);
+  std::uint64_t undefined = 0;
+  {
+    progress_line progress(in.name(), "of the pairs");
+    if (!s.out.quiet && ::isatty(2)) options.progress = std::ref(progress);
+    try {
+      undefined = phylo::dna::dna_pairs(packed, options, pairs, [&](std::span<const phylo::dna::pair_distance> batch) {
+        for (const phylo::dna::pair_distance &p : batch) line(p.i, p.j, p.value);
+      });
+    } catch (const phylo::dna::undefined_distance_error &e) {
+      progress.clear();
+      report(place + undefined_message(e, labels, s, packed.residues()));
+      throw data_refused{};
+    }
+  }
+  report_undefined(report, place, undefined, s);
 }
 
 void matrix_distances(const cli::reporter &report, phylo::input_source &in, const settings &s) {
@@ -453,7 +593,8 @@ void dist_inputs(const cli::streams_type &streams, const settings &s) {
     phylo::input_source &in = input.source();
     cli::refuse_cr_line_ends(streams.report, in, false);
     if (s.kind ? *s.kind == input_kind::FASTA : looks_like_fasta(in)) {
-      fasta_distances(streams.report, in, s);
+      if (s.pairs()) fasta_pairs(streams.report, in, s);
+      else fasta_distances(streams.report, in, s);
     } else if (s.kind) {
       matrix_distances(streams.report, in, s);
     } else {

@@ -320,4 +320,77 @@ matrix_too_large_for_memory: phylo dist
   in {numbered ">s#\nACGT\n" 20000}
   limit 256M
   status 1
-  err "phylo: standard input: the input holds 20000 sequences: a matrix of 20000 taxa needs 1.5 GiB of memory, but 256 MiB are available\n"
+  err "phylo: standard input: the input holds 20000 sequences: a matrix of 20000 taxa needs 1.5 GiB of memory, but 256 MiB are available; --max-distance writes the close pairs alone and --block=I/K a part of the pairs, without the matrix\n"
+# The pairs need no matrix: the same alignment within the same memory.
+pairs_need_no_matrix: phylo dist --max-distance=0 --model=count
+  in {numbered ">s#\nACGT\n" 20000}
+  limit 256M
+  out head "s2\ts1\t 0.00000E+00\n"
+  status SIGPIPE
+pairs_of_a_block_need_no_matrix: phylo dist --block=1/100000000 --model=count
+  in {numbered ">s#\nACGT\n" 20000}
+  limit 256M
+  out {numbered "s#\ts#\t 0.00000E+00\n" 20000} "s2\ts1\t 0.00000E+00\n"
+
+# --max-distance: the lines of --to=pairs (or pairs-header) whose distances are at most the
+# bound, the bound included (a p-distance of 9/60 is within 0.15).
+max_distance: phylo dist --max-distance=0.15 @../producers/aln12.fasta
+  out "Beta gamma\tAlpha\t 1.33333E-01\nGamma\tAlpha\t 1.50000E-01\nZeta\tAlpha\t 1.00000E-01\nZeta\tBeta gamma\t 1.33333E-01\nZeta\tGamma\t 1.50000E-01\nEta\tAlpha\t 1.33333E-01\nEta\tZeta\t 1.00000E-01\nTheta\tAlpha\t 1.40351E-01\nLambda_longname\tAlpha\t 1.00000E-01\nLambda_longname\tBeta gamma\t 1.16667E-01\nLambda_longname\tGamma\t 1.50000E-01\nLambda_longname\tZeta\t 1.00000E-01\nLambda_longname\tEta\t 1.33333E-01\nLambda_longname\tIota\t 1.33333E-01\nMu\tAlpha\t 1.33333E-01\nMu\tZeta\t 1.16667E-01\nMu\tEta\t 1.33333E-01\nMu\tLambda_longname\t 1.33333E-01\n"
+max_distance_sparse: phylo dist --max-distance=0.15 --engine=sparse --threads=3 @../producers/aln12.fasta
+  like max_distance
+max_distance_counted_with_header: phylo dist --max-distance=8 -M count --to=pairs-header -g count @../producers/aln12.fasta
+  out "taxon1\ttaxon2\tdistance\nAlpha\tBeta gamma\t8\nAlpha\tZeta\t6\nBeta gamma\tZeta\t8\nAlpha\tEta\t8\nZeta\tEta\t6\nAlpha\tLambda_longname\t6\nBeta gamma\tLambda_longname\t7\nZeta\tLambda_longname\t6\nEta\tLambda_longname\t8\nIota\tLambda_longname\t8\nAlpha\tMu\t8\nZeta\tMu\t7\nEta\tMu\t8\nLambda_longname\tMu\t8\n"
+# All pairs within the bound: the text of --to=pairs.
+max_distance_every_pair: phylo dist --max-distance=1 @../producers/aln12.fasta
+  out @aln12.pairs
+# A part: a line for each taxon, then its pairs; the header in part 1 alone.
+block_first: phylo dist --block=1/2 --to=pairs-header -M count
+  in ">a\nACGT\n>b\nACGA\n>c\nTCGA\n"
+  out "taxon1\ttaxon2\tdistance\na\ta\t0\nb\tb\t0\nc\tc\t0\na\tb\t1\n"
+block_second: phylo dist --block=2/2 --to=pairs-header -M count
+  like block_first
+  out "a\ta\t0\nb\tb\t0\nc\tc\t0\na\tc\t2\nb\tc\t1\n"
+block_within: phylo dist --block=2/2 --max-distance=1 -M count
+  like block_first
+  out "a\ta\t 0.00000E+00\nb\tb\t 0.00000E+00\nc\tc\t 0.00000E+00\nc\tb\t 1.00000E+00\n"
+block_past_the_pairs: phylo dist --block=3/3 -M count
+  in ">a\nACGT\n"
+  out "a\ta\t 0.00000E+00\n"
+# An undefined pair is refused as without --max-distance, or written as asked when within the bound.
+max_distance_undefined_refused: phylo dist --max-distance=1 --model=jc69
+  in ">a\nACGTAC\n>b\nTGCAAC\n>c\nAC----\n"
+  status 1
+  err "phylo: standard input: the jc69 distance is undefined for 1 pair: 'b' and 'c' differ at 2 of 2 sites, too many for the model (--undefined=NUMBER writes a number in their place)\n"
+max_distance_undefined_written: phylo dist --max-distance=1 --model=jc69 --undefined=0.5
+  like max_distance_undefined_refused
+  status 0
+  out "c\ta\t 0.00000E+00\nc\tb\t 5.00000E-01\n"
+  err "phylo: standard input: warning: the jc69 distance is undefined for 1 pair, written as 0.5\n"
+# Mistakes in the options of pairs.
+max_distance_negative: phylo dist --max-distance=-1 /nonexistent.fa
+  status 2
+  err "phylo: dist: --max-distance=-1 is not a number of 0 or more\nTry 'phylo dist --help' for more information.\n"
+block_not_a_part: phylo dist --block=4/3 /nonexistent.fa
+  status 2
+  err "phylo: dist: --block=4/3 is not I/K, part I of K parts with 1 <= I <= K\nTry 'phylo dist --help' for more information.\n"
+block_zero: phylo dist --block=0/3 /nonexistent.fa
+  like block_not_a_part
+  err "phylo: dist: --block=0/3 is not I/K, part I of K parts with 1 <= I <= K\nTry 'phylo dist --help' for more information.\n"
+block_no_slash: phylo dist --block=3 /nonexistent.fa
+  like block_not_a_part
+  err "phylo: dist: --block=3 is not I/K, part I of K parts with 1 <= I <= K\nTry 'phylo dist --help' for more information.\n"
+max_distance_square_layout: phylo dist --max-distance=3 --to=tsv /nonexistent.fa
+  status 2
+  err "phylo: dist: --max-distance writes pairs: --to=pairs or pairs-header, not --to=tsv\nTry 'phylo dist --help' for more information.\n"
+block_transformed: phylo dist --block=1/2 --transform=sqrt /nonexistent.fa
+  status 2
+  err "phylo: dist: --block writes the distances as computed: it takes no --transform\nTry 'phylo dist --help' for more information.\n"
+engine_alone: phylo dist --engine=dense /nonexistent.fa
+  status 2
+  err "phylo: dist: --engine is for --max-distance and --block\nTry 'phylo dist --help' for more information.\n"
+engine_sparse_model: phylo dist --engine=sparse --max-distance=1 -M jc69 /nonexistent.fa
+  status 2
+  err "phylo: dist: --engine=sparse gives --model=p or count only, not --model=jc69\nTry 'phylo dist --help' for more information.\n"
+max_distance_for_matrices: phylo dist --kind=quant --max-distance=1 /nonexistent.txt
+  status 2
+  err "phylo: dist: --max-distance is for FASTA alignments; quant matrices take --metric\nTry 'phylo dist --help' for more information.\n"

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The parts of phylo dist --block put together, in any order, make the square matrix of a single
+# run: for every model and gap rule, both pair layouts and several numbers of parts, phylo convert
+# --from=pairs of the parts (the last first; pairs-header with part 1, which holds its header,
+# first) gives the text of phylo dist --to=tsv. And --max-distance in parts holds the lines of a
+# single --max-distance run. Usage: blocks.sh PHYLO NUCLEOTIDES.fa AMINO_ACIDS.fa
+set -euo pipefail
+phylo=$1
+dna=$2
+protein=$3
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+failures=0
+check() { # ALIGNMENT OPTIONS...
+  local aln=$1
+  shift
+  "$phylo" dist -q -u 9 --to=tsv "$@" "$aln" >"$scratch/whole"
+  for layout in pairs pairs-header; do
+    for k in 1 3 7; do
+      : >"$scratch/joined"
+      [ "$layout" = pairs-header ] && "$phylo" dist -q -u 9 --to=$layout --block=1/$k "$@" "$aln" >>"$scratch/joined"
+      for ((i = k; i >= 1; --i)); do
+        [ "$layout" = pairs-header ] && [ $i -eq 1 ] && continue
+        "$phylo" dist -q -u 9 --to=$layout --block=$i/$k -j 2 "$@" "$aln" >>"$scratch/joined"
+      done
+      if ! "$phylo" convert --from=pairs --to=tsv "$scratch/joined" | cmp -s - "$scratch/whole"; then
+        echo "FAIL: --to=$layout --block=I/$k $* ${aln##*/}"
+        failures=$((failures + 1))
+      fi
+    done
+  done
+}
+for model in p count jc69 k80 k81 f81 f84 t92 tn93 logdet; do
+  for gaps in pairwise complete; do check "$dna" -M $model -g $gaps; done
+done
+check "$dna" -M f84 --ts-tv=2
+check "$dna" -M jc69 --gamma=0.5
+for model in p count; do check "$dna" -M $model -g count; done
+for model in p count poisson kimura jtt wag lg dayhoff; do check "$protein" -M $model; done
+check "$protein" -M p -g complete
+
+# The close pairs, in parts: the same lines as one run, the lines of each taxon with itself aside.
+for engine in dense sparse; do
+  "$phylo" dist -q -M count --max-distance=8 --engine=$engine "$dna" >"$scratch/close"
+  for k in 2 5; do
+    for ((i = 1; i <= k; ++i)); do
+      "$phylo" dist -q -M count --max-distance=8 --engine=$engine --block=$i/$k "$dna"
+    done | awk -F'\t' '$1 != $2' >"$scratch/close_parts"
+    if ! cmp -s "$scratch/close" "$scratch/close_parts"; then
+      echo "FAIL: --max-distance=8 --engine=$engine --block=I/$k"
+      failures=$((failures + 1))
+    fi
+  done
+done
+[ $failures -eq 0 ] && echo "every part put together gives the whole"
+exit $((failures != 0))
