@@ -4,6 +4,7 @@
 #include "char_input.hpp"
 #include "commands.hpp"
 #include "dist_layouts.hpp"
+#include "matrix_input.hpp"
 #include "options.hpp"
 #include "progress.hpp"
 
@@ -273,14 +274,6 @@ std::string alphabet_text(phylo::dna::alphabet a) {
 }
 
 // A whole number of 1 to 4096 for --threads.
-unsigned thread_count(const std::string &value) {
-  unsigned n = 0;
-  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-  if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 4096)
-    throw usage_error{"--threads=" + value + " is not a number of threads from 1 to 4096"};
-  return n;
-}
-
 // refuse, or a finite number of 0 or more for --undefined.
 std::optional<float> undefined_value(const std::string &value) {
   if (value == "refuse") return std::nullopt;

@@ -79,6 +79,14 @@ std::string refusal(const phylo::error &e) {
 
 } // namespace
 
+unsigned thread_count(const std::string &value) {
+  unsigned n = 0;
+  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
+  if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 4096)
+    throw cli::usage_error{"--threads=" + value + " is not a number of threads from 1 to 4096"};
+  return n;
+}
+
 int parse_count(std::string_view option, const std::string &text, int low, int high) {
   int v = 0;
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);

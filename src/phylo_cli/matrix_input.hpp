@@ -77,6 +77,8 @@ extern const std::string_view matrix_cells_help;
 bool take_matrix_input_option(matrix_input_settings &s, const cli::parsed_option &o);
 // A whole number from low to high given to --OPTION; usage_error otherwise.
 int parse_count(std::string_view option, const std::string &text, int low, int high);
+// The value of --threads: 1 to 4096; usage_error otherwise.
+unsigned thread_count(const std::string &value);
 // usage_error for settings that exclude each other.
 void check_matrix_input_settings(const matrix_input_settings &s);
 

@@ -127,14 +127,6 @@ struct settings {
   std::vector<std::string> inputs;
 };
 
-unsigned thread_count(const std::string &value) {
-  unsigned n = 0;
-  const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-  if (ec != std::errc() || end != value.data() + value.size() || n < 1 || n > 4096)
-    throw usage_error{"--threads=" + value + " is not a number of threads from 1 to 4096"};
-  return n;
-}
-
 double length_bound(const std::string &value) {
   double v = 0;
   const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), v);
