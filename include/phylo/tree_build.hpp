@@ -52,6 +52,10 @@ struct tree_build_options {
   // The threads share the search for the pair while at least this many clusters are left; below,
   // a join costs less than waking them (measured by bench/tree_run.sh on 2 cores).
   std::size_t parallel_from = 8192;
+  // Called now and then while the clusters join (some 200 times in all, and after the last
+  // join), with the joins made and the joins to make: a progress line, or a way to stop the
+  // work, as whatever it throws leaves build_tree once the threads have stopped.
+  std::function<void(std::size_t done, std::size_t total)> progress = {};
 };
 
 // Why a matrix cannot give a tree, found in this order of rows: a cell that is not a finite

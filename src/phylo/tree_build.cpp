@@ -167,6 +167,7 @@ public:
     if (n_ < 64) threads_ = 1;
     threads_ = std::min<unsigned>(threads_, 64);
     parallel_from_ = options.parallel_from;
+    progress_ = options.progress;
     offset_.resize(n_);
     for (std::size_t i = 0; i < n_; ++i) offset_[i] = i == 0 ? 0 : i * (i - 1) / 2;
     // The triangle of doubles takes the place of the square of floats, row by row: row i of the
@@ -266,34 +267,42 @@ public:
               take_chunks();
             }
           });
-      // A join of few clusters takes less time than waking the other threads: those share the
-      // scan only while at least parallel_from clusters are left.
-      while (slots_.size() > stop) {
-        prepare_scan();
-        pair_type best;
-        if (pool && slots_.size() >= parallel_from_) {
-          const std::size_t count = (slots_.size() + chunk_rows - 1) / chunk_rows;
-          chunks.store(count);
-          done.store(0);
-          next.store(0);
-          epoch.fetch_add(1);
-          epoch.notify_all();
-          take_chunks();
-          while (done.load() < count) std::this_thread::yield(); // chunks that others still scan
-          for (std::size_t c = 0; c < count; ++c)
-            if (chunk_best[c].better_than(best)) best = chunk_best[c];
-        } else {
-          best = scan(0, slots_.size());
-        }
-        join(best);
-      }
-      if (pool) {
+      const auto stop_pool = [&] {
         chunks.store(0);
         finished.store(true);
         epoch.fetch_add(1);
         epoch.notify_all();
         for (std::thread &w : workers) w.join();
+      };
+      const std::size_t total = slots_.size() - stop, every = std::max<std::size_t>(1, total / 200);
+      // A join of few clusters takes less time than waking the other threads: those share the
+      // scan only while at least parallel_from clusters are left.
+      try {
+        while (slots_.size() > stop) {
+          prepare_scan();
+          pair_type best;
+          if (pool && slots_.size() >= parallel_from_) {
+            const std::size_t count = (slots_.size() + chunk_rows - 1) / chunk_rows;
+            chunks.store(count);
+            done.store(0);
+            next.store(0);
+            epoch.fetch_add(1);
+            epoch.notify_all();
+            take_chunks();
+            while (done.load() < count) std::this_thread::yield(); // chunks that others still scan
+            for (std::size_t c = 0; c < count; ++c)
+              if (chunk_best[c].better_than(best)) best = chunk_best[c];
+          } else {
+            best = scan(0, slots_.size());
+          }
+          join(best);
+          if (progress_ && (joins_ % every == 0 || slots_.size() == stop)) progress_(joins_, total);
+        }
+      } catch (...) {
+        if (pool) stop_pool();
+        throw;
       }
+      if (pool) stop_pool();
       if (nj_family()) join_three();
     }
     tree_.rooted = !nj_family();
@@ -599,6 +608,7 @@ private:
   unsigned buckets_;
   unsigned threads_ = 1;
   std::size_t parallel_from_ = 0;
+  std::function<void(std::size_t, std::size_t)> progress_;
   dist_mat_type input_; // its cells hold the triangle of distances
   std::vector<std::size_t> offset_;
   double *cells_ = nullptr;
@@ -664,7 +674,9 @@ void bootstrap(tree_type &tree, const dna::packed_alignment &aln, const bootstra
     dna::dist_options dist = options.dist;
     dist.progress = nullptr;
     dna::dna_dist(replicate, dist, mat);
-    const tree_type rebuilt = build_tree(std::move(mat), options.build);
+    tree_build_options build = options.build;
+    build.progress = nullptr;
+    const tree_type rebuilt = build_tree(std::move(mat), build);
     support.add(rebuilt);
     if (options.take) options.take(rebuilt);
     if (options.progress) options.progress(k + 1, options.replicates);

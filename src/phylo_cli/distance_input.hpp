@@ -10,6 +10,7 @@
 #include "phylo/dna_dist.hpp"
 #include "phylo/io.hpp"
 #include "phylo/tree.hpp"
+#include "phylo/tree_build.hpp"
 #include "phylo/types.hpp"
 
 #include <cstdint>
@@ -27,6 +28,20 @@ inline constexpr cli::named<phylo::dna::model_type> alignment_models[] = {
     {"k80", phylo::dna::model_type::K80},       {"k2p", phylo::dna::model_type::K80},
     {"f81", phylo::dna::model_type::F81},       {"tn93", phylo::dna::model_type::TN93},
     {"logdet", phylo::dna::model_type::LOGDET},
+};
+
+// The methods of phylo tree and its rules for negative branch lengths, as --method and
+// --negative name them.
+inline constexpr cli::named<phylo::tree_method> tree_methods[] = {
+    {"nj", phylo::tree_method::NJ},
+    {"bionj", phylo::tree_method::BIONJ},
+    {"upgma", phylo::tree_method::UPGMA},
+    {"wpgma", phylo::tree_method::WPGMA},
+};
+inline constexpr cli::named<phylo::negative_rule> negative_rules[] = {
+    {"keep", phylo::negative_rule::KEEP},
+    {"zero", phylo::negative_rule::ZERO},
+    {"transfer", phylo::negative_rule::TRANSFER},
 };
 
 // How the distances of an alignment are computed.

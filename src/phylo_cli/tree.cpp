@@ -93,17 +93,6 @@ constexpr cli::option_def own_defs[] = {
 };
 constexpr auto defs = with_matrix_input(own_defs);
 
-constexpr named<phylo::tree_method> methods[] = {
-    {"nj", phylo::tree_method::NJ},
-    {"bionj", phylo::tree_method::BIONJ},
-    {"upgma", phylo::tree_method::UPGMA},
-    {"wpgma", phylo::tree_method::WPGMA},
-};
-constexpr named<phylo::negative_rule> negatives[] = {
-    {"keep", phylo::negative_rule::KEEP},
-    {"zero", phylo::negative_rule::ZERO},
-    {"transfer", phylo::negative_rule::TRANSFER},
-};
 constexpr named<bool> roots[] = {{"midpoint", true}};
 
 struct settings {
@@ -165,10 +154,10 @@ settings parse_settings(std::span<char *const> args) {
       s.input_option = true;
       continue;
     }
-    if (name == "method") s.build.method = pick(methods, name, *o.value)->value;
+    if (name == "method") s.build.method = pick(tree_methods, name, *o.value)->value;
     else if (name == "root") s.midpoint = pick(roots, name, *o.value)->value;
     else if (name == "outgroup") s.outgroup = label_list(*o.value);
-    else if (name == "negative") s.negative = pick(negatives, name, *o.value)->value;
+    else if (name == "negative") s.negative = pick(negative_rules, name, *o.value)->value;
     else if (name == "collapse") s.collapse = length_bound(*o.value);
     else if (name == "digits") s.newick.digits = parse_count(name, *o.value, 1, 17);
     else if (name == "safe-labels") s.newick.safe_labels = true;
@@ -214,7 +203,13 @@ void write_tree(const cli::reporter &report, phylo::dist_mat_type &&mat, const s
              " must be quoted in Newick text; ape keeps the quotes in the label and Biopython drops what comes "
              "before a doubled quote (--safe-labels writes '_' instead)");
   }
-  phylo::tree_type tree = reported_tree(report, at, [&] { return phylo::build_tree(std::move(mat), s.build); });
+  std::string name = at; // "FILE: " or "FILE:LINE: "
+  while (!name.empty() && (name.back() == ' ' || name.back() == ':')) name.pop_back();
+  progress_line progress(name, "of the joins");
+  phylo::tree_build_options build = s.build;
+  if (!s.quiet && ::isatty(2)) build.progress = std::ref(progress);
+  phylo::tree_type tree = reported_tree(report, at, [&] { return phylo::build_tree(std::move(mat), build); });
+  progress.clear();
   phylo::fix_negative_lengths(tree, s.negative);
   if (s.collapse) phylo::collapse_short_branches(tree, *s.collapse);
   try {
