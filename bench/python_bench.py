@@ -6,11 +6,13 @@
     (goal: 10 times faster than the fastest of them);
   - phylo.dist of 1000 sequences of 10,000 sites (make_alignment 1000 10000) against a
     vectorised numpy p-distance (goal: 100 times faster);
+  - phylo.tree (NJ) of 2000 taxa (the JC69 distances of make_tree_alignment 2000 1000) against
+    skbio.tree.nj on the same matrix (goal: 100 times faster);
   - the cost of calling from Python: phylo.read + write and phylo.dist + write against
     phylo convert and phylo dist on the same files (goal: at most 5% more).
 
 usage: python_bench.py -t TOOLS_DIR -p PHYLO [-d SCRATCH] [-n TAXA] [-r ROUNDS] [--skip-slow]
-  TOOLS_DIR holds make_matrix and make_alignment (the bench preset: build/bench/bench); PHYLO is
+  TOOLS_DIR holds make_matrix, make_alignment and make_tree_alignment (the bench preset: build/bench/bench); PHYLO is
   the phylo command; the built module must be importable (PYTHONPATH=BUILD/python).
 Times are wall clock and CPU (user + system of this process and its threads), the least of each
 over ROUNDS runs (a slow tool runs once); the command and the Python calls take turns.
@@ -125,6 +127,26 @@ def main():
         t = best(1, numpy_p)
         show("numpy, vectorised over rows", t)
         print("  phylo.dist is %.0fx faster (goal 100x)" % (t[0] / d[0]))
+
+    print("NJ trees of 2000 taxa:")
+    tree_aln = os.path.join(scratch, "tree2000x1000.fa")
+    if not os.path.exists(tree_aln):
+        with open(tree_aln, "wb") as f:
+            subprocess.run([os.path.join(a.tools, "make_tree_alignment"), "2000", "1000"], stdout=f, check=True)
+    tree_dm = phylo.dist(tree_aln, "jc69")
+    t_ours = best(a.rounds, lambda: phylo.tree(tree_dm))
+    show("phylo.tree", t_ours)
+    if not a.skip_slow:
+        try:
+            import skbio
+            from skbio.tree import nj
+
+            sk = tree_dm.to_skbio()
+            t_sk = best(1, lambda: nj(sk))
+            show("skbio.tree.nj", t_sk)
+            print("  phylo.tree is %.0fx faster (goal 100x)" % (t_sk[0] / t_ours[0]))
+        except ImportError:
+            print("  (no scikit-bio)")
 
     print("Calling from Python against the command on the same work:")
     overhead(a.rounds + 2, "phylo convert --from=tsv FILE -o OUT", [a.phylo, "convert", "--from=tsv", "-q", tsv, "-o", out],

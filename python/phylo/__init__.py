@@ -18,7 +18,13 @@ memory, and ``dm.values`` is a numpy float32 array that views them without a cop
 Functions: read, dist, available_cpus. Class: DistanceMatrix. Errors: phylo.Error and
 its subclasses (FormatError, RangeError, ... : see phylo.Error). Reading, writing and
 computing distances release the interpreter lock; phylo.dist runs on every processor and
-stops on Ctrl-C with KeyboardInterrupt.
+stops on Ctrl-C with KeyboardInterrupt. phylo.tree builds NJ, BIONJ, UPGMA and WPGMA trees
+from a matrix or an alignment (with a bootstrap), as ``phylo tree`` does: a phylo.Tree,
+whose newick() is its Newick text and to_skbio() scikit-bio's TreeNode.
+
+    >>> t = phylo.tree(dm, method="bionj")
+    >>> t.newick()
+    '(Human:0.04...,Chimp:0.05...,...);'
 """
 
 from __future__ import annotations
@@ -43,6 +49,7 @@ from ._errors import (
     InvalidCharacterError,
     MissingPairError,
     RangeError,
+    TreeInputError,
     UndecidedError,
     UndefinedDistanceError,
     UndefinedDistanceWarning,
@@ -53,6 +60,7 @@ from ._phylo import (
     OUTPUT_LAYOUTS,
     TRANSFORMS,
     DistanceMatrix,
+    Tree,
     available_cpus,
 )
 from . import _phylo
@@ -61,9 +69,11 @@ __version__ = _phylo.__version__
 
 __all__ = [
     "DistanceMatrix",
+    "Tree",
     "Finding",
     "read",
     "dist",
+    "tree",
     "available_cpus",
     "INPUT_LAYOUTS",
     "OUTPUT_LAYOUTS",
@@ -79,6 +89,7 @@ __all__ = [
     "FormulaError",
     "UndefinedDistanceError",
     "CheckError",
+    "TreeInputError",
     "FileError",
     "FindingWarning",
     "UndefinedDistanceWarning",
@@ -328,10 +339,110 @@ def dist(
         name = "alignment"
         m, undefined_count = _phylo._dist_pairs(_pairs(alignment), model, gaps, undefined, threads, more)
     if undefined_count and not quiet:
-        warnings.warn("%s: the %s distance is undefined for %d pair%s, written as %g" %
-                      (name, model, undefined_count, "" if undefined_count == 1 else "s", undefined),
-                      UndefinedDistanceWarning, stacklevel=_stacklevel())
+        _undefined_warning(name, model, undefined_count, undefined)
     return m
+
+
+def _undefined_warning(name: str, model: str, count: int, undefined: Optional[float]) -> None:
+    warnings.warn("%s: the %s distance is undefined for %d pair%s, written as %g" %
+                  (name, model, count, "" if count == 1 else "s", undefined),
+                  UndefinedDistanceWarning, stacklevel=_stacklevel())
+
+
+# ---- Trees ------------------------------------------------------------------------------------
+
+
+def tree(
+    data: Any,
+    method: str = "nj",
+    *,
+    model: str = "jc69",
+    gaps: str = "pairwise",
+    undefined: Optional[float] = None,
+    alphabet: str = "auto",
+    gamma: Optional[float] = None,
+    gamma_categories: Optional[int] = None,
+    ts_tv: Optional[float] = None,
+    bootstrap: int = 0,
+    seed: int = 1,
+    root: Optional[str] = None,
+    outgroup: Optional[Union[str, Sequence[str]]] = None,
+    negative: str = "keep",
+    collapse: Optional[float] = None,
+    threads: Optional[int] = None,
+    quiet: bool = False,
+) -> Tree:
+    """The tree of a distance matrix or of an alignment's distances, as ``phylo tree`` builds it.
+
+    data: a phylo.DistanceMatrix; a path or binary file object of a FASTA alignment (a
+    text that begins with '>'; gzip too) or of one distance matrix in any layout that
+    phylo.read recognises; or a sequence of (label, sequence) pairs, as phylo.dist takes.
+    method: "nj" (Saitou and Nei's neighbour joining, default), "bionj" (Gascuel's
+    variant), both unrooted; "upgma" or "wpgma", rooted and ultrametric. Ties go to the pair
+    of taxa first in the matrix's order: the tree is the same on every run and for any
+    number of threads. A matrix must be symmetric, its diagonal zero, its distances finite
+    and not negative, its labels distinct (phylo.TreeInputError names the first cell or
+    labels that are not).
+
+    Alignments: model, gaps, undefined, alphabet, gamma, gamma_categories and ts_tv as
+    phylo.dist takes them (model "jc69" by default); bootstrap=N builds N more trees from
+    the sites resampled (seed: the resampling's seed) and gives each internal branch the
+    share (0 to 100) of those trees that hold its split, written as the support in Newick.
+
+    root: None, or "midpoint" (the middle of the longest path between two taxa); outgroup:
+    a label or labels on one side of the root's branch. negative: "keep" (default), "zero"
+    or "transfer" (made zero, the deficit moved to the sibling). collapse: merge internal
+    branches no longer than this into polytomies. threads: None for one per processor.
+
+    The work releases the interpreter lock and stops on Ctrl-C with KeyboardInterrupt.
+    """
+    if threads is not None and (not isinstance(threads, int) or isinstance(threads, bool)):
+        raise TypeError("threads must be None or an int")
+    if not isinstance(method, str):
+        raise TypeError("method must be a str")
+    tree_more = {"root": root, "outgroup": outgroup, "negative": negative, "collapse": collapse,
+                 "bootstrap": bootstrap, "seed": seed}
+    if isinstance(data, DistanceMatrix):
+        return _phylo._tree_matrix(data, method, threads, tree_more)
+    more = {"alphabet": alphabet, "gamma": gamma, "gamma_categories": gamma_categories, "ts_tv": ts_tv}
+    if _is_path(data) or hasattr(data, "read"):
+        path, text, name = _source(data, "data")
+        t, undefined_count = _phylo._tree_source(path, text, name, model, gaps, undefined, threads, more, method,
+                                                 tree_more)
+    else:
+        name = "alignment"
+        t, undefined_count = _phylo._tree_pairs(_pairs(data), model, gaps, undefined, threads, more, method, tree_more)
+    if undefined_count and not quiet:
+        _undefined_warning(name, model, undefined_count, undefined)
+    return t
+
+
+def _tree_repr(self: Tree) -> str:
+    n = len(self)
+    text = self.newick()
+    if len(text) > 200:
+        text = text[:200] + "..."
+    return "phylo.Tree of %d lea%s%s: %s" % (n, "f" if n == 1 else "ves", ", rooted" if self.rooted else "", text)
+
+
+def _tree_to_skbio(self: Tree) -> Any:
+    """The tree as scikit-bio's ``skbio.TreeNode`` (read from its Newick text)."""
+    import skbio
+
+    return skbio.TreeNode.read(io.StringIO(self.newick() + "\n"), format="newick", convert_underscores=False)
+
+
+def _tree_eq(self: Tree, other: object) -> Any:
+    if not isinstance(other, Tree):
+        return NotImplemented
+    return self.newick() == other.newick()
+
+
+Tree.__repr__ = _tree_repr  # type: ignore[assignment]
+Tree.to_skbio = _tree_to_skbio  # type: ignore[attr-defined]
+Tree.__eq__ = _tree_eq  # type: ignore[assignment]
+Tree.__hash__ = None  # type: ignore[assignment]
+Tree.__module__ = "phylo"
 
 
 # ---- The matrix, beyond what the library gives -------------------------------------------------

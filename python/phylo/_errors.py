@@ -97,6 +97,16 @@ class CheckError(Error, ValueError):
     findings: list = []
 
 
+class TreeInputError(Error, ValueError):
+    """A matrix that cannot give a tree: ``problem`` ("empty", "not_finite", "negative",
+    "diagonal", "asymmetric" or "duplicate_label") and the taxa concerned, ``i`` and ``j``
+    (0-based rows: the cell (i, j), or the two taxa of one label)."""
+
+    problem: str = ""
+    i: int = 0
+    j: int = 0
+
+
 class FileError(Error, OSError):
     """A file that cannot be opened, read or written."""
 
@@ -119,6 +129,7 @@ _KINDS = {
     "invalid_character_error": InvalidCharacterError,
     "alignment_error": FormatError,
     "undefined_distance_error": UndefinedDistanceError,
+    "tree_input_error": TreeInputError,
     "name_error": FileError,
     "use_error": FileError,
     "write_error": FileError,

@@ -5,6 +5,7 @@
 
 #include "char_input.hpp"
 #include "dist_layouts.hpp"
+#include "distance_input.hpp"
 #include "matrix_input.hpp"
 
 #include "phylo/char_matrix.hpp"
@@ -16,6 +17,9 @@
 #include "phylo/fasta.hpp"
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
+#include "phylo/newick.hpp"
+#include "phylo/tree.hpp"
+#include "phylo/tree_build.hpp"
 #include "phylo/types.hpp"
 #include "phylo/words.hpp"
 
@@ -174,6 +178,12 @@ py::object optional_position(const phylo::error &e, py::dict &fields) {
     }
   } else if (const auto *c = dynamic_cast<const phylo::invalid_character_error *>(&e)) {
     fields["character"] = py::bytes(std::string(1, c->character()));
+  } else if (const auto *t = dynamic_cast<const phylo::tree_input_error *>(&e)) {
+    static constexpr const char *problems[] = {"empty",    "not_finite", "negative",
+                                               "diagonal", "asymmetric", "duplicate_label"};
+    fields["problem"] = problems[static_cast<int>(t->problem)];
+    fields["i"] = t->i;
+    fields["j"] = t->j;
   } else if (const auto *d = dynamic_cast<const phylo::dna::undefined_distance_error *>(&e)) {
     static constexpr const char *reasons[] = {"no sites", "base frequencies", "saturated", "singular"};
     py::list pairs;
@@ -559,13 +569,13 @@ private:
 };
 
 // The distances of a packed alignment, with the interpreter lock released; Ctrl-C stops them.
-py::tuple distances_of(const phylo::dna::packed_alignment &aln, const phylo::dna::dist_options &options) {
+std::unique_ptr<dist_mat_type> distances_in(const phylo::dna::packed_alignment &aln,
+                                            const phylo::dna::dist_options &options, std::uint64_t &undefined) {
   if (const auto own = phylo::dna::model_alphabet(options.model); own && *own != aln.residues())
     throw phylo::formula_error(
         std::string("the model is for ") + (*own == phylo::dna::alphabet::DNA ? "nucleotides" : "amino acids") +
         ", but the alignment holds " + (aln.residues() == phylo::dna::alphabet::DNA ? "nucleotides" : "amino acids"));
   auto m = std::make_unique<dist_mat_type>(aln.size());
-  std::uint64_t undefined = 0;
   try {
     py::gil_scoped_release unlocked;
     undefined = phylo::dna::dna_dist(aln, options, *m);
@@ -579,6 +589,12 @@ py::tuple distances_of(const phylo::dna::packed_alignment &aln, const phylo::dna
     fields["names"] = names;
     raise_library_error(e, fields);
   }
+  return m;
+}
+
+py::tuple distances_of(const phylo::dna::packed_alignment &aln, const phylo::dna::dist_options &options) {
+  std::uint64_t undefined = 0;
+  auto m = distances_in(aln, options, undefined);
   return py::make_tuple(py::cast(std::move(m)), undefined);
 }
 
@@ -600,15 +616,19 @@ void pack_fasta(phylo::input_source &in, packer &pack) {
   }
 }
 
-py::tuple dist_fasta(const source_arg &source, const std::string &model, const std::string &gaps,
-                     std::optional<float> undefined, std::optional<unsigned> threads, const py::dict &more) {
-  const dist_settings s = dist_settings_of(model, gaps, undefined, threads, more);
+phylo::dna::packed_alignment packed_fasta(const source_arg &source, const dist_settings &s) {
   packer pack(s);
   with_source(source, [&](phylo::input_source &in) {
     pack_fasta(in, pack);
     return 0;
   });
-  return distances_of(pack.take(), s.options);
+  return pack.take();
+}
+
+py::tuple dist_fasta(const source_arg &source, const std::string &model, const std::string &gaps,
+                     std::optional<float> undefined, std::optional<unsigned> threads, const py::dict &more) {
+  const dist_settings s = dist_settings_of(model, gaps, undefined, threads, more);
+  return distances_of(packed_fasta(source, s), s.options);
 }
 
 std::string residues_from_python(py::handle h) {
@@ -618,9 +638,8 @@ std::string residues_from_python(py::handle h) {
                        std::string(py::str(py::type::handle_of(h).attr("__name__"))));
 }
 
-py::tuple dist_pairs(py::iterable pairs, const std::string &model, const std::string &gaps,
-                     std::optional<float> undefined, std::optional<unsigned> threads, const py::dict &more) {
-  const dist_settings s = dist_settings_of(model, gaps, undefined, threads, more);
+// Packs (label, sequence) pairs, checked as the FASTA reader checks its records.
+phylo::dna::packed_alignment packed_pairs(py::iterable pairs, const dist_settings &s) {
   packer pack(s);
   std::size_t k = 0, first_length = 0;
   for (py::handle item : pairs) {
@@ -655,7 +674,159 @@ py::tuple dist_pairs(py::iterable pairs, const std::string &model, const std::st
     }
   }
   if (k == 0) throw py::value_error("alignment holds no sequences");
-  return distances_of(pack.take(), s.options);
+  return pack.take();
+}
+
+py::tuple dist_pairs(py::iterable pairs, const std::string &model, const std::string &gaps,
+                     std::optional<float> undefined, std::optional<unsigned> threads, const py::dict &more) {
+  const dist_settings s = dist_settings_of(model, gaps, undefined, threads, more);
+  return distances_of(packed_pairs(pairs, s), s.options);
+}
+
+// ---- Trees --------------------------------------------------------------------------------------
+
+struct tree_settings {
+  phylo::tree_build_options build;
+  phylo::negative_rule negative = phylo::negative_rule::KEEP;
+  std::optional<double> collapse;
+  bool midpoint = false;
+  std::vector<std::string> outgroup;
+  std::size_t bootstrap = 0;
+  std::uint64_t seed = 1;
+};
+
+// The settings of phylo tree; `more` holds root, outgroup, negative, collapse, bootstrap and
+// seed as phylo.tree takes them.
+tree_settings tree_settings_of(const std::string &method, std::optional<unsigned> threads, const py::dict &more) {
+  tree_settings t;
+  t.build.method = pick_value(phylo_cli::tree_methods, "method", method);
+  if (threads && (*threads < 1 || *threads > 4096)) throw py::value_error("threads must be None or 1 to 4096");
+  t.build.threads = threads.value_or(0);
+  t.negative = pick_value(phylo_cli::negative_rules, "negative", more["negative"].cast<std::string>());
+  const py::object collapse = more["collapse"];
+  if (!collapse.is_none()) {
+    if (!PyNumber_Check(collapse.ptr()) || PyBool_Check(collapse.ptr()))
+      throw py::type_error("collapse must be a number or None");
+    const double eps = collapse.cast<double>();
+    if (!(eps >= 0 && std::isfinite(eps))) throw py::value_error("collapse must be a branch length of at least 0");
+    t.collapse = eps;
+  }
+  const py::object root = more["root"];
+  if (!root.is_none()) {
+    if (!PyUnicode_Check(root.ptr()) || root.cast<std::string>() != "midpoint")
+      throw py::value_error("root=" + py::repr(root).cast<std::string>() + ": expected None or 'midpoint'");
+    t.midpoint = true;
+  }
+  const py::object outgroup = more["outgroup"];
+  if (!outgroup.is_none()) {
+    t.outgroup = PyUnicode_Check(outgroup.ptr()) ? std::vector<std::string>{label_from_python(outgroup, "outgroup")}
+                                                 : labels_from_python(outgroup, "outgroup");
+    if (t.outgroup.empty()) throw py::value_error("outgroup names no taxon");
+    if (t.midpoint) throw py::value_error("root='midpoint' and outgroup exclude each other");
+  }
+  const py::object bootstrap = more["bootstrap"], seed = more["seed"];
+  if (!PyLong_Check(bootstrap.ptr()) || PyBool_Check(bootstrap.ptr()) || bootstrap.cast<long long>() < 0 ||
+      bootstrap.cast<long long>() > 1000000)
+    throw py::value_error("bootstrap must be a whole number of replicates from 0 to 1000000");
+  t.bootstrap = bootstrap.cast<std::size_t>();
+  if (!PyLong_Check(seed.ptr()) || PyBool_Check(seed.ptr()) || seed.cast<py::int_>() < py::int_(0) ||
+      seed.cast<py::int_>() > py::int_(std::numeric_limits<std::uint64_t>::max()))
+    throw py::value_error("seed must be a whole number from 0 to 18446744073709551615");
+  t.seed = seed.cast<std::uint64_t>();
+  return t;
+}
+
+// The tree of a matrix (consumed) by the settings, with the interpreter lock released; Ctrl-C
+// stops it between joins.
+std::unique_ptr<phylo::tree_type> tree_from(dist_mat_type &&mat, const tree_settings &t) {
+  auto tree = std::make_unique<phylo::tree_type>();
+  try {
+    py::gil_scoped_release unlocked;
+    phylo::tree_build_options build = t.build;
+    build.progress = [](std::size_t, std::size_t) { check_signals_from_worker(); };
+    *tree = phylo::build_tree(std::move(mat), build);
+    phylo::fix_negative_lengths(*tree, t.negative);
+    if (t.collapse) phylo::collapse_short_branches(*tree, *t.collapse);
+    if (t.midpoint) phylo::root_at_midpoint(*tree);
+    if (!t.outgroup.empty()) phylo::root_with_outgroup(*tree, t.outgroup);
+  } catch (const interrupted &) {
+    throw py::error_already_set();
+  }
+  return tree;
+}
+
+std::unique_ptr<phylo::tree_type> tree_of_matrix(const dist_mat_type &d, const std::string &method,
+                                                 std::optional<unsigned> threads, const py::dict &more) {
+  const tree_settings t = tree_settings_of(method, threads, more);
+  if (t.bootstrap != 0)
+    throw py::value_error("bootstrap resamples the sites of an alignment, and a distance matrix has none");
+  dist_mat_type copy = d; // the tree is built in a matrix of its own
+  return tree_from(std::move(copy), t);
+}
+
+// The tree of an alignment's distances and, with a bootstrap, the support of its branches.
+py::tuple tree_of_alignment(phylo::dna::packed_alignment aln, const dist_settings &s, const tree_settings &t) {
+  std::uint64_t undefined = 0;
+  std::unique_ptr<dist_mat_type> m = distances_in(aln, s.options, undefined);
+  if (t.bootstrap == 0) aln = phylo::dna::packed_alignment{}; // the sequences are no longer needed
+  std::unique_ptr<phylo::tree_type> tree = tree_from(std::move(*m), t);
+  m.reset();
+  if (t.bootstrap != 0) {
+    phylo::bootstrap_options b;
+    b.replicates = t.bootstrap;
+    b.seed = t.seed;
+    b.dist = s.options;
+    b.build = t.build;
+    b.progress = [](std::size_t, std::size_t) { check_signals_from_worker(); };
+    try {
+      py::gil_scoped_release unlocked;
+      phylo::bootstrap(*tree, aln, b);
+    } catch (const interrupted &) {
+      throw py::error_already_set();
+    }
+  }
+  return py::make_tuple(py::cast(std::move(tree)), undefined);
+}
+
+// The tree of a text: a FASTA alignment (a text that begins with '>'), as phylo tree tells it,
+// or a text of one distance matrix in any layout.
+py::tuple tree_of_source(const source_arg &source, const dist_settings &s, const tree_settings &t) {
+  packer pack(s);
+  phylo::dist_mat_access matrix;
+  with_source(source, [&](phylo::input_source &in) {
+    if (phylo_cli::looks_like_fasta(in)) {
+      pack_fasta(in, pack);
+      return 0;
+    }
+    if (phylo::read::first_line_ends_in_cr(in, true)) refuse_cr(in);
+    phylo::read::dist_reader reader(in, {});
+    matrix = reader.next();
+    if (!matrix) throw phylo::format_error("holds neither a FASTA alignment nor a distance matrix", {in.name(), 0, 0});
+    if (reader.next())
+      throw phylo::format_error("holds more than one distance matrix; phylo.tree takes one (phylo.read reads each)",
+                                {in.name(), reader.matrix_line(), 0});
+    return 0;
+  });
+  if (!matrix) return tree_of_alignment(pack.take(), s, t);
+  if (t.bootstrap != 0)
+    throw py::value_error("bootstrap resamples the sites of an alignment, and a distance matrix has none");
+  return py::make_tuple(py::cast(tree_from(std::move(*matrix), t)), 0);
+}
+
+std::string newick_text(const phylo::tree_type &tree, py::object digits, bool safe_labels) {
+  phylo::newick_options options;
+  options.digits = digits_of(digits);
+  options.safe_labels = safe_labels;
+  phylo::output_sink sink = phylo::output_sink::to_string();
+  phylo::print::write_newick(tree, sink, options);
+  std::string text = sink.take_text();
+  if (!text.empty() && text.back() == '\n') text.pop_back();
+  return text;
+}
+
+std::size_t leaf_count(const phylo::tree_type &tree) {
+  return static_cast<std::size_t>(std::count_if(
+      tree.nodes.begin(), tree.nodes.end(), [](const phylo::tree_node &v) { return v.first_child == phylo::no_node; }));
 }
 
 // ---- Character matrices -------------------------------------------------------------------------
@@ -956,6 +1127,66 @@ and writing through it changes the matrix.
         return dist_pairs(pairs, model, gaps, optional_distance(undefined, "undefined"), threads, more);
       },
       "pairs"_a, "model"_a, "gaps"_a, "undefined"_a, "threads"_a, "more"_a);
+  py::class_<phylo::tree_type>(m, "Tree", R"doc(
+A tree of taxa, as phylo.tree builds it from distances: its leaves are the taxa, its
+branches have lengths, and after a bootstrap its internal branches have support values
+(0 to 100).
+
+tree.newick() is its Newick text (one line, ending in ';'); str(tree) is the same.
+)doc")
+      .def("newick", &newick_text, "digits"_a = py::none(), "safe_labels"_a = false,
+           "The tree as one line of Newick text, as phylo tree writes it: each length the shortest decimal that "
+           "reads back (digits: 1 to 17 significant digits instead), labels quoted where Newick needs it "
+           "(safe_labels: their blanks, control characters and ( ) [ ] : ; , ' written as '_' instead).")
+      .def("__str__", [](const phylo::tree_type &t) { return newick_text(t, py::none(), false); })
+      .def("__len__", &leaf_count, "The number of leaves (taxa).")
+      .def_property_readonly(
+          "labels",
+          [](const phylo::tree_type &t) {
+            py::list out;
+            for (const auto &v : t.nodes)
+              if (v.first_child == phylo::no_node) out.append(label_to_python(v.label));
+            return out;
+          },
+          "The labels of the leaves, in the order of the matrix's taxa (a list of str).")
+      .def_property_readonly(
+          "rooted", [](const phylo::tree_type &t) { return t.rooted; },
+          "Whether the root is a real root (UPGMA, WPGMA, root='midpoint', an outgroup) rather than the place where "
+          "an unrooted tree is written from.")
+      .def(py::pickle([](const phylo::tree_type &t) { return py::make_tuple(newick_text(t, py::none(), false)); },
+                      [](py::tuple state) {
+                        const std::string text = state[0].cast<std::string>() + "\n";
+                        phylo::input_source in = phylo::input_source::from_text(text, "pickle");
+                        std::optional<phylo::tree_type> t = phylo::read::read_newick(in);
+                        if (!t) throw py::value_error("a broken pickle");
+                        return std::make_unique<phylo::tree_type>(std::move(*t));
+                      }));
+  m.def(
+      "_tree_matrix",
+      [](const dist_mat_type &d, const std::string &method, std::optional<unsigned> threads, py::dict more) {
+        return tree_of_matrix(d, method, threads, more);
+      },
+      "matrix"_a, "method"_a, "threads"_a, "more"_a);
+  m.def(
+      "_tree_source",
+      [](py::object path, py::object data, const std::string &name, const std::string &model, const std::string &gaps,
+         py::object undefined, std::optional<unsigned> threads, py::dict more, const std::string &method,
+         py::dict tree_more) {
+        const dist_settings s = dist_settings_of(model, gaps, optional_distance(undefined, "undefined"), threads, more);
+        const tree_settings t = tree_settings_of(method, threads, tree_more);
+        return tree_of_source(make_source_arg(path, data, name), s, t);
+      },
+      "path"_a, "data"_a, "name"_a, "model"_a, "gaps"_a, "undefined"_a, "threads"_a, "more"_a, "method"_a,
+      "tree_more"_a);
+  m.def(
+      "_tree_pairs",
+      [](py::iterable pairs, const std::string &model, const std::string &gaps, py::object undefined,
+         std::optional<unsigned> threads, py::dict more, const std::string &method, py::dict tree_more) {
+        const dist_settings s = dist_settings_of(model, gaps, optional_distance(undefined, "undefined"), threads, more);
+        const tree_settings t = tree_settings_of(method, threads, tree_more);
+        return tree_of_alignment(packed_pairs(pairs, s), s, t);
+      },
+      "pairs"_a, "model"_a, "gaps"_a, "undefined"_a, "threads"_a, "more"_a, "method"_a, "tree_more"_a);
   m.def(
       "_dist_chars",
       [](py::object path, py::object data, const std::string &name, const std::string &kind, py::object metric,
