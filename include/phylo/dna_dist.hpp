@@ -43,8 +43,8 @@ enum class site_rule {
 // formulas of ape's dist.dna; LOGDET is -ln(det F)/4 - ln 4 for the 4 x 4 table F of the base
 // pairs' shares. F84 with a given transition/transversion ratio is the maximum-likelihood
 // distance of PHYLIP's dnadist instead.
-// Amino acids: POISSON -ln(1 - p); KIMURA -ln(1 - p - p^2/5) (Kimura 1983); JTT, WAG, LG and
-// DAYHOFF the maximum-likelihood distance under the empirical model with its own amino-acid
+// Amino acids: POISSON -ln(1 - p); KIMURA -ln(1 - p - p^2/5) (Kimura 1983); JTT, WAG, LG,
+// DAYHOFF and BLOSUM62 the maximum-likelihood distance under the empirical model with its own amino-acid
 // frequencies. ALL takes P and COUNT only.
 enum class model_type {
   P,
@@ -63,6 +63,7 @@ enum class model_type {
   WAG,
   LG,
   DAYHOFF,
+  BLOSUM62,
 };
 
 // The alphabet a model is for; P and COUNT are for both (nullopt).
@@ -70,7 +71,7 @@ std::optional<alphabet> model_alphabet(model_type model);
 // True for the models that take a gamma correction (dist_options::gamma).
 bool takes_gamma(model_type model);
 // True for the models whose gamma correction takes dist_options::gamma_categories (JTT, WAG,
-// LG, DAYHOFF).
+// LG, DAYHOFF, BLOSUM62).
 bool takes_gamma_categories(model_type model);
 
 // The sequences of an alignment in packed form, one alphabet and one site rule. Sequences are

@@ -292,8 +292,8 @@ def dist(
     of one alphabet sets it), "dna" or "protein". model: "p" (the proportion of differing
     sites) and "count" for both; for nucleotides "jc69", "k80" (or "k2p"), "k81", "f81",
     "f84", "t92", "tn93", "logdet"; for amino acids "poisson", "kimura", "jtt", "wag", "lg",
-    "dayhoff". gamma: the shape of gamma-distributed rates across sites (with
-    gamma_categories, 1 to 64, for jtt, wag, lg and dayhoff); ts_tv: for f84, the
+    "dayhoff", "blosum62". gamma: the shape of gamma-distributed rates across sites (with
+    gamma_categories, 1 to 64, for jtt, wag, lg, dayhoff and blosum62); ts_tv: for f84, the
     transition/transversion ratio of PHYLIP's dnadist. gaps: "pairwise" (sites where both have a base), "complete" (sites where
     every sequence has one) or "count" (every site, each symbol as it stands; model "p"
     or "count" only). undefined: None (phylo.UndefinedDistanceError names the pairs for

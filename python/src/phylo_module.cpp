@@ -522,7 +522,8 @@ dist_settings dist_settings_of(const std::string &model, const std::string &gaps
     const int k = more["gamma_categories"].cast<int>();
     if (k < 1 || k > 64) throw py::value_error("gamma_categories must be 1 to 64");
     if (!phylo::dna::takes_gamma_categories(s.options.model))
-      throw py::value_error("gamma_categories is for model='jtt', 'wag', 'lg' or 'dayhoff', not '" + model + "'");
+      throw py::value_error("gamma_categories is for model='jtt', 'wag', 'lg', 'dayhoff' or 'blosum62', not '" + model +
+                            "'");
     s.options.gamma_categories = static_cast<unsigned>(k);
   }
   s.options.ts_tv =

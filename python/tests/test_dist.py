@@ -44,7 +44,8 @@ def test_every_model_and_rule_as_the_command_computes_it(path, model, gaps):
 
 @pytest.mark.parametrize("model,options", [
     ("p", {}), ("poisson", {}), ("kimura", {}), ("jtt", {}), ("wag", {"gamma": 0.5}),
-    ("lg", {"gamma": 1.0, "gamma_categories": 2}), ("dayhoff", {})])
+    ("lg", {"gamma": 1.0, "gamma_categories": 2}), ("dayhoff", {}),
+    ("blosum62", {"gamma": 0.5})])
 def test_amino_acids_as_the_command_computes_them(model, options):
     args = ["--gamma=%g" % options["gamma"]] if "gamma" in options else []
     args += ["--gamma-categories=%d" % options["gamma_categories"]] if "gamma_categories" in options else []

@@ -460,14 +460,15 @@ std::optional<count_kind> kind_for(const packed_alignment &aln, const dist_optio
   case model_type::JTT:
   case model_type::WAG:
   case model_type::LG:
-  case model_type::DAYHOFF: return std::nullopt;
+  case model_type::DAYHOFF:
+  case model_type::BLOSUM62: return std::nullopt;
   default: return aln.residues() == alphabet::PROTEIN ? count_kind::AMINO : count_kind::DIFF;
   }
 }
 
 std::string model_name(model_type m) {
-  constexpr std::string_view names[] = {"P",   "COUNT", "JC69",    "K80",    "F81", "TN93", "LOGDET", "F84",
-                                        "K81", "T92",   "POISSON", "KIMURA", "JTT", "WAG",  "LG",     "DAYHOFF"};
+  constexpr std::string_view names[] = {"P",   "COUNT",   "JC69",   "K80", "F81", "TN93", "LOGDET",  "F84",     "K81",
+                                        "T92", "POISSON", "KIMURA", "JTT", "WAG", "LG",   "DAYHOFF", "BLOSUM62"};
   return std::string(names[static_cast<std::size_t>(m)]);
 }
 
@@ -513,7 +514,8 @@ std::optional<alphabet> model_alphabet(model_type model) {
   case model_type::JTT:
   case model_type::WAG:
   case model_type::LG:
-  case model_type::DAYHOFF: return alphabet::PROTEIN;
+  case model_type::DAYHOFF:
+  case model_type::BLOSUM62: return alphabet::PROTEIN;
   default: return alphabet::DNA;
   }
 }
@@ -530,7 +532,8 @@ bool takes_gamma(model_type model) {
   case model_type::JTT:
   case model_type::WAG:
   case model_type::LG:
-  case model_type::DAYHOFF: return true;
+  case model_type::DAYHOFF:
+  case model_type::BLOSUM62: return true;
   default: return false;
   }
 }

@@ -40,6 +40,7 @@ inline constexpr cli::named<phylo::dna::model_type> fasta_models[] = {
     {"wag", phylo::dna::model_type::WAG},
     {"lg", phylo::dna::model_type::LG},
     {"dayhoff", phylo::dna::model_type::DAYHOFF},
+    {"blosum62", phylo::dna::model_type::BLOSUM62},
 };
 // nullopt: auto
 inline constexpr cli::named<std::optional<phylo::dna::alphabet>> fasta_alphabets[] = {

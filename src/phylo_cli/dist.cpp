@@ -58,12 +58,12 @@ constexpr std::string_view help_text =
     "  -M, --model=MODEL        for FASTA alignments: p (default) or count; for\n"
     "                           nucleotides jc69, k80 (or k2p), k81, f81, f84, t92,\n"
     "                           tn93 or logdet; for amino acids poisson, kimura,\n"
-    "                           jtt, wag, lg or dayhoff\n"
+    "                           jtt, wag, lg, dayhoff or blosum62\n"
     "      --gamma=ALPHA        gamma-distributed rates across sites of shape ALPHA\n"
     "                           (jc69, k80, k81, f81, f84, t92, tn93, jtt, wag, lg,\n"
-    "                           dayhoff)\n"
-    "      --gamma-categories=K for jtt, wag, lg and dayhoff: K rate categories, 1\n"
-    "                           to 64 (default 4)\n"
+    "                           dayhoff, blosum62)\n"
+    "      --gamma-categories=K for jtt, wag, lg, dayhoff and blosum62: K rate\n"
+    "                           categories, 1 to 64 (default 4)\n"
     "      --ts-tv=RATIO        for f84: the maximum-likelihood distance with this\n"
     "                           transition/transversion ratio, as PHYLIP dnadist\n"
     "  -g, --gaps=RULE          for FASTA alignments: pairwise (default), complete\n"
@@ -115,8 +115,9 @@ constexpr std::string_view help_text =
     "corrections of ape's dist.dna; for amino acids poisson -ln(1 - p), kimura\n"
     "-ln(1 - p - p^2/5), and the maximum-likelihood distances under the models\n"
     "jtt (Jones, Taylor and Thornton), wag (Whelan and Goldman), lg (Le and\n"
-    "Gascuel) and dayhoff with their own amino-acid frequencies, with --gamma the\n"
-    "mean rates of K equally likely gamma categories.\n"
+    "Gascuel), dayhoff and blosum62 (Henikoff and Henikoff) with their own\n"
+    "amino-acid frequencies, with --gamma the mean rates of K equally likely gamma\n"
+    "categories.\n"
     "Where a model is undefined for a pair (no site to compare, too many\n"
     "differences), the pairs are named and nothing is written, unless --undefined\n"
     "gives a number. While a long comparison runs, a line on a terminal's standard\n"
@@ -354,7 +355,7 @@ settings parse_settings(std::span<char *const> args) {
                       ", not --alphabet=" + (*s.alphabet == phylo::dna::alphabet::DNA ? "dna" : "protein")};
   if (s.gamma && !phylo::dna::takes_gamma(model)) throw usage_error{given_model + " takes no --gamma"};
   if (s.gamma_categories && !phylo::dna::takes_gamma_categories(model))
-    throw usage_error{"--gamma-categories is for --model=jtt, wag, lg or dayhoff, not " + given_model};
+    throw usage_error{"--gamma-categories is for --model=jtt, wag, lg, dayhoff or blosum62, not " + given_model};
   if (s.ts_tv && model != model_type::F84) throw usage_error{"--ts-tv is for --model=f84, not " + given_model};
   if (s.ts_tv && s.gamma) throw usage_error{"--ts-tv and --gamma do not go together"};
   if (s.engine && !s.pairs()) throw usage_error{"--engine is for --max-distance and --block"};

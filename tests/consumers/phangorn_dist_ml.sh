@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # phangorn's dist.ml against phylo dist's maximum-likelihood protein distances: an alignment
 # written here (close, distant and saturated pairs, an unrelated sequence, gaps and X) goes
-# through JTT, WAG, LG and Dayhoff, with equal rates and with 4 gamma categories of shape 0.5,
+# through JTT, WAG, LG, Dayhoff and BLOSUM62, with equal rates and with 4 gamma categories of shape 0.5,
 # with pairwise and with complete deletion (exclude = "pairwise", "all"). Each distance is
 # checked twice: against the maximum of the pair's likelihood found here in R (the rate matrix
 # of phangorn's tables exponentiated by its eigenvectors, phangorn's discrete.gamma rates,
@@ -88,7 +88,7 @@ read_nexus <- function(lines, n) {
   d
 }
 
-available <- c("JTT", "WAG", "LG", "Dayhoff")
+available <- c("JTT", "WAG", "LG", "Dayhoff", "Blosum62")
 undefined <- 1e30
 failures <- 0
 checked <- 0

@@ -36,7 +36,7 @@ done
 check "$dna" -M f84 --ts-tv=2
 check "$dna" -M jc69 --gamma=0.5
 for model in p count; do check "$dna" -M $model -g count; done
-for model in p count poisson kimura jtt wag lg dayhoff; do check "$protein" -M $model; done
+for model in p count poisson kimura jtt wag lg dayhoff blosum62; do check "$protein" -M $model; done
 check "$protein" -M p -g complete
 
 # The close pairs, in parts: the same lines as one run, the lines of each taxon with itself aside.

@@ -113,7 +113,7 @@ model_with_gaps_counted: phylo dist --gaps=count --model=k2p /nonexistent/matrix
   err "phylo: dist: --gaps=count compares every symbol and gives --model=p or count only, not --model=k2p\nTry 'phylo dist --help' for more information.\n"
 unknown_model: phylo dist --model=gtr /nonexistent/matrix.txt
   status 2
-  err "phylo: dist: --model=gtr is not one of p, count, jc69, k80, k2p, k81, f81, f84, t92, tn93, logdet, poisson, kimura, jtt, wag, lg, dayhoff\nTry 'phylo dist --help' for more information.\n"
+  err "phylo: dist: --model=gtr is not one of p, count, jc69, k80, k2p, k81, f81, f84, t92, tn93, logdet, poisson, kimura, jtt, wag, lg, dayhoff, blosum62\nTry 'phylo dist --help' for more information.\n"
 no_threads: phylo dist --threads=0 /nonexistent/matrix.txt
   status 2
   err "phylo: dist: --threads=0 is not a number of threads from 1 to 4096\nTry 'phylo dist --help' for more information.\n"

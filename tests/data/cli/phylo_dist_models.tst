@@ -25,6 +25,9 @@ protein_lg_gamma_8: phylo dist --model=lg --gamma=0.5 --gamma-categories=8 --to=
 protein_dayhoff_one_category: phylo dist --model=dayhoff --gamma=0.5 --gamma-categories=1 --to=pairs
   in ">a\nARNDCQEGHILKMFPSTWYV\n>b\nARNDCQEGHILKMFPSTWYA\n>c\nARNECQEGHILRMFPSTwya\n"
   out "b\ta\t 5.18520E-02\nc\ta\t 1.58985E-01\nc\tb\t 1.02739E-01\n"
+protein_blosum62: phylo dist --model=blosum62 --to=pairs
+  in ">a\nARNDCQEGHILKMFPSTWYV\n>b\nARNDCQEGHILKMFPSTWYA\n>c\nARNECQEGHILRMFPSTwya\n"
+  out "b\ta\t 5.22784E-02\nc\ta\t 1.60561E-01\nc\tb\t 1.05367E-01\n"
 
 # Ambiguity (X B Z J * ? gaps) is left out pairwise, compared as it stands by --gaps=count.
 protein_ambiguity_pairwise: phylo dist --model=p --to=pairs
@@ -108,7 +111,7 @@ gamma_not_a_number: phylo dist --model=jc69 --gamma=abc /nonexistent/a.fa
   err "phylo: dist: --gamma=abc is not a positive number\nTry 'phylo dist --help' for more information.\n"
   status 2
 categories_for_dna: phylo dist --model=jc69 --gamma-categories=2 /nonexistent/a.fa
-  err "phylo: dist: --gamma-categories is for --model=jtt, wag, lg or dayhoff, not --model=jc69\nTry 'phylo dist --help' for more information.\n"
+  err "phylo: dist: --gamma-categories is for --model=jtt, wag, lg, dayhoff or blosum62, not --model=jc69\nTry 'phylo dist --help' for more information.\n"
   status 2
 categories_out_of_range: phylo dist --model=lg --gamma-categories=65 /nonexistent/a.fa
   err "phylo: dist: --gamma-categories=65 is not a number of categories from 1 to 64\nTry 'phylo dist --help' for more information.\n"
