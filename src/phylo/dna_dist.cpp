@@ -929,6 +929,7 @@ private:
   u64 table_tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, Put &put) const {
     alignas(64) count_type table[lanes * row];
     alignas(64) std::uint32_t counts[detail::amino_acids * (detail::amino_acids + 1) / 2 + 16] = {};
+    alignas(64) std::uint32_t sum[row];
     u64 pairs = 0;
     for (std::size_t i = i0; i < i1; ++i)
       for (std::size_t j = j0; j < std::min(i, j1); ++j) {
@@ -939,17 +940,22 @@ private:
         for (; s + lanes <= m_; s += lanes)
           for (std::size_t l = 0; l < lanes; ++l) ++table[l * row + x[s + l] + y[s + l]];
         for (; s < m_; ++s) ++table[x[s] + y[s]];
+        // The four tables added up (in vectors), then each pair of codes with its mirror.
+        for (std::size_t k = 0; k < row; ++k)
+          sum[k] = std::uint32_t{table[k]} + table[row + k] + table[2 * row + k] + table[3 * row + k];
         u64 sites = 0, same = 0;
-        for (std::size_t a = 0; a < detail::amino_acids; ++a)
-          for (std::size_t b = 0; b <= a; ++b) {
-            std::uint32_t c = 0;
-            for (std::size_t l = 0; l < lanes; ++l)
-              c += table[l * row + a * codes_in_use + b] +
-                   (a != b ? table[l * row + b * codes_in_use + a] : count_type{0});
-            counts[detail::cell_index(a, b)] = c;
+        for (std::size_t a = 0; a < detail::amino_acids; ++a) {
+          const std::uint32_t *across = sum + a * codes_in_use;
+          std::uint32_t *cells = counts + detail::cell_index(a, 0);
+          for (std::size_t b = 0; b < a; ++b) {
+            const std::uint32_t c = across[b] + sum[b * codes_in_use + a];
+            cells[b] = c;
             sites += c;
-            if (a == b) same += c;
           }
+          cells[a] = across[a];
+          same += across[a];
+        }
+        sites += same;
         put(i, j, ml_evaluation(*ml_, counts, sites, sites - same));
         ++pairs;
       }
