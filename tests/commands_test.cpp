@@ -56,7 +56,7 @@ TEST(Help, EveryOrderColourMapAndModelIsNamed) {
     EXPECT_TRUE(names(plot, order.name)) << "phylo plot --help does not name " << order.name;
   for (const auto &map : phylo_cli::plot_colour_maps)
     EXPECT_TRUE(names(plot, map.name)) << "phylo plot --help does not name " << map.name;
-  for (const auto &model : phylo_cli::alignment_models) {
+  for (const auto &model : phylo_cli::fasta_models) {
     EXPECT_TRUE(names(plot, model.name)) << "phylo plot --help does not name " << model.name;
     EXPECT_TRUE(names(tree, model.name)) << "phylo tree --help does not name " << model.name;
   }

@@ -4,6 +4,8 @@
 #include "phylo/fasta.hpp"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <functional>
 #include <limits>
 
@@ -141,6 +143,99 @@ phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, 
     }
   }
   return std::move(*packed);
+}
+
+namespace {
+
+// A positive finite number for --NAME.
+double positive_number(std::string_view name, const std::string &value) {
+  double v = 0;
+  const char *first = value.data(), *last = first + value.size();
+  const auto [end, ec] = std::from_chars(first, last, v);
+  if (first == last || ec != std::errc() || end != last || !std::isfinite(v) || !(v > 0))
+    throw cli::usage_error{"--" + std::string(name) + "=" + value + " is not a positive number"};
+  return v;
+}
+
+} // namespace
+
+bool take_model_option(model_settings &s, const cli::parsed_option &o) {
+  const std::string_view name = o.def->long_name;
+  if (name == "model") s.model = cli::pick(fasta_models, name, *o.value);
+  else if (name == "gaps") s.gaps = cli::pick(fasta_gap_rules, name, *o.value);
+  else if (name == "alphabet") s.alphabet = cli::pick(fasta_alphabets, name, *o.value)->value;
+  else if (name == "gamma") s.gamma = positive_number(name, *o.value);
+  else if (name == "ts-tv") s.ts_tv = positive_number(name, *o.value);
+  else if (name == "gamma-categories") {
+    unsigned k = 0;
+    const std::string &v = *o.value;
+    const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), k);
+    if (ec != std::errc() || end != v.data() + v.size() || k < 1 || k > 64)
+      throw cli::usage_error{"--gamma-categories=" + v + " is not a number of categories from 1 to 64"};
+    s.gamma_categories = k;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+void check_model_settings(const model_settings &s) {
+  using phylo::dna::model_type;
+  const model_type model = s.model->value;
+  const std::string given_model = "--model=" + std::string(s.model->name);
+  if (s.gaps->value == phylo::dna::site_rule::ALL && model != model_type::P && model != model_type::COUNT)
+    throw cli::usage_error{"--gaps=count compares every symbol and gives --model=p or count only, not " + given_model};
+  if (const auto a = phylo::dna::model_alphabet(model); a && s.alphabet && *a != *s.alphabet)
+    throw cli::usage_error{given_model + " is for " + alphabet_text(*a) +
+                           ", not --alphabet=" + (*s.alphabet == phylo::dna::alphabet::DNA ? "dna" : "protein")};
+  if (s.gamma && !phylo::dna::takes_gamma(model)) throw cli::usage_error{given_model + " takes no --gamma"};
+  if (s.gamma_categories && !phylo::dna::takes_gamma_categories(model))
+    throw cli::usage_error{"--gamma-categories is for --model=jtt, wag, lg, dayhoff or blosum62, not " + given_model};
+  if (s.ts_tv && model != model_type::F84) throw cli::usage_error{"--ts-tv is for --model=f84, not " + given_model};
+  if (s.ts_tv && s.gamma) throw cli::usage_error{"--ts-tv and --gamma do not go together"};
+}
+
+phylo::dna::dist_options model_dist_options(const model_settings &s) {
+  phylo::dna::dist_options options;
+  options.model = s.model->value;
+  options.gamma = s.gamma;
+  options.gamma_categories = s.gamma_categories.value_or(4);
+  options.ts_tv = s.ts_tv;
+  return options;
+}
+
+std::string alphabet_text(phylo::dna::alphabet a) {
+  return a == phylo::dna::alphabet::DNA ? "nucleotides" : "amino acids";
+}
+
+std::string model_options_help(std::string_view default_model) {
+  return "  -M, --model=MODEL       FASTA alignments: p or count; for nucleotides jc69,\n"
+         "                          k80 (or k2p), k81, f81, f84, t92, tn93 or logdet;\n"
+         "                          for amino acids poisson, kimura, jtt, wag, lg,\n"
+         "                          dayhoff or blosum62 (default " +
+         std::string(default_model) +
+         ", the models of\n"
+         "                          phylo dist)\n"
+         "  -a, --alphabet=ALPHABET FASTA alignments: auto (default), dna or protein\n"
+         "      --gamma=ALPHA       gamma-distributed rates across sites of shape ALPHA\n"
+         "      --gamma-categories=K  K rate categories (1 to 64, default 4) for jtt,\n"
+         "                          wag, lg, dayhoff and blosum62\n"
+         "      --ts-tv=RATIO       for f84: the ratio of PHYLIP dnadist\n"
+         "  -g, --gaps=RULE         FASTA alignments: pairwise (default), complete or\n"
+         "                          count\n";
+}
+
+phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
+                                                   const model_settings &s, square_check check) {
+  const auto own = phylo::dna::model_alphabet(s.model->value);
+  phylo::dna::packed_alignment packed =
+      read_packed_alignment(report, in, s.gaps->value, s.alphabet ? s.alphabet : own, check);
+  if (own && *own != packed.residues()) {
+    report(in.name() + ": --model=" + std::string(s.model->name) + " is for " + alphabet_text(*own) +
+           ", but the alignment holds " + alphabet_text(packed.residues()));
+    throw data_refused{};
+  }
+  return packed;
 }
 
 } // namespace phylo_cli

@@ -11,6 +11,7 @@
 #include "phylo/label.hpp"
 #include "phylo/types.hpp"
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <optional>
@@ -54,6 +55,49 @@ inline constexpr cli::named<phylo::dna::site_rule> fasta_gap_rules[] = {
     {"count", phylo::dna::site_rule::ALL},
 };
 
+// The model of the distances of FASTA alignments, as --model, --gaps, --alphabet, --gamma,
+// --gamma-categories and --ts-tv give it: phylo dist, tree and plot take them alike.
+struct model_settings {
+  const cli::named<phylo::dna::model_type> *model = &fasta_models[0];
+  const cli::named<phylo::dna::site_rule> *gaps = &fasta_gap_rules[0];
+  std::optional<phylo::dna::alphabet> alphabet; // none: auto
+  std::optional<double> gamma;
+  std::optional<unsigned> gamma_categories;
+  std::optional<double> ts_tv;
+};
+inline constexpr cli::option_def model_option_defs[] = {
+    {"model", 'M', cli::arg_kind::REQUIRED},          {"gaps", 'g', cli::arg_kind::REQUIRED},
+    {"alphabet", 'a', cli::arg_kind::REQUIRED},       {"gamma", 0, cli::arg_kind::REQUIRED},
+    {"gamma-categories", 0, cli::arg_kind::REQUIRED}, {"ts-tv", 0, cli::arg_kind::REQUIRED},
+};
+// A command's own options followed by those of model_option_defs.
+template <std::size_t N> constexpr auto with_model_options(const std::array<cli::option_def, N> &own) {
+  std::array<cli::option_def, N + std::size(model_option_defs)> all{};
+  for (std::size_t k = 0; k < N; ++k) all[k] = own[k];
+  for (std::size_t k = 0; k < std::size(model_option_defs); ++k) all[N + k] = model_option_defs[k];
+  return all;
+}
+// Whether --NAME is one of model_option_defs.
+constexpr bool is_model_option(std::string_view name) {
+  for (const auto &d : model_option_defs)
+    if (d.long_name == name) return true;
+  return false;
+}
+// Takes an option of model_option_defs into the settings; false for any other option.
+// usage_error for a value that is not accepted.
+bool take_model_option(model_settings &s, const cli::parsed_option &o);
+// usage_error for settings that do not go together: --gaps=count with a model other than p
+// and count, a model of the other alphabet, --gamma, --gamma-categories or --ts-tv with a
+// model that takes none.
+void check_model_settings(const model_settings &s);
+// The options of dna_dist for the settings (model, gamma, its categories, ts_tv).
+phylo::dna::dist_options model_dist_options(const model_settings &s);
+// "nucleotides" or "amino acids".
+std::string alphabet_text(phylo::dna::alphabet a);
+// The lines of --help for these options, in the layout of phylo tree's and plot's help, for
+// FASTA alignments whose model is `default_model` unless told.
+std::string model_options_help(std::string_view default_model);
+
 // True when the first character of the input that is not whitespace is '>'. Consumes nothing.
 bool looks_like_fasta(phylo::input_source &in);
 
@@ -95,5 +139,9 @@ phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, 
                                                    phylo::dna::site_rule rule,
                                                    std::optional<phylo::dna::alphabet> residues,
                                                    square_check check = {});
+// The same in the alphabet of the settings (--alphabet, or that of the model), refusing an
+// alignment of the other alphabet than the model's.
+phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
+                                                   const model_settings &s, square_check check = {});
 
 } // namespace phylo_cli

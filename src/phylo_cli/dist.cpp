@@ -218,15 +218,10 @@ struct settings {
   bool help = false;
   std::vector<std::string> inputs;
   // FASTA alignments
-  const named<model_type> *model = &fasta_models[0];
-  const named<site_rule> *gaps = &fasta_gap_rules[0];
-  std::optional<float> undefined;               // written where the model is undefined
-  std::string undefined_text;                   // as given
-  unsigned threads = 0;                         // 0: one per processor
-  std::optional<phylo::dna::alphabet> alphabet; // none: auto
-  std::optional<double> gamma;
-  std::optional<unsigned> gamma_categories;
-  std::optional<double> ts_tv;
+  model_settings m;
+  std::optional<float> undefined; // written where the model is undefined
+  std::string undefined_text;     // as given
+  unsigned threads = 0;           // 0: one per processor
   bool to_given = false;
   // Pairs streamed: the largest distance written, the part I of K (from 1), the engine.
   std::optional<double> max_distance;
@@ -258,20 +253,6 @@ std::pair<std::uint64_t, std::uint64_t> block_of(const std::string &value) {
   if (!good || i < 1 || i > k)
     throw usage_error{"--block=" + value + " is not I/K, part I of K parts with 1 <= I <= K"};
   return {i, k};
-}
-
-// A positive finite number for --NAME.
-double positive_number(std::string_view name, const std::string &value) {
-  double v = 0;
-  const char *first = value.data(), *last = first + value.size();
-  const auto [end, ec] = std::from_chars(first, last, v);
-  if (first == last || ec != std::errc() || end != last || !std::isfinite(v) || !(v > 0))
-    throw usage_error{"--" + std::string(name) + "=" + value + " is not a positive number"};
-  return v;
-}
-
-std::string alphabet_text(phylo::dna::alphabet a) {
-  return a == phylo::dna::alphabet::DNA ? "nucleotides" : "amino acids";
 }
 
 // A whole number of 1 to 4096 for --threads.
@@ -313,24 +294,12 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "metric") s.metric = pick(metrics, name, *o.value);
     else if (name == "output") s.output = *o.value;
     else if (name == "help") s.help = true;
-    else if (name == "model") s.model = pick(fasta_models, name, *o.value);
-    else if (name == "gaps") s.gaps = pick(fasta_gap_rules, name, *o.value);
-    else if (name == "undefined") s.undefined = undefined_value(*o.value), s.undefined_text = *o.value;
+    else if (take_model_option(s.m, o)) {
+    } else if (name == "undefined") s.undefined = undefined_value(*o.value), s.undefined_text = *o.value;
     else if (name == "threads") s.threads = thread_count(*o.value);
-    else if (name == "alphabet") s.alphabet = pick(fasta_alphabets, name, *o.value)->value;
-    else if (name == "gamma") s.gamma = positive_number(name, *o.value);
-    else if (name == "ts-tv") s.ts_tv = positive_number(name, *o.value);
     else if (name == "max-distance") s.max_distance = distance_bound(*o.value);
     else if (name == "block") s.block = block_of(*o.value);
     else if (name == "engine") s.engine = pick(engines, name, *o.value);
-    else if (name == "gamma-categories") {
-      unsigned k = 0;
-      const std::string &v = *o.value;
-      const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), k);
-      if (ec != std::errc() || end != v.data() + v.size() || k < 1 || k > 64)
-        throw usage_error{"--gamma-categories=" + v + " is not a number of categories from 1 to 64"};
-      s.gamma_categories = k;
-    }
     if (name == "model" || name == "gaps" || name == "undefined" || name == "alphabet" || name == "gamma" ||
         name == "gamma-categories" || name == "ts-tv" || name == "max-distance" || name == "block" || name == "engine")
       alignment_option = "--" + std::string(name);
@@ -345,19 +314,9 @@ settings parse_settings(std::span<char *const> args) {
   if (matrix && !alignment_option.empty())
     throw usage_error{alignment_option + " is for FASTA alignments; " + std::string(kind_name(*s.kind)) +
                       " matrices take --metric"};
-  if (s.gaps->value == site_rule::ALL && s.model->value != model_type::P && s.model->value != model_type::COUNT)
-    throw usage_error{"--gaps=count compares every symbol and gives --model=p or count only, not --model=" +
-                      std::string(s.model->name)};
-  const model_type model = s.model->value;
-  const std::string given_model = "--model=" + std::string(s.model->name);
-  if (const auto a = phylo::dna::model_alphabet(model); a && s.alphabet && *a != *s.alphabet)
-    throw usage_error{given_model + " is for " + alphabet_text(*a) +
-                      ", not --alphabet=" + (*s.alphabet == phylo::dna::alphabet::DNA ? "dna" : "protein")};
-  if (s.gamma && !phylo::dna::takes_gamma(model)) throw usage_error{given_model + " takes no --gamma"};
-  if (s.gamma_categories && !phylo::dna::takes_gamma_categories(model))
-    throw usage_error{"--gamma-categories is for --model=jtt, wag, lg, dayhoff or blosum62, not " + given_model};
-  if (s.ts_tv && model != model_type::F84) throw usage_error{"--ts-tv is for --model=f84, not " + given_model};
-  if (s.ts_tv && s.gamma) throw usage_error{"--ts-tv and --gamma do not go together"};
+  check_model_settings(s.m);
+  const model_type model = s.m.model->value;
+  const std::string given_model = "--model=" + std::string(s.m.model->name);
   if (s.engine && !s.pairs()) throw usage_error{"--engine is for --max-distance and --block"};
   if (s.engine && s.engine->value == phylo::dna::pair_engine::SPARSE && model != model_type::P &&
       model != model_type::COUNT)
@@ -421,14 +380,15 @@ std::string undefined_pair_text(const phylo::dna::undefined_pair &p, const std::
 
 std::string undefined_message(const phylo::dna::undefined_distance_error &e, const std::vector<std::string> &labels,
                               const settings &s, phylo::dna::alphabet residues) {
-  std::string text = "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
+  std::string text = "the " + std::string(s.m.model->name) + " distance is undefined for " + std::to_string(e.count) +
                      (e.count == 1 ? " pair" : " pairs");
   const auto &first = e.first.front();
   if (first.reason == phylo::dna::undefined_reason::BASE_FREQUENCIES) {
-    text += s.model->value == model_type::F81    ? ": the alignment holds fewer than two of the bases A, C, G and T"
-            : s.model->value == model_type::TN93 ? ": the alignment lacks one of the bases A, C, G and T"
-                                                 : ": the base frequencies of the alignment leave the model undefined";
-  } else if (first.reason == phylo::dna::undefined_reason::NO_SITES && s.gaps->value == site_rule::COMPLETE) {
+    text += s.m.model->value == model_type::F81 ? ": the alignment holds fewer than two of the bases A, C, G and T"
+            : s.m.model->value == model_type::TN93
+                ? ": the alignment lacks one of the bases A, C, G and T"
+                : ": the base frequencies of the alignment leave the model undefined";
+  } else if (first.reason == phylo::dna::undefined_reason::NO_SITES && s.m.gaps->value == site_rule::COMPLETE) {
     text += residues == phylo::dna::alphabet::DNA ? ": no site has a base in every sequence"
                                                   : ": no site has an amino acid in every sequence";
   } else {
@@ -442,38 +402,24 @@ std::string undefined_message(const phylo::dna::undefined_distance_error &e, con
 
 // The options of the comparison.
 phylo::dna::dist_options comparison_options(const settings &s) {
-  phylo::dna::dist_options options;
-  options.model = s.model->value;
+  phylo::dna::dist_options options = model_dist_options(s.m);
   options.threads = s.threads;
   options.undefined_value = s.undefined;
-  options.gamma = s.gamma;
-  options.gamma_categories = s.gamma_categories.value_or(4);
-  options.ts_tv = s.ts_tv;
   return options;
 }
 
 // The alignment of the input, packed, in the alphabet of the model.
 phylo::dna::packed_alignment packed_input(const cli::reporter &report, phylo::input_source &in, const settings &s) {
-  using phylo::dna::alphabet;
-  // An alphabet given, or that of the model: each sequence packed as it is read. Otherwise the
-  // sequences are held until the last tells which alphabet they are of. Pairs need no matrix.
-  std::optional<alphabet> residues = s.alphabet;
-  if (!residues) residues = phylo::dna::model_alphabet(s.model->value);
+  // Pairs need no matrix.
   const square_check check{!s.pairs(), "; --max-distance writes the close pairs alone and --block=I/K a part of the "
                                        "pairs, without the matrix"};
-  phylo::dna::packed_alignment packed = read_packed_alignment(report, in, s.gaps->value, residues, check);
-  if (const auto a = phylo::dna::model_alphabet(s.model->value); a && *a != packed.residues()) {
-    report(in.name() + ": --model=" + std::string(s.model->name) + " is for " + alphabet_text(*a) +
-           ", but the alignment holds " + alphabet_text(packed.residues()));
-    throw data_refused{};
-  }
-  return packed;
+  return read_packed_alignment(report, in, s.m, check);
 }
 
 void report_undefined(const cli::reporter &report, const std::string &place, std::uint64_t undefined,
                       const settings &s) {
   if (undefined != 0 && !s.out.quiet)
-    report(place + "warning: the " + std::string(s.model->name) + " distance is undefined for " +
+    report(place + "warning: the " + std::string(s.m.model->name) + " distance is undefined for " +
            std::to_string(undefined) + (undefined == 1 ? " pair" : " pairs") + ", written as " + s.undefined_text);
 }
 

@@ -34,7 +34,7 @@ void read_distance_inputs(const cli::streams_type &streams, const std::vector<st
 std::string undefined_pairs_text(const phylo::dna::undefined_distance_error &e, const std::vector<std::string> &labels,
                                  const alignment_settings &s, const std::string &need) {
   const auto &p = e.first.front();
-  return "the " + std::string(s.model->name) + " distance is undefined for " + std::to_string(e.count) +
+  return "the " + std::string(s.m.model->name) + " distance is undefined for " + std::to_string(e.count) +
          (e.count == 1 ? " pair" : " pairs") + ", the first " + phylo::quote_text(labels[p.j]) + " and " +
          phylo::quote_text(labels[p.i]) + " (" + std::to_string(p.differing) + " of " + std::to_string(p.sites) +
          " sites differ); " + need;
@@ -55,11 +55,9 @@ phylo::tree_type reported_tree(const cli::reporter &report, const std::string &a
 
 alignment_distances compute_alignment_distances(const cli::reporter &report, phylo::input_source &in,
                                                 const alignment_settings &s) {
-  alignment_distances out{read_packed_alignment(report, in, s.gaps->value, phylo::dna::model_alphabet(s.model->value)),
-                          nullptr, 0};
+  alignment_distances out{read_packed_alignment(report, in, s.m), nullptr, 0};
   out.mat = std::make_unique<phylo::dist_mat_type>(out.packed.size());
-  phylo::dna::dist_options options;
-  options.model = s.model->value;
+  phylo::dna::dist_options options = model_dist_options(s.m);
   options.threads = s.threads;
   options.undefined_value = s.undefined;
   try {

@@ -22,14 +22,6 @@
 
 namespace phylo_cli {
 
-// The models that phylo tree and phylo plot take for FASTA alignments, as --model names them.
-inline constexpr cli::named<phylo::dna::model_type> alignment_models[] = {
-    {"p", phylo::dna::model_type::P},           {"jc69", phylo::dna::model_type::JC69},
-    {"k80", phylo::dna::model_type::K80},       {"k2p", phylo::dna::model_type::K80},
-    {"f81", phylo::dna::model_type::F81},       {"tn93", phylo::dna::model_type::TN93},
-    {"logdet", phylo::dna::model_type::LOGDET},
-};
-
 // The methods of phylo tree and its rules for negative branch lengths, as --method and
 // --negative name them.
 inline constexpr cli::named<phylo::tree_method> tree_methods[] = {
@@ -44,10 +36,15 @@ inline constexpr cli::named<phylo::negative_rule> negative_rules[] = {
     {"transfer", phylo::negative_rule::TRANSFER},
 };
 
+inline model_settings jc69_settings() {
+  model_settings m;
+  m.model = &fasta_models[2];
+  return m;
+}
+
 // How the distances of an alignment are computed.
 struct alignment_settings {
-  const cli::named<phylo::dna::model_type> *model = &alignment_models[1];
-  const cli::named<phylo::dna::site_rule> *gaps = &fasta_gap_rules[0];
+  model_settings m = jc69_settings();
   unsigned threads = 0;
   std::optional<float> undefined; // written where the model gives no distance; none: refused
 };

@@ -53,12 +53,8 @@ const std::string help_text =
                 "                          tree\n"
                 "  -t, --tree              the inputs are Newick trees (as phylo tree writes\n"
                 "                          them): draw each alone, branch lengths to scale\n"
-                "  -j, --threads=N         compute on N threads (default: one per processor)\n"
-                "  -M, --model=MODEL       FASTA alignments: p, jc69 (default), k80 (or k2p),\n"
-                "                          f81, tn93 or logdet\n"
-                "  -g, --gaps=RULE         FASTA alignments: pairwise (default), complete or\n"
-                "                          count\n") +
-    std::string(matrix_layout_help) + std::string(matrix_cells_help) +
+                "  -j, --threads=N         compute on N threads (default: one per processor)\n") +
+    model_options_help("jc69") + std::string(matrix_layout_help) + std::string(matrix_cells_help) +
     std::string("  -o, --output=FILE       write to FILE, replaced only when every picture was\n"
                 "                          drawn; for several pictures FILE must hold {}, which\n"
                 "                          becomes the number of each (1, 2, ...)\n"
@@ -80,10 +76,9 @@ const std::string help_text =
 constexpr cli::option_def own_defs[] = {
     {"order", 'O', arg_kind::REQUIRED},     {"colors", 'c', arg_kind::REQUIRED}, {"blocks", 0, arg_kind::REQUIRED},
     {"undefined", 'u', arg_kind::REQUIRED}, {"tree", 't', arg_kind::NONE},       {"threads", 'j', arg_kind::REQUIRED},
-    {"model", 'M', arg_kind::REQUIRED},     {"gaps", 'g', arg_kind::REQUIRED},   {"output", 'o', arg_kind::REQUIRED},
-    {"quiet", 'q', arg_kind::NONE},         {"help", 'h', arg_kind::NONE},
+    {"output", 'o', arg_kind::REQUIRED},    {"quiet", 'q', arg_kind::NONE},      {"help", 'h', arg_kind::NONE},
 };
-constexpr auto defs = with_matrix_input(own_defs);
+constexpr auto defs = with_model_options(with_matrix_input(own_defs));
 
 struct settings {
   matrix_input_settings input;
@@ -127,21 +122,19 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "undefined") s.undefined = undefined_value(*o.value);
     else if (name == "tree") s.trees = true;
     else if (name == "threads") s.threads = s.alignment.threads = thread_count(*o.value);
-    else if (name == "model") s.alignment.model = pick(alignment_models, name, *o.value);
-    else if (name == "gaps") s.alignment.gaps = pick(fasta_gap_rules, name, *o.value);
-    else if (name == "output") s.output = *o.value;
+    else if (take_model_option(s.alignment.m, o)) {
+    } else if (name == "output") s.output = *o.value;
     else if (name == "quiet") s.quiet = true;
     else if (name == "help") s.help = true;
-    if (name == "model" || name == "gaps") s.alignment_option = "--" + std::string(name);
-    if (name == "model" || name == "gaps" || name == "order" || name == "blocks" || name == "undefined")
+    const bool model_option = is_model_option(name);
+    if (model_option) s.alignment_option = "--" + std::string(name);
+    if (model_option || name == "order" || name == "blocks" || name == "undefined")
       s.matrix_option = "--" + std::string(name);
   }
   check_matrix_input_settings(s.input);
   if (s.trees && !s.matrix_option.empty())
     throw usage_error{"--tree draws trees; " + s.matrix_option + " is for matrices"};
-  if (s.alignment.gaps->value == phylo::dna::site_rule::ALL && s.alignment.model->value != phylo::dna::model_type::P)
-    throw usage_error{"--gaps=count compares every symbol and gives --model=p only, not --model=" +
-                      std::string(s.alignment.model->name)};
+  check_model_settings(s.alignment.m);
   if (s.input.from != phylo::read::dist_layout_type::AUTO && !s.alignment_option.empty())
     throw usage_error{s.alignment_option + " is for FASTA alignments, not for matrices read with --from"};
   s.inputs = std::move(parsed.operands);
@@ -269,7 +262,7 @@ void plot_matrices(const cli::streams_type &streams, pictures &out, const settin
     a.undefined = s.undefined ? *s.undefined : phylo::max_distance;
     const alignment_distances d = compute_alignment_distances(streams.report, in, a);
     if (d.undefined != 0 && !s.quiet)
-      streams.report(in.name() + ": warning: the " + std::string(a.model->name) + " distance is undefined for " +
+      streams.report(in.name() + ": warning: the " + std::string(a.m.model->name) + " distance is undefined for " +
                      std::to_string(d.undefined) + (d.undefined == 1 ? " pair" : " pairs") + ", drawn as undefined");
     plot_matrix(streams.report, out, *d.mat, s, d.undefined != 0 || s.undefined ? a.undefined : std::nullopt, in.name(),
                 in.name() + ": ");

@@ -55,12 +55,9 @@ const std::string help_text =
                 "                          default: the shortest that reads back)\n"
                 "      --safe-labels       write blanks, control characters and ( ) [ ] : ; , '\n"
                 "                          of labels as '_' instead of quoting the label\n"
-                "  -j, --threads=N         search on N threads (default: one per processor)\n"
-                "  -M, --model=MODEL       FASTA alignments: p, jc69 (default), k80 (or k2p),\n"
-                "                          f81, tn93 or logdet\n"
-                "  -g, --gaps=RULE         FASTA alignments: pairwise (default), complete or\n"
-                "                          count\n"
-                "  -b, --bootstrap=N       FASTA alignments: build N more trees from the sites\n"
+                "  -j, --threads=N         search on N threads (default: one per processor)\n") +
+    model_options_help("jc69") +
+    std::string("  -b, --bootstrap=N       FASTA alignments: build N more trees from the sites\n"
                 "                          resampled, and label each internal node with the\n"
                 "                          share (0 to 100) of those trees that hold its split\n"
                 "      --seed=S            the seed of the resampling (default 1)\n"
@@ -84,14 +81,13 @@ const std::string help_text =
                 "in the command line.\n");
 
 constexpr cli::option_def own_defs[] = {
-    {"method", 'm', arg_kind::REQUIRED},   {"root", 'r', arg_kind::REQUIRED},      {"outgroup", 0, arg_kind::REQUIRED},
-    {"negative", 0, arg_kind::REQUIRED},   {"collapse", 0, arg_kind::REQUIRED},    {"digits", 0, arg_kind::REQUIRED},
-    {"safe-labels", 0, arg_kind::NONE},    {"threads", 'j', arg_kind::REQUIRED},   {"model", 'M', arg_kind::REQUIRED},
-    {"gaps", 'g', arg_kind::REQUIRED},     {"output", 'o', arg_kind::REQUIRED},    {"quiet", 'q', arg_kind::NONE},
-    {"help", 'h', arg_kind::NONE},         {"bootstrap", 'b', arg_kind::REQUIRED}, {"seed", 0, arg_kind::REQUIRED},
-    {"replicates", 0, arg_kind::REQUIRED},
+    {"method", 'm', arg_kind::REQUIRED}, {"root", 'r', arg_kind::REQUIRED},     {"outgroup", 0, arg_kind::REQUIRED},
+    {"negative", 0, arg_kind::REQUIRED}, {"collapse", 0, arg_kind::REQUIRED},   {"digits", 0, arg_kind::REQUIRED},
+    {"safe-labels", 0, arg_kind::NONE},  {"threads", 'j', arg_kind::REQUIRED},  {"output", 'o', arg_kind::REQUIRED},
+    {"quiet", 'q', arg_kind::NONE},      {"help", 'h', arg_kind::NONE},         {"bootstrap", 'b', arg_kind::REQUIRED},
+    {"seed", 0, arg_kind::REQUIRED},     {"replicates", 0, arg_kind::REQUIRED},
 };
-constexpr auto defs = with_matrix_input(own_defs);
+constexpr auto defs = with_model_options(with_matrix_input(own_defs));
 
 constexpr named<bool> roots[] = {{"midpoint", true}};
 
@@ -162,24 +158,21 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "digits") s.newick.digits = parse_count(name, *o.value, 1, 17);
     else if (name == "safe-labels") s.newick.safe_labels = true;
     else if (name == "threads") s.build.threads = s.alignment.threads = thread_count(*o.value);
-    else if (name == "model") s.alignment.model = pick(alignment_models, name, *o.value);
-    else if (name == "gaps") s.alignment.gaps = pick(fasta_gap_rules, name, *o.value);
-    else if (name == "output") s.output = *o.value;
+    else if (take_model_option(s.alignment.m, o)) {
+    } else if (name == "output") s.output = *o.value;
     else if (name == "bootstrap") s.bootstrap = static_cast<std::size_t>(parse_count(name, *o.value, 1, 1000000));
     else if (name == "seed") s.seed = seed_value(*o.value), s.seed_given = true;
     else if (name == "replicates") s.replicates = *o.value;
     else if (name == "quiet") s.quiet = true;
     else if (name == "help") s.help = true;
-    if (name == "model" || name == "gaps" || name == "bootstrap") s.alignment_option = "--" + std::string(name);
+    if (name == "bootstrap" || is_model_option(name)) s.alignment_option = "--" + std::string(name);
   }
   check_matrix_input_settings(s.input);
   if (s.midpoint && !s.outgroup.empty()) throw usage_error{"--root=midpoint and --outgroup exclude each other"};
   if (s.bootstrap == 0 && (s.seed_given || s.replicates))
     throw usage_error{"--seed and --replicates go with --bootstrap"};
   if (s.replicates && s.replicates->empty()) throw usage_error{"--replicates= names no file"};
-  if (s.alignment.gaps->value == site_rule::ALL && s.alignment.model->value != model_type::P)
-    throw usage_error{"--gaps=count compares every symbol and gives --model=p only, not --model=" +
-                      std::string(s.alignment.model->name)};
+  check_model_settings(s.alignment.m);
   if (s.input.from != phylo::read::dist_layout_type::AUTO && !s.alignment_option.empty())
     throw usage_error{s.alignment_option + " is for FASTA alignments, not for matrices read with --from"};
   s.inputs = std::move(parsed.operands);
@@ -229,7 +222,7 @@ void bootstrap_tree(const cli::reporter &report, const phylo::dna::packed_alignm
   phylo::bootstrap_options options;
   options.replicates = s.bootstrap;
   options.seed = s.seed;
-  options.dist.model = s.alignment.model->value;
+  options.dist = model_dist_options(s.alignment.m);
   options.dist.threads = s.build.threads;
   options.build = s.build;
   progress_line progress(name, "of the replicates");

@@ -91,6 +91,15 @@ tree_with_from: phylo plot -t --from=tsv
 model_with_from: phylo plot --model=p --from=tsv
   err "phylo: plot: --model is for FASTA alignments, not for matrices read with --from\nTry 'phylo plot --help' for more information.\n"
   status 2
+gamma_with_from: phylo plot --gamma=1 --from=tsv
+  err "phylo: plot: --gamma is for FASTA alignments, not for matrices read with --from\nTry 'phylo plot --help' for more information.\n"
+  status 2
+ts_tv_for_another_model: phylo plot --ts-tv=2
+  err "phylo: plot: --ts-tv is for --model=f84, not --model=jc69\nTry 'phylo plot --help' for more information.\n"
+  status 2
+gamma_with_the_tree: phylo plot -t --gamma=1
+  err "phylo: plot: --tree draws trees; --gamma is for matrices\nTry 'phylo plot --help' for more information.\n"
+  status 2
 empty_output: phylo plot -o ""
   err "phylo: plot: option '-o' needs a value, not an empty one\nTry 'phylo plot --help' for more information.\n"
   status 2

@@ -105,6 +105,16 @@ lower_triangle: phylo tree
 alignment_p: phylo tree --model=p
   in ">a\nAAAAAAAA\n>b\nAAAAAAAC\n>c\nAAAAAACC\n>d\nCAAAAACC\n"
   out "((a:0.125,b:0):0.125,c:0,d:0.125);\n"
+# Every model of phylo dist, with its options: counts of differences, amino acids.
+alignment_count: phylo tree --model=count --gaps=count
+  in ">a\nAAAAAAAA\n>b\nAAAAAAAC\n>c\nAAAAAACC\n>d\nCAAAAACC\n"
+  out "((a:1,b:0):1,c:0,d:1);\n"
+alignment_poisson: phylo tree --model=poisson
+  in ">a\nMKVLAAGIVWKL\n>b\nMKVLSAGIVWKL\n>c\nMRVLSAGLVWKI\n>d\nMKILSPGLVFRI\n"
+  out "((a:0.11853182688355446,b:-0.031520452350378036):0.2524368278682232,c:0.0506310760974884,d:0.48836544156074524);\n"
+alignment_jtt_gamma: phylo tree --model=jtt --gamma=0.5 --gamma-categories=2 --method=upgma
+  in ">a\nMKVLAAGIVWKL\n>b\nMKVLSAGIVWKL\n>c\nMRVLSAGLVWKI\n>d\nMKILSPGLVFRI\n"
+  out "(((a:0.045406512916088104,b:0.045406512916088104):0.14658306539058685,c:0.19198957830667496):0.17723174144824344,d:0.3692213197549184);\n"
 alignment_jc69: phylo tree
   in ">a\nACGTACGTAC\n>b\nACGTACGTAA\n"
   out "(a:0.05366281792521477,b:0.05366281792521477);\n"
@@ -180,7 +190,16 @@ model_for_a_matrix: phylo tree --from=relaxed --model=k80
   err "phylo: tree: --model is for FASTA alignments, not for matrices read with --from\nTry 'phylo tree --help' for more information.\n"
 gaps_count_needs_p: phylo tree --gaps=count
   status 2
-  err "phylo: tree: --gaps=count compares every symbol and gives --model=p only, not --model=jc69\nTry 'phylo tree --help' for more information.\n"
+  err "phylo: tree: --gaps=count compares every symbol and gives --model=p or count only, not --model=jc69\nTry 'phylo tree --help' for more information.\n"
+gamma_for_a_model_without: phylo tree --model=p --gamma=1
+  status 2
+  err "phylo: tree: --model=p takes no --gamma\nTry 'phylo tree --help' for more information.\n"
+model_of_the_other_alphabet: phylo tree --model=jtt --alphabet=dna
+  status 2
+  err "phylo: tree: --model=jtt is for amino acids, not --alphabet=dna\nTry 'phylo tree --help' for more information.\n"
+gamma_categories_with_a_matrix: phylo tree --from=tsv --model=lg --gamma-categories=2
+  status 2
+  err "phylo: tree: --gamma-categories is for FASTA alignments, not for matrices read with --from\nTry 'phylo tree --help' for more information.\n"
 empty_outgroup: phylo tree --outgroup=,
   status 2
   err "phylo: tree: --outgroup=, names no taxon\nTry 'phylo tree --help' for more information.\n"
