@@ -7,6 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <string>
+#include <vector>
+
 namespace {
 
 using namespace phylo;
@@ -34,5 +38,44 @@ std::string symmetrize(const std::vector<std::string> &a) {
 }
 
 TEST(DistCheck, Cases) { test::run_cases("dist_check.cases", {{"check", check}, {"symmetrize", symmetrize}}); }
+
+// The first asymmetric cell of matrices of several tiles of rows and columns (the last one
+// partial), in row order, against a plain scan: cells changed below or above the diagonal, an
+// earlier row whose cell lies in a later tile than a later row's, one within the tolerance.
+TEST(DistCheck, FirstAsymmetryAcrossTiles) {
+  struct change {
+    std::size_t i, j;
+    float by;
+  };
+  const std::vector<std::vector<change>> cases = {
+      {},
+      {{150, 3, 0.5f}},
+      {{3, 150, 0.5f}},
+      {{71, 2, 1.0f}, {70, 65, 1.0f}},
+      {{199, 198, 0.25f}},
+      {{64, 63, 0.01f}, {130, 0, 1.0f}},
+      {{127, 64, 0.5f}, {127, 10, 0.5f}, {128, 0, 0.5f}},
+  };
+  const std::size_t n = 200;
+  for (const float tolerance : {0.0f, 0.1f})
+    for (const auto &changes : cases) {
+      dist_mat_type m(n);
+      for (std::size_t i = 0; i < n; ++i) {
+        m.labels[i] = "t" + std::to_string(i);
+        for (std::size_t j = 0; j < i; ++j)
+          m.distances(i, j) = m.distances(j, i) = static_cast<float>((i * 31 + j) % 97);
+      }
+      for (const change &c : changes) m.distances(c.i, c.j) += c.by;
+      std::string want;
+      for (std::size_t i = 0; i < n && want.empty(); ++i)
+        for (std::size_t j = 0; j < i && want.empty(); ++j)
+          if (std::fabs(static_cast<double>(m.distances(i, j)) - m.distances(j, i)) > tolerance)
+            want = "(" + std::to_string(i) + "," + std::to_string(j) + ")";
+      std::string got;
+      for (const auto &f : check_dist_mat(m, tolerance, label_form_type::AS_STORED))
+        if (f.kind == finding_kind_type::ASYMMETRY) got = "(" + std::to_string(f.i) + "," + std::to_string(f.j) + ")";
+      EXPECT_EQ(got, want) << "tolerance " << tolerance << ", " << changes.size() << " changes";
+    }
+}
 
 } // namespace

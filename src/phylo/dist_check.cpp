@@ -23,26 +23,44 @@ std::string taxon(const std::vector<std::string_view> &labels, std::size_t i) {
 }
 
 // The first cell (i, j) below the diagonal, in row order, that differs from (j, i) by more
-// than the tolerance. The matrix is walked in tiles, so that the column of (j, i) stays in
-// cache; within a band of rows the earliest cell found wins.
+// than the tolerance. The matrix is walked in bands of rows and, within a band, in tiles: the
+// mirror cells of a tile are copied into a block of their own first, so that each row of the
+// tile is compared with contiguous cells, in vectors and without a branch; a row that holds a
+// difference is looked at cell by cell afterwards, from the first tile where it holds one.
 std::optional<std::pair<std::size_t, std::size_t>> first_asymmetry(const dist_mat_type &d, float tolerance) {
-  constexpr std::size_t tile = 64;
+  constexpr std::size_t tile = 64, none = static_cast<std::size_t>(-1);
   const std::size_t n = d.n_tax();
   const float *c = d.distances.data();
   const double tol = tolerance;
+  const auto differs = [tol](float a, float b) {
+    return std::fabs(static_cast<double>(a) - static_cast<double>(b)) > tol;
+  };
+  alignas(64) float mirror[tile * tile]; // mirror[ii * tile + jj] is cell (c0 + jj, r0 + ii)
   for (std::size_t r0 = 0; r0 < n; r0 += tile) {
-    const std::size_t r1 = std::min(n, r0 + tile);
-    std::optional<std::pair<std::size_t, std::size_t>> first;
+    const std::size_t r1 = std::min(n, r0 + tile), rows = r1 - r0;
+    std::size_t first_tile[tile]; // of each row of the band, the first tile that differs
+    std::fill(first_tile, first_tile + rows, none);
     for (std::size_t c0 = 0; c0 < r1; c0 += tile) {
       const std::size_t c1 = std::min(r1, c0 + tile);
-      for (std::size_t i = r0; i < r1 && (!first || i <= first->first); ++i)
-        for (std::size_t j = c0; j < std::min(i, c1); ++j)
-          if (std::fabs(static_cast<double>(c[i * n + j]) - static_cast<double>(c[j * n + i])) > tol) {
-            if (!first || i < first->first || (i == first->first && j < first->second)) first.emplace(i, j);
-            break;
-          }
+      for (std::size_t jj = 0; jj < c1 - c0; ++jj) {
+        const float *from = c + (c0 + jj) * n + r0;
+        for (std::size_t ii = 0; ii < rows; ++ii) mirror[ii * tile + jj] = from[ii];
+      }
+      for (std::size_t ii = 0; ii < rows; ++ii) {
+        const std::size_t i = r0 + ii, end = std::min(i, c1);
+        if (first_tile[ii] != none || end <= c0) continue;
+        const float *row = c + i * n + c0, *m = mirror + ii * tile;
+        bool any = false;
+        for (std::size_t jj = 0; jj < end - c0; ++jj) any |= differs(row[jj], m[jj]);
+        if (any) first_tile[ii] = c0;
+      }
     }
-    if (first) return first;
+    for (std::size_t ii = 0; ii < rows; ++ii) {
+      if (first_tile[ii] == none) continue;
+      const std::size_t i = r0 + ii;
+      for (std::size_t j = first_tile[ii]; j < i; ++j)
+        if (differs(c[i * n + j], c[j * n + i])) return std::make_pair(i, j);
+    }
   }
   return std::nullopt;
 }
