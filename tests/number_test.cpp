@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <optional>
+#include <random>
 #include <string>
 
 namespace {
@@ -131,6 +132,37 @@ TEST(ReadReal, LongMantissasRoundCorrectly) {
                          std::nextafter(1.0f, 2.0f)));
   EXPECT_TRUE(same_float(read_text("0." + std::string(5000, '3') + "9"), 1.0f / 3.0f));
   EXPECT_TRUE(same_float(read_text("0." + std::string(56, '0') + "1e60"), 1000.0f));
+}
+
+// The reader of a buffer and the parser of a whole field against the C library's correctly
+// rounded strtof, on random numbers of the grammar: short and long mantissas, fractions of up
+// to 22 digits, signs, exponents; each read to the same bits, or both out of range.
+TEST(ReadReal, RandomNumbersAsStrtofReadsThem) {
+  std::mt19937_64 rng(20261208);
+  for (int k = 0; k < 200000; ++k) {
+    std::string s;
+    if (rng() % 4 == 0) s += rng() % 2 ? '-' : '+';
+    const int digits = 1 + static_cast<int>(rng() % 21);
+    for (int i = 0; i < digits; ++i) s += static_cast<char>('0' + rng() % 10);
+    if (rng() % 3 != 0) {
+      s += '.';
+      for (int i = 0, n = 1 + static_cast<int>(rng() % 22); i < n; ++i) s += static_cast<char>('0' + rng() % 10);
+    }
+    if (rng() % 4 == 0) {
+      s += rng() % 2 ? 'e' : 'E';
+      if (rng() % 2) s += rng() % 2 ? '-' : '+';
+      s += std::to_string(rng() % 60);
+    }
+    const float want = std::strtof(s.c_str(), nullptr);
+    const std::optional<float> whole = phylo::read::parse_real(s);
+    if (!std::isfinite(want)) {
+      EXPECT_FALSE(whole) << s;
+      continue;
+    }
+    ASSERT_TRUE(whole) << s;
+    EXPECT_TRUE(same_float(*whole, want)) << s << ": " << *whole << " for " << want;
+    EXPECT_TRUE(same_float(read_text(s + "\t"), want)) << s;
+  }
 }
 
 } // namespace

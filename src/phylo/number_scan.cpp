@@ -139,10 +139,18 @@ struct short_decimal {
 };
 
 // The common case on a buffer: a number of at most 19 significant digits and a short exponent
-// that ends before `end`. On success `first` moves past the number and the value is in `d`;
-// otherwise nothing is decided and the general path takes over.
-inline bool scan_buffered(const char *&first, const char *end, short_decimal &d) {
+// that ends before `end` (or, for a whole field, `AtEnd`, at `end`). On success `first` moves
+// past the number and the value is in `d`; otherwise nothing is decided and the general path
+// takes over.
+template <bool AtEnd = false> inline bool scan_buffered(const char *&first, const char *end, short_decimal &d) {
   const char *p = first;
+  const auto done = [&](std::int64_t exponent, std::uint64_t m, int n_digits) {
+    d.mantissa = m;
+    d.n_digits = n_digits;
+    d.exponent = exponent;
+    first = p;
+    return true;
+  };
   if (*p == '+' || *p == '-') {
     d.negative = *p == '-';
     ++p;
@@ -157,8 +165,9 @@ inline bool scan_buffered(const char *&first, const char *end, short_decimal &d)
     m = m * 10 + digit;
     ++n_digits;
   }
-  if (p == digits || p == end) return false;
+  if (p == digits) return false;
   std::int64_t exponent = 0;
+  if (p == end) return AtEnd && done(exponent, m, n_digits);
   if (*p == '.') {
     const char *fraction = ++p;
     // The digits of a fraction up to eight at a time, once a significant digit has come:
@@ -184,7 +193,8 @@ inline bool scan_buffered(const char *&first, const char *end, short_decimal &d)
       m = m * 10 + digit;
       ++n_digits;
     }
-    if (p == fraction || p == end) return false;
+    if (p == fraction) return false;
+    if (p == end) return AtEnd && done(exponent, m, n_digits);
   }
   if (*p == 'e' || *p == 'E') {
     ++p;
@@ -193,26 +203,34 @@ inline bool scan_buffered(const char *&first, const char *end, short_decimal &d)
     const char *start = p;
     int written = 0;
     for (; p != end && is_digit(*p); ++p) written = written < 100000 ? written * 10 + (*p - '0') : written;
-    if (p == start || p == end || written >= 100000) return false;
+    if (p == start || (!AtEnd && p == end) || written >= 100000) return false;
     exponent += negative ? -written : written;
   }
-  d.mantissa = m;
-  d.n_digits = n_digits;
-  d.exponent = exponent;
-  first = p;
-  return true;
+  return done(exponent, m, n_digits);
 }
 
-// A short decimal that one operation cannot convert, converted exactly.
-[[gnu::noinline]] float convert_exactly(const input_source &in, const short_decimal &s) {
+// A short decimal that one operation cannot convert, converted exactly; false beyond the
+// largest float.
+[[gnu::noinline]] bool convert_exactly(const short_decimal &s, float &f) noexcept {
   decimal_number d;
   d.negative = s.negative;
   d.mantissa = s.mantissa;
   d.n_mantissa = s.n_digits;
   d.point = s.n_digits + s.exponent;
-  float f;
-  if (!to_float(d, f)) throw_overflow(in);
-  return f;
+  return to_float(d, f);
+}
+
+// The nearest float of a short decimal; false beyond the largest float.
+inline bool short_to_float(const short_decimal &d, float &f) noexcept {
+  const std::int64_t e = d.exponent;
+  // Up to 2^24 and 10^10 both operands are exact floats: one operation rounds correctly.
+  if (d.mantissa <= (1u << 24) && e >= -10 && e <= 10) {
+    const float m = static_cast<float>(d.mantissa);
+    f = with_sign(d.negative, e < 0 ? m / exact_pow10f[-e] : m * exact_pow10f[e]);
+    return true;
+  }
+  if (d.mantissa != 0 && e >= -22 && e <= 22 && by_one_operation(d.mantissa, e, d.negative, f)) return true;
+  return convert_exactly(d, f);
 }
 
 // The 12-character image that the writers produce, « d.dddddE±dd» or «-d.dddddE±dd», with
@@ -242,15 +260,9 @@ template <bool Tolerant>
   short_decimal d;
   if (p != end && scan_buffered(p, end, d)) {
     in.consume(static_cast<std::size_t>(p - begin));
-    const std::int64_t e = d.exponent;
-    // Up to 2^24 and 10^10 both operands are exact floats: one operation rounds correctly.
-    if (d.mantissa <= (1u << 24) && e >= -10 && e <= 10) {
-      const float m = static_cast<float>(d.mantissa);
-      return with_sign(d.negative, e < 0 ? m / exact_pow10f[-e] : m * exact_pow10f[e]);
-    }
     float f;
-    if (d.mantissa != 0 && e >= -22 && e <= 22 && by_one_operation(d.mantissa, e, d.negative, f)) return f;
-    return convert_exactly(in, d);
+    if (!short_to_float(d, f)) throw_overflow(in);
+    return f;
   }
   in.consume(static_cast<std::size_t>(p - begin));
   return scan_real_general<Tolerant>(in);
@@ -335,9 +347,15 @@ bool field_blank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r'; }
 std::optional<float> parse_real(std::string_view text) noexcept {
   while (!text.empty() && field_blank(text.front())) text.remove_prefix(1);
   while (!text.empty() && field_blank(text.back())) text.remove_suffix(1);
+  const char *p = text.data(), *const end = p + text.size();
+  detail::short_decimal s;
+  float value;
+  if (p != end && detail::scan_buffered<true>(p, end, s)) {
+    if (p == end) return detail::short_to_float(s, value) ? std::optional<float>(value) : std::nullopt;
+    return std::nullopt; // more than a number
+  }
   text_source source{text.data(), text.data() + text.size()};
   detail::decimal_number d;
-  float value;
   if (detail::scan_decimal(source, d) != nullptr || source.p != source.end || !detail::to_float(d, value))
     return std::nullopt;
   return value;
