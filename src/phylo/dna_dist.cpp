@@ -780,6 +780,44 @@ void check_options(const packed_alignment &aln, const dist_options &options) {
   }
 }
 
+// The one-bit planes of amino acids of a sequence: for each word of sites, a word per amino
+// acid and one of the sites that hold any.
+constexpr std::size_t residue_planes = detail::amino_acids + 1;
+
+// The cell of each pair of amino acids (x, y), whichever comes first.
+constexpr auto pair_cell = [] {
+  std::array<std::uint8_t, detail::amino_acids * detail::amino_acids> t{};
+  for (std::size_t x = 0; x < detail::amino_acids; ++x)
+    for (std::size_t y = 0; y < detail::amino_acids; ++y)
+      t[x * detail::amino_acids + y] = static_cast<std::uint8_t>(detail::cell_index(std::max(x, y), std::min(x, y)));
+  return t;
+}();
+
+// The pairs of amino acids of two sequences over `words` words of sites: in same[a] the sites
+// where both hold a (a word at a time), in the cells of `counts` the sites where they hold two
+// different ones (one by one, from the word of such sites); returns the number of the latter.
+// Built for processors with and without the population count instruction.
+__attribute__((target_clones("popcnt", "default"))) u64
+count_residue_pairs(const u64 *x, const u64 *y, const unsigned char *cx, const unsigned char *cy, std::size_t words,
+                    std::uint32_t *counts, std::uint32_t *same) {
+  u64 differing = 0;
+  for (std::size_t w = 0; w < words; ++w, x += residue_planes, y += residue_planes) {
+    u64 alike = 0;
+    for (std::size_t a = 0; a < detail::amino_acids; ++a) {
+      const u64 both = x[a] & y[a];
+      same[a] += static_cast<std::uint32_t>(std::popcount(both));
+      alike |= both;
+    }
+    u64 unlike = x[detail::amino_acids] & y[detail::amino_acids] & ~alike;
+    differing += static_cast<u64>(std::popcount(unlike));
+    for (; unlike != 0; unlike &= unlike - 1) {
+      const std::size_t k = w * 64 + static_cast<std::size_t>(std::countr_zero(unlike));
+      ++counts[pair_cell[cx[k] * detail::amino_acids + cy[k]]];
+    }
+  }
+  return differing;
+}
+
 // What the comparisons of one alignment under one set of options share: the kernels and the
 // model's constants, the known plane of COMPLETE, and for the amino-acid models of pair
 // tables the residues one byte per site.
@@ -805,9 +843,17 @@ public:
           const unsigned c = aln.code(i, columns[k]);
           codes_[i * m_ + k] = static_cast<unsigned char>(c == 0 ? 20 : c - 1);
         }
-      scaled_.resize(n * m_);
-      for (std::size_t k = 0; k < n * m_; ++k) scaled_[k] = static_cast<std::uint16_t>(codes_[k] * codes_in_use);
-      side_ = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(3 * m_, 1), 4, 64);
+      // And one bit per site for each amino acid, and one for the sites that hold any.
+      words_ = (m_ + 63) / 64;
+      onehot_.assign(n * words_ * planes, 0);
+      for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t k = 0; k < m_; ++k)
+          if (const unsigned c = codes_[i * m_ + k]; c < detail::amino_acids) {
+            u64 *word = onehot_.data() + (i * words_ + k / 64) * planes;
+            word[c] |= u64{1} << (k % 64);
+            word[detail::amino_acids] |= u64{1} << (k % 64);
+          }
+      side_ = std::clamp<std::size_t>((256u << 10) / std::max<std::size_t>(m_ + planes * words_ * 8, 1), 4, 64);
       return;
     }
     constants_ = constants_for(aln, options, *kind_);
@@ -838,9 +884,7 @@ public:
   // Calls put(i, j, evaluation) for the pairs i > j with i in [i0, i1) and j in [j0, j1), and
   // returns their number.
   template <class Put> u64 tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, Put &&put) const {
-    if (!kind_)
-      return m_ <= lanes * 65535 ? table_tile<std::uint16_t>(i0, i1, j0, j1, put)
-                                 : table_tile<std::uint32_t>(i0, i1, j0, j1, put);
+    if (!kind_) return table_tile(i0, i1, j0, j1, put);
     const std::size_t words = aln_.words();
     u64 counts[detail::rows_at_once * detail::max_counts];
     u64 pairs = 0;
@@ -915,48 +959,33 @@ public:
   }
 
 private:
-  static constexpr std::size_t codes_in_use = 21, lanes = 4, row = 448;
+  static constexpr std::size_t planes = residue_planes;
 
   const u64 *known(std::size_t i) const {
     return aln_.rule() == site_rule::COMPLETE ? everywhere_.data() : aln_.sequence(i) + known_offset_;
   }
 
-  // The amino-acid models of pair tables. Each pair of codes (x, y) counts at 21 x + y, in four
-  // tables in turn (so that repeated pairs need not wait for one another), of 16-bit counts
-  // where no table can reach 65536; the tables then go to the cells, (x, y) and (y, x)
-  // together. The rows hold 21 x; the pairs with a code of 20 go to a cell past the others.
-  template <class count_type, class Put>
-  u64 table_tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, Put &put) const {
-    alignas(64) count_type table[lanes * row];
-    alignas(64) std::uint32_t counts[detail::amino_acids * (detail::amino_acids + 1) / 2 + 16] = {};
-    alignas(64) std::uint32_t sum[row];
+  // The amino-acid models of pair tables. The sites where both sequences hold one amino acid
+  // are counted a word of sites at a time, for each amino acid (the cells (a, a)); the sites
+  // where they hold two different ones, one by one from the word of such sites, each in the
+  // cell of its pair of amino acids, (x, y) and (y, x) together.
+  template <class Put> u64 table_tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, Put &put) const {
+    constexpr std::size_t cells = detail::amino_acids * (detail::amino_acids + 1) / 2;
+    alignas(64) std::uint32_t counts[cells + 16] = {};
     u64 pairs = 0;
     for (std::size_t i = i0; i < i1; ++i)
       for (std::size_t j = j0; j < std::min(i, j1); ++j) {
-        std::fill(std::begin(table), std::end(table), count_type{0});
-        const std::uint16_t *x = scaled_.data() + i * m_;
-        const unsigned char *y = codes_.data() + j * m_;
-        std::size_t s = 0;
-        for (; s + lanes <= m_; s += lanes)
-          for (std::size_t l = 0; l < lanes; ++l) ++table[l * row + x[s + l] + y[s + l]];
-        for (; s < m_; ++s) ++table[x[s] + y[s]];
-        // The four tables added up (in vectors), then each pair of codes with its mirror.
-        for (std::size_t k = 0; k < row; ++k)
-          sum[k] = std::uint32_t{table[k]} + table[row + k] + table[2 * row + k] + table[3 * row + k];
-        u64 sites = 0, same = 0;
+        std::fill(counts, counts + cells, 0u);
+        std::uint32_t same[detail::amino_acids] = {};
+        const u64 differing =
+            count_residue_pairs(onehot_.data() + i * words_ * planes, onehot_.data() + j * words_ * planes,
+                                codes_.data() + i * m_, codes_.data() + j * m_, words_, counts, same);
+        u64 sites = differing;
         for (std::size_t a = 0; a < detail::amino_acids; ++a) {
-          const std::uint32_t *across = sum + a * codes_in_use;
-          std::uint32_t *cells = counts + detail::cell_index(a, 0);
-          for (std::size_t b = 0; b < a; ++b) {
-            const std::uint32_t c = across[b] + sum[b * codes_in_use + a];
-            cells[b] = c;
-            sites += c;
-          }
-          cells[a] = across[a];
-          same += across[a];
+          counts[detail::cell_index(a, a)] = same[a];
+          sites += same[a];
         }
-        sites += same;
-        put(i, j, ml_evaluation(*ml_, counts, sites, sites - same));
+        put(i, j, ml_evaluation(*ml_, counts, sites, differing));
         ++pairs;
       }
     return pairs;
@@ -974,7 +1003,8 @@ private:
   std::optional<detail::ml_model> ml_;
   std::size_t m_ = 0; // the sites in use, for the pair tables
   std::vector<unsigned char> codes_;
-  std::vector<std::uint16_t> scaled_;
+  std::size_t words_ = 0;   // of sites in use
+  std::vector<u64> onehot_; // per sequence and word of sites: a plane per amino acid, and one of any
   std::size_t side_ = 4;
 };
 
