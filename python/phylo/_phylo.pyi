@@ -81,26 +81,6 @@ class Tree:
     def __eq__(self, other: object) -> bool: ...
     def to_skbio(self) -> Any: ...
 
-def tree(
-    data: Any,
-    method: str = "nj",
-    *,
-    model: str = "jc69",
-    gaps: str = "pairwise",
-    undefined: Optional[float] = None,
-    alphabet: str = "auto",
-    gamma: Optional[float] = None,
-    gamma_categories: Optional[int] = None,
-    ts_tv: Optional[float] = None,
-    bootstrap: int = 0,
-    seed: int = 1,
-    root: Optional[str] = None,
-    outgroup: Optional[Union[str, Sequence[str]]] = None,
-    negative: str = "keep",
-    collapse: Optional[float] = None,
-    threads: Optional[int] = None,
-    quiet: bool = False,
-) -> Tree: ...
 def available_cpus() -> int: ...
 def _read(path: Optional[bytes], data: Optional[bytes], name: str, layout: str, shape: str, column: int,
           fill: Optional[float]) -> List[Tuple[DistanceMatrix, int]]: ...
