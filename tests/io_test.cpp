@@ -6,11 +6,13 @@
 #include "test_io.hpp"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace {
 
@@ -55,6 +57,65 @@ TEST(InputSource, LineNumbersAcrossRefills) {
     EXPECT_EQ(e.where()->line, 100001u);
   }
   std::remove(path.c_str());
+}
+
+// A gzip file of several members (as `cat a.gz b.gz` makes) reads as the texts one after the
+// other, across members that end inside a buffer and members larger than one.
+TEST(InputSource, GzipMembersOneAfterAnother) {
+  auto member = [](const std::string &text) {
+    z_stream z{};
+    EXPECT_EQ(deflateInit2(&z, 6, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY), Z_OK);
+    std::string out(deflateBound(&z, static_cast<uLong>(text.size())) + 32, '\0');
+    z.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(text.data()));
+    z.avail_in = static_cast<uInt>(text.size());
+    z.next_out = reinterpret_cast<Bytef *>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    EXPECT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+    out.resize(z.total_out);
+    deflateEnd(&z);
+    return out;
+  };
+  std::string big;
+  for (int i = 0; big.size() < 700000; ++i) big += std::to_string(i * 7919 % 100003) + "\n";
+  const std::string texts[] = {"first member\n", big, "", "last\n"};
+  const std::string path = testing::TempDir() + "phylo_members.gz";
+  std::string want;
+  {
+    std::ofstream out(path, std::ios::binary);
+    for (const std::string &t : texts) {
+      out << member(t);
+      want += t;
+    }
+  }
+  phylo::input_source in = phylo::input_source::open_file(path);
+  in.decompress_gzip();
+  std::string got;
+  for (std::string_view chunk; !(chunk = in.buffered()).empty(); in.consume(chunk.size())) got += chunk;
+  EXPECT_EQ(got.size(), want.size());
+  EXPECT_TRUE(got == want);
+  std::remove(path.c_str());
+}
+
+// reserve(n) gives n writable bytes however large n is, beyond the buffer too, and what
+// follows is written after them.
+TEST(OutputSink, ReserveBeyondTheBuffer) {
+  phylo::output_sink out = phylo::output_sink::to_string();
+  out.write("head ");
+  const std::size_t large = std::size_t{5} << 20;
+  char *p = out.reserve(large);
+  std::memset(p, 'x', large);
+  out.commit(p + large);
+  for (int i = 0; i < 3; ++i) {
+    char *q = out.reserve(large + 1);
+    std::memset(q, static_cast<char>('a' + i), 10);
+    out.commit(q + 10);
+  }
+  const std::string piece(100, 'y');
+  for (int i = 0; i < 100000; ++i) out.write(piece); // 10 MB more, in small pieces
+  out.write(" tail");
+  const std::string text = out.take_text();
+  EXPECT_TRUE(text == "head " + std::string(large, 'x') + std::string(10, 'a') + std::string(10, 'b') +
+                          std::string(10, 'c') + std::string(10000000, 'y') + " tail");
 }
 
 // Lines and columns where reading stands; the known size of what is left.
