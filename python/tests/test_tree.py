@@ -176,6 +176,8 @@ def test_ctrl_c_stops_a_long_tree():
     finally:
         timer.cancel()
     assert "_phylo._tree_matrix" in traceback.extract_tb(e.value.__traceback__)[-1].line
-    # The whole tree takes some 5 s; it stopped within a few joins of the signal, once the
-    # lists that precede the first join were made.
-    assert stopped < 2.5, time.monotonic() - start
+    # The whole tree takes some 5 s on an idle machine of two cores (the frame above says that it
+    # did not end before the signal was seen); it stopped within a few joins of the signal, once
+    # the lists that precede the first join were made, with room for a machine busy with other
+    # tests.
+    assert stopped < 4.0, time.monotonic() - start
