@@ -423,6 +423,11 @@ csv_header_in_another_order: phylo convert
 csv_header_with_blanks_and_quotes: phylo convert --to=pairs
   in "\"\", a ,\"b\" \n\"a\",0,1\n b ,1,0\n"
   out "b\ta\t 1.00000E+00\n"
+# R's write.csv on Windows: every label quoted, and each line ended by a carriage return and a
+# line feed, the carriage return right after a closing quote.
+csv_quoted_with_crlf: phylo convert --to=pairs
+  in "\"\",\"a\",\"b c\"\r\n\"a\",0,0.5\r\n\"b c\",0.5,0\r\n"
+  out "b c\ta\t 5.00000E-01\n"
 
 # PHYLIP labels that hold blanks in a later row, when the first rows read alike with label words
 # and with 10-character labels: the readings that agree stay open, and the row that only one of
