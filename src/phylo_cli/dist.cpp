@@ -20,6 +20,7 @@
 #include "phylo/words.hpp"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <chrono>
 #include <cmath>
@@ -158,18 +159,16 @@ constexpr std::string_view help_text =
     "Exit status: 0 success, 1 a problem with the data or the files, 2 a mistake in\n"
     "the command line.\n";
 
-constexpr cli::option_def defs[] = {
+constexpr cli::option_def own_defs[] = {
     {"kind", 'k', arg_kind::REQUIRED},      {"layout", 'l', arg_kind::REQUIRED},
     {"metric", 'm', arg_kind::REQUIRED},    {"to", 't', arg_kind::REQUIRED},
     {"transform", 'x', arg_kind::REQUIRED}, {"output", 'o', arg_kind::REQUIRED},
     {"safe-labels", 0, arg_kind::NONE},     {"quiet", 'q', arg_kind::NONE},
-    {"help", 'h', arg_kind::NONE},          {"model", 'M', arg_kind::REQUIRED},
-    {"gaps", 'g', arg_kind::REQUIRED},      {"undefined", 'u', arg_kind::REQUIRED},
-    {"threads", 'j', arg_kind::REQUIRED},   {"alphabet", 'a', arg_kind::REQUIRED},
-    {"gamma", 0, arg_kind::REQUIRED},       {"gamma-categories", 0, arg_kind::REQUIRED},
-    {"ts-tv", 0, arg_kind::REQUIRED},       {"max-distance", 0, arg_kind::REQUIRED},
+    {"help", 'h', arg_kind::NONE},          {"undefined", 'u', arg_kind::REQUIRED},
+    {"threads", 'j', arg_kind::REQUIRED},   {"max-distance", 0, arg_kind::REQUIRED},
     {"block", 0, arg_kind::REQUIRED},       {"engine", 0, arg_kind::REQUIRED},
 };
+constexpr auto defs = with_model_options(std::to_array(own_defs));
 
 constexpr named<phylo::dna::pair_engine> engines[] = {
     {"auto", phylo::dna::pair_engine::AUTO},
@@ -300,8 +299,7 @@ settings parse_settings(std::span<char *const> args) {
     else if (name == "max-distance") s.max_distance = distance_bound(*o.value);
     else if (name == "block") s.block = block_of(*o.value);
     else if (name == "engine") s.engine = pick(engines, name, *o.value);
-    if (name == "model" || name == "gaps" || name == "undefined" || name == "alphabet" || name == "gamma" ||
-        name == "gamma-categories" || name == "ts-tv" || name == "max-distance" || name == "block" || name == "engine")
+    if (is_model_option(name) || name == "undefined" || name == "max-distance" || name == "block" || name == "engine")
       alignment_option = "--" + std::string(name);
   }
   s.inputs = std::move(parsed.operands);
