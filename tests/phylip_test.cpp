@@ -172,3 +172,84 @@ TEST(RecognisedPhylip, LabelsWithBlanksInALaterRow) {
         }
   EXPECT_GT(cases, 100);
 }
+
+// The rows of a large matrix read on several threads: the same matrices, or the same error at
+// the same position, as on one thread, whatever the rows hold after the first megabyte (a blank
+// line, a row continued on the next line, a bad value, another matrix, CRLF line ends).
+TEST(RecognisedPhylip, RowsOnThreadsReadAsOnOne) {
+  // Tab-separated, where the label layout is never left open.
+  auto matrix = [](std::size_t n, bool lower, const std::string &eol) {
+    std::string text;
+    for (std::size_t i = 0; i < n; ++i) text += "\tt" + std::to_string(i);
+    text += eol;
+    for (std::size_t i = 0; i < n; ++i) {
+      text += "t" + std::to_string(i);
+      for (std::size_t j = 0; j < (lower ? i : n); ++j)
+        text += "\t0." + std::to_string(100000 + (i * 7919 + j) % 900000);
+      text += eol;
+    }
+    return text;
+  };
+  auto read_all = [](const std::string &text, unsigned threads) {
+    phylo::test::text_input in(text);
+    read::dist_read_settings settings;
+    settings.threads = threads;
+    std::string out;
+    try {
+      read::dist_reader reader(phylo::current_input(), settings);
+      while (dist_mat_access m = reader.next()) out += test::cells_text(*m);
+    } catch (const phylo::error &e) {
+      out += std::string(e.kind()) + ": " + e.what();
+      if (e.where()) out += " at " + std::to_string(e.where()->line) + ":" + std::to_string(e.where()->column);
+    }
+    return out;
+  };
+  const std::string square = matrix(400, false, "\n"), lower = matrix(560, true, "\n");
+  // Past the middle, where the last thread reads, and before it, where the lines are counted.
+  const std::size_t late = square.size() * 3 / 4, early = square.size() / 4;
+  auto at_line = [&](const std::string &text, std::size_t at, const std::string &what) {
+    std::string t = text;
+    return t.insert(t.find('\n', at) + 1, what);
+  };
+  const struct {
+    const char *name;
+    std::string text;
+    bool error;
+  } cases[] = {
+      {"square", square, false},
+      {"lower", lower, false},
+      {"CRLF", matrix(400, false, "\r\n"), false},
+      {"two matrices", square + lower, false},
+      {"blank line", at_line(square, late, "\n"), false},
+      {"blank line in the first part", at_line(square, early, "\n"), false},
+      {"continued row in the first part",
+       [&] {
+         std::string t = square;
+         t[t.find('\t', t.find('\n', early) + 1)] = '\n';
+         return t;
+       }(),
+       false},
+      {"continued row",
+       [&] {
+         std::string t = square;
+         t[t.find('\t', t.find('\n', late) + 1)] = '\n';
+         return t;
+       }(),
+       false},
+      {"bad value",
+       [&] {
+         std::string t = square;
+         t[t.find("\t0.", late) + 2] = 'x';
+         return t;
+       }(),
+       true},
+      {"a row too many", at_line(square, square.size() - 2, "t400\t0.5\n"), true},
+  };
+  for (const auto &c : cases) {
+    const std::string one = read_all(c.text, 1);
+    EXPECT_EQ(one.rfind("format_error", 0) == 0 || one.rfind("range_error", 0) == 0, c.error)
+        << c.name << ": " << one.substr(0, 200);
+    for (unsigned threads : {2u, 3u})
+      EXPECT_EQ(read_all(c.text, threads), one) << c.name << " on " << threads << " threads";
+  }
+}

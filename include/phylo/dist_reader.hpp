@@ -75,6 +75,9 @@ struct dist_read_settings {
   // missing_pair_error).
   std::size_t pair_column = 3;
   std::optional<float> pair_fill = std::nullopt;
+  // The threads that read the rows of a large matrix of the PHYLIP family (0: one per
+  // processor); the result is the same for any number.
+  unsigned threads = 0;
 };
 
 // Reads the matrices of an input one after the other, each in its own layout and shape, which

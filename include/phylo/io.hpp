@@ -31,6 +31,9 @@ public:
   static input_source from_fd(int fd, std::string name);
   // Reads an in-memory text.
   static input_source from_text(std::string_view text, std::string name = "text");
+  // Reads a text in place, without a copy: the caller keeps it alive and unchanged while the
+  // source lives. Nothing is ever written into it (drop_ahead declines).
+  static input_source from_view(std::string_view text, std::string name = "text");
 
   input_source(input_source &&) noexcept;
   input_source &operator=(input_source &&) noexcept;
@@ -128,6 +131,7 @@ private:
   std::optional<std::uint64_t> size_; // the size of the whole input, when known
   std::unique_ptr<gzip_stream> gzip_; // decompression, when the input is gzip
   bool refuse_nul_ = false;
+  bool borrowed_ = false;                 // buf_ is the caller's text (from_view), not ours to free
   void check_nul(const char *from) const; // format_error for a NUL in [from, end_)
   void (*read_hook_)(void *) = nullptr;   // set_read_hook
   void *read_hook_context_ = nullptr;

@@ -63,7 +63,10 @@ struct rows_matrix {
   dist_layout_type layout; // PHYLIP, RELAXED or TSV
   dist_shape_type shape;
 };
-rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_shape_type shape, std::size_t max_taxa);
+// The rows of a large matrix that stand one to a line are read on `threads` threads (0: one
+// per processor; 1: on the calling thread alone), with the same result and the same errors.
+rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_shape_type shape, std::size_t max_taxa,
+                               unsigned threads = 0);
 
 } // namespace phylo::read
 

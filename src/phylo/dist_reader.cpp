@@ -129,7 +129,7 @@ dist_mat_access dist_reader::next() {
       return read_pairs_dist_mat(in_, settings_.pair_column, settings_.pair_fill, settings_.max_taxa);
     case dist_layout_type::NEXUS: nexus_.emplace(in_, settings_.max_taxa, settings_.pair_fill); break;
     default: {
-      rows_matrix read = read_rows_dist_mat(in_, layout, settings_.shape, settings_.max_taxa);
+      rows_matrix read = read_rows_dist_mat(in_, layout, settings_.shape, settings_.max_taxa, settings_.threads);
       found_layout_ = read.layout;
       found_shape_ = read.shape;
       return std::move(read.matrix);

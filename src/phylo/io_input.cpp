@@ -86,12 +86,26 @@ input_source input_source::from_text(std::string_view text, std::string name) {
   return in;
 }
 
+input_source input_source::from_view(std::string_view text, std::string name) {
+  input_source in(-1, false, std::move(name), 0);
+  in.buf_.reset(const_cast<char *>(text.data())); // never written: no descriptor, and pinned
+  in.borrowed_ = true;
+  in.cap_ = text.size();
+  in.pos_ = in.buf_.get();
+  in.end_ = in.buf_.get() + text.size();
+  in.pinned_ = 0;
+  in.eof_ = true;
+  in.size_ = text.size();
+  return in;
+}
+
 input_source::input_source(input_source &&o) noexcept
     : fd_(std::exchange(o.fd_, -1)), owns_fd_(std::exchange(o.owns_fd_, false)), eof_(o.eof_),
       name_(std::move(o.name_)), buf_(std::move(o.buf_)), cap_(o.cap_), pos_(std::exchange(o.pos_, nullptr)),
       end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
       column_before_(o.column_before_), last_dropped_(o.last_dropped_), hole_(std::exchange(o.hole_, nullptr)),
       hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), refuse_nul_(o.refuse_nul_),
+      borrowed_(std::exchange(o.borrowed_, false)),
       read_hook_(std::exchange(o.read_hook_, nullptr)), read_hook_context_(o.read_hook_context_),
       counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
 
@@ -116,6 +130,7 @@ input_source &input_source::operator=(input_source &&o) noexcept {
     size_ = o.size_;
     gzip_ = std::move(o.gzip_);
     refuse_nul_ = o.refuse_nul_;
+    borrowed_ = std::exchange(o.borrowed_, false);
     read_hook_ = std::exchange(o.read_hook_, nullptr);
     read_hook_context_ = o.read_hook_context_;
     counted_to_ = o.counted_to_;
@@ -127,6 +142,8 @@ input_source &input_source::operator=(input_source &&o) noexcept {
 input_source::~input_source() { release(); }
 
 void input_source::release() noexcept {
+  if (borrowed_) (void)buf_.release();
+  borrowed_ = false;
   if (owns_fd_ && fd_ >= 0) ::close(fd_);
   fd_ = -1;
   owns_fd_ = false;

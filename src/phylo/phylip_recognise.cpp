@@ -16,8 +16,11 @@
 #include "phylo/label.hpp"
 #include "phylo/number.hpp"
 
+#include "phylo/dna_dist.hpp"
+
 #include <algorithm>
 #include <optional>
+#include <thread>
 
 namespace phylo::read {
 namespace {
@@ -513,10 +516,86 @@ void complete_shape(dist_mat_type &mat, dist_shape_type shape) {
     for (std::size_t i = 0; i < n; ++i) c[i * n + i] = 0.0f;
 }
 
+// Rows that stand one to a line, read on several threads: a large matrix is mostly such rows.
+// The whole lines buffered ahead (up to `batch` bytes) are cut into one part per thread at
+// line ends; the lines before each part are counted, so that each part, read from a source
+// of its own over the buffered bytes, knows the number of its first row. Each part must then
+// read one row per line and end where it ends (or at row n): then it read exactly what the
+// rows read one after the other read, and the lines are consumed. Anything else (a blank
+// line, a row continued on the next line, an error, a label layout left open) leaves the
+// bytes where they are, for the rows to be read one after the other from the first line of
+// the batch on, with the messages and positions that reading gives; the rows written
+// meanwhile are written again. Returns how many rows were read: 0 when the lines ahead are
+// too few to be worth the threads, or do not read that way.
+constexpr std::size_t batch = std::size_t{8} << 20, least_batch = std::size_t{1} << 20;
+
+std::size_t read_rows_together(input_source &in, way_type way, std::size_t n, std::size_t first, dist_mat_type &mat,
+                               unsigned threads) {
+  in.peek_at(batch - 1);
+  std::string_view ahead = in.buffered().substr(0, batch);
+  ahead = ahead.substr(0, ahead.rfind('\n') + 1); // npos + 1: none
+  if (ahead.size() < least_batch || threads < 2) return 0;
+  struct part_type {
+    std::string_view text;
+    std::size_t first = 0, rows = 0; // the first row's number and the rows read
+    std::size_t used = 0;            // the bytes read
+    bool ok = false;
+  };
+  std::vector<part_type> parts(threads);
+  std::size_t from = 0, row = first;
+  for (unsigned p = 0; p < threads; ++p) {
+    std::size_t to = ahead.size();
+    if (p + 1 < threads) {
+      to = ahead.find('\n', std::max(from, ahead.size() / threads * (p + 1)));
+      to = to == std::string_view::npos ? ahead.size() : to + 1;
+    }
+    parts[p].text = ahead.substr(from, to - from);
+    parts[p].first = row;
+    row += static_cast<std::size_t>(std::count(parts[p].text.begin(), parts[p].text.end(), '\n'));
+    from = to;
+  }
+  auto read_part = [&](part_type &part) noexcept {
+    try {
+      input_source src = input_source::from_view(part.text, in.name());
+      std::string label;
+      std::size_t r = part.first;
+      while (r < n && src.offset() < part.text.size()) {
+        float *values = mat.distances.row(r) + span_of(way.shape, r, n).first;
+        read_row(src, way, n, r, label, [values](std::size_t k, float v) { values[k] = v; }, nullptr);
+        mat.labels[r] = label;
+        ++r;
+      }
+      part.rows = r - part.first;
+      part.used = static_cast<std::size_t>(src.offset());
+      part.ok = true;
+    } catch (...) {
+      part.ok = false; // read again one row after the other, which reports it
+    }
+  };
+  {
+    std::vector<std::jthread> pool;
+    pool.reserve(threads - 1);
+    for (unsigned p = 1; p < threads; ++p) pool.emplace_back([&, p] { read_part(parts[p]); });
+    read_part(parts[0]);
+  }
+  std::size_t used = 0, rows = 0;
+  for (std::size_t p = 0; p < parts.size(); ++p) {
+    const part_type &part = parts[p];
+    const std::size_t lines = p + 1 < parts.size() ? parts[p + 1].first - part.first : part.rows;
+    if (!part.ok) return 0;
+    used += part.used;
+    rows += part.rows;
+    if (part.first + part.rows == n) break; // the matrix ends in this part
+    if (part.rows != lines || part.used != part.text.size()) return 0;
+  }
+  in.consume(used);
+  return rows;
+}
+
 } // namespace
 
 rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_shape_type asked_shape,
-                               std::size_t max_taxa) {
+                               std::size_t max_taxa, unsigned threads) {
   const input_position matrix_start = in.position();
   tsv_header header;
   const std::size_t n =
@@ -632,7 +711,14 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
   try {
     std::string label, other_label;
     std::vector<float> values;
+    // After the first row, the read position is at the start of a line (or at the end).
+    bool together = threads != 1 && others.empty();
     for (std::size_t i = 0; i < n; ++i) {
+      if (together && i > 0) {
+        const std::size_t rows = read_rows_together(in, way, n, i, *mat, threads ? threads : dna::available_cpus());
+        together = rows != 0;
+        if (i += rows; i == n) break;
+      }
       float *row = mat->distances.row(i) + span_of(way.shape, i, n).first;
       auto put = [row](std::size_t k, float v) { row[k] = v; };
       if (others.empty()) {
