@@ -105,9 +105,8 @@ input_source::input_source(input_source &&o) noexcept
       end_(std::exchange(o.end_, nullptr)), base_(o.base_), pinned_(o.pinned_), lines_before_(o.lines_before_),
       column_before_(o.column_before_), last_dropped_(o.last_dropped_), hole_(std::exchange(o.hole_, nullptr)),
       hole_lines_(o.hole_lines_), size_(o.size_), gzip_(std::move(o.gzip_)), refuse_nul_(o.refuse_nul_),
-      borrowed_(std::exchange(o.borrowed_, false)),
-      read_hook_(std::exchange(o.read_hook_, nullptr)), read_hook_context_(o.read_hook_context_),
-      counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
+      borrowed_(std::exchange(o.borrowed_, false)), read_hook_(std::exchange(o.read_hook_, nullptr)),
+      read_hook_context_(o.read_hook_context_), counted_to_(o.counted_to_), counted_lines_(o.counted_lines_) {}
 
 input_source &input_source::operator=(input_source &&o) noexcept {
   if (this != &o) {
