@@ -561,7 +561,8 @@ std::size_t read_rows_together(input_source &in, way_type way, std::size_t n, st
       std::size_t r = part.first;
       while (r < n && src.offset() < part.text.size()) {
         float *values = mat.distances.row(r) + span_of(way.shape, r, n).first;
-        read_row(src, way, n, r, label, [values](std::size_t k, float v) { values[k] = v; }, nullptr);
+        read_row(
+            src, way, n, r, label, [values](std::size_t k, float v) { values[k] = v; }, nullptr);
         mat.labels[r] = label;
         ++r;
       }
