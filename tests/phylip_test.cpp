@@ -177,15 +177,16 @@ TEST(RecognisedPhylip, LabelsWithBlanksInALaterRow) {
 // the same position, as on one thread, whatever the rows hold after the first megabyte (a blank
 // line, a row continued on the next line, a bad value, another matrix, CRLF line ends).
 TEST(RecognisedPhylip, RowsOnThreadsReadAsOnOne) {
-  // Tab-separated, where the label layout is never left open.
-  auto matrix = [](std::size_t n, bool lower, const std::string &eol) {
-    std::string text;
-    for (std::size_t i = 0; i < n; ++i) text += "\tt" + std::to_string(i);
+  // Tab-separated, or relaxed PHYLIP rows, whose square reading leaves labels with blanks
+  // open as long as no label reads as a number.
+  auto matrix = [](std::size_t n, bool lower, const std::string &eol, char blank = '\t') {
+    std::string text = blank == '\t' ? "" : std::to_string(n);
+    for (std::size_t i = 0; i < n && blank == '\t'; ++i) text += "\tt" + std::to_string(i);
     text += eol;
     for (std::size_t i = 0; i < n; ++i) {
       text += "t" + std::to_string(i);
       for (std::size_t j = 0; j < (lower ? i : n); ++j)
-        text += "\t0." + std::to_string(100000 + (i * 7919 + j) % 900000);
+        text += blank + ("0." + std::to_string(100000 + (i * 7919 + j) % 900000));
       text += eol;
     }
     return text;
@@ -219,6 +220,19 @@ TEST(RecognisedPhylip, RowsOnThreadsReadAsOnOne) {
       {"square", square, false},
       {"lower", lower, false},
       {"CRLF", matrix(400, false, "\r\n"), false},
+      {"relaxed", matrix(400, false, "\n", ' '), false},
+      {"relaxed, a label that reads as a number",
+       [&] {
+         std::string t = matrix(400, false, "\n", ' ');
+         return t.replace(t.find("t390 "), 4, "3.90");
+       }(),
+       false},
+      {"relaxed, a label with blanks late",
+       [&] {
+         std::string t = matrix(400, false, "\n", ' ');
+         return t.replace(t.find("t390 "), 4, "t 390");
+       }(),
+       true},
       {"two matrices", square + lower, false},
       {"blank line", at_line(square, late, "\n"), false},
       {"blank line in the first part", at_line(square, early, "\n"), false},

@@ -713,11 +713,23 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
     std::string label, other_label;
     std::vector<float> values;
     // After the first row, the read position is at the start of a line (or at the end).
-    bool together = threads != 1 && others.empty();
+    // Label words with labels with blanks left open (a square matrix whose rows read both
+    // ways) read alike while each row stands on one line and no label reads as a number: rows
+    // that the threads read one to a line keep that reading open unless a label does.
+    auto only_counted = [&] {
+      return others.empty() ||
+             (way.labels == label_mode::WORD &&
+              std::all_of(others.begin(), others.end(), [](way_type w) { return w.labels == label_mode::COUNTED; }));
+    };
+    bool together = threads != 1 && only_counted();
     for (std::size_t i = 0; i < n; ++i) {
       if (together && i > 0) {
         const std::size_t rows = read_rows_together(in, way, n, i, *mat, threads ? threads : dna::available_cpus());
-        together = rows != 0;
+        if (std::any_of(mat->labels.begin() + static_cast<std::ptrdiff_t>(i),
+                        mat->labels.begin() + static_cast<std::ptrdiff_t>(i + rows),
+                        [](const std::string &l) { return parse_real(l).has_value(); }))
+          others.clear();
+        together = rows != 0 && only_counted();
         if (i += rows; i == n) break;
       }
       float *row = mat->distances.row(i) + span_of(way.shape, i, n).first;
