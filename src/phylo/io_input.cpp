@@ -2,6 +2,7 @@
 #include "phylo/io.hpp"
 
 #include "io_parts.hpp"
+#include "line_input.hpp"
 #include "phylo/types.hpp"
 
 #include <algorithm>
@@ -15,18 +16,8 @@
 namespace phylo {
 namespace {
 
+using detail::count_line_ends;
 using detail::input_block;
-
-std::size_t count_line_ends(const char *first, const char *last) noexcept {
-  std::size_t n = 0;
-  while (first < last) {
-    const void *hit = std::memchr(first, '\n', static_cast<std::size_t>(last - first));
-    if (!hit) break;
-    ++n;
-    first = static_cast<const char *>(hit) + 1;
-  }
-  return n;
-}
 
 } // namespace
 

@@ -29,21 +29,22 @@ inline float with_sign(bool negative, float f) noexcept { return negative ? -f :
 
 namespace {
 
-// The value mantissa x 10^e, |e| <= 22, by one double operation: 10^|e| is an exact double,
-// and up to 2^53 the mantissa is one too, so the operation rounds correctly to double, and
-// rounding that double to a float is correct unless it lies exactly halfway between two
-// floats (the true value may lie on either side). A longer mantissa (the 17 digits that write
-// a double) is rounded once more, which leaves the double within 2 units of its last place of
-// the true value: rounding to a float is then correct unless the double lies that close to a
-// halfway point. False for such values and for values outside the normal range of floats,
-// which need the exact conversion.
+// The value mantissa x 10^e, |e| <= 22, by one double multiplication with the nearest double
+// of 10^e. With a mantissa up to 2^53 and e >= 0 both operands are exact, the product is the
+// true value rounded once, and rounding it to a float is correct unless it lies exactly
+// halfway between two floats (the true value may lie on either side). Otherwise the mantissa,
+// the power (10^e is inexact for e < 0) and the product are each rounded once, which leaves
+// the double within 3 units of its last place of the true value (a division would be exact
+// but is several times slower, and the fraction of a distance nearly always needs one): the
+// float is then correct unless the double lies within 4 units of a halfway point. False for
+// such values and for values outside the normal range of floats, which need the exact
+// conversion.
 inline bool by_one_operation(std::uint64_t mantissa, std::int64_t e, bool negative, float &out) noexcept {
-  const double m = static_cast<double>(mantissa);
-  const double v = e < 0 ? m / pow10_table[-e - pow10_min] : m * pow10_table[e - pow10_min];
+  const double v = static_cast<double>(mantissa) * pow10_table[e - pow10_min];
   std::uint64_t bits;
   std::memcpy(&bits, &v, sizeof bits);
   const std::uint32_t dropped = static_cast<std::uint32_t>(bits) & 0x1FFFFFFFu; // what a float drops
-  const std::uint32_t margin = mantissa <= (std::uint64_t{1} << 53) ? 0 : 4;
+  const std::uint32_t margin = mantissa <= (std::uint64_t{1} << 53) && e >= 0 ? 0 : 4;
   if (!(v >= static_cast<double>(FLT_MIN) && v < 3.4e38 && dropped - (0x10000000u - margin) > 2 * margin)) return false;
   out = with_sign(negative, static_cast<float>(v));
   return true;

@@ -531,10 +531,11 @@ constexpr std::size_t batch = std::size_t{8} << 20, least_batch = std::size_t{1}
 
 std::size_t read_rows_together(input_source &in, way_type way, std::size_t n, std::size_t first, dist_mat_type &mat,
                                unsigned threads) {
+  if (threads < 2) return 0;
   in.peek_at(batch - 1);
   std::string_view ahead = in.buffered().substr(0, batch);
   ahead = ahead.substr(0, ahead.rfind('\n') + 1); // npos + 1: none
-  if (ahead.size() < least_batch || threads < 2) return 0;
+  if (ahead.size() < least_batch) return 0;
   struct part_type {
     std::string_view text;
     std::size_t first = 0, rows = 0; // the first row's number and the rows read
@@ -551,7 +552,7 @@ std::size_t read_rows_together(input_source &in, way_type way, std::size_t n, st
     }
     parts[p].text = ahead.substr(from, to - from);
     parts[p].first = row;
-    row += static_cast<std::size_t>(std::count(parts[p].text.begin(), parts[p].text.end(), '\n'));
+    row += detail::count_line_ends(parts[p].text.data(), parts[p].text.data() + parts[p].text.size());
     from = to;
   }
   auto read_part = [&](part_type &part) noexcept {
