@@ -531,11 +531,12 @@ constexpr std::size_t batch = std::size_t{8} << 20, least_batch = std::size_t{1}
 
 std::size_t read_rows_together(input_source &in, way_type way, std::size_t n, std::size_t first, dist_mat_type &mat,
                                unsigned threads) {
-  if (threads < 2) return 0;
+  // The lines ahead are buffered on one thread too, so that what buffering reports (a NUL
+  // byte) is reported at the same point whatever the number of threads.
   in.peek_at(batch - 1);
   std::string_view ahead = in.buffered().substr(0, batch);
   ahead = ahead.substr(0, ahead.rfind('\n') + 1); // npos + 1: none
-  if (ahead.size() < least_batch) return 0;
+  if (ahead.size() < least_batch || threads < 2) return 0;
   struct part_type {
     std::string_view text;
     std::size_t first = 0, rows = 0; // the first row's number and the rows read
