@@ -41,7 +41,9 @@ TEST(DistCheck, Cases) { test::run_cases("dist_check.cases", {{"check", check}, 
 
 // The first asymmetric cell of matrices of several tiles of rows and columns (the last one
 // partial), in row order, against a plain scan: cells changed below or above the diagonal, an
-// earlier row whose cell lies in a later tile than a later row's, one within the tolerance.
+// earlier row whose cell lies in a later tile than a later row's, one within the tolerance; in
+// a matrix large enough to be walked on several threads, cells in bands that different
+// threads walk, the later band's found first.
 TEST(DistCheck, FirstAsymmetryAcrossTiles) {
   struct change {
     std::size_t i, j;
@@ -55,27 +57,31 @@ TEST(DistCheck, FirstAsymmetryAcrossTiles) {
       {{199, 198, 0.25f}},
       {{64, 63, 0.01f}, {130, 0, 1.0f}},
       {{127, 64, 0.5f}, {127, 10, 0.5f}, {128, 0, 0.5f}},
+      {{1099, 1098, 0.5f}},
+      {{1090, 1, 1.0f}, {700, 699, 1.0f}},
+      {{70, 3, 1.0f}, {129, 128, 1.0f}, {1000, 999, 1.0f}},
   };
-  const std::size_t n = 200;
-  for (const float tolerance : {0.0f, 0.1f})
-    for (const auto &changes : cases) {
-      dist_mat_type m(n);
-      for (std::size_t i = 0; i < n; ++i) {
-        m.labels[i] = "t" + std::to_string(i);
-        for (std::size_t j = 0; j < i; ++j)
-          m.distances(i, j) = m.distances(j, i) = static_cast<float>((i * 31 + j) % 97);
+  for (const std::size_t n : {200, 1100})
+    for (const float tolerance : {0.0f, 0.1f})
+      for (auto changes : cases) {
+        std::erase_if(changes, [n](const change &c) { return c.i >= n || c.j >= n; });
+        dist_mat_type m(n);
+        for (std::size_t i = 0; i < n; ++i) {
+          m.labels[i] = "t" + std::to_string(i);
+          for (std::size_t j = 0; j < i; ++j)
+            m.distances(i, j) = m.distances(j, i) = static_cast<float>((i * 31 + j) % 97);
+        }
+        for (const change &c : changes) m.distances(c.i, c.j) += c.by;
+        std::string want;
+        for (std::size_t i = 0; i < n && want.empty(); ++i)
+          for (std::size_t j = 0; j < i && want.empty(); ++j)
+            if (std::fabs(static_cast<double>(m.distances(i, j)) - m.distances(j, i)) > tolerance)
+              want = "(" + std::to_string(i) + "," + std::to_string(j) + ")";
+        std::string got;
+        for (const auto &f : check_dist_mat(m, tolerance, label_form_type::AS_STORED))
+          if (f.kind == finding_kind_type::ASYMMETRY) got = "(" + std::to_string(f.i) + "," + std::to_string(f.j) + ")";
+        EXPECT_EQ(got, want) << "n " << n << ", tolerance " << tolerance << ", " << changes.size() << " changes";
       }
-      for (const change &c : changes) m.distances(c.i, c.j) += c.by;
-      std::string want;
-      for (std::size_t i = 0; i < n && want.empty(); ++i)
-        for (std::size_t j = 0; j < i && want.empty(); ++j)
-          if (std::fabs(static_cast<double>(m.distances(i, j)) - m.distances(j, i)) > tolerance)
-            want = "(" + std::to_string(i) + "," + std::to_string(j) + ")";
-      std::string got;
-      for (const auto &f : check_dist_mat(m, tolerance, label_form_type::AS_STORED))
-        if (f.kind == finding_kind_type::ASYMMETRY) got = "(" + std::to_string(f.i) + "," + std::to_string(f.j) + ")";
-      EXPECT_EQ(got, want) << "tolerance " << tolerance << ", " << changes.size() << " changes";
-    }
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 #include "phylo/dist_check.hpp"
 
 #include "phylo/chars.hpp"
+#include "phylo/dna_dist.hpp"
 #include "phylo/number.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <optional>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -27,6 +30,8 @@ std::string taxon(const std::vector<std::string_view> &labels, std::size_t i) {
 // mirror cells of a tile are copied into a block of their own first, so that each row of the
 // tile is compared with contiguous cells, in vectors and without a branch; a row that holds a
 // difference is looked at cell by cell afterwards, from the first tile where it holds one.
+// A large matrix is walked on every processor, each taking every so many bands; a thread stops
+// at a band past the first one found to differ, so the answer is that of one thread.
 std::optional<std::pair<std::size_t, std::size_t>> first_asymmetry(const dist_mat_type &d, float tolerance) {
   constexpr std::size_t tile = 64, none = static_cast<std::size_t>(-1);
   const std::size_t n = d.n_tax();
@@ -35,8 +40,9 @@ std::optional<std::pair<std::size_t, std::size_t>> first_asymmetry(const dist_ma
   const auto differs = [tol](float a, float b) {
     return std::fabs(static_cast<double>(a) - static_cast<double>(b)) > tol;
   };
-  alignas(64) float mirror[tile * tile]; // mirror[ii * tile + jj] is cell (c0 + jj, r0 + ii)
-  for (std::size_t r0 = 0; r0 < n; r0 += tile) {
+  // The first differing cell of the band that starts at row r0; (none, none) when none.
+  const auto band = [&](std::size_t r0) {
+    alignas(64) float mirror[tile * tile]; // mirror[ii * tile + jj] is cell (c0 + jj, r0 + ii)
     const std::size_t r1 = std::min(n, r0 + tile), rows = r1 - r0;
     std::size_t first_tile[tile]; // of each row of the band, the first tile that differs
     std::fill(first_tile, first_tile + rows, none);
@@ -61,8 +67,30 @@ std::optional<std::pair<std::size_t, std::size_t>> first_asymmetry(const dist_ma
       for (std::size_t j = first_tile[ii]; j < i; ++j)
         if (differs(c[i * n + j], c[j * n + i])) return std::make_pair(i, j);
     }
+    return std::make_pair(none, none);
+  };
+  const std::size_t bands = (n + tile - 1) / tile;
+  const unsigned threads = n < 1024 ? 1u : std::min<unsigned>(dna::available_cpus(), 16u);
+  std::atomic<std::size_t> found_band{none}; // the earliest band known to differ
+  std::vector<std::pair<std::size_t, std::size_t>> first(threads, {none, none});
+  const auto walk = [&](unsigned t) {
+    for (std::size_t b = t; b < bands && b < found_band.load(std::memory_order_relaxed); b += threads) {
+      const auto cell = band(b * tile);
+      if (cell.first == none) continue;
+      first[t] = cell;
+      for (std::size_t seen = found_band.load(); b < seen && !found_band.compare_exchange_weak(seen, b);) {
+      }
+      return;
+    }
+  };
+  {
+    std::vector<std::jthread> pool;
+    for (unsigned t = 1; t < threads; ++t) pool.emplace_back(walk, t);
+    walk(0);
   }
-  return std::nullopt;
+  const auto earliest = std::min_element(first.begin(), first.end());
+  if (earliest->first == none) return std::nullopt;
+  return *earliest;
 }
 
 } // namespace
