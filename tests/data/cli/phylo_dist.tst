@@ -321,6 +321,13 @@ matrix_too_large_for_memory: phylo dist
   limit 256M
   status 1
   err "phylo: standard input: the input holds 20000 sequences: a matrix of 20000 taxa needs 1.5 GiB of memory, but 256 MiB are available; --max-distance writes the close pairs alone and --block=I/K a part of the pairs, without the matrix\n"
+# A matrix that the limit leaves room for, but not beside the program itself: the check lets
+# it pass, the allocation fails, and the command says so with status 1.
+matrix_past_the_memory_check: phylo dist -q
+  in {numbered ">s#\nACGT\n" 8180}
+  limit 256M
+  status 1
+  err "phylo: out of memory\n"
 # The pairs need no matrix: the same alignment within the same memory.
 pairs_need_no_matrix: phylo dist --max-distance=0 --model=count
   in {numbered ">s#\nACGT\n" 20000}
