@@ -31,6 +31,64 @@ TEST(InputOutput, EmptyViewsWithoutAPointer) {
   EXPECT_EQ(out.text(), "");
 }
 
+// A text read in place: the source's bytes are the text's own (no copy), every byte reads,
+// positions count lines and columns, a lookahead is never dropped from it (it cannot be written),
+// and the text is left as it was.
+TEST(InputSource, FromViewReadsInPlace) {
+  const std::string text = "ab\ncd\n\nxyz";
+  const std::string before = text;
+  phylo::input_source in = phylo::input_source::from_view(text, "view");
+  EXPECT_EQ(in.buffered().data(), text.data());
+  EXPECT_EQ(in.buffered(), text);
+  EXPECT_EQ(in.known_size_left(), text.size());
+  EXPECT_EQ(in.peek_at(text.size() - 1), 'z');
+  EXPECT_EQ(in.peek_at(text.size()), -1);
+  EXPECT_FALSE(in.drop_ahead(0, 3));
+  std::string read;
+  for (int c; (c = in.peek()) >= 0; in.advance()) {
+    if (c == 'y') {
+      EXPECT_EQ(in.position().line, 4u);
+      EXPECT_EQ(in.position().column, 2u);
+    }
+    read.push_back(static_cast<char>(c));
+  }
+  EXPECT_EQ(read, text);
+  EXPECT_EQ(in.offset(), text.size());
+  EXPECT_EQ(in.position().name, "view");
+  EXPECT_EQ(text, before);
+  phylo::input_source empty = phylo::input_source::from_view(std::string_view{}, "none");
+  EXPECT_EQ(empty.peek(), -1);
+}
+
+// Under a mark the lookahead must stay, since the mark may come back to it: drop_ahead declines
+// and nothing is dropped; without the mark the same bytes are dropped.
+TEST(InputSource, DropAheadDeclinesUnderAMark) {
+  phylo::input_source in = phylo::input_source::from_text("0123456789");
+  {
+    phylo::input_mark mark(in);
+    EXPECT_FALSE(in.drop_ahead(2, 3));
+    EXPECT_EQ(in.buffered(), "0123456789");
+  }
+  EXPECT_TRUE(in.drop_ahead(2, 3));
+  EXPECT_EQ(in.buffered(), "0156789");
+}
+
+// A sink moved into another keeps its text and its name; the one moved from is left empty, and
+// a sink moved into itself stays whole.
+TEST(OutputSink, MoveAssignmentKeepsTheText) {
+  phylo::output_sink a = phylo::output_sink::to_string();
+  a.write("first");
+  phylo::output_sink b = phylo::output_sink::to_string();
+  b.write("second");
+  b = std::move(a);
+  b.write(" and more");
+  EXPECT_EQ(b.take_text(), "first and more");
+  phylo::output_sink &same = b;
+  b.write("again");
+  b = std::move(same);
+  EXPECT_EQ(b.text(), "again");
+}
+
 // A file larger than the input buffer: after the refills the line numbers go on counting, and a
 // reader's error names the line where it stands (karvel's diagnostics take it from here).
 TEST(InputSource, LineNumbersAcrossRefills) {
