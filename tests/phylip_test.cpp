@@ -212,6 +212,11 @@ TEST(RecognisedPhylip, RowsOnThreadsReadAsOnOne) {
     std::string t = text;
     return t.insert(t.find('\n', at) + 1, what);
   };
+  // The text with the first `what` at or after `at` made `with`.
+  auto replaced = [](std::string t, std::size_t at, const std::string &what, const std::string &with) {
+    return t.replace(t.find(what, at), what.size(), with);
+  };
+  const std::string relaxed = matrix(400, false, "\n", ' ');
   const struct {
     const char *name;
     std::string text;
@@ -220,43 +225,15 @@ TEST(RecognisedPhylip, RowsOnThreadsReadAsOnOne) {
       {"square", square, false},
       {"lower", lower, false},
       {"CRLF", matrix(400, false, "\r\n"), false},
-      {"relaxed", matrix(400, false, "\n", ' '), false},
-      {"relaxed, a label that reads as a number",
-       [&] {
-         std::string t = matrix(400, false, "\n", ' ');
-         return t.replace(t.find("t390 "), 4, "3.90");
-       }(),
-       false},
-      {"relaxed, a label with blanks late",
-       [&] {
-         std::string t = matrix(400, false, "\n", ' ');
-         return t.replace(t.find("t390 "), 4, "t 390");
-       }(),
-       true},
+      {"relaxed", relaxed, false},
+      {"relaxed, a label that reads as a number", replaced(relaxed, 0, "t390 ", "3.90 "), false},
+      {"relaxed, a label with blanks late", replaced(relaxed, 0, "t390 ", "t 390 "), true},
       {"two matrices", square + lower, false},
       {"blank line", at_line(square, late, "\n"), false},
       {"blank line in the first part", at_line(square, early, "\n"), false},
-      {"continued row in the first part",
-       [&] {
-         std::string t = square;
-         t[t.find('\t', t.find('\n', early) + 1)] = '\n';
-         return t;
-       }(),
-       false},
-      {"continued row",
-       [&] {
-         std::string t = square;
-         t[t.find('\t', t.find('\n', late) + 1)] = '\n';
-         return t;
-       }(),
-       false},
-      {"bad value",
-       [&] {
-         std::string t = square;
-         t[t.find("\t0.", late) + 2] = 'x';
-         return t;
-       }(),
-       true},
+      {"continued row in the first part", replaced(square, square.find('\n', early) + 1, "\t", "\n"), false},
+      {"continued row", replaced(square, square.find('\n', late) + 1, "\t", "\n"), false},
+      {"bad value", replaced(square, late, "\t0.", "\t0x"), true},
       {"a row too many", at_line(square, square.size() - 2, "t400\t0.5\n"), true},
   };
   for (const auto &c : cases) {

@@ -727,9 +727,9 @@ rows_matrix read_rows_dist_mat(input_source &in, dist_layout_type layout, dist_s
     for (std::size_t i = 0; i < n; ++i) {
       if (together && i > 0) {
         const std::size_t rows = read_rows_together(in, way, n, i, *mat, threads ? threads : dna::available_cpus());
-        if (std::any_of(mat->labels.begin() + static_cast<std::ptrdiff_t>(i),
-                        mat->labels.begin() + static_cast<std::ptrdiff_t>(i + rows),
-                        [](const std::string &l) { return parse_real(l).has_value(); }))
+        if (!others.empty() && std::any_of(mat->labels.begin() + static_cast<std::ptrdiff_t>(i),
+                                           mat->labels.begin() + static_cast<std::ptrdiff_t>(i + rows),
+                                           [](const std::string &l) { return parse_real(l).has_value(); }))
           others.clear();
         together = rows != 0 && only_counted();
         if (i += rows; i == n) break;
