@@ -244,3 +244,30 @@ TEST(RecognisedPhylip, RowsOnThreadsReadAsOnOne) {
       EXPECT_EQ(read_all(c.text, threads), one) << c.name << " on " << threads << " threads";
   }
 }
+
+// The position of a CSV cell that is no distance is that cell's own: its line and its column.
+TEST(RecognisedCsv, ACellThatIsNoDistanceIsNamedWhereItStands) {
+  const struct {
+    const char *text;
+    std::size_t line, column;
+  } cases[] = {
+      {",a,b\na,0,x\nb,1,0\n", 2, 5},
+      {",a,b\na,0,1\nb,zz,0\n", 3, 3},
+      {",a,b\na,,1\nb,1,0\n", 2, 3},
+  };
+  for (const auto &c : cases) {
+    phylo::test::text_input in(c.text);
+    read::dist_read_settings settings;
+    settings.layout = read::dist_layout_type::CSV;
+    try {
+      read::dist_reader reader(phylo::current_input(), settings);
+      while (reader.next()) {
+      }
+      ADD_FAILURE() << c.text << " was read";
+    } catch (const phylo::format_error &e) {
+      ASSERT_TRUE(e.where()) << c.text;
+      EXPECT_EQ(e.where()->line, c.line) << c.text << e.what();
+      EXPECT_EQ(e.where()->column, c.column) << c.text << e.what();
+    }
+  }
+}
