@@ -15,6 +15,7 @@
 #include "phylo/newick.hpp"
 #include "phylo/nexus.hpp"
 #include "phylo/number.hpp"
+#include "phylo/output_file.hpp"
 #include "phylo/pairs.hpp"
 #include "phylo/phylip.hpp"
 #include "phylo/plot.hpp"

@@ -31,8 +31,6 @@ from __future__ import annotations
 
 import io
 import os
-import stat
-import tempfile
 import warnings
 from collections.abc import Mapping
 from typing import Any, Iterable, List, NamedTuple, Optional, Sequence, Tuple, Union
@@ -526,42 +524,7 @@ def _write(self: DistanceMatrix, dest: Union[PathType, Any], layout: str = "rela
             dest.write(data)
         return
     with _written_labels(self, layout, check, safe_labels, quiet):
-        path = os.path.realpath(os.fsdecode(dest))
-        try:
-            st: Optional[os.stat_result] = os.stat(path)
-        except FileNotFoundError:
-            st = None
-        if st is not None and not stat.S_ISREG(st.st_mode):
-            if stat.S_ISDIR(st.st_mode):
-                raise IsADirectoryError(21, "Is a directory", os.fsdecode(dest))
-            with open(path, "wb", buffering=0) as f:  # a FIFO or a device, as the shell's '>'
-                self._write_fd(f.fileno(), os.fsdecode(dest), layout, digits)
-            return
-        if st is not None and not os.access(path, os.W_OK):
-            raise PermissionError(13, "Permission denied", os.fsdecode(dest))
-        folder, base = os.path.split(path)
-        fd, temp = tempfile.mkstemp(prefix="." + base + ".", dir=folder or ".")
-        try:
-            self._write_fd(fd, os.fsdecode(dest), layout, digits)
-            os.fsync(fd)
-            if st is not None:
-                os.chmod(temp, stat.S_IMODE(st.st_mode))
-                try:
-                    os.chown(temp, st.st_uid, st.st_gid)
-                except OSError:
-                    pass
-            else:
-                umask = os.umask(0)
-                os.umask(umask)
-                os.chmod(temp, 0o666 & ~umask)
-            os.close(fd)
-            fd = -1
-            os.replace(temp, path)
-        except BaseException:
-            if fd >= 0:
-                os.close(fd)
-            os.unlink(temp)
-            raise
+        self._write_path(os.fsencode(dest), layout, digits)
 
 
 def _repr(self: DistanceMatrix) -> str:

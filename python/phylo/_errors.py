@@ -8,6 +8,7 @@ nucleotide code) carry where they lie, as SyntaxError does: ``filename``, ``line
 
 from __future__ import annotations
 
+import os
 from typing import Any, Optional
 
 
@@ -108,7 +109,21 @@ class TreeInputError(Error, ValueError):
 
 
 class FileError(Error, OSError):
-    """A file that cannot be opened, read or written."""
+    """A file that cannot be opened, read or written. Where the system said why, it is also
+    the OSError that Python gives that reason (IsADirectoryError, PermissionError, ...), with
+    ``errno`` and ``strerror``."""
+
+
+_FILE_ERRORS: dict = {}
+
+
+def _file_error(code: int) -> type:
+    builtin = type(OSError(code, ""))
+    if builtin is OSError:
+        return FileError
+    if builtin not in _FILE_ERRORS:
+        _FILE_ERRORS[builtin] = type("FileError", (FileError, builtin), {"__module__": __name__})
+    return _FILE_ERRORS[builtin]
 
 
 class FindingWarning(UserWarning):
@@ -168,6 +183,10 @@ def from_library(
             extra["label"], extra["length"], extra["first_label"], extra["first_length"], msg)
     elif kind == "alignment_error" and extra.get("label"):
         msg = "%s (sequence %d, %r)" % (msg, extra.get("sequence", 0), extra["label"])
+    elif "errno" in extra:
+        cls = _file_error(extra["errno"])
+        if extra["errno"]:
+            extra["strerror"] = os.strerror(extra["errno"])
     elif kind == "undefined_distance_error":
         msg = _undefined_message(extra.get("count", 0), extra.get("pairs", []), extra.get("names"))
     e = cls(msg, kind=kind, filename=filename, lineno=lineno, column=column)

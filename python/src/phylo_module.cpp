@@ -18,6 +18,7 @@
 #include "phylo/io.hpp"
 #include "phylo/label.hpp"
 #include "phylo/newick.hpp"
+#include "phylo/output_file.hpp"
 #include "phylo/tree.hpp"
 #include "phylo/tree_build.hpp"
 #include "phylo/types.hpp"
@@ -184,6 +185,10 @@ py::object optional_position(const phylo::error &e, py::dict &fields) {
     fields["problem"] = problems[static_cast<int>(t->problem)];
     fields["i"] = t->i;
     fields["j"] = t->j;
+  } else if (const auto *o = dynamic_cast<const phylo::output_name_error *>(&e)) {
+    fields["errno"] = o->code;
+  } else if (const auto *w = dynamic_cast<const phylo::output_write_error *>(&e)) {
+    fields["errno"] = w->code;
   } else if (const auto *d = dynamic_cast<const phylo::dna::undefined_distance_error *>(&e)) {
     static constexpr const char *reasons[] = {"no sites", "base frequencies", "saturated", "singular"};
     py::list pairs;
@@ -429,13 +434,20 @@ py::bytes to_bytes(const dist_mat_type &m, const std::string &layout, py::object
   return py::bytes(text);
 }
 
-void write_fd(const dist_mat_type &m, int fd, const std::string &name, const std::string &layout, py::object digits) {
+// Writes to a path whole or not at all, as the commands' -o does; Python's own signal
+// handlers stay (Ctrl-C raises KeyboardInterrupt once the write has returned).
+void write_path(const dist_mat_type &m, const std::string &path, const std::string &layout, py::object digits) {
   const auto &to = output_layout(layout);
   const int d = digits_of(digits);
   py::gil_scoped_release unlocked;
   check_cells(m, "the matrix");
-  phylo::output_sink sink = phylo::output_sink::to_fd(fd, name);
-  write_layout(sink, m, to, d);
+  phylo::output_file file(path);
+  {
+    phylo::output_sink sink = phylo::output_sink::to_fd(file.fd(), path);
+    write_layout(sink, m, to, d);
+    sink.flush();
+  }
+  file.commit();
 }
 
 // ---- Reading ------------------------------------------------------------------------------------
@@ -1104,7 +1116,7 @@ and writing through it changes the matrix.
       .def("make_labels_safe", &phylo::make_labels_safe,
            "Writes blanks, control characters and ( ) [ ] : ; , ' of the labels as '_', in place.")
       .def("_to_bytes", &to_bytes, "layout"_a, "digits"_a)
-      .def("_write_fd", &write_fd, "fd"_a, "name"_a, "layout"_a, "digits"_a);
+      .def("_write_path", &write_path, "path"_a, "layout"_a, "digits"_a);
 
   m.def(
       "_read",

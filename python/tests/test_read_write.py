@@ -2,6 +2,7 @@
 layout the samples hold, every output layout, the options of the command, file objects and
 gzip."""
 
+import errno
 import gzip
 import io
 import os
@@ -151,10 +152,13 @@ def test_write_to_a_path_replaces_the_file_whole(tmp_path):
     link.symlink_to(target)
     dm.write(link, "csv")
     assert link.is_symlink() and target.read_bytes() == converted(EXAMPLES / "primates.dist", "--to=csv")
-    with pytest.raises(IsADirectoryError):
+    with pytest.raises(IsADirectoryError) as folder:
         dm.write(tmp_path, "csv")
-    with pytest.raises(OSError):
+    assert isinstance(folder.value, phylo.FileError) and folder.value.errno == errno.EISDIR
+    with pytest.raises(FileNotFoundError):
         dm.write(tmp_path / "no" / "such" / "folder", "csv")
+    with pytest.raises(phylo.FileError, match="empty"):
+        dm.write("", "csv")
 
 
 def test_write_to_file_objects(tmp_path):

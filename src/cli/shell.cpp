@@ -1,8 +1,8 @@
 #include "shell.hpp"
 
 #include "options.hpp"
-#include "output_file.hpp"
 #include "phylo/chars.hpp"
+#include "phylo/output_file.hpp"
 #include "phylo/words.hpp"
 
 #include <algorithm>
@@ -91,10 +91,10 @@ int run_with_output(const streams_type &streams, const std::optional<std::string
                     const std::function<void()> &body) {
   const reporter &report = streams.report;
   try {
-    std::unique_ptr<output_file> file;
+    std::unique_ptr<phylo::output_file> file;
     std::optional<phylo::output_sink> sink;
     if (output) {
-      file = std::make_unique<output_file>(*output);
+      file = std::make_unique<phylo::output_file>(*output, phylo::output_file::on_signal::remove_file);
       sink.emplace(phylo::output_sink::to_fd(file->fd(), *output));
     }
     phylo::output_sink &out = sink ? *sink : streams.standard_output;

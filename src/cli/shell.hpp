@@ -79,7 +79,7 @@ struct data_refused {};
 void refuse_cr_line_ends(const reporter &report, phylo::input_source &in, bool nexus_passes);
 
 // Runs `body` with the current output on `standard_output`, or on a new file `output` that
-// replaces what the name held only when `body` succeeded (see output_file.hpp). Returns the
+// replaces what the name held only when `body` succeeded (see phylo/output_file.hpp). Returns the
 // exit status: 0, or 1 after data_refused, a library error or exhausted memory (the last two
 // reported here). On standard output, what was written before a failure stays.
 int run_with_output(const streams_type &streams, const std::optional<std::string> &output,

@@ -4,7 +4,7 @@
 #include "commands.hpp"
 #include "distance_input.hpp"
 #include "options.hpp"
-#include "output_file.hpp"
+#include "phylo/output_file.hpp"
 #include "plot_names.hpp"
 
 #include "phylo/io.hpp"
@@ -166,7 +166,7 @@ public:
     std::string path = *s_.output;
     for (std::size_t at = path.find("{}"); at != std::string::npos; at = path.find("{}", at))
       path.replace(at, 2, std::to_string(count_));
-    files_.push_back(std::make_unique<cli::output_file>(path));
+    files_.push_back(std::make_unique<phylo::output_file>(path, phylo::output_file::on_signal::remove_file));
     phylo::output_sink sink = phylo::output_sink::to_fd(files_.back()->fd(), path);
     draw(sink);
     sink.flush();
@@ -180,7 +180,7 @@ private:
   const settings &s_;
   bool pattern_ = false;
   std::size_t count_ = 0;
-  std::vector<std::unique_ptr<cli::output_file>> files_;
+  std::vector<std::unique_ptr<phylo::output_file>> files_;
 };
 
 std::string order_text(plot_order order) {

@@ -5,7 +5,7 @@
 #include "commands.hpp"
 #include "distance_input.hpp"
 #include "options.hpp"
-#include "output_file.hpp"
+#include "phylo/output_file.hpp"
 #include "progress.hpp"
 
 #include "phylo/chars.hpp"
@@ -254,11 +254,11 @@ void alignment_tree(const cli::reporter &report, phylo::input_source &in, const 
 }
 
 void tree_inputs(const cli::streams_type &streams, const settings &s) {
-  std::unique_ptr<cli::output_file> replicates_file;
+  std::unique_ptr<phylo::output_file> replicates_file;
   std::optional<phylo::output_sink> replicates;
   if (s.replicates) {
     try {
-      replicates_file = std::make_unique<cli::output_file>(*s.replicates);
+      replicates_file = std::make_unique<phylo::output_file>(*s.replicates, phylo::output_file::on_signal::remove_file);
     } catch (const phylo::error &e) {
       streams.report(e.what());
       throw data_refused{};

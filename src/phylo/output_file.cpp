@@ -1,6 +1,4 @@
-#include "output_file.hpp"
-
-#include "phylo/types.hpp"
+#include "phylo/output_file.hpp"
 
 #include <algorithm>
 #include <cerrno>
@@ -9,15 +7,23 @@
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
-namespace cli {
+namespace phylo {
 namespace {
 
-[[noreturn]] void refuse(const std::string &path, const std::string &why) {
-  throw phylo::name_error(path + ": " + why);
+[[noreturn]] void refuse(const std::string &path, int code, const std::string &why) {
+  throw output_name_error(path + ": " + why, code);
+}
+
+[[noreturn]] void refuse(const std::string &path, int code) { refuse(path, code, std::strerror(code)); }
+
+[[noreturn]] void fail(const std::string &path, const char *doing = "") {
+  const int code = errno;
+  throw output_write_error(path + ": " + doing + std::strerror(code), code);
 }
 
 // The temporary file that a signal must remove: one at a time, named in storage that stays
@@ -62,22 +68,22 @@ std::string temp_template(const std::string &target) {
 
 } // namespace
 
-output_file::output_file(std::string path) : path_(std::move(path)), target_(path_) {
-  if (path_.empty()) throw phylo::name_error("the output file name is empty");
-  if (path_.back() == '/') refuse(path_, "names a folder, not a file");
+output_file::output_file(std::string path, on_signal signals) : path_(std::move(path)), target_(path_) {
+  if (path_.empty()) throw output_name_error("the output file name is empty", 0);
+  if (path_.back() == '/') refuse(path_, EISDIR, "names a folder, not a file");
   struct stat st;
   if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
     char *real = ::realpath(path_.c_str(), nullptr);
-    if (!real) refuse(path_, std::strerror(errno));
+    if (!real) refuse(path_, errno);
     target_ = real;
     std::free(real);
   }
   if (::stat(target_.c_str(), &st) == 0) {
-    if (S_ISDIR(st.st_mode)) refuse(path_, "is a folder");
-    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) refuse(path_, std::strerror(errno));
+    if (S_ISDIR(st.st_mode)) refuse(path_, EISDIR, "is a folder");
+    if (::faccessat(AT_FDCWD, target_.c_str(), W_OK, AT_EACCESS) != 0) refuse(path_, errno);
     if (!S_ISREG(st.st_mode)) { // a FIFO, a device: written where it stands
       fd_ = ::open(target_.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
-      if (fd_ < 0) refuse(path_, std::strerror(errno));
+      if (fd_ < 0) refuse(path_, errno);
       committed_ = true;
       return;
     }
@@ -85,27 +91,35 @@ output_file::output_file(std::string path) : path_(std::move(path)), target_(pat
   const std::string name_template = temp_template(target_);
   std::vector<char> name(name_template.begin(), name_template.end());
   name.push_back('\0');
+  if (signals == on_signal::keep_handlers) {
+    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
+    const int err = errno;
+    if (fd_ < 0) refuse(path_, err, std::string("cannot create a file beside it: ") + std::strerror(err));
+    temp_.assign(name.data());
+    return;
+  }
   // The signals wait while the file is made and named for the handler.
   sigset_t ending, before;
   ::sigemptyset(&ending);
   for (const int sig : removal_signals) ::sigaddset(&ending, sig);
-  ::sigprocmask(SIG_BLOCK, &ending, &before);
+  ::pthread_sigmask(SIG_BLOCK, &ending, &before);
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
   const int err = errno;
   if (fd_ >= 0) {
     temp_.assign(name.data());
     pending_temp = temp_.c_str();
     guard_temps();
+    guarded_ = true;
   }
-  ::sigprocmask(SIG_SETMASK, &before, nullptr);
-  if (fd_ < 0) refuse(path_, std::string("cannot create a file beside it: ") + std::strerror(err));
+  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  if (fd_ < 0) refuse(path_, err, std::string("cannot create a file beside it: ") + std::strerror(err));
 }
 
 output_file::~output_file() {
   if (fd_ >= 0) ::close(fd_);
   if (!committed_ && !temp_.empty()) {
     ::unlink(temp_.c_str());
-    release_temp();
+    if (guarded_) release_temp();
   }
 }
 
@@ -113,7 +127,7 @@ void output_file::commit() {
   if (committed_) { // written directly
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) throw phylo::write_error(path_ + ": " + std::strerror(errno));
+    if (::close(fd) != 0) fail(path_);
     return;
   }
   // The file gets the mode that an ordinary new file would get, or keeps the mode, owner and
@@ -130,14 +144,13 @@ void output_file::commit() {
     ::umask(mask);
     mode = 0666 & ~mask;
   }
-  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) throw phylo::write_error(path_ + ": " + std::strerror(errno));
+  if (::fchmod(fd_, mode) != 0 || ::fsync(fd_) != 0) fail(path_);
   const int fd = fd_;
   fd_ = -1;
-  if (::close(fd) != 0) throw phylo::write_error(path_ + ": " + std::strerror(errno));
-  if (::rename(temp_.c_str(), target_.c_str()) != 0)
-    throw phylo::write_error(path_ + ": cannot put the output in place: " + std::strerror(errno));
+  if (::close(fd) != 0) fail(path_);
+  if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(path_, "cannot put the output in place: ");
   committed_ = true;
-  release_temp();
+  if (guarded_) release_temp();
 }
 
-} // namespace cli
+} // namespace phylo

@@ -1,0 +1,51 @@
+// phylo: an output file that appears only when everything written to it succeeded. A regular
+// file (new, or one that stands at the path, or the file that a symbolic link names) is
+// written to a temporary file in its folder, which commit() renames into place, keeping the
+// mode, owner and group of the file it replaces; a file that is never committed is removed.
+// Anything else that is not a folder (a FIFO, a character device such as /dev/null) is written
+// directly, as the shell's '>' would.
+#pragma once
+
+#include "phylo/errors.hpp"
+
+#include <string>
+
+namespace phylo {
+
+// The error of opening or committing an output file, with the system's reason (errno; 0 where
+// the reason is not the system's, such as an empty name).
+struct output_name_error : name_error {
+  output_name_error(const std::string &what, int code) : name_error(what), code(code) {}
+  int code;
+};
+struct output_write_error : write_error {
+  output_write_error(const std::string &what, int code) : write_error(what), code(code) {}
+  int code;
+};
+
+class output_file {
+public:
+  // What becomes of the temporary file when SIGINT, SIGTERM or SIGHUP ends the process: a
+  // program that lets those signals end it asks for its removal (the handler is installed
+  // while the file is open, one file at a time, and an ignored signal stays ignored); a host
+  // with handlers of its own (an interpreter) keeps them.
+  enum class on_signal { keep_handlers, remove_file };
+
+  // Opens the output. output_name_error when the path is empty or names a folder or a file
+  // that may not be written, or when the folder cannot take the temporary file.
+  explicit output_file(std::string path, on_signal signals = on_signal::keep_handlers);
+  output_file(const output_file &) = delete;
+  output_file &operator=(const output_file &) = delete;
+  ~output_file(); // removes the temporary file unless committed
+
+  int fd() const noexcept { return fd_; }
+  // Makes the written text durable and renames it to the path. output_write_error on failure.
+  void commit();
+
+private:
+  std::string path_, target_, temp_; // the path as given, the file it names, the temporary file
+  int fd_ = -1;
+  bool committed_ = false, guarded_ = false;
+};
+
+} // namespace phylo
