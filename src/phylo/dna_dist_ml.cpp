@@ -431,24 +431,32 @@ dense_slope(const ml_model &m, const std::uint32_t *counts, const rate_terms &e)
 }
 
 // The slope of a pair at grid point j: the sums over its cells of d1 (and d2), by counts, in
-// vectors over every cell (those without pairs count 0).
+// vectors over every cell (those without pairs count 0). Each sum keeps eight lanes, added in
+// order at the end, held as two vectors of four that every target's registers take (vectors
+// wider than the registers live on the stack).
 __attribute__((target_clones("avx512f", "avx2", "default"))) slope grid_slope(const ml_model &m, const double *counts,
                                                                               std::size_t j, bool second) {
-  typedef double vec __attribute__((vector_size(64)));
+  typedef double vec __attribute__((vector_size(32)));
   const double *d1 = m.grid_d1.data() + j * m.padded, *d2 = m.grid_d2.data() + j * m.padded;
-  vec s1 = {}, s2 = {};
+  vec s1a = {}, s1b = {}, s2a = {}, s2b = {};
   for (std::size_t c = 0; c < m.padded; c += 8) {
-    vec n, x;
-    __builtin_memcpy(&n, counts + c, sizeof n);
-    __builtin_memcpy(&x, d1 + c, sizeof x);
-    s1 += n * x;
+    vec na, nb, xa, xb;
+    __builtin_memcpy(&na, counts + c, sizeof na);
+    __builtin_memcpy(&nb, counts + c + 4, sizeof nb);
+    __builtin_memcpy(&xa, d1 + c, sizeof xa);
+    __builtin_memcpy(&xb, d1 + c + 4, sizeof xb);
+    s1a += na * xa;
+    s1b += nb * xb;
     if (second) {
-      __builtin_memcpy(&x, d2 + c, sizeof x);
-      s2 += n * x;
+      __builtin_memcpy(&xa, d2 + c, sizeof xa);
+      __builtin_memcpy(&xb, d2 + c + 4, sizeof xb);
+      s2a += na * xa;
+      s2b += nb * xb;
     }
   }
   double t1 = 0, t2 = 0;
-  for (int l = 0; l < 8; ++l) t1 += s1[l], t2 += s2[l];
+  for (int l = 0; l < 4; ++l) t1 += s1a[l], t2 += s2a[l];
+  for (int l = 0; l < 4; ++l) t1 += s1b[l], t2 += s2b[l];
   return {0, t1, t2};
 }
 
@@ -557,14 +565,18 @@ double start_for(const ml_model &m, double p) {
 std::optional<double> ml_distance(const ml_model &m, const std::uint32_t *counts, std::uint64_t sites,
                                   std::uint64_t differing) {
   if (differing == 0) return 0.0;
-  // The cells that hold pairs.
+  // The cells that hold pairs, listed only where the likelihood is evaluated (the grid does
+  // without).
   std::uint32_t list[max_padded];
   std::size_t n_list = 0;
-  for (std::size_t c = 0; c < m.cells; ++c) {
-    list[n_list] = static_cast<std::uint32_t>(c);
-    n_list += counts[c] != 0;
-  }
-  const bool sparse = n_list * 4 < m.cells;
+  bool sparse = false;
+  const auto list_cells = [&] {
+    for (std::size_t c = 0; c < m.cells; ++c) {
+      list[n_list] = static_cast<std::uint32_t>(c);
+      n_list += counts[c] != 0;
+    }
+    sparse = n_list * 4 < m.cells;
+  };
   auto slope_at = [&](double t) {
     const rate_terms e = terms_at(m, t);
     return sparse ? sparse_slope<false>(m, list, counts, n_list, e) : dense_slope(m, counts, e);
@@ -585,6 +597,7 @@ std::optional<double> ml_distance(const ml_model &m, const std::uint32_t *counts
   double t = start_for(m, p);
   double lo = 0, hi = std::numeric_limits<double>::infinity();
   if (p > 0.6) {
+    list_cells();
     // A distant pair can have a likelihood flat enough to hold several maxima: the best point
     // of a grid up to the far end brackets the greatest.
     constexpr int points = 64;
@@ -608,6 +621,7 @@ std::optional<double> ml_distance(const ml_model &m, const std::uint32_t *counts
     for (std::size_t c = 0; c < m.padded; ++c) weights[c] = counts[c];
     if (const std::optional<double> near = grid_root(m, weights, t)) return *near;
     if (grid_rises_to_far(m, weights)) return std::nullopt;
+    list_cells();
   }
   for (int step = 0; step < 200; ++step) {
     const slope s = slope_at(t);
