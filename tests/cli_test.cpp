@@ -227,7 +227,8 @@ struct cli_case {
   std::string out_mode = "pipe";                            // pipe, head, full or closed
   text in, out, err;
   bool err_closed = false, sigpipe_ignored = false, not_root = false, root_only = false;
-  int status = 0, signal = 0, kill = 0;            // kill: sent once a hidden file appears in the folder
+  int status = 0, signal = 0, kill = 0; // kill: sent once `hidden` hidden files are in the folder
+  std::size_t hidden = 1;
   std::vector<std::pair<std::string, text>> after; // what files hold after the run
   std::optional<std::vector<std::string>> listing; // the names in the folder after the run
   std::vector<std::pair<std::string, unsigned>> modes;
@@ -270,6 +271,7 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
   } else if (key == "kill") {
     c.kill = signal_named(word(1));
     if (!c.kill) throw syntax_error("kill: no such signal");
+    if (t.size() > 2) c.hidden = std::stoul(word(2));
   } else if (key == "file") {
     set_file(c.files, word(1), make_text(t, 2, folder));
   } else if (key == "link" || key == "fifo" || key == "folder" || key == "chmod" || key == "chown") {
@@ -440,10 +442,10 @@ constexpr bool sanitized = __has_feature(address_sanitizer);
 constexpr bool sanitized = false;
 #endif
 
-bool hidden_file(const fs::path &folder) {
-  for (const auto &e : fs::directory_iterator(folder))
-    if (e.path().filename().string()[0] == '.') return true;
-  return false;
+std::size_t hidden_files(const fs::path &folder) {
+  std::size_t n = 0;
+  for (const auto &e : fs::directory_iterator(folder)) n += e.path().filename().string()[0] == '.';
+  return n;
 }
 
 void run_case(const cli_case &c) {
@@ -499,7 +501,7 @@ void run_case(const cli_case &c) {
           v.remove_prefix(static_cast<std::size_t>(r));
       });
       if (c.kill) { // the input stays open until the program has been sent the signal
-        for (int k = 0; k < 1000 && !hidden_file(work); ++k) ::usleep(10000);
+        for (int k = 0; k < 1000 && hidden_files(work) < c.hidden; ++k) ::usleep(10000);
         ::kill(pid, c.kill);
       }
       ::close(in_writer);

@@ -8,6 +8,8 @@
 
 #include "phylo/errors.hpp"
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 namespace phylo {
@@ -27,8 +29,8 @@ class output_file {
 public:
   // What becomes of the temporary file when SIGINT, SIGTERM or SIGHUP ends the process: a
   // program that lets those signals end it asks for its removal (the handler is installed
-  // while the file is open, one file at a time, and an ignored signal stays ignored); a host
-  // with handlers of its own (an interpreter) keeps them.
+  // while such files are open, for up to 256 of them at once, and an ignored signal stays
+  // ignored); a host with handlers of its own (an interpreter) keeps them.
   enum class on_signal { keep_handlers, remove_file };
 
   // Opens the output. output_name_error when the path is empty or names a folder or a file
@@ -45,7 +47,8 @@ public:
 private:
   std::string path_, target_, temp_; // the path as given, the file it names, the temporary file
   int fd_ = -1;
-  bool committed_ = false, guarded_ = false;
+  std::size_t slot_ = SIZE_MAX; // where the signal handler finds temp_, SIZE_MAX for nowhere
+  bool committed_ = false;
 };
 
 } // namespace phylo

@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <climits>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <pthread.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -26,33 +28,50 @@ namespace {
   throw output_write_error(path + ": " + doing + std::strerror(code), code);
 }
 
-// The temporary file that a signal must remove: one at a time, named in storage that stays
-// put while it is set.
-const char *volatile pending_temp = nullptr;
+// The temporary files that a signal must remove, each named in storage that stays put while
+// its slot holds it. The handler is installed while any slot is taken; files past the last
+// slot are removed by their owners alone.
+constexpr std::size_t max_guarded = 256, no_slot = SIZE_MAX;
+const char *volatile pending_temps[max_guarded];
+std::size_t guarded_files = 0; // slots taken, under guard_mutex
+std::mutex guard_mutex;
 constexpr int removal_signals[] = {SIGINT, SIGTERM, SIGHUP};
 struct sigaction saved_actions[std::size(removal_signals)];
 
 extern "C" void remove_and_die(int sig) {
-  if (const char *t = pending_temp) ::unlink(t);
+  for (const char *volatile &slot : pending_temps)
+    if (const char *t = slot) ::unlink(t);
   ::signal(sig, SIG_DFL);
   ::raise(sig);
 }
 
-// Installs the handler for the signals that end the run, but leaves an ignored signal ignored.
-void guard_temps() {
-  for (std::size_t k = 0; k < std::size(removal_signals); ++k) {
-    struct sigaction act {};
-    act.sa_handler = remove_and_die;
-    ::sigemptyset(&act.sa_mask);
-    ::sigaction(removal_signals[k], nullptr, &saved_actions[k]);
-    if (saved_actions[k].sa_handler != SIG_IGN) ::sigaction(removal_signals[k], &act, nullptr);
-  }
+// Takes a slot for `temp`, with the signals blocked in this thread; the first file installs
+// the handler for the signals that end the run, but leaves an ignored signal ignored. Returns
+// the slot, or no_slot when none is free.
+std::size_t guard_temp(const char *temp) {
+  const std::lock_guard<std::mutex> lock(guard_mutex);
+  std::size_t slot = 0;
+  while (slot < max_guarded && pending_temps[slot]) ++slot;
+  if (slot == max_guarded) return no_slot;
+  pending_temps[slot] = temp;
+  if (guarded_files++ == 0)
+    for (std::size_t k = 0; k < std::size(removal_signals); ++k) {
+      struct sigaction act {};
+      act.sa_handler = remove_and_die;
+      ::sigemptyset(&act.sa_mask);
+      ::sigaction(removal_signals[k], nullptr, &saved_actions[k]);
+      if (saved_actions[k].sa_handler != SIG_IGN) ::sigaction(removal_signals[k], &act, nullptr);
+    }
+  return slot;
 }
 
-void release_temp() {
-  for (std::size_t k = 0; k < std::size(removal_signals); ++k)
-    if (saved_actions[k].sa_handler != SIG_IGN) ::sigaction(removal_signals[k], &saved_actions[k], nullptr);
-  pending_temp = nullptr;
+// Frees the slot; the last file puts the signals' actions back.
+void release_temp(std::size_t slot) {
+  const std::lock_guard<std::mutex> lock(guard_mutex);
+  pending_temps[slot] = nullptr;
+  if (--guarded_files == 0)
+    for (std::size_t k = 0; k < std::size(removal_signals); ++k)
+      if (saved_actions[k].sa_handler != SIG_IGN) ::sigaction(removal_signals[k], &saved_actions[k], nullptr);
 }
 
 // The hidden name ".BASE.XXXXXX" beside `target`, BASE cut so that the name fits the folder.
@@ -91,27 +110,19 @@ output_file::output_file(std::string path, on_signal signals) : path_(std::move(
   const std::string name_template = temp_template(target_);
   std::vector<char> name(name_template.begin(), name_template.end());
   name.push_back('\0');
-  if (signals == on_signal::keep_handlers) {
-    fd_ = ::mkostemp(name.data(), O_CLOEXEC);
-    const int err = errno;
-    if (fd_ < 0) refuse(path_, err, std::string("cannot create a file beside it: ") + std::strerror(err));
-    temp_.assign(name.data());
-    return;
-  }
-  // The signals wait while the file is made and named for the handler.
+  // With a handler to tell, the signals wait while the file is made and named for it.
+  const bool guarded = signals == on_signal::remove_file;
   sigset_t ending, before;
   ::sigemptyset(&ending);
   for (const int sig : removal_signals) ::sigaddset(&ending, sig);
-  ::pthread_sigmask(SIG_BLOCK, &ending, &before);
+  if (guarded) ::pthread_sigmask(SIG_BLOCK, &ending, &before);
   fd_ = ::mkostemp(name.data(), O_CLOEXEC);
   const int err = errno;
   if (fd_ >= 0) {
     temp_.assign(name.data());
-    pending_temp = temp_.c_str();
-    guard_temps();
-    guarded_ = true;
+    if (guarded) slot_ = guard_temp(temp_.c_str());
   }
-  ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  if (guarded) ::pthread_sigmask(SIG_SETMASK, &before, nullptr);
   if (fd_ < 0) refuse(path_, err, std::string("cannot create a file beside it: ") + std::strerror(err));
 }
 
@@ -119,7 +130,7 @@ output_file::~output_file() {
   if (fd_ >= 0) ::close(fd_);
   if (!committed_ && !temp_.empty()) {
     ::unlink(temp_.c_str());
-    if (guarded_) release_temp();
+    if (slot_ != no_slot) release_temp(slot_);
   }
 }
 
@@ -150,7 +161,8 @@ void output_file::commit() {
   if (::close(fd) != 0) fail(path_);
   if (::rename(temp_.c_str(), target_.c_str()) != 0) fail(path_, "cannot put the output in place: ");
   committed_ = true;
-  if (guarded_) release_temp();
+  if (slot_ != no_slot) release_temp(slot_);
+  slot_ = no_slot;
 }
 
 } // namespace phylo

@@ -221,6 +221,15 @@ bootstrap_replicates_not_written_on_failure: phylo tree -q -b 4 --replicates=rep
   status 1
   err "phylo: ab.dist: --bootstrap resamples the sites of an alignment, and a distance matrix has none\n"
   ls aln12.fasta ab.dist
+# Both output files, the tree's and the replicates', are removed when a signal ends the run
+# while they are open.
+bootstrap_outputs_removed_on_SIGTERM: phylo tree -q -b 4 --replicates=reps.nwk -o out.nwk -
+  file out.nwk "old"
+  in pipe ">a\nACGT\n"
+  kill SIGTERM 2
+  status SIGTERM
+  after out.nwk "old"
+  ls out.nwk
 seed_without_bootstrap: phylo tree --seed=3
   status 2
   err "phylo: tree: --seed and --replicates go with --bootstrap\nTry 'phylo tree --help' for more information.\n"
