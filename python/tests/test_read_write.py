@@ -159,6 +159,7 @@ def test_write_to_a_path_replaces_the_file_whole(tmp_path):
         dm.write(tmp_path / "no" / "such" / "folder", "csv")
     with pytest.raises(phylo.FileError, match="empty"):
         dm.write("", "csv")
+    dm.write(os.devnull, "csv")  # a device is written where it stands
 
 
 def test_write_to_file_objects(tmp_path):
