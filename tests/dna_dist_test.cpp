@@ -192,6 +192,35 @@ std::string packed(const std::vector<std::string> &a) {
   return out;
 }
 
+// The LogDet determinant, exact while the cells stay below 2^30 and by elimination beyond: the
+// two agree, in sign too, on tables that need rows exchanged (an odd and an even number of
+// times) and on singular ones; scaling every cell by 2^31 scales the determinant by 2^124.
+TEST(DnaKernel, DeterminantsAgree) {
+  using phylo::dna::detail::determinant;
+  using phylo::dna::detail::determinant_inexact;
+  const std::vector<std::array<std::uint64_t, 16>> tables = {
+      {5, 0, 0, 0, 0, 6, 0, 0, 0, 0, 7, 0, 0, 0, 0, 8},                   // 1680
+      {0, 6, 0, 0, 5, 0, 0, 0, 0, 0, 7, 0, 0, 0, 0, 8},                   // one exchange: -1680
+      {0, 0, 0, 8, 0, 0, 7, 0, 0, 6, 0, 0, 5, 0, 0, 0},                   // two exchanges: 1680
+      {1, 2, 3, 4, 9, 1, 2, 3, 2, 8, 1, 2, 3, 4, 9, 1},                   // the largest first entry in row 2
+      {1, 2, 3, 4, 2, 4, 6, 8, 5, 1, 2, 7, 3, 3, 3, 3},                   // rows 1 and 2 proportional: 0
+      {0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 1, 2, 3},                   // a zero row: 0
+      {400, 30, 20, 10, 25, 380, 15, 30, 12, 40, 390, 8, 9, 11, 23, 410}, // close sequences
+  };
+  for (const auto &t : tables) {
+    const double exact = determinant(t.data()), inexact = determinant_inexact(t.data());
+    const double tolerance = 1e-9 * (std::fabs(exact) + 1);
+    EXPECT_NEAR(inexact, exact, tolerance) << t[0] << " " << t[1] << " " << t[4];
+    std::array<std::uint64_t, 16> big;
+    for (int k = 0; k < 16; ++k) big[k] = t[k] << 31;
+    EXPECT_NEAR(determinant_inexact(big.data()), std::ldexp(exact, 124), std::ldexp(tolerance, 124));
+  }
+  EXPECT_EQ(determinant(tables[1].data()), -1680.0);
+  EXPECT_EQ(determinant_inexact(tables[1].data()), -1680.0);
+  EXPECT_EQ(determinant_inexact(tables[2].data()), 1680.0);
+  EXPECT_EQ(determinant_inexact(tables[5].data()), 0.0);
+}
+
 // A resampled alignment is the alignment of the resampled text: columns drawn with repetition,
 // in any order, under every site rule and alphabet, with the base counts of its own sites.
 TEST(DnaDist, ResampledIsTheAlignmentOfTheColumns) {

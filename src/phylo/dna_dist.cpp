@@ -29,6 +29,50 @@
 namespace phylo::dna {
 namespace {
 
+__extension__ typedef __int128 wide_int;
+__extension__ typedef unsigned __int128 wide_unsigned;
+
+} // namespace
+
+namespace detail {
+
+// Exactly by the minors of the first two rows and those of the last two.
+double determinant(const std::uint64_t *m) {
+  auto a = [m](int r, int c) { return static_cast<wide_int>(m[4 * r + c]); };
+  auto minor = [&](int r, int c1, int c2) { return a(r, c1) * a(r + 1, c2) - a(r + 1, c1) * a(r, c2); };
+  const wide_int det = minor(0, 0, 1) * minor(2, 2, 3) - minor(0, 0, 2) * minor(2, 1, 3) +
+                       minor(0, 0, 3) * minor(2, 1, 2) + minor(0, 1, 2) * minor(2, 0, 3) -
+                       minor(0, 1, 3) * minor(2, 0, 2) + minor(0, 2, 3) * minor(2, 0, 1);
+  return static_cast<double>(det);
+}
+
+double determinant_inexact(const std::uint64_t *m) {
+  double a[4][4];
+  for (int r = 0; r < 4; ++r)
+    for (int c = 0; c < 4; ++c) a[r][c] = static_cast<double>(m[4 * r + c]);
+  double det = 1;
+  for (int k = 0; k < 4; ++k) { // Gaussian elimination with partial pivoting
+    int p = k;
+    for (int r = k + 1; r < 4; ++r)
+      if (std::fabs(a[r][k]) > std::fabs(a[p][k])) p = r;
+    if (a[p][k] == 0) return 0;
+    if (p != k) {
+      std::swap(a[p], a[k]);
+      det = -det;
+    }
+    det *= a[k][k];
+    for (int r = k + 1; r < 4; ++r) {
+      const double f = a[r][k] / a[k][k];
+      for (int c = k; c < 4; ++c) a[r][c] -= f * a[k][c];
+    }
+  }
+  return det;
+}
+
+} // namespace detail
+
+namespace {
+
 using detail::count_kind;
 using u64 = std::uint64_t;
 
@@ -244,43 +288,6 @@ model_constants constants_for(const packed_alignment &aln, const dist_options &o
   return c;
 }
 
-__extension__ typedef __int128 wide_int;
-__extension__ typedef unsigned __int128 wide_unsigned;
-
-// The determinant of the 4 x 4 table, exactly while its entries stay below 2^30 (by the
-// minors of the first two rows and those of the last two).
-double determinant(const u64 *m) {
-  auto a = [m](int r, int c) { return static_cast<wide_int>(m[4 * r + c]); };
-  auto minor = [&](int r, int c1, int c2) { return a(r, c1) * a(r + 1, c2) - a(r + 1, c1) * a(r, c2); };
-  const wide_int det = minor(0, 0, 1) * minor(2, 2, 3) - minor(0, 0, 2) * minor(2, 1, 3) +
-                       minor(0, 0, 3) * minor(2, 1, 2) + minor(0, 1, 2) * minor(2, 0, 3) -
-                       minor(0, 1, 3) * minor(2, 0, 2) + minor(0, 2, 3) * minor(2, 0, 1);
-  return static_cast<double>(det);
-}
-
-double determinant_inexact(const u64 *m) {
-  double a[4][4];
-  for (int r = 0; r < 4; ++r)
-    for (int c = 0; c < 4; ++c) a[r][c] = static_cast<double>(m[4 * r + c]);
-  double det = 1;
-  for (int k = 0; k < 4; ++k) { // Gaussian elimination with partial pivoting
-    int p = k;
-    for (int r = k + 1; r < 4; ++r)
-      if (std::fabs(a[r][k]) > std::fabs(a[p][k])) p = r;
-    if (a[p][k] == 0) return 0;
-    if (p != k) {
-      std::swap(a[p], a[k]);
-      det = -det;
-    }
-    det *= a[k][k];
-    for (int r = k + 1; r < 4; ++r) {
-      const double f = a[r][k] / a[k][k];
-      for (int c = k; c < 4; ++c) a[r][c] -= f * a[k][c];
-    }
-  }
-  return det;
-}
-
 // The sites where the bases differ, from the cells of LOGDET: |K & ((hx ^ hy) | (lx ^ ly))|
 // expanded into products of the bits, each a cell M[4a + b] (a, b: 0 none, 1 h, 2 l, 3 both).
 u64 logdet_differing(const u64 *n) {
@@ -419,7 +426,7 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
     break;
   }
   case model_type::LOGDET: {
-    const double det = n[0] < (u64{1} << 30) ? determinant(n) : determinant_inexact(n);
+    const double det = n[0] < (u64{1} << 30) ? detail::determinant(n) : detail::determinant_inexact(n);
     if (!(det > 0)) {
       r.undefined = undefined_reason::SINGULAR;
       return r;

@@ -40,6 +40,12 @@ constexpr std::size_t count_width(count_kind k) {
                                                          : 1;
 }
 
+// The determinant of the 16 LOGDET cells read as a 4 x 4 matrix, row after row: exactly (in
+// 128-bit integers) while every cell stays below 2^30, and by Gaussian elimination with
+// partial pivoting, for any cells.
+double determinant(const std::uint64_t *m);
+double determinant_inexact(const std::uint64_t *m);
+
 // Counts over `words` words (a multiple of word_multiple) of the planes of x and y, each plane
 // `words` apart; kx and ky are the known planes to use (ignored by SYMBOLS*).
 using pair_kernel = void (*)(const std::uint64_t *x, const std::uint64_t *y, const std::uint64_t *kx,
