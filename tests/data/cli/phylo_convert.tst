@@ -587,8 +587,8 @@ mega_lower_left: phylo convert --to=csv
   in "#mega\n!Title: three taxa;\n!Format DataType=Distance DataFormat=LowerLeft NTaxa=3;\n[ a [nested] comment ]\n[1] #Alpha\n[2] #Beta_gamma\n[3] #C\n\n[        1       2 ]\n[1]\n[2]   0.5\n[3]   1.25    2\n"
   out ",Alpha,Beta_gamma,C\nAlpha,0,0.5,1.25\nBeta_gamma,0.5,0,2\nC,1.25,2,0\n"
 mega_upper_right: phylo convert --from=mega --to=csv
-  in "#MEGA\n!Format DataType=distance DataFormat=upperright;\n#Alpha\n#Beta_gamma\n#C\n0.5 1.25\n2\n"
-  out ",Alpha,Beta_gamma,C\nAlpha,0,0.5,1.25\nBeta_gamma,0.5,0,2\nC,1.25,2,0\n"
+  in "#MEGA\n!Format DataType=distance DataFormat=upperright;\n#Alpha\n#Beta_gamma\n#C\n#D\n0.5 1.25 3\n2 4\n5\n"
+  out ",Alpha,Beta_gamma,C,D\nAlpha,0,0.5,1.25,3\nBeta_gamma,0.5,0,2,4\nC,1.25,2,0,5\nD,3,4,5,0\n"
 mega_written_and_read_back: phylo convert --to=mega
   in "3\nAlpha 0 0.5 1.25\nBeta_gamma 0.5 0 2\nC 1.25 2 0\n"
   out "#mega\n!Title: distances;\n!Format DataType=Distance DataFormat=LowerLeft NTaxa=3;\n\n#Alpha\n#Beta_gamma\n#C\n\n0.5\n1.25 2\n"
