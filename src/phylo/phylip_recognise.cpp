@@ -428,15 +428,15 @@ void read_header_cells(input_source &in, std::size_t first, std::size_t count, t
   header.line = in.line();
   std::size_t cell = 0, column = 1;
   std::string *text = nullptr;
-  auto begin_cell = [&] {
+  auto begin_cell = [&](std::size_t at) { // `at`: the column of the cell's first byte
     text = nullptr;
     if (cell >= first && cell - first < count) {
       header.labels.emplace_back();
-      header.columns.push_back(column);
+      header.columns.push_back(at);
       text = &header.labels.back();
     }
   };
-  begin_cell();
+  begin_cell(1);
   for (;;) {
     const std::string_view chunk = in.buffered();
     if (chunk.empty()) break;
@@ -444,7 +444,7 @@ void read_header_cells(input_source &in, std::size_t first, std::size_t count, t
     for (; k < chunk.size() && chunk[k] != '\n'; ++k, ++column) {
       if (chunk[k] == '\t') {
         ++cell;
-        begin_cell();
+        begin_cell(column + 1);
       } else if (text) {
         text->push_back(chunk[k]);
       }
