@@ -389,7 +389,8 @@ void draw_heatmap(const dist_mat_type &mat, std::span<const std::size_t> order, 
               "a cell: the mean of " + std::to_string(k) + " x " + std::to_string(k) + " taxa");
     y += 18;
   }
-  w.element("text", {{"x", bar_x}, {"y", y}, {"dominant-baseline", "central"}}, std::to_string(n) + " taxa");
+  w.element("text", {{"x", bar_x}, {"y", y}, {"dominant-baseline", "central"}},
+            std::to_string(n) + (n == 1 ? " taxon" : " taxa"));
   w.close();
   w.finish();
 }

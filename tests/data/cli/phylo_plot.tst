@@ -10,6 +10,9 @@ heatmap_to_file: phylo plot -u 9 -o picture.svg @plot4.phy
 # Blocks of two taxa (three blocks, the last of one taxon), in the order of the input, grey.
 blocks: phylo plot --order=input --blocks=2 --colors=grey @plot5.tsv
   out @plot_blocks.svg
+# One taxon: the diagonal alone, a colour bar from 0, the taxon named in the singular.
+one_taxon: phylo plot @plot1.phy
+  out @plot1.svg
 # A FASTA alignment: the pairs of the sequence of gaps have no distance and are drawn as such.
 alignment: phylo plot -q @plot_gap.fa
   out @plot_gap.svg
