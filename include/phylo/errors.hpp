@@ -24,14 +24,20 @@ struct error : std::runtime_error {
   error(const char *kind, const std::string &what) : std::runtime_error(what), kind_(kind) {}
   error(const char *kind, const std::string &what, input_position where)
       : std::runtime_error(what), kind_(kind), where_(std::make_shared<const input_position>(std::move(where))) {}
+  error(const char *kind, const std::string &what, int system_code)
+      : std::runtime_error(what), kind_(kind), system_code_(system_code) {}
   // The error kind as written in diagnostics: "format_error", "range_error", ...
   const char *kind() const noexcept { return kind_; }
   // Where in an input the problem was found; null for an error that concerns no input (a
   // transformation, a file that cannot be opened).
   const input_position *where() const noexcept { return where_.get(); }
+  // The system's error number (errno) that said why a file could not be opened, read or
+  // written; 0 for every other error.
+  int system_code() const noexcept { return system_code_; }
 
 private:
   const char *kind_;
+  int system_code_ = 0;
   std::shared_ptr<const input_position> where_; // shared, so that copying cannot throw
 };
 
@@ -39,6 +45,7 @@ private:
   struct name : error {                                                                                                \
     explicit name(const std::string &what) : error(#name, what) {}                                                     \
     name(const std::string &what, input_position where) : error(#name, what, std::move(where)) {}                      \
+    name(const std::string &what, int system_code) : error(#name, what, system_code) {}                                \
   }
 // The characters at the read position do not form the expected number or item.
 PHYLO_ERROR_KIND(format_error);

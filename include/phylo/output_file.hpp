@@ -14,17 +14,6 @@
 
 namespace phylo {
 
-// The error of opening or committing an output file, with the system's reason (errno; 0 where
-// the reason is not the system's, such as an empty name).
-struct output_name_error : name_error {
-  output_name_error(const std::string &what, int code) : name_error(what), code(code) {}
-  int code;
-};
-struct output_write_error : write_error {
-  output_write_error(const std::string &what, int code) : write_error(what), code(code) {}
-  int code;
-};
-
 class output_file {
 public:
   // What becomes of the temporary file when SIGINT, SIGTERM or SIGHUP ends the process: a
@@ -33,15 +22,16 @@ public:
   // ignored); a host with handlers of its own (an interpreter) keeps them.
   enum class on_signal { keep_handlers, remove_file };
 
-  // Opens the output. output_name_error when the path is empty or names a folder or a file
-  // that may not be written, or when the folder cannot take the temporary file.
+  // Opens the output. name_error when the path is empty or names a folder or a file that may
+  // not be written, or when the folder cannot take the temporary file (with the system's
+  // reason in system_code() where it gave one).
   explicit output_file(std::string path, on_signal signals = on_signal::keep_handlers);
   output_file(const output_file &) = delete;
   output_file &operator=(const output_file &) = delete;
   ~output_file(); // removes the temporary file unless committed
 
   int fd() const noexcept { return fd_; }
-  // Makes the written text durable and renames it to the path. output_write_error on failure.
+  // Makes the written text durable and renames it to the path. write_error on failure.
   void commit();
 
 private:

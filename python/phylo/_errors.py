@@ -185,8 +185,7 @@ def from_library(
         msg = "%s (sequence %d, %r)" % (msg, extra.get("sequence", 0), extra["label"])
     elif "errno" in extra:
         cls = _file_error(extra["errno"])
-        if extra["errno"]:
-            extra["strerror"] = os.strerror(extra["errno"])
+        extra["strerror"] = os.strerror(extra["errno"])
     elif kind == "undefined_distance_error":
         msg = _undefined_message(extra.get("count", 0), extra.get("pairs", []), extra.get("names"))
     e = cls(msg, kind=kind, filename=filename, lineno=lineno, column=column)

@@ -159,6 +159,7 @@ py::object optional_position(const phylo::error &e, py::dict &fields) {
 
 [[noreturn]] void raise_library_error(const phylo::error &e, py::dict fields = py::dict()) {
   optional_position(e, fields);
+  if (e.system_code() != 0) fields["errno"] = e.system_code();
   if (const auto *u = dynamic_cast<const phylo::read::undecided_error *>(&e)) {
     const char *reason = u->reason == phylo::read::undecided_type::LAYOUT   ? "layout"
                          : u->reason == phylo::read::undecided_type::LABELS ? "labels"
@@ -185,10 +186,6 @@ py::object optional_position(const phylo::error &e, py::dict &fields) {
     fields["problem"] = problems[static_cast<int>(t->problem)];
     fields["i"] = t->i;
     fields["j"] = t->j;
-  } else if (const auto *o = dynamic_cast<const phylo::output_name_error *>(&e)) {
-    fields["errno"] = o->code;
-  } else if (const auto *w = dynamic_cast<const phylo::output_write_error *>(&e)) {
-    fields["errno"] = w->code;
   } else if (const auto *d = dynamic_cast<const phylo::dna::undefined_distance_error *>(&e)) {
     static constexpr const char *reasons[] = {"no sites", "base frequencies", "saturated", "singular"};
     py::list pairs;

@@ -98,10 +98,11 @@ def test_empty_texts_hold_no_matrix():
 
 
 def test_files_that_cannot_be_read_are_os_errors(tmp_path):
-    for path in (tmp_path / "missing", tmp_path):
-        with pytest.raises(OSError) as e:
+    for path, reason in ((tmp_path / "missing", FileNotFoundError), (tmp_path, IsADirectoryError)):
+        with pytest.raises(reason) as e:
             phylo.read(path)
         assert isinstance(e.value, phylo.FileError) and isinstance(e.value, phylo.Error)
+        assert e.value.strerror and e.value.errno
     broken = tmp_path / "broken.gz"
     broken.write_bytes(b"\x1f\x8b\x08\x00garbage")
     with pytest.raises(phylo.FormatError):

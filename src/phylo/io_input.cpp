@@ -51,11 +51,14 @@ input_source input_source::open_file(const std::string &path) {
   int fd;
   do fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   while (fd < 0 && errno == EINTR);
-  if (fd < 0) throw name_error(path + ": " + detail::system_message(errno));
+  if (fd < 0) {
+    const int err = errno;
+    throw name_error(path + ": " + detail::system_message(err), err);
+  }
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
-    throw use_error(path + ": is a directory");
+    throw use_error(path + ": is a directory", EISDIR);
   }
   input_source in(fd, true, path, input_block);
   in.size_ = regular_file_left(fd);
@@ -315,7 +318,8 @@ std::size_t detail::read_fd(int fd, char *to, std::size_t room, const std::strin
   for (;;) {
     const ssize_t got = ::read(fd, to, room);
     if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) throw use_error(name + ": read error: " + detail::system_message(errno));
+    if (const int err = errno; err != EINTR)
+      throw use_error(name + ": read error: " + detail::system_message(err), err);
   }
 }
 

@@ -77,8 +77,9 @@ void output_sink::deliver(const char *data, std::size_t n) {
   while (n > 0) {
     ssize_t put = ::write(fd_, data, n);
     if (put < 0) {
-      if (errno == EINTR) continue;
-      throw write_error(name_ + ": write error: " + detail::system_message(errno));
+      const int err = errno;
+      if (err == EINTR) continue;
+      throw write_error(name_ + ": write error: " + detail::system_message(err), err);
     }
     data += put;
     n -= static_cast<std::size_t>(put);

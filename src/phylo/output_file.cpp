@@ -18,14 +18,14 @@ namespace phylo {
 namespace {
 
 [[noreturn]] void refuse(const std::string &path, int code, const std::string &why) {
-  throw output_name_error(path + ": " + why, code);
+  throw name_error(path + ": " + why, code);
 }
 
 [[noreturn]] void refuse(const std::string &path, int code) { refuse(path, code, std::strerror(code)); }
 
 [[noreturn]] void fail(const std::string &path, const char *doing = "") {
   const int code = errno;
-  throw output_write_error(path + ": " + doing + std::strerror(code), code);
+  throw write_error(path + ": " + doing + std::strerror(code), code);
 }
 
 // The temporary files that a signal must remove, each named in storage that stays put while
@@ -88,7 +88,7 @@ std::string temp_template(const std::string &target) {
 } // namespace
 
 output_file::output_file(std::string path, on_signal signals) : path_(std::move(path)), target_(path_) {
-  if (path_.empty()) throw output_name_error("the output file name is empty", 0);
+  if (path_.empty()) throw name_error("the output file name is empty");
   if (path_.back() == '/') refuse(path_, EISDIR, "names a folder, not a file");
   struct stat st;
   if (::lstat(path_.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
