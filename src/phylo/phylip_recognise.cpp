@@ -486,6 +486,11 @@ std::size_t read_tsv_header(input_source &in, std::size_t max, tsv_header &heade
                           std::to_string(max),
                       where);
   read_header_cells(in, corner ? 1 : 0, n, header);
+  // The count above reads quotes; the labels are the text between tabs, quotes and all.
+  if (header.labels.size() != n)
+    throw format_error("the header line's quotes hold a tab or a line end; tab-separated labels are read as they "
+                       "stand, quotes and all",
+                       where);
   return n;
 }
 

@@ -412,6 +412,12 @@ tsv_header_without_corner_in_another_order: phylo convert
   in "a\tb\nb\t0\t1\na\t1\t0\n"
   status 1
   err "phylo: standard input:1: row 1 is labelled 'b', but the header names 'a' in column 1: the header must name the rows in their order\n"
+# A quote in a header that holds its line end: the fields counted with quotes are not the labels
+# between the tabs (once read past the end of the labels).
+tsv_header_quote_holding_a_line_end: phylo convert --from=tsv
+  in "\"az\n \"\t "
+  status 1
+  err "phylo: standard input:1: the header line's quotes hold a tab or a line end; tab-separated labels are read as they stand, quotes and all\n"
 tsv_header_of_a_lower_triangle_in_another_order: phylo convert
   in "\ta\tb\nb\na\t1\n"
   status 1
