@@ -500,6 +500,11 @@ pairs_no_distance: phylo convert --from=pairs
   in "a\tb\t0.1\na\tc\tNA\n"
   status 1
   err "phylo: standard input:2: 'NA' in field 3 is no distance\n"
+# Only the first line may be a header: the line after it must hold a distance.
+pairs_no_distance_after_the_header: phylo convert --from=pairs
+  in "from\tto\tdist\nx\ty\tzz\na\tb\t0.5\n"
+  status 1
+  err "phylo: standard input:2: 'zz' in field 3 is no distance\n"
 csv_short_row: phylo convert
   in ",a,b\na,0,1\nb,1\n"
   status 1
