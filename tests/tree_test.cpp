@@ -12,6 +12,7 @@
 
 #include <sstream>
 #include <string>
+#include <vector>
 
 namespace phylo {
 namespace {
@@ -80,6 +81,24 @@ TEST(Tree, Cases) {
                                  {"collapse", collapse_probe},
                                  {"midpoint", midpoint_probe},
                                  {"outgroup", outgroup_probe}});
+}
+
+// Past 64 leaves a split takes two words. A caterpillar of 70 leaves, ((((t0,t1),t2),...),t69),
+// against the same tree with t1 and t68 exchanged: only the clade of t0 to t68 survives.
+TEST(Tree, SupportOfSplitsOfMoreThan64Leaves) {
+  auto caterpillar = [](std::size_t swap_a, std::size_t swap_b, const std::vector<std::string> &supports) {
+    auto leaf = [&](std::size_t k) { return "t" + std::to_string(k == swap_a ? swap_b : k == swap_b ? swap_a : k); };
+    std::string text = std::string(69, '(') + leaf(0);
+    for (std::size_t k = 1; k < 70; ++k) text += "," + leaf(k) + ")" + (k < 69 ? supports[k] : "");
+    return text + ";";
+  };
+  std::vector<std::string> none(70), expected(70, "0");
+  expected[68] = "100";
+  tree_type tree = parse(caterpillar(0, 0, none));
+  split_support support(tree);
+  support.add(parse(caterpillar(1, 68, none)));
+  support.set_support(tree);
+  EXPECT_EQ(text_of(tree), caterpillar(0, 0, expected) + " rooted");
 }
 
 TEST(Tree, AddChildAfterKeepsOrder) {
