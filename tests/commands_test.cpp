@@ -1,14 +1,16 @@
 // The help texts of the commands against the tables that their options are parsed with: every
-// layout that a command accepts is named in its --help.
+// layout that a command accepts is named in its --help. And the progress line of long runs.
 #include "commands.hpp"
 #include "dist_layouts.hpp"
 #include "distance_input.hpp"
 #include "plot_names.hpp"
+#include "progress.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
+#include <thread>
 
 namespace {
 
@@ -67,6 +69,26 @@ TEST(Help, WordsAreWhole) {
   EXPECT_FALSE(names("pairs-header", "pairs"));
   EXPECT_FALSE(names("xtsv", "tsv"));
   EXPECT_TRUE(names("tsv", "tsv"));
+}
+
+// Nothing is drawn for the first quarter second; then the share done and the time left, and at
+// the end a blank of the line's width.
+TEST(Progress, LineShowsTheShareAndIsBlankedAtTheEnd) {
+  testing::internal::CaptureStderr();
+  {
+    phylo_cli::progress_line line("dist", "of the pairs");
+    line(1, 4);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    line(0, 4);
+    line(1, 4);
+  }
+  const std::string text = testing::internal::GetCapturedStderr();
+  const std::string start = "\rphylo: dist:  25% of the pairs, ";
+  ASSERT_EQ(text.substr(0, start.size()), start) << text;
+  const std::size_t end = text.find(" s left ");
+  ASSERT_NE(end, std::string::npos) << text;
+  const std::size_t width = end + 8; // the line as written, its carriage return counted
+  EXPECT_EQ(text.substr(end + 8), "\r" + std::string(width, ' ') + "\r") << text;
 }
 
 } // namespace
