@@ -6,6 +6,7 @@
 #include "phylo/chars.hpp"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <cmath>
@@ -342,8 +343,8 @@ evaluation ml_evaluation(const detail::ml_model &model, const std::uint32_t *cou
 }
 
 // The model's distance for the counts of one pair, with the formulas as ape's dist.dna
-// writes them.
-evaluation evaluate(const model_constants &c, const u64 *n) {
+// writes them; term(x) gives term(x).
+template <class Term> evaluation evaluate_with(const model_constants &c, const u64 *n, Term &&term) {
   evaluation r;
   if (c.kind == count_kind::SYMBOLS3 || c.kind == count_kind::SYMBOLS5) {
     r.sites = static_cast<u64>(c.sites);
@@ -383,7 +384,7 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
   case model_type::COUNT: r.value = p; break;
   case model_type::JC69:
     arg = 1 - 4 * p / 3;
-    r.value = 0.75 * log_term(c, arg);
+    r.value = 0.75 * term(arg);
     break;
   case model_type::K80:
   case model_type::T92:
@@ -392,15 +393,15 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
     if (c.model == model_type::K80) {
       const double a1 = 1 - 2 * ts - tv, a2 = 1 - 2 * tv;
       arg = std::min(a1, a2);
-      r.value = 0.5 * log_term(c, a1) + 0.25 * log_term(c, a2);
+      r.value = 0.5 * term(a1) + 0.25 * term(a2);
     } else if (c.model == model_type::T92) {
       const double a1 = 1 - ts / c.h - tv, a2 = 1 - 2 * tv;
       arg = std::min(a1, a2);
-      r.value = c.h * log_term(c, a1) + 0.5 * (1 - c.h) * log_term(c, a2);
+      r.value = c.h * term(a1) + 0.5 * (1 - c.h) * term(a2);
     } else {
       const double a1 = 1 - ts / (2 * c.a) - (c.a - c.b) * tv / (2 * c.a * c.c), a2 = 1 - tv / (2 * c.c);
       arg = std::min(a1, a2);
-      r.value = 2 * c.a * log_term(c, a1) - 2 * (c.a - c.b - c.c) * log_term(c, a2);
+      r.value = 2 * c.a * term(a1) - 2 * (c.a - c.b - c.c) * term(a2);
     }
     break;
   }
@@ -409,12 +410,12 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
     const double rr = static_cast<double>(n[1] - n[2] - n[3]) / sites;
     const double a1 = 1 - 2 * ts - 2 * q, a2 = 1 - 2 * ts - 2 * rr, a3 = 1 - 2 * q - 2 * rr;
     arg = std::min({a1, a2, a3});
-    r.value = 0.25 * (log_term(c, a1) + log_term(c, a2) + log_term(c, a3));
+    r.value = 0.25 * (term(a1) + term(a2) + term(a3));
     break;
   }
   case model_type::F81:
     arg = 1 - p / c.e;
-    r.value = c.e * log_term(c, arg);
+    r.value = c.e * term(arg);
     break;
   case model_type::TN93: {
     const double p1 = static_cast<double>(n[2]) / sites, p2 = static_cast<double>(n[3]) / sites;
@@ -422,7 +423,7 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
     const double w1 = 1 - p1 / c.k1 - q / (2 * c.g_r), w2 = 1 - p2 / c.k2 - q / (2 * c.g_y);
     const double w3 = 1 - q / (2 * c.g_r * c.g_y);
     arg = std::min({w1, w2, w3});
-    r.value = c.k1 * log_term(c, w1) + c.k2 * log_term(c, w2) + c.k3 * log_term(c, w3);
+    r.value = c.k1 * term(w1) + c.k2 * term(w2) + c.k3 * term(w3);
     break;
   }
   case model_type::LOGDET: {
@@ -453,6 +454,66 @@ evaluation evaluate(const model_constants &c, const u64 *n) {
   if (!(r.value > 0)) r.value = 0;
   return r;
 }
+
+evaluation evaluate(const model_constants &c, const u64 *n) {
+  return evaluate_with(c, n, [&c](double x) { return log_term(c, x); });
+}
+
+// The evaluations of the pairs that one thread compares, with what they took last remembered.
+// The pairs of an alignment give few distinct counts and few distinct arguments of the
+// logarithms (1000 sites without gaps: JC69 at most 1001 of each), and the logarithms, or the
+// powers of the gamma form, cost more than the comparison that counts. Where a pair's
+// evaluation takes two counts (the sites and the differing ones), it is remembered whole by
+// those counts; where it takes more and has the gamma form, each of its terms is remembered by
+// its argument; the other evaluations are cheaper than a table. Each is a direct-mapped table
+// of the last key seen in each slot, and gives exactly what evaluate gives, which depends on
+// the counts alone.
+class evaluation_memo {
+public:
+  explicit evaluation_memo(const model_constants &c) : c_(c) {
+    if (c.model == model_type::P || c.model == model_type::COUNT || c.ml) return;
+    if (c.kind == count_kind::DIFF || c.kind == count_kind::AMINO) by_counts_.resize(slot_count);
+    else if (c.gamma && c.kind != count_kind::LOGDET) by_argument_.assign(slot_count, {0.0, log_term(c, 0.0)});
+  }
+
+  evaluation operator()(const u64 *n) {
+    if (!by_counts_.empty() && n[0] < UINT32_MAX && n[1] < UINT32_MAX) {
+      const u64 key = n[0] << 32 | n[1];
+      count_slot &s = by_counts_[slot_of(key)];
+      if (s.key != key) {
+        const evaluation e = evaluate(c_, n);
+        s = {key, e.value, e.undefined};
+        return e;
+      }
+      return {s.value, s.undefined, n[0], n[1]};
+    }
+    if (!by_argument_.empty())
+      return evaluate_with(c_, n, [this](double x) {
+        const u64 bits = std::bit_cast<u64>(x);
+        term_slot &s = by_argument_[slot_of(bits)];
+        if (std::bit_cast<u64>(s.x) != bits) s = {x, log_term(c_, x)};
+        return s.term;
+      });
+    return evaluate(c_, n);
+  }
+
+private:
+  static constexpr unsigned slot_bits = 12;
+  static constexpr std::size_t slot_count = std::size_t{1} << slot_bits;
+  struct count_slot {
+    u64 key = UINT64_MAX; // the sites in the high half, the differing sites in the low; none here
+    double value = 0;
+    std::optional<undefined_reason> undefined;
+  };
+  struct term_slot {
+    double x, term;
+  };
+  static std::size_t slot_of(u64 key) { return (key * 0x9e3779b97f4a7c15u) >> (64 - slot_bits); }
+
+  const model_constants &c_;
+  std::vector<count_slot> by_counts_;
+  std::vector<term_slot> by_argument_;
+};
 
 // The counts a model takes; nullopt for the models of amino-acid pair tables.
 std::optional<count_kind> kind_for(const packed_alignment &aln, const dist_options &options) {
@@ -662,6 +723,11 @@ unsigned available_cpus() {
 
 namespace {
 
+// The most threads that options let a computation run (workers are numbered below it).
+std::size_t worker_limit(const dist_options &options) {
+  return std::max<std::size_t>(options.threads != 0 ? options.threads : available_cpus(), 1);
+}
+
 // Runs tile(worker, i0, i1, j0, j1, log) over the square tiles of `side` sequences of the
 // pairs (i > j), on the threads that options ask for, and returns the undefined pairs found.
 template <class Tile>
@@ -676,8 +742,7 @@ undefined_log for_each_tile(std::size_t n, std::size_t side, const dist_options 
   const u64 total = static_cast<u64>(n) * (n - 1) / 2;
   std::atomic<std::size_t> next{0};
   std::atomic<u64> done{0};
-  const unsigned wanted = options.threads != 0 ? options.threads : available_cpus();
-  const std::size_t workers = std::clamp<std::size_t>(wanted, 1, tiles.size());
+  const std::size_t workers = std::min(worker_limit(options), tiles.size());
   std::vector<undefined_log> logs(workers);
   for (auto &log : logs) log.first.reserve(first_kept + 1);
   // The calling thread reports progress: after each of its own tiles, then, once no tile is
@@ -883,14 +948,16 @@ public:
 
   std::size_t side() const noexcept { return side_; }
   const model_constants &constants() const noexcept { return constants_; }
+  evaluation_memo memo() const { return evaluation_memo(constants_); }
   // True when a pair's comparison can stop once its distance is known to exceed a bound.
   bool stops_early() const noexcept {
     return kind_ && (constants_.model == model_type::P || constants_.model == model_type::COUNT);
   }
 
   // Calls put(i, j, evaluation) for the pairs i > j with i in [i0, i1) and j in [j0, j1), and
-  // returns their number.
-  template <class Put> u64 tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, Put &&put) const {
+  // returns their number; memo is the calling thread's.
+  template <class Put>
+  u64 tile(std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, evaluation_memo &memo, Put &&put) const {
     if (!kind_) return table_tile(i0, i1, j0, j1, put);
     const std::size_t words = aln_.words();
     u64 counts[detail::rows_at_once * detail::max_counts];
@@ -906,13 +973,12 @@ public:
       const std::size_t shared_end = std::min(i, j1);
       for (std::size_t j = j0; j < shared_end; ++j) {
         rows_kernel_(x, kx, aln_.sequence(j), known(j), words, counts);
-        for (std::size_t r = 0; r < detail::rows_at_once; ++r)
-          put(i + r, j, evaluate(constants_, counts + r * detail::max_counts));
+        for (std::size_t r = 0; r < detail::rows_at_once; ++r) put(i + r, j, memo(counts + r * detail::max_counts));
       }
       for (std::size_t r = 1; r < detail::rows_at_once; ++r)
         for (std::size_t j = std::max(j0, i); j < std::min(i + r, j1); ++j) {
           kernel_(x[r], aln_.sequence(j), kx[r], known(j), words, counts);
-          put(i + r, j, evaluate(constants_, counts));
+          put(i + r, j, memo(counts));
         }
       pairs += detail::rows_at_once * (shared_end > j0 ? shared_end - j0 : 0);
       for (std::size_t r = 1; r < detail::rows_at_once; ++r)
@@ -921,7 +987,7 @@ public:
     for (; i < i1; ++i) {
       for (std::size_t j = j0; j < std::min(i, j1); ++j) {
         kernel_(aln_.sequence(i), aln_.sequence(j), known(i), known(j), words, counts);
-        put(i, j, evaluate(constants_, counts));
+        put(i, j, memo(counts));
         ++pairs;
       }
     }
@@ -937,12 +1003,13 @@ public:
     const bool count = constants_.model == model_type::COUNT;
     const bool symbols = *kind_ == count_kind::SYMBOLS3 || *kind_ == count_kind::SYMBOLS5;
     u64 counts[detail::max_counts];
+    u64 n[detail::max_counts] = {}; // the sites and the differing sites, or the differing sites alone
     u64 pairs = 0;
     for (std::size_t i = i0; i < i1; ++i)
       for (std::size_t j = j0; j < std::min(i, j1); ++j) {
         ++pairs;
         const u64 *x = aln_.sequence(i), *y = aln_.sequence(j), *kx = known(i), *ky = known(j);
-        u64 n[2] = {0, 0}; // the sites and the differing sites, or the differing sites alone
+        n[0] = n[1] = 0;
         bool beyond = false;
         for (std::size_t w = 0; w < words; w += stretch) {
           const std::size_t w1 = std::min(words, w + stretch);
@@ -1031,8 +1098,7 @@ struct band {
 template <class Compute, class Write>
 undefined_log run_bands(const std::vector<band> &bands, u64 total, const dist_options &options, Compute &&compute,
                         Write &&write) {
-  const unsigned wanted = options.threads != 0 ? options.threads : available_cpus();
-  const std::size_t workers = std::clamp<std::size_t>(wanted, 1, std::max<std::size_t>(bands.size(), 1));
+  const std::size_t workers = std::min(worker_limit(options), std::max<std::size_t>(bands.size(), 1));
   const std::size_t window = 2 * workers;
   struct slot {
     std::vector<pair_distance> pairs;
@@ -1175,10 +1241,12 @@ std::uint64_t dna_dist(const packed_alignment &aln, const dist_options &options,
 
   const float fill = options.undefined_value.value_or(0.0f);
   const comparer compare(aln, options);
+  std::vector<std::optional<evaluation_memo>> memos(worker_limit(options));
   const undefined_log undefined = for_each_tile(
       n, compare.side(), options,
-      [&](std::size_t, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
-        return compare.tile(i0, i1, j0, j1, [&](std::size_t i, std::size_t j, const evaluation &e) {
+      [&](std::size_t worker, std::size_t i0, std::size_t i1, std::size_t j0, std::size_t j1, undefined_log &log) {
+        if (!memos[worker]) memos[worker].emplace(compare.memo());
+        return compare.tile(i0, i1, j0, j1, *memos[worker], [&](std::size_t i, std::size_t j, const evaluation &e) {
           float value = static_cast<float>(e.value);
           if (e.undefined) {
             log.add({i, j, *e.undefined, e.sites, e.differing});
@@ -1243,7 +1311,10 @@ std::uint64_t dna_pairs(const packed_alignment &aln, const dist_options &options
   dist_options run = options;
   run.threads = options.threads != 0 ? options.threads : available_cpus();
   std::vector<sparse_space> spaces(sparse ? run.threads : 0);
+  std::vector<std::optional<evaluation_memo>> memos(run.threads);
   auto compute = [&](std::size_t worker, const band &b, std::vector<pair_distance> &out, undefined_log &log) {
+    if (!memos[worker]) memos[worker].emplace(compare.memo());
+    evaluation_memo &memo = *memos[worker];
     auto put = [&](std::size_t i, std::size_t j, const evaluation &e) {
       if (i == first_row || i == last_row) {
         const u64 rank = row_rank(i) + j;
@@ -1268,14 +1339,16 @@ std::uint64_t dna_pairs(const packed_alignment &aln, const dist_options &options
       space.differing.resize(b.i1);
       const bool symbols = aln.rule() == site_rule::ALL;
       const bool count = options.model == model_type::COUNT;
+      u64 c[detail::max_counts] = {}; // a pair's counts, as a kernel of its kind leaves them
       for (std::size_t i = b.i0; i < b.i1; ++i) {
         sparse->row(i, i, count || symbols ? nullptr : space.sites.data(), space.differing.data(),
                     space.scratch.data());
         for (std::size_t j = 0; j < i; ++j) {
           const u64 d = space.differing[j];
           if (count && bound && static_cast<double>(static_cast<float>(d)) > *bound) continue;
-          const u64 c[2] = {symbols ? d : count ? 0 : space.sites[j], d};
-          put(i, j, evaluate(compare.constants(), c));
+          c[0] = symbols ? d : count ? 0 : space.sites[j];
+          c[1] = d;
+          put(i, j, memo(c));
         }
       }
     } else {
@@ -1283,7 +1356,7 @@ std::uint64_t dna_pairs(const packed_alignment &aln, const dist_options &options
       for (std::size_t j0 = 0; j0 + 1 < b.i1; j0 += side) {
         const std::size_t j1 = std::min(j0 + side, b.i1 - 1);
         if (bound && compare.stops_early()) compare.bounded_tile(b.i0, b.i1, j0, j1, *bound, put);
-        else compare.tile(b.i0, b.i1, j0, j1, put);
+        else compare.tile(b.i0, b.i1, j0, j1, memo, put);
       }
     }
     std::sort(out.begin(), out.end(),
