@@ -10,7 +10,7 @@ import numpy as np
 import pytest
 
 import phylo
-from conftest import EXAMPLES, run
+from conftest import PRIMATES, output, raised
 
 
 def small():
@@ -39,8 +39,7 @@ def test_the_array_keeps_the_matrix_alive():
     assert v.base.to_string("raw").count("1.00000E+00") == 9
 
 
-def test_read_matrices_are_viewed_too():
-    dm, = phylo.read(EXAMPLES / "primates.dist")
+def test_read_matrices_are_viewed_too(dm):
     assert dm.values.base is dm
     dm.values[:] = 0
     assert set(dm.to_string("pairs").split()) >= {"0.00000E+00"}
@@ -58,20 +57,16 @@ def test_construction_copies_any_array_like():
 
 
 @pytest.mark.parametrize("values,labels,error,word", [
-    ([[0, 1], [1, 0]], ["a"], ValueError, "labels"),
-    ([[0, 1, 2]], ["a"], ValueError, "square"),
-    ([0, 1], ["a", "b"], ValueError, "square"),
+    ([[0, 1], [1, 0]], ["a"], ValueError, "labels"), ([[0, 1, 2]], ["a"], ValueError, "square"),
+    ([0, 1], ["a", "b"], ValueError, "square"), (np.zeros((0, 0)), [], ValueError, "at least one"),
     ([[0, -1], [1, 0]], ["a", "b"], ValueError, "cell \\(1, 2\\)"),
     ([[0, float("nan")], [1, 0]], ["a", "b"], ValueError, "cell \\(1, 2\\)"),
     ([[0, float("inf")], [1, 0]], ["a", "b"], ValueError, "cell"),
-    (np.zeros((0, 0)), [], ValueError, "at least one"),
-    ([["x", "y"], ["z", "w"]], ["a", "b"], TypeError, "values"),
-    ([[0, 1], [1, 0]], "ab", TypeError, "labels"),
+    ([["x", "y"], ["z", "w"]], ["a", "b"], TypeError, "values"), ([[0, 1], [1, 0]], "ab", TypeError, "labels"),
     ([[0, 1], [1, 0]], ["a", 2], TypeError, "labels"),
 ])
 def test_bad_construction_names_the_argument(values, labels, error, word):
-    with pytest.raises(error, match=word):
-        phylo.DistanceMatrix(values, labels)
+    raised(error, phylo.DistanceMatrix, values, labels, match=word)
 
 
 def test_indexing():
@@ -79,18 +74,10 @@ def test_indexing():
     assert len(dm) == 3 and dm.shape == (3, 3)
     assert dm[-1, 0] == 0.5 and dm["c", "b"] == 0.75 and dm[0, "c"] == 0.5
     assert dm.index("b") == 1
-    with pytest.raises(KeyError):
-        dm["a", "z"]
-    with pytest.raises(IndexError):
-        dm[3, 0]
-    with pytest.raises(IndexError):
-        dm[0, -4]
-    with pytest.raises(TypeError):
-        dm[0]
-    with pytest.raises(TypeError):
-        dm[0.5, 1]
-    with pytest.raises(ValueError):
-        dm[0, 1] = -1
+    for key, error in [(("a", "z"), KeyError), ((3, 0), IndexError), ((0, -4), IndexError), (0, TypeError),
+                       ((0.5, 1), TypeError)]:
+        raised(error, lambda: dm[key])
+    raised(ValueError, dm.__setitem__, (0, 1), -1)
 
 
 def test_equality_copies_and_pickles():
@@ -102,15 +89,13 @@ def test_equality_copies_and_pickles():
     renamed = small()
     renamed.labels = ["a", "b", "d"]
     assert dm != renamed and renamed.labels == ["a", "b", "d"]
-    with pytest.raises(ValueError, match="labels"):
-        renamed.labels = ["a"]
+    raised(ValueError, setattr, renamed, "labels", ["a"], match="labels")
     assert dm != "a matrix"
     for twin in (dm.copy(), copy.copy(dm), copy.deepcopy(dm), pickle.loads(pickle.dumps(dm))):
         assert twin == dm and twin is not dm
         twin.values[0, 1] = 9
         assert dm[0, 1] == 0.25
-    with pytest.raises(TypeError):
-        hash(dm)
+    raised(TypeError, hash, dm)
 
 
 def test_repr_shows_the_taxa_and_the_cells():
@@ -122,38 +107,31 @@ def test_repr_shows_the_taxa_and_the_cells():
 
 
 def test_transform_symmetrize_subset_similarity_as_the_command_does():
-    text = (EXAMPLES / "primates.dist").read_bytes()
+    text = PRIMATES.read_bytes()
     for name in phylo.TRANSFORMS:
         dm, = phylo.read(io.BytesIO(text))
         dm.transform(name)
-        assert dm.to_bytes("tsv") == run("convert", "-t", "tsv", "-x", name, "-", stdin=text)[1], name
-    with pytest.raises(ValueError, match="transform"):
-        dm.transform("cube")
-    big = phylo.DistanceMatrix([[0, 2], [2, 0]], ["a", "b"])
-    with pytest.raises(phylo.ArgumentError):
-        big.transform("neglog")
-    huge = phylo.DistanceMatrix([[0, 3e38], [3e38, 0]], ["a", "b"])
-    with pytest.raises(phylo.RangeError):
-        huge.transform("square")
+        assert dm.to_bytes("tsv") == output("convert", "-t", "tsv", "-x", name, "-", stdin=text), name
+    raised(ValueError, dm.transform, "cube", match="transform")
+    raised(phylo.ArgumentError, phylo.DistanceMatrix([[0, 2], [2, 0]], ["a", "b"]).transform, "neglog")
+    raised(phylo.RangeError, phylo.DistanceMatrix([[0, 3e38], [3e38, 0]], ["a", "b"]).transform, "square")
 
     lopsided = phylo.DistanceMatrix([[0, 1], [3, 0]], ["a", "b"])
     for how, cell in [("lower", 3), ("upper", 1), ("mean", 2)]:
         m = lopsided.copy()
         m.symmetrize(how)
         assert m[0, 1] == m[1, 0] == cell
-    with pytest.raises(ValueError, match="how"):
-        lopsided.symmetrize("diagonal")
+    raised(ValueError, lopsided.symmetrize, "diagonal", match="how")
 
     sub = small().subset(["c", "a", "c"])
     assert sub.labels == ["c", "a", "c"] and sub.values.tolist() == [[0, 0.5, 0], [0.5, 0, 0.5], [0, 0.5, 0]]
-    with pytest.raises(phylo.RangeError, match="no taxon 'z'"):
-        small().subset(["a", "z"])
+    raised(phylo.RangeError, small().subset, ["a", "z"], match="no taxon 'z'")
 
     sim = phylo.DistanceMatrix([[100, 95], [95, 100]], ["a", "b"])
     sim.similarity_to_distance("percent")
     assert sim.values.tolist() == [[0, 5], [5, 0]]
-    with pytest.raises(phylo.RangeError, match="above the largest similarity"):
-        phylo.DistanceMatrix([[1, 2], [2, 1]], ["a", "b"]).similarity_to_distance("fraction")
+    above = phylo.DistanceMatrix([[1, 2], [2, 1]], ["a", "b"])
+    raised(phylo.RangeError, above.similarity_to_distance, "fraction", match="above the largest similarity")
 
     unsafe = phylo.DistanceMatrix([[0, 1], [1, 0]], ["a (b)", "c:d"])
     unsafe.make_labels_safe()
@@ -162,20 +140,16 @@ def test_transform_symmetrize_subset_similarity_as_the_command_does():
 
 def test_check_finds_one_of_each_kind():
     dm = phylo.DistanceMatrix([[1, 2], [3, 0]], ["same", "same"])
-    kinds = [f.kind for f in dm.check()]
-    assert kinds == ["asymmetry", "diagonal", "duplicate_label"]
+    assert [f.kind for f in dm.check()] == ["asymmetry", "diagonal", "duplicate_label"]
     assert dm.check(tolerance=1, layout="csv")[0].kind == "diagonal"
     f = dm.check()[0]
     assert (f.i, f.j) == (1, 0) and "symmetric" in f.message
     assert phylo.DistanceMatrix([[0]], ["a b"]).check(layout="phylip")[0].kind == "unsafe_label"
-    with pytest.raises(ValueError):
-        dm.check(tolerance=-1)
+    raised(ValueError, dm.check, tolerance=-1)
 
 
 def test_cells_made_bad_through_the_view_are_refused_on_writing():
     dm = small()
     dm.values[1, 2] = np.nan
-    with pytest.raises(phylo.RangeError, match="cell \\(2, 3\\)"):
-        dm.to_string()
-    with pytest.raises(phylo.RangeError):
-        dm.transform("sqrt")
+    raised(phylo.RangeError, dm.to_string, match="cell \\(2, 3\\)")
+    raised(phylo.RangeError, dm.transform, "sqrt")

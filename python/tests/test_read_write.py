@@ -12,14 +12,13 @@ import warnings
 import pytest
 
 import phylo
-from conftest import CLI_DATA, EXAMPLES, PRODUCERS, run
+from conftest import CLI_DATA, EXAMPLES, PRIMATES, PRODUCERS, raised, run
 
 SAMPLES = sorted(
     [p for p in EXAMPLES.iterdir() if p.is_file() and p.suffix in (".phy", ".tsv", ".xphy", ".dist")]
     + [p for p in PRODUCERS.iterdir() if p.name not in ("README.md",) and not p.name.endswith((".fasta", ".phy"))]
     + [CLI_DATA / n for n in ("ab.dist", "ab.tsv", "mash.csv", "mothur_column.csv", "pandas_quoted.csv",
-                              "fastani.pairs-header")]
-)
+                              "fastani.pairs-header")])
 
 
 def converted(path, *options):
@@ -33,13 +32,12 @@ def joined(matrices, layout, **kw):
 
 
 @pytest.mark.parametrize("path", SAMPLES, ids=lambda p: p.name)
+@pytest.mark.filterwarnings("ignore::phylo.FindingWarning")
 def test_every_sample_in_every_layout_as_the_command_writes_it(path):
-    with warnings.catch_warnings():
-        warnings.simplefilter("ignore", phylo.FindingWarning)
-        try:
-            matrices = phylo.read(path)
-        except phylo.Error:
-            matrices = None
+    try:
+        matrices = phylo.read(path)
+    except phylo.Error:
+        matrices = None
     for layout in phylo.OUTPUT_LAYOUTS:
         expected = converted(path, "--to=" + layout)
         if matrices is None:
@@ -67,12 +65,8 @@ def test_file_objects_and_gzip_read_as_paths(path):
 
 def test_a_file_object_is_named_after_its_file():
     with open(EXAMPLES / "primates.phy", "rb") as f:
-        with pytest.raises(phylo.FormatError) as e:
-            phylo.read(f, layout="nexus")
-    assert e.value.filename == str(EXAMPLES / "primates.phy")
-    with pytest.raises(phylo.FormatError) as e:
-        phylo.read(io.BytesIO(b" 2\na 0 1\nb 1 x\n"))
-    assert e.value.filename == "<file object>"
+        assert raised(phylo.FormatError, phylo.read, f, layout="nexus").filename == f.name
+    assert raised(phylo.FormatError, phylo.read, io.BytesIO(b" 2\na 0 1\nb 1 x\n")).filename == "<file object>"
 
 
 # Options of phylo convert and the arguments of phylo.read that say the same.
@@ -82,10 +76,10 @@ OPTIONS = [
     (PRODUCERS / "mash_dist_pairs.tsv", ["--from=pairs", "--column=4"], {"layout": "pairs", "column": 4}),
     (PRODUCERS / "fastani_pairs.txt", ["--similarity=percent", "--fill=100"],
      {"similarity": "percent", "fill": 100}),
-    (EXAMPLES / "primates.dist", ["--taxa=Pongo_abelii,Homo_sapiens"], {"taxa": ["Pongo_abelii", "Homo_sapiens"]}),
-    (EXAMPLES / "primates.dist", ["--taxa=Pongo_abelii,Homo_sapiens"], {"taxa": "Pongo_abelii,Homo_sapiens"}),
-    (EXAMPLES / "primates.dist", ["--transform=neglog"], {"transform": "neglog"}),
-    (EXAMPLES / "primates.dist", ["--transform=range"], {"transform": "range"}),
+    (PRIMATES, ["--taxa=Pongo_abelii,Homo_sapiens"], {"taxa": ["Pongo_abelii", "Homo_sapiens"]}),
+    (PRIMATES, ["--taxa=Pongo_abelii,Homo_sapiens"], {"taxa": "Pongo_abelii,Homo_sapiens"}),
+    (PRIMATES, ["--transform=neglog"], {"transform": "neglog"}),
+    (PRIMATES, ["--transform=range"], {"transform": "range"}),
     (PRODUCERS / "mash_dist_t.tsv", ["--symmetrize=mean"], {"symmetrize": "mean"}),
     (PRODUCERS / "phangorn_writedist.dist", ["--safe-labels"], {"safe_labels": True}),
 ]
@@ -112,9 +106,8 @@ def test_check_refuses_what_the_command_refuses():
     assert status == 1 and "symmetric" in err
     with pytest.warns(phylo.FindingWarning, match="symmetric"):
         phylo.read(io.BytesIO(text))
-    with pytest.raises(phylo.CheckError) as e:
-        phylo.read(io.BytesIO(text), check=0)
-    assert e.value.findings[0].kind == "asymmetry" and e.value.lineno == 1
+    e = raised(phylo.CheckError, phylo.read, io.BytesIO(text), check=0)
+    assert e.findings[0].kind == "asymmetry" and e.lineno == 1
     assert len(phylo.read(io.BytesIO(text), check=0.5)) == 1
     with warnings.catch_warnings():
         warnings.simplefilter("error")
@@ -125,48 +118,39 @@ def test_write_checks_the_labels_of_the_layout():
     dm = phylo.DistanceMatrix([[0, 1], [1, 0]], ["a b", "a_b"])
     with pytest.warns(phylo.FindingWarning):
         dm.to_string("relaxed")
-    with pytest.raises(phylo.CheckError) as e:
-        dm.to_string("relaxed", check=0)
-    assert {f.kind for f in e.value.findings} >= {"output_label"}
+    e = raised(phylo.CheckError, dm.to_string, "relaxed", check=0)
+    assert {f.kind for f in e.findings} >= {"output_label"}
     broken = phylo.DistanceMatrix([[0, 1], [1, 0]], ["a\nb", "c"])
-    with pytest.raises(phylo.CheckError):
-        broken.to_string("tsv", quiet=True)
+    raised(phylo.CheckError, broken.to_string, "tsv", quiet=True)
     assert broken.to_string("tsv", safe_labels=True, quiet=True).startswith("\ta_b\tc\n")
     assert broken.labels == ["a\nb", "c"]  # given back after writing
 
 
-def test_write_to_a_path_replaces_the_file_whole(tmp_path):
-    dm, = phylo.read(EXAMPLES / "primates.dist")
+def test_write_to_a_path_replaces_the_file_whole(dm, tmp_path):
     target = tmp_path / "out.nex"
     target.write_bytes(b"old")
     os.chmod(target, 0o640)
     dm.write(target, "nexus")
-    assert target.read_bytes() == converted(EXAMPLES / "primates.dist", "--to=nexus")
-    assert stat.S_IMODE(os.stat(target).st_mode) == 0o640
-    bad = phylo.DistanceMatrix([[0, 1], [1, 0]], ["a\nb", "c"])
-    with pytest.raises(phylo.CheckError):
-        bad.write(target, "tsv")
-    assert target.read_bytes() == converted(EXAMPLES / "primates.dist", "--to=nexus")
+    nexus = converted(PRIMATES, "--to=nexus")
+    assert target.read_bytes() == nexus and stat.S_IMODE(os.stat(target).st_mode) == 0o640
+    raised(phylo.CheckError, phylo.DistanceMatrix([[0, 1], [1, 0]], ["a\nb", "c"]).write, target, "tsv")
+    assert target.read_bytes() == nexus
     assert sorted(os.listdir(tmp_path)) == ["out.nex"]  # no temporary file left
     link = tmp_path / "link"
     link.symlink_to(target)
     dm.write(link, "csv")
-    assert link.is_symlink() and target.read_bytes() == converted(EXAMPLES / "primates.dist", "--to=csv")
-    with pytest.raises(IsADirectoryError) as folder:
-        dm.write(tmp_path, "csv")
-    assert isinstance(folder.value, phylo.FileError) and folder.value.errno == errno.EISDIR
-    with pytest.raises(FileNotFoundError):
-        dm.write(tmp_path / "no" / "such" / "folder", "csv")
-    with pytest.raises(phylo.FileError, match="empty"):
-        dm.write("", "csv")
+    assert link.is_symlink() and target.read_bytes() == converted(PRIMATES, "--to=csv")
+    folder = raised(IsADirectoryError, dm.write, tmp_path, "csv")
+    assert isinstance(folder, phylo.FileError) and folder.errno == errno.EISDIR
+    raised(FileNotFoundError, dm.write, tmp_path / "no" / "such" / "folder", "csv")
+    raised(phylo.FileError, dm.write, "", "csv", match="empty")
     dm.write(os.devnull, "csv")  # a device is written where it stands
 
 
-def test_write_to_file_objects(tmp_path):
-    dm, = phylo.read(EXAMPLES / "primates.dist")
+def test_write_to_file_objects(dm):
     binary = io.BytesIO()
     dm.write(binary, "phylip")
-    assert binary.getvalue() == converted(EXAMPLES / "primates.dist", "--to=phylip")
+    assert binary.getvalue() == converted(PRIMATES, "--to=phylip")
     text = io.StringIO()
     dm.write(text, "phylip")
     assert text.getvalue() == dm.to_string("phylip")
@@ -183,22 +167,14 @@ def test_utf8_and_other_bytes_in_labels_round_trip():
     assert dm.to_bytes("relaxed") == run("convert", "-", stdin=text)[1]
 
 
-def test_bad_arguments_name_themselves():
-    path = EXAMPLES / "primates.dist"
+def test_bad_arguments_name_themselves(dm):
     for kwargs, word in [({"layout": "xml"}, "layout"), ({"shape": "round"}, "shape"),
                          ({"layout": "csv", "shape": "lower"}, "shape"), ({"column": 2}, "column"),
                          ({"similarity": "half"}, "similarity"), ({"transform": "log"}, "transform"),
                          ({"symmetrize": "both"}, "symmetrize"), ({"check": -1}, "check"), ({"taxa": []}, "taxa")]:
-        with pytest.raises(ValueError, match=word):
-            phylo.read(path, **kwargs)
-    with pytest.raises(TypeError, match="source"):
-        phylo.read(42)
-    with pytest.raises(TypeError, match="binary"):
-        phylo.read(io.StringIO(" 1\na 0\n"))
-    dm, = phylo.read(path)
-    with pytest.raises(ValueError, match="layout"):
-        dm.to_string("xml")
-    with pytest.raises(ValueError, match="digits"):
-        dm.to_string("csv", digits=10)
-    with pytest.raises(TypeError, match="dest"):
-        dm.write(3.5)
+        raised(ValueError, phylo.read, PRIMATES, match=word, **kwargs)
+    raised(TypeError, phylo.read, 42, match="source")
+    raised(TypeError, phylo.read, io.StringIO(" 1\na 0\n"), match="binary")
+    raised(ValueError, dm.to_string, "xml", match="layout")
+    raised(ValueError, dm.to_string, "csv", digits=10, match="digits")
+    raised(TypeError, dm.write, 3.5, match="dest")

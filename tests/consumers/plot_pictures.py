@@ -26,47 +26,32 @@ def read_png(path):
     data = open(path, "rb").read()
     if data[:8] != b"\x89PNG\r\n\x1a\n":
         fail(path + " is not a PNG")
-    pos, chunks = 8, {}
-    idat = b""
+    pos, chunks, idat = 8, {}, b""
     while pos < len(data):
         length, kind = struct.unpack(">I4s", data[pos:pos + 8])
         body = data[pos + 8:pos + 8 + length]
-        if kind == b"IDAT":
-            idat += body
-        else:
-            chunks.setdefault(kind, body)
+        idat += body if kind == b"IDAT" else b""
+        chunks.setdefault(kind, body)
         pos += 12 + length
     width, height, depth, colour, _, _, interlace = struct.unpack(">IIBBBBB", chunks[b"IHDR"])
     if depth != 8 or colour not in (2, 6) or interlace != 0:
         fail("an unexpected PNG form: depth %d, colour type %d, interlace %d" % (depth, colour, interlace))
     channels = 3 if colour == 2 else 4
-    raw = zlib.decompress(idat)
-    stride = width * channels
+    raw, stride = zlib.decompress(idat), width * channels
     rows, previous = [], bytearray(stride)
     for y in range(height):
         line = raw[y * (stride + 1):(y + 1) * (stride + 1)]
         kind, row = line[0], bytearray(line[1:])
         for x in range(stride):
             a = row[x - channels] if x >= channels else 0
-            b = previous[x]
-            c = previous[x - channels] if x >= channels else 0
-            if kind == 1:
-                row[x] = (row[x] + a) & 255
-            elif kind == 2:
-                row[x] = (row[x] + b) & 255
-            elif kind == 3:
-                row[x] = (row[x] + (a + b) // 2) & 255
-            elif kind == 4:
-                p = a + b - c
-                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
-                row[x] = (row[x] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+            b, c = previous[x], previous[x - channels] if x >= channels else 0
+            if kind == 4:  # Paeth: the first of a, b and c nearest to a + b - c
+                row[x] = (row[x] + min((a, b, c), key=lambda v: abs(a + b - c - v))) & 255
+            elif kind:  # sub, up, average
+                row[x] = (row[x] + (a, b, (a + b) // 2)[kind - 1]) & 255
         rows.append([tuple(row[x:x + 3]) for x in range(0, stride, channels)])
         previous = row
     return width, height, rows
-
-
-def hex_colour(text):
-    return tuple(int(text[k:k + 2], 16) for k in (1, 3, 5))
 
 
 def near(got, want, tolerance=3):
@@ -85,18 +70,14 @@ class picture:
             fail("the PNG is %dx%d, the SVG %sx%s" % (self.width, self.height, self.root.get("width"),
                                                       self.root.get("height")))
         cells = [g for g in self.root.iter(SVG + "g") if "scale(" in (g.get("transform") or "")][0]
-        x, y, s = map(float, re.findall(r"[-0-9.]+", cells.get("transform")))
-        self.x0, self.y0, self.cell = x, y, s
+        self.x0, self.y0, self.cell = map(float, re.findall(r"[-0-9.]+", cells.get("transform")))
         self.blocks = max(int(m) for p in cells.iter(SVG + "path") for m in re.findall(r"M(\d+) ", p.get("d"))) + 1
 
     def pixel(self, x, y):
         return self.rows[int(y)][int(x)]
 
-    def centre(self, r, c):
-        return self.x0 + (c + 0.5) * self.cell, self.y0 + (r + 0.5) * self.cell
-
     def expect_cell(self, r, c, colour, what):
-        got = self.pixel(*self.centre(r, c))
+        got = self.pixel(self.x0 + (c + 0.5) * self.cell, self.y0 + (r + 0.5) * self.cell)
         if not near(got, colour):
             fail("cell (%d, %d), %s: the browser shows %s, expected %s" % (r, c, what, got, colour))
 
