@@ -343,7 +343,7 @@ evaluation ml_evaluation(const detail::ml_model &model, const std::uint32_t *cou
 }
 
 // The model's distance for the counts of one pair, with the formulas as ape's dist.dna
-// writes them; term(x) gives term(x).
+// writes them; term(x) gives log_term(c, x).
 template <class Term> evaluation evaluate_with(const model_constants &c, const u64 *n, Term &&term) {
   evaluation r;
   if (c.kind == count_kind::SYMBOLS3 || c.kind == count_kind::SYMBOLS5) {
