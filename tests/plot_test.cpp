@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -80,6 +82,48 @@ TEST(Plot, DrawingsRefuse) {
   EXPECT_THROW(draw_heatmap(m, leaves == order ? other : order, &tree, {}, sink), range_error);
   EXPECT_THROW(draw_heatmap(dist_mat_type(0), {}, nullptr, {}, sink), range_error);
   EXPECT_THROW(draw_tree(tree_type{}, {}, sink), range_error);
+}
+
+// The lower triangle holds the cells below the diagonal row by row, whatever the others hold,
+// and draws a symmetric matrix as the square does: the same means (whole numbers, so their sums
+// are exact in any order) with undefined and NaN cells left out, the same picture.
+TEST(Plot, TheLowerTriangleDrawsAsTheSquare) {
+  dist_mat_type m = matrix(7, [](std::size_t i, std::size_t j) { return i == j ? 0.0f : float((i * j + i + j) % 9); });
+  m.distances(5, 2) = m.distances(2, 5) = 99;
+  m.distances(6, 0) = m.distances(0, 6) = std::nanf("");
+  dist_mat_type uneven = m;
+  for (std::size_t i = 0; i < 7; ++i)
+    for (std::size_t j = i; j < 7; ++j) uneven.distances(i, j) = -1;
+  for (unsigned threads : {1u, 3u}) {
+    const lower_triangle tri = lower_triangle_of(uneven, threads);
+    ASSERT_EQ(tri.n_tax(), 7u);
+    EXPECT_EQ(tri.labels[6], "t6");
+    ASSERT_EQ(tri.cells.size(), 21u);
+    for (std::size_t i = 1, k = 0; i < 7; ++i)
+      for (std::size_t j = 0; j < i; ++j, ++k)
+        EXPECT_EQ(std::bit_cast<std::uint32_t>(tri.cells[k]), std::bit_cast<std::uint32_t>(m.distances(i, j)));
+  }
+  const lower_triangle tri = lower_triangle_of(m);
+  const std::vector<std::size_t> order{3, 6, 0, 5, 1, 4, 2};
+  for (std::size_t blocks : {7u, 3u, 2u, 1u}) {
+    const block_grid square = block_means(m, order, blocks, 99.0f, 2), half = block_means(tri, order, blocks, 99.0f, 2);
+    EXPECT_EQ(half.taxa_per_block, square.taxa_per_block);
+    ASSERT_EQ(half.means.size(), square.means.size());
+    for (std::size_t k = 0; k < square.means.size(); ++k)
+      if (std::isnan(square.means[k])) EXPECT_TRUE(std::isnan(half.means[k])) << blocks << " " << k;
+      else EXPECT_EQ(half.means[k], square.means[k]) << blocks << " " << k;
+  }
+  EXPECT_THROW(block_means(tri, {order.data(), 6}, 3), range_error);
+  m.distances(6, 0) = m.distances(0, 6) = 4;
+  m.distances(5, 2) = m.distances(2, 5) = 2;
+  const tree_type tree = build_upgma_chain(dist_mat_type(m));
+  const std::vector<std::size_t> leaves = leaf_order(tree);
+  heatmap_options options;
+  options.max_blocks = 3;
+  output_sink from_square = output_sink::to_string(), from_half = output_sink::to_string();
+  draw_heatmap(m, leaves, &tree, options, from_square);
+  draw_heatmap(lower_triangle_of(m), leaves, &tree, options, from_half);
+  EXPECT_EQ(from_half.text(), from_square.text());
 }
 
 } // namespace

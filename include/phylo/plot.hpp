@@ -44,6 +44,22 @@ struct block_grid {
 block_grid block_means(const dist_mat_type &mat, std::span<const std::size_t> order, std::size_t max_blocks,
                        std::optional<float> undefined = std::nullopt, unsigned threads = 1);
 
+// The cells below the diagonal of a symmetric matrix, and its labels: what a picture needs of a
+// matrix whose square goes to build a tree, in half its memory. Cell (i, j), j < i, is at
+// i (i - 1) / 2 + j.
+struct lower_triangle {
+  tax_lab_type labels;
+  fixed_array<float> cells;
+  std::size_t n_tax() const noexcept { return labels.size(); }
+};
+// The cells below the diagonal of mat and its labels (the other cells are not read), copied on
+// `threads` threads (0: one per processor that the process may use).
+lower_triangle lower_triangle_of(const dist_mat_type &mat, unsigned threads = 1);
+// As block_means of the symmetric matrix whose lower triangle tri holds (a mean may differ from
+// the square's in its last bit, as the cells are added in another order).
+block_grid block_means(const lower_triangle &tri, std::span<const std::size_t> order, std::size_t max_blocks,
+                       std::optional<float> undefined = std::nullopt, unsigned threads = 1);
+
 struct heatmap_options {
   svg::colour_map_type colours = svg::colour_map_type::VIRIDIS;
   std::string title;              // above the picture, and the document's title
@@ -57,6 +73,9 @@ struct heatmap_options {
 // `out`. `tree`, when given, is drawn beside the rows: its leaves must be nodes 0 .. n-1, node i
 // standing for taxon i, and leaf_order(tree) must be `order` (range_error otherwise).
 void draw_heatmap(const dist_mat_type &mat, std::span<const std::size_t> order, const tree_type *tree,
+                  const heatmap_options &options, output_sink &out);
+// The same, of the symmetric matrix whose lower triangle tri holds.
+void draw_heatmap(const lower_triangle &tri, std::span<const std::size_t> order, const tree_type *tree,
                   const heatmap_options &options, output_sink &out);
 
 struct tree_picture_options {

@@ -148,9 +148,28 @@ constexpr double char_width = 0.6; // an estimate of a character's width, in fon
 
 std::vector<std::size_t> leaf_order(const tree_type &tree) { return lay_out(tree).leaves; }
 
-block_grid block_means(const dist_mat_type &mat, std::span<const std::size_t> order, std::size_t max_blocks,
-                       std::optional<float> undefined, unsigned threads) {
-  const std::size_t n = mat.n_tax();
+namespace {
+
+unsigned workers_for(unsigned threads, std::size_t rows) {
+  return static_cast<unsigned>(std::max<std::size_t>(
+      1, std::min<std::size_t>(threads == 0 ? dna::available_cpus() : threads, std::min<std::size_t>(rows, 16))));
+}
+
+// Runs work(k) for k in [0, workers) on as many threads, this one among them.
+template <class Work> void on_threads(unsigned workers, Work &&work) {
+  std::vector<std::thread> pool;
+  for (unsigned w = 1; w < workers; ++w) pool.emplace_back(work, w);
+  work(0u);
+  for (std::thread &t : pool) t.join();
+}
+
+// The block means of n taxa in `order`. Each thread sums its share of the rows: add_row(i,
+// block_of, sums, counts) adds the cells of row i into the sums and counts of their columns'
+// blocks. With `mirror` (the rows of a lower triangle), what a row adds counts for the blocks
+// (row, column) and (column, row) both.
+template <class AddRow>
+block_grid sum_blocks(std::size_t n, std::span<const std::size_t> order, std::size_t max_blocks, unsigned threads,
+                      bool mirror, AddRow &&add_row) {
   if (max_blocks == 0) throw range_error("a picture needs at least one block a side");
   if (order.size() != n) throw range_error("the order does not hold every taxon once");
   std::vector<std::size_t> place(n, n);
@@ -165,32 +184,24 @@ block_grid block_means(const dist_mat_type &mat, std::span<const std::size_t> or
   std::vector<std::uint32_t> block_of(n); // of each taxon
   for (std::size_t i = 0; i < n; ++i) block_of[i] = static_cast<std::uint32_t>(place[i] / g.taxa_per_block);
   // Each thread sums the rows of its share into tables of its own, added up at the end.
-  const unsigned workers = static_cast<unsigned>(std::max<std::size_t>(
-      1, std::min<std::size_t>(threads == 0 ? dna::available_cpus() : threads, std::min<std::size_t>(n, 16))));
+  const unsigned workers = workers_for(threads, n);
   std::vector<std::vector<double>> sums(workers, std::vector<double>(b * b, 0.0));
   std::vector<std::vector<std::uint64_t>> counts(workers, std::vector<std::uint64_t>(b * b, 0));
-  auto sum_rows = [&](unsigned worker) {
+  on_threads(workers, [&](unsigned worker) {
     std::vector<double> row_sums(b);
     std::vector<std::uint32_t> row_counts(b);
     for (std::size_t i = worker; i < n; i += workers) {
       std::fill(row_sums.begin(), row_sums.end(), 0.0);
       std::fill(row_counts.begin(), row_counts.end(), 0u);
-      const float *row = mat.distances.row(i);
-      for (std::size_t j = 0; j < n; ++j) {
-        const float v = row[j];
-        if (j == i || std::isnan(v) || (undefined && v == *undefined)) continue;
-        row_sums[block_of[j]] += v;
-        ++row_counts[block_of[j]];
-      }
-      double *sum = sums[worker].data() + block_of[i] * b;
-      std::uint64_t *count = counts[worker].data() + block_of[i] * b;
-      for (std::size_t c = 0; c < b; ++c) sum[c] += row_sums[c], count[c] += row_counts[c];
+      add_row(i, block_of.data(), row_sums.data(), row_counts.data());
+      double *sum = sums[worker].data();
+      std::uint64_t *count = counts[worker].data();
+      const std::size_t r = block_of[i];
+      for (std::size_t c = 0; c < b; ++c) sum[r * b + c] += row_sums[c], count[r * b + c] += row_counts[c];
+      if (mirror)
+        for (std::size_t c = 0; c < b; ++c) sum[c * b + r] += row_sums[c], count[c * b + r] += row_counts[c];
     }
-  };
-  std::vector<std::thread> pool;
-  for (unsigned w = 1; w < workers; ++w) pool.emplace_back(sum_rows, w);
-  sum_rows(0);
-  for (std::thread &t : pool) t.join();
+  });
   for (unsigned w = 1; w < workers; ++w)
     for (std::size_t k = 0; k < b * b; ++k) sums[0][k] += sums[w][k], counts[0][k] += counts[w][k];
   g.means.resize(b * b);
@@ -200,8 +211,56 @@ block_grid block_means(const dist_mat_type &mat, std::span<const std::size_t> or
   return g;
 }
 
-void draw_heatmap(const dist_mat_type &mat, std::span<const std::size_t> order, const tree_type *tree,
-                  const heatmap_options &options, output_sink &out) {
+// Adds cells[j] for j in [0, end) but `skipped` into the sums of their blocks, leaving out NaN and
+// `undefined`.
+void add_cells(const float *cells, std::size_t end, std::size_t skipped, std::optional<float> undefined,
+               const std::uint32_t *block_of, double *sums, std::uint32_t *counts) {
+  for (std::size_t j = 0; j < end; ++j) {
+    const float v = cells[j];
+    if (j == skipped || std::isnan(v) || (undefined && v == *undefined)) continue;
+    sums[block_of[j]] += v;
+    ++counts[block_of[j]];
+  }
+}
+
+const float *triangle_row(const lower_triangle &tri, std::size_t i) { return tri.cells.data() + i * (i - 1) / 2; }
+
+} // namespace
+
+block_grid block_means(const dist_mat_type &mat, std::span<const std::size_t> order, std::size_t max_blocks,
+                       std::optional<float> undefined, unsigned threads) {
+  const std::size_t n = mat.n_tax();
+  return sum_blocks(n, order, max_blocks, threads, false,
+                    [&](std::size_t i, const std::uint32_t *block_of, double *sums, std::uint32_t *counts) {
+                      add_cells(mat.distances.row(i), n, i, undefined, block_of, sums, counts);
+                    });
+}
+
+block_grid block_means(const lower_triangle &tri, std::span<const std::size_t> order, std::size_t max_blocks,
+                       std::optional<float> undefined, unsigned threads) {
+  return sum_blocks(tri.n_tax(), order, max_blocks, threads, true,
+                    [&](std::size_t i, const std::uint32_t *block_of, double *sums, std::uint32_t *counts) {
+                      add_cells(triangle_row(tri, i), i, i, undefined, block_of, sums, counts);
+                    });
+}
+
+lower_triangle lower_triangle_of(const dist_mat_type &mat, unsigned threads) {
+  const std::size_t n = mat.n_tax();
+  lower_triangle tri{mat.labels, fixed_array<float>(n < 2 ? 0 : n * (n - 1) / 2)};
+  // Rows in turn, so that each thread copies about as many cells and faults in its own pages.
+  const unsigned workers = workers_for(threads, n);
+  on_threads(workers, [&](unsigned worker) {
+    for (std::size_t i = worker; i < n; i += workers)
+      std::copy(mat.distances.row(i), mat.distances.row(i) + i, tri.cells.data() + i * (i - 1) / 2);
+  });
+  return tri;
+}
+
+namespace {
+
+template <class Matrix>
+void draw_heatmap_of(const Matrix &mat, std::span<const std::size_t> order, const tree_type *tree,
+                     const heatmap_options &options, output_sink &out) {
   const std::size_t n = mat.n_tax();
   if (n == 0) throw range_error("a matrix without taxa has no picture");
   const block_grid grid = block_means(mat, order, options.max_blocks, options.undefined, options.threads);
@@ -393,6 +452,18 @@ void draw_heatmap(const dist_mat_type &mat, std::span<const std::size_t> order, 
             std::to_string(n) + (n == 1 ? " taxon" : " taxa"));
   w.close();
   w.finish();
+}
+
+} // namespace
+
+void draw_heatmap(const dist_mat_type &mat, std::span<const std::size_t> order, const tree_type *tree,
+                  const heatmap_options &options, output_sink &out) {
+  draw_heatmap_of(mat, order, tree, options, out);
+}
+
+void draw_heatmap(const lower_triangle &tri, std::span<const std::size_t> order, const tree_type *tree,
+                  const heatmap_options &options, output_sink &out) {
+  draw_heatmap_of(tri, order, tree, options, out);
 }
 
 void draw_tree(const tree_type &tree, const tree_picture_options &options, output_sink &out) {

@@ -195,10 +195,9 @@ std::string order_text(plot_order order) {
 
 // The tree whose leaves give the order: built on a copy whose diagonal is zero and whose
 // undefined cells hold the largest distance.
-phylo::tree_type order_tree(const cli::reporter &report, const phylo::dist_mat_type &mat, const settings &s,
-                            std::optional<float> undefined, const std::string &at) {
-  // The copy's fresh pages are faulted in by every thread at once: it halves the copy of a large
-  // matrix on two cores.
+// A copy of the square for a tree to consume; its fresh pages are faulted in by every thread at
+// once, which halves the copy of a large matrix on two cores.
+phylo::dist_mat_type copy_of(const phylo::dist_mat_type &mat, const settings &s) {
   const std::size_t n = mat.n_tax();
   phylo::check_square_matrix_fits(n, sizeof(float));
   phylo::dist_mat_type work(n);
@@ -212,6 +211,14 @@ phylo::tree_type order_tree(const cli::reporter &report, const phylo::dist_mat_t
   for (unsigned k = 1; k < threads; ++k) pool.emplace_back(copy_rows, k);
   copy_rows(0);
   for (std::thread &t : pool) t.join();
+  return work;
+}
+
+// The tree of the order, built from `work`, which it consumes: undefined cells stand for the
+// largest defined distance, and the diagonal is 0.
+phylo::tree_type order_tree(const cli::reporter &report, phylo::dist_mat_type &&work, const settings &s,
+                            std::optional<float> undefined, const std::string &at) {
+  const std::size_t n = work.n_tax();
   if (undefined) {
     float largest = 0;
     for (std::size_t i = 0; i < n; ++i)
@@ -231,26 +238,41 @@ phylo::tree_type order_tree(const cli::reporter &report, const phylo::dist_mat_t
   });
 }
 
-void plot_matrix(const cli::reporter &report, pictures &out, const phylo::dist_mat_type &mat, const settings &s,
+// Draws mat, in the order of its tree unless the order is the input's. The tree consumes a
+// square of its own: the matrix itself, while the picture reads a copy of its lower triangle (the
+// tree refuses a matrix that is not symmetric, so the triangle gives the same picture in half the
+// memory of a second square); with undefined cells, which stand for another value in the tree
+// and might be all that differs between the triangles, a copy of the square.
+void plot_matrix(const cli::reporter &report, pictures &out, phylo::dist_mat_access mat, const settings &s,
                  std::optional<float> undefined, const std::string &name, const std::string &at) {
+  const std::size_t n = mat->n_tax();
   std::optional<phylo::tree_type> tree;
+  std::optional<phylo::lower_triangle> triangle;
   std::vector<std::size_t> order;
-  if (s.order->value != plot_order::INPUT && mat.n_tax() > 0) {
-    tree = order_tree(report, mat, s, undefined, at);
+  if (s.order->value != plot_order::INPUT && n > 0) {
+    if (undefined) {
+      tree = order_tree(report, copy_of(*mat, s), s, undefined, at);
+    } else {
+      triangle = phylo::lower_triangle_of(*mat, s.threads);
+      tree = order_tree(report, std::move(*mat), s, undefined, at);
+      mat.reset();
+    }
     order = phylo::leaf_order(*tree);
   } else {
-    for (std::size_t i = 0; i < mat.n_tax(); ++i) order.push_back(i);
+    for (std::size_t i = 0; i < n; ++i) order.push_back(i);
   }
   phylo::heatmap_options options;
   options.colours = s.colours;
   options.title = name;
-  options.subtitle =
-      std::to_string(mat.n_tax()) + (mat.n_tax() == 1 ? " taxon, " : " taxa, ") + order_text(s.order->value);
+  options.subtitle = std::to_string(n) + (n == 1 ? " taxon, " : " taxa, ") + order_text(s.order->value);
   options.undefined = undefined;
   options.max_blocks = s.blocks;
   options.threads = s.threads;
-  out.add(name,
-          [&](phylo::output_sink &sink) { phylo::draw_heatmap(mat, order, tree ? &*tree : nullptr, options, sink); });
+  const phylo::tree_type *drawn = tree ? &*tree : nullptr;
+  out.add(name, [&](phylo::output_sink &sink) {
+    if (triangle) phylo::draw_heatmap(*triangle, order, drawn, options, sink);
+    else phylo::draw_heatmap(*mat, order, drawn, options, sink);
+  });
 }
 
 void plot_matrices(const cli::streams_type &streams, pictures &out, const settings &s) {
@@ -260,18 +282,18 @@ void plot_matrices(const cli::streams_type &streams, pictures &out, const settin
   handlers.alignment = [&](phylo::input_source &in) {
     alignment_settings a = s.alignment;
     a.undefined = s.undefined ? *s.undefined : phylo::max_distance;
-    const alignment_distances d = compute_alignment_distances(streams.report, in, a);
+    alignment_distances d = compute_alignment_distances(streams.report, in, a);
     if (d.undefined != 0 && !s.quiet)
       streams.report(in.name() + ": warning: the " + std::string(a.m.model->name) + " distance is undefined for " +
                      std::to_string(d.undefined) + (d.undefined == 1 ? " pair" : " pairs") + ", drawn as undefined");
-    plot_matrix(streams.report, out, *d.mat, s, d.undefined != 0 || s.undefined ? a.undefined : std::nullopt, in.name(),
-                in.name() + ": ");
+    plot_matrix(streams.report, out, std::move(d.mat), s, d.undefined != 0 || s.undefined ? a.undefined : std::nullopt,
+                in.name(), in.name() + ": ");
   };
   handlers.matrices_of = [&](phylo::input_source &in) { current = in.name(), in_input = 0; };
   handlers.matrix = [&](phylo::dist_mat_access mat, const std::string &at) {
     ++in_input;
     const std::string name = in_input == 1 ? current : current + ", matrix " + std::to_string(in_input);
-    plot_matrix(streams.report, out, *mat, s, s.undefined, name, at);
+    plot_matrix(streams.report, out, std::move(mat), s, s.undefined, name, at);
   };
   read_distance_inputs(streams, s.inputs, s.input, s.input_option, handlers);
 }
