@@ -1,21 +1,16 @@
 #!/usr/bin/env bash
-# PHYLIP dnadist's default distance (F84, transition/transversion ratio 2.0, empirical base
-# frequencies) against phylo dist --model=f84 --ts-tv=2: alignments written here (close and
-# distant pairs, gaps, lower case) in dnadist's PHYLIP infile and as FASTA; every distance of
-# dnadist's outfile (six decimals) must equal phylo's (six digits) to the digits both write.
-# Skipped (77) without dnadist.
+# PHYLIP dnadist's default distance (F84, transition/transversion ratio 2.0, empirical base frequencies) against
+# phylo dist --model=f84 --ts-tv=2: alignments written here (close and distant pairs, gaps, lower case) in dnadist's
+# PHYLIP infile and as FASTA; every distance of dnadist's outfile (six decimals) must equal phylo's (six digits) to
+# the digits both write. Skipped (77) without dnadist.
 #
 #   dnadist_f84.sh PHYLO
 set -euo pipefail
 phylo=$(realpath "$1")
-dnadist=$(command -v dnadist || true)
-[ -n "$dnadist" ] || [ ! -x /usr/lib/phylip/bin/dnadist ] || dnadist=/usr/lib/phylip/bin/dnadist
-[ -n "$dnadist" ] || { echo "PHYLIP dnadist is not installed"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+source "$(dirname "$0")/../lib.sh"
+need_phylip dnadist
+in_scratch
 
-failures=0
 for seed in 3 11; do
   python3 - "$seed" <<'PY'
 import random, sys
@@ -30,21 +25,16 @@ for i in range(8):
             s[k] = random.choice('ACGTAGCT')  # transitions more often than transversions
         if random.random() < 0.03:
             s[k] = '-'
-    if i % 3 == 2:
-        s = [c.lower() for c in s]
-    seqs.append(''.join(s))
-with open('infile', 'w') as f:
-    f.write('%d %d\n' % (len(seqs), m))
-    for i, s in enumerate(seqs):
-        f.write('%-10s%s\n' % ('s%d' % (i + 1), s.upper()))
-with open('a.fasta', 'w') as f:
-    for i, s in enumerate(seqs):
-        f.write('>s%d\n%s\n' % (i + 1, s))
+    seqs.append(''.join(s).lower() if i % 3 == 2 else ''.join(s))
+labels = ['s%d' % (i + 1) for i in range(len(seqs))]
+open('infile', 'w').write('%d %d\n' % (len(seqs), m) +
+                          ''.join('%-10s%s\n' % (l, s.upper()) for l, s in zip(labels, seqs)))
+open('a.fasta', 'w').write(''.join('>%s\n%s\n' % (l, s) for l, s in zip(labels, seqs)))
 PY
   rm -f outfile
   printf 'Y\n' | "$dnadist" >/dev/null 2>&1
   "$phylo" dist --model=f84 --ts-tv=2 --to=phylip a.fasta > ours
-  python3 - <<'PY' || failures=$((failures + 1))
+  python3 - <<'PY' || failed=1
 import sys
 def rows(path):
     # The count, then each label followed by its row, which dnadist wraps over several lines.
@@ -60,4 +50,4 @@ for b in bad[:10]:
 sys.exit(1 if bad else 0)
 PY
 done
-exit $((failures != 0))
+finish

@@ -1,28 +1,23 @@
 #!/usr/bin/env bash
-# phangorn's dist.ml against phylo dist's maximum-likelihood protein distances: an alignment
-# written here (close, distant and saturated pairs, an unrelated sequence, gaps and X) goes
-# through JTT, WAG, LG, Dayhoff and BLOSUM62, with equal rates and with 4 gamma categories of shape 0.5,
-# with pairwise and with complete deletion (exclude = "pairwise", "all"). Each distance is
-# checked twice: against the maximum of the pair's likelihood found here in R (the rate matrix
-# of phangorn's tables exponentiated by its eigenvectors, phangorn's discrete.gamma rates,
-# optimize to 1e-12 from the best of a grid) within a relative 1e-6, and against dist.ml itself
-# within a relative 1e-3 below 1 and 2e-2 beyond, the precision of dist.ml's own search (which
-# writes 10 for any distance past 10). Where
-# the likelihood has no maximum below a distance of 100, phylo must call the pair undefined
-# (past 50 either may hold). Skipped (77) without Rscript and phangorn.
+# phangorn's dist.ml against phylo dist's maximum-likelihood protein distances: an alignment written here
+# (close, distant and saturated pairs, an unrelated sequence, gaps and X) goes through JTT, WAG, LG, Dayhoff
+# and BLOSUM62, with equal rates and with 4 gamma categories of shape 0.5, with pairwise and with complete
+# deletion (exclude = "pairwise", "all"). Each distance is checked twice: against the maximum of the pair's
+# likelihood found here in R (the rate matrix of phangorn's tables exponentiated by its eigenvectors,
+# phangorn's discrete.gamma rates, optimize to 1e-12 from the best of a grid) within a relative 1e-6, and
+# against dist.ml itself within a relative 1e-3 below 1 and 2e-2 beyond, the precision of dist.ml's own
+# search (which writes 10 for any distance past 10). Where the likelihood has no maximum below a distance of
+# 100, phylo must call the pair undefined (past 50 either may hold). Skipped (77) without Rscript and phangorn.
 #
 #   phangorn_dist_ml.sh PHYLO
 set -euo pipefail
-phylo=$1
-command -v Rscript >/dev/null || { echo "Rscript is not installed"; exit 77; }
-Rscript -e 'library(phangorn)' >/dev/null 2>&1 || { echo "the R package phangorn is not installed"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
+phylo=$(realpath "$1")
+source "$(dirname "$0")/../lib.sh"
+need_r phangorn
+in_scratch
 
-Rscript - "$phylo" "$work" <<'R'
-args <- commandArgs(TRUE)
-phylo <- args[1]
-work <- args[2]
+Rscript - "$phylo" <<'R'
+phylo <- commandArgs(TRUE)[1]
 suppressMessages(library(phangorn))
 set.seed(5)
 aa <- c("A", "R", "N", "D", "C", "Q", "E", "G", "H", "I", "L", "K", "M", "F", "P", "S", "T", "W", "Y", "V")
@@ -41,8 +36,7 @@ seqs <- sapply(seq_along(share), function(i) {
 })
 seqs[length(seqs)] <- paste(sample(aa, m, TRUE), collapse = "") # unrelated
 names(seqs) <- paste0("s", seq_along(seqs))
-file <- file.path(work, "a.fasta")
-writeLines(c(rbind(paste0(">", names(seqs)), seqs)), file)
+writeLines(c(rbind(paste0(">", names(seqs)), seqs)), file <- "a.fasta")
 x <- read.phyDat(file, format = "fasta", type = "AA")
 codes <- lapply(strsplit(toupper(seqs), ""), match, aa)
 n <- length(seqs)
@@ -70,29 +64,23 @@ exact <- function(model, rates, a, b) {
   # The best of a grid, then refined between its neighbours: the likelihood of a distant pair
   # is flat enough to mislead a search over the whole range.
   grid <- c(1e-9, exp(seq(log(1e-3), log(100), length.out = 120)))
-  v <- sapply(grid, ll)
-  k <- which.max(v)
+  k <- which.max(sapply(grid, ll))
   if (k == length(grid)) return(NA)
   o <- optimize(function(t) -ll(t), c(grid[max(1, k - 1)], grid[min(length(grid), k + 1)]), tol = 1e-12)
   if (o$minimum < 1e-8) 0 else o$minimum
 }
 
+# The lower triangle of phylo's NEXUS distances block, in a matrix.
 read_nexus <- function(lines, n) {
-  start <- grep("^\\s*matrix\\s*$", lines)
-  rows <- lines[(start + 1):(start + n)]
+  rows <- strsplit(trimws(lines[grep("^\\s*matrix\\s*$", lines) + seq_len(n)]), "[ \t]+")
   d <- matrix(0, n, n)
-  for (i in seq_len(n)) {
-    v <- as.numeric(strsplit(trimws(rows[i]), "[ \t]+")[[1]][-1])
-    d[i, seq_along(v)] <- v
-  }
+  for (i in seq_len(n)) { v <- as.numeric(rows[[i]][-1]); d[i, seq_along(v)] <- v }
   d
 }
 
-available <- c("JTT", "WAG", "LG", "Dayhoff", "Blosum62")
 undefined <- 1e30
-failures <- 0
-checked <- 0
-for (name in available) {
+failures <- checked <- 0
+for (name in c("JTT", "WAG", "LG", "Dayhoff", "Blosum62")) {
   model <- model_of(name)
   for (shape in c(NA, 0.5)) {
     rates <- if (is.na(shape)) 1 else discrete.gamma(shape, 4)
@@ -102,13 +90,11 @@ for (name in available) {
       ours <- read_nexus(system2(phylo, c("dist", paste0("--model=", tolower(name)), paste0("--gaps=", rule), g,
                                           paste0("--undefined=", undefined), "--quiet", "--to=nexus", file),
                                  stdout = TRUE, stderr = FALSE), n)
-      theirs <- as.matrix(if (is.na(shape)) dist.ml(x, model = name, exclude = if (rule == "complete") "all" else "pairwise")
-                          else dist.ml(x, model = name, k = 4, shape = shape,
-                                       exclude = if (rule == "complete") "all" else "pairwise"))
+      theirs <- as.matrix(dist.ml(x, model = name, k = length(rates), shape = if (is.na(shape)) 1 else shape,
+                                  exclude = if (rule == "complete") "all" else "pairwise"))
       use_all <- Reduce(`&`, lapply(codes, function(v) !is.na(v)))
       for (i in 2:n) for (j in 1:(i - 1)) {
-        use <- !is.na(codes[[i]]) & !is.na(codes[[j]])
-        if (rule == "complete") use <- use_all
+        use <- if (rule == "complete") use_all else !is.na(codes[[i]]) & !is.na(codes[[j]])
         want <- exact(model, rates, codes[[i]][use], codes[[j]][use])
         o <- ours[i, j]
         checked <- checked + 1

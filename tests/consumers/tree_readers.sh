@@ -1,20 +1,17 @@
 #!/usr/bin/env bash
-# The programs that read phylo tree's Newick text, and the tree builders it must agree with.
-# On tie-free matrices (path lengths of random trees with noise) ape's nj and bionj and
-# phangorn's upgma and wpgma must give the same trees as phylo tree: Robinson-Foulds distance
-# 0 and every tip-to-tip distance within a relative 1e-6. ape's read.tree, Biopython's Phylo,
-# DendroPy and ete3 must read the trees back with the same taxa and lengths; IQ-TREE must score
-# a tree of an alignment with -te. Each reader is skipped where it is missing; the whole test
-# (77) without Rscript with ape and phangorn.
+# The programs that read phylo tree's Newick text, and the tree builders it must agree with. On tie-free matrices
+# (path lengths of random trees with noise) ape's nj and bionj and phangorn's upgma and wpgma must give the same
+# trees as phylo tree: Robinson-Foulds distance 0 and every tip-to-tip distance within a relative 1e-6. ape's
+# read.tree, Biopython's Phylo, DendroPy and ete3 must read the trees back with the same taxa and lengths; IQ-TREE
+# must score a tree of an alignment with -te. Each reader is skipped where it is missing; the whole test (77)
+# without Rscript with ape and phangorn.
 #
 #   tree_readers.sh PHYLO
 set -euo pipefail
-phylo=$1
-command -v Rscript >/dev/null || { echo "Rscript is not installed"; exit 77; }
-Rscript -e 'library(ape); library(phangorn)' >/dev/null 2>&1 || { echo "ape or phangorn is not installed"; exit 77; }
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+phylo=$(realpath "$1")
+source "$(dirname "$0")/../lib.sh"
+need_r ape phangorn
+in_scratch
 
 # The matrices, ape's and phangorn's trees, and phylo's trees read back by ape.
 Rscript - "$phylo" <<'EOF_R'
@@ -59,11 +56,9 @@ builders <- list(nj = ape::nj, bionj = ape::bionj, upgma = phangorn::upgma, wpgm
 for (case in 1:4) {
   n <- c(8, 25, 60, 150)[case]
   truth <- rtree(n, tip.label = paste0(c("Homo_sapiens_", "t", "x.y-", "T")[case], seq_len(n)))
-  d <- cophenetic(truth)
-  d <- d * matrix(runif(n * n, 0.9, 1.1), n)
+  d <- cophenetic(truth) * matrix(runif(n * n, 0.9, 1.1), n)
   d <- (d + t(d)) / 2
   diag(d) <- 0
-  storage.mode(d) <- "double"
   d[] <- as.numeric(sprintf("%.9g", d)) # what the text holds
   file <- sprintf("m%d.dist", case)
   write_matrix(d, file)
@@ -95,10 +90,9 @@ cat("ape and phangorn agree on", length(builders) * 4, "trees\n")
 EOF_R
 
 # The same taxa and total length in every Python reader.
-failed=0
-if /usr/bin/python3 -c 'import Bio, dendropy, ete3' 2>/dev/null; then
+if has_py Bio dendropy ete3; then
   for reader in biopython dendropy ete3; do
-    /usr/bin/python3 - "$reader" m*.nwk 2> "$reader.err" <<'EOF_PY' || { echo "FAIL: $reader: $(tail -2 "$reader.err")"; failed=1; }
+    /usr/bin/python3 - "$reader" m*.nwk 2> "$reader.err" <<'EOF_PY' || bad "$reader: $(tail -2 "$reader.err")"
 import sys
 reader = sys.argv[1]
 for path in sys.argv[2:]:
@@ -122,10 +116,8 @@ for path in sys.argv[2:]:
         out.write(" ".join(sorted(names)) + "\n" + "%.9g\n" % total)
 EOF_PY
     for tree in m*.nwk; do
-      if ! cmp -s "${tree%.nwk}.$reader" "${tree%.nwk}.expected"; then
-        echo "FAIL: $reader reads $tree otherwise than ape:"; diff "${tree%.nwk}.expected" "${tree%.nwk}.$reader" | head -4
-        failed=1
-      fi
+      diff "${tree%.nwk}.expected" "${tree%.nwk}.$reader" > reader.diff ||
+        { bad "$reader reads $tree otherwise than ape:"; head -4 reader.diff; }
     done
   done
   [ $failed = 0 ] && echo "Biopython, DendroPy and ete3 read every tree as ape does"
@@ -134,8 +126,7 @@ else
 fi
 
 # IQ-TREE scores a tree that phylo tree built from an alignment.
-iqtree=$(command -v iqtree2 || command -v iqtree || true)
-if [ -n "$iqtree" ]; then
+if iqtree=$(command -v iqtree2 || command -v iqtree); then
   Rscript -e 'suppressMessages(library(phangorn)); set.seed(3); tr <- rtree(20, br = function(n) runif(n, 0.01, 0.1));
     write.phyDat(simSeq(tr, l = 500), "aln.fasta", format = "fasta")'
   "$phylo" tree -o aln.nwk aln.fasta
@@ -143,9 +134,9 @@ if [ -n "$iqtree" ]; then
       grep -q "Log-likelihood of the tree" score.iqtree; then
     echo "IQ-TREE: $(grep 'Log-likelihood of the tree' score.iqtree)"
   else
-    echo "FAIL: IQ-TREE does not score the tree: $(tail -3 iq.log)"; failed=1
+    bad "IQ-TREE does not score the tree: $(tail -3 iq.log)"
   fi
 else
   echo "skipped: IQ-TREE is not installed"
 fi
-exit $failed
+finish

@@ -1,17 +1,16 @@
 #!/usr/bin/env bash
-# The bash completion of a program (karvel or phylo, named by the completion file) offers
-# what the program accepts: its options after a dash, file names otherwise (also names with
-# blanks), and for phylo the commands first, then each command's options and the values of
-# the options that take one of a fixed set. Given the built program, the options and values
-# offered are compared with those that the program itself lists and accepts.
+# The bash completion of a program (karvel or phylo, named by the completion file) offers what the program accepts:
+# its options after a dash, file names otherwise (also names with blanks), and for phylo the commands first, then
+# each command's options and the values of the options that take one of a fixed set. Given the built program, the
+# options and values offered are compared with those that the program itself lists and accepts.
 #
 # usage: completion.sh COMPLETION SCRATCH [PROGRAM]
 set -euo pipefail
 completion=$(realpath "$1") scratch=$2 binary=${3:+$(realpath "$3")}
 program=$(basename "$completion")
-rm -rf "$scratch"
-mkdir -p "$scratch/dir"
-cd "$scratch"
+source "$(dirname "$0")/../lib.sh"
+fresh "$scratch"
+mkdir dir
 touch m.phy 'my matrix.tsv' other.txt dir/inner.phy
 
 # complete_words WORD...: the sorted completions of the last word, one a line. The words are
@@ -28,16 +27,11 @@ complete_words() {
     "_$program" "$program" "$cur" "$prev"
     printf "%s\n" "${COMPREPLY[@]}" | sort' bash "$program" "$completion" "$@"
 }
-fail() { echo "FAIL: $*" >&2; exit 1; }
-check() { # EXPECTED WORD...
-  local expected=$1; shift
-  local got
-  got=$(complete_words "$@")
-  [ "$got" = "$(printf '%b' "$expected" | sort)" ] || fail "$program $*<TAB> gives:
-$got"
-  echo "ok: $program $*<TAB>"
+check() { # EXPECTED WORD...: the completions of WORD... are the lines of EXPECTED (printf %b), in any order.
+  local got; got=$(complete_words "${@:2}")
+  [ "$got" = "$(printf '%b' "$1" | sort)" ] || fail "$program ${*:2}<TAB> gives:"$'\n'"$got"
+  echo "ok: $program ${*:2}<TAB>"
 }
-lines() { printf '%s\n' "$@"; }
 
 case $program in
 karvel)
@@ -55,9 +49,7 @@ phylo)
   check '-h\n--help\n-V\n--version' -
   layouts='relaxed\nphylip\ntsv\nnexus-paup\nnexus-paup-quoted\npairs\nraw\nphylip-lower\nrelaxed-lower\nnexus\ncsv\npairs-header\nmega'
   check "$layouts" convert --to =
-  check 'phylip\nphylip-lower' convert m.phy --to = ph
-  check 'phylip\nphylip-lower' convert -t ph
-  check 'phylip\nphylip-lower' convert --to ph
+  for words in "convert m.phy --to = ph" "convert -t ph" "convert --to ph"; do check 'phylip\nphylip-lower' $words; done
   check 'nexus-paup\nnexus-paup-quoted' align -t nexus
   check 'upper\nupper-diagonal' convert --shape = up
   check 'bray-curtis\nedgar' dist --kind = count --metric =
@@ -65,13 +57,11 @@ phylo)
   check 'quartets\ntriplets' count ''
   check '' count quartets ''
   check 'convert\ncount' help co
-  check 'm.phy\nmy matrix.tsv' convert --to = nexus m
-  check 'm.phy\nmy matrix.tsv' convert -q m
-  check 'm.phy\nmy matrix.tsv' dist -o m
-  check 'm.phy\nmy matrix.tsv' convert --output = m
+  for words in "convert --to = nexus m" "convert -q m" "dist -o m" "convert --output = m" "convert -c m"; do
+    check 'm.phy\nmy matrix.tsv' $words
+  done
   check 'dir/inner.phy' align dir/
   check '--symmetrize=' convert --sy
-  check 'm.phy\nmy matrix.tsv' convert -c m
   # After "--" a word that begins with a dash is a file name.
   touch -- -x.phy
   check '-x.phy' convert -- -x
@@ -91,23 +81,16 @@ if [ -n "$binary" ]; then
     expected=$(sed -En 's/^  (-(.),|   ) --([a-z-]+)(=[A-Z]+)?(\[=[A-Z]+\])?( .*)?$/-\2 --\3\4 \5/p' <<< "$help" |
       while read -r short long optional; do
         [ "$short" = - ] || echo "$short"
-        case $long in
-        *=*) echo "${long%%=*}=" ;;
-        *) echo "$long"; if [ -n "$optional" ]; then echo "$long="; fi ;;
-        esac
+        if [[ $long == *=* ]]; then echo "${long%%=*}="; else echo "$long"; [ -z "$optional" ] || echo "$long="; fi
       done | sort)
     [ -n "$expected" ] || fail "no options in phylo $command --help"
-    got=$(complete_words "$command" -)
-    [ "$got" = "$expected" ] || fail "phylo $command -<TAB> differs from --help:
-$(diff <(echo "$expected") <(echo "$got"))"
+    compare "phylo $command -<TAB> differs from --help" "$expected" "$(complete_words "$command" -)"
     for long in $(sed -En 's/^  (-.,|   ) --([a-z-]+)=.*/\2/p' <<< "$help"); do
-      status=0
-      message=$("$binary" "$command" "--$long=@" 2>&1 > /dev/null) || status=$?
-      known=$(sed -n 's/.* is not one of //p' <<< "$message" | sed 's/, /\n/g' | sort)
+      known=$({ "$binary" "$command" "--$long=@" 2>&1 > /dev/null || :; } | sed -n 's/.* is not one of //p' |
+        sed 's/, /\n/g' | sort)
       [ -n "$known" ] || continue # a value of any text (a file name, a number)
-      got=$(complete_words "$command" "--$long" =)
-      [ "$got" = "$known" ] || fail "phylo $command --$long=<TAB> differs from what phylo accepts:
-$(diff <(echo "$known") <(echo "$got"))"
+      compare "phylo $command --$long=<TAB> differs from what phylo accepts" "$known" \
+        "$(complete_words "$command" "--$long" =)"
       echo "ok: phylo $command --$long=<TAB> offers the $(wc -l <<< "$known") values that phylo accepts"
     done
     echo "ok: phylo $command -<TAB> offers the options of its --help"

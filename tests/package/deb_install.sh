@@ -6,28 +6,16 @@
 # usage: deb_install.sh BUILD_DIR SCRATCH EXAMPLES
 set -euo pipefail
 build=$1 scratch=$2 examples=$3
+source "$(dirname "$0")/../lib.sh"
+[ "${PHYLO_SYSTEM_TESTS:-0}" = 1 ] && [ "$(id -u)" = 0 ] ||
+  skip "installs into the system: runs only as root with PHYLO_SYSTEM_TESTS=1"
+need cpack dpkg dpkg-shlibdeps
+! dpkg-query -W -f '${Status}' phylo 2> /dev/null | grep -q 'installed' ||
+  skip "a package named phylo is already installed; it is left alone"
+[ ! -e /usr/bin/karvel ] || skip "/usr/bin/karvel exists outside the package; it is left alone"
 
-if [ "${PHYLO_SYSTEM_TESTS:-0}" != 1 ] || [ "$(id -u)" != 0 ]; then
-  echo "installs into the system: runs only as root with PHYLO_SYSTEM_TESTS=1: skipped"
-  exit 77
-fi
-for tool in cpack dpkg dpkg-shlibdeps; do
-  command -v "$tool" > /dev/null || { echo "$tool is not installed: skipped"; exit 77; }
-done
-if dpkg-query -W -f '${Status}' phylo 2> /dev/null | grep -q 'installed'; then
-  echo "a package named phylo is already installed; it is left alone: skipped"
-  exit 77
-fi
-if [ -e /usr/bin/karvel ]; then
-  echo "/usr/bin/karvel exists outside the package; it is left alone: skipped"
-  exit 77
-fi
-fail() { echo "FAIL: $*" >&2; exit 1; }
-
-rm -rf "$scratch"
-mkdir -p "$scratch"
-(cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out") \
-  > "$scratch/cpack.log" 2>&1 || { cat "$scratch/cpack.log"; fail "cpack"; }
+fresh "$scratch"
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" > cpack.log 2>&1 || fail "cpack: $(cat cpack.log)"
 deb=$(find "$scratch/out" -maxdepth 1 -name 'phylo_*.deb' -print -quit)
 [ -n "$deb" ] || fail "cpack made no package"
 
@@ -37,13 +25,13 @@ dpkg-query -W -f '${Status}\n' phylo | grep -qx 'install ok installed' || fail "
 
 [ "$(command -v karvel)" = /usr/bin/karvel ] || fail "karvel is not /usr/bin/karvel on PATH"
 expected=$'\tAlpha\tBeta gamma\nAlpha\t 0.00000E+00\t 5.00000E-01\nBeta gamma\t 5.00000E-01\t 0.00000E+00\n'
-karvel -t -s -T "$examples/two_taxa.tsv" > "$scratch/karvel.out" || fail "karvel exited with $?"
-printf '%s' "$expected" | cmp - "$scratch/karvel.out" || fail "installed karvel wrote another text"
+karvel -t -s -T "$examples/two_taxa.tsv" > karvel.out || fail "karvel exited with $?"
+printf '%s' "$expected" | cmp - karvel.out || fail "installed karvel wrote another text"
 # The usage text names the program as it was invoked.
 status=0
-karvel 2> "$scratch/usage" || status=$?
+karvel 2> usage || status=$?
 [ "$status" = 1 ] || fail "usage status $status"
-head -n 1 "$scratch/usage" | grep -qx 'karvel converts distance matrices.' || fail "usage text"
+head -n 1 usage | grep -qx 'karvel converts distance matrices.' || fail "usage text"
 dpkg -L phylo | grep -qx /usr/share/man/man1/karvel.1.gz || fail "the manual page is not in the package"
 # (A machine whose dpkg excludes manual pages has the page listed but not on disk.)
 if command -v man > /dev/null && [ -f /usr/share/man/man1/karvel.1.gz ]; then

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the build tree into a scratch prefix, then builds the downstream example against the installed library twice, through the CMake package and
-# through pkg-config, and runs both builds and the installed karvel on one input.
+# Installs the build tree into a scratch prefix, then builds the downstream example against the installed
+# library twice, through the CMake package and through pkg-config, and runs both builds and the installed
+# karvel on one input.
 #
 # usage: downstream.sh BUILD_DIR DOWNSTREAM_SOURCE SCRATCH
 # The environment gives the compiler, its flags and the build type: DOWNSTREAM_CXX,
@@ -8,13 +9,10 @@
 set -euo pipefail
 build=$1 source=$2 scratch=$3
 cxx=${DOWNSTREAM_CXX:-c++} cxxflags=${DOWNSTREAM_CXXFLAGS:-} build_type=${DOWNSTREAM_BUILD_TYPE:-Release}
-
-rm -rf "$scratch"
-mkdir -p "$scratch"
+source "$(dirname "$0")/../lib.sh"
+fresh "$scratch"
 prefix=$scratch/prefix
-cmake --install "$build" --prefix "$prefix" > "$scratch/install.log"
-
-fail() { echo "FAIL: $*" >&2; exit 1; }
+cmake --install "$build" --prefix "$prefix" > install.log
 
 # The library directory may be lib or lib64 or a multiarch directory; deb_contents.sh checks
 # what the install rules put where.
@@ -29,11 +27,9 @@ expected=$'\tA\tB\tC\nA\t 0.00000E+00\t 1.25000E-01\t 5.00000E-01\nB\t 1.25000E-
 
 check_output() { # NAME COMMAND...
   local name=$1; shift
-  printf '%s' "$input" | "$@" > "$scratch/$name.out" || fail "$name exited with status $?"
-  printf '%s' "$expected" | cmp - "$scratch/$name.out" || {
-    diff <(printf '%s' "$expected") "$scratch/$name.out" >&2 || true
-    fail "$name wrote another text"
-  }
+  printf '%s' "$input" | "$@" > "$name.out" || fail "$name exited with status $?"
+  printf '%s' "$expected" | cmp -s - "$name.out" ||
+    fail "$name wrote another text: $(diff <(printf '%s' "$expected") "$name.out")"
   echo "ok: $name"
 }
 
@@ -52,13 +48,14 @@ fi
 # need their flags at link time too).
 cmake -S "$source" -B "$scratch/cmake-build" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_BUILD_TYPE="$build_type" \
-  > "$scratch/cmake-configure.log" || { cat "$scratch/cmake-configure.log"; fail "configure"; }
-cmake --build "$scratch/cmake-build" > "$scratch/cmake-build.log" 2>&1 ||
-  { cat "$scratch/cmake-build.log"; fail "build through the CMake package"; }
+  > cmake-configure.log || fail "configure: $(cat cmake-configure.log)"
+cmake --build "$scratch/cmake-build" > cmake-build.log 2>&1 ||
+  fail "build through the CMake package: $(cat cmake-build.log)"
 check_output cmake_package "$scratch/cmake-build/downstream"
 
 # The version file refuses a version the package does not satisfy.
-cat > "$scratch/version.cmake" <<'CMAKE'
+mkdir version
+cat > version/CMakeLists.txt <<'CMAKE'
 cmake_minimum_required(VERSION 3.25)
 project(version_check LANGUAGES CXX) # a language, so that lib/<multiarch> is searched
 find_package(phylo 99.0 QUIET)
@@ -68,17 +65,12 @@ endif()
 find_package(phylo REQUIRED)
 message(STATUS "phylo version ${phylo_VERSION}")
 CMAKE
-mkdir -p "$scratch/version"
-mv "$scratch/version.cmake" "$scratch/version/CMakeLists.txt"
 cmake -S "$scratch/version" -B "$scratch/version-build" -DCMAKE_PREFIX_PATH="$prefix" \
-  > "$scratch/version.log" 2>&1 || { cat "$scratch/version.log"; fail "version check"; }
+  > version.log 2>&1 || fail "version check: $(cat version.log)"
 echo "ok: version file"
 
 # Through pkg-config.
-if ! command -v pkg-config > /dev/null; then
-  echo "pkg-config is not installed: the pkg-config half is skipped"
-  exit 77
-fi
+has pkg-config || skip "pkg-config is not installed, for the pkg-config half"
 export PKG_CONFIG_PATH=$libdir/pkgconfig
 # shellcheck disable=SC2046,SC2086
 "$cxx" -std=c++20 $cxxflags "$source/main.cpp" $(pkg-config --cflags --libs phylo) \
@@ -93,12 +85,11 @@ if [ -d "$build/python/phylo" ] && [ -n "$python" ]; then
   version=$("$python" -c 'import sys; print("%d.%d" % sys.version_info[:2])')
   site=$prefix/lib/python$version/site-packages
   [ -f "$site/phylo/__init__.py" ] || fail "the Python package is not in $site"
-  printf '%s' "$input" | PYTHONPATH=$site "$python" -c '
+  check_output "the installed Python module" env PYTHONPATH="$site" "$python" -c '
 import sys, phylo
 assert phylo.__file__.startswith(sys.argv[1]), phylo.__file__
 a, z = phylo.read(sys.stdin.buffer)
 a.transform("range")
 sys.stdout.write(a.to_string("tsv") + z.to_string("tsv"))
-' "$site" > "$scratch/python.out" || fail "the installed Python module"
-  printf '%s' "$expected" | cmp - "$scratch/python.out" || fail "the installed Python module wrote another text"
+' "$site"
 fi

@@ -1,6 +1,6 @@
 # Helpers for the tests of a manual page, sourced with $page set to the page.
 
-fail() { echo "FAIL: $*" >&2; exit 1; }
+source "$(dirname "${BASH_SOURCE[0]}")/../lib.sh"
 
 # The title line names the program in capitals, a date and the version of the package.
 check_title() { # NAME VERSION

@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# The manual page and the completion describe the karvel that was built: the same option
-# letters as its usage text, layout examples that are what karvel writes for the worked
-# two-taxon example, and the messages that karvel prints.
+# The manual page and the completion describe the karvel that was built: the same option letters as its usage text,
+# layout examples that are what karvel writes for the worked two-taxon example, and the messages that karvel prints.
 #
 # usage: man_matches.sh KARVEL PAGE COMPLETION EXAMPLES VERSION
 set -euo pipefail
-karvel=$(realpath "$1") page=$(realpath "$2") completion=$(realpath "$3") examples=$(realpath "$4")
-version=$5
+karvel=$(realpath "$1") page=$(realpath "$2") completion=$(realpath "$3") examples=$(realpath "$4") version=$5
 source "$(dirname "$0")/man_lib.sh"
 check_title KARVEL "$version"
 
@@ -17,8 +15,7 @@ usage=$("$karvel" 2>&1) || status=$?
 letters=$(sed -n 's/^  -\(.\)  .*/\1/p' <<< "$usage" | sort)
 [ "$(wc -l <<< "$letters")" = 17 ] || fail "usage text lists: $letters"
 documented=$(section OPTIONS | sed -n 's/^\.B \\-\(.\)$/\1/p' | sort)
-[ "$letters" = "$documented" ] || fail "options in the usage text and the manual differ:
-$(diff <(echo "$letters") <(echo "$documented"))"
+compare "options in the usage text and the manual differ" "$letters" "$documented"
 for letter in $letters; do
   grep -q -- "-$letter\\b" "$completion" || fail "completion lacks -$letter"
 done
@@ -27,9 +24,8 @@ for letter in a e l q r s; do
 done
 echo "ok: the 17 options of the usage text are documented and completed"
 
-# Layout examples: each .nf block of OUTPUT LAYOUTS belongs to the option of the .TP
-# before it, and shows the whole output of the worked example (NEXUS with enclosed labels:
-# the matrix rows alone).
+# Layout examples: each .nf block of OUTPUT LAYOUTS belongs to the option of the .TP before it, and shows the whole
+# output of the worked example (NEXUS with enclosed labels: the matrix rows alone).
 checked=0
 for letter in P E T N C O R; do
   block=$(section 'OUTPUT LAYOUTS' | awk -v opt="( \\\\-$letter )" '
@@ -40,27 +36,26 @@ for letter in P E T N C O R; do
   out=$("$karvel" -t "-$letter" "$examples/two_taxa.tsv"; echo .)
   out=${out%.}
   if [ "$letter" = C ]; then out=$(sed -n 7,8p <<< "$out"; echo .); out=${out%.}; fi
-  [ "$block" = "$out" ] || fail "example of -$letter differs from karvel's output:
-$(diff <(printf '%s' "$block") <(printf '%s' "$out"))"
+  compare "example of -$letter differs from karvel's output" "$block" "$out"
   checked=$((checked + 1))
 done
 echo "ok: $checked layout examples are karvel's output"
 
 # Messages.
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-cd "$scratch"
+in_scratch
 diagnostics=$(section DIAGNOSTICS | unroff)
-message() { # EXPECTED-STATUS ARGS... : prints standard error
+message() { # EXPECTED-STATUS ARGS... : prints standard error (run in $(...): the caller exits on its failure)
   local status=0
   "$karvel" "${@:2}" 2>&1 > /dev/null || status=$?
   [ "$status" = "$1" ] || fail "karvel ${*:2}: status $status"
 }
-for m in "$(message 1 no-such-file)" "$(printf '2\nA 0 x\n' > bad.dist; message 1 bad.dist)"; do
+printf '2\nA 0 x\n' > bad.dist
+for input in no-such-file bad.dist; do
+  m=$(message 1 "$input") || exit 1
   grep -qxF ".B $m" <<< "$diagnostics" || fail "the manual does not give the message: $m"
 done
 printf '2\nA 0 1\nB 1 0\n' > m.dist
-m=$(message 1 -l m.dist)
+m=$(message 1 -l m.dist) || exit 1
 grep -qxF "$m" <<< "$diagnostics" || fail "the manual's example diagnostic is not: $m"
 if [ -w /dev/full ]; then
   status=0

@@ -1,18 +1,15 @@
 #!/usr/bin/env bash
-# The manual page of phylo describes the phylo that was built: every option that a command's
-# --help lists, with the same value, is documented under that command and the other way
-# round; every documented option is accepted; every value that an option accepts is named;
-# the limits of phylo count and the example message are what phylo does; and every command
-# of EXAMPLES runs cleanly and prints what the page shows.
+# The manual page of phylo describes the phylo that was built: every option that a command's --help lists, with the
+# same value, is documented under that command and the other way round; every documented option is accepted; every
+# value that an option accepts is named; the limits of phylo count and the example message are what phylo does; and
+# every command of EXAMPLES runs cleanly and prints what the page shows.
 #
 # usage: man_matches_phylo.sh PHYLO PAGE EXAMPLES VERSION SCRATCH
 set -euo pipefail
 phylo=$(realpath "$1") page=$(realpath "$2") examples=$(realpath "$3") version=$4 scratch=$5
 source "$(dirname "$0")/man_lib.sh"
 check_title PHYLO "$version"
-rm -rf "$scratch"
-mkdir -p "$scratch"
-cd "$scratch"
+fresh "$scratch"
 
 # "-X --long=meta" for each option, from the lines of --help and from the .TP tags of the page.
 from_help() {
@@ -22,19 +19,15 @@ from_page() {
   sed -En 's/^\.BR \\-(.) ", " \\-\\-([a-z\\-]+) ?(.*)$/-\1 --\2\3/p' |
     sed -e 's/\\-/-/g' -e 's/\\f[IR]//g' | sort
 }
-compare() { # WHAT EXPECTED GOT
-  [ "$2" = "$3" ] || fail "$1 differ:
-$(diff <(echo "$2") <(echo "$3"))"
-}
 
-compare "the options of phylo --help and of OPTIONS" "$("$phylo" --help | from_help)" \
+compare "the options of phylo --help and of OPTIONS differ" "$("$phylo" --help | from_help)" \
   "$(section '^\.SH OPTIONS' | from_page)"
 documented_values=0
 for command in convert align dist count tree plot; do
   upper=$(tr a-z A-Z <<< "$command")
   help=$("$phylo" "$command" --help)
   documented=$(section "^\\.SH \"PHYLO $upper\"" | from_page)
-  compare "the options of phylo $command --help and of its section" "$(from_help <<< "$help")" "$documented"
+  compare "the options of phylo $command --help and of its section differ" "$(from_help <<< "$help")" "$documented"
 
   while read -r short long; do
     name=${long%%[[=]*}
@@ -73,9 +66,7 @@ count() { # EXPECTED-STATUS WHAT N [MESSAGE]
   local status=0 err
   err=$("$phylo" count "$2" "$3" 2>&1 > /dev/null) || status=$?
   [ "$status" = "$1" ] || fail "phylo count $2 $3: status $status"
-  if [ "$1" = 1 ]; then
-    [ "$err" = "$4" ] || fail "phylo count $2 $3 says: $err"
-  fi
+  [ "$1" != 1 ] || [ "$err" = "$4" ] || fail "phylo count $2 $3 says: $err"
 }
 count 1 quartets $((limits[0] - 1)) "phylo: count: fewer than ${limits[0]} taxa give no quartet"
 count 0 quartets "${limits[0]}"
@@ -90,20 +81,19 @@ shown=$(section DIAGNOSTICS | awk '/^\.nf/ { on = 1; next } /^\.fi/ { on = 0 } o
 status=0
 said=$("$phylo" convert --bogus 2>&1) || status=$?
 [ "$status" = 2 ] || fail "phylo convert --bogus: status $status"
-compare "the example message and phylo's" "$shown" "$said"
+compare "the example message and phylo's differ" "$shown" "$said"
 echo "ok: the example message"
 
-# EXAMPLES: each "$ " line is run in a folder that holds examples/, and prints the lines
-# shown after it.
+# EXAMPLES: each "$ " line is run in a folder that holds examples/, and prints the lines shown after it.
 ln -s "$examples" examples
 export PATH="$(dirname "$phylo"):$PATH"
 section EXAMPLES | awk '/^\.EX/ { on = 1; next } /^\.EE/ { on = 0 } on' | unroff > examples.txt
 run() { # COMMAND EXPECTED
   local out status=0
-  out=$(bash -c "set -o pipefail; $1" 2> err.txt; echo .) || status=$?
+  out=$(bash -c "set -o pipefail; $1" 2> err.txt; s=$?; echo .; exit $s) || status=$?
   [ "$status" = 0 ] || fail "$1: status $status: $(cat err.txt)"
   [ ! -s err.txt ] || fail "$1 writes on standard error: $(cat err.txt)"
-  compare "the output that the page shows and that of: $1" "$2" "${out%.}"
+  compare "the output that the page shows and that of: $1 differ" "$2" "${out%.}"
   ran=$((ran + 1))
 }
 ran=0 command= expected=

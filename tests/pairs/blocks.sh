@@ -5,28 +5,20 @@
 # first) gives the text of phylo dist --to=tsv. And --max-distance in parts holds the lines of a
 # single --max-distance run. Usage: blocks.sh PHYLO NUCLEOTIDES.fa AMINO_ACIDS.fa
 set -euo pipefail
-phylo=$1
-dna=$2
-protein=$3
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-failures=0
+phylo=$(realpath "$1") dna=$(realpath "$2") protein=$(realpath "$3")
+source "$(dirname "$0")/../lib.sh"
+in_scratch
 check() { # ALIGNMENT OPTIONS...
-  local aln=$1
+  local aln=$1 layout header k i
   shift
-  "$phylo" dist -q -u 9 --to=tsv "$@" "$aln" >"$scratch/whole"
+  "$phylo" dist -q -u 9 --to=tsv "$@" "$aln" > whole
   for layout in pairs pairs-header; do
+    header=0; [ $layout = pairs ] || header=1
     for k in 1 3 7; do
-      : >"$scratch/joined"
-      [ "$layout" = pairs-header ] && "$phylo" dist -q -u 9 --to=$layout --block=1/$k "$@" "$aln" >>"$scratch/joined"
-      for ((i = k; i >= 1; --i)); do
-        [ "$layout" = pairs-header ] && [ $i -eq 1 ] && continue
-        "$phylo" dist -q -u 9 --to=$layout --block=$i/$k -j 2 "$@" "$aln" >>"$scratch/joined"
-      done
-      if ! "$phylo" convert --from=pairs --to=tsv "$scratch/joined" | cmp -s - "$scratch/whole"; then
-        echo "FAIL: --to=$layout --block=I/$k $* ${aln##*/}"
-        failures=$((failures + 1))
-      fi
+      { [ $header = 0 ] || "$phylo" dist -q -u 9 --to=$layout --block=1/$k "$@" "$aln"
+        for ((i = k; i > header; --i)); do "$phylo" dist -q -u 9 --to=$layout --block=$i/$k -j 2 "$@" "$aln"; done
+      } > joined
+      "$phylo" convert --from=pairs --to=tsv joined | cmp -s - whole || bad "--to=$layout --block=I/$k $* ${aln##*/}"
     done
   done
 }
@@ -41,16 +33,13 @@ check "$protein" -M p -g complete
 
 # The close pairs, in parts: the same lines as one run, the lines of each taxon with itself aside.
 for engine in dense sparse; do
-  "$phylo" dist -q -M count --max-distance=8 --engine=$engine "$dna" >"$scratch/close"
+  "$phylo" dist -q -M count --max-distance=8 --engine=$engine "$dna" > close
   for k in 2 5; do
     for ((i = 1; i <= k; ++i)); do
       "$phylo" dist -q -M count --max-distance=8 --engine=$engine --block=$i/$k "$dna"
-    done | awk -F'\t' '$1 != $2' >"$scratch/close_parts"
-    if ! cmp -s "$scratch/close" "$scratch/close_parts"; then
-      echo "FAIL: --max-distance=8 --engine=$engine --block=I/$k"
-      failures=$((failures + 1))
-    fi
+    done | awk -F'\t' '$1 != $2' > close_parts
+    cmp -s close close_parts || bad "--max-distance=8 --engine=$engine --block=I/$k"
   done
 done
-[ $failures -eq 0 ] && echo "every part put together gives the whole"
-exit $((failures != 0))
+[ $failed = 0 ] && echo "every part put together gives the whole"
+finish

@@ -1,26 +1,19 @@
 #!/usr/bin/env bash
-# The Slurm profile of the workflow (workflow/profiles/slurm) through Snakemake's own Slurm
-# executor, against a stand-in for Slurm: sbatch runs each job at once in its folder and notes
-# how it ended, sacct tells that, sinfo names one partition, srun runs its command. Every job is
-# submitted with the memory and time of the profile, and the merged matrix is the text of a
-# single phylo dist run. Snakemake asks for the jobs' states some 30 s apart, so this takes a
-# minute or two. Skipped (77) where snakemake is not installed.
+# The Slurm profile of the workflow (workflow/profiles/slurm) through Snakemake's own Slurm executor, against a
+# stand-in for Slurm: sbatch runs each job at once in its folder and notes how it ended, sacct tells that, sinfo
+# names one partition, srun runs its command. Every job is submitted with the memory and time of the profile, and
+# the merged matrix is the text of a single phylo dist run. Snakemake asks for the jobs' states some 30 s apart, so
+# this takes a minute or two. Skipped (77) where snakemake is not installed.
 # Usage: slurm.sh PHYLO SNAKEFILE PROFILE ALIGNMENT
 set -euo pipefail
-phylo=$(realpath "$1")
-snakefile=$(realpath "$2")
-profile=$(realpath "$3")
-alignment=$4
-if ! command -v snakemake >/dev/null; then
-  echo "snakemake is not installed: skipped"
-  exit 77
-fi
-scratch=$(mktemp -d)
-trap 'rm -rf "$scratch"' EXIT
-mkdir "$scratch/bin" "$scratch/jobs" "$scratch/run"
-cp "$alignment" "$scratch/run/alignment.fasta"
+phylo=$(realpath "$1") snakefile=$(realpath "$2") profile=$(realpath "$3") alignment=$(realpath "$4")
+source "$(dirname "$0")/../lib.sh"
+need snakemake
+in_scratch
+mkdir bin jobs run
+cp "$alignment" run/alignment.fasta
 
-cat >"$scratch/bin/sbatch" <<'EOF'
+cat >bin/sbatch <<'EOF'
 #!/usr/bin/env bash
 # sbatch -J NAME -o LOG ... -D DIR --wrap=COMMAND: runs COMMAND in DIR now.
 jobs=$(dirname "$0")/../jobs
@@ -42,28 +35,24 @@ if SLURM_JOB_ID=$id SLURM_CPUS_ON_NODE=1 bash -c "$command" >"$log" 2>&1; then s
 echo "$state" >"$jobs/state.$id"
 echo "Submitted batch job $id"
 EOF
-cat >"$scratch/bin/sacct" <<'EOF'
+cat >bin/sacct <<'EOF'
 #!/usr/bin/env bash
 # sacct -P -n --format=JobIdRaw,State -j ID: the state; any other question: no answer.
 jobs=$(dirname "$0")/../jobs
-for ((k = 1; k <= $#; ++k)); do
-  if [ "${!k}" = -j ]; then
-    next=$((k + 1))
-    id=${!next}
-    echo "$id|$(cat "$jobs/state.$id")"
-  fi
+while [ $# -gt 0 ]; do
+  [ "$1" != -j ] || echo "$2|$(cat "$jobs/state.$2")"
+  shift
 done
 EOF
-printf '#!/bin/sh\necho PARTITION\necho "debug*"\n' >"$scratch/bin/sinfo"
-cat >"$scratch/bin/srun" <<'EOF'
+printf '#!/bin/sh\necho PARTITION\necho "debug*"\n' >bin/sinfo
+cat >bin/srun <<'EOF'
 #!/usr/bin/env bash
 # srun -n1 --cpu-bind=q COMMAND...: runs COMMAND.
 while [ $# -gt 0 ] && [ "${1#-}" != "$1" ]; do shift; done
 exec "$@"
 EOF
-chmod +x "$scratch/bin/"*
-
-cd "$scratch/run"
+chmod +x bin/*
+cd run
 export PATH="$scratch/bin:$PATH" USER=${USER:-tester}
 snakemake --snakefile "$snakefile" --directory "$scratch/run" --profile "$profile" --latency-wait 5 \
   --quiet --config phylo="$phylo" tiles=3 model=k80 layout=tsv out=square >log 2>&1 || {
@@ -71,16 +60,14 @@ snakemake --snakefile "$snakefile" --directory "$scratch/run" --profile "$profil
   for f in .snakemake/slurm_logs/*/*.log; do [ -e "$f" ] && { echo "== $f"; cat "$f"; }; done
   exit 1
 }
-failures=0
 "$phylo" dist -q --model=k80 --to=tsv alignment.fasta >square.tsv
-cmp square/matrix.tsv square.tsv || { echo "FAIL: the merged matrix differs"; failures=$((failures + 1)); }
+cmp square/matrix.tsv square.tsv || bad "the merged matrix differs"
 calls=$(wc -l <"$scratch/jobs/calls")
-[ "$calls" -eq 4 ] || { echo "FAIL: $calls jobs submitted, not 3 tiles and the merge"; failures=$((failures + 1)); }
-if grep -v -e '--mem 2000' "$scratch/jobs/calls" | grep -q . || grep -v -e '-t 60' "$scratch/jobs/calls" | grep -q . ||
-  grep -v -e '-p debug' "$scratch/jobs/calls" | grep -q .; then
-  echo "FAIL: a job was submitted without the profile's memory, time or the default partition:"
-  cat "$scratch/jobs/calls"
-  failures=$((failures + 1))
-fi
-[ $failures -eq 0 ] && echo "the Slurm profile submits every job with its resources and gives the single run's matrix"
-exit $((failures != 0))
+[ "$calls" -eq 4 ] || bad "$calls jobs submitted, not 3 tiles and the merge"
+for option in '--mem 2000' '-t 60' '-p debug'; do
+  ! grep -v -e "$option" "$scratch/jobs/calls" | grep -q . ||
+    bad "a job was submitted without the profile's memory, time or the default partition ($option):
+$(cat "$scratch/jobs/calls")"
+done
+[ $failed = 0 ] && echo "the Slurm profile submits every job with its resources and gives the single run's matrix"
+finish
