@@ -37,9 +37,12 @@ echo "ok: karvel -p, -x, -t then -P: neighbor builds the tree of the original"
 run_phylip "$neighbor" square "$samples/dnadist_square.dist" 'Y\n' outtree
 for sample in dnadist_square clearcut_aln12; do
   "$phylo" convert --to=phylip-lower "$samples/$sample.dist" > $sample.lower
+  "$phylo" convert --to=phylip "$samples/$sample.dist" > $sample.square
   run_phylip "$neighbor" "$sample" $sample.lower 'L\nY\n' outtree
+  run_phylip "$neighbor" "$sample.sq" $sample.square 'Y\n' outtree
+  cmp -s "$sample.sq/outtree" "$sample/outtree" || fail "$sample: the lower triangle gives another tree than the square"
 done
-cmp -s square/outtree dnadist_square/outtree || fail "the lower triangle gives another tree"
+cmp -s square/outtree dnadist_square/outtree || fail "the lower triangle gives another tree than the original"
 echo "ok: neighbor reads phylo's lower triangles and builds the tree of the square"
 
 "$phylo" align --to=phylip "$samples/aln12.fasta" > aln12.phy
