@@ -193,8 +193,6 @@ std::string order_text(plot_order order) {
   return "in the order of the input";
 }
 
-// The tree whose leaves give the order: built on a copy whose diagonal is zero and whose
-// undefined cells hold the largest distance.
 // A copy of the square for a tree to consume; its fresh pages are faulted in by every thread at
 // once, which halves the copy of a large matrix on two cores.
 phylo::dist_mat_type copy_of(const phylo::dist_mat_type &mat, const settings &s) {
