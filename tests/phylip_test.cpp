@@ -41,6 +41,39 @@ TEST(Phylip, Cases) {
   test::run_cases("phylip.cases", {{"strict", read_strict}, {"dist", test::read_dist_text}, {"layout", layout}});
 }
 
+// The readers that take a taxon limit read that many taxa and refuse one more, at the place
+// that names it.
+TEST(DistReaders, TaxonLimitsAtTheirBoundary) {
+  using reader = dist_mat_access (*)(input_source &, std::size_t);
+  struct row {
+    const char *name;
+    reader read;
+    std::string two, three;
+    std::size_t line, column; // of the refusal of three
+  };
+  const std::string mega = "#mega\n!Format DataType=Distance NTaxa=";
+  for (const row &r : {
+           row{"csv", [](input_source &in, std::size_t most) { return read::read_csv_dist_mat(in, most); },
+               ",A,B\nA,0,1\nB,1,0\n", ",A,B,C\nA,0,1,2\nB,1,0,3\nC,2,3,0\n", 1, 1},
+           row{"pairs",
+               [](input_source &in, std::size_t most) { return read::read_pairs_dist_mat(in, 3, std::nullopt, most); },
+               "A\tB\t1\n", "A\tB\t1\nA\tC\t2\n", 2, 3},
+           row{"mega", [](input_source &in, std::size_t most) { return read::read_mega_dist_mat(in, most); },
+               mega + "2;\n#A\n#B\n\n1\n", mega + "3;\n#A\n#B\n#C\n\n1\n2 3\n", 5, 1},
+       }) {
+    input_source two = input_source::from_text(r.two), three = input_source::from_text(r.three);
+    EXPECT_EQ(r.read(two, 2)->n_tax(), 2u) << r.name;
+    try {
+      r.read(three, 2);
+      ADD_FAILURE() << r.name << ": three taxa read under a limit of 2";
+    } catch (const range_error &e) {
+      ASSERT_NE(e.where(), nullptr) << r.name;
+      EXPECT_EQ(e.where()->line, r.line) << r.name << " " << e.what();
+      EXPECT_EQ(e.where()->column, r.column) << r.name << " " << e.what();
+    }
+  }
+}
+
 // The writers of delimited layouts called without a number of digits write the shortest
 // decimal that reads back (0.25, not 0.2 or 0.250000000).
 TEST(DelimitedWriters, ShortestDecimalsByDefault) {
