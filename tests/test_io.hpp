@@ -47,8 +47,8 @@ inline std::string cells_text(const dist_mat_type &m) {
 }
 
 // The probe of the recognising reader, dist LAYOUT SHAPE TEXT (as the command line names them,
-// or auto): the layout and shape it took, then every matrix it reads; a refusal gives its line
-// and message, and what it cannot decide, the reason and the shapes that fit.
+// or auto): the layout and shape it took, then every matrix it reads; a refusal gives its line,
+// column and message, and what it cannot decide, the reason and the shapes that fit.
 inline std::string read_dist_text(const std::vector<std::string> &a) {
   using read::dist_layout_type;
   const char *layouts[] = {"auto", "phylip", "relaxed", "tsv", "nexus", "csv", "pairs", "mega"};
@@ -64,9 +64,10 @@ inline std::string read_dist_text(const std::vector<std::string> &a) {
   } catch (const read::undecided_error &e) {
     return std::string("undecided ") + reasons[static_cast<int>(e.reason)] + " " +
            std::string(read::shape_name(e.shapes[0])) + " " + std::string(read::shape_name(e.shapes[1])) + ": line " +
-           std::to_string(e.where()->line) + ": " + e.what();
+           std::to_string(e.where()->line) + ":" + std::to_string(e.where()->column) + ": " + e.what();
   } catch (const format_error &e) {
-    return "line " + std::to_string(e.where() ? e.where()->line : 0) + ": " + e.what();
+    const input_position at = e.where() ? *e.where() : input_position{};
+    return "line " + std::to_string(at.line) + ":" + std::to_string(at.column) + ": " + e.what();
   }
   return layouts[static_cast<int>(reader.layout())] + std::string(" ") + std::string(read::shape_name(reader.shape())) +
          "\n" + out;
