@@ -223,7 +223,8 @@ void add_cells(const float *cells, std::size_t end, std::size_t skipped, std::op
   }
 }
 
-const float *triangle_row(const lower_triangle &tri, std::size_t i) { return tri.cells.data() + i * (i - 1) / 2; }
+// Where row i of a lower triangle begins in its cells.
+std::size_t row_start(std::size_t i) { return i * (i - 1) / 2; }
 
 } // namespace
 
@@ -240,7 +241,7 @@ block_grid block_means(const lower_triangle &tri, std::span<const std::size_t> o
                        std::optional<float> undefined, unsigned threads) {
   return sum_blocks(tri.n_tax(), order, max_blocks, threads, true,
                     [&](std::size_t i, const std::uint32_t *block_of, double *sums, std::uint32_t *counts) {
-                      add_cells(triangle_row(tri, i), i, i, undefined, block_of, sums, counts);
+                      add_cells(tri.cells.data() + row_start(i), i, i, undefined, block_of, sums, counts);
                     });
 }
 
@@ -251,7 +252,7 @@ lower_triangle lower_triangle_of(const dist_mat_type &mat, unsigned threads) {
   const unsigned workers = workers_for(threads, n);
   on_threads(workers, [&](unsigned worker) {
     for (std::size_t i = worker; i < n; i += workers)
-      std::copy(mat.distances.row(i), mat.distances.row(i) + i, tri.cells.data() + i * (i - 1) / 2);
+      std::copy(mat.distances.row(i), mat.distances.row(i) + i, tri.cells.data() + row_start(i));
   });
   return tri;
 }
