@@ -9,6 +9,7 @@
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -54,24 +55,27 @@ void emit_bytes(std::size_t n, const sink &to, const std::function<char(std::siz
   }
 }
 
-// The square test matrix of n taxa Taxon00001, Taxon00002, ...: cell (i, j) holds the digit
-// (3i + 7j) mod 10, which is asymmetric and places every row differently. Layouts p, x and t
-// are inputs (the digits as they stand); P, E, T, N, C, O and R are karvel's outputs (a NEXUS
-// block up to its trailer).
+// The test matrix of n taxa Taxon00001, Taxon00002, ...: cell (i, j) holds the digit
+// (3i + 7j) mod 10, which is asymmetric and places every row differently; in layouts q, l and L
+// it is made symmetric, (i, j) and (j, i) both holding the digit of the larger index as i. Layouts
+// p, x and t are inputs (the digits as they stand), q the square and l the lower triangle in
+// PHYLIP; P, E, T, N, C, O and R are karvel's outputs (a NEXUS block up to its trailer), L phylo's
+// relaxed lower triangle.
 void emit_matrix(int n, char layout, const sink &to) {
-  const bool input = layout == 'p' || layout == 'x' || layout == 't';
+  const bool input = std::strchr("pxtql", layout) != nullptr, lower = layout == 'l' || layout == 'L';
   auto label = [](int i) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "Taxon%05d", i + 1);
     return std::string(buf);
   };
   auto cell = [&](int i, int j) {
+    if (std::strchr("qlL", layout) && j > i) std::swap(i, j);
     const char digit = static_cast<char>('0' + (3 * i + 7 * j) % 10);
     return input ? std::string(1, digit) : std::string(" ") + digit + ".00000E+00";
   };
-  std::string line = layout == 'p' ? std::to_string(n) + "\n" : "";
+  std::string line = std::strchr("pql", layout) ? std::to_string(n) + "\n" : "";
   if (layout == 'x') line = " " + std::to_string(n) + " taxa\n";
-  if (layout == 'P' || layout == 'E') line = " " + std::to_string(n) + "\n";
+  if (layout == 'P' || layout == 'E' || layout == 'L') line = " " + std::to_string(n) + "\n";
   if (layout == 'N' || layout == 'C')
     line = "#NEXUS\n\nbegin distances;\n\tdimensions newtaxa ntax= " + std::to_string(n) +
            ";\n\tformat triangle=both labels;\n\tmatrix\n";
@@ -86,7 +90,7 @@ void emit_matrix(int n, char layout, const sink &to) {
       for (int j = 0; j < i; ++j) line += label(i) + "\t" + label(j) + "\t" + cell(i, j) + "\n";
     } else {
       line = layout == 'C' ? "'" + label(i) + "'" : label(i);
-      for (int j = 0; j < n; ++j) line += (layout == 'p' ? " " : "\t") + cell(i, j);
+      for (int j = 0; j < (lower ? i : n); ++j) line += (std::strchr("pql", layout) ? " " : "\t") + cell(i, j);
       line += "\n";
     }
     to(line);
