@@ -15,6 +15,7 @@
 #include <cstring>
 #include <iostream>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -289,44 +290,6 @@ TEST(DnaDist, GammaCategoriesAsPhangornHasThem) {
   EXPECT_NEAR(phylo::dna::detail::incomplete_gamma(2.5, 3), 0.693781081586722, 1e-14);
 }
 
-// Amino acids as nucleotides: on 1, 2 and 5 threads, and pair by pair, the same bits, for
-// the counting models and the maximum-likelihood ones (with and without gamma).
-TEST(DnaDist, ThreadsChangeNothingForAminoAcids) {
-  random_bits r{23};
-  const char symbols[] = "ARNDCQEGHILKMFPSTWYVarndcqeghilkmfpstwyvX-B?";
-  seqs_type seqs;
-  std::string root(300, 'A');
-  for (char &c : root) c = "ARNDCQEGHILKMFPSTWYV"[r.next() % 20];
-  for (int i = 0; i < 70; ++i) {
-    std::string s = root;
-    for (char &c : s)
-      if (r.next() % 100 < static_cast<unsigned>(i)) c = symbols[r.next() % (sizeof symbols - 1)];
-    seqs.emplace_back("t" + std::to_string(i), s);
-  }
-  const packed_alignment aln = pack(site_rule::PAIRWISE, seqs, alphabet::PROTEIN);
-  for (model_type model : {model_type::P, model_type::KIMURA, model_type::JTT, model_type::LG}) {
-    for (bool gamma : {false, true}) {
-      if (gamma && model != model_type::LG) continue;
-      dist_options options = with(model, 1, 99.0f);
-      if (gamma) options.gamma = 0.8;
-      phylo::dist_mat_type one(70), more(70);
-      dna_dist(aln, options, one);
-      for (unsigned threads : {2u, 5u}) {
-        options.threads = threads;
-        dna_dist(aln, options, more);
-        EXPECT_EQ(std::memcmp(one.distances.data(), more.distances.data(), 70 * 70 * sizeof(float)), 0);
-      }
-      for (std::size_t i = 1; i < 70; i += 7)
-        for (std::size_t j = 0; j < i; j += 5) {
-          phylo::dist_mat_type alone(2);
-          options.threads = 1;
-          dna_dist(pack(site_rule::PAIRWISE, {seqs[j], seqs[i]}, alphabet::PROTEIN), options, alone);
-          ASSERT_EQ(one.distances(i, j), alone.distances(1, 0)) << i << " " << j;
-        }
-    }
-  }
-}
-
 TEST(DnaDist, Cases) { phylo::test::run_cases("dna_dist.cases", {{"dna", dna}, {"pack", packed}}); }
 
 TEST(DnaDist, UndefinedValueMustBeANonNegativeNumber) {
@@ -358,56 +321,80 @@ TEST(DnaDist, PackedCodesOfEveryStretch) {
   }
 }
 
-// A random alignment of 150 sequences (three tiles of rows): progress ends with every pair
-// done, every model gives the same bits on 1, 2 and 5 threads as each pair gives alone (so
-// whatever a thread remembers of the pairs before gives what a pair alone gives, over
-// thousands of distinct counts), and the matrix is symmetric with a zero diagonal.
-TEST(DnaDist, ThreadsChangeNothing) {
-  random_bits r{17};
-  const char symbols[] = "ACGTACGTACGTACGTacgt-N?R";
+// n sequences of a random root of `length` residues drawn from `roots`, the i-th with
+// per_cent(i) in a hundred of its sites drawn from `symbols`.
+template <class Rate>
+seqs_type descendants(unsigned seed, int n, std::size_t length, std::string_view roots, std::string_view symbols,
+                      Rate per_cent) {
+  random_bits r{seed};
+  std::string root(length, 'A');
+  for (char &c : root) c = roots[r.next() % roots.size()];
   seqs_type seqs;
-  std::string root(701, 'A');
-  for (char &c : root) c = "ACGT"[r.next() % 4];
-  for (int i = 0; i < 150; ++i) {
+  for (int i = 0; i < n; ++i) {
     std::string s = root;
     for (char &c : s)
-      if (r.next() % 8 == 0) c = symbols[r.next() % (sizeof symbols - 1)];
+      if (r.next() % 100 < per_cent(i)) c = symbols[r.next() % symbols.size()];
     seqs.emplace_back("t" + std::to_string(i), s);
   }
-  const packed_alignment pairwise = pack(site_rule::PAIRWISE, seqs);
+  return seqs;
+}
+
+// A model's distances on 1 thread are the same bits on 2 and 5, symmetric with a zero diagonal,
+// and (unless the sites of COMPLETE or the base frequencies of TN93 make them depend on every
+// sequence) each pair's (one pair in `every`) as the pair alone gives it: whatever a thread remembers of the pairs
+// before gives what a pair alone gives, over thousands of distinct counts.
+void expect_same_on_threads(const seqs_type &seqs, site_rule rule, alphabet residues, model_type model,
+                            std::optional<double> gamma, std::size_t every = 1) {
+  const packed_alignment aln = pack(rule, seqs, residues);
+  const std::size_t n = seqs.size();
+  const phylo::dist_mat_type one = distances(aln, model, 1, 9.0f, gamma);
+  for (unsigned threads : {2u, 5u}) {
+    const phylo::dist_mat_type more = distances(aln, model, threads, 9.0f, gamma);
+    EXPECT_EQ(std::memcmp(one.distances.data(), more.distances.data(), n * n * sizeof(float)), 0)
+        << static_cast<int>(model) << " on " << threads << " threads";
+  }
+  const bool alone_differs = rule == site_rule::COMPLETE || model == model_type::TN93;
+  for (std::size_t i = 0; i < n; ++i) {
+    EXPECT_EQ(one.distances(i, i), 0.0f);
+    for (std::size_t j = 0; j < i; ++j) {
+      ASSERT_EQ(one.distances(i, j), one.distances(j, i));
+      if (alone_differs || (i * n + j) % every != 0) continue;
+      const phylo::dist_mat_type alone = distances(pack(rule, {seqs[j], seqs[i]}, residues), model, 1, 9.0f, gamma);
+      ASSERT_EQ(one.distances(i, j), alone.distances(1, 0)) << static_cast<int>(model) << " " << i << " " << j;
+    }
+  }
+}
+
+using model_and_gamma = std::pair<model_type, std::optional<double>>;
+
+// A random alignment of 150 sequences (three tiles of rows), and progress that ends with every
+// pair done.
+TEST(DnaDist, ThreadsChangeNothing) {
+  const seqs_type seqs = descendants(17, 150, 701, "ACGT", "ACGTACGTACGTACGTacgt-N?R", [](int) { return 12u; });
   std::uint64_t done = 0, total = 0; // the last report of progress: every pair done
   phylo::dist_mat_type d(150);
   dist_options progress = with(model_type::P, 1);
   progress.progress = [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; };
-  dna_dist(pairwise, progress, d);
+  dna_dist(pack(site_rule::PAIRWISE, seqs), progress, d);
   EXPECT_EQ(done, 150u * 149 / 2);
   EXPECT_EQ(total, 150u * 149 / 2);
-  for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE}) {
-    const packed_alignment aln = pack(rule, seqs);
-    for (const auto &[model, gamma] :
-         std::vector<std::pair<model_type, std::optional<double>>>{{model_type::P, {}},
-                                                                   {model_type::JC69, {}},
-                                                                   {model_type::K80, {}},
-                                                                   {model_type::K80, 0.7},
-                                                                   {model_type::TN93, {}},
-                                                                   {model_type::LOGDET, {}}}) {
-      const phylo::dist_mat_type one = distances(aln, model, 1, 9.0f, gamma);
-      for (unsigned threads : {2u, 5u}) {
-        const phylo::dist_mat_type more = distances(aln, model, threads, 9.0f, gamma);
-        EXPECT_EQ(std::memcmp(one.distances.data(), more.distances.data(), 150 * 150 * sizeof(float)), 0);
-      }
-      for (std::size_t i = 0; i < 150; ++i) {
-        EXPECT_EQ(one.distances(i, i), 0.0f);
-        for (std::size_t j = 0; j < i; ++j) {
-          ASSERT_EQ(one.distances(i, j), one.distances(j, i));
-          // (The sites of COMPLETE and the base frequencies of TN93 come from every sequence.)
-          if (rule == site_rule::COMPLETE || model == model_type::TN93) continue;
-          const phylo::dist_mat_type alone = distances(pack(rule, {seqs[j], seqs[i]}), model, 1, 9.0f, gamma);
-          ASSERT_EQ(one.distances(i, j), alone.distances(1, 0)) << i << " " << j;
-        }
-      }
-    }
-  }
+  for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE})
+    for (const auto &[model, gamma] : {model_and_gamma{model_type::P, {}}, model_and_gamma{model_type::JC69, {}},
+                                       model_and_gamma{model_type::K80, {}}, model_and_gamma{model_type::K80, 0.7},
+                                       model_and_gamma{model_type::TN93, {}}, model_and_gamma{model_type::LOGDET, {}}})
+      expect_same_on_threads(seqs, rule, alphabet::DNA, model, gamma);
+}
+
+// Amino acids, ever more of them changed down the alignment: the counting models and the
+// maximum-likelihood ones, with and without gamma.
+TEST(DnaDist, ThreadsChangeNothingForAminoAcids) {
+  const seqs_type seqs =
+      descendants(23, 70, 300, "ARNDCQEGHILKMFPSTWYV", "ARNDCQEGHILKMFPSTWYVarndcqeghilkmfpstwyvX-B?",
+                  [](int i) { return static_cast<unsigned>(i); });
+  for (const auto &[model, gamma] : {model_and_gamma{model_type::P, {}}, model_and_gamma{model_type::KIMURA, {}},
+                                     model_and_gamma{model_type::JTT, {}}, model_and_gamma{model_type::LG, {}},
+                                     model_and_gamma{model_type::LG, 0.8}})
+    expect_same_on_threads(seqs, site_rule::PAIRWISE, alphabet::PROTEIN, model, gamma, 17);
 }
 
 // A progress hook that throws cancels the work: the exception leaves dna_dist at once, and

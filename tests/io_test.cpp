@@ -16,6 +16,43 @@
 
 namespace {
 
+// Everything a source has left.
+std::string drain(phylo::input_source &in) {
+  std::string all;
+  for (std::string_view chunk; !(chunk = in.buffered()).empty(); in.consume(chunk.size())) all += chunk;
+  return all;
+}
+
+// A file of the test's scratch folder, removed at the end of the test.
+struct temp_file {
+  temp_file(const std::string &name, const std::string &text) : path(testing::TempDir() + name) {
+    std::ofstream(path, std::ios::binary) << text;
+  }
+  ~temp_file() { std::remove(path.c_str()); }
+  std::string path;
+};
+
+// A pipe whose writing end a thread fills with a text and then closes.
+struct pipe_feed {
+  explicit pipe_feed(const std::string &text) {
+    EXPECT_EQ(::pipe(fds), 0);
+    writer = std::thread([this, text] {
+      for (std::size_t at = 0; at < text.size();) {
+        const ssize_t n = ::write(fds[1], text.data() + at, text.size() - at);
+        if (n <= 0) break;
+        at += static_cast<std::size_t>(n);
+      }
+      ::close(fds[1]);
+    });
+  }
+  ~pipe_feed() {
+    writer.join();
+    ::close(fds[0]);
+  }
+  int fds[2] = {-1, -1};
+  std::thread writer;
+};
+
 // An empty std::string_view holds a null pointer; it must read and write as empty text (it
 // once reached memcpy, which is undefined for a null pointer even with a length of 0).
 TEST(InputOutput, EmptyViewsWithoutAPointer) {
@@ -92,13 +129,10 @@ TEST(OutputSink, MoveAssignmentKeepsTheText) {
 // A file larger than the input buffer: after the refills the line numbers go on counting, and a
 // reader's error names the line where it stands (karvel's diagnostics take it from here).
 TEST(InputSource, LineNumbersAcrossRefills) {
-  const std::string path = testing::TempDir() + "phylo_refills.txt";
-  {
-    std::ofstream out(path, std::ios::binary);
-    for (int i = 0; i < 100000; ++i) out << "line\n"; // 500,000 bytes: the buffer holds 262,144
-    out << "x\n";
-  }
-  phylo::input_source in = phylo::input_source::open_file(path);
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "line\n"; // 500,000 bytes: the buffer holds 262,144
+  const temp_file file("phylo_refills.txt", text + "x\n");
+  phylo::input_source in = phylo::input_source::open_file(file.path);
   phylo::scoped_input scope(in);
   for (int i = 0; i < 60000; ++i) phylo::read::skip_line(); // past the first refill
   EXPECT_EQ(in.offset(), 300000u);
@@ -114,7 +148,6 @@ TEST(InputSource, LineNumbersAcrossRefills) {
     ASSERT_NE(e.where(), nullptr);
     EXPECT_EQ(e.where()->line, 100001u);
   }
-  std::remove(path.c_str());
 }
 
 // A gzip file of several members (as `cat a.gz b.gz` makes) reads as the texts one after the
@@ -136,22 +169,14 @@ TEST(InputSource, GzipMembersOneAfterAnother) {
   std::string big;
   for (int i = 0; big.size() < 700000; ++i) big += std::to_string(i * 7919 % 100003) + "\n";
   const std::string texts[] = {"first member\n", big, "", "last\n"};
-  const std::string path = testing::TempDir() + "phylo_members.gz";
-  std::string want;
-  {
-    std::ofstream out(path, std::ios::binary);
-    for (const std::string &t : texts) {
-      out << member(t);
-      want += t;
-    }
-  }
-  phylo::input_source in = phylo::input_source::open_file(path);
+  std::string want, gz;
+  for (const std::string &t : texts) want += t, gz += member(t);
+  const temp_file file("phylo_members.gz", gz);
+  phylo::input_source in = phylo::input_source::open_file(file.path);
   in.decompress_gzip();
-  std::string got;
-  for (std::string_view chunk; !(chunk = in.buffered()).empty(); in.consume(chunk.size())) got += chunk;
+  const std::string got = drain(in);
   EXPECT_EQ(got.size(), want.size());
   EXPECT_TRUE(got == want);
-  std::remove(path.c_str());
 }
 
 // reserve(n) gives n writable bytes however large n is, beyond the buffer too, and what
@@ -192,17 +217,7 @@ TEST(InputSource, PositionsAndSizes) {
 // The read hook runs before every read of the descriptor, and what it throws stops the
 // reader; an in-memory text never calls it.
 TEST(InputSource, ReadHookCancels) {
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
   const std::string text(3 << 20, 'x'); // more than a buffer
-  std::thread writer([&] {
-    for (std::size_t at = 0; at < text.size();) {
-      const ssize_t n = ::write(fds[1], text.data() + at, text.size() - at);
-      if (n <= 0) break;
-      at += static_cast<std::size_t>(n);
-    }
-    ::close(fds[1]);
-  });
   struct stop {};
   struct counter {
     int calls = 0, limit = 0;
@@ -212,23 +227,17 @@ TEST(InputSource, ReadHookCancels) {
     if (++k.calls == k.limit) throw stop{};
   };
   {
-    phylo::input_source in = phylo::input_source::from_fd(fds[0], "pipe");
+    const pipe_feed pipe(text);
+    phylo::input_source in = phylo::input_source::from_fd(pipe.fds[0], "pipe");
     in.set_read_hook(hook, &count);
     phylo::input_source moved = std::move(in); // the hook goes with the source
-    std::size_t read = 0;
-    auto drain = [&] {
-      for (std::string_view chunk; !(chunk = moved.buffered()).empty(); moved.consume(chunk.size()))
-        read += chunk.size();
-    };
-    EXPECT_THROW(drain(), stop);
+    EXPECT_THROW(drain(moved), stop);
     EXPECT_EQ(count.calls, 3);
-    EXPECT_LT(read, text.size());
+    EXPECT_LT(moved.offset(), text.size());
     moved.set_read_hook(nullptr, nullptr); // the rest, so that the writer ends
-    drain();
-    EXPECT_EQ(read, text.size());
+    drain(moved);
+    EXPECT_EQ(moved.offset(), text.size());
   }
-  ::close(fds[0]);
-  writer.join();
   counter none{0, 1};
   phylo::input_source in = phylo::input_source::from_text(text);
   in.set_read_hook(hook, &none);
@@ -239,16 +248,10 @@ TEST(InputSource, ReadHookCancels) {
 // Under a mark the bytes read stay buffered, however far reading goes, and reading can go
 // back; marks nest.
 TEST(InputMark, RewindAfterRefills) {
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
   std::string text;
   for (int i = 0; i < 40000; ++i) text += "line " + std::to_string(i) + "\n";
-  std::thread writer([&] {
-    for (std::size_t at = 0; at < text.size();)
-      at += static_cast<std::size_t>(::write(fds[1], text.data() + at, text.size() - at));
-    ::close(fds[1]);
-  });
-  phylo::input_source in = phylo::input_source::from_fd(fds[0], "pipe");
+  const pipe_feed pipe(text);
+  phylo::input_source in = phylo::input_source::from_fd(pipe.fds[0], "pipe");
   EXPECT_FALSE(in.known_size_left());
   {
     phylo::input_mark mark(in);
@@ -271,16 +274,8 @@ TEST(InputMark, RewindAfterRefills) {
     EXPECT_EQ(in.line(), 2u);
     EXPECT_EQ(in.column(), 1u);
   }
-  std::string rest;
-  for (std::string_view chunk; !(chunk = in.buffered()).empty(); in.consume(chunk.size())) rest.append(chunk);
-  EXPECT_EQ(rest, text.substr(7));
-  writer.join();
-  ::close(fds[0]);
+  EXPECT_EQ(drain(in), text.substr(7));
 }
-
-} // namespace
-
-namespace {
 
 // The current input and output belong to the calling thread: threads that read and write
 // through them at once each see only their own.
@@ -312,25 +307,17 @@ TEST(CurrentStreams, EachThreadHasItsOwn) {
   EXPECT_EQ(b, all_b);
 }
 
-} // namespace
-
-namespace {
-
 // The header lines of a file are counted across its blocks of reading, a line that begins
 // right after a block's end among them, without moving the read position; a pipe tells none.
 TEST(InputSource, LinesStartingWithCountsAcrossBlocks) {
-  const std::string path = testing::TempDir() + "phylo_line_starts.txt";
   std::string text;
   for (int k = 0; text.size() < 700000; ++k)
     text += (k % 3 == 0 ? ">" : "") + std::string(static_cast<std::size_t>(k % 97), 'A') + "\n";
   text.insert(262143, "\n>"); // a line end that ends the first block, and a header after it
   std::uint64_t expected = 0;
   for (std::size_t k = 0; k < text.size(); ++k) expected += text[k] == '>' && (k == 0 || text[k - 1] == '\n');
-  {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-  }
-  phylo::input_source in = phylo::input_source::open_file(path);
+  const temp_file file("phylo_line_starts.txt", text);
+  phylo::input_source in = phylo::input_source::open_file(file.path);
   ASSERT_EQ(in.peek(), '>');
   in.advance();
   EXPECT_EQ(in.lines_starting_with('>'), expected);
@@ -338,13 +325,8 @@ TEST(InputSource, LinesStartingWithCountsAcrossBlocks) {
   EXPECT_EQ(in.peek(), text[1]);
   EXPECT_EQ(phylo::input_source::from_text(text).lines_starting_with('>'), expected);
   EXPECT_EQ(phylo::input_source::from_text("a\n>b\n>").lines_starting_with('>'), 2u);
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  phylo::input_source pipe = phylo::input_source::from_fd(fds[0], "pipe");
-  EXPECT_EQ(pipe.lines_starting_with('>'), std::nullopt);
-  ::close(fds[0]);
-  ::close(fds[1]);
-  std::remove(path.c_str());
+  const pipe_feed pipe("");
+  EXPECT_EQ(phylo::input_source::from_fd(pipe.fds[0], "pipe").lines_starting_with('>'), std::nullopt);
 }
 
 } // namespace

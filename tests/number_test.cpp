@@ -1,6 +1,7 @@
 // Numbers as written and read: the 12-character image, plain decimals, the decimal grammar
 // rounded correctly (cases in tests/data/lib/number.cases; the long sweeps: tests/long/number_check).
 #include "case_table.hpp"
+#include "number_reference.hpp"
 #include "phylo/number.hpp"
 #include "test_io.hpp"
 #include <charconv>
@@ -61,29 +62,11 @@ TEST(Number, Cases) {
   EXPECT_EQ(std::strtof(text.c_str(), nullptr), tiny);
 }
 
-// Slow and obviously right: the exact decimal expansion of the float, cut after the seventh
-// significant digit and rounded up when that digit is 5 or more.
+// The image of a finite float as the reference gives it.
 std::string reference_image(float v) {
-  if (std::isnan(v)) return "NaN********";
-  if (std::isinf(v)) return v < 0 ? "-Inf*******" : " +Inf*******";
-  std::string out(1, std::signbit(v) ? '-' : ' ');
-  if (v == 0) return out + "0.00000E+00";
-  char buf[256];
-  auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<double>(v)), std::chars_format::scientific, 120);
-  std::string s(buf, r.ptr); // d.ddd...e±xx
-  std::size_t e = s.find('e');
-  int exponent = std::stoi(s.substr(e + 1));
-  std::string digits = s.substr(0, 1) + s.substr(2, 6); // seven significant digits
-  long n = std::stol(digits.substr(0, 6));
-  if (digits[6] >= '5') ++n;
-  if (n == 1000000) {
-    n = 100000;
-    ++exponent;
-  }
-  std::string d = std::to_string(n);
-  char tail[16];
-  std::snprintf(tail, sizeof tail, "E%c%02d", exponent < 0 ? '-' : '+', std::abs(exponent));
-  return out + d.substr(0, 1) + "." + d.substr(1) + tail;
+  char out[12];
+  phylo::test::reference_image(v, out);
+  return std::string(out, sizeof out);
 }
 
 TEST(NumberImage, EveryPowerOfTwoAndTen) {

@@ -277,35 +277,3 @@ TEST(RecognisedPhylip, RowsOnThreadsReadAsOnOne) {
       EXPECT_EQ(read_all(c.text, threads), one) << c.name << " on " << threads << " threads";
   }
 }
-
-// The position of a CSV cell that is no distance is that cell's own: its line and its column.
-TEST(RecognisedTables, ACellOrHeaderLabelThatIsWrongIsNamedWhereItStands) {
-  const struct {
-    read::dist_layout_type layout;
-    const char *text;
-    std::size_t line, column;
-  } cases[] = {
-      {read::dist_layout_type::CSV, ",a,b\na,0,x\nb,1,0\n", 2, 5},
-      {read::dist_layout_type::CSV, ",a,b\na,0,1\nb,zz,0\n", 3, 3},
-      {read::dist_layout_type::CSV, ",a,b\na,,1\nb,1,0\n", 2, 3},
-      {read::dist_layout_type::CSV, ",a,b,c\na,0,1,2\nc,1,0,3\nb,2,3,0\n", 1, 4},
-      {read::dist_layout_type::TSV, "\ta\tb\tc\nb\t0\t1\t2\na\t1\t0\t3\nc\t2\t3\t0\n", 1, 2},
-      {read::dist_layout_type::TSV, "\tab\t cd\tef\nab\t0\t1\t2\ncd\t1\t0\t3\nxy\t2\t3\t0\n", 1, 9},
-      {read::dist_layout_type::TSV, "a\tb\nb\t0\t1\na\t1\t0\n", 1, 1},
-  };
-  for (const auto &c : cases) {
-    phylo::test::text_input in(c.text);
-    read::dist_read_settings settings;
-    settings.layout = c.layout;
-    try {
-      read::dist_reader reader(phylo::current_input(), settings);
-      while (reader.next()) {
-      }
-      ADD_FAILURE() << c.text << " was read";
-    } catch (const phylo::format_error &e) {
-      ASSERT_TRUE(e.where()) << c.text;
-      EXPECT_EQ(e.where()->line, c.line) << c.text << e.what();
-      EXPECT_EQ(e.where()->column, c.column) << c.text << e.what();
-    }
-  }
-}

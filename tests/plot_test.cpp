@@ -5,6 +5,7 @@
 #include "phylo/newick.hpp"
 #include "phylo/plot.hpp"
 #include "phylo/tree_build.hpp"
+#include "test_io.hpp"
 
 #include <gtest/gtest.h>
 
@@ -22,15 +23,7 @@ tree_type parse(const std::string &text) {
   return *read::read_newick(in);
 }
 
-// A matrix of n taxa t0, t1, ... whose cell (i, j) is cell(i, j).
-template <class Cell> dist_mat_type matrix(std::size_t n, Cell cell) {
-  dist_mat_type m(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    m.labels[i] = "t" + std::to_string(i);
-    for (std::size_t j = 0; j < n; ++j) m.distances(i, j) = cell(i, j);
-  }
-  return m;
-}
+using test::matrix_of;
 
 TEST(Plot, LeafOrderIsDepthFirst) {
   const tree_type tree = parse("((A,(B,C)),D,(E,F));");
@@ -42,7 +35,7 @@ TEST(Plot, LeafOrderIsDepthFirst) {
 
 TEST(Plot, BlockMeans) {
   // Cell (i, j) = 10 i + j off the diagonal; 99 marks an undefined cell.
-  dist_mat_type m = matrix(5, [](std::size_t i, std::size_t j) { return i == j ? 7.0f : float(10 * i + j); });
+  dist_mat_type m = matrix_of(5, [](std::size_t i, std::size_t j) { return i == j ? 7.0f : float(10 * i + j); });
   m.distances(0, 1) = 99;
   const std::vector<std::size_t> order{4, 3, 2, 1, 0};
   struct row {
@@ -73,7 +66,7 @@ TEST(Plot, BlockMeans) {
 }
 
 TEST(Plot, DrawingsRefuse) {
-  const dist_mat_type m = matrix(3, [](std::size_t i, std::size_t j) { return float(i + j) * (i != j); });
+  const dist_mat_type m = matrix_of(3, [](std::size_t i, std::size_t j) { return float(i + j) * (i != j); });
   output_sink sink = output_sink::to_string();
   const std::vector<std::size_t> order{0, 1, 2}, other{1, 0, 2};
   tree_type tree = build_upgma_chain(dist_mat_type(m));
@@ -88,7 +81,8 @@ TEST(Plot, DrawingsRefuse) {
 // and draws a symmetric matrix as the square does: the same means (whole numbers, so their sums
 // are exact in any order) with undefined and NaN cells left out, the same picture.
 TEST(Plot, TheLowerTriangleDrawsAsTheSquare) {
-  dist_mat_type m = matrix(7, [](std::size_t i, std::size_t j) { return i == j ? 0.0f : float((i * j + i + j) % 9); });
+  dist_mat_type m =
+      matrix_of(7, [](std::size_t i, std::size_t j) { return i == j ? 0.0f : float((i * j + i + j) % 9); });
   m.distances(5, 2) = m.distances(2, 5) = 99;
   m.distances(6, 0) = m.distances(0, 6) = std::nanf("");
   dist_mat_type uneven = m;

@@ -35,6 +35,16 @@ inline dist_mat_type read_matrix(std::string_view text, dist_format_type format)
   return m;
 }
 
+// A matrix of n taxa t0, t1, ... whose cell (i, j) is cell(i, j).
+template <class Cell> dist_mat_type matrix_of(std::size_t n, Cell cell) {
+  dist_mat_type m(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    m.labels[i] = "t" + std::to_string(i);
+    for (std::size_t j = 0; j < n; ++j) m.distances(i, j) = cell(i, j);
+  }
+  return m;
+}
+
 // The labels and cells of a matrix, a row a line: "label: cell cell ...".
 inline std::string cells_text(const dist_mat_type &m) {
   std::ostringstream out;

@@ -8,6 +8,7 @@
 #include "phylo/io.hpp"
 #include "phylo/newick.hpp"
 #include "phylo/tree_build.hpp"
+#include "test_io.hpp"
 
 #include <gtest/gtest.h>
 
@@ -127,10 +128,10 @@ std::string newick(const tree_type &tree) {
   return sink.take_text();
 }
 
+using test::matrix_of;
+
 dist_mat_type labelled(std::size_t n) {
-  dist_mat_type m(n);
-  for (std::size_t i = 0; i < n; ++i) m.labels[i] = "t" + std::to_string(i);
-  return m;
+  return matrix_of(n, [](std::size_t, std::size_t) { return 0.0f; });
 }
 
 // A symmetric matrix of small whole numbers (many ties), with some taxa duplicated (their
@@ -181,39 +182,25 @@ TEST(TreeBuild, SameAsReferenceWithTies) {
         }
 }
 
-// Ties and duplicates over several chunks of rows, scanned by several threads.
-TEST(TreeBuild, TiesAcrossChunks) {
-  const dist_mat_type m = tie_rich(700, 4, 11, true);
-  for (const tree_method method : {tree_method::NJ, tree_method::UPGMA}) {
-    const std::string want = newick(reference_tree(m, method));
-    EXPECT_EQ(newick(built(m, method, 2)), want);
-    EXPECT_EQ(newick(built(m, method, 3)), want);
-  }
-}
-
-// Every cell equal: every pair ties at every join.
-TEST(TreeBuild, AllEqual) {
-  for (const tree_method method : all_methods) {
-    dist_mat_type m = labelled(40);
-    for (std::size_t i = 0; i < 40; ++i)
-      for (std::size_t j = 0; j < 40; ++j) m.distances(i, j) = i == j ? 0.0f : 1.0f;
-    EXPECT_EQ(newick(built(m, method, 3)), newick(reference_tree(m, method)));
-  }
-}
-
-// Random real distances: no ties, and many threads on a matrix large enough for several chunks
-// of rows.
-TEST(TreeBuild, SameAsReferenceRandom) {
+// Large matrices on several threads: ties and duplicates over several chunks of rows, every
+// cell equal (every pair ties at every join), and random real distances without ties.
+TEST(TreeBuild, SameAsReferenceOnLargeMatrices) {
   std::mt19937 rng(42);
   std::uniform_real_distribution<float> cell(0.01f, 1.0f);
-  dist_mat_type m = labelled(600);
+  dist_mat_type random = labelled(600);
   for (std::size_t i = 0; i < 600; ++i)
-    for (std::size_t j = 0; j < i; ++j) m.distances(i, j) = m.distances(j, i) = cell(rng);
-  for (const tree_method method : all_methods) {
-    const std::string want = newick(reference_tree(m, method));
-    for (unsigned threads : {1u, 2u, 5u}) EXPECT_EQ(newick(built(m, method, threads)), want);
-    EXPECT_EQ(newick(built_wide(m, method, 2)), want);
-  }
+    for (std::size_t j = 0; j < i; ++j) random.distances(i, j) = random.distances(j, i) = cell(rng);
+  const dist_mat_type ties = tie_rich(700, 4, 11, true),
+                      equal = matrix_of(40, [](std::size_t i, std::size_t j) { return i == j ? 0.0f : 1.0f; });
+  const dist_mat_type *const matrices[] = {&ties, &equal, &random};
+  for (const tree_method method : all_methods)
+    for (const dist_mat_type *m : matrices) {
+      if (m == &ties && (method == tree_method::BIONJ || method == tree_method::WPGMA)) continue; // slow to refer
+      const std::string want = newick(reference_tree(*m, method));
+      for (unsigned threads : {1u, 2u, 5u})
+        EXPECT_EQ(newick(built(*m, method, threads)), want) << m->n_tax() << " taxa, " << threads << " threads";
+      EXPECT_EQ(newick(built_wide(*m, method, 2)), want);
+    }
 }
 
 // The hook hears the joins in order, some 200 times, up to the last; what it throws leaves
@@ -258,11 +245,9 @@ TEST(TreeBuild, OneAndTwoTaxa) {
 }
 
 TEST(TreeBuild, ThreeTaxa) {
-  dist_mat_type m(3);
-  m.labels[0] = "A", m.labels[1] = "B", m.labels[2] = "C";
   const float cells[3][3] = {{0, 3, 4}, {3, 0, 5}, {4, 5, 0}};
-  for (int i = 0; i < 3; ++i)
-    for (int j = 0; j < 3; ++j) m.distances(i, j) = cells[i][j];
+  dist_mat_type m = matrix_of(3, [&](std::size_t i, std::size_t j) { return cells[i][j]; });
+  m.labels[0] = "A", m.labels[1] = "B", m.labels[2] = "C";
   EXPECT_EQ(newick(built(m, tree_method::NJ, 1)), "(A:1,B:2,C:3);\n");
   EXPECT_EQ(newick(built(m, tree_method::BIONJ, 1)), "(A:1,B:2,C:3);\n");
   EXPECT_EQ(newick(built(m, tree_method::UPGMA, 1)), "((A:1.5,B:1.5):0.75,C:2.25);\n");
@@ -422,10 +407,8 @@ void expect_problem(dist_mat_type m, tree_input_problem problem, std::size_t i, 
 
 TEST(TreeBuild, RefusedMatrices) {
   auto three = [] {
-    dist_mat_type m(3);
+    dist_mat_type m = matrix_of(3, [](std::size_t i, std::size_t j) { return i == j ? 0.0f : 1.0f; });
     m.labels[0] = "A", m.labels[1] = "B", m.labels[2] = "C";
-    for (int i = 0; i < 3; ++i)
-      for (int j = 0; j < 3; ++j) m.distances(i, j) = i == j ? 0.0f : 1.0f;
     return m;
   };
   expect_problem(dist_mat_type(0), tree_input_problem::EMPTY, 0, 0, "the matrix has no taxa");
@@ -515,16 +498,6 @@ TEST(Bootstrap, SupportOfEverySplit) {
   EXPECT_THROW(bootstrap(t, aln, none), range_error);
 }
 
-// build_upgma_chain: a matrix of n taxa t0, t1, ... whose cell (i, j) is cell(i, j).
-template <class Cell> dist_mat_type square(std::size_t n, Cell cell) {
-  dist_mat_type m(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    m.labels[i] = "t" + std::to_string(i);
-    for (std::size_t j = 0; j < n; ++j) m.distances(i, j) = cell(i, j);
-  }
-  return m;
-}
-
 // The tree's Newick text without lengths, and the heights of its internal nodes (the length
 // from each to its first leaf), sorted.
 std::string shape(tree_type tree, std::vector<double> &heights) {
@@ -564,10 +537,11 @@ TEST(TreeBuild, UpgmaChainIsUpgma) {
     EXPECT_EQ(chain.rooted, plain.rooted);
   }
   // Ties: every cell 1 still gives a tree of every taxon; a bad matrix is refused as build_tree refuses it.
-  const tree_type ties = build_upgma_chain(square(6, [](std::size_t i, std::size_t j) { return float(i != j); }));
+  const tree_type ties = build_upgma_chain(matrix_of(6, [](std::size_t i, std::size_t j) { return float(i != j); }));
   EXPECT_EQ(std::count_if(ties.nodes.begin(), ties.nodes.end(), [](const tree_node &v) { return v.is_leaf(); }), 6);
-  EXPECT_THROW(build_upgma_chain(square(3, [](std::size_t i, std::size_t j) { return float(i + 2 * j) * (i != j); })),
-               tree_input_error);
+  EXPECT_THROW(
+      build_upgma_chain(matrix_of(3, [](std::size_t i, std::size_t j) { return float(i + 2 * j) * (i != j); })),
+      tree_input_error);
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 // finite non-negative float); the arcsine transformation, which approximates before it
 // rounds, is also run through convert_dist on every float distance from -0.0 to 1.
 
+#include "../number_reference.hpp"
 #include "distfunc_cells.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/io.hpp"
@@ -49,40 +50,6 @@ std::uint32_t bits_of(float f) {
   return b;
 }
 
-// The reference image of a finite float, into out[12].
-void reference_image(float v, char *out) {
-  out[0] = std::signbit(v) ? '-' : ' ';
-  if (v == 0) {
-    std::memcpy(out + 1, "0.00000E+00", 11);
-    return;
-  }
-  char buf[160];
-  const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<double>(v)), std::chars_format::scientific,
-                               120); // exact for every float
-  const char *e = static_cast<const char *>(std::memchr(buf, 'e', static_cast<std::size_t>(r.ptr - buf)));
-  int exponent = std::atoi(e + 1);
-  long n = buf[0] - '0';
-  for (int k = 2; k <= 6; ++k) n = n * 10 + (buf[k] - '0');
-  if (buf[7] >= '5') ++n;
-  if (n == 1000000) {
-    n = 100000;
-    ++exponent;
-  }
-  const int a = exponent < 0 ? -exponent : exponent;
-  const char text[] = {static_cast<char>('0' + n / 100000),
-                       '.',
-                       static_cast<char>('0' + n / 10000 % 10),
-                       static_cast<char>('0' + n / 1000 % 10),
-                       static_cast<char>('0' + n / 100 % 10),
-                       static_cast<char>('0' + n / 10 % 10),
-                       static_cast<char>('0' + n % 10),
-                       'E',
-                       exponent < 0 ? '-' : '+',
-                       static_cast<char>('0' + a / 10),
-                       static_cast<char>('0' + a % 10)};
-  std::memcpy(out + 1, text, sizeof text);
-}
-
 struct tally {
   const char *what;
   std::uint64_t checked = 0, failed = 0;
@@ -96,7 +63,7 @@ struct tally {
 void check_image(float v, tally &t) {
   char got[16] = {}, want[16] = {};
   phylo::print::write_number_image(v, got);
-  reference_image(v, want);
+  phylo::test::reference_image(v, want);
   ++t.checked;
   if (std::memcmp(got, want, 12) != 0) {
     if (++t.failed <= 20)
