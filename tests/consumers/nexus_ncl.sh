@@ -1,9 +1,8 @@
 #!/usr/bin/env bash
-# The NEXUS that phylo writes is read by the NEXUS Class Library's NEXUSnormalizer without an error: `phylo convert
-# --to=nexus` of every sample, whose rewrite by NCL reads back as the same matrix, and `phylo align --to=nexus-paup`
-# and `--to=nexus-paup-quoted`, whose rewrite holds every taxon with its residues. And the NEXUS that phylo reads
-# (interleaved, phangorn's) is read by NCL as the same matrices.
-# Usage: nexus_ncl.sh PHYLO SAMPLES_DIR. Exit 77 (skipped) when NEXUSnormalizer is absent.
+# The NEXUS Class Library's NEXUSnormalizer reads the NEXUS that phylo writes without an error: its rewrite of `phylo
+# convert --to=nexus` of every sample reads back as the same matrix, that of `phylo align --to=nexus-paup` and
+# `--to=nexus-paup-quoted` holds every taxon with its residues; and NCL reads the NEXUS that phylo reads (interleaved,
+# phangorn's) as the same matrices. Usage: nexus_ncl.sh PHYLO SAMPLES_DIR. Skipped (77) without NEXUSnormalizer.
 set -u
 phylo=$1 samples=$2
 source "$(dirname "$0")/../lib.sh"
@@ -14,30 +13,27 @@ normalize() {
   NEXUSnormalizer "$2" > normal.nex 2> ncl.err && ! grep -q 'Error' ncl.err && return
   bad "$1: NEXUSnormalizer refused the output:"; cat ncl.err; return 1
 }
-# same_matrix WHAT SAMPLE NEXUS FAILURE [-q]: NCL's rewrite of NEXUS reads in phylo as the matrix of SAMPLE.
+# same_matrix SAMPLE NEXUS [-q]: NCL's rewrite of NEXUS (phylo's of SAMPLE, or SAMPLE) reads as the matrix of SAMPLE.
 same_matrix() {
-  normalize "$2" "$3" || return 0
-  "$phylo" convert ${5:+"$5"} --to=tsv "$2" > direct.tsv
-  { "$phylo" convert ${5:+"$5"} --from=nexus --to=tsv normal.nex || echo "(phylo refuses NCL's rewrite)"; } > back.tsv
-  same "$1" direct.tsv back.tsv "$2: $4"
+  normalize "$1" "$2" || return 0
+  "$phylo" convert ${3:+"$3"} --to=tsv "$1" > direct.tsv
+  { "$phylo" convert ${3:+"$3"} --from=nexus --to=tsv normal.nex || echo "(phylo refuses NCL's rewrite)"; } > back.tsv
+  same "$1${3:+ (read by NCL alike)}" direct.tsv back.tsv "$1: NCL's rewrite does not read back as the same matrix"
 }
 
-# Labels that NEXUS must quote, a tiny and a large value; UTF-8 labels.
+# Labels that NEXUS must quote, a tiny and a large value; UTF-8 labels, quoted by phylo and kept by NCL.
 printf '%s\n' $'\tO\'Brien\t(outgroup)\tLambda_x\tE.coli K-12\ta[1];x,y=z' $'O\'Brien' $'(outgroup)\t0.1' \
   $'Lambda_x\t0.2\t0.3' $'E.coli K-12\t0.4\t0.5\t0.6' $'a[1];x,y=z\t1e-7\t123456\t0.7\t0.8' > labels.tsv
-# UTF-8 labels, quoted by phylo and kept by NCL.
 printf '\t\303\221and\303\272\tPet\305\221 x\tq\n\303\221and\303\272\t0\t1\t2\nPet\305\221 x\t1\t0\t3\nq\t2\t3\t0\n' > utf8.tsv
 for sample in "$samples"/{dnadist_square.dist,dnadist_lower.dist,mothur_aln12.lt.dist,clearcut_aln12.dist} \
               "$samples"/{skbio_identity.lsmat,biopython_identity.phy} "$scratch"/{labels,utf8}.tsv; do
   "$phylo" convert --to=nexus "$sample" > out.nex || { bad "$sample: phylo failed"; continue; }
-  same_matrix "$sample" "$sample" out.nex "NCL's rewrite does not read back as the same matrix"
+  same_matrix "$sample" out.nex
 done
-
-# NEXUS that other programs write, and interleaved matrices in the layout that NCL reads (each
-# block lists the rows that have cells in it): NCL reads them as phylo does, so that its rewrite
-# (lower triangles, one row per line) reads back as the same matrices.
+# NEXUS that other programs write, and interleaved matrices in the layout that NCL reads (each block lists the rows
+# that have cells in it): NCL's rewrite (lower triangles, one row per line) reads back as the same matrices.
 for sample in "$samples"/{../cli/aln12_interleaved,phangorn_nexus_nodiagonal,phangorn_nexus_both}.nex; do
-  same_matrix "$sample (read by NCL alike)" "$sample" "$sample" "NCL reads the matrix otherwise" -q
+  same_matrix "$sample" "$sample" -q
 done
 
 # Each taxon of the alignment as NCL writes it back, and its residues.

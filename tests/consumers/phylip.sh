@@ -3,17 +3,15 @@
 # example, read in each input layout, the tree it builds from the original dnadist file; neighbor's L option reads
 # the lower triangle of phylo convert and gives the tree of the square; dnadist reads phylo align's PHYLIP matrix of
 # the 12-taxon sample and gives the distances it computed from the sample's own PHYLIP file, and reads lower case,
-# IUPAC codes, gaps and '?'. Exit 77 (skipped) when PHYLIP is not installed.
-#
-# usage: phylip.sh KARVEL PHYLO EXAMPLES SAMPLES
+# IUPAC codes, gaps and '?'. Usage: phylip.sh KARVEL PHYLO EXAMPLES SAMPLES. Skipped (77) without PHYLIP.
 set -euo pipefail
 karvel=$(realpath "$1") phylo=$(realpath "$2") examples=$(realpath "$3") samples=$(realpath "$4")
 source "$(dirname "$0")/../lib.sh"
 need_phylip neighbor
 need_phylip dnadist
 in_scratch
-# run_phylip PROGRAM DIR INFILE ANSWERS RESULT: PROGRAM in DIR on a copy of INFILE, its menu
-# answered with ANSWERS (printf %b); fails unless it writes DIR/RESULT.
+# run_phylip PROGRAM DIR INFILE ANSWERS RESULT: PROGRAM in DIR on a copy of INFILE, its menu answered with ANSWERS
+# (printf %b); fails unless it writes DIR/RESULT.
 run_phylip() {
   mkdir -p "$2" && cp "$3" "$2/infile"
   (cd "$2" && printf '%b' "$4" | timeout 120 "$1" > menu.log 2>&1) && [ -s "$2/$5" ] ||
@@ -23,8 +21,7 @@ run_phylip() {
 run_phylip "$neighbor" original "$examples/dna12.phy" 'Y\n' outtree
 reference=$(tr -d '\n' < original/outtree)
 for taxon in Alpha Beta_gamma Gamma Delta Epsilon Zeta Eta Theta Iota Kappa Lambda_lon Mu; do
-  [[ $reference == *"$taxon:"* ]] || fail "the reference tree lacks $taxon: $reference"
-done
+  [[ $reference == *"$taxon:"* ]] || fail "the reference tree lacks $taxon: $reference"; done
 for ext in phy xphy tsv; do # karvel's option is the first letter
   l=${ext::1}
   "$karvel" "-$l" -P "$examples/dna12.$ext" > "$l.phy"
@@ -34,7 +31,6 @@ for ext in phy xphy tsv; do # karvel's option is the first letter
 done
 echo "ok: karvel -p, -x, -t then -P: neighbor builds the tree of the original"
 
-run_phylip "$neighbor" square "$samples/dnadist_square.dist" 'Y\n' outtree
 for sample in dnadist_square clearcut_aln12; do
   "$phylo" convert --to=phylip-lower "$samples/$sample.dist" > $sample.lower
   "$phylo" convert --to=phylip "$samples/$sample.dist" > $sample.square
@@ -42,6 +38,7 @@ for sample in dnadist_square clearcut_aln12; do
   run_phylip "$neighbor" "$sample.sq" $sample.square 'Y\n' outtree
   cmp -s "$sample.sq/outtree" "$sample/outtree" || fail "$sample: the lower triangle gives another tree than the square"
 done
+run_phylip "$neighbor" square "$samples/dnadist_square.dist" 'Y\n' outtree
 cmp -s square/outtree dnadist_square/outtree || fail "the lower triangle gives another tree than the original"
 echo "ok: neighbor reads phylo's lower triangles and builds the tree of the square"
 
