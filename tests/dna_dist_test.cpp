@@ -3,6 +3,7 @@
 // cases of tests/data/lib/dna_dist.cases (every model and site rule, undefined pairs, packing).
 #include "case_table.hpp"
 #include "phylo/dna_dist.hpp"
+#include "random_alignment.hpp"
 
 #include "dna_dist_ml.hpp"
 #include "dna_kernel.hpp"
@@ -22,7 +23,7 @@
 namespace {
 
 using namespace phylo::dna;
-using seqs_type = std::vector<std::pair<std::string, std::string>>;
+using namespace phylo::test;
 
 dist_options with(model_type model, unsigned threads, std::optional<float> undefined = std::nullopt) {
   dist_options o;
@@ -30,12 +31,6 @@ dist_options with(model_type model, unsigned threads, std::optional<float> undef
   o.threads = threads;
   o.undefined_value = undefined;
   return o;
-}
-
-packed_alignment pack(site_rule rule, const seqs_type &seqs, alphabet residues = alphabet::DNA) {
-  packed_alignment aln(rule, residues);
-  for (const auto &[label, residues] : seqs) aln.add(label, residues);
-  return aln;
 }
 
 phylo::dist_mat_type distances(const packed_alignment &aln, model_type model, unsigned threads = 0,
@@ -47,14 +42,6 @@ phylo::dist_mat_type distances(const packed_alignment &aln, model_type model, un
   dna_dist(aln, options, d);
   return d;
 }
-
-struct random_bits { // the same numbers on every machine
-  std::uint64_t state;
-  std::uint64_t next() {
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    return state ^ (state >> 29);
-  }
-};
 
 // Every kernel set that this processor runs counts as a site-by-site loop does, over random
 // planes of a few lengths. The test says which sets it ran and which the build holds but this
@@ -321,24 +308,6 @@ TEST(DnaDist, PackedCodesOfEveryStretch) {
   }
 }
 
-// n sequences of a random root of `length` residues drawn from `roots`, the i-th with
-// per_cent(i) in a hundred of its sites drawn from `symbols`.
-template <class Rate>
-seqs_type descendants(unsigned seed, int n, std::size_t length, std::string_view roots, std::string_view symbols,
-                      Rate per_cent) {
-  random_bits r{seed};
-  std::string root(length, 'A');
-  for (char &c : root) c = roots[r.next() % roots.size()];
-  seqs_type seqs;
-  for (int i = 0; i < n; ++i) {
-    std::string s = root;
-    for (char &c : s)
-      if (r.next() % 100 < per_cent(i)) c = symbols[r.next() % symbols.size()];
-    seqs.emplace_back("t" + std::to_string(i), s);
-  }
-  return seqs;
-}
-
 // A model's distances on 1 thread are the same bits on 2 and 5, symmetric with a zero diagonal,
 // and (unless the sites of COMPLETE or the base frequencies of TN93 make them depend on every
 // sequence) each pair's (one pair in `every`) as the pair alone gives it: whatever a thread remembers of the pairs
@@ -370,7 +339,8 @@ using model_and_gamma = std::pair<model_type, std::optional<double>>;
 // A random alignment of 150 sequences (three tiles of rows), and progress that ends with every
 // pair done.
 TEST(DnaDist, ThreadsChangeNothing) {
-  const seqs_type seqs = descendants(17, 150, 701, "ACGT", "ACGTACGTACGTACGTacgt-N?R", [](int) { return 12u; });
+  const seqs_type seqs =
+      descendants(17, 150, 701, "ACGT", "ACGTACGTACGTACGTacgt-N?R", [](std::size_t, random_bits &) { return 8192u; });
   std::uint64_t done = 0, total = 0; // the last report of progress: every pair done
   phylo::dist_mat_type d(150);
   dist_options progress = with(model_type::P, 1);
@@ -390,7 +360,7 @@ TEST(DnaDist, ThreadsChangeNothing) {
 TEST(DnaDist, ThreadsChangeNothingForAminoAcids) {
   const seqs_type seqs =
       descendants(23, 70, 300, "ARNDCQEGHILKMFPSTWYV", "ARNDCQEGHILKMFPSTWYVarndcqeghilkmfpstwyvX-B?",
-                  [](int i) { return static_cast<unsigned>(i); });
+                  [](std::size_t i, random_bits &) { return i * 65536 / 100; });
   for (const auto &[model, gamma] : {model_and_gamma{model_type::P, {}}, model_and_gamma{model_type::KIMURA, {}},
                                      model_and_gamma{model_type::JTT, {}}, model_and_gamma{model_type::LG, {}},
                                      model_and_gamma{model_type::LG, 0.8}})

@@ -1,6 +1,7 @@
 // Pairs streamed from alignments (dna_pairs): the cells of the matrix that dna_dist fills,
 // within a bound, in parts, on any number of threads, by the dense and the sparse comparison.
 #include "phylo/dna_dist.hpp"
+#include "random_alignment.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,38 +15,15 @@
 namespace {
 
 using namespace phylo::dna;
-using seqs_type = std::vector<std::pair<std::string, std::string>>;
+using namespace phylo::test;
 
-struct random_bits { // the same numbers on every machine
-  std::uint64_t state;
-  std::uint64_t next() {
-    state = state * 6364136223846793005u + 1442695040888963407u;
-    return state ^ (state >> 29);
-  }
-};
-
-// n sequences of a root with a share 1/rate of their sites drawn from `symbols` (gaps and
-// ambiguity codes among them), so that distances spread and some pairs are close.
+// n sequences of a random root, a few far from it, most close (a site in 4 to 203 redrawn from
+// `symbols`, gaps and ambiguity codes among them), so that distances spread and some pairs are
+// close.
 seqs_type alignment(std::size_t n, std::size_t sites, const std::string &residues, const std::string &symbols,
                     std::uint64_t seed) {
-  random_bits r{seed};
-  std::string root(sites, 'A');
-  for (char &c : root) c = residues[r.next() % residues.size()];
-  seqs_type seqs;
-  for (std::size_t i = 0; i < n; ++i) {
-    std::string s = root;
-    const std::uint64_t rate = 4 + r.next() % 200; // a few sequences far, most close
-    for (char &c : s)
-      if (r.next() % rate == 0) c = symbols[r.next() % symbols.size()];
-    seqs.emplace_back("t" + std::to_string(i), s);
-  }
-  return seqs;
-}
-
-packed_alignment pack(site_rule rule, const seqs_type &seqs, alphabet residues) {
-  packed_alignment aln(rule, residues);
-  for (const auto &[label, text] : seqs) aln.add(label, text);
-  return aln;
+  return descendants(seed, n, sites, residues, symbols,
+                     [](std::size_t, random_bits &r) { return 65536 / (4 + r.next() % 200); });
 }
 
 struct run_result {
