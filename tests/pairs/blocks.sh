@@ -1,24 +1,21 @@
 #!/usr/bin/env bash
-# The parts of phylo dist --block put together, in any order, make the square matrix of a single
-# run: for every model and gap rule, both pair layouts and several numbers of parts, phylo convert
-# --from=pairs of the parts (the last first; pairs-header with part 1, which holds its header,
-# first) gives the text of phylo dist --to=tsv. And --max-distance in parts holds the lines of a
-# single --max-distance run. Usage: blocks.sh PHYLO NUCLEOTIDES.fa AMINO_ACIDS.fa
+# The parts of phylo dist --block put together, in any order, make the square matrix of a single run: for every
+# model and gap rule, both pair layouts and several numbers of parts, phylo convert --from=pairs of the parts gives
+# the text of phylo dist --to=tsv. And --max-distance in parts holds the lines of a single --max-distance run.
+# Usage: blocks.sh PHYLO NUCLEOTIDES.fa AMINO_ACIDS.fa
 set -euo pipefail
 phylo=$(realpath "$1") dna=$(realpath "$2") protein=$(realpath "$3")
 source "$(dirname "$0")/../lib.sh"
 in_scratch
 check() { # ALIGNMENT OPTIONS...
-  local aln=$1 layout header k i
-  shift
+  local aln=$1 layout first k i; shift
   "$phylo" dist -q -u 9 --to=tsv "$@" "$aln" > whole
   for layout in pairs pairs-header; do
-    header=0; [ $layout = pairs ] || header=1
+    first=1; [ $layout = pairs ] || first=2 # parts last to first, but part 1 (with the header) first
     for k in 1 3 7; do
-      { [ $header = 0 ] || "$phylo" dist -q -u 9 --to=$layout --block=1/$k "$@" "$aln"
-        for ((i = k; i > header; --i)); do "$phylo" dist -q -u 9 --to=$layout --block=$i/$k -j 2 "$@" "$aln"; done
-      } > joined
-      "$phylo" convert --from=pairs --to=tsv joined | cmp -s - whole || bad "--to=$layout --block=I/$k $* ${aln##*/}"
+      { [ $first = 1 ] || "$phylo" dist -q -u 9 --to=$layout --block=1/$k "$@" "$aln"
+        for ((i = k; i >= first; --i)); do "$phylo" dist -q -u 9 --to=$layout --block=$i/$k -j 2 "$@" "$aln"; done
+      } | "$phylo" convert --from=pairs --to=tsv | cmp -s - whole || bad "--to=$layout --block=I/$k $* ${aln##*/}"
     done
   done
 }
@@ -37,8 +34,8 @@ for engine in dense sparse; do
   for k in 2 5; do
     for ((i = 1; i <= k; ++i)); do
       "$phylo" dist -q -M count --max-distance=8 --engine=$engine --block=$i/$k "$dna"
-    done | awk -F'\t' '$1 != $2' > close_parts
-    cmp -s close close_parts || bad "--max-distance=8 --engine=$engine --block=I/$k"
+    done | awk -F'\t' '$1 != $2' | cmp -s close - ||
+      bad "--max-distance=8 --engine=$engine --block=I/$k"
   done
 done
 [ $failed = 0 ] && echo "every part put together gives the whole"
