@@ -23,6 +23,9 @@ asymmetric_warns: phylo convert --to=tsv
   in "2\nA 0 1\nB 2 0\n"
   out "\tA\tB\nA\t 0.00000E+00\t 1.00000E+00\nB\t 2.00000E+00\t 0.00000E+00\n"
   err "phylo: standard input:1: warning: the matrix is not symmetric: row 2 ('B'), column 1 holds 2, but row 1, column 2 holds 1 (tolerance 0)\n"
+# A warning that cannot be written (standard error closed) stops nothing.
+asymmetric_warns_to_closed_stderr: like asymmetric_warns
+  err closed
 asymmetric_quiet: phylo convert -q --to=raw
   in "2\nA 0 1\nB 2 0\n"
   out "A\t 0.00000E+00\t 1.00000E+00\nB\t 2.00000E+00\t 0.00000E+00\n"
