@@ -57,6 +57,10 @@ chord_of_a_row_of_zeros: phylo dist -k quant -m chord
   in "2 2\nt1 0 0\nt2 1 1\n"
   status 1
   err "phylo: standard input:1: the chord distances cannot be computed: the distance of taxa 1 and 2 is undefined: no length (the values of taxon 1 are all 0)\n"
+std_euclidean_of_a_variance_out_of_range: phylo dist -k quant -m std-euclidean
+  in "2 2\nt1 1 1e19\nt2 2 1e19\n"
+  status 1
+  err "phylo: standard input:1: the std-euclidean distances cannot be computed: the variance of character 2 is -inf\n"
 pearson_of_a_constant_row: phylo dist -k quant -m pearson
   in "2 3\nt1 2 2 2\nt2 1 2 3\n"
   status 1
