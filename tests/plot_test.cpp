@@ -75,6 +75,8 @@ TEST(Plot, DrawingsRefuse) {
   EXPECT_THROW(draw_heatmap(m, leaves == order ? other : order, &tree, {}, sink), range_error);
   EXPECT_THROW(draw_heatmap(dist_mat_type(0), {}, nullptr, {}, sink), range_error);
   EXPECT_THROW(draw_tree(tree_type{}, {}, sink), range_error);
+  for (const std::vector<std::size_t> &bad : {std::vector<std::size_t>{0, 1, 3}, {0, 0, 1}, {0, 1}}) // every taxon once
+    EXPECT_THROW(block_means(m, bad, 3, 99.0f, 1), range_error);
 }
 
 // The lower triangle holds the cells below the diagonal row by row, whatever the others hold,
