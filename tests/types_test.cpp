@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <unistd.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -75,6 +78,10 @@ TEST(CharMatType, EqualityComparesEveryFieldAndFloatsByValue) {
   EXPECT_FALSE(q == c);
   EXPECT_FALSE(q == char_mat_type(2, 4, matrix_type::QUANT));
   EXPECT_EQ(c, char_mat_type(2, 3, matrix_type::CNTCH));
+  char_mat_type d(1, 2, matrix_type::DISCR), other_cell(1, 2, matrix_type::DISCR);
+  other_cell.discr_data()(0, 1) = 'A';
+  EXPECT_EQ(d, char_mat_type(1, 2, matrix_type::DISCR));
+  EXPECT_FALSE(d == other_cell);
 }
 
 TEST(CharMatType, OnlyTheDataOfItsKindExists) {
@@ -99,6 +106,20 @@ TEST(Arrays, SizesThatCannotExistThrowBadAlloc) {
   EXPECT_THROW(phylo::fixed_array<float>((std::size_t{1} << 62) - 1), std::bad_alloc);
   EXPECT_THROW(phylo::fixed_array<char>(static_cast<std::size_t>(-1) - 4096), std::bad_alloc);
   EXPECT_THROW(phylo::fixed_array<float>(static_cast<std::size_t>(-1) / 2), std::bad_alloc);
+}
+
+// A large block has a mapping of its own: what lies around the aligned block is unmapped at
+// once and the block on release, so that a thousand blocks leave the address space as it was.
+TEST(Arrays, LargeBlocksGiveBackTheirMappings) {
+  auto mapped = [] {
+    std::ifstream statm("/proc/self/statm");
+    std::size_t pages = 0;
+    statm >> pages;
+    return pages * static_cast<std::size_t>(::sysconf(_SC_PAGESIZE));
+  };
+  const std::size_t before = mapped();
+  for (int k = 0; k < 1000; ++k) phylo::fixed_array<char> block(std::size_t{3} << 20);
+  EXPECT_LT(mapped(), before + (std::size_t{64} << 20));
 }
 
 // A matrix larger than the memory there is is refused with what it would need, before any

@@ -26,7 +26,10 @@ TEST(Primitives, SkipLineAndAtEnd) {
   read::skip_line(); // the end of input counts as the line end
   EXPECT_TRUE(read::at_end_of_line());
   EXPECT_THROW(read::skip_line(), end_of_input);
-  read::end_row(); // quiet at the end
+  read::end_row();                               // quiet at the end
+  text_input nul(std::string_view("\0x\nd", 4)); // a NUL byte is a character of the line
+  read::skip_line();
+  EXPECT_EQ(read::read_char(), 'd');
 }
 
 // at_end FORMAT TEXT: whether only blank lines are left before a header of FORMAT (P PHYLIP,

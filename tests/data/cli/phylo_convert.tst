@@ -373,6 +373,13 @@ nexus_interleaved_block_lacks_a_row: phylo convert
   in "#NEXUS\nbegin taxa; dimensions ntax=3; taxlabels A B C; end;\nbegin distances; format interleave;\nmatrix\nA 0\nB 1 0\n\nB\nC 3 0\n;\nend;\n"
   status 1
   err "phylo: standard input:5: the block of the interleaved matrix that begins on line 5 has no line for row 'C', which should give the distance between 'C' and 'A'\n"
+# NEXUS may end its lines in carriage returns alone.
+nexus_cr_line_ends: phylo convert --to=csv
+  in "#NEXUS\rbegin distances; dimensions ntax=2; format triangle=both;\rmatrix\rA 0 1\rB 1 0\r;\rend;\r"
+  out ",A,B\nA,0,1\nB,1,0\n"
+nexus_cr_line_ends_to_a_tree: phylo tree
+  in "#NEXUS\rbegin distances; dimensions ntax=3; format triangle=both;\rmatrix\rA 0 3 4\rB 3 0 5\rC 4 5 0\r;\rend;\r"
+  out "(A:1,B:2,C:3);\n"
 nexus_missing_cell_filled: phylo convert --fill=0.5 --to=csv
   in "#NEXUS\nbegin distances; dimensions ntax=2; format triangle=both missing=-;\nmatrix\nA 0 -\nB 1 0\n;\nend;\n"
   out ",A,B\nA,0,0.5\nB,1,0\n"
