@@ -298,15 +298,14 @@ struct reading {
   bool ok = false;
   bool alike = false;    // read with label words, and alike with 10-character labels
   bool open_end = false; // all rows read, but blank lines ran on too long to see what follows
-  bool one_line = true;  // every row's values on its label's line
   row_failure failure;
   std::uint64_t end = 0; // where the reading stopped
 };
 
 reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_t n, std::size_t rows) {
   mark.rewind();
-  reading r{way, {}, {}, false, way.labels == label_mode::WORD, false, true, {}, 0};
-  row_report report{r.alike, true};
+  reading r{way, {}, {}, false, way.labels == label_mode::WORD, false, {}, 0};
+  row_report report{r.alike, false}; // whether the rows keep to one line matters only where rows are told apart
   try {
     for (std::size_t i = 0; i < rows; ++i) {
       std::string label;
@@ -317,7 +316,6 @@ reading try_reading(input_source &in, input_mark &mark, way_type way, std::size_
       r.rows.push_back(std::move(values));
     }
     r.alike = report.alike;
-    r.one_line = report.one_line;
     if (rows == n) r.open_end = !expect_end(in, way.labels, n, detail::blank_lookahead);
     r.ok = true;
   } catch (row_failure &f) {
