@@ -33,7 +33,9 @@ TEST(Chars, Cases) {
                       return out;
                     }},
                    {"map", [&](const args &a) { return phylo::apply(*maps.at(a[0]), a[1]); }},
-                   {"describe", [](const args &a) { return describe_char(std::stoi(a[0])); }}});
+                   {"describe", [](const args &a) { return describe_char(std::stoi(a[0])); }},
+                   {"quote", [](const args &a) { return quote_text(a[0]); }}});
+  EXPECT_EQ(quote_text(std::string_view("ab\x80", 2)), "'ab'"); // what follows the text is not looked at
 }
 
 } // namespace
