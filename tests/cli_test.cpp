@@ -63,17 +63,18 @@ void emit_bytes(std::size_t n, const sink &to, const std::function<char(std::siz
 // relaxed lower triangle.
 void emit_matrix(int n, char layout, const sink &to) {
   const bool input = std::strchr("pxtql", layout) != nullptr, lower = layout == 'l' || layout == 'L';
+  const bool symmetric = std::strchr("qlL", layout) != nullptr, phylip = std::strchr("pql", layout) != nullptr;
   auto label = [](int i) {
     char buf[16];
     std::snprintf(buf, sizeof buf, "Taxon%05d", i + 1);
     return std::string(buf);
   };
   auto cell = [&](int i, int j) {
-    if (std::strchr("qlL", layout) && j > i) std::swap(i, j);
+    if (symmetric && j > i) std::swap(i, j);
     const char digit = static_cast<char>('0' + (3 * i + 7 * j) % 10);
     return input ? std::string(1, digit) : std::string(" ") + digit + ".00000E+00";
   };
-  std::string line = std::strchr("pql", layout) ? std::to_string(n) + "\n" : "";
+  std::string line = phylip ? std::to_string(n) + "\n" : "";
   if (layout == 'x') line = " " + std::to_string(n) + " taxa\n";
   if (layout == 'P' || layout == 'E' || layout == 'L') line = " " + std::to_string(n) + "\n";
   if (layout == 'N' || layout == 'C')
@@ -90,7 +91,7 @@ void emit_matrix(int n, char layout, const sink &to) {
       for (int j = 0; j < i; ++j) line += label(i) + "\t" + label(j) + "\t" + cell(i, j) + "\n";
     } else {
       line = layout == 'C' ? "'" + label(i) + "'" : label(i);
-      for (int j = 0; j < (lower ? i : n); ++j) line += (std::strchr("pql", layout) ? " " : "\t") + cell(i, j);
+      for (int j = 0; j < (lower ? i : n); ++j) line += (phylip ? " " : "\t") + cell(i, j);
       line += "\n";
     }
     to(line);
