@@ -20,7 +20,8 @@ inline void reference_image(float v, char *out) {
   const auto r = std::to_chars(buf, buf + sizeof buf, std::fabs(static_cast<double>(v)), std::chars_format::scientific,
                                120); // exact for every float
   const char *e = static_cast<const char *>(std::memchr(buf, 'e', static_cast<std::size_t>(r.ptr - buf)));
-  int exponent = std::atoi(e + 1);
+  int exponent = 0; // to_chars ends the text without a terminator: read only up to its end
+  std::from_chars(e + 1 + (e[1] == '+'), r.ptr, exponent);
   long n = buf[0] - '0';
   for (int k = 2; k <= 6; ++k) n = n * 10 + (buf[k] - '0');
   if (buf[7] >= '5') ++n;
