@@ -5,6 +5,7 @@
 // random, caterpillar and balanced trees must give back their tree. The nearest-neighbour chain's
 // UPGMA must give build_tree's clusters and heights.
 
+#include "case_table.hpp"
 #include "phylo/io.hpp"
 #include "phylo/newick.hpp"
 #include "phylo/tree_build.hpp"
@@ -16,6 +17,7 @@
 #include <cmath>
 #include <map>
 #include <random>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -232,27 +234,35 @@ TEST(TreeBuild, ProgressIsHeardAndAThrowStops) {
   }
 }
 
-TEST(TreeBuild, OneAndTwoTaxa) {
-  for (const tree_method method : all_methods) {
-    dist_mat_type one(1);
-    one.labels[0] = "A";
-    EXPECT_EQ(newick(build_tree(std::move(one), {method, 1})), "(A);\n");
-    dist_mat_type two(2);
-    two.labels[0] = "A", two.labels[1] = "B";
-    two.distances(0, 1) = two.distances(1, 0) = 0.5f;
-    EXPECT_EQ(newick(build_tree(std::move(two), {method, 1})), "(A:0.25,B:0.25);\n");
+// build METHOD THREADS "LABEL...|ROW|ROW...": the Newick text of the tree of a matrix given
+// row by row (cells as strtof reads them: nan, inf, -0), or of a refusal, its problem (by
+// position in tree_input_problem), its taxa and its sentence.
+std::string build(const std::vector<std::string> &a) {
+  std::vector<std::string> parts;
+  for (std::size_t p = 0, bar; p <= a[2].size(); p = bar + 1)
+    parts.push_back(a[2].substr(p, (bar = std::min(a[2].find('|', p), a[2].size())) - p));
+  std::istringstream labels(parts[0]);
+  dist_mat_type m(parts.size() - 1);
+  for (std::size_t i = 0; i < m.n_tax(); ++i) {
+    labels >> m.labels[i];
+    const char *cell = parts[i + 1].c_str();
+    for (std::size_t j = 0; j < m.n_tax(); ++j) {
+      char *end = nullptr;
+      m.distances(i, j) = std::strtof(cell, &end);
+      cell = end;
+    }
+  }
+  const auto method = test::named<tree_method>(a[0], {"NJ", "BIONJ", "UPGMA", "WPGMA"});
+  try {
+    std::string text = newick(build_tree(std::move(m), {method, static_cast<unsigned>(std::stoul(a[1]))}));
+    return text.substr(0, text.size() - 1);
+  } catch (const tree_input_error &e) {
+    return "!" + std::to_string(static_cast<int>(e.problem)) + " (" + std::to_string(e.i) + ", " + std::to_string(e.j) +
+           ") " + e.what();
   }
 }
 
-TEST(TreeBuild, ThreeTaxa) {
-  const float cells[3][3] = {{0, 3, 4}, {3, 0, 5}, {4, 5, 0}};
-  dist_mat_type m = matrix_of(3, [&](std::size_t i, std::size_t j) { return cells[i][j]; });
-  m.labels[0] = "A", m.labels[1] = "B", m.labels[2] = "C";
-  EXPECT_EQ(newick(built(m, tree_method::NJ, 1)), "(A:1,B:2,C:3);\n");
-  EXPECT_EQ(newick(built(m, tree_method::BIONJ, 1)), "(A:1,B:2,C:3);\n");
-  EXPECT_EQ(newick(built(m, tree_method::UPGMA, 1)), "((A:1.5,B:1.5):0.75,C:2.25);\n");
-  EXPECT_EQ(newick(built(m, tree_method::WPGMA, 1)), "((A:1.5,B:1.5):0.75,C:2.25);\n");
-}
+TEST(TreeBuild, Cases) { test::run_cases("tree_build.cases", {{"build", build}}); }
 
 // --- Additive matrices.
 
@@ -389,51 +399,6 @@ TEST(TreeBuild, UltrametricTreesComeBack) {
       // An ultrametric matrix is additive too.
       expect_same_splits(built(m, tree_method::NJ, 2), truth, true, "nj");
     }
-}
-
-// --- Refused matrices.
-
-void expect_problem(dist_mat_type m, tree_input_problem problem, std::size_t i, std::size_t j, const char *what) {
-  try {
-    build_tree(std::move(m));
-    ADD_FAILURE() << "no error for " << what;
-  } catch (const tree_input_error &e) {
-    EXPECT_EQ(e.problem, problem) << e.what();
-    EXPECT_EQ(e.i, i) << e.what();
-    EXPECT_EQ(e.j, j) << e.what();
-    EXPECT_STREQ(e.what(), what);
-  }
-}
-
-TEST(TreeBuild, RefusedMatrices) {
-  auto three = [] {
-    dist_mat_type m = matrix_of(3, [](std::size_t i, std::size_t j) { return i == j ? 0.0f : 1.0f; });
-    m.labels[0] = "A", m.labels[1] = "B", m.labels[2] = "C";
-    return m;
-  };
-  expect_problem(dist_mat_type(0), tree_input_problem::EMPTY, 0, 0, "the matrix has no taxa");
-  dist_mat_type m = three();
-  m.distances(1, 2) = NAN;
-  expect_problem(m, tree_input_problem::NOT_FINITE, 1, 2, "cell (2, 3) ('B', 'C') is not a finite number");
-  m = three();
-  m.distances(2, 0) = INFINITY;
-  expect_problem(m, tree_input_problem::NOT_FINITE, 2, 0, "cell (3, 1) ('C', 'A') is not a finite number");
-  m = three();
-  m.distances(0, 1) = m.distances(1, 0) = -0.5f;
-  expect_problem(m, tree_input_problem::NEGATIVE, 0, 1, "cell (1, 2) ('A', 'B') holds the negative distance -0.5");
-  m = three();
-  m.distances(2, 2) = 0.25f;
-  expect_problem(m, tree_input_problem::DIAGONAL, 2, 2, "the diagonal cell of 'C' (row 3) holds 0.25, not 0");
-  m = three();
-  m.distances(2, 1) = 2;
-  expect_problem(m, tree_input_problem::ASYMMETRIC, 2, 1,
-                 "the matrix is not symmetric: cell (3, 2) ('C', 'B') holds 2 and cell (2, 3) ('B', 'C') holds 1");
-  m = three();
-  m.labels[2] = "A";
-  expect_problem(m, tree_input_problem::DUPLICATE_LABEL, 0, 2, "taxa 1 and 3 have the same label 'A'");
-  m = three();
-  m.distances(0, 0) = -0.0f; // a negative zero is zero
-  EXPECT_EQ(newick(build_tree(std::move(m))), "(A:0.5,B:0.5,C:0.5);\n");
 }
 
 } // namespace
