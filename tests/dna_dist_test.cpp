@@ -4,6 +4,7 @@
 #include "case_table.hpp"
 #include "phylo/dna_dist.hpp"
 #include "random_alignment.hpp"
+#include "test_io.hpp"
 
 #include "dna_dist_ml.hpp"
 #include "dna_kernel.hpp"
@@ -324,18 +325,10 @@ void expect_same_on_threads(const seqs_type &seqs, site_rule rule, alphabet resi
 
 using model_and_gamma = std::pair<model_type, std::optional<double>>;
 
-// A random alignment of 150 sequences (three tiles of rows), and progress that ends with every
-// pair done.
+// A random alignment of 150 sequences (three tiles of rows).
 TEST(DnaDist, ThreadsChangeNothing) {
   const seqs_type seqs =
       descendants(17, 150, 701, "ACGT", "ACGTACGTACGTACGTacgt-N?R", [](std::size_t, random_bits &) { return 8192u; });
-  std::uint64_t done = 0, total = 0; // the last report of progress: every pair done
-  phylo::dist_mat_type d(150);
-  dist_options progress = with(model_type::P, 1);
-  progress.progress = [&](std::uint64_t a, std::uint64_t b) { done = a, total = b; };
-  dna_dist(pack(site_rule::PAIRWISE, seqs), progress, d);
-  EXPECT_EQ(done, 150u * 149 / 2);
-  EXPECT_EQ(total, 150u * 149 / 2);
   for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE})
     for (const auto &[model, gamma] : {model_and_gamma{model_type::P, {}}, model_and_gamma{model_type::JC69, {}},
                                        model_and_gamma{model_type::K80, {}}, model_and_gamma{model_type::K80, 0.7},
@@ -355,10 +348,9 @@ TEST(DnaDist, ThreadsChangeNothingForAminoAcids) {
     expect_same_on_threads(seqs, site_rule::PAIRWISE, alphabet::PROTEIN, model, gamma, 17);
 }
 
-// A progress hook that throws cancels the work: the exception leaves dna_dist at once, and
-// the other threads take no further tile. On one thread far fewer pairs than all are done; on
-// three the calling thread may get no tile at all (as under valgrind), and still hears of the
-// others' and can stop them.
+// Progress rises to every pair, and a hook that throws cancels the work: the exception leaves
+// dna_dist at once, and the other threads take no further tile (on three the calling thread may
+// get no tile at all, as under valgrind, and still hears of the others' and can stop them).
 TEST(DnaDist, ProgressIsHeardAndAThrowCancels) {
   random_bits r{5};
   seqs_type seqs;
@@ -369,34 +361,15 @@ TEST(DnaDist, ProgressIsHeardAndAThrowCancels) {
   }
   const packed_alignment aln = pack(site_rule::PAIRWISE, seqs);
   phylo::dist_mat_type d(seqs.size());
-  const std::uint64_t total = 1203u * 1202 / 2;
-  for (unsigned threads : {1u, 3u}) {
-    dist_options options;
-    options.threads = threads;
-    std::vector<std::uint64_t> heard;
-    options.progress = [&](std::uint64_t done, std::uint64_t all) {
-      ASSERT_EQ(all, total);
-      heard.push_back(done);
-    };
-    dna_dist(aln, options, d);
-    ASSERT_FALSE(heard.empty()) << threads;
-    EXPECT_TRUE(std::is_sorted(heard.begin(), heard.end())) << threads;
-    EXPECT_EQ(heard.back(), total) << threads;
-
-    struct cancelled {};
-    int calls = 0;
-    std::uint64_t seen = 0;
-    options.progress = [&](std::uint64_t done, std::uint64_t) {
-      ++calls;
-      seen = done;
-      throw cancelled{};
-    };
-    EXPECT_THROW(dna_dist(aln, options, d), cancelled);
-    EXPECT_EQ(calls, 1);
-    if (threads == 1) {
-      EXPECT_LT(seen, total);
-    }
-  }
+  for (unsigned threads : {1u, 3u})
+    expect_progress(
+        [&](auto hook) {
+          dist_options options;
+          options.threads = threads;
+          options.progress = hook;
+          dna_dist(aln, options, d);
+        },
+        1203u * 1202 / 2);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "phylo/io.hpp"
 #include "phylo/phylip.hpp"
 
+#include <cstdint>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -43,6 +44,30 @@ template <class Cell> dist_mat_type matrix_of(std::size_t n, Cell cell) {
     for (std::size_t j = 0; j < n; ++j) m.distances(i, j) = cell(i, j);
   }
   return m;
+}
+
+// Progress through a hook: run(hook) runs the work with a hook of (done, total). With a hook
+// that listens, it must hear counts of `total` that never fall, the last of them `total`; with
+// one that throws at its first call, the exception must come out of run, the hook called at
+// most `most_calls` times. What the listening hook heard is returned.
+template <class Run> std::vector<std::uint64_t> expect_progress(Run run, std::uint64_t total, int most_calls = 1) {
+  std::vector<std::uint64_t> heard;
+  run([&](std::uint64_t done, std::uint64_t all) {
+    EXPECT_EQ(all, total);
+    EXPECT_TRUE(heard.empty() || done >= heard.back()) << done << " after " << heard.back();
+    heard.push_back(done);
+  });
+  EXPECT_FALSE(heard.empty());
+  EXPECT_EQ(heard.empty() ? 0 : heard.back(), total);
+  struct stopped {};
+  int calls = 0;
+  EXPECT_THROW(run([&](std::uint64_t, std::uint64_t) {
+                 ++calls;
+                 throw stopped{};
+               }),
+               stopped);
+  EXPECT_LE(calls, most_calls);
+  return heard;
 }
 
 // The labels and cells of a matrix, a row a line: "label: cell cell ...".

@@ -210,27 +210,15 @@ TEST(TreeBuild, SameAsReferenceOnLargeMatrices) {
 TEST(TreeBuild, ProgressIsHeardAndAThrowStops) {
   const dist_mat_type m = tie_rich(1000, 9, 5, false);
   for (const tree_method method : {tree_method::NJ, tree_method::UPGMA}) {
-    const std::size_t total = method == tree_method::NJ ? 997 : 999;
-    std::vector<std::pair<std::size_t, std::size_t>> heard;
-    tree_build_options options{method, 2, 0};
-    options.progress = [&](std::size_t done, std::size_t all) { heard.emplace_back(done, all); };
-    dist_mat_type copy = m;
-    EXPECT_EQ(newick(build_tree(std::move(copy), options)), newick(built(m, method, 1)));
-    ASSERT_GE(heard.size(), 200u);
+    const auto heard = test::expect_progress(
+        [&](auto hook) {
+          tree_build_options options{method, 2, 0};
+          options.progress = hook;
+          EXPECT_EQ(newick(build_tree(dist_mat_type(m), options)), newick(built(m, method, 1)));
+        },
+        method == tree_method::NJ ? 997 : 999);
+    EXPECT_GE(heard.size(), 200u);
     EXPECT_LE(heard.size(), 252u);
-    EXPECT_EQ(heard.back(), std::make_pair(total, total));
-    for (std::size_t k = 1; k < heard.size(); ++k) {
-      EXPECT_LT(heard[k - 1].first, heard[k].first);
-      EXPECT_EQ(heard[k].second, total);
-    }
-    std::size_t calls = 0;
-    options.progress = [&](std::size_t done, std::size_t) {
-      ++calls;
-      if (done >= 300) throw std::runtime_error("stopped");
-    };
-    copy = m;
-    EXPECT_THROW(build_tree(std::move(copy), options), std::runtime_error);
-    EXPECT_LT(calls, 100u);
   }
 }
 
