@@ -1,10 +1,15 @@
-// The reference for the 12-character number image: slow and obviously right.
+// The references for the 12-character number image and for the number reader, slow and
+// obviously right, and random texts of the number grammar.
 #pragma once
 
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <random>
+#include <string>
+
+#include "phylo/number.hpp"
 
 namespace phylo::test {
 
@@ -39,6 +44,72 @@ inline void reference_image(float v, char *out) {
                        static_cast<char>('0' + a / 10),
                        static_cast<char>('0' + a % 10)};
   std::memcpy(out + 1, text, sizeof text);
+}
+
+inline float from_bits(std::uint32_t b) {
+  float f;
+  std::memcpy(&f, &b, sizeof f);
+  return f;
+}
+
+struct expected {
+  enum kind_type { value, too_large } kind;
+  float v;
+};
+
+// What the reader must give for a text of the number grammar: std::from_chars's float, its
+// out-of-range split into overflow (format_error) and underflow (a zero of the text's sign).
+inline expected reference_read(const std::string &text) {
+  const char *p = text.data() + (text[0] == '+');
+  float f = 0;
+  const auto r = std::from_chars(p, text.data() + text.size(), f, std::chars_format::general);
+  if (r.ec == std::errc()) return {expected::value, f};
+  double d = 0;
+  std::from_chars(p, text.data() + text.size(), d, std::chars_format::general);
+  if (std::fabs(d) >= 1.0) return {expected::too_large, 0};
+  return {expected::value, text[0] == '-' ? -0.0f : 0.0f};
+}
+
+// A random text of the number grammar: images, printed floats, fixed decimals, digit strings.
+inline std::string random_text(std::mt19937_64 &rng) {
+  char buf[96];
+  std::string s;
+  switch (rng() % 5) {
+  case 0: { // the 12-character image of a float, without its blank
+    float v;
+    do v = from_bits(static_cast<std::uint32_t>(rng()));
+    while (!std::isfinite(v));
+    char *end = phylo::print::write_number_image(v, buf);
+    s.assign(buf + (buf[0] == ' '), end);
+    break;
+  }
+  case 1: { // a float printed with a random digit count
+    float v;
+    do v = from_bits(static_cast<std::uint32_t>(rng()));
+    while (!std::isfinite(v));
+    const int digits = static_cast<int>(rng() % 13);
+    const auto fmt = rng() % 3 == 0 ? std::chars_format::general : std::chars_format::scientific;
+    s.assign(buf, std::to_chars(buf, buf + sizeof buf, v, fmt, digits).ptr);
+    break;
+  }
+  case 2: { // a value of the workload printed with few digits, fixed
+    const float v = static_cast<float>(rng() >> 40) * 0x1p-24f * 0.75f;
+    s.assign(buf, std::to_chars(buf, buf + sizeof buf, v, std::chars_format::fixed, static_cast<int>(rng() % 10)).ptr);
+    break;
+  }
+  default: { // random digits, a random point, a random exponent
+    const int n = 1 + static_cast<int>(rng() % 30);
+    for (int k = 0; k < n; ++k) s += static_cast<char>('0' + rng() % 10);
+    if (rng() % 2) s.insert(1 + rng() % s.size(), ".");
+    if (s.back() == '.') s += '0';
+    if (rng() % 2) s += "e" + std::to_string(static_cast<int>(rng() % 100) - 60);
+    break;
+  }
+  }
+  for (char &c : s)
+    if (c == 'e' && rng() % 2) c = 'E';
+  if (s[0] != '-' && rng() % 8 == 0) s.insert(s.begin(), '+');
+  return s;
 }
 
 } // namespace phylo::test

@@ -142,20 +142,16 @@ dist_mat_type tie_rich(std::size_t n, int top, unsigned seed, bool duplicates) {
   std::mt19937 rng(seed);
   dist_mat_type m = labelled(n);
   std::vector<std::size_t> copy_of(n);
-  for (std::size_t i = 0; i < n; ++i) copy_of[i] = duplicates && i > 0 && rng() % 4 == 0 ? copy_of[rng() % i] : i;
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = 0; j < i; ++j) {
-      float x = copy_of[i] == copy_of[j] ? 0.0f : static_cast<float>(1 + rng() % static_cast<unsigned>(top));
-      if (copy_of[i] != i || copy_of[j] != j) x = copy_of[i] == copy_of[j] ? 0.0f : -1.0f; // filled below
+  for (std::size_t i = 0; i < n; ++i) {
+    copy_of[i] = duplicates && i > 0 && rng() % 4 == 0 ? copy_of[rng() % i] : i;
+    for (std::size_t j = 0; j < i; ++j) { // a copy's cells are its original's, read before
+      const std::size_t a = copy_of[i], b = copy_of[j];
+      const float x = a == b             ? 0.0f
+                      : a == i && b == j ? static_cast<float>(1 + rng() % static_cast<unsigned>(top))
+                                         : m.distances(std::max(a, b), std::min(a, b));
       m.distances(i, j) = m.distances(j, i) = x;
     }
-  for (std::size_t i = 0; i < n; ++i)
-    for (std::size_t j = 0; j < i; ++j)
-      if (m.distances(i, j) < 0) {
-        const std::size_t a = copy_of[i], b = copy_of[j];
-        const float x = a == b ? 0.0f : m.distances(std::max(a, b), std::min(a, b));
-        m.distances(i, j) = m.distances(j, i) = x;
-      }
+  }
   return m;
 }
 
