@@ -353,23 +353,31 @@ TEST(DnaDist, ThreadsChangeNothingForAminoAcids) {
 // get no tile at all, as under valgrind, and still hears of the others' and can stop them).
 TEST(DnaDist, ProgressIsHeardAndAThrowCancels) {
   random_bits r{5};
-  seqs_type seqs;
-  for (int i = 0; i < 1203; ++i) { // tiles of 64 rows and one of 51: rows in fours and three alone
-    std::string s(64, 'A');
-    for (char &c : s) c = "ACGT"[r.next() % 4];
-    seqs.emplace_back("t" + std::to_string(i), s);
+  auto random_set = [&](std::size_t n, std::string_view symbols) {
+    seqs_type seqs;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::string s(64, 'A');
+      for (char &c : s) c = symbols[r.next() % symbols.size()];
+      seqs.emplace_back("t" + std::to_string(i), s);
+    }
+    return seqs;
+  };
+  // Nucleotides in tiles of 64 rows and one of 51 (rows in fours and three alone), and amino
+  // acids by a counting model and by a table of pairs.
+  const packed_alignment dna = pack(site_rule::PAIRWISE, random_set(1203, "ACGT"));
+  const packed_alignment amino = pack(site_rule::PAIRWISE, random_set(150, "ARNDCQEGHILKMFPSTWYV"), alphabet::PROTEIN);
+  for (const auto &[aln, model] :
+       {std::pair{&dna, model_type::P}, std::pair{&amino, model_type::POISSON}, std::pair{&amino, model_type::JTT}}) {
+    phylo::dist_mat_type d(aln->size());
+    for (unsigned threads : {1u, 3u})
+      expect_progress(
+          [&](auto hook) {
+            dist_options options = with(model, threads, 9.0f); // random amino acids saturate some pairs
+            options.progress = hook;
+            dna_dist(*aln, options, d);
+          },
+          aln->size() * (aln->size() - 1) / 2);
   }
-  const packed_alignment aln = pack(site_rule::PAIRWISE, seqs);
-  phylo::dist_mat_type d(seqs.size());
-  for (unsigned threads : {1u, 3u})
-    expect_progress(
-        [&](auto hook) {
-          dist_options options;
-          options.threads = threads;
-          options.progress = hook;
-          dna_dist(aln, options, d);
-        },
-        1203u * 1202 / 2);
 }
 
 } // namespace
