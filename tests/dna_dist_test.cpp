@@ -366,13 +366,14 @@ TEST(DnaDist, ProgressIsHeardAndAThrowCancels) {
   // acids by a counting model and by a table of pairs.
   const packed_alignment dna = pack(site_rule::PAIRWISE, random_set(1203, "ACGT"));
   const packed_alignment amino = pack(site_rule::PAIRWISE, random_set(150, "ARNDCQEGHILKMFPSTWYV"), alphabet::PROTEIN);
-  for (const auto &[aln, model] :
+  for (const auto &run :
        {std::pair{&dna, model_type::P}, std::pair{&amino, model_type::POISSON}, std::pair{&amino, model_type::JTT}}) {
+    const packed_alignment *aln = run.first;
     phylo::dist_mat_type d(aln->size());
     for (unsigned threads : {1u, 3u})
       expect_progress(
           [&](auto hook) {
-            dist_options options = with(model, threads, 9.0f); // random amino acids saturate some pairs
+            dist_options options = with(run.second, threads, 9.0f); // random amino acids saturate some pairs
             options.progress = hook;
             dna_dist(*aln, options, d);
           },
