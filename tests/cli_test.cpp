@@ -223,7 +223,7 @@ text make_text(const std::vector<token> &tokens, std::size_t from, const fs::pat
 struct cli_case {
   std::string name, file;
   int line = 0;
-  std::string program;
+  std::string program, as; // as: argv[0], when not the program's name
   std::vector<std::string> args;
   std::vector<std::pair<std::string, text>> files;          // put into the folder before the run
   std::vector<std::function<void(const fs::path &)>> setup; // links, FIFOs, folders, modes made after them
@@ -304,6 +304,8 @@ void set_attribute(cli_case &c, const std::vector<token> &t, const fs::path &fol
     c.owners.emplace_back(word(1), word(2));
   } else if (key == "unless" && word(1) == "root") {
     c.not_root = true;
+  } else if (key == "as") {
+    c.as = word(1);
   } else if (key == "sigpipe" && word(1) == "ignored") {
     c.sigpipe_ignored = true;
   } else if (key == "width") {
@@ -480,7 +482,7 @@ void run_case(const cli_case &c) {
   if (!c.err_closed) fd[2] = ::open((root / "stderr").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
 
   const std::string path = c.program == "karvel" ? KARVEL_PATH : PHYLO_PATH;
-  std::vector<char *> argv{const_cast<char *>(c.program.c_str())};
+  std::vector<char *> argv{const_cast<char *>((c.as.empty() ? c.program : c.as).c_str())};
   for (const std::string &a : c.args) argv.push_back(const_cast<char *>(a.c_str()));
   argv.push_back(nullptr);
   std::vector<int> fifo_readers; // opened before the program, so that its opening for writing returns

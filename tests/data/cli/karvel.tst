@@ -79,6 +79,16 @@ usage_without_arguments: karvel
 usage_with_options_alone: karvel -P -s -t
   status 1
   err @karvel.usage
+# The usage names karvel as it was called, and a message by the last part of that name.
+usage_names_the_program_as_called: karvel
+  as ./bin/kv
+  status 1
+  err {replace karvel.usage "karvel " "./bin/kv "}
+message_names_the_program_as_called: karvel count
+  as ./bin/kv
+  file count "\n0\n"
+  status 1
+  err "kv: count:2: range_error: taxon count 0 is outside 1 to 5000\n"
 
 # The leftmost option of a group wins; options may follow the files.
 leftmost_output_wins_P: karvel -P -T @ab.dist
