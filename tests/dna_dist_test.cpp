@@ -365,7 +365,7 @@ TEST(DnaDist, ProgressIsHeardAndAThrowCancels) {
   // Nucleotides in tiles of 64 rows and one of 51 (rows in fours and three alone), and amino
   // acids by a counting model and by a table of pairs.
   const packed_alignment dna = pack(site_rule::PAIRWISE, random_set(1203, "ACGT"));
-  const packed_alignment amino = pack(site_rule::PAIRWISE, random_set(150, "ARNDCQEGHILKMFPSTWYV"), alphabet::PROTEIN);
+  const packed_alignment amino = pack(site_rule::PAIRWISE, random_set(80, "ARNDCQEGHILKMFPSTWYV"), alphabet::PROTEIN);
   for (const auto &run :
        {std::pair{&dna, model_type::P}, std::pair{&amino, model_type::POISSON}, std::pair{&amino, model_type::JTT}}) {
     const packed_alignment *aln = run.first;
