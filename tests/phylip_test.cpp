@@ -61,16 +61,12 @@ std::string write(const std::vector<std::string> &a) {
   const std::string &w = a[0];
   const bool lower = w.starts_with("lower-");
   const F f = test::named<F>(lower ? w.substr(6) : w, {"P", "X", "T", "N", "C", "O", "R"});
-  label_form_type form = w == "csv"     ? print::csv_label_form
-                         : w == "pairs" ? print::pairs_label_form
-                         : w == "mega"  ? print::mega_label_form
-                         : w == "nexus" ? print::nexus_label_form
-                                        : print::label_form(f);
+  label_form_type form = print::label_form(f);
   try {
-    if (w == "csv") print::print_csv_dist_mat(out, m);
-    else if (w == "pairs") print::print_pairs_dist_mat(out, m);
-    else if (w == "mega") print::print_mega_dist_mat(out, m);
-    else if (w == "nexus") print::print_nexus_dist_mat(out, m);
+    if (w == "csv") form = print::csv_label_form, print::print_csv_dist_mat(out, m);
+    else if (w == "pairs") form = print::pairs_label_form, print::print_pairs_dist_mat(out, m);
+    else if (w == "mega") form = print::mega_label_form, print::print_mega_dist_mat(out, m);
+    else if (w == "nexus") form = print::nexus_label_form, print::print_nexus_dist_mat(out, m);
     else if (lower) print::print_lower_dist_mat(out, m, f);
     else print::print_dist_mat(out, m, f);
   } catch (const error &e) {
