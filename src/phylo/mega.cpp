@@ -7,7 +7,9 @@
 #include "phylo/io.hpp"
 #include "phylo/number.hpp"
 
+#include <charconv>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace phylo::detail {
@@ -84,8 +86,9 @@ dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
             else if (!equal_ignoring_case(value, "lowerleft"))
               throw format_error("DataFormat=" + std::string(value) + " is neither LowerLeft nor UpperRight", at());
           } else if (equal_ignoring_case(key, "NTaxa") || equal_ignoring_case(key, "NSeqs")) {
-            stated = 0;
-            for (char c : value) stated = stated * 10 + static_cast<std::size_t>(c - '0');
+            const auto [end, problem] = std::from_chars(value.data(), value.data() + value.size(), stated);
+            if (problem != std::errc{} || end != value.data() + value.size() || stated == 0)
+              throw format_error(std::string(key) + "=" + std::string(value) + " is no taxon count", at());
           }
         }
         p = end + 1;
