@@ -198,8 +198,8 @@ void skip_block(lexer &lx, const token &name) {
   }
 }
 
-// A whole positive number after "NAME =".
-std::size_t read_count_value(lexer &lx, std::string_view name) {
+// A whole positive number after "NAME ="; *where, when given, is set to where it stands.
+std::size_t read_count_value(lexer &lx, std::string_view name, token *where = nullptr) {
   const token eq = lx.next();
   if (eq.punct != '=') lx.fail(eq, "expected '=' after " + std::string(name) + ", found " + show(eq));
   const token v = lx.next();
@@ -210,13 +210,15 @@ std::size_t read_count_value(lexer &lx, std::string_view name) {
     else if (n <= lx.max_taxa()) n = n * 10 + static_cast<std::size_t>(ch - '0');
   }
   if (!digits) lx.fail(v, "expected a number after " + std::string(name) + "=, found " + show(v));
+  if (where) *where = v;
   return n;
 }
 
 std::size_t read_ntax(lexer &lx) {
-  const std::size_t n = read_count_value(lx, "NTAX");
+  token at;
+  const std::size_t n = read_count_value(lx, "NTAX", &at);
   if (n < 1 || n > lx.max_taxa())
-    lx.fail<range_error>(lx.line(), 0,
+    lx.fail<range_error>(at.line, at.column,
                          "NTAX=" + (n > lx.max_taxa() ? "above " + std::to_string(lx.max_taxa()) : std::to_string(n)) +
                              " is outside 1 to " + std::to_string(lx.max_taxa()));
   return n;
