@@ -1,6 +1,7 @@
 // Transformations of distance matrices (values, order of work, failures) and distances computed
 // from character matrices. The cases are in tests/data/lib/distfunc.cases.
 #include "case_table.hpp"
+#include "distfunc_cells.hpp"
 #include "phylo/char_matrix.hpp"
 #include "phylo/distfunc.hpp"
 #include "phylo/phylip.hpp"
@@ -20,30 +21,36 @@ using namespace phylo::distfunc;
 
 bool same(float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
-// Every cell exactly (%.9g), a row a line; after a failure, its kind first.
-std::string cells(const dist_mat_type &m, const char *failure) {
-  std::string out = failure ? std::string("!") + failure + "\n" : "";
+std::string exactly(float v) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(v));
+  return text;
+}
+
+// Every cell exactly, a row a line; after a failure, its kind and message first.
+std::string cells(const dist_mat_type &m, const error *failure) {
+  std::string out = failure ? std::string("!") + failure->kind() + " " + failure->what() + "\n" : "";
   for (std::size_t i = 0; i < m.n_tax(); ++i) {
     out += m.labels[i] + ":";
-    for (std::size_t j = 0; j < m.n_tax(); ++j) {
-      char cell[32];
-      std::snprintf(cell, sizeof cell, " %.9g", static_cast<double>(m.distances(i, j)));
-      out += cell;
-    }
+    for (std::size_t j = 0; j < m.n_tax(); ++j) out += " " + exactly(m.distances(i, j));
     out += "\n";
   }
   return out;
 }
 
+dist_conv_type conv_named(const std::string &name) {
+  return test::named<dist_conv_type>(name, {"neglog", "exp", "square", "sqrt", "ranging", "arcsin", "none"});
+}
+
 // convert CONV MATRIX: an extended PHYLIP matrix transformed (CONV: neglog, exp, square, sqrt,
 // ranging, arcsin or none).
 std::string convert(const std::vector<std::string> &a) {
-  const auto conv = test::named<dist_conv_type>(a[0], {"neglog", "exp", "square", "sqrt", "ranging", "arcsin", "none"});
+  const auto conv = conv_named(a[0]);
   dist_mat_type m = test::read_matrix(a[1], dist_format_type::EXTENDED_PHYLIP);
   try {
     convert_dist(m, conv);
   } catch (const error &e) {
-    return cells(m, e.kind());
+    return cells(m, &e);
   }
   return cells(m, nullptr);
 }
@@ -62,12 +69,29 @@ std::string dist(const std::vector<std::string> &a) {
   try {
     make_dist(chars, static_cast<dist_form_type>(std::stoi(a[0])), d);
   } catch (const error &e) {
-    return cells(d, e.kind());
+    return cells(d, &e);
   }
   return cells(d, nullptr);
 }
 
-TEST(Distfunc, Cases) { test::run_cases("distfunc.cases", {{"convert", convert}, {"dist", dist}}); }
+// cell CONV D MAX: what the per-cell path stores for a cell holding D (or its fault), then what
+// the block kernel makes of it: "=" the same, "hard" left to the per-cell path, "none" when
+// CONV has no kernel.
+std::string cell(const std::vector<std::string> &a) {
+  using namespace distfunc::detail;
+  const auto conv = conv_named(a[0]);
+  const float d = std::strtof(a[1].c_str(), nullptr), max = std::strtof(a[2].c_str(), nullptr);
+  const cell_outcome c = transform_cell(conv, d, max);
+  float out = 0;
+  unsigned char hard = 0;
+  const bool kernel = transform_block(conv, max, &d, &out, &hard, 1);
+  const std::string r = c.fault == cell_fault::none    ? exactly(c.value)
+                        : c.fault == cell_fault::range ? "range"
+                                                       : "argument";
+  return r + (!kernel ? " none" : hard ? " hard" : same(out, c.value) ? " =" : " " + exactly(out));
+}
+
+TEST(Distfunc, Cases) { test::run_cases("distfunc.cases", {{"convert", convert}, {"dist", dist}, {"cell", cell}}); }
 
 TEST(ConvertDist, FailureInALongRowStopsAtItsOwnCell) {
   // Rows longer than the blocks the transformations work in, with distances on both sides of
