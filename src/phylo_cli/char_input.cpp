@@ -227,15 +227,9 @@ std::string model_options_help(std::string_view default_model) {
 
 phylo::dna::packed_alignment read_packed_alignment(const cli::reporter &report, phylo::input_source &in,
                                                    const model_settings &s, square_check check) {
+  // A model of one alphabet reads the alignment in it (--alphabet may only agree with it).
   const auto own = phylo::dna::model_alphabet(s.model->value);
-  phylo::dna::packed_alignment packed =
-      read_packed_alignment(report, in, s.gaps->value, s.alphabet ? s.alphabet : own, check);
-  if (own && *own != packed.residues()) {
-    report(in.name() + ": --model=" + std::string(s.model->name) + " is for " + alphabet_text(*own) +
-           ", but the alignment holds " + alphabet_text(packed.residues()));
-    throw data_refused{};
-  }
-  return packed;
+  return read_packed_alignment(report, in, s.gaps->value, s.alphabet ? s.alphabet : own, check);
 }
 
 } // namespace phylo_cli

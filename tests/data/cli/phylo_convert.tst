@@ -723,3 +723,14 @@ labels_alike_named_once: phylo convert --from=tsv
   in "\ta b\ta_b\tc d\tc_d\na b\t0 1 1 1\na_b\t1 0 1 1\nc d\t1 1 0 1\nc_d\t1 1 1 0\n"
   out " 4\na_b\t 0.00000E+00\t 1.00000E+00\t 1.00000E+00\t 1.00000E+00\na_b\t 1.00000E+00\t 0.00000E+00\t 1.00000E+00\t 1.00000E+00\nc_d\t 1.00000E+00\t 1.00000E+00\t 0.00000E+00\t 1.00000E+00\nc_d\t 1.00000E+00\t 1.00000E+00\t 1.00000E+00\t 0.00000E+00\n"
   err "phylo: standard input:1: warning: the labels of taxa 1 ('a b') and 2 ('a_b') are written alike in this layout, as 'a_b'\n"
+# A refusal names the option that settles it; options out of their range.
+shape_undecided_says_which: phylo convert
+  in "2\nA 0 1\nB 1\n0\n"
+  status 1
+  err "phylo: standard input:1: the rows fit both a square matrix and an upper triangle with diagonal, and the two readings differ (cell (2, 2) is 0 or 1); say --shape=square or --shape=upper-diagonal\n"
+shape_for_csv: phylo convert --from=csv --shape=lower
+  status 2
+  err "phylo: convert: --shape is for phylip, relaxed and tsv input; csv, pairs and mega input have their own shape\nTry 'phylo convert --help' for more information.\n"
+fill_negative: phylo convert --fill=-1
+  status 2
+  err "phylo: convert: --fill=-1: expected a number of at least 0\nTry 'phylo convert --help' for more information.\n"

@@ -405,3 +405,7 @@ engine_sparse_model: phylo dist --engine=sparse --max-distance=1 -M jc69 /nonexi
 max_distance_for_matrices: phylo dist --kind=quant --max-distance=1 /nonexistent.txt
   status 2
   err "phylo: dist: --max-distance is for FASTA alignments; quant matrices take --metric\nTry 'phylo dist --help' for more information.\n"
+# Pairs within the bound with safe labels.
+max_distance_safe_labels: phylo dist --max-distance=5 --safe-labels -M count
+  in ">a b\nACGT\n>c(d)\nACGA\n"
+  out "c_d_\ta_b\t 1.00000E+00\n"

@@ -131,3 +131,8 @@ unknown_alphabet: phylo dist --alphabet=rna /nonexistent/a.fa
 alphabet_for_matrix: phylo dist --kind=discrete --alphabet=dna /nonexistent/a.fa
   err "phylo: dist: --alphabet is for FASTA alignments; discrete matrices take --metric\nTry 'phylo dist --help' for more information.\n"
   status 2
+# A ratio that the base frequencies cannot give leaves F84 undefined.
+f84_ratio_below_what_the_frequencies_allow: phylo dist --model=f84 --ts-tv=0.1 --to=pairs -
+  in ">a\nACGTACGTAAAAAAAAAAAA\n>b\nACGTACGAAAAAAAAAAAAT\n"
+  status 1
+  err "phylo: standard input: the f84 distance is undefined for 1 pair: the base frequencies of the alignment leave the model undefined (--undefined=NUMBER writes a number in their place)\n"

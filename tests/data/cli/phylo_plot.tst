@@ -106,3 +106,8 @@ gamma_with_the_tree: phylo plot -t --gamma=1
 empty_output: phylo plot -o ""
   err "phylo: plot: option '-o' needs a value, not an empty one\nTry 'phylo plot --help' for more information.\n"
   status 2
+# The order of the leaves of an NJ or a BIONJ tree.
+heatmap_nj_order: phylo plot --order=nj -u 9 @plot4.phy
+  out @plot4_nj.svg
+heatmap_bionj_order: phylo plot --order=bionj -u 9 @plot4.phy
+  out @plot4_bionj.svg

@@ -239,3 +239,16 @@ bootstrap_of_none: phylo tree --bootstrap=0
 bootstrap_with_from: phylo tree --from=relaxed --bootstrap=3
   status 2
   err "phylo: tree: --bootstrap is for FASTA alignments, not for matrices read with --from\nTry 'phylo tree --help' for more information.\n"
+# A seed that is no number; a replicates file that cannot be made; a replicate whose distance
+# is undefined.
+seed_not_a_number: phylo tree -b 2 --seed=-1
+  status 2
+  err "phylo: tree: --seed=-1: expected a whole number from 0 to 18446744073709551615\nTry 'phylo tree --help' for more information.\n"
+replicates_file_cannot_be_made: phylo tree -q -b 2 --replicates=no/such/reps.nwk -
+  in ">a\nACGT\n>b\nACGA\n>c\nTCGA\n"
+  status 1
+  err "phylo: no/such/reps.nwk: cannot create a file beside it: No such file or directory\n"
+bootstrap_replicate_undefined: phylo tree -q -b 20 --model=jc69 -
+  in ">a\nACGT\n>b\nACCA\n>c\nTCGA\n"
+  status 1
+  err "phylo: standard input: in a replicate of the bootstrap, the jc69 distance is undefined for 1 pair, the first 'a' and 'b' (3 of 4 sites differ); a tree needs every distance\n"
