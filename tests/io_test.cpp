@@ -110,6 +110,37 @@ TEST(InputSource, DropAheadDeclinesUnderAMark) {
   EXPECT_EQ(in.buffered(), "0156789");
 }
 
+// The line ends among bytes dropped ahead count once a byte after them has been read; offsets
+// leave the dropped bytes out.
+TEST(InputSource, DropAheadKeepsTheLineEnds) {
+  phylo::input_source in = phylo::input_source::from_text("a\nb\nc\nd\ne\n");
+  in.consume(1);
+  ASSERT_TRUE(in.drop_ahead(1, 4)); // "b\nc\n"
+  EXPECT_EQ(in.buffered(), "\nd\ne\n");
+  std::string lines;
+  for (int k = 0; k < 5; ++k, in.advance()) lines += std::to_string(in.line()) + " ";
+  EXPECT_EQ(lines, "1 2 4 5 5 ");
+  EXPECT_EQ(in.offset(), 6u);
+  EXPECT_EQ(in.line(), 5u);
+}
+
+// A source moved into another reads on where the first stood: its bytes, lines and offset.
+TEST(InputSource, MoveAssignmentReadsOn) {
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "line\n";
+  const temp_file file("phylo_move.txt", text);
+  phylo::input_source in = phylo::input_source::open_file(file.path);
+  ASSERT_GE(in.buffered().size(), 12u);
+  in.consume(12);
+  phylo::input_source other = phylo::input_source::from_text("other");
+  other = std::move(in);
+  EXPECT_EQ(other.offset(), 12u);
+  EXPECT_EQ(other.line(), 3u);
+  EXPECT_EQ(other.position().name, file.path);
+  EXPECT_EQ(other.known_size_left(), text.size() - 12);
+  EXPECT_EQ(drain(other), text.substr(12));
+}
+
 // A sink moved into another keeps its text and its name; the one moved from is left empty, and
 // a sink moved into itself stays whole.
 TEST(OutputSink, MoveAssignmentKeepsTheText) {
