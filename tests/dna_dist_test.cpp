@@ -268,11 +268,13 @@ TEST(DnaDist, Cases) {
                          {{"dna", dna}, {"pack", packed}, {"det", det}, {"gamma", gamma}, {"igamma", igamma}});
 }
 
-TEST(DnaDist, UndefinedValueMustBeANonNegativeNumber) {
+// An undefined value that is no distance, and a matrix of another size, are refused.
+TEST(DnaDist, UndefinedValueAndMatrixSize) {
   const packed_alignment aln = pack(site_rule::PAIRWISE, {{"a", "AC"}, {"b", "AC"}});
-  phylo::dist_mat_type d(2);
+  phylo::dist_mat_type d(2), three(3);
   for (float bad : {-1.0f, INFINITY, NAN})
     EXPECT_THROW(dna_dist(aln, with(model_type::P, 1, bad), d), phylo::range_error);
+  EXPECT_THROW(dna_dist(aln, with(model_type::P, 1, 0), three), phylo::range_error);
 }
 
 // Nucleotides packed 64 at a time where all are A, C, G, T, N or '-' in either case, by the
