@@ -1,9 +1,8 @@
 // Tests of include/phylo/tree_build.hpp. The builders are compared with a plain O(n^3)
 // implementation of the definitions in the header (reference_tree below), which scans every
 // pair at every join; the trees must be equal to the last bit of every length, on matrices rich
-// in ties and duplicates, for any number of threads. Additive and ultrametric matrices of
-// random, caterpillar and balanced trees must give back their tree. The nearest-neighbour chain's
-// UPGMA must give build_tree's clusters and heights.
+// in ties and duplicates, for any number of threads (tree_build.cases holds matrices whose trees
+// are known). The nearest-neighbour chain's UPGMA must give build_tree's clusters and heights.
 
 #include "case_table.hpp"
 #include "phylo/io.hpp"
@@ -15,10 +14,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <random>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -247,149 +244,6 @@ std::string build(const std::vector<std::string> &a) {
 }
 
 TEST(TreeBuild, Cases) { test::run_cases("tree_build.cases", {{"build", build}}); }
-
-// --- Additive matrices.
-
-struct model_tree {
-  std::vector<std::size_t> parent; // leaves are 0 .. n-1
-  std::vector<double> length;
-};
-
-// The leaf sets below every branch, as sorted label lists (the side without taxon 0 for an
-// unrooted tree), with the branch's length.
-std::map<std::vector<std::string>, double> splits(const tree_type &tree, bool unrooted) {
-  std::map<std::vector<std::string>, double> out;
-  std::vector<std::string> all;
-  for (std::size_t v = 0; v < tree.size(); ++v)
-    if (tree[v].is_leaf()) all.push_back(tree[v].label);
-  std::sort(all.begin(), all.end());
-  for (std::size_t v = 0; v < tree.size(); ++v) {
-    if (v == tree.root) continue;
-    std::vector<std::string> below;
-    std::vector<std::size_t> stack{v};
-    while (!stack.empty()) {
-      const std::size_t x = stack.back();
-      stack.pop_back();
-      if (tree[x].is_leaf()) below.push_back(tree[x].label);
-      for (std::size_t c = tree[x].first_child; c != no_node; c = tree[c].next_sibling) stack.push_back(c);
-    }
-    std::sort(below.begin(), below.end());
-    if (unrooted && std::binary_search(below.begin(), below.end(), all.front())) {
-      std::vector<std::string> other;
-      std::set_difference(all.begin(), all.end(), below.begin(), below.end(), std::back_inserter(other));
-      below = other;
-    }
-    out[below] += tree[v].length;
-  }
-  return out;
-}
-
-// The matrix of path lengths between the leaves of a tree given as parent links.
-dist_mat_type path_matrix(const tree_type &tree, std::size_t n) {
-  dist_mat_type m = labelled(n);
-  for (std::size_t a = 0; a < n; ++a) {
-    std::map<std::size_t, double> up; // ancestors of a and their distance
-    double acc = 0;
-    for (std::size_t x = a; x != no_node; x = tree[x].parent) {
-      up[x] = acc;
-      if (tree[x].parent != no_node) acc += tree[x].length;
-    }
-    for (std::size_t b = 0; b < n; ++b) {
-      double db = 0;
-      std::size_t x = b;
-      while (!up.count(x)) db += tree[x].length, x = tree[x].parent;
-      m.distances(a, b) = static_cast<float>(db + up[x]);
-    }
-  }
-  return m;
-}
-
-enum class shape_type { RANDOM, CATERPILLAR, BALANCED };
-
-// A binary tree over n leaves t0 .. t(n-1) (nodes 0 .. n-1), branch lengths multiples of 1/8
-// between 1/8 and 4 (exact in floats), rooted at its last join; ultrametric when asked.
-tree_type model(std::size_t n, shape_type shape, unsigned seed, bool ultrametric) {
-  std::mt19937 rng(seed);
-  tree_type t;
-  for (std::size_t i = 0; i < n; ++i) t.add_node("t" + std::to_string(i));
-  std::vector<std::size_t> pool(n);
-  for (std::size_t i = 0; i < n; ++i) pool[i] = i;
-  std::vector<double> height(n, 0);
-  auto join = [&](std::size_t a, std::size_t b) {
-    const std::size_t u = t.add_node();
-    height.push_back(0);
-    if (ultrametric) {
-      height[u] = std::max(height[a], height[b]) + static_cast<double>(1 + rng() % 8) / 8;
-      t[a].length = height[u] - height[a], t[b].length = height[u] - height[b];
-    } else {
-      t[a].length = static_cast<double>(1 + rng() % 32) / 8, t[b].length = static_cast<double>(1 + rng() % 32) / 8;
-    }
-    t.add_child(u, a), t.add_child(u, b);
-    return u;
-  };
-  if (shape == shape_type::RANDOM) std::shuffle(pool.begin(), pool.end(), rng);
-  while (pool.size() > 1) {
-    std::vector<std::size_t> next;
-    if (shape == shape_type::BALANCED) {
-      for (std::size_t k = 0; k + 1 < pool.size(); k += 2) next.push_back(join(pool[k], pool[k + 1]));
-      if (pool.size() % 2) next.push_back(pool.back());
-    } else if (shape == shape_type::CATERPILLAR) {
-      next.push_back(join(pool[0], pool[1]));
-      next.insert(next.end(), pool.begin() + 2, pool.end());
-    } else {
-      const std::size_t a = rng() % pool.size();
-      std::size_t b = rng() % (pool.size() - 1);
-      if (b >= a) ++b;
-      const std::size_t u = join(pool[a], pool[b]);
-      next = pool;
-      next.erase(next.begin() + static_cast<std::ptrdiff_t>(std::max(a, b)));
-      next[std::min(a, b)] = u;
-    }
-    pool = next;
-  }
-  t.root = pool[0];
-  return t;
-}
-
-void expect_same_splits(const tree_type &got, const tree_type &want, bool unrooted, const std::string &what) {
-  const auto a = splits(got, unrooted), b = splits(want, unrooted);
-  ASSERT_EQ(a.size(), b.size()) << what;
-  for (const auto &[side, length] : b) {
-    const auto it = a.find(side);
-    ASSERT_NE(it, a.end()) << what << ": a split is missing";
-    EXPECT_NEAR(it->second, length, 1e-9 * (1 + length)) << what;
-  }
-}
-
-TEST(TreeBuild, AdditiveTreesComeBack) {
-  for (const shape_type shape : {shape_type::RANDOM, shape_type::CATERPILLAR, shape_type::BALANCED})
-    for (std::size_t n : {4u, 9u, 33u, 100u})
-      for (unsigned seed = 0; seed < 3; ++seed) {
-        const tree_type truth = model(n, shape, seed, false);
-        const dist_mat_type m = path_matrix(truth, n);
-        const std::string what = "shape " + std::to_string(static_cast<int>(shape)) + " n " + std::to_string(n);
-        expect_same_splits(built(m, tree_method::NJ, 2), truth, true, "nj " + what);
-        expect_same_splits(built(m, tree_method::BIONJ, 2), truth, true, "bionj " + what);
-      }
-}
-
-TEST(TreeBuild, UltrametricTreesComeBack) {
-  for (const shape_type shape : {shape_type::RANDOM, shape_type::CATERPILLAR, shape_type::BALANCED})
-    for (std::size_t n : {4u, 17u, 80u}) {
-      const tree_type truth = model(n, shape, 5, true);
-      const dist_mat_type m = path_matrix(truth, n);
-      expect_same_splits(built(m, tree_method::UPGMA, 2), truth, false, "upgma");
-      expect_same_splits(built(m, tree_method::WPGMA, 2), truth, false, "wpgma");
-      // An ultrametric matrix is additive too.
-      expect_same_splits(built(m, tree_method::NJ, 2), truth, true, "nj");
-    }
-}
-
-} // namespace
-} // namespace phylo
-
-namespace phylo {
-namespace {
 
 // The replicates' sites are drawn by the library's own generator: the same numbers on every
 // machine and standard library, within the sites, different for each replicate and seed.
