@@ -69,8 +69,8 @@ TEST(InputOutput, EmptyViewsWithoutAPointer) {
 }
 
 // A text read in place: the source's bytes are the text's own (no copy), every byte reads,
-// positions count lines and columns, a lookahead is never dropped from it (it cannot be written),
-// and the text is left as it was.
+// positions count lines and columns (ahead too, and at the end), a lookahead is never dropped
+// from it (it cannot be written), and the text is left as it was.
 TEST(InputSource, FromViewReadsInPlace) {
   const std::string text = "ab\ncd\n\nxyz";
   const std::string before = text;
@@ -80,6 +80,7 @@ TEST(InputSource, FromViewReadsInPlace) {
   EXPECT_EQ(in.known_size_left(), text.size());
   EXPECT_EQ(in.peek_at(text.size() - 1), 'z');
   EXPECT_EQ(in.peek_at(text.size()), -1);
+  EXPECT_EQ(std::to_string(in.position_at(4).line) + ":" + std::to_string(in.position_at(4).column), "2:2");
   EXPECT_FALSE(in.drop_ahead(0, 3));
   std::string read;
   for (int c; (c = in.peek()) >= 0; in.advance()) {
@@ -95,6 +96,9 @@ TEST(InputSource, FromViewReadsInPlace) {
   EXPECT_EQ(text, before);
   phylo::input_source empty = phylo::input_source::from_view(std::string_view{}, "none");
   EXPECT_EQ(empty.peek(), -1);
+  phylo::input_source ended = phylo::input_source::from_text("ab\ncd\n");
+  ended.consume(6);
+  EXPECT_EQ(ended.line(), 2u) << "the last line, not the one after its line end";
 }
 
 // Under a mark the lookahead must stay, since the mark may come back to it: drop_ahead declines
@@ -230,19 +234,6 @@ TEST(OutputSink, ReserveBeyondTheBuffer) {
   const std::string text = out.take_text();
   EXPECT_TRUE(text == "head " + std::string(large, 'x') + std::string(10, 'a') + std::string(10, 'b') +
                           std::string(10, 'c') + std::string(10000000, 'y') + " tail");
-}
-
-// Lines and columns where reading stands; the known size of what is left.
-TEST(InputSource, PositionsAndSizes) {
-  phylo::input_source in = phylo::input_source::from_text("ab\ncd\n", "t");
-  EXPECT_EQ(in.known_size_left(), 6u);
-  in.consume(4);
-  const phylo::input_position p = in.position(), q = in.position_at(1);
-  EXPECT_EQ(p.name + ":" + std::to_string(p.line) + ":" + std::to_string(p.column), "t:2:2");
-  EXPECT_EQ(std::to_string(q.line) + ":" + std::to_string(q.column), "1:2");
-  EXPECT_EQ(in.offset() + *in.known_size_left(), 6u);
-  in.consume(2);
-  EXPECT_EQ(in.line(), 2u) << "the last line, not the one after its line end";
 }
 
 // The read hook runs before every read of the descriptor, and what it throws stops the
