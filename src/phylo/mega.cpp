@@ -86,8 +86,8 @@ dist_mat_access read_mega_dist_mat(input_source &in, std::size_t max_taxa) {
             else if (!equal_ignoring_case(value, "lowerleft"))
               throw format_error("DataFormat=" + std::string(value) + " is neither LowerLeft nor UpperRight", at());
           } else if (equal_ignoring_case(key, "NTaxa") || equal_ignoring_case(key, "NSeqs")) {
-            const auto [end, problem] = std::from_chars(value.data(), value.data() + value.size(), stated);
-            if (problem != std::errc{} || end != value.data() + value.size() || stated == 0)
+            const auto [digits_end, problem] = std::from_chars(value.data(), value.data() + value.size(), stated);
+            if (problem != std::errc{} || digits_end != value.data() + value.size() || stated == 0)
               throw format_error(std::string(key) + "=" + std::string(value) + " is no taxon count", at());
           }
         }
