@@ -1,18 +1,22 @@
 // Tests of include/phylo/output_file.hpp: a name as long as the folder allows still gets its
-// temporary file, and refusals carry the system's reason. The command-line cases (output_file_*
-// in tests/data/cli) show the rest: the file replaced only when the run succeeds, with its mode
-// and owner, and no temporary file left behind.
+// temporary file, a signal removes the temporary files, and refusals carry the system's reason.
+// The command-line cases (output_file_* in tests/data/cli) show the rest: the file replaced only
+// when the run succeeds, with its mode and owner, and no temporary file left behind.
 #include "phylo/output_file.hpp"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <string>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -49,6 +53,27 @@ TEST(OutputFile, ALongNameGetsAShorterTemporaryName) {
   file.commit();
   EXPECT_EQ(dir.names(), std::set<std::string>{name});
   EXPECT_EQ(slurp(dir.path / name), "text");
+}
+
+// A signal that ends the process removes the temporary files, all 256 that it guards at once.
+TEST(OutputFile, ASignalRemovesEveryGuardedFile) {
+  scratch_folder dir;
+  const pid_t child = ::fork();
+  if (child == 0) {
+    try {
+      std::vector<std::unique_ptr<phylo::output_file>> files;
+      for (int k = 0; k < 256; ++k)
+        files.push_back(std::make_unique<phylo::output_file>((dir.path / std::to_string(k)).string(),
+                                                             phylo::output_file::on_signal::remove_file));
+      ::raise(SIGTERM);
+    } catch (...) {
+    }
+    ::_exit(1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGTERM) << status;
+  EXPECT_EQ(dir.names(), std::set<std::string>{});
 }
 
 TEST(OutputFile, RefusalsCarryTheSystemsReason) {
