@@ -327,27 +327,24 @@ void expect_same_on_threads(const seqs_type &seqs, site_rule rule, alphabet resi
 
 using model_and_gamma = std::pair<model_type, std::optional<double>>;
 
-// A random alignment of 150 sequences (three tiles of rows).
+// A random alignment of 150 sequences (three tiles of rows); amino acids, ever more of them
+// changed down the alignment, by the counting models and the maximum-likelihood ones, with and
+// without gamma.
 TEST(DnaDist, ThreadsChangeNothing) {
-  const seqs_type seqs =
+  const seqs_type dna =
       descendants(17, 150, 701, "ACGT", "ACGTACGTACGTACGTacgt-N?R", [](std::size_t, random_bits &) { return 8192u; });
   for (site_rule rule : {site_rule::PAIRWISE, site_rule::COMPLETE})
     for (const auto &[model, gamma] : {model_and_gamma{model_type::P, {}}, model_and_gamma{model_type::JC69, {}},
                                        model_and_gamma{model_type::K80, {}}, model_and_gamma{model_type::K80, 0.7},
                                        model_and_gamma{model_type::TN93, {}}, model_and_gamma{model_type::LOGDET, {}}})
-      expect_same_on_threads(seqs, rule, alphabet::DNA, model, gamma);
-}
-
-// Amino acids, ever more of them changed down the alignment: the counting models and the
-// maximum-likelihood ones, with and without gamma.
-TEST(DnaDist, ThreadsChangeNothingForAminoAcids) {
-  const seqs_type seqs =
+      expect_same_on_threads(dna, rule, alphabet::DNA, model, gamma);
+  const seqs_type amino =
       descendants(23, 70, 300, "ARNDCQEGHILKMFPSTWYV", "ARNDCQEGHILKMFPSTWYVarndcqeghilkmfpstwyvX-B?",
                   [](std::size_t i, random_bits &) { return i * 65536 / 100; });
   for (const auto &[model, gamma] : {model_and_gamma{model_type::P, {}}, model_and_gamma{model_type::KIMURA, {}},
                                      model_and_gamma{model_type::JTT, {}}, model_and_gamma{model_type::LG, {}},
                                      model_and_gamma{model_type::LG, 0.8}})
-    expect_same_on_threads(seqs, site_rule::PAIRWISE, alphabet::PROTEIN, model, gamma, 17);
+    expect_same_on_threads(amino, site_rule::PAIRWISE, alphabet::PROTEIN, model, gamma, 17);
 }
 
 // Progress rises to every pair, and a hook that throws cancels the work: the exception leaves
