@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <string>
 
 namespace phylo::svg {
@@ -24,7 +26,15 @@ TEST(Svg, Cases) {
        {"number", [](const std::vector<std::string> &a) { return number(std::stod(a.at(0)), std::stoi(a.at(1))); }},
        {"index", [](const std::vector<std::string> &a) { return std::to_string(colour_index(std::stod(a.at(0)))); }},
        {"colour",
-        [](const std::vector<std::string> &a) { return hex(colour_table(map_named(a.at(0)))[std::stoul(a.at(1))]); }}});
+        [](const std::vector<std::string> &a) { return hex(colour_table(map_named(a.at(0)))[std::stoul(a.at(1))]); }},
+       {"digest", [](const std::vector<std::string> &a) {
+          std::uint64_t h = 0xcbf29ce484222325; // FNV-1a of the entries, as the bytes b, g, r, 0 of each
+          for (const rgb c : colour_table(map_named(a.at(0))))
+            for (const std::uint8_t byte : {c.b, c.g, c.r, std::uint8_t{0}}) h = (h ^ byte) * 0x100000001b3;
+          char text[17];
+          std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
+          return std::string(text);
+        }}});
 }
 
 // Every map grows lighter from its first entry to its last (the sum of the components, a rough
