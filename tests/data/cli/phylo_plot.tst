@@ -111,3 +111,7 @@ heatmap_nj_order: phylo plot --order=nj -u 9 @plot4.phy
   out @plot4_nj.svg
 heatmap_bionj_order: phylo plot --order=bionj -u 9 @plot4.phy
   out @plot4_bionj.svg
+# An asymmetric matrix: the colours span every cell, here up to the largest, 9, below the
+# diagonal in the first column.
+heatmap_asymmetric: phylo plot --order=input @plot_asymmetric.phy
+  out @plot_asymmetric.svg
