@@ -129,15 +129,13 @@ std::string newick(const tree_type &tree) {
 
 using test::matrix_of;
 
-dist_mat_type labelled(std::size_t n) {
-  return matrix_of(n, [](std::size_t, std::size_t) { return 0.0f; });
-}
+constexpr auto zero = [](std::size_t, std::size_t) { return 0.0f; };
 
 // A symmetric matrix of small whole numbers (many ties), with some taxa duplicated (their
 // rows equal and their distance zero).
 dist_mat_type tie_rich(std::size_t n, int top, unsigned seed, bool duplicates) {
   std::mt19937 rng(seed);
-  dist_mat_type m = labelled(n);
+  dist_mat_type m = matrix_of(n, zero);
   std::vector<std::size_t> copy_of(n);
   for (std::size_t i = 0; i < n; ++i) {
     copy_of[i] = duplicates && i > 0 && rng() % 4 == 0 ? copy_of[rng() % i] : i;
@@ -182,7 +180,7 @@ TEST(TreeBuild, SameAsReferenceWithTies) {
 TEST(TreeBuild, SameAsReferenceOnLargeMatrices) {
   std::mt19937 rng(42);
   std::uniform_real_distribution<float> cell(0.01f, 1.0f);
-  dist_mat_type random = labelled(600);
+  dist_mat_type random = matrix_of(600, zero);
   for (std::size_t i = 0; i < 600; ++i)
     for (std::size_t j = 0; j < i; ++j) random.distances(i, j) = random.distances(j, i) = cell(rng);
   const dist_mat_type ties = tie_rich(700, 4, 11, true),
