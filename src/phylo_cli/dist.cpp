@@ -254,7 +254,6 @@ std::pair<std::uint64_t, std::uint64_t> block_of(const std::string &value) {
   return {i, k};
 }
 
-// A whole number of 1 to 4096 for --threads.
 // refuse, or a finite number of 0 or more for --undefined.
 std::optional<float> undefined_value(const std::string &value) {
   if (value == "refuse") return std::nullopt;
